@@ -1,0 +1,92 @@
+#pragma once
+
+#include "raster/display_image.h"
+#include "stream/byte_io.h"
+#include "stream/rw_stream.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+// View modes shared by preview, export and the bitmap conversions.
+enum view_mode : int { view_texture = 0, view_alpha = 1, view_mixed = 2, view_reverse = 3 };
+// Export/import file types.
+enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4 };
+
+// The PS2 texture dictionary and, through its virtual operations, the interface every
+// dictionary class implements. It adds no data to rw_stream: every answer comes from the tree.
+class ps2_txd : public rw_stream {
+  public:
+    ps2_txd() = default;
+    explicit ps2_txd(const std::filesystem::path& path) : rw_stream(path) {}
+
+    // Slot 3: opens the file and accepts it only when it belongs to this class's platform.
+    virtual bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+                      uint32_t flags);
+    // Slot 4: which 0 = texture name, other = mask name.
+    virtual std::string texture_name(uint32_t t, int which);
+    // Slot 5: type 1 BMP, 2 TIM2, 4 raw section; path none = name in the current directory.
+    virtual bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
+                                int swizzle);
+    virtual bool is_swizzled(uint32_t t);               // slot 6
+    virtual uint32_t depth(uint32_t t);                 // slot 7
+    virtual uint32_t width(uint32_t t);                 // slot 8
+    virtual uint32_t height(uint32_t t);                // slot 9
+    // Slot 10: the level's pixel bytes, bounded by the raster data; empty when they do not fit.
+    virtual std::span<uint8_t> pixels(uint32_t t, uint32_t level);
+    // Slot 11: the palette bytes (4·2^depth), bounded by the raster data; empty when short.
+    virtual std::span<uint8_t> palette(uint32_t t);
+    virtual bool release_pixels(uint32_t t); // slot 12
+    // Slot 13: swizzle -1 = as stored; state_out receives is_swizzled(t).
+    virtual device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+                                 uint32_t level);
+    virtual uint32_t compression(uint32_t t); // slot 14
+    virtual uint32_t mip_count(uint32_t t);   // slot 15
+
+    // The one do-nothing operation that fills unsupported slots of other platforms.
+    static int unsupported(uint32_t) { return 0; }
+
+    uint32_t texture_count() const;
+    bool is_ps2(uint32_t t);
+    rw_chunk* texture_chunk(uint32_t t) const; // root child t + 1, or none
+    const uint8_t* raster_header(uint32_t t);  // 64 bytes
+    const uint8_t* transfer_header(uint32_t t);
+    const uint8_t* palette_transfer_header(uint32_t t);
+    uint32_t texture_flags(uint32_t t);
+    uint32_t pixel_format(uint32_t t);
+    uint32_t platform_id(uint32_t t);
+    uint32_t raster_format(uint32_t t);
+    uint32_t root_version();
+    bool create_empty(uint32_t version);
+
+    // Editing (they work on the shared chunk layout of any class).
+    bool rename_texture(uint32_t t, const std::string& name, int which);
+    bool delete_texture(uint32_t t);
+    bool move_texture_up(uint32_t t);
+    bool move_texture_down(uint32_t t);
+    bool replace_texture(uint32_t t, const std::filesystem::path& path, int type, bool keep_alpha);
+    bool add_tim2_texture(const std::filesystem::path& path, int swizzle);
+    bool add_raw_section(const std::filesystem::path& path);
+    bool append_texture(std::unique_ptr<rw_chunk> chunk);
+    static int export_type_of(const std::string& extension);
+    // Builds a PS2 Texture Native; pixels/palette none leave zeros.
+    std::unique_ptr<rw_chunk> build_texture_native(const std::string& mask_name,
+                                                   const uint8_t* pixels,
+                                                   const std::string& texture_name,
+                                                   uint32_t width, uint32_t height, uint32_t depth,
+                                                   const uint8_t* palette, bool swizzled);
+
+    static constexpr uint32_t k_max_textures = 255;
+    static constexpr uint32_t k_max_dimension = 4096;
+
+  protected:
+    // The Struct data of texture t (child 0), loaded; none when missing.
+    const std::vector<uint8_t>* texture_struct_data(uint32_t t);
+    bool texture_exists(uint32_t t);
+    // Raster data of texture t (child 3.1), loaded; none when missing.
+    std::vector<uint8_t>* raster_data(uint32_t t);
+    rw_chunk* raster_data_chunk(uint32_t t);
+    // Byte offset of each headered mip level's pixels inside the raster data.
+    bool headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes);
+};

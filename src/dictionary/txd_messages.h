@@ -1,0 +1,19 @@
+#pragma once
+
+// Messages of the dictionary classes, shown to the user as they stand.
+namespace txd_msg {
+inline constexpr const char* texture_not_exists = "Texture not exists.";
+inline constexpr const char* unknown_texture_id = "Unknown texture ID";
+inline constexpr const char* not_ps2 = "This is not a PS2 texture.";
+inline constexpr const char* texture_not_found = "Texture not found.";
+inline constexpr const char* first_cannot_move_up = "First texture cannot be moved up.";
+inline constexpr const char* last_cannot_move_down = "Last texture cannot be moved down.";
+inline constexpr const char* same_dimensions = "Image must have same dimensions!";
+inline constexpr const char* same_bpp = "Images must have same BPP!";
+inline constexpr const char* equivalent_dimensions = "Image must have equivalent dimensions!";
+inline constexpr const char* equivalent_bpp =
+    "Sorry, at the moment supported only equivalent bits per pixel.";
+inline constexpr const char* unknown_import_format = "Unknown import format.";
+inline constexpr const char* dimension_limit = "Texture dimension limit is 4096 x 4096";
+inline constexpr const char* unknown_export_type = "Unknown export type/extension";
+} // namespace txd_msg

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "stream/rw_chunk.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+// A RenderWare chunk file held as an in-memory tree. Leaf data larger than preload_limit is
+// read from the file on first use, so the file stays open while the object lives.
+class rw_stream {
+  public:
+    rw_stream() = default;
+    explicit rw_stream(const std::filesystem::path& path);
+    rw_stream(const rw_stream&) = delete;
+    rw_stream& operator=(const rw_stream&) = delete;
+    virtual ~rw_stream();
+
+    // Slot 0: builds the subtree starting at `offset`; none (with last_error) on a malformed file.
+    virtual std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index);
+    // Slot 1: walks from the root through n child indices (passed as int).
+    virtual rw_chunk* find_chunk(int n, ...);
+    // Slot 2: whether a chunk's payload holds child chunks.
+    virtual bool is_container(const rw_chunk* chunk, const rw_chunk* parent, uint32_t index);
+
+    static constexpr uint32_t flag_skip_length_check = 8;
+
+    bool open(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+              uint32_t flags);
+    bool open(const char* path, uint32_t offset, uint32_t expected_root_id, uint32_t flags) {
+        return open(std::filesystem::path(path), offset, expected_root_id, flags);
+    }
+    bool open(const wchar_t* path, uint32_t offset, uint32_t expected_root_id, uint32_t flags) {
+        return open(std::filesystem::path(path), offset, expected_root_id, flags);
+    }
+
+    // The chunk's data, loading it from the file when needed; none when it cannot be read.
+    std::vector<uint8_t>* load_data(rw_chunk* chunk);
+    // Loads every leaf under the chunk (the root by default) and detaches the subtree from the file.
+    rw_chunk* load_all(rw_chunk* chunk = nullptr);
+    void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
+    // Writes the tree at `offset`. The original file is replaced only after a complete write.
+    bool save(const std::filesystem::path& path, uint32_t offset);
+    bool save(const char* path, uint32_t offset) { return save(std::filesystem::path(path), offset); }
+    bool save(const wchar_t* path, uint32_t offset) {
+        return save(std::filesystem::path(path), offset);
+    }
+    bool set_version(uint32_t version, rw_chunk* chunk = nullptr);
+    // Frees a subtree, keeping allocated_bytes as it was.
+    static void free_chunk(std::unique_ptr<rw_chunk> chunk) { chunk.reset(); }
+
+    // Drops the tree (unless borrowed) and closes the file.
+    void close();
+    // Hands over a tree built elsewhere; the stream then owns it.
+    void adopt_root(std::unique_ptr<rw_chunk> root);
+    // Gives up ownership of the tree (used when the tree is borrowed from another stream).
+    std::unique_ptr<rw_chunk> release_root() { return std::move(root); }
+
+    uint64_t file_length() const { return file_length_; }
+    // Bytes read from the file since construction; lets tests and benchmarks see what was loaded.
+    uint64_t bytes_read() const { return bytes_read_; }
+    const std::filesystem::path& path() const { return path_; }
+
+    std::unique_ptr<rw_chunk> root;
+    std::string last_error;
+    uint32_t allocated_bytes = 0;
+    uint32_t preload_limit = 64;
+    bool borrowed_tree = false;
+
+    // Limits on what a file may make us do.
+    static constexpr uint32_t k_max_depth = 32;
+
+  protected:
+    std::ifstream file;
+    bool read_at(uint64_t offset, void* out, size_t bytes);
+    uint32_t walk_depth_ = 0;
+    uint64_t walk_end_ = 0; // end of the bytes the current walk may use
+
+  private:
+    bool write_chunk(std::ostream& out, const rw_chunk* chunk);
+    std::filesystem::path path_;
+    uint64_t file_length_ = 0;
+    uint64_t bytes_read_ = 0;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <cstdint>
+
+// Display name of a section identifier: "N/A" for unknown ids, "" for the two unnamed slots.
+const char* section_name(uint32_t id);
