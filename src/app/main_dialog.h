@@ -1,0 +1,268 @@
+#pragma once
+
+// The editor's one window. Texture commands and the preview live in texture_commands.cpp and
+// preview.cpp (views developer); until texture_commands.cpp exists, texture_commands_stub.cpp
+// holds stand-ins for that block, and it is deleted as soon as the real file lands.
+
+#include "dictionary/ps2_txd.h"
+#include "platform/settings.h"
+#include "platform/ui_host.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QKeyEvent;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QStatusBar;
+class QLabel;
+class CPictureControl;
+
+// Command ids of menu 102, the pop-up menu 110 and the buttons.
+namespace cmd {
+enum : int {
+    file_new = 57600,
+    file_open = 57601,
+    file_save = 57603,
+    file_open_by_offset = 40164,
+    file_save_as = 40018,
+    recent_autoload = 40179,
+    recent_placeholder = 40046,
+    recent_first = 33068, // entry n is recent_first + n
+    recent_last = 33168,
+    convert_pc = 40183,
+    convert_ps2 = 40184,
+    file_exit = 40003,
+    alpha_texture = 40071,
+    alpha_alpha = 40072,
+    alpha_mixed = 40126,
+    popup_alpha_texture = 40074,
+    popup_alpha_alpha = 40075,
+    popup_alpha_mixed = 40077,
+    alpha_next = 40138,
+    swizzle_auto = 40123,
+    swizzle_on = 40131,
+    swizzle_off = 40132,
+    swizzle_invert = 40128,
+    swizzle_smart = 40127,
+    swizzle_next = 40137,
+    brighten_alphas = 40130,
+    original_size = 40160,
+    best_fit = 40159,
+    stretch_image = 40122,
+    reload_list = 40155,
+    show_more_info = 40129,
+    export_bmp = 40028,
+    export_tim2 = 40023,
+    export_rwsect = 40025,
+    export_all = 40015,
+    export_button = 1015,
+    import_file = 40006,
+    import_button = 1014,
+    replace = 40169,
+    replace_using_alpha = 40176,
+    replace_texture = 40170,
+    replace_alpha = 40171,
+    rename = 40008,
+    remove = 40007,
+    move_up = 40021,
+    move_down = 40022,
+    change_version = 40158,
+    dev_structure = 40031,
+    dev_memory = 40048,
+    dev_batch_log = 40067,
+    about = 40161,
+};
+} // namespace cmd
+
+// Messages the window accepts, relative to the first application message.
+enum app_message : int {
+    msg_current_texture = 100, // the texture list's selection moved
+    msg_export_current = 101,  // export the current texture, as the Export button
+    msg_texture_properties = 107,
+};
+
+// What start-up needs from outside: the command line and, for tests, a settings path.
+struct startup_options {
+    std::vector<std::string> arguments;  // arguments[0] is the executable's own path
+    std::filesystem::path settings_path; // empty: the location rule of the settings file
+};
+
+class CMainDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    CMainDialog(ui_host& host, startup_options options, QWidget* parent = nullptr);
+    ~CMainDialog() override;
+
+    // Runs every command, whatever its source. False when the id is unknown or the command's
+    // menu item is grayed and the source is an accelerator.
+    bool run_command(int id, bool from_accelerator = false);
+    // The window messages of the texture list and other senders.
+    void send_app_message(int message);
+    // Accelerator table 118: the command of a key, 0 when none.
+    static int accelerator_command(int key, Qt::KeyboardModifiers modifiers);
+
+    // Opening a dictionary (path, offset) -> success.
+    bool open_dictionary(const std::string& path, uint32_t offset);
+
+    // State the other parts read.
+    ps2_txd* dictionary() const { return txd_.get(); }
+    const std::string& current_path() const { return current_path_; }
+    uint32_t open_offset() const { return open_offset_; }
+    uint32_t restriction_mask() const { return restriction_mask_; }
+    bool modified() const { return modified_; }
+    void set_modified(bool value) { modified_ = value; }
+    int alpha_mode() const { return alpha_mode_; }
+    int swizzle_mode() const { return swizzle_mode_; }
+    bool info_shown() const { return info_shown_; }
+    bool warnings_enabled() const { return warnings_enabled_; }
+    const settings_file& settings() const { return settings_; }
+    ui_host& ui() const { return host_; }
+
+    // Menu state by command id (for the texture list's pop-up and for tests).
+    QAction* action(int id) const;
+    bool command_enabled(int id) const;
+    bool command_checked(int id) const;
+    QMenuBar* menu_bar() const { return menu_bar_; }
+    QMenu* recent_menu() const { return recent_menu_; }
+    QString status_text(int pane) const;
+    void set_status_text(int pane, const QString& text);
+    QWidget* client() const { return client_; }
+
+    // The loaded-dictionary guard: false (after its message) when no dictionary is loaded.
+    bool require_dictionary();
+    // The version display of status pane 3.
+    void update_version_display();
+    // Adds a path to the recent list and rebuilds the menu.
+    void add_recent(const std::string& path);
+    void rebuild_recent_menu();
+    // Title for no file (empty name), a file name, or "Untitled".
+    void set_title(const std::string& file_name);
+    // Alpha and swizzle modes, with their menu marks and a new rendering.
+    void set_alpha_mode(int mode);
+    void set_swizzle_mode(int mode);
+    void render_again();
+    // The layout rule for a client area of cx by cy pixels.
+    void layout_controls(int cx, int cy);
+
+    // Widgets of the window.
+    CPictureControl* picture() const { return preview_; }
+    QComboBox* mip_box() const { return mip_box_; }
+    QPushButton* export_button() const { return export_button_; }
+    QPushButton* import_button() const { return import_button_; }
+    QStatusBar* status_bar() const { return status_bar_; }
+
+    // ---- texture commands and preview (texture_commands.cpp, preview.cpp) ----
+    // Defined by the views developer. The list and information view are made by
+    // create_texture_views() as children of client(); the wrappers below are the only way
+    // this file reaches them, so their classes can change without touching the frame.
+    void create_texture_views();
+    int list_fill(int index);                      // CTextureList::fill
+    void list_set_dictionary(ps2_txd* dictionary); // none when the window drops it
+    bool list_has_dictionary() const;
+    int list_selected() const;          // `selected`, -1 for none
+    int list_first_selected() const;    // first selected item, -1 for none
+    void list_set_image_mode(int mode); // "enable_thumbs"
+    // Part of the preview: 1 when a texture was rendered.
+    int render_preview(int index, int level = 0);
+    void on_current_texture_changed();    // msg_current_texture
+    void on_mip_level_changed(int level); // the mip-level box's selection
+    void cmd_export(int id);              // 40028, 40023, 40025
+    void cmd_export_button(int id);       // 1015 and msg_export_current
+    void cmd_export_all(int id);          // 40015
+    void cmd_import(int id);              // 40006, 1014
+    void cmd_replace(int id);             // 40169, 40176
+    void cmd_rename(int id);              // 40008
+    void cmd_delete(int id);              // 40007
+    void cmd_move(int id);                // 40021, 40022
+    void cmd_change_version(int id);      // 40158
+    void on_texture_properties();         // msg_texture_properties
+    QWidget* texture_list_ = nullptr;     // CTextureList, control 1066
+    QWidget* info_list_ = nullptr;        // CTextureInfoList, control 1001
+                                          // ---- end of the texture block ----
+
+  protected:
+    void accept() override {} // Enter never closes the window
+    void reject() override {} // nor does Escape
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    using command_handler = void (CMainDialog::*)(int id);
+    void build_menus();
+    void build_commands();
+    void build_status_bar();
+    void initialize();
+    void enable_texture_commands(bool enable);
+    void discard_dictionary();
+    // The unsaved-changes prompt of Open and the close request; false when the caller stops.
+    bool ask_unsaved_changes();
+    bool save_to(const std::string& path, uint32_t offset, bool record_name);
+
+    void cmd_new(int id);
+    void cmd_open(int id);
+    void cmd_open_by_offset(int id);
+    void cmd_save(int id);
+    void cmd_save_as(int id);
+    void cmd_toggle_autoload(int id);
+    void cmd_open_recent(int id);
+    void cmd_convert_ps2(int id);
+    void cmd_exit(int id);
+    void cmd_alpha(int id);
+    void cmd_swizzle(int id);
+    void cmd_reload_list(int id);
+    void cmd_show_more_info(int id);
+    void cmd_dev_structure(int id);
+    void cmd_dev_memory(int id);
+    void cmd_dev_batch_log(int id);
+    void cmd_about(int id);
+    void cmd_nothing(int id) {}
+    // A close request: the prompt, then the stored rectangle. True when the window ends.
+    bool close_request();
+    void store_window_rect();
+
+    ui_host& host_;
+    QMenuBar* menu_bar_ = nullptr;
+    QWidget* client_ = nullptr; // the client area; the layout rule works in its pixels
+    QStatusBar* status_bar_ = nullptr;
+    QLabel* panes_[4] = {};
+    QMenu* file_menu_ = nullptr;
+    QMenu* recent_menu_ = nullptr;
+    QMenu* dev_menu_ = nullptr;
+    QPushButton* export_button_ = nullptr;
+    QPushButton* import_button_ = nullptr;
+    CPictureControl* preview_ = nullptr;
+    QComboBox* mip_box_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, command_handler> commands_;
+
+    settings_file settings_;
+    std::vector<std::string> arguments_;
+    std::string current_path_;
+    std::unique_ptr<ps2_txd> txd_;
+    uint32_t open_offset_ = 0;
+    bool modified_ = false;
+    int swizzle_mode_ = -1;
+    int alpha_mode_ = 0;
+    bool info_shown_ = false;
+    bool warnings_enabled_ = true;
+    uint32_t restriction_mask_ = 0;
+    bool ended_ = false;
+};
+
+// Build identity.
+inline constexpr const char* k_version_text = "v0.21";
+int build_number();

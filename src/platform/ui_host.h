@@ -1,0 +1,88 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Results of modal dialogs, with the values the dialog framework gives them.
+enum dialog_result : int { id_ok = 1, id_cancel = 2, id_yes = 6, id_no = 7 };
+
+enum class box_buttons { ok, ok_cancel, yes_no, yes_no_cancel };
+enum class box_icon { none, error, warning, question, information };
+
+// A modal dialog that the host can run. Dialog classes derive from it (and from their toolkit
+// class) so that tests can answer them from a script instead of showing them.
+class modal_dialog {
+  public:
+    virtual ~modal_dialog() = default;
+    // Shows the dialog and waits: id_ok or id_cancel.
+    virtual int run_modal() = 0;
+    // The class name, for scripts and logs ("COneEditDialog", "CRWSelect", ...).
+    virtual const char* dialog_name() const = 0;
+};
+
+// One Open or Save dialog. The filter is "description|pattern|description|pattern|...|".
+struct file_request {
+    bool save = false;
+    bool multiple = false;
+    std::string default_extension; // ".txd"; empty for none
+    std::string initial_name;
+    std::string filter;
+};
+
+// Splits a filter text into (description, pattern) pairs.
+std::vector<std::pair<std::string, std::string>> split_filter(const std::string& filter);
+
+// The one way the editor talks to the user through modal windows.
+class ui_host {
+  public:
+    virtual ~ui_host() = default;
+    virtual int message_box(const std::string& text, const std::string& caption,
+                            box_buttons buttons, box_icon icon) = 0;
+    // Fills `paths` with the chosen files (several with `multiple`); false on Cancel.
+    virtual bool file_dialog(const file_request& request, std::vector<std::string>& paths) = 0;
+    virtual int run(modal_dialog& dialog) = 0;
+};
+
+// What a scripted host was asked, in order.
+struct ui_event {
+    enum kind_t { message, file, modal } kind = message;
+    std::string text;    // message text, or the dialog name for `modal`
+    std::string caption; // message caption
+    box_buttons buttons = box_buttons::ok;
+    box_icon icon = box_icon::none;
+    file_request request;
+};
+
+// Answers from queues filled by a test. Without a queued answer a message box answers its
+// first button (OK or Yes), and file and modal dialogs are cancelled.
+class scripted_ui_host : public ui_host {
+  public:
+    int message_box(const std::string& text, const std::string& caption, box_buttons buttons,
+                    box_icon icon) override;
+    bool file_dialog(const file_request& request, std::vector<std::string>& paths) override;
+    int run(modal_dialog& dialog) override;
+
+    void answer_message(int result) { messages_.push_back(result); }
+    void answer_file(std::vector<std::string> paths) { files_.push_back(std::move(paths)); }
+    void answer_file(const std::string& path) { files_.push_back({path}); }
+    void cancel_file() { files_.push_back({}); }
+    void answer_modal(std::function<int(modal_dialog&)> script) {
+        modals_.push_back(std::move(script));
+    }
+
+    // Events of one kind, for short assertions.
+    std::vector<ui_event> of_kind(ui_event::kind_t kind) const;
+    // Texts of every message box shown so far.
+    std::vector<std::string> message_texts() const;
+    bool all_answers_used() const { return messages_.empty() && files_.empty() && modals_.empty(); }
+    void clear_log() { log.clear(); }
+
+    std::vector<ui_event> log;
+
+  private:
+    std::deque<int> messages_;
+    std::deque<std::vector<std::string>> files_;
+    std::deque<std::function<int(modal_dialog&)>> modals_;
+};
