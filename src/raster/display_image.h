@@ -22,7 +22,9 @@ struct display_image {
     const uint8_t* top_row(uint32_t y) const {
         return bytes.data() + static_cast<size_t>(height - 1 - y) * stride;
     }
-    uint8_t* top_row(uint32_t y) { return bytes.data() + static_cast<size_t>(height - 1 - y) * stride; }
+    uint8_t* top_row(uint32_t y) {
+        return bytes.data() + static_cast<size_t>(height - 1 - y) * stride;
+    }
 };
 
 using device_bitmap = std::unique_ptr<display_image>;
