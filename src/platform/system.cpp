@@ -1,0 +1,102 @@
+#include "platform/system.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+uint32_t tick_count() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+std::vector<std::string> split_command_line(std::string_view line) {
+    std::vector<std::string> arguments;
+    size_t pos = 0;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (true) {
+        while (pos < line.size() && blank(line[pos]))
+            ++pos;
+        if (pos >= line.size()) break;
+        std::string argument;
+        bool quoted = false;
+        while (pos < line.size() && (quoted || !blank(line[pos]))) {
+            if (line[pos] == '\\') {
+                size_t slashes = 0;
+                while (pos < line.size() && line[pos] == '\\')
+                    ++slashes, ++pos;
+                if (pos < line.size() && line[pos] == '"') {
+                    argument.append(slashes / 2, '\\');
+                    if (slashes % 2 == 1) {
+                        argument += '"';
+                        ++pos;
+                    }
+                } else {
+                    argument.append(slashes, '\\');
+                }
+            } else if (line[pos] == '"') {
+                // Inside quotes, a doubled quote is a literal quote.
+                if (quoted && pos + 1 < line.size() && line[pos + 1] == '"') {
+                    argument += '"';
+                    pos += 2;
+                } else {
+                    quoted = !quoted;
+                    ++pos;
+                }
+            } else {
+                argument += line[pos++];
+            }
+        }
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
+}
+
+int build_number_of(std::string_view build_date) {
+    static constexpr int days_to_month_end[12] = {31,  59,  90,  120, 151, 181,
+                                                  212, 243, 273, 303, 334, 365};
+    static constexpr std::string_view months = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec";
+    const std::string text(build_date);
+    char month[4] = {};
+    int day = 0;
+    int year = 0;
+    if (std::sscanf(text.c_str(), "%3s %d %d", month, &day, &year) != 3) return 0;
+    const size_t found = months.find(month);
+    // The build tool always stamps a valid month; anything else gives no number at all.
+    if (found == std::string_view::npos || found % 4 != 0 || std::string_view(month).size() != 3)
+        return 0;
+    const int index = static_cast<int>(found / 4);
+    return year * 365 + days_to_month_end[index] + day - 734046;
+}
+
+bool is_valid_utf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        size_t extra = 0;
+        uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= bytes.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static constexpr uint32_t smallest[4] = {0, 0x80, 0x800, 0x10000};
+        if (code < smallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
