@@ -89,4 +89,5 @@ class ps2_txd : public rw_stream {
     rw_chunk* raster_data_chunk(uint32_t t);
     // Byte offset of each headered mip level's pixels inside the raster data.
     bool headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes);
+    uint32_t raster_word(rw_chunk* chunk, uint64_t offset, bool& ok);
 };

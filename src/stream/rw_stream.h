@@ -79,7 +79,6 @@ class rw_stream {
     uint64_t walk_end_ = 0; // end of the bytes the current walk may use
 
   private:
-    bool write_chunk(std::ostream& out, const rw_chunk* chunk);
     std::filesystem::path path_;
     uint64_t file_length_ = 0;
     uint64_t bytes_read_ = 0;

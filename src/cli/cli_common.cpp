@@ -1,0 +1,174 @@
+#include "cli/cli_common.h"
+
+#include <cstdio>
+#include <iostream>
+
+bool cli_is_flag(const std::string& name) {
+    static const std::set<std::string> flags = {"--json", "--all", "--in-place", "--keep-alpha",
+                                                "--mask", "--help", "-h"};
+    return flags.count(name) != 0;
+}
+
+std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error) {
+    cli_args args;
+    if (argc < 2) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    args.command = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.size() > 1 && word[0] == '-') {
+            if (cli_is_flag(word)) {
+                args.flags.insert(word);
+            } else if (i + 1 < argc) {
+                args.options[word] = argv[++i];
+            } else {
+                error = "option " + word + " needs a value";
+                return std::nullopt;
+            }
+        } else {
+            args.positional.push_back(word);
+        }
+    }
+    return args;
+}
+
+int usage_error(const std::string& message) {
+    std::cerr << "quillmap-cli: " << message << "\n";
+    return k_exit_usage;
+}
+
+int failure(const std::string& message) {
+    std::cerr << message << "\n";
+    return k_exit_failure;
+}
+
+std::optional<uint32_t> parse_hex(const std::string& text) {
+    std::string digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits = digits.substr(2);
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+        int v;
+        if (c >= '0' && c <= '9') v = c - '0';
+        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        else return std::nullopt;
+        value = value << 4 | uint32_t(v);
+    }
+    return value;
+}
+
+std::optional<uint32_t> parse_uint(const std::string& text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + uint32_t(c - '0');
+    }
+    return value;
+}
+
+const char* opened_dictionary::platform_name() const {
+    const auto table = platform_table();
+    return platform_index >= 0 && size_t(platform_index) < table.size() ? table[platform_index].name
+                                                                        : "?";
+}
+
+std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_code) {
+    if (args.positional.empty()) {
+        exit_code = usage_error("missing FILE");
+        return std::nullopt;
+    }
+    opened_dictionary opened;
+    if (args.options.count("--offset")) {
+        auto offset = parse_hex(args.get("--offset"));
+        if (!offset) {
+            exit_code = usage_error("--offset takes a hexadecimal number");
+            return std::nullopt;
+        }
+        opened.offset = *offset;
+    }
+    const std::string platforms = args.get("--platforms", std::string(k_all_platforms));
+    auto result = probe_dictionary(args.positional[0], opened.offset, platforms);
+    if (!result.dictionary) {
+        exit_code = failure("Unsupported TXD file type.");
+        return std::nullopt;
+    }
+    opened.dictionary = std::move(result.dictionary);
+    opened.platform_index = result.platform_index;
+    opened.restriction_mask = result.restriction_mask;
+    return opened;
+}
+
+std::optional<uint32_t> texture_index(const cli_args& args, ps2_txd& dictionary, int& exit_code) {
+    auto t = parse_uint(args.get("-t"));
+    if (!t) {
+        exit_code = usage_error("-t N selects a texture (0-based)");
+        return std::nullopt;
+    }
+    if (*t >= dictionary.texture_count()) {
+        exit_code = failure("Texture not exists.");
+        return std::nullopt;
+    }
+    return t;
+}
+
+std::optional<int> view_option(const cli_args& args, int& exit_code) {
+    const std::string view = args.get("--view", "texture");
+    if (view == "texture") return 0;
+    if (view == "alpha") return 1;
+    if (view == "mixed") return 2;
+    exit_code = usage_error("--view takes texture, alpha or mixed");
+    return std::nullopt;
+}
+
+std::optional<int> swizzle_option(const cli_args& args, int& exit_code) {
+    const std::string swizzle = args.get("--swizzle", "auto");
+    if (swizzle == "auto") return -1;
+    if (swizzle == "off") return 0;
+    if (swizzle == "on") return 1;
+    exit_code = usage_error("--swizzle takes auto, on or off");
+    return std::nullopt;
+}
+
+int save_result(const cli_args& args, opened_dictionary& opened) {
+    const bool in_place = args.has("--in-place");
+    if (in_place == (args.options.count("-o") > 0))
+        return usage_error("give either -o OUT or --in-place");
+    const std::string target = in_place ? args.positional[0] : args.get("-o");
+    const uint32_t offset = in_place ? opened.offset : 0;
+    if (!opened.dictionary->save(target, offset)) return failure(opened.dictionary->last_error);
+    return k_exit_ok;
+}
+
+std::string json_escape(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c >= 0x80) {
+                // Names are single-byte text of unknown code page; keep JSON valid ASCII.
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out;
+}
+
+std::string hex32(uint32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", value);
+    return buf;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "dictionary/ps2_txd.h"
+#include "dictionary/txd_probe.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// Exit codes of quillmap-cli.
+constexpr int k_exit_ok = 0;
+constexpr int k_exit_failure = 1; // the file or operation failed; the system's message on stderr
+constexpr int k_exit_usage = 2;
+
+struct cli_args {
+    std::string command;
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options; // "-o" -> "out.txd"
+    std::set<std::string> flags;                // "--json"
+
+    bool has(const std::string& name) const { return flags.count(name) || options.count(name); }
+    std::string get(const std::string& name, const std::string& fallback = {}) const {
+        auto it = options.find(name);
+        return it == options.end() ? fallback : it->second;
+    }
+};
+
+// Options that take no value; every other option takes the next argument.
+bool cli_is_flag(const std::string& name);
+// Splits argv into the command, positional arguments, options and flags; none on a usage error.
+std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error);
+
+// Prints a usage error and returns k_exit_usage.
+int usage_error(const std::string& message);
+// Prints the system's message and returns k_exit_failure.
+int failure(const std::string& message);
+
+// Parses hexadecimal text with or without 0x; none when it is not a number.
+std::optional<uint32_t> parse_hex(const std::string& text);
+std::optional<uint32_t> parse_uint(const std::string& text);
+
+// Opens FILE (positional 0) with --offset and --platforms; on failure prints why.
+struct opened_dictionary {
+    std::unique_ptr<ps2_txd> dictionary;
+    int platform_index = -1;
+    uint32_t restriction_mask = 0;
+    uint32_t offset = 0;
+    const char* platform_name() const;
+};
+std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_code);
+
+// Reads "-t N" and checks it against the texture count; prints why on failure.
+std::optional<uint32_t> texture_index(const cli_args& args, ps2_txd& dictionary, int& exit_code);
+// --view texture|alpha|mixed and --swizzle auto|on|off.
+std::optional<int> view_option(const cli_args& args, int& exit_code);
+std::optional<int> swizzle_option(const cli_args& args, int& exit_code);
+
+// Writes the dictionary to -o OUT or, with --in-place, over FILE at its offset.
+int save_result(const cli_args& args, opened_dictionary& opened);
+
+std::string json_escape(const std::string& text);
+std::string hex32(uint32_t value); // "0x%08X"

@@ -1,0 +1,41 @@
+#include "cli/cli_commands.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+struct command_entry {
+    const char* name;
+    int (*run)(const cli_args&);
+    const char* usage;
+};
+
+// Every command of the tool; each lives in its own cmd_*.cpp.
+const command_entry k_commands[] = {
+    {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]"},
+    {"tree", cmd_tree, "tree FILE [--offset HEX]"},
+    {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
+};
+
+void print_usage(std::ostream& out) {
+    out << "usage: quillmap-cli COMMAND ...\n";
+    for (const auto& command : k_commands) out << "  quillmap-cli " << command.usage << "\n";
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto args = parse_cli(argc, argv, error);
+    if (!args) {
+        print_usage(std::cerr);
+        return usage_error(error);
+    }
+    if (args->command == "--help" || args->command == "-h" || args->command == "help") {
+        print_usage(std::cout);
+        return k_exit_ok;
+    }
+    for (const auto& command : k_commands)
+        if (args->command == command.name) return command.run(*args);
+    print_usage(std::cerr);
+    return usage_error("unknown command " + args->command);
+}

@@ -1,0 +1,50 @@
+#include "dictionary/txd_probe.h"
+
+#include <array>
+
+namespace {
+template <class T> std::unique_ptr<ps2_txd> make() { return std::make_unique<T>(); }
+
+const std::array<platform_entry, 1> k_platforms = {{
+    {"PS2", 0, &make<ps2_txd>},
+}};
+} // namespace
+
+std::span<const platform_entry> platform_table() { return k_platforms; }
+
+probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset,
+                              std::string_view priority) {
+    probe_result result;
+    const auto table = platform_table();
+    for (size_t index = 0; index < table.size(); ++index) {
+        const std::string_view name = table[index].name;
+        size_t pos = 0;
+        while (pos < priority.size()) {
+            if (priority.substr(pos, name.size()) != name) {
+                ++pos;
+                continue;
+            }
+            auto dictionary = table[index].create();
+            if (dictionary->load(path, offset, 0x16, 0)) {
+                result.dictionary = std::move(dictionary);
+                result.platform_index = static_cast<int>(index);
+                result.restriction_mask = table[index].restriction_mask;
+                return result;
+            }
+            pos += name.size() + 1;
+        }
+    }
+    return result;
+}
+
+bool probe_pc_test(ps2_txd& dictionary) {
+    if (dictionary.texture_count() == 0) return true;
+    const uint32_t id = dictionary.platform_id(0);
+    return id == 8 || id == 9;
+}
+
+bool probe_mobile_test(ps2_txd& dictionary) {
+    if (dictionary.texture_count() == 0) return false;
+    const uint32_t id = dictionary.platform_id(0);
+    return id == 9 || id == 10 || id == 11;
+}

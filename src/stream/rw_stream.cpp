@@ -1,0 +1,284 @@
+#include "stream/rw_stream.h"
+
+#include "stream/byte_io.h"
+#include "stream/rw_ids.h"
+#include "stream/rw_messages.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <system_error>
+
+rw_stream::rw_stream(const std::filesystem::path& path) { open(path, 0, 0, 0); }
+
+rw_stream::~rw_stream() { close(); }
+
+void rw_stream::close() {
+    if (borrowed_tree)
+        (void)root.release(); // the tree belongs to somebody else
+    root.reset();
+    if (file.is_open()) file.close();
+    file.clear();
+    file_length_ = 0;
+}
+
+void rw_stream::adopt_root(std::unique_ptr<rw_chunk> new_root) {
+    close();
+    borrowed_tree = false;
+    root = std::move(new_root);
+}
+
+bool rw_stream::read_at(uint64_t offset, void* out, size_t bytes) {
+    if (!file.is_open() || !fits(offset, bytes, file_length_)) return false;
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(offset));
+    file.read(static_cast<char*>(out), static_cast<std::streamsize>(bytes));
+    if (static_cast<size_t>(file.gcount()) != bytes) return false;
+    bytes_read_ += bytes;
+    return true;
+}
+
+bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+                     uint32_t flags) {
+    close();
+    borrowed_tree = false;
+    path_ = path;
+    file.open(path, std::ios::binary);
+    std::error_code ec;
+    if (!file.is_open() || std::filesystem::is_directory(path, ec)) {
+        file.close();
+        last_error = rw_msg::cant_open;
+        return false;
+    }
+    file.seekg(0, std::ios::end);
+    const auto end = file.tellg();
+    file_length_ = end < 0 ? 0 : static_cast<uint64_t>(end);
+    allocated_bytes = 0;
+    root.reset();
+
+    uint8_t header[k_chunk_header_bytes];
+    if (!read_at(offset, header, sizeof header)) {
+        last_error = rw_msg::not_valid;
+        return false;
+    }
+    const uint32_t id = read_u32(header, 0);
+    const uint32_t size = read_u32(header, 4);
+    if (expected_root_id != 0 && expected_root_id != id) {
+        last_error = rw_msg::wrong_root;
+        return false;
+    }
+    // The length check compares with the whole file, not what remains after the offset.
+    if (!(flags & flag_skip_length_check) &&
+        static_cast<uint32_t>(file_length_ - k_chunk_header_bytes) < size) {
+        last_error = rw_msg::not_valid;
+        return false;
+    }
+    walk_depth_ = 0;
+    walk_end_ = file_length_;
+    root = read_chunk(offset, nullptr, 0);
+    if (!root) {
+        allocated_bytes = 0;
+        last_error = rw_msg::not_valid;
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
+    // A child must lie inside its parent's payload; the root inside the file.
+    const uint64_t limit =
+        parent ? uint64_t(parent->data_offset) + parent->size : uint64_t(file_length_);
+    if (walk_depth_ >= k_max_depth || !fits(offset, k_chunk_header_bytes, limit)) return nullptr;
+
+    uint8_t header[k_chunk_header_bytes];
+    if (!read_at(offset, header, sizeof header)) return nullptr;
+    auto node = std::make_unique<rw_chunk>();
+    allocated_bytes += k_chunk_node_bytes;
+    node->id = read_u32(header, 0);
+    node->size = read_u32(header, 4);
+    node->version = read_u32(header, 8);
+    node->data_offset = offset + k_chunk_header_bytes;
+    if (parent && !fits(node->data_offset, node->size, limit)) return nullptr;
+
+    if (is_container(node.get(), parent, index)) {
+        uint64_t position = node->data_offset;
+        uint64_t total = 0;
+        ++walk_depth_;
+        while (total != node->size) {
+            auto child = read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
+            if (!child) {
+                --walk_depth_;
+                return nullptr;
+            }
+            const uint64_t step = uint64_t(child->size) + k_chunk_header_bytes;
+            append_child(node.get(), std::move(child));
+            position += step;
+            total += step;
+        }
+        --walk_depth_;
+    } else {
+        // Leaf data must exist in the file even when it is loaded later.
+        if (!fits(node->data_offset, node->size, file_length_)) return nullptr;
+        if (node->size <= preload_limit && !load_data(node.get())) return nullptr;
+    }
+    return node;
+}
+
+rw_chunk* rw_stream::find_chunk(int n, ...) {
+    va_list args;
+    va_start(args, n);
+    rw_chunk* chunk = root.get();
+    for (int i = 0; i < n && chunk; ++i) {
+        const int index = va_arg(args, int);
+        if (index < 0 || static_cast<uint32_t>(index) >= chunk->child_count()) {
+            last_error = rw_msg::wrong_section;
+            chunk = nullptr;
+            break;
+        }
+        chunk = chunk->child(static_cast<uint32_t>(index));
+    }
+    va_end(args);
+    return chunk;
+}
+
+bool rw_stream::is_container(const rw_chunk* chunk, const rw_chunk* parent, uint32_t index) {
+    // The fourth child of a texture native holds the raster header and data.
+    if (index == 3 && parent && parent->id == rw_id_texture_native) return true;
+    const uint32_t id = chunk->id;
+    return id != rw_id_struct && id != rw_id_string && id != rw_id_sky_mipmap_val;
+}
+
+std::vector<uint8_t>* rw_stream::load_data(rw_chunk* chunk) {
+    if (!chunk) return nullptr;
+    if (chunk->data) return &*chunk->data;
+    if (chunk->size != 0 && (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
+        last_error = rw_msg::not_valid;
+        return nullptr;
+    }
+    std::vector<uint8_t> buffer(chunk->size);
+    if (chunk->size != 0 && !read_at(chunk->data_offset, buffer.data(), buffer.size())) {
+        last_error = rw_msg::not_valid;
+        return nullptr;
+    }
+    allocated_bytes += chunk->size;
+    chunk->data = std::move(buffer);
+    return &*chunk->data;
+}
+
+rw_chunk* rw_stream::load_all(rw_chunk* chunk) {
+    if (!chunk) chunk = root.get();
+    if (!chunk) return nullptr;
+    bool ok = true;
+    if (chunk->children.empty()) {
+        ok = load_data(chunk) != nullptr;
+    } else {
+        for (auto& child : chunk->children)
+            if (!load_all(child.get())) ok = false;
+    }
+    if (!ok) return nullptr;
+    chunk->data_offset = 0;
+    return chunk;
+}
+
+void rw_stream::append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child) {
+    if (parent->child_count() % k_child_slot_block == 0) {
+        parent->children.reserve(parent->child_count() + k_child_slot_block);
+        allocated_bytes += k_child_slot_block * k_child_slot_bytes;
+    }
+    parent->children.push_back(std::move(child));
+}
+
+bool rw_stream::set_version(uint32_t version, rw_chunk* chunk) {
+    if (!chunk) chunk = root.get();
+    if (!chunk) return false;
+    chunk->version = version;
+    for (auto& child : chunk->children) set_version(version, child.get());
+    return true;
+}
+
+namespace {
+void serialise(const rw_chunk* chunk, std::vector<uint8_t>& out, size_t at) {
+    if (out.size() < at + k_chunk_header_bytes) out.resize(at + k_chunk_header_bytes);
+    write_u32(&out[at], chunk->id);
+    write_u32(&out[at + 4], chunk->size);
+    write_u32(&out[at + 8], chunk->version);
+    size_t position = at + k_chunk_header_bytes;
+    if (!chunk->children.empty()) {
+        for (const auto& child : chunk->children) {
+            serialise(child.get(), out, position);
+            position += size_t(child->size) + k_chunk_header_bytes;
+        }
+        // Sizes are written as they stand; keep the file as long as the header says.
+        if (out.size() < at + k_chunk_header_bytes + chunk->size)
+            out.resize(at + k_chunk_header_bytes + chunk->size);
+        return;
+    }
+    if (out.size() < position + chunk->size) out.resize(position + chunk->size);
+    if (chunk->data) {
+        const size_t n = std::min<size_t>(chunk->size, chunk->data->size());
+        std::memcpy(out.data() + position, chunk->data->data(), n);
+    }
+}
+
+std::string describe_errno(const char* what) {
+    return std::string(what) + " (" + std::strerror(errno) + ")";
+}
+} // namespace
+
+bool rw_stream::save(const std::filesystem::path& target, uint32_t offset) {
+    if (!root) {
+        last_error = rw_msg::not_opened;
+        return false;
+    }
+    if (!load_all(root.get())) return false;
+
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec)) {
+        last_error = rw_msg::cannot_open_output;
+        return false;
+    }
+    // Saving inside a larger file keeps every byte around the tree.
+    std::vector<uint8_t> bytes;
+    if (offset > 0) {
+        std::ifstream existing(target, std::ios::binary);
+        if (existing) bytes.assign(std::istreambuf_iterator<char>(existing), {});
+        if (bytes.size() < offset) bytes.resize(offset);
+    }
+    std::vector<uint8_t> tree;
+    serialise(root.get(), tree, 0);
+    if (bytes.size() < offset + tree.size()) bytes.resize(offset + tree.size());
+    std::memcpy(bytes.data() + offset, tree.data(), tree.size());
+
+    // Write beside the target and rename over it, so a failed write leaves the original intact.
+    std::filesystem::path temp = target;
+    temp += ".quillmap-save";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            last_error = rw_msg::cannot_open_output;
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            last_error = describe_errno("Cannot write output file.");
+            out.close();
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+        out.close();
+        if (!out) {
+            last_error = describe_errno("Cannot write output file.");
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temp, target, ec);
+    if (ec) {
+        last_error = std::string(rw_msg::cannot_open_output) + " (" + ec.message() + ")";
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
