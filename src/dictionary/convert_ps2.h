@@ -1,0 +1,22 @@
+#pragma once
+
+#include "dictionary/ps2_txd.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Rebuilds every texture of `source` (any dictionary class) as a PS2 texture in a new dictionary
+// carrying the source's version stamp, and saves it at `out` (offset 0). Each texture is written
+// in the PS2 raster's own layout, so the new file shows the same pictures: palettes and 32-bit
+// pixels red, green, blue, alpha 0..0x80, 256-colour palettes in console order, DXT and 16-bit
+// sources decoded to 32 bits. Textures without pixels (PVR, ATC, damaged ones) are left out and
+// their names added to `skipped` when given. False with `error` set when nothing could be
+// written; the source dictionary is not changed beyond loading and releasing its raster data.
+bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::string& error,
+                    std::vector<std::string>* skipped = nullptr);
+
+// The same into a dictionary in memory (`target` is made anew with create_empty).
+bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
+                    std::vector<std::string>* skipped = nullptr);
