@@ -196,6 +196,8 @@ std::span<uint8_t> ps2_txd::pixels(uint32_t t, uint32_t level) {
     const uint64_t wanted = level_bytes(w, h, d, level);
     size_t offset = 0;
     if (is_headered({data->data(), size})) {
+        // The block after the last level is the palette, not a smaller level.
+        if (level >= mip_count(t)) return {};
         // Real files pad small levels beyond w·h·d/8, so each level is found by its transfer
         // header's quadword count rather than by the level sizes.
         size_t block = 0;
