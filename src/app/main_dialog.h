@@ -263,6 +263,5 @@ class CMainDialog : public QDialog {
     bool ended_ = false;
 };
 
-// Build identity.
+// Build identity; the build number comes from platform/system.h.
 inline constexpr const char* k_version_text = "v0.21";
-int build_number();

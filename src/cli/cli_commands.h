@@ -6,3 +6,4 @@
 int cmd_list(const cli_args& args);
 int cmd_tree(const cli_args& args);
 int cmd_save(const cli_args& args);
+int cmd_render(const cli_args& args);

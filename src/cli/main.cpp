@@ -15,6 +15,8 @@ const command_entry k_commands[] = {
     {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]"},
     {"tree", cmd_tree, "tree FILE [--offset HEX]"},
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
+    {"render", cmd_render,
+     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp"},
 };
 
 void print_usage(std::ostream& out) {

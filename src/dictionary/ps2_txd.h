@@ -56,12 +56,14 @@ class ps2_txd : public rw_stream {
     uint32_t texture_flags(uint32_t t);
     uint32_t pixel_format(uint32_t t);
     uint32_t platform_id(uint32_t t);
-    uint32_t raster_format(uint32_t t);
+    // Virtual: other platforms keep the raster format in their Struct.
+    virtual uint32_t raster_format(uint32_t t);
     uint32_t root_version();
     bool create_empty(uint32_t version);
 
-    // Editing (they work on the shared chunk layout of any class).
-    bool rename_texture(uint32_t t, const std::string& name, int which);
+    // Editing (they work on the shared chunk layout of any class). Rename is virtual because
+    // PC, XBOX and mobile textures keep their names inside their Struct.
+    virtual bool rename_texture(uint32_t t, const std::string& name, int which);
     bool delete_texture(uint32_t t);
     bool move_texture_up(uint32_t t);
     bool move_texture_down(uint32_t t);
@@ -70,6 +72,8 @@ class ps2_txd : public rw_stream {
     bool add_raw_section(const std::filesystem::path& path);
     bool append_texture(std::unique_ptr<rw_chunk> chunk);
     static int export_type_of(const std::string& extension);
+    // File name an export without a path writes into the current directory.
+    std::string default_export_name(uint32_t t, int mode, int type);
     // Builds a PS2 Texture Native; pixels/palette none leave zeros.
     std::unique_ptr<rw_chunk> build_texture_native(const std::string& mask_name,
                                                    const uint8_t* pixels,
@@ -90,4 +94,7 @@ class ps2_txd : public rw_stream {
     // Byte offset of each headered mip level's pixels inside the raster data.
     bool headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes);
     uint32_t raster_word(rw_chunk* chunk, uint64_t offset, bool& ok);
+    // Level 0 pixel bytes as the bitmap and TIM2 code want them: a swizzled 4-bit raster at
+    // most 16 pixels wide is stored 32 wide, so 16·height bytes are handed over for it.
+    std::span<uint8_t> stored_pixels(uint32_t t, bool swizzled);
 };

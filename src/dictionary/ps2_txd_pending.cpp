@@ -5,4 +5,3 @@
 #ifndef QUILLMAP_HAVE_PS2_RENDER
 device_bitmap ps2_txd::render(uint32_t, int, int, bool*, uint32_t) { return nullptr; }
 #endif
-bool ps2_txd::export_texture(uint32_t, int, int, const std::filesystem::path*, int) { return false; }

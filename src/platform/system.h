@@ -16,5 +16,11 @@ std::vector<std::string> split_command_line(std::string_view line);
 // + day - 734046 ("Mar 21 2012" gives 445).
 int build_number_of(std::string_view build_date);
 
+// The date and time this program was built, as the compiler stamps them ("Mar 21 2012").
+const char* build_date();
+const char* build_time();
+// The build number of this program.
+int build_number();
+
 // Whether bytes form valid UTF-8 (a hand-edited settings file may be in a single-byte code).
 bool is_valid_utf8(std::string_view bytes);

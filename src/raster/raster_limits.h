@@ -15,3 +15,8 @@ inline constexpr uint32_t k_max_tim2_pictures = 64;
 inline uint64_t raster_bytes(uint32_t width_px, uint32_t height_px, uint32_t depth) {
     return (uint64_t(width_px) * height_px * depth + 7) / 8;
 }
+
+// True when [offset, offset + bytes) lies inside a buffer of `size` bytes, without overflow.
+inline bool range_fits(uint64_t offset, uint64_t bytes, uint64_t size) {
+    return offset <= size && bytes <= size - offset;
+}

@@ -216,7 +216,7 @@ void serialise(const rw_chunk* chunk, std::vector<uint8_t>& out, size_t at) {
     if (out.size() < position + chunk->size) out.resize(position + chunk->size);
     if (chunk->data) {
         const size_t n = std::min<size_t>(chunk->size, chunk->data->size());
-        std::memcpy(out.data() + position, chunk->data->data(), n);
+        if (n) std::memcpy(out.data() + position, chunk->data->data(), n);
     }
 }
 
@@ -247,7 +247,7 @@ bool rw_stream::save(const std::filesystem::path& target, uint32_t offset) {
     std::vector<uint8_t> tree;
     serialise(root.get(), tree, 0);
     if (bytes.size() < offset + tree.size()) bytes.resize(offset + tree.size());
-    std::memcpy(bytes.data() + offset, tree.data(), tree.size());
+    if (!tree.empty()) std::memcpy(bytes.data() + offset, tree.data(), tree.size());
 
     // Write beside the target and rename over it, so a failed write leaves the original intact.
     std::filesystem::path temp = target;
