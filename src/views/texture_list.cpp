@@ -1,0 +1,336 @@
+#include "views/texture_list.h"
+
+#include "dictionary/ps2_txd.h"
+#include "platform/ui_host.h"
+#include "views/display_qimage.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace {
+// Main-menu command ids that the pop-up menus reuse.
+enum menu_id : int {
+    id_export_bmp = 40028,
+    id_export_tim2 = 40023,
+    id_export_rwsect = 40025,
+    id_replace = 40169,
+    id_replace_using_alpha = 40176,
+    id_replace_texture = 40170,
+    id_replace_alpha = 40171,
+    id_unswizzle = 40148,
+    id_swizzle = 40149,
+    id_4bpp = 40150,
+    id_8bpp = 40151,
+    id_16bpp_gray = 40152,
+    id_32bpp = 40153,
+    id_view_texture = 40074,
+    id_view_alpha = 40075,
+    id_view_mixed = 40077,
+    id_delete = 40007,
+    id_rename = 40008,
+};
+
+const char* const k_kind_icon_paths[7] = {
+    ":/kind_icons/kind_general.xpm", ":/kind_icons/kind_4bpp.xpm",  ":/kind_icons/kind_8bpp.xpm",
+    ":/kind_icons/kind_16bpp.xpm",   ":/kind_icons/kind_32bpp.xpm", ":/kind_icons/kind_16dxt1.xpm",
+    ":/kind_icons/kind_32dxt1.xpm",
+};
+
+QString numbered(int row, const std::string& name) {
+    return QString::asprintf("%d. %s", row + 1, name.c_str());
+}
+
+// Draws the tile: picture at the left, the item text and the two further lines beside it.
+class tile_delegate : public QStyledItemDelegate {
+  public:
+    explicit tile_delegate(CTextureList* list) : QStyledItemDelegate(list), list_(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+        return {std::max(CTextureList::k_tile_width, option.rect.width()),
+                CTextureList::k_tile_height};
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.state &= ~QStyle::State_HasFocus; // focus rectangles stay hidden
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->save();
+        if (selected) painter->fillRect(opt.rect, opt.palette.highlight());
+        const int picture = CTextureList::k_picture_size;
+        const QRect icon_rect(opt.rect.left() + 4,
+                              opt.rect.top() + (opt.rect.height() - picture) / 2, picture, picture);
+        if (!opt.icon.isNull()) opt.icon.paint(painter, icon_rect);
+        painter->setPen(selected ? opt.palette.color(QPalette::HighlightedText)
+                                 : opt.palette.color(QPalette::Text));
+        const int line = opt.fontMetrics.height();
+        const int left = icon_rect.right() + 6;
+        const int width = std::max(0, opt.rect.right() - left);
+        const int top = opt.rect.top() + std::max(0, (opt.rect.height() - 3 * line) / 2);
+        painter->drawText(QRect(left, top, width, line), Qt::AlignLeft | Qt::AlignVCenter,
+                          opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, width));
+        if (!selected) painter->setPen(opt.palette.color(QPalette::PlaceholderText));
+        for (int i = 1; i <= 2; ++i) {
+            const QString text =
+                index.data(i == 1 ? CTextureList::k_alpha_role : CTextureList::k_info_role)
+                    .toString();
+            painter->drawText(QRect(left, top + i * line, width, line),
+                              Qt::AlignLeft | Qt::AlignVCenter,
+                              opt.fontMetrics.elidedText(text, Qt::ElideRight, width));
+        }
+        painter->restore();
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        // The numbered text gives way to the bare name: only the name is edited.
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            edit->setText(list_->rename_start_text(index.row()));
+            edit->selectAll();
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        // The list applies the name itself, after its checks.
+        if (auto* edit = qobject_cast<QLineEdit*>(editor))
+            list_->finish_rename(index.row(), edit->text());
+    }
+
+  private:
+    CTextureList* list_;
+};
+} // namespace
+
+CTextureList::CTextureList(ui_host& host, QWidget* parent) : QListWidget(parent), host_(host) {
+    setViewMode(QListView::ListMode);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setIconSize(QSize(k_picture_size, k_picture_size));
+    setUniformItemSizes(true);
+    setItemDelegate(new tile_delegate(this));
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    connect(this, &QListWidget::itemSelectionChanged, this, &CTextureList::on_selection_changed);
+}
+
+CTextureList::~CTextureList() = default;
+
+int CTextureList::kind_icon(uint32_t depth, uint32_t compression) {
+    switch (depth) {
+    case 4:
+        return 1;
+    case 8:
+        return 2;
+    case 16:
+        return compression == 0 ? 3 : compression == 1 ? 5 : 0;
+    case 32:
+        return compression == 0 ? 4 : compression == 1 ? 6 : 0;
+    default:
+        return 0;
+    }
+}
+
+QString CTextureList::column_text(const QString& text) const {
+    return text.left(k_max_column_chars);
+}
+
+QIcon CTextureList::picture_for(uint32_t t) {
+    if (picture_kind_ == pictures_thumbnails) {
+        device_bitmap picture = dictionary_->render(t, view_texture, -1, nullptr, 0);
+        if (!picture) return {}; // a failed thumbnail leaves a gap
+        return QIcon(QPixmap::fromImage(thumbnail_of(*picture, k_picture_size)));
+    }
+    if (picture_kind_ == pictures_kind_icons) {
+        if (kind_icons_.empty())
+            for (const char* path : k_kind_icon_paths)
+                kind_icons_.emplace_back(QString(path));
+        return kind_icons_[static_cast<size_t>(
+            kind_icon(dictionary_->depth(t), dictionary_->compression(t)))];
+    }
+    return {};
+}
+
+int CTextureList::fill(int index) {
+    filling_ = true;
+    selected_ = -1;
+    clear();
+    if (!dictionary_) {
+        filling_ = false;
+        return 0;
+    }
+    const uint32_t count = dictionary_->texture_count();
+    if (index >= 0 && static_cast<uint32_t>(index) >= count) index = -1;
+    if (index != -1) selected_ = index;
+
+    setUpdatesEnabled(false);
+    for (uint32_t t = 0; t < count; ++t) {
+        auto* item = new QListWidgetItem;
+        item->setText(column_text(numbered(static_cast<int>(t), dictionary_->texture_name(t, 0))));
+        const std::string mask = dictionary_->texture_name(t, 1);
+        item->setData(k_alpha_role, column_text(mask.empty() ? QStringLiteral("<no alpha channel>")
+                                                             : QString::fromStdString(mask)));
+        const uint32_t w = dictionary_->width(t), h = dictionary_->height(t);
+        const uint32_t compression = dictionary_->compression(t);
+        item->setData(
+            k_info_role,
+            column_text(compression != 0
+                            ? QString::asprintf("%ux%u, DXT%u", w, h, compression)
+                            : QString::asprintf("%ux%u, %ubpp", w, h, dictionary_->depth(t))));
+        item->setData(Qt::UserRole, static_cast<int>(t));
+        item->setIcon(picture_for(t));
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        addItem(item);
+        if (static_cast<int>(t) == index) {
+            setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+        }
+    }
+    setUpdatesEnabled(true);
+    filling_ = false;
+
+    selected_ = index;
+    if (index != -1) emit current_texture_changed();
+    return 1;
+}
+
+int CTextureList::first_selected() const {
+    int first = -1;
+    for (const QModelIndex& i : selectionModel()->selectedIndexes())
+        if (first == -1 || i.row() < first) first = i.row();
+    return first;
+}
+
+QString CTextureList::item_text(int row, int column) const {
+    const QListWidgetItem* it = item(row);
+    if (!it) return {};
+    switch (column) {
+    case 0:
+        return it->text();
+    case 1:
+        return it->data(k_alpha_role).toString();
+    case 2:
+        return it->data(k_info_role).toString();
+    default:
+        return {};
+    }
+}
+
+bool CTextureList::item_has_picture(int row) const {
+    const QListWidgetItem* it = item(row);
+    return it && !it->icon().isNull();
+}
+
+void CTextureList::on_selection_changed() {
+    if (filling_) return;
+    const int first = first_selected();
+    if (first == -1 || first == selected_) return;
+    if (selectionModel()->selectedRows().size() >= 2) return; // the preview keeps its texture
+    selected_ = first;
+    emit current_texture_changed();
+}
+
+QString CTextureList::rename_start_text(int row) const {
+    if (!dictionary_ || row < 0) return {};
+    return QString::fromStdString(dictionary_->texture_name(static_cast<uint32_t>(row), 0));
+}
+
+bool CTextureList::finish_rename(int row, const QString& text) {
+    if (!dictionary_ || row < 0 || static_cast<uint32_t>(row) >= dictionary_->texture_count())
+        return false;
+    if (text.isEmpty()) {
+        host_.message_box("Texture name cannot be empty!", "Error", box_buttons::ok,
+                          box_icon::error);
+        return false;
+    }
+    const std::string name = text.toStdString();
+    if (name.size() > static_cast<size_t>(k_max_name_chars))
+        host_.message_box("Texture name exceed 31 symbol length.\n\nThis MAY cause an error.",
+                          "Rename Texture", box_buttons::ok, box_icon::warning);
+    if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
+        host_.message_box(dictionary_->last_error, "Error", box_buttons::ok, box_icon::error);
+        return false;
+    }
+    if (QListWidgetItem* it = item(row)) it->setText(column_text(numbered(row, name)));
+    emit dictionary_modified();
+    return true;
+}
+
+std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_point) {
+    QListWidgetItem* hit = itemAt(viewport_point);
+    if (!hit || hit->text().isEmpty()) return nullptr;
+    hit_item_ = row(hit);
+    selected_ = hit->data(Qt::UserRole).toInt();
+
+    auto menu = std::make_unique<QMenu>(this);
+    auto add = [this](QMenu* into, const QString& text, int id) {
+        QAction* action = into->addAction(text);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { emit command_requested(id); });
+        return action;
+    };
+    auto add_exports = [&](QMenu* into) {
+        add(into, "Windows Bitmap\t.bmp", id_export_bmp);
+        add(into, "PlayStation 2 TIM2\t.tm2", id_export_tim2);
+        add(into, "RenderWare section \t.rwsect", id_export_rwsect);
+    };
+    if (selectionModel()->selectedRows().size() < 2) {
+        QMenu* exports = menu->addMenu("&Export");
+        add_exports(exports);
+        QMenu* replace = menu->addMenu("&Replace");
+        add(replace, "Replace...", id_replace);
+        add(replace, "Replace Using Alpha...", id_replace_using_alpha);
+        replace->addSeparator();
+        add(replace, "Replace Texture...", id_replace_texture);
+        add(replace, "Replace Alpha...", id_replace_alpha);
+        QMenu* conversion = menu->addMenu("&Conversion");
+        add(conversion, "Unswizzle", id_unswizzle);
+        add(conversion, "Swizzle", id_swizzle);
+        conversion->addSeparator();
+        add(conversion, "4 bpp", id_4bpp);
+        QAction* eight = add(conversion, "8 bpp", id_8bpp);
+        eight->setCheckable(true);
+        eight->setChecked(true);
+        add(conversion, "16 bpp Grayscale", id_16bpp_gray);
+        add(conversion, "32bpp RGBA", id_32bpp);
+        menu->addSeparator();
+        QMenu* view = menu->addMenu("&View\tCtrl+Shift+A");
+        add(view, "Texture\tCtrl+1", id_view_texture);
+        add(view, "Alpha\tCtrl+2", id_view_alpha);
+        add(view, "Texture+Alpha\tCtrl+3", id_view_mixed);
+        menu->addSeparator();
+        add(menu.get(), "&Delete\tDel", id_delete);
+        add(menu.get(), "Rena&me", id_rename);
+    } else {
+        QMenu* exports = menu->addMenu("Export Selected");
+        add_exports(exports);
+        menu->addSeparator();
+        add(menu.get(), "Delete\tDel", id_delete);
+    }
+    menu->setDefaultAction(menu->actions().first());
+    return menu;
+}
+
+void CTextureList::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint point = event->pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid()) return;
+        point = visualRect(current).center();
+    }
+    std::unique_ptr<QMenu> menu = context_menu_at(point);
+    if (menu) menu->exec(viewport()->mapToGlobal(point));
+    event->accept();
+}
+
+void CTextureList::mouseDoubleClickEvent(QMouseEvent* event) {
+    emit texture_properties_requested();
+    QListWidget::mouseDoubleClickEvent(event);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QListWidget>
+
+#include <memory>
+
+class ps2_txd;
+class ui_host;
+class QMenu;
+
+// The texture list at the left of the main window: one tile per texture with a 32x32 picture
+// and three lines (numbered name, alpha name, size and depth).
+class CTextureList : public QListWidget {
+    Q_OBJECT
+
+  public:
+    // Picture kinds of the "enable_thumbs" setting.
+    enum picture_kind_t : int { pictures_thumbnails = 1, pictures_kind_icons = 2 };
+    // Roles of the two lines under the item text.
+    static constexpr int k_alpha_role = Qt::UserRole + 1;
+    static constexpr int k_info_role = Qt::UserRole + 2;
+    static constexpr int k_tile_height = 43;
+    static constexpr int k_tile_width = 100;
+    static constexpr int k_picture_size = 32;
+    static constexpr int k_max_column_chars = 63;
+    static constexpr int k_max_name_chars = 31;
+
+    explicit CTextureList(ui_host& host, QWidget* parent = nullptr);
+    ~CTextureList() override;
+
+    // Rebuilds every item; index is the texture to select (-1 none). 0 without a dictionary.
+    int fill(int index);
+
+    void set_dictionary(ps2_txd* dictionary) { dictionary_ = dictionary; }
+    ps2_txd* dictionary() const { return dictionary_; }
+    int selected() const { return selected_; }
+    int hit_item() const { return hit_item_; }
+    int picture_kind() const { return picture_kind_; }
+    void set_picture_kind(int kind) { picture_kind_ = kind; }
+    // First selected item in list order, -1 when none.
+    int first_selected() const;
+    // Column 0 is the item text, 1 the alpha line, 2 the information line.
+    QString item_text(int row, int column) const;
+    // Whether the item has a picture (a failed thumbnail leaves none).
+    bool item_has_picture(int row) const;
+    // Kind icon index (0..6) for a texture, as picture kind 2 shows it.
+    static int kind_icon(uint32_t depth, uint32_t compression);
+
+    // The context menu for a point of the viewport; none off the items.
+    std::unique_ptr<QMenu> context_menu_at(const QPoint& viewport_point);
+    // Rename in place: the text the edit field starts with, and the end of the edit.
+    QString rename_start_text(int row) const;
+    bool finish_rename(int row, const QString& text);
+
+  signals:
+    void current_texture_changed();      // the main window's WM_APP + 100
+    void texture_properties_requested(); // WM_APP + 107, on a double click
+    void command_requested(int id);      // a context-menu command, by main-menu id
+    void dictionary_modified();          // a rename in place changed the dictionary
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    void on_selection_changed();
+    QString column_text(const QString& text) const;
+    QIcon picture_for(uint32_t t);
+
+    ui_host& host_;
+    int hit_item_ = 0;
+    ps2_txd* dictionary_ = nullptr;
+    int selected_ = -1;
+    int picture_kind_ = pictures_thumbnails;
+    bool filling_ = false;
+    std::vector<QIcon> kind_icons_;
+};

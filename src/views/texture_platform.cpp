@@ -1,0 +1,46 @@
+#include "views/texture_platform.h"
+
+#include "dictionary/ps2_txd.h"
+
+#if __has_include("dictionary/ios_txd.h")
+#include "dictionary/ios_txd.h"
+#define QUILLMAP_HAS_IOS_TXD 1
+#endif
+
+bool is_mobile_dictionary(ps2_txd& dictionary) {
+#ifdef QUILLMAP_HAS_IOS_TXD
+    return dynamic_cast<ios_txd*>(&dictionary) != nullptr;
+#else
+    // Without the mobile class only the words that no other platform uses can tell.
+    const uint32_t word = dictionary.texture_count() ? dictionary.platform_id(0) : 0;
+    return word == 10 || word == 11 || word == 12;
+#endif
+}
+
+texture_family family_of(ps2_txd& dictionary, uint32_t t) {
+    if (dictionary.is_ps2(t)) return texture_family::ps2;
+    switch (dictionary.platform_id(t)) {
+    case 5:
+    case 8:
+        return texture_family::pc_xbox;
+    case 9:
+        return is_mobile_dictionary(dictionary) ? texture_family::mobile : texture_family::pc_xbox;
+    case 10:
+    case 11:
+    case 12:
+        return texture_family::mobile;
+    default:
+        return texture_family::other;
+    }
+}
+
+const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t) {
+    rw_chunk* texture = dictionary.texture_chunk(t);
+    return texture && texture->child(0) ? dictionary.load_data(texture->child(0)) : nullptr;
+}
+
+uint32_t word_at(std::span<const uint8_t> bytes, uint64_t offset) {
+    if (offset + 4 > bytes.size()) return 0;
+    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
+           uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
+}

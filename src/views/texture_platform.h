@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class ps2_txd;
+
+// Which layout a texture's rows and editing follow. Platform word 9 means Direct3D 9 in a PC
+// dictionary and DXT in a mobile one, so the dictionary's class decides it.
+enum class texture_family { ps2, pc_xbox, mobile, other };
+
+bool is_mobile_dictionary(ps2_txd& dictionary);
+texture_family family_of(ps2_txd& dictionary, uint32_t t);
+
+// The Struct data of texture t (child 0), loaded; none when missing.
+const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t);
+// A little-endian word of `bytes`, 0 when it lies outside.
+uint32_t word_at(std::span<const uint8_t> bytes, uint64_t offset);
