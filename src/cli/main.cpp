@@ -15,6 +15,15 @@ const command_entry k_commands[] = {
     {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]"},
     {"tree", cmd_tree, "tree FILE [--offset HEX]"},
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
+    {"export", cmd_export,
+     "export FILE (-t N | --all) [-f bmp|tm2|rwsect] [--view texture|alpha|mixed] "
+     "[--swizzle auto|on|off] [-o DIR_OR_FILE]"},
+    {"add", cmd_add, "add FILE INPUT... [--swizzle on|off] (-o OUT | --in-place)"},
+    {"replace", cmd_replace, "replace FILE -t N IMAGE [--keep-alpha] (-o OUT | --in-place)"},
+    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
+    {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
+    {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},
+    {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
     {"render", cmd_render,
      "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp"},
 };

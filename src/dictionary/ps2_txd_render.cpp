@@ -1,0 +1,31 @@
+#include "dictionary/ps2_txd.h"
+
+#include "raster/pixel_format.h"
+#include "raster/ps2_bitmap.h"
+
+// The preview picture of one mip level: the raster is decoded by a ps2_bitmap (unswizzled as
+// asked, palette reordered, alpha expanded) and the raster data is released again, so that only
+// the texture on screen keeps its data in memory.
+device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out, uint32_t level) {
+    const bool stored_swizzled = is_swizzled(t);
+    if (swizzle == -1) swizzle = stored_swizzled ? 1 : 0;
+    if (state_out) *state_out = stored_swizzled;
+
+    device_bitmap picture;
+    {
+        ps2_bitmap bitmap;
+        const uint32_t level_shift = level < 32 ? level : 31;
+        const uint32_t bits = depth(t);
+        // Spans bounded by the raster data: load_raster refuses what they cannot hold.
+        const std::span<const uint8_t> level_pixels = pixels(t, level);
+        const std::span<const uint8_t> level_palette =
+            bits == 4 || bits == 8 ? palette(t) : std::span<uint8_t>{};
+        if (bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift, bits,
+                               level_pixels, level_palette, swizzle != 0, mode,
+                               pixel_code::argb1555, 0))
+            picture = bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24);
+        if (!picture && !bitmap.last_error.empty()) last_error = bitmap.last_error;
+    }
+    release_pixels(t);
+    return picture;
+}
