@@ -229,7 +229,7 @@ class CMainDialog : public QDialog {
     void cmd_dev_memory(int id);
     void cmd_dev_batch_log(int id);
     void cmd_about(int id);
-    void cmd_nothing(int id) {}
+    void cmd_nothing(int) {}
     // A close request: the prompt, then the stored rectangle. True when the window ends.
     bool close_request();
     void store_window_rect();

@@ -101,6 +101,12 @@ bool is_valid_utf8(std::string_view bytes) {
     return true;
 }
 
-const char* build_date() { return __DATE__; }
-const char* build_time() { return __TIME__; }
-int build_number() { return build_number_of(build_date()); }
+const char* build_date() {
+    return __DATE__;
+}
+const char* build_time() {
+    return __TIME__;
+}
+int build_number() {
+    return build_number_of(build_date());
+}

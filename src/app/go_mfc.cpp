@@ -1,0 +1,71 @@
+#include "app/go_mfc.h"
+
+#include "app/main_dialog.h"
+#include "app/picture_control.h"
+#include "app/qt_ui_host.h"
+
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstdlib>
+
+go_mfc::go_mfc(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Quillmap");
+    setWindowIcon(QIcon(":/quillmap/quillmap.png"));
+}
+
+int go_mfc::init_instance() {
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments())
+        arguments.push_back(path_from_qt(argument));
+    if (arguments.size() >= 2 && arguments[1] == "--screenshot") return run_screenshot(arguments);
+    qt_ui_host host;
+    CMainDialog dialog(host, startup_options{arguments, {}});
+    dialog.exec();
+    return 0;
+}
+
+// quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [FILE]
+int go_mfc::run_screenshot(const std::vector<std::string>& arguments) {
+    std::string out;
+    std::string file;
+    int select = 0;
+    int view = 0;
+    for (size_t i = 2; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (out.empty() && a.rfind("--", 0) != 0) {
+            out = a;
+        } else if (a == "--select" && i + 1 < arguments.size()) {
+            select = std::atoi(arguments[++i].c_str());
+        } else if (a == "--view" && i + 1 < arguments.size()) {
+            const std::string& v = arguments[++i];
+            view = v == "alpha" ? 1 : v == "mixed" ? 2 : 0;
+        } else if (file.empty()) {
+            file = a;
+        }
+    }
+    if (out.empty()) {
+        std::fprintf(stderr, "usage: quillmap --screenshot OUT.png [--select N] "
+                             "[--view texture|alpha|mixed] [FILE]\n");
+        return 2;
+    }
+    // Nobody answers dialogs here: messages take their first button and are echoed.
+    scripted_ui_host host;
+    std::vector<std::string> startup{arguments[0]};
+    if (!file.empty()) startup.push_back(file);
+    CMainDialog dialog(host, startup_options{startup, {}});
+    dialog.show();
+    processEvents();
+    dialog.set_alpha_mode(view);
+    if (dialog.dictionary()) dialog.list_fill(select);
+    processEvents();
+    for (const std::string& text : host.message_texts())
+        std::fprintf(stderr, "quillmap: %s\n", text.c_str());
+    const bool saved = dialog.grab().save(path_to_qt(out), "PNG");
+    dialog.hide();
+    if (!saved) {
+        std::fprintf(stderr, "quillmap: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return file.empty() || dialog.dictionary() ? 0 : 1;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "raster/display_image.h"
+
+#include <QImage>
+#include <QWidget>
+
+// The preview picture (control 1016): shows one device bitmap at its own size, centred, and
+// owns it until the next one.
+class CPictureControl : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit CPictureControl(QWidget* parent = nullptr);
+
+    void set_bitmap(device_bitmap bitmap);
+    void clear() { set_bitmap(nullptr); }
+    const display_image* bitmap() const { return bitmap_.get(); }
+    // The bitmap as a top-down picture (a copy), null when empty.
+    QImage picture() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    device_bitmap bitmap_;
+};
+
+// A QImage over the bitmap's own bytes (rows bottom-up, so the picture is upside down); null when
+// the bitmap's sizes do not match its bytes.
+QImage image_over(const display_image& bitmap);
