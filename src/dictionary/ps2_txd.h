@@ -97,4 +97,7 @@ class ps2_txd : public rw_stream {
     // Level 0 pixel bytes as the bitmap and TIM2 code want them: a swizzled 4-bit raster at
     // most 16 pixels wide is stored 32 wide, so 16·height bytes are handed over for it.
     std::span<uint8_t> stored_pixels(uint32_t t, bool swizzled);
+    // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
+    bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
+    bool write_palette(uint32_t t, std::span<const uint8_t> entries);
 };

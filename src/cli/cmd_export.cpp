@@ -1,0 +1,83 @@
+#include "cli/cli_commands.h"
+#include "cli/cli_edit.h"
+
+#include <filesystem>
+#include <iostream>
+
+namespace {
+// The type from -f, else from the output file's extension; bmp when neither names one.
+int chosen_export_type(const cli_args& args, const std::filesystem::path* file, int& exit_code) {
+    if (args.options.count("-f")) {
+        const int type = ps2_txd::export_type_of(args.get("-f"));
+        if (!type) exit_code = usage_error("-f takes bmp, tm2 or rwsect");
+        return type;
+    }
+    if (!file) return export_bmp;
+    const std::string extension = file->extension().string();
+    const int type = ps2_txd::export_type_of(extension);
+    if (!type) {
+        const std::string shown =
+            extension.empty() ? file->filename().string() : extension.substr(1);
+        exit_code = failure(shown + " is unknown extension!");
+    }
+    return type;
+}
+} // namespace
+
+int cmd_export(const cli_args& args) {
+    if (args.positional.size() != 1) return usage_error("export takes FILE (-t N | --all)");
+    const bool all = args.has("--all");
+    if (all == (args.options.count("-t") > 0)) return usage_error("give either -t N or --all");
+    int code = k_exit_ok;
+    auto view = view_option(args, code);
+    if (!view) return code;
+    auto swizzle = swizzle_option(args, code);
+    if (!swizzle) return code;
+
+    // -o names a folder (existing, or any path with --all) or, for one texture, the file.
+    std::optional<std::filesystem::path> folder, file;
+    if (args.options.count("-o")) {
+        const std::filesystem::path out = args.get("-o");
+        std::error_code ec;
+        if (all || std::filesystem::is_directory(out, ec))
+            folder = out;
+        else
+            file = out;
+    }
+    const int type = chosen_export_type(args, file ? &*file : nullptr, code);
+    if (!type) return code;
+
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    if (opened->restriction_mask & k_refuse_export)
+        return failure("Texture exporting is disabled for this format.");
+    ps2_txd& txd = *opened->dictionary;
+    if (folder) {
+        std::error_code ec;
+        std::filesystem::create_directories(*folder, ec);
+        if (!std::filesystem::is_directory(*folder, ec))
+            return failure("Cannot create folder " + folder->string());
+    }
+
+    auto export_one = [&](uint32_t t) {
+        std::filesystem::path target;
+        const std::filesystem::path* path = nullptr;
+        if (file) {
+            path = &*file;
+        } else if (folder) {
+            target = *folder / txd.default_export_name(t, *view, type);
+            path = &target;
+        }
+        if (!txd.export_texture(t, *view, type, path, *swizzle)) return failure(txd.last_error);
+        std::cout << (path ? path->string() : txd.default_export_name(t, *view, type)) << "\n";
+        return k_exit_ok;
+    };
+    if (!all) {
+        auto t = texture_index(args, txd, code);
+        if (!t) return code;
+        return export_one(*t);
+    }
+    for (uint32_t t = 0; t < txd.texture_count(); ++t)
+        if (int result = export_one(t); result != k_exit_ok) return result;
+    return k_exit_ok;
+}

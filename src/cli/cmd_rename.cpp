@@ -1,0 +1,18 @@
+#include "cli/cli_commands.h"
+#include "cli/cli_edit.h"
+
+int cmd_rename(const cli_args& args) {
+    if (args.positional.size() != 2) return usage_error("rename takes FILE -t N NAME");
+    if (!has_save_target(args)) return missing_save_target();
+    const std::string& name = args.positional[1];
+    // The properties dialog refuses an empty name; a texture without a name cannot be found.
+    if (name.empty()) return failure("You can't leave texture name empty!");
+    int code = k_exit_ok;
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    ps2_txd& txd = *opened->dictionary;
+    auto t = texture_index(args, txd, code);
+    if (!t) return code;
+    if (!txd.rename_texture(*t, name, args.has("--mask") ? 1 : 0)) return failure(txd.last_error);
+    return save_result(args, *opened);
+}

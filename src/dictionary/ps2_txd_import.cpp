@@ -1,0 +1,241 @@
+// Bringing pictures and sections into the dictionary: replace a texture's pixels and palette from
+// a BMP or TIM2 file, add a texture built from a TIM2 picture or taken from a raw section file.
+#include "dictionary/ps2_txd.h"
+
+#include "dictionary/txd_messages.h"
+#include "raster/ps2_bitmap.h"
+#include "raster/raster_messages.h"
+#include "raster/tim2_file.h"
+#include "stream/rw_ids.h"
+#include "stream/rw_messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr uint32_t k_narrow_width = 16;
+constexpr uint32_t k_narrow_stored_width = 32;
+constexpr uint32_t k_narrow_row_bytes = 16;
+
+bool palettised(uint32_t depth) {
+    return depth == 4 || depth == 8;
+}
+
+// Whether a raster of this size can be stored swizzled and read back: the mapping must be a
+// permutation, and 4-bit rasters narrower than 32 pixels follow a layout of their own.
+bool can_swizzle(uint32_t width, uint32_t height, uint32_t depth) {
+    if (!palettised(depth)) return true;
+    if (depth == 4 && width < k_narrow_stored_width) return false;
+    return ps2_swizzling::is_permutation_size(width, height);
+}
+
+std::string name_from_path(const std::filesystem::path& path) {
+    // Paths may come from either kind of system; the name is what follows the last separator.
+    const std::string text = path.string();
+    const size_t slash = text.find_last_of("\\/");
+    return slash == std::string::npos ? text : text.substr(slash + 1);
+}
+} // namespace
+
+bool ps2_txd::write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled) {
+    const uint32_t w = width(t), h = height(t), d = depth(t);
+    const std::span<uint8_t> target = pixels(t, 0);
+    if (target.size() < plain.size() || plain.empty()) {
+        last_error = txd_msg::raster_layout_short;
+        return false;
+    }
+    if (!swizzled || !palettised(d)) {
+        std::memcpy(target.data(), plain.data(), plain.size());
+        return true;
+    }
+    if (d == 4 && w <= k_narrow_width) {
+        // Stored 32 pixels wide: put each row into the left part of the wide image and swizzle
+        // that, keeping whatever the stored rows hold beyond the picture.
+        const std::span<uint8_t> stored = stored_pixels(t, true);
+        const uint64_t row_bytes = uint64_t(w) * d / 8;
+        std::vector<uint8_t> wide(stored.begin(), stored.end());
+        if (stored.size() == uint64_t(k_narrow_row_bytes) * h &&
+            ps2_swizzling::unswizzle4(wide, k_narrow_stored_width, h)) {
+            for (uint32_t r = 0; r < h && (r + 1) * row_bytes <= plain.size(); ++r)
+                std::memcpy(&wide[size_t(r) * k_narrow_row_bytes], &plain[size_t(r * row_bytes)],
+                            size_t(row_bytes));
+            ps2_swizzling::swizzle4(wide, k_narrow_stored_width, h);
+            std::memcpy(stored.data(), wide.data(), wide.size());
+            return true;
+        }
+        // No layout we can read back: keep the rows as they come, as the reader will.
+        std::memcpy(target.data(), plain.data(), plain.size());
+        return true;
+    }
+    std::vector<uint8_t> work(plain.begin(), plain.end());
+    ps2_swizzling::swizzle_raster(work, w, h, d);
+    std::memcpy(target.data(), work.data(), work.size());
+    return true;
+}
+
+bool ps2_txd::write_palette(uint32_t t, std::span<const uint8_t> entries) {
+    const std::span<uint8_t> target = palette(t);
+    if (target.size() != entries.size()) {
+        last_error = txd_msg::raster_layout_short;
+        return false;
+    }
+    std::memcpy(target.data(), entries.data(), entries.size());
+    return true;
+}
+
+bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int type,
+                              bool keep_alpha) {
+    if (!texture_exists(t)) return false;
+    const uint32_t w = width(t), h = height(t), d = depth(t);
+    const uint64_t pixel_bytes = uint64_t(w) * h * d / 8;
+    const uint64_t palette_bytes = palettised(d) ? uint64_t(4) << d : 0;
+
+    if (type == export_bmp) {
+        ps2_bitmap bitmap;
+        if (!bitmap.read_bmp(path)) {
+            last_error = bitmap.last_error;
+            return false;
+        }
+        if (bitmap.width() != w || bitmap.height() != h) {
+            last_error = txd_msg::same_dimensions;
+            return false;
+        }
+        if (bitmap.depth() != d) {
+            last_error = txd_msg::same_bpp;
+            return false;
+        }
+        if (!load_all(texture_chunk(t))) return false;
+        std::vector<uint8_t> entries(static_cast<size_t>(palette_bytes));
+        if (palettised(d) && !bitmap.palette_to_raster(entries, keep_alpha)) {
+            last_error = bitmap.last_error.empty() ? txd_msg::image_data_short : bitmap.last_error;
+            return false;
+        }
+        std::vector<uint8_t> plain(static_cast<size_t>(pixel_bytes));
+        if (!bitmap.pixels_to_raster(plain, keep_alpha)) {
+            last_error = bitmap.last_error;
+            return false;
+        }
+        // Check both places before changing either, so a failure leaves the texture whole.
+        if (pixels(t, 0).size() < plain.size() || palette(t).size() != entries.size()) {
+            last_error = txd_msg::raster_layout_short;
+            return false;
+        }
+        return write_level0(t, plain, is_swizzled(t)) &&
+               (!palettised(d) || write_palette(t, entries));
+    }
+
+    if (type == export_tim2) {
+        tim2_file tim2;
+        tim2.read(path);
+        const tim2_picture* picture = tim2.pictures.empty() ? nullptr : &tim2.pictures[0];
+        const uint32_t picture_w = picture ? picture->header.width : 0;
+        const uint32_t picture_h = picture ? picture->header.height : 0;
+        if (picture_w != w || picture_h != h) {
+            last_error = txd_msg::equivalent_dimensions;
+            return false;
+        }
+        if (tim2.picture_depth() != d) {
+            last_error = txd_msg::equivalent_bpp;
+            return false;
+        }
+        if (picture->image.size() < pixel_bytes ||
+            (palettised(d) && picture->clut.size() < palette_bytes)) {
+            last_error = txd_msg::image_data_short;
+            return false;
+        }
+        if (!load_all(texture_chunk(t))) return false;
+        std::vector<uint8_t> plain(picture->image.begin(),
+                                   picture->image.begin() + static_cast<ptrdiff_t>(pixel_bytes));
+        // Our own files say when their pixels are in swizzled order; bring them to plain order
+        // so that a file exported with swizzling off comes back unchanged.
+        if (palettised(d) && tim2.holds_swizzled_pixels(0))
+            ps2_swizzling::unswizzle_raster(plain, w, h, d);
+        const std::span<const uint8_t> entries(picture->clut.data(),
+                                               static_cast<size_t>(palette_bytes));
+        if (pixels(t, 0).size() < plain.size() || palette(t).size() != entries.size()) {
+            last_error = txd_msg::raster_layout_short;
+            return false;
+        }
+        return write_level0(t, plain, is_swizzled(t)) &&
+               (!palettised(d) || write_palette(t, entries));
+    }
+
+    last_error = txd_msg::unknown_import_format;
+    return false;
+}
+
+bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int swizzle) {
+    tim2_file tim2;
+    if (!tim2.read(path)) {
+        last_error = tim2.last_error;
+        return false;
+    }
+    if (tim2.pictures.empty()) {
+        last_error = raster_msg::bad_image_size;
+        return false;
+    }
+    const tim2_picture& picture = tim2.pictures[0];
+    const uint32_t w = picture.header.width, h = picture.header.height;
+    const uint32_t d = tim2.picture_depth();
+    if (w > k_max_dimension || h > k_max_dimension) {
+        last_error = txd_msg::dimension_limit;
+        return false;
+    }
+    if (w == 0 || h == 0) {
+        last_error = raster_msg::bad_image_size;
+        return false;
+    }
+    if (d != 4 && d != 8 && d != 16 && d != 24 && d != 32) {
+        last_error = raster_msg::unsupported_image_bpp;
+        return false;
+    }
+    const uint64_t pixel_bytes = uint64_t(w) * h * d / 8;
+    const uint64_t palette_bytes = palettised(d) ? uint64_t(4) << d : 0;
+    if (picture.image.size() < pixel_bytes || picture.clut.size() < palette_bytes) {
+        last_error = txd_msg::image_data_short;
+        return false;
+    }
+    if (texture_count() >= k_max_textures) {
+        last_error = txd_msg::too_many_textures;
+        return false;
+    }
+
+    std::vector<uint8_t> pixels(picture.image.begin(),
+                                picture.image.begin() + static_cast<ptrdiff_t>(pixel_bytes));
+    const bool in_swizzled_order = palettised(d) && tim2.holds_swizzled_pixels(0);
+    // A size whose swizzled layout we could not read back is stored plain.
+    const bool build_swizzled = swizzle == 1 && can_swizzle(w, h, d);
+    if (in_swizzled_order && !build_swizzled) ps2_swizzling::unswizzle_raster(pixels, w, h, d);
+    if (!in_swizzled_order && build_swizzled) ps2_swizzling::swizzle_raster(pixels, w, h, d);
+
+    auto texture =
+        build_texture_native("", pixels.data(), name_from_path(path), w, h, d,
+                             palette_bytes ? picture.clut.data() : nullptr, build_swizzled);
+    return texture && append_texture(std::move(texture));
+}
+
+bool ps2_txd::add_raw_section(const std::filesystem::path& path) {
+    rw_stream section;
+    if (!section.open(path, 0, rw_id_texture_native, rw_stream::flag_skip_length_check)) {
+        last_error = section.last_error;
+        return false;
+    }
+    if (!section.load_all()) {
+        last_error = section.last_error;
+        return false;
+    }
+    if (!root) {
+        last_error = rw_msg::not_opened;
+        return false;
+    }
+    if (texture_count() >= k_max_textures) {
+        last_error = txd_msg::too_many_textures;
+        return false;
+    }
+    std::unique_ptr<rw_chunk> texture = section.release_root();
+    set_version(root->version, texture.get());
+    const uint32_t section_bytes = section.allocated_bytes;
+    if (!append_texture(std::move(texture))) return false;
+    allocated_bytes += section_bytes;
+    return true;
+}
