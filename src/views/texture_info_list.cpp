@@ -20,7 +20,7 @@ constexpr uint32_t k_pc_raster_format_offset = 72;
 constexpr uint32_t k_mobile_alpha_offset = 98;
 
 std::wstring wide(const std::string& s) {
-    return QString::fromStdString(s).toStdWString();
+    return QString::fromLatin1(s).toStdWString();
 }
 std::wstring wide(const char* s) {
     return QString::fromLatin1(s).toStdWString();
@@ -154,9 +154,9 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
                      {L"RAW Width", word_at(bytes, k_transfer_width_word * 4)});
         add_info_row(row++, group_raster, L"sd",
                      {L"RAW Height", word_at(bytes, k_transfer_height_word * 4)});
-        add_info_row(
-            row++, group_raster, L"ss",
-            {L"RAW Raster Size", QString::asprintf("%d / %d", qwc, qwc * 16).toStdWString()});
+        add_info_row(row++, group_raster, L"ss",
+                     {L"RAW Raster Size",
+                      QString::asprintf("%d / %d", int(qwc), int(qwc * 16)).toStdWString()});
         if (depth < 16) {
             // The palette block's own transfer header sits just before the palette.
             const std::span<uint8_t> palette = d.palette(t);
@@ -167,10 +167,10 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
                     palette_qwc =
                         word_at(bytes, at - k_transfer_header_bytes + k_transfer_qwc_word * 4);
             }
-            add_info_row(
-                row++, group_raster, L"ss",
-                {L"RAW Palette Size",
-                 QString::asprintf("%d / %d", palette_qwc, palette_qwc * 16).toStdWString()});
+            add_info_row(row++, group_raster, L"ss",
+                         {L"RAW Palette Size",
+                          QString::asprintf("%d / %d", int(palette_qwc), int(palette_qwc * 16))
+                              .toStdWString()});
         }
     }
     add_info_row(row++, group_flags, L"sx", {L"Filter Flags", d.texture_flags(t)});

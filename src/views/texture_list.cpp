@@ -44,8 +44,9 @@ const char* const k_kind_icon_paths[7] = {
     ":/kind_icons/kind_32dxt1.xpm",
 };
 
+// Names are bytes of the file: Latin-1 keeps every byte as it is, both ways.
 QString numbered(int row, const std::string& name) {
-    return QString::asprintf("%d. %s", row + 1, name.c_str());
+    return QString::number(row + 1) + QStringLiteral(". ") + QString::fromLatin1(name);
 }
 
 // Draws the tile: picture at the left, the item text and the two further lines beside it.
@@ -177,7 +178,7 @@ int CTextureList::fill(int index) {
         item->setText(column_text(numbered(static_cast<int>(t), dictionary_->texture_name(t, 0))));
         const std::string mask = dictionary_->texture_name(t, 1);
         item->setData(k_alpha_role, column_text(mask.empty() ? QStringLiteral("<no alpha channel>")
-                                                             : QString::fromStdString(mask)));
+                                                             : QString::fromLatin1(mask)));
         const uint32_t w = dictionary_->width(t), h = dictionary_->height(t);
         const uint32_t compression = dictionary_->compression(t);
         item->setData(
@@ -239,7 +240,7 @@ void CTextureList::on_selection_changed() {
 
 QString CTextureList::rename_start_text(int row) const {
     if (!dictionary_ || row < 0) return {};
-    return QString::fromStdString(dictionary_->texture_name(static_cast<uint32_t>(row), 0));
+    return QString::fromLatin1(dictionary_->texture_name(static_cast<uint32_t>(row), 0));
 }
 
 bool CTextureList::finish_rename(int row, const QString& text) {
@@ -250,7 +251,7 @@ bool CTextureList::finish_rename(int row, const QString& text) {
                           box_icon::error);
         return false;
     }
-    const std::string name = text.toStdString();
+    const std::string name = text.toLatin1().toStdString();
     if (name.size() > static_cast<size_t>(k_max_name_chars))
         host_.message_box("Texture name exceed 31 symbol length.\n\nThis MAY cause an error.",
                           "Rename Texture", box_buttons::ok, box_icon::warning);

@@ -1,0 +1,117 @@
+// The preview: render_preview, the current-texture update and the mip-level chooser.
+#include "app/main_dialog.h"
+#include "app/picture_control.h"
+#include "views/display_qimage.h"
+#include "views/texture_info_list.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QPainter>
+
+#include <chrono>
+
+namespace {
+uint64_t tick_ms() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+// Paints a checkerboard under a 32-bit picture before the picture control draws it, so that
+// transparent pixels of the mixed view can be told from black ones.
+class checkerboard_backdrop : public QObject {
+  public:
+    explicit checkerboard_backdrop(CPictureControl* picture) : QObject(picture), picture_(picture) {
+        picture->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == picture_ && event->type() == QEvent::Paint) {
+            const display_image* bitmap = picture_->bitmap();
+            if (bitmap && bitmap->bits == 32 && bitmap->width && bitmap->height) {
+                const int w = static_cast<int>(bitmap->width), h = static_cast<int>(bitmap->height);
+                QPainter painter(picture_);
+                draw_checkerboard(painter, QRect((picture_->width() - w) / 2,
+                                                 (picture_->height() - h) / 2, w, h));
+            }
+        }
+        return false;
+    }
+
+  private:
+    CPictureControl* picture_;
+};
+
+class wait_cursor {
+  public:
+    wait_cursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~wait_cursor() { QApplication::restoreOverrideCursor(); }
+    wait_cursor(const wait_cursor&) = delete;
+    wait_cursor& operator=(const wait_cursor&) = delete;
+};
+} // namespace
+
+int CMainDialog::render_preview(int index, int level) {
+    const uint64_t start = tick_ms();
+    if (restriction_mask_ & 1) return 0; // a dictionary is being opened
+    wait_cursor busy;
+    if (!preview_->findChild<checkerboard_backdrop*>()) new checkerboard_backdrop(preview_);
+    preview_->clear();
+    if (index == -1 || !txd_) return 0;
+    const uint32_t t = static_cast<uint32_t>(index);
+    if (info_shown_) static_cast<CTextureInfoList*>(info_list_)->show_texture_info(t, txd_.get());
+
+    bool swizzled = false;
+    preview_->set_bitmap(txd_->render(t, alpha_mode_, swizzle_mode_, &swizzled,
+                                      static_cast<uint32_t>(level < 0 ? 0 : level)));
+    const uint64_t elapsed = tick_ms() - start;
+
+    set_status_text(
+        0, QString::asprintf("Texture '%s' rendered within %.2f seconds.",
+                             QString::fromLatin1(txd_->texture_name(t, 0)).toUtf8().constData(),
+                             static_cast<double>(elapsed) / 1000.0));
+    const char* view = alpha_mode_ == 0 ? "Texture" : alpha_mode_ == 1 ? "Alpha" : "Mixed";
+    set_status_text(1, QString::asprintf("%dx%d, %dbpp, %s", static_cast<int>(txd_->width(t)),
+                                         static_cast<int>(txd_->height(t)),
+                                         static_cast<int>(txd_->depth(t)), view));
+    const char* swizzle_text = swizzle_mode_ == -1
+                                   ? (swizzled ? "Texture unswizzled" : "Texture have no swizzling")
+                               : swizzle_mode_ == 1 ? "Swizzling is ON"
+                                                    : "Swizzling is OFF";
+    set_status_text(2, swizzle_text);
+    return 1;
+}
+
+void CMainDialog::on_current_texture_changed() {
+    const int i = list_selected();
+    if (!txd_ || i < 0) {
+        mip_box_->clear();
+        render_preview(-1, 0);
+        return;
+    }
+    const uint32_t t = static_cast<uint32_t>(i);
+    const uint32_t d = txd_->depth(t);
+    const bool palettised = d == 4 || d == 8;
+    for (int id : {static_cast<int>(cmd::replace_texture), static_cast<int>(cmd::replace_alpha)})
+        if (QAction* a = action(id)) a->setEnabled(!palettised);
+
+    mip_box_->clear();
+    uint32_t w = txd_->width(t), h = txd_->height(t);
+    const uint32_t n = txd_->mip_count(t);
+    for (uint32_t k = 0; k < n; ++k) {
+        mip_box_->addItem(QString::asprintf("Mip level #%02d (%dx%d)", static_cast<int>(k),
+                                            static_cast<int>(w), static_cast<int>(h)));
+        w >>= 1;
+        h >>= 1;
+    }
+    mip_box_->setCurrentIndex(0);
+    mip_box_->setEnabled(n > 1);
+    render_preview(i, 0);
+}
+
+void CMainDialog::on_mip_level_changed(int level) {
+    render_preview(list_first_selected(), level);
+}
