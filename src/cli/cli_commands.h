@@ -6,6 +6,7 @@
 int cmd_list(const cli_args& args);
 int cmd_tree(const cli_args& args);
 int cmd_save(const cli_args& args);
+int cmd_convert(const cli_args& args);
 int cmd_render(const cli_args& args);
 int cmd_export(const cli_args& args);
 int cmd_add(const cli_args& args);

@@ -15,6 +15,7 @@ const command_entry k_commands[] = {
     {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]"},
     {"tree", cmd_tree, "tree FILE [--offset HEX]"},
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
+    {"convert", cmd_convert, "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT]"},
     {"export", cmd_export,
      "export FILE (-t N | --all) [-f bmp|tm2|rwsect] [--view texture|alpha|mixed] "
      "[--swizzle auto|on|off] [-o DIR_OR_FILE]"},

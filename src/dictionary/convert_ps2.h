@@ -7,6 +7,20 @@
 #include <string>
 #include <vector>
 
+// A texture in the PS2 raster's own layout, ready for build_texture_native.
+struct ps2_raster {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t depth = 0;
+    std::vector<uint8_t> pixels;  // width·height·depth/8 bytes
+    std::vector<uint8_t> palette; // 4·2^depth bytes for depths 4 and 8
+    bool swizzled = false;
+};
+
+// Level 0 of texture t of any dictionary class in the PS2 layout; false with `error` when the
+// texture has no pixels that can be shown.
+bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& error);
+
 // Rebuilds every texture of `source` (any dictionary class) as a PS2 texture in a new dictionary
 // carrying the source's version stamp, and saves it at `out` (offset 0). Each texture is written
 // in the PS2 raster's own layout, so the new file shows the same pictures: palettes and 32-bit

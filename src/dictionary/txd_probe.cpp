@@ -1,16 +1,30 @@
 #include "dictionary/txd_probe.h"
 
+#include "dictionary/ios_txd.h"
+#include "dictionary/pc_txd.h"
+#include "dictionary/tex_txd.h"
+#include "dictionary/xbox_txd.h"
+
 #include <array>
 
 namespace {
-template <class T> std::unique_ptr<ps2_txd> make() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<ps2_txd> make() {
+    return std::make_unique<T>();
+}
 
-const std::array<platform_entry, 1> k_platforms = {{
+// Fixed order: the first class that accepts a file wins.
+const std::array<platform_entry, 5> k_platforms = {{
     {"PS2", 0, &make<ps2_txd>},
+    {"PC", restrict_import | restrict_replace, &make<pc_txd>},
+    {"iOS", restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<ios_txd>},
+    {"XBOX", restrict_import | restrict_replace, &make<xbox_txd>},
+    {"TEX", restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<tex_txd>},
 }};
 } // namespace
 
-std::span<const platform_entry> platform_table() { return k_platforms; }
+std::span<const platform_entry> platform_table() {
+    return k_platforms;
+}
 
 probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset,
                               std::string_view priority) {

@@ -1,0 +1,243 @@
+#include "dictionary/convert_ps2.h"
+
+#include "dictionary/ios_txd.h"
+#include "dictionary/pc_txd.h"
+#include "dictionary/platform_messages.h"
+#include "dictionary/txd_messages.h"
+#include "raster/pixel_format.h"
+#include "raster/ps2_swizzling.h"
+#include "stream/byte_io.h"
+#include "stream/rw_messages.h"
+
+#include <cstring>
+
+namespace {
+constexpr uint32_t k_ps2_platform_id = 4;
+constexpr uint8_t k_ps2_opaque_alpha = 0x80;
+
+// PS2 rasters keep alpha 0 .. 0x80.
+uint8_t ps2_alpha(uint8_t alpha) {
+    return static_cast<uint8_t>((alpha + 1) / 2);
+}
+
+void put_rgba(uint8_t* out, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    out[0] = r;
+    out[1] = g;
+    out[2] = b;
+    out[3] = a;
+}
+
+// One 16-bit pixel in `code`'s layout to 8-bit red, green, blue and alpha, read the way the PC
+// bitmap shows it.
+void decode16(uint32_t code, uint16_t v, uint8_t& r, uint8_t& g, uint8_t& b, uint8_t& a) {
+    switch (code) {
+    case pixel_code::rgba4444:
+        r = uint8_t((v >> 8) & 0xF0);
+        g = uint8_t((v >> 4) & 0xF0);
+        b = uint8_t(v & 0xF0);
+        a = uint8_t((v & 0xF) << 4);
+        return;
+    case pixel_code::rgb565:
+        r = uint8_t((v >> 8) & 0xF8);
+        g = uint8_t((v >> 3) & 0xFC);
+        b = uint8_t((v & 0x1F) << 3);
+        a = 0xFF;
+        return;
+    default: // 0x1555 and 0x555
+        r = uint8_t(((v >> 10) & 0x1F) << 3);
+        g = uint8_t(((v >> 5) & 0x1F) << 3);
+        b = uint8_t((v & 0x1F) << 3);
+        a = (code == pixel_code::rgb555 || (v & 0x8000)) ? 0xFF : 0;
+        return;
+    }
+}
+
+bool from_native(const native_level& level, ps2_raster& out, std::string& error) {
+    if (level.width > ps2_txd::k_max_dimension || level.height > ps2_txd::k_max_dimension) {
+        error = txd_msg::dimension_limit;
+        return false;
+    }
+    out.width = level.width;
+    out.height = level.height;
+    out.swizzled = false;
+    const size_t count = size_t(level.width) * level.height;
+    const uint64_t stored = (uint64_t(count) * level.depth + 7) / 8;
+    if (level.pixels.size() < stored) {
+        error = platform_msg::struct_short;
+        return false;
+    }
+
+    if (level.depth == 4 || level.depth == 8) {
+        // Index layout is the same (4-bit: left pixel in the low nibble); the palette takes the
+        // PS2 alpha scale and, for 256 entries, the console's slot order.
+        out.depth = level.depth;
+        out.pixels.assign(level.pixels.begin(), level.pixels.begin() + stored);
+        const uint32_t entries = 1u << level.depth;
+        out.palette.assign(size_t(4) * entries, 0);
+        for (uint32_t i = 0; i < entries && 4 * size_t(i) + 3 < level.palette.size(); ++i) {
+            const uint8_t* in = &level.palette[4 * size_t(i)];
+            const uint32_t slot = entries == 256 ? ps2_swizzling::clut_slot(i) : i;
+            put_rgba(&out.palette[4 * size_t(slot)], in[0], in[1], in[2],
+                     level.opaque ? k_ps2_opaque_alpha : ps2_alpha(in[3]));
+        }
+        return true;
+    }
+
+    out.depth = 32;
+    out.palette.clear();
+    out.pixels.assign(count * 4, 0);
+    const uint8_t* in = level.pixels.data();
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t r = 0, g = 0, b = 0, a = 0xFF;
+        switch (level.depth) {
+        case 16:
+            decode16(level.code, read_u16(level.pixels, 2 * i), r, g, b, a);
+            break;
+        case 24:
+            b = in[3 * i];
+            g = in[3 * i + 1];
+            r = in[3 * i + 2];
+            break;
+        case 32:
+            b = in[4 * i];
+            g = in[4 * i + 1];
+            r = in[4 * i + 2];
+            a = level.opaque ? 0xFF : in[4 * i + 3];
+            break;
+        default:
+            error = platform_msg::no_pixels;
+            return false;
+        }
+        put_rgba(&out.pixels[4 * i], r, g, b, ps2_alpha(a));
+    }
+    return true;
+}
+
+// A copy of a PS2-layout texture section with every byte in memory, stamped with `version`.
+// Data the source had to read for it is released again, so the source stays as it was.
+std::unique_ptr<rw_chunk> clone_section(ps2_txd& source, rw_chunk* chunk, uint32_t version,
+                                        uint32_t& allocated) {
+    auto copy = std::make_unique<rw_chunk>();
+    copy->id = chunk->id;
+    copy->size = chunk->size;
+    copy->version = version;
+    allocated += k_chunk_node_bytes;
+    if (!chunk->children.empty()) {
+        for (const auto& child : chunk->children) {
+            auto cloned = clone_section(source, child.get(), version, allocated);
+            if (!cloned) return nullptr;
+            copy->children.push_back(std::move(cloned));
+        }
+        return copy;
+    }
+    const bool was_loaded = chunk->data.has_value();
+    const auto* data = source.load_data(chunk);
+    if (!data) return nullptr;
+    copy->data = *data;
+    allocated += static_cast<uint32_t>(data->size());
+    if (!was_loaded && chunk->data_offset != 0) {
+        source.allocated_bytes -= std::min<uint32_t>(source.allocated_bytes, chunk->size);
+        chunk->data.reset();
+    }
+    return copy;
+}
+} // namespace
+
+bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& error) {
+    if (t >= source.texture_count()) {
+        error = txd_msg::texture_not_exists;
+        return false;
+    }
+    std::optional<native_level> level;
+    if (auto* pc = dynamic_cast<pc_txd*>(&source)) {
+        level = pc->level_pixels(t, 0, level_detail::full_colour);
+    } else if (auto* mobile = dynamic_cast<ios_txd*>(&source)) {
+        level = mobile->level_pixels(t, 0, level_detail::full_colour);
+    } else {
+        // Already the PS2 layout: the stored bytes as they stand.
+        out.width = source.width(t);
+        out.height = source.height(t);
+        out.depth = source.depth(t);
+        out.swizzled = source.is_swizzled(t);
+        const uint64_t pixel_bytes = uint64_t(out.width) * out.height * out.depth / 8;
+        const auto pixels = source.pixels(t, 0);
+        if (pixel_bytes == 0 || pixels.size() < pixel_bytes) {
+            error = platform_msg::no_pixels;
+            return false;
+        }
+        out.pixels.assign(pixels.begin(), pixels.begin() + pixel_bytes);
+        out.palette.clear();
+        if (out.depth == 4 || out.depth == 8) {
+            const auto palette = source.palette(t);
+            if (palette.size() < (size_t(4) << out.depth)) {
+                error = platform_msg::no_pixels;
+                return false;
+            }
+            out.palette.assign(palette.begin(), palette.begin() + (size_t(4) << out.depth));
+        }
+        return true;
+    }
+    if (!level) {
+        error = source.last_error;
+        return false;
+    }
+    return from_native(*level, out, error);
+}
+
+bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
+                    std::vector<std::string>* skipped) {
+    if (!source.root) {
+        source.last_error = rw_msg::not_opened;
+        error = rw_msg::not_opened;
+        return false;
+    }
+    const uint32_t version = source.root_version();
+    target.create_empty(version);
+    const bool ps2_layout_class =
+        !dynamic_cast<pc_txd*>(&source) && !dynamic_cast<ios_txd*>(&source);
+    const uint32_t count = source.texture_count();
+    for (uint32_t t = 0; t < count; ++t) {
+        const std::string name = source.texture_name(t, 0);
+        std::unique_ptr<rw_chunk> texture;
+        if (ps2_layout_class && source.platform_id(t) == k_ps2_platform_id) {
+            // PS2 textures stay exactly as they are.
+            rw_chunk* chunk = source.texture_chunk(t);
+            texture =
+                chunk ? clone_section(source, chunk, version, target.allocated_bytes) : nullptr;
+        } else {
+            ps2_raster raster;
+            std::string why;
+            if (ps2_raster_of(source, t, raster, why)) {
+                texture = target.build_texture_native(
+                    source.texture_name(t, 1), raster.pixels.data(), name, raster.width,
+                    raster.height, raster.depth,
+                    raster.palette.empty() ? nullptr : raster.palette.data(), raster.swizzled);
+                if (!texture) {
+                    error = target.last_error;
+                    return false;
+                }
+            }
+        }
+        source.release_pixels(t);
+        if (!texture) {
+            if (skipped) skipped->push_back(name);
+            continue;
+        }
+        if (!target.append_texture(std::move(texture))) {
+            error = target.last_error;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::string& error,
+                    std::vector<std::string>* skipped) {
+    ps2_txd target;
+    if (!convert_to_ps2(source, target, error, skipped)) return false;
+    if (!target.save(out, 0)) {
+        error = target.last_error;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "dictionary/native_level.h"
+#include "dictionary/ps2_txd.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+// Texture dictionaries of the mobile ports (platform words 9 DXT, 10 PVR, 11 ATC, 12
+// uncompressed). Their chunk sizes cannot be trusted, so dictionaries and texture natives are
+// read by counting their children. Viewing and Windows Bitmap export only.
+class ios_txd : public ps2_txd {
+  public:
+    // The counted walk: a dictionary is its Struct, as many texture natives as the Struct's first
+    // word says and an Extension; a texture native is a Struct and an Extension. The sizes held
+    // in memory are the sums of what was read. The walk ends at the end of the file.
+    std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent,
+                                         uint32_t index) override;
+    bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+              uint32_t flags) override;
+    std::string texture_name(uint32_t t, int which) override;
+    bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
+                        int swizzle) override;
+    bool is_swizzled(uint32_t) override { return false; }
+    uint32_t depth(uint32_t t) override;
+    uint32_t width(uint32_t t) override;
+    uint32_t height(uint32_t t) override;
+    std::span<uint8_t> pixels(uint32_t t, uint32_t level) override;
+    std::span<uint8_t> palette(uint32_t) override { return {}; }
+    // The Struct data stays in memory.
+    bool release_pixels(uint32_t) override { return false; }
+    device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+                         uint32_t level) override;
+    uint32_t compression(uint32_t t) override;
+    uint32_t mip_count(uint32_t t) override;
+    uint32_t raster_format(uint32_t t) override;
+    // Refused: the mobile Struct's name fields are not understood well enough to rewrite.
+    bool rename_texture(uint32_t t, const std::string& name, int which) override;
+
+    std::span<uint8_t> texture_struct(uint32_t t);
+    bool is_mobile_texture(uint32_t t);
+    bool is_mobile_uncompressed(uint32_t t);
+    uint32_t mobile_pixel_format(uint32_t t);
+
+    // Level `level` of texture t inside the Struct data; none (with last_error) for PVR and ATC
+    // textures and for levels that do not fit.
+    std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
+                                             level_detail detail = level_detail::declared);
+
+    static constexpr uint32_t k_offset_platform = 0;
+    static constexpr uint32_t k_offset_name = 32;
+    static constexpr uint32_t k_offset_mask_name = 64;
+    static constexpr uint32_t k_name_field_bytes = 32;
+    static constexpr uint32_t k_offset_alpha = 98;
+    static constexpr uint32_t k_offset_width = 100;
+    static constexpr uint32_t k_offset_height = 102;
+    static constexpr uint32_t k_offset_block_word = 108;
+    static constexpr uint32_t k_offset_pixels = 116;
+    static constexpr uint32_t k_offset_dxt3_blocks = 148;
+    static constexpr uint32_t k_offset_dxt1_blocks = 152;
+    // The word at 108 that moves DXT1 blocks of a texture without alpha to 148.
+    static constexpr uint32_t k_block_word_early = 10968;
+    static constexpr uint32_t k_max_levels = 16;
+
+  private:
+    uint32_t platform_word(uint32_t t);
+    bool has_alpha(uint32_t t);
+    // The 16-bit layout platform-12 pixels and decoded DXT pixels are shown in.
+    uint32_t render_code(uint32_t t);
+    std::span<uint8_t> hold_decoded(size_t bytes);
+    std::unique_ptr<rw_chunk> read_counted(std::unique_ptr<rw_chunk> node);
+
+    // The decoded_raster store, as in pc_txd.
+    std::array<std::unique_ptr<std::vector<uint8_t>>, 32> decoded_buffers;
+    uint32_t decoded_count = 0;
+};

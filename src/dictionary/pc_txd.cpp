@@ -1,0 +1,337 @@
+#include "dictionary/pc_txd.h"
+
+#include "dictionary/platform_messages.h"
+#include "dictionary/txd_messages.h"
+#include "dictionary/txd_repair.h"
+#include "raster/dxt.h"
+#include "raster/pc_bitmap.h"
+#include "raster/pixel_format.h"
+#include "raster/raster_limits.h"
+#include "stream/byte_io.h"
+#include "stream/rw_ids.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr uint32_t k_platform_d3d8 = 8;
+constexpr uint32_t k_platform_d3d9 = 9;
+// Raster format flags for palettes: 0x2000 a 256-entry palette, 0x4000 a 32-entry one that
+// real files use for 4-bit palettes on 8-bit rasters.
+constexpr uint32_t k_format_pal8 = 0x2000;
+constexpr uint32_t k_format_pal4 = 0x4000;
+constexpr uint32_t k_pal4_stored_entries = 32;
+
+bool is_16bit_code(uint32_t code) {
+    return code == pixel_code::rgb565 || code == pixel_code::rgba4444 ||
+           code == pixel_code::argb1555 || code == pixel_code::rgb555;
+}
+
+bool format_word_is(std::span<const uint8_t> data, const char* fourcc) {
+    return data.size() >= pc_txd::k_offset_format_word + 4 &&
+           std::memcmp(data.data() + pc_txd::k_offset_format_word, fourcc, 4) == 0;
+}
+} // namespace
+
+std::unique_ptr<rw_chunk> pc_txd::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
+    if (supply_extension_ && parent && parent->id == rw_id_texture_dictionary &&
+        offset == file_length()) {
+        allocated_bytes += k_chunk_node_bytes;
+        return make_missing_extension(parent->version);
+    }
+    return rw_stream::read_chunk(offset, parent, index);
+}
+
+bool pc_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
+                                  uint32_t expected_root_id, uint32_t flags) {
+    supply_extension_ = lacks_closing_extension(path, offset);
+    if (supply_extension_) flags |= flag_skip_length_check;
+    const bool ok = open(path, offset, expected_root_id, flags);
+    supply_extension_ = false;
+    return ok;
+}
+
+bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+                  uint32_t flags) {
+    if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
+    if (!is_pc_texture(0)) {
+        last_error = platform_msg::not_pc;
+        return false;
+    }
+    return true;
+}
+
+std::span<uint8_t> pc_txd::texture_struct(uint32_t t) {
+    rw_chunk* texture = texture_chunk(t);
+    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
+    if (!chunk || !chunk->children.empty()) return {};
+    auto* data = load_data(chunk);
+    if (!data) return {};
+    return {data->data(), std::min<size_t>(data->size(), chunk->size)};
+}
+
+bool pc_txd::is_pc_texture(uint32_t t) {
+    if (!root || texture_count() == 0) return true;
+    if (t >= texture_count()) {
+        last_error = txd_msg::unknown_texture_id;
+        return false;
+    }
+    const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+    return platform == k_platform_d3d8 || platform == k_platform_d3d9;
+}
+
+std::string pc_txd::texture_name(uint32_t t, int which) {
+    if (!root || t >= texture_count()) return {};
+    const auto data = texture_struct(t);
+    const size_t at = which == 0 ? k_offset_name : k_offset_mask_name;
+    if (at >= data.size()) return {};
+    const size_t room = std::min<size_t>(k_name_field_bytes, data.size() - at);
+    const auto* begin = reinterpret_cast<const char*>(data.data() + at);
+    return std::string(begin, strnlen(begin, room));
+}
+
+uint32_t pc_txd::width(uint32_t t) {
+    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_width) : 0;
+}
+uint32_t pc_txd::height(uint32_t t) {
+    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_height) : 0;
+}
+uint32_t pc_txd::depth(uint32_t t) {
+    return texture_exists(t) ? read_u8(texture_struct(t), k_offset_depth) : 0;
+}
+uint32_t pc_txd::raster_format(uint32_t t) {
+    return texture_exists(t) ? read_u32(texture_struct(t), k_offset_raster_format) : 0;
+}
+
+uint32_t pc_txd::compression(uint32_t t) {
+    if (!texture_exists(t)) return 0;
+    const auto data = texture_struct(t);
+    const uint32_t b = read_u8(data, k_offset_compression);
+    if (read_u32(data, k_offset_platform) != k_platform_d3d9) return b;
+    // Direct3D 9 files keep flags in byte 87 (bit 3 compressed, bit 0 alpha); the format word
+    // names the block kind. tdem_tde.txd holds DXT5 textures with byte 87 = 8 and 9.
+    if (format_word_is(data, "DXT1")) return 1;
+    if (format_word_is(data, "DXT2")) return 2;
+    if (format_word_is(data, "DXT3")) return 3;
+    if (format_word_is(data, "DXT4")) return 4;
+    if (format_word_is(data, "DXT5")) return 5;
+    if (b == 0 || b == 1) return 0;
+    if (b == 8) return 1;
+    if (b == 9) return 3;
+    return b;
+}
+
+uint32_t pc_txd::dxt_kind(uint32_t value) const {
+    // DXT2 and DXT4 are the premultiplied forms of DXT3 and DXT5 and decode with them.
+    switch (value) {
+    case 1:
+        return 1;
+    case 2:
+    case 3:
+        return 3;
+    case 4:
+    case 5:
+        return 5;
+    default:
+        return 0;
+    }
+}
+
+uint32_t pc_txd::mip_count(uint32_t t) {
+    if (!texture_exists(t)) return 0;
+    const uint32_t declared = read_u8(texture_struct(t), k_offset_mip_count);
+    if (declared != 0) return declared;
+    // A count of 0 with one level stored still shows that level.
+    const auto found = layout(t);
+    return found && !found->levels.empty() ? 1 : 0;
+}
+
+uint32_t pc_txd::stored_palette_bytes(uint32_t depth, uint32_t raster_format) {
+    if (depth > 8) return 0;
+    if (raster_format & k_format_pal4) return 4 * k_pal4_stored_entries;
+    if (raster_format & k_format_pal8) return 4 * 256;
+    return 4u << depth;
+}
+
+uint64_t pc_txd::level_bytes(const texture_layout& layout, uint32_t level) {
+    const uint32_t w = std::max<uint32_t>(1, level < 32 ? layout.width >> level : 0);
+    const uint32_t h = std::max<uint32_t>(1, level < 32 ? layout.height >> level : 0);
+    if (layout.dxt != 0 && layout.dxt != k_no_pixels)
+        return dxt_input_bytes(w, h, 1, layout.dxt == 1 ? 8 : 16);
+    return raster_bytes(w, h, layout.depth);
+}
+
+void pc_txd::locate_levels(std::span<const uint8_t> data, texture_layout& layout) {
+    uint64_t position = k_offset_palette + uint64_t(layout.palette_bytes);
+    const uint32_t wanted = std::min(std::max<uint32_t>(layout.levels_declared, 1), k_max_levels);
+    for (uint32_t level = 0; level < wanted; ++level) {
+        if (!fits(position, 4, data.size())) break;
+        const uint64_t size = read_u32(data, static_cast<size_t>(position));
+        if (!fits(position + 4, size, data.size())) break;
+        layout.levels.push_back({position + 4, size});
+        position += 4 + size;
+    }
+}
+
+std::optional<pc_txd::texture_layout> pc_txd::layout(uint32_t t) {
+    if (!texture_exists(t)) return std::nullopt;
+    const auto data = texture_struct(t);
+    if (data.size() < k_offset_palette) {
+        last_error = platform_msg::struct_short;
+        return std::nullopt;
+    }
+    texture_layout found;
+    found.width = read_u16(data, k_offset_width);
+    found.height = read_u16(data, k_offset_height);
+    found.depth = read_u8(data, k_offset_depth);
+    found.raster_format = read_u32(data, k_offset_raster_format);
+    found.levels_declared = read_u8(data, k_offset_mip_count);
+    found.dxt = dxt_kind(compression(t));
+    if (found.width == 0 || found.height == 0 || found.width > raster_limits::k_max_dimension ||
+        found.height > raster_limits::k_max_dimension ||
+        (found.dxt == 0 && (found.depth < 4 || found.depth > 32))) {
+        last_error = platform_msg::unsupported_size;
+        return std::nullopt;
+    }
+    if (found.dxt == 0)
+        found.palette_bytes = stored_palette_bytes(found.depth, found.raster_format);
+    if (!fits(k_offset_palette, found.palette_bytes, data.size())) {
+        last_error = platform_msg::struct_short;
+        return std::nullopt;
+    }
+    locate_levels(data, found);
+    return found;
+}
+
+std::span<uint8_t> pc_txd::hold_decoded(size_t bytes) {
+    // Only the newest decode is kept; a pointer from an earlier one is no longer valid.
+    decoded_buffers[0] = std::make_unique<std::vector<uint8_t>>(bytes);
+    decoded_count = 1;
+    return *decoded_buffers[0];
+}
+
+uint32_t pc_txd::dxt_render_code(uint32_t t, const texture_layout& found) {
+    if (found.depth == 16) {
+        const uint32_t code = pixel_format(t);
+        if (is_16bit_code(code)) return code;
+        return found.dxt == 1 ? pixel_code::argb1555 : pixel_code::rgba4444;
+    }
+    // 32-bit textures (the 0x888 ones included) and odd depths decode to full colour.
+    return pixel_code::bgra8888;
+}
+
+std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, level_detail detail) {
+    const auto found = layout(t);
+    if (!found) return std::nullopt;
+    if (found->dxt == k_no_pixels) {
+        last_error = platform_msg::no_pixels;
+        return std::nullopt;
+    }
+    // XBOX levels that cannot be located show level 0 whole rather than the top of its data.
+    if (level > 0 && level >= found->levels.size() && !found->levels.empty() &&
+        missing_levels_show_level0())
+        level = 0;
+    if (level >= found->levels.size()) {
+        last_error =
+            found->levels.empty() ? platform_msg::struct_short : platform_msg::level_missing;
+        return std::nullopt;
+    }
+    const auto data = texture_struct(t);
+    const level_span where = found->levels[level];
+    const uint64_t needed = level_bytes(*found, level);
+    if (where.bytes < needed) {
+        last_error = platform_msg::struct_short;
+        return std::nullopt;
+    }
+    const auto stored =
+        data.subspan(static_cast<size_t>(where.offset), static_cast<size_t>(needed));
+
+    native_level out;
+    out.width = std::max<uint32_t>(1, found->width >> level);
+    out.height = std::max<uint32_t>(1, found->height >> level);
+    if (found->dxt != 0) {
+        out.code =
+            detail == level_detail::full_colour ? pixel_code::bgra8888 : dxt_render_code(t, *found);
+        out.depth = dxt_pixel_size(out.code) * 8;
+        auto buffer =
+            hold_decoded(static_cast<size_t>(dxt_output_bytes(out.width, out.height, 1, out.code)));
+        bool ok = false;
+        if (found->dxt == 1) ok = decode_dxt1(out.width, out.height, stored, buffer, 1, out.code);
+        if (found->dxt == 3) ok = decode_dxt3(out.width, out.height, stored, buffer, 1, out.code);
+        if (found->dxt == 5) ok = decode_dxt5(out.width, out.height, stored, buffer, 1, out.code);
+        if (!ok) {
+            last_error = platform_msg::struct_short;
+            return std::nullopt;
+        }
+        out.pixels = buffer;
+        return out;
+    }
+    out.depth = found->depth;
+    out.pixels = stored;
+    out.code = pixel_format(t);
+    if (out.depth == 16 && !is_16bit_code(out.code)) out.code = pixel_code::argb1555;
+    out.opaque = (found->raster_format & 0xF00) == 0x600;
+    if (out.depth <= 8) {
+        // Fewer stored entries than the depth addresses (the 32-entry palette) leave the rest 0.
+        out.palette.assign(size_t(4) << out.depth, 0);
+        const size_t copied = std::min<size_t>(out.palette.size(), found->palette_bytes);
+        std::memcpy(out.palette.data(), data.data() + k_offset_palette, copied);
+    }
+    return out;
+}
+
+std::span<uint8_t> pc_txd::pixels(uint32_t t, uint32_t level) {
+    const auto found = level_pixels(t, level);
+    if (!found) return {};
+    // The bytes live in the Struct data or the decoded_raster store, both ours and writable.
+    return {const_cast<uint8_t*>(found->pixels.data()), found->pixels.size()};
+}
+
+std::span<uint8_t> pc_txd::palette(uint32_t t) {
+    const auto found = layout(t);
+    if (!found || found->palette_bytes == 0) return {};
+    return texture_struct(t).subspan(k_offset_palette, found->palette_bytes);
+}
+
+bool pc_txd::release_pixels(uint32_t t) {
+    rw_chunk* texture = texture_chunk(t);
+    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
+    if (!chunk || !chunk->data || chunk->data_offset == 0) return false;
+    allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
+    chunk->data.reset();
+    return true;
+}
+
+device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
+    if (state_out) *state_out = false;
+    const auto found = level_pixels(t, level);
+    if (!found) return nullptr;
+    pc_bitmap bitmap;
+    if (!bitmap.load_raster(found->width, found->height, found->depth, found->pixels,
+                            found->palette, false, mode, found->code, 0)) {
+        last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
+        return nullptr;
+    }
+    return bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24, found->code);
+}
+
+bool pc_txd::rename_texture(uint32_t t, const std::string& name, int which) {
+    if (!texture_exists(t)) return false;
+    const std::string text = name.substr(0, name.find('\0'));
+    if (text.size() > k_max_name_length) {
+        last_error = platform_msg::name_too_long;
+        return false;
+    }
+    rw_chunk* chunk = texture_chunk(t)->child(0);
+    const auto data = texture_struct(t);
+    if (data.size() < k_offset_raster_format) {
+        last_error = platform_msg::struct_short;
+        return false;
+    }
+    uint8_t* field = data.data() + (which == 0 ? k_offset_name : k_offset_mask_name);
+    std::memset(field, 0, k_name_field_bytes);
+    std::memcpy(field, text.data(), text.size());
+    // The edited Struct can no longer be read again from the file.
+    chunk->data_offset = 0;
+    return true;
+}

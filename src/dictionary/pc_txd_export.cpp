@@ -1,0 +1,82 @@
+// Export of PC and XBOX textures: BMP from the texture as declared, TIM2 in the PS2 raster's own
+// layout, raw sections as stored.
+#include "dictionary/convert_ps2.h"
+#include "dictionary/pc_txd.h"
+#include "dictionary/platform_messages.h"
+#include "dictionary/txd_messages.h"
+#include "raster/pc_bitmap.h"
+#include "raster/pixel_format.h"
+#include "raster/tim2_file.h"
+
+std::filesystem::path pc_txd::export_path(uint32_t t, int mode, int type,
+                                          const std::filesystem::path* path) {
+    if (path) return *path;
+    const char* extension = type == export_bmp ? ".bmp" : type == export_tim2 ? ".tm2" : ".rwsect";
+    return texture_name(t, mode == 0 ? 0 : 1) + extension;
+}
+
+bool pc_txd::write_bitmap(const native_level& level, int mode, const std::filesystem::path& path) {
+    pc_bitmap bitmap;
+    // 16-bit textures come out as 1-5-5-5 bitmaps.
+    if (!bitmap.load_raster(level.width, level.height, level.depth, level.pixels, level.palette,
+                            false, mode, level.code, pixel_code::argb1555)) {
+        last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
+        return false;
+    }
+    if (!bitmap.write_bmp(path)) {
+        last_error = bitmap.last_error;
+        return false;
+    }
+    return true;
+}
+
+bool pc_txd::export_raw_section(uint32_t t, const std::filesystem::path& path) {
+    rw_chunk* texture = texture_chunk(t);
+    // The temporary stream has no file of its own: everything it writes must be in memory.
+    if (!load_all(texture)) return false;
+    rw_stream section;
+    section.root.reset(texture);
+    section.borrowed_tree = true;
+    const bool ok = section.save(path, 0);
+    if (!ok) last_error = section.last_error;
+    section.close();
+    return ok;
+}
+
+bool pc_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
+                            int) {
+    if (!texture_exists(t)) return false;
+    if (type != export_bmp && type != export_tim2 && type != export_rwsect) {
+        last_error = txd_msg::unknown_export_type;
+        return false;
+    }
+    const std::filesystem::path target = export_path(t, mode, type, path);
+    bool ok = false;
+    if (type == export_bmp) {
+        // PC rasters are never swizzled, so the swizzle argument changes nothing.
+        const auto level = level_pixels(t, 0);
+        ok = level && write_bitmap(*level, mode, target);
+    } else if (type == export_tim2) {
+        // TIM2 pictures hold PS2 rasters: the texture is written in that layout, not as stored.
+        ps2_raster raster;
+        std::string error;
+        if (!ps2_raster_of(*this, t, raster, error)) {
+            last_error = error;
+        } else {
+            tim2_file file;
+            if (!file.add_picture(raster.width, raster.height, raster.depth, raster.pixels,
+                                  raster.palette, false)) {
+                last_error = file.last_error;
+            } else {
+                file.mark_source_swizzled(0, false);
+                ok = file.write(target) != 0;
+                if (!ok) last_error = file.last_error;
+            }
+        }
+    } else {
+        ok = export_raw_section(t, target);
+    }
+    if (!ok) return false;
+    release_pixels(t);
+    return true;
+}

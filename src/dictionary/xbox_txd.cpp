@@ -1,0 +1,95 @@
+#include "dictionary/xbox_txd.h"
+
+#include "dictionary/platform_messages.h"
+#include "dictionary/txd_messages.h"
+#include "stream/byte_io.h"
+
+#include <algorithm>
+
+namespace {
+constexpr uint32_t k_platform_xbox = 5;
+} // namespace
+
+bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
+                    uint32_t flags) {
+    if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
+    if (!is_xbox_texture(0)) {
+        last_error = platform_msg::not_xbox;
+        return false;
+    }
+    return true;
+}
+
+bool xbox_txd::is_xbox_texture(uint32_t t) {
+    if (!root || texture_count() == 0) return true;
+    if (t >= texture_count()) {
+        last_error = txd_msg::unknown_texture_id;
+        return false;
+    }
+    return read_u32(texture_struct(t), k_offset_platform) == k_platform_xbox;
+}
+
+uint32_t xbox_txd::compression(uint32_t t) {
+    if (!texture_exists(t)) return 0;
+    // The XBOX's own format numbers: 12 DXT1, 14 DXT3, 15 DXT5 (interpolated alpha).
+    const uint32_t b = read_u8(texture_struct(t), k_offset_compression);
+    switch (b) {
+    case 0:
+    case 1:
+        return 0;
+    case 12:
+        return 1;
+    case 14:
+        return 3;
+    case 15:
+        return 5;
+    default:
+        return b;
+    }
+}
+
+uint32_t xbox_txd::dxt_kind(uint32_t value) const {
+    if (value == 0) return 0;
+    if (value == 1 || value == 3 || value == 5) return value;
+    return k_no_pixels;
+}
+
+void xbox_txd::locate_levels(std::span<const uint8_t> data, texture_layout& found) {
+    const uint64_t word_at = k_offset_palette + uint64_t(found.palette_bytes);
+    const uint64_t start = word_at + 4;
+    if (!fits(word_at, 4, data.size())) return;
+    const uint64_t first = level_bytes(found, 0);
+    if (!fits(start, first, data.size())) return;
+    found.levels.push_back({start, first});
+
+    const uint32_t wanted = std::min<uint32_t>(found.levels_declared, k_max_levels);
+    if (wanted <= 1) return;
+
+    // PC style: a size word in front of every further level, each naming that level's bytes.
+    std::vector<level_span> chained;
+    uint64_t position = start + first;
+    for (uint32_t level = 1; level < wanted; ++level) {
+        const uint64_t bytes = level_bytes(found, level);
+        if (!fits(position, 4, data.size()) || read_u32(data, position) != bytes ||
+            !fits(position + 4, bytes, data.size()))
+            break;
+        chained.push_back({position + 4, bytes});
+        position += 4 + bytes;
+    }
+    if (chained.size() + 1 == wanted) {
+        found.levels.insert(found.levels.end(), chained.begin(), chained.end());
+        return;
+    }
+
+    // One after another, announced by the word after the palette.
+    uint64_t total = 0;
+    for (uint32_t level = 0; level < wanted; ++level)
+        total += level_bytes(found, level);
+    if (read_u32(data, word_at) != total || !fits(start, total, data.size())) return;
+    position = start + first;
+    for (uint32_t level = 1; level < wanted; ++level) {
+        const uint64_t bytes = level_bytes(found, level);
+        found.levels.push_back({position, bytes});
+        position += bytes;
+    }
+}
