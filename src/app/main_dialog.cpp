@@ -2,11 +2,13 @@
 
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
+#include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
 #include "views/about_dialog.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
+#include "views/rw_tree_dialog.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -913,11 +915,16 @@ void CMainDialog::cmd_convert_ps2(int) {
     request.filter = k_txd_filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
+    const QString before = status_text(0);
     set_status_text(0, "Please wait...");
-    // The conversion routine of the dictionary library has not landed yet.
-    host_.message_box("Conversion to a PS2 dictionary is not available in this build.", k_str_error,
-                      box_buttons::ok, box_icon::error);
-    set_status_text(0, k_str_ready);
+    std::string error;
+    if (!convert_to_ps2(*txd_, std::filesystem::path(paths.front()), error)) {
+        // A write that failed is reported, never passed off as done.
+        set_status_text(0, before);
+        host_.message_box(error, k_str_error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    set_status_text(0, "Done!");
 }
 
 void CMainDialog::cmd_dev_structure(int) {
@@ -926,8 +933,8 @@ void CMainDialog::cmd_dev_structure(int) {
                           box_icon::warning);
         return;
     }
-    host_.message_box("The structure view is not available in this build.", k_str_error,
-                      box_buttons::ok, box_icon::information);
+    CRWTreeDialog dialog(txd_.get(), &host_, this);
+    host_.run(dialog);
 }
 
 void CMainDialog::cmd_dev_memory(int) {

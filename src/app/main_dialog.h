@@ -120,6 +120,8 @@ class CMainDialog : public QDialog {
     const std::string& current_path() const { return current_path_; }
     uint32_t open_offset() const { return open_offset_; }
     uint32_t restriction_mask() const { return restriction_mask_; }
+    // Normally set only by open_dictionary; tests and conversions may set it too.
+    void set_restriction_mask(uint32_t mask) { restriction_mask_ = mask; }
     bool modified() const { return modified_; }
     void set_modified(bool value) { modified_ = value; }
     int alpha_mode() const { return alpha_mode_; }

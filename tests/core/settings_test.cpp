@@ -60,6 +60,22 @@ TEST(SettingsPath, ConfigFolderWhenTheExecutableFolderIsReadOnly) {
     EXPECT_TRUE(std::filesystem::is_directory(config / "Quillmap"));
 }
 
+TEST(SettingsPath, ConfigFolderWhenTheExecutableFolderCannotBeWritten) {
+    // A folder that does not exist cannot take a file, whatever our rights.
+    const auto folder = temp_dir() / "not_there";
+    const auto config = temp_dir() / "xdg";
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const auto path = settings_path_for(folder / "quillmap");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(path, config / "Quillmap" / "Quillmap.ini");
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
 TEST(SettingsPath, ExecutablePathIsTheProgramNotTheCurrentFolder) {
     const auto self = executable_path("whatever");
     EXPECT_TRUE(self.is_absolute());
