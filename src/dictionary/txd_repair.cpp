@@ -25,7 +25,7 @@ bool lacks_closing_extension(const std::filesystem::path& path, uint32_t offset)
     };
     uint32_t id = 0, size = 0;
     if (!header_at(offset, id, size) || id != rw_id_texture_dictionary) return false;
-    if (uint64_t(offset) + 2 * k_chunk_header_bytes + size != length + k_chunk_header_bytes)
+    if (uint64_t(offset) + k_chunk_header_bytes + size != length + k_chunk_header_bytes)
         return false;
     // Each step moves at least 12 bytes forward, so the walk ends.
     uint64_t position = uint64_t(offset) + k_chunk_header_bytes;
