@@ -52,13 +52,19 @@ bool ps2_txd::write_level0(uint32_t t, std::span<const uint8_t> plain, bool swiz
         // Stored 32 pixels wide: put each row into the left part of the wide image and swizzle
         // that, keeping whatever the stored rows hold beyond the picture.
         const std::span<uint8_t> stored = stored_pixels(t, true);
-        const uint64_t row_bytes = uint64_t(w) * d / 8;
         std::vector<uint8_t> wide(stored.begin(), stored.end());
         if (stored.size() == uint64_t(k_narrow_row_bytes) * h &&
             ps2_swizzling::unswizzle4(wide, k_narrow_stored_width, h)) {
-            for (uint32_t r = 0; r < h && (r + 1) * row_bytes <= plain.size(); ++r)
-                std::memcpy(&wide[size_t(r) * k_narrow_row_bytes], &plain[size_t(r * row_bytes)],
-                            size_t(row_bytes));
+            // Nibble by nibble, since odd widths do not start their rows on byte boundaries.
+            for (uint32_t y = 0; y < h; ++y)
+                for (uint32_t x = 0; x < w; ++x) {
+                    const uint64_t from = uint64_t(y) * w + x;
+                    const uint64_t to = uint64_t(y) * k_narrow_stored_width + x;
+                    if (from / 2 >= plain.size()) break;
+                    const uint8_t v = (from & 1) ? plain[from / 2] >> 4 : plain[from / 2] & 0x0F;
+                    uint8_t& byte = wide[to / 2];
+                    byte = (to & 1) ? uint8_t((byte & 0x0F) | v << 4) : uint8_t((byte & 0xF0) | v);
+                }
             ps2_swizzling::swizzle4(wide, k_narrow_stored_width, h);
             std::memcpy(stored.data(), wide.data(), wide.size());
             return true;
@@ -146,18 +152,20 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
         if (!load_all(texture_chunk(t))) return false;
         std::vector<uint8_t> plain(picture->image.begin(),
                                    picture->image.begin() + static_cast<ptrdiff_t>(pixel_bytes));
-        // Our own files say when their pixels are in swizzled order; bring them to plain order
-        // so that a file exported with swizzling off comes back unchanged.
-        if (palettised(d) && tim2.holds_swizzled_pixels(0))
-            ps2_swizzling::unswizzle_raster(plain, w, h, d);
+        // Our own files say when their pixels are in swizzled order, i.e. the bytes as a
+        // swizzled texture stores them: those go back unchanged, or to plain order for a plain
+        // texture, so that a file exported with swizzling off comes back as it left.
+        const bool stored_swizzled = is_swizzled(t);
+        const bool file_swizzled = palettised(d) && tim2.holds_swizzled_pixels(0);
+        if (file_swizzled && !stored_swizzled) ps2_swizzling::unswizzle_raster(plain, w, h, d);
+        const bool swizzle_now = stored_swizzled && !file_swizzled;
         const std::span<const uint8_t> entries(picture->clut.data(),
                                                static_cast<size_t>(palette_bytes));
         if (pixels(t, 0).size() < plain.size() || palette(t).size() != entries.size()) {
             last_error = txd_msg::raster_layout_short;
             return false;
         }
-        return write_level0(t, plain, is_swizzled(t)) &&
-               (!palettised(d) || write_palette(t, entries));
+        return write_level0(t, plain, swizzle_now) && (!palettised(d) || write_palette(t, entries));
     }
 
     last_error = txd_msg::unknown_import_format;

@@ -1,0 +1,355 @@
+// Structural edits: rename, delete, move, append, the built texture layout and saving.
+#include "dictionary/ps2_txd.h"
+#include "test_files.h"
+#include "tree_invariants.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::unique_ptr<ps2_txd> open_dictionary(const test_chunk& dictionary) {
+    auto txd = std::make_unique<ps2_txd>();
+    const auto path = write_temp("d.txd", dictionary.bytes());
+    EXPECT_TRUE(txd->load(path, 0, 0x16, 0)) << txd->last_error;
+    return txd;
+}
+
+std::unique_ptr<ps2_txd> three_textures() {
+    return open_dictionary(make_dictionary({make_ps2_texture({.name = "abc", .mask = "abca"}),
+                                            make_ps2_texture({.name = "second", .depth = 4}),
+                                            make_ps2_texture({.name = "third", .depth = 32})}));
+}
+
+std::vector<std::string> names(ps2_txd& txd) {
+    std::vector<std::string> out;
+    for (uint32_t t = 0; t < txd.texture_count(); ++t)
+        out.push_back(txd.texture_name(t, 0));
+    return out;
+}
+
+std::vector<uint8_t> saved_bytes(ps2_txd& txd) {
+    const auto path = temp_dir() / "saved.txd";
+    EXPECT_TRUE(txd.save(path, 0)) << txd.last_error;
+    return read_file(path);
+}
+
+TEST(EditRename, SizeArithmeticFromAbcToAbcd) {
+    auto txd = three_textures();
+    rw_chunk* texture = txd->texture_chunk(0);
+    ASSERT_EQ(texture->child(1)->size, 4u); // "abc" and its NUL
+    const uint32_t texture_size = texture->size, root_size = txd->root->size;
+    const uint32_t allocated = txd->allocated_bytes;
+
+    ASSERT_TRUE(txd->rename_texture(0, "abcd", 0)) << txd->last_error;
+    EXPECT_EQ(texture->child(1)->size, 5u);
+    EXPECT_EQ(texture->size, texture_size + 1);
+    EXPECT_EQ(txd->root->size, root_size + 1);
+    EXPECT_EQ(txd->allocated_bytes, allocated + 1);
+    ASSERT_GE(texture->child(1)->data->size(), 8u); // padded to the next word
+    EXPECT_EQ(std::memcmp(texture->child(1)->data->data(), "abcd\0\0\0\0", 8), 0);
+    EXPECT_EQ(txd->texture_name(0, 0), "abcd");
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+}
+
+TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
+    auto txd = three_textures();
+    ASSERT_TRUE(txd->rename_texture(1, "a-much-longer-mask-name", 1));
+    ASSERT_TRUE(txd->rename_texture(2, "x", 0));
+    EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 2u);
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+
+    const auto path = temp_dir() / "renamed.txd";
+    ASSERT_TRUE(txd->save(path, 0));
+    ps2_txd reopened;
+    ASSERT_TRUE(reopened.load(path, 0, 0x16, 0)) << reopened.last_error;
+    EXPECT_EQ(reopened.texture_name(1, 1), "a-much-longer-mask-name");
+    EXPECT_EQ(reopened.texture_name(2, 0), "x");
+    EXPECT_EQ(reopened.texture_name(0, 0), "abc");
+    EXPECT_EQ(dictionary_invariant_error(reopened), "");
+    EXPECT_EQ(read_file(path).size(), uint64_t(reopened.root->size) + 12);
+}
+
+TEST(EditRename, RefusesATextureWhoseNameIsNoString) {
+    // A PC texture native keeps its name in the Struct; child 1 is the raster Struct here.
+    auto pc = node(0x15, {leaf(0x01, std::vector<uint8_t>(88, 0)),
+                          leaf(0x01, std::vector<uint8_t>(16, 7)), node(0x03, {})});
+    auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "ps2"}), pc}));
+    const auto before = saved_bytes(*txd);
+    EXPECT_FALSE(txd->rename_texture(1, "renamed", 0));
+    EXPECT_EQ(txd->last_error,
+              "The texture's name cannot be changed: it is not stored as a name section.");
+    EXPECT_FALSE(txd->rename_texture(1, "renamed", 1)); // child 2 is an Extension
+    EXPECT_EQ(saved_bytes(*txd), before);
+}
+
+TEST(EditRename, MissingTexture) {
+    auto txd = three_textures();
+    EXPECT_FALSE(txd->rename_texture(3, "x", 0));
+    EXPECT_EQ(txd->last_error, "Texture not exists.");
+}
+
+TEST(EditMove, LimitsAndSwaps) {
+    auto txd = three_textures();
+    const auto before = saved_bytes(*txd);
+    EXPECT_FALSE(txd->move_texture_up(0));
+    EXPECT_EQ(txd->last_error, "First texture cannot be moved up.");
+    EXPECT_FALSE(txd->move_texture_down(2));
+    EXPECT_EQ(txd->last_error, "Last texture cannot be moved down.");
+    EXPECT_FALSE(txd->move_texture_down(3));
+    EXPECT_EQ(txd->last_error, "Texture not exists.");
+    EXPECT_EQ(saved_bytes(*txd), before);
+
+    const uint32_t root_size = txd->root->size;
+    ASSERT_TRUE(txd->move_texture_up(1));
+    EXPECT_EQ(names(*txd), (std::vector<std::string>{"second", "abc", "third"}));
+    ASSERT_TRUE(txd->move_texture_down(1));
+    EXPECT_EQ(names(*txd), (std::vector<std::string>{"second", "third", "abc"}));
+    EXPECT_EQ(txd->root->size, root_size);
+    EXPECT_EQ(txd->width(2), 32u);
+    EXPECT_EQ(txd->depth(0), 4u);
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+}
+
+TEST(EditDelete, KeepsSizesAndCount) {
+    auto txd = three_textures();
+    const uint32_t root_size = txd->root->size;
+    const uint32_t removed = txd->texture_chunk(1)->size + 12;
+    ASSERT_TRUE(txd->delete_texture(1));
+    EXPECT_EQ(txd->root->size, root_size - removed);
+    EXPECT_EQ(names(*txd), (std::vector<std::string>{"abc", "third"}));
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+    EXPECT_FALSE(txd->delete_texture(2));
+    EXPECT_EQ(txd->last_error, "Texture not exists.");
+}
+
+TEST(EditDelete, TheOnlyTextureLeavesCountWordZero) {
+    auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "only"})}));
+    ASSERT_TRUE(txd->delete_texture(0));
+    EXPECT_EQ(txd->texture_count(), 0u);
+    EXPECT_EQ(*txd->root->child(0)->data, (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+    // Root, count Struct and empty Extension.
+    const auto bytes = saved_bytes(*txd);
+    EXPECT_EQ(bytes.size(), 40u);
+    EXPECT_FALSE(txd->delete_texture(0));
+    EXPECT_EQ(txd->last_error, "Texture not exists.");
+}
+
+TEST(EditDelete, CountByteBeyondTheTexturesNeverRemovesTheExtension) {
+    auto dictionary = make_dictionary({make_ps2_texture({})});
+    dictionary.children[0].data = u32_bytes({3});
+    auto txd = open_dictionary(dictionary);
+    EXPECT_FALSE(txd->delete_texture(1)); // child 2 is the Extension
+    EXPECT_EQ(txd->last_error, "Texture not found.");
+    EXPECT_EQ(txd->root->child_count(), 3u);
+    EXPECT_EQ(txd->root->child(2)->id, 0x03u);
+}
+
+TEST(EditAppend, GoesBeforeTheExtensionOrToTheEnd) {
+    auto txd = three_textures();
+    auto built = txd->build_texture_native("", nullptr, "new", 16, 16, 8, nullptr, false);
+    ASSERT_TRUE(built);
+    const uint32_t added = built->size + 12, root_size = txd->root->size;
+    ASSERT_TRUE(txd->append_texture(std::move(built)));
+    EXPECT_EQ(txd->root->size, root_size + added);
+    EXPECT_EQ(txd->texture_count(), 4u);
+    EXPECT_EQ(txd->texture_name(3, 0), "new");
+    EXPECT_EQ(txd->root->children.back()->id, 0x03u);
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+
+    // A dictionary without an Extension gets the texture at the end.
+    auto bare = make_dictionary({});
+    bare.children.pop_back();
+    auto no_extension = open_dictionary(bare);
+    ASSERT_TRUE(no_extension->append_texture(
+        no_extension->build_texture_native("", nullptr, "a", 16, 4, 8, nullptr, false)));
+    EXPECT_EQ(no_extension->root->child(1)->id, 0x15u);
+    EXPECT_EQ(no_extension->texture_count(), 1u);
+}
+
+TEST(EditAppend, RefusesTheTwoHundredFiftySixthTexture) {
+    std::vector<test_chunk> textures;
+    for (int i = 0; i < 255; ++i)
+        textures.push_back(make_ps2_texture(
+            {.name = "t" + std::to_string(i), .width = 16, .height = 4, .depth = 8}));
+    auto txd = open_dictionary(make_dictionary(std::move(textures)));
+    ASSERT_EQ(txd->texture_count(), 255u);
+    const uint32_t root_size = txd->root->size;
+    EXPECT_FALSE(txd->append_texture(
+        txd->build_texture_native("", nullptr, "extra", 16, 4, 8, nullptr, false)));
+    EXPECT_EQ(txd->last_error, "A texture dictionary holds at most 255 textures.");
+    EXPECT_EQ(txd->texture_count(), 255u);
+    EXPECT_EQ(txd->root->size, root_size);
+    EXPECT_EQ(txd->root->child_count(), 257u);
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+}
+
+TEST(EditAppend, NeedsATree) {
+    ps2_txd txd;
+    auto chunk = std::make_unique<rw_chunk>();
+    chunk->id = 0x15;
+    EXPECT_FALSE(txd.append_texture(std::move(chunk)));
+    EXPECT_EQ(txd.last_error, "RW Stream is not opened.");
+}
+
+TEST(EditSave, CreateEmptySavesFortyBytesAndTakesTextures) {
+    ps2_txd txd;
+    ASSERT_TRUE(txd.create_empty(0x0401FFFF));
+    auto bytes = saved_bytes(txd);
+    ASSERT_EQ(bytes.size(), 40u);
+    EXPECT_EQ(bytes, make_dictionary({}, 0x0401FFFF).bytes());
+
+    std::vector<uint8_t> pixels(64 * 32), palette(1024);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint8_t(i * 7);
+    for (size_t i = 0; i < palette.size(); ++i)
+        palette[i] = uint8_t(i * 3);
+    ASSERT_TRUE(txd.append_texture(
+        txd.build_texture_native("m", pixels.data(), "n", 64, 32, 8, palette.data(), false)));
+    const auto path = temp_dir() / "one.txd";
+    ASSERT_TRUE(txd.save(path, 0));
+    ps2_txd reopened;
+    ASSERT_TRUE(reopened.load(path, 0, 0x16, 0)) << reopened.last_error;
+    EXPECT_EQ(dictionary_invariant_error(reopened), "");
+    for (const auto& header : file_chunk_headers(read_file(path)))
+        EXPECT_EQ(header.version, 0x0401FFFFu);
+    auto span = reopened.pixels(0, 0);
+    EXPECT_EQ(std::vector<uint8_t>(span.begin(), span.end()), pixels);
+    auto colours = reopened.palette(0);
+    EXPECT_EQ(std::vector<uint8_t>(colours.begin(), colours.end()), palette);
+}
+
+TEST(EditSave, SetVersionStampsEveryChunkHeader) {
+    auto txd = three_textures();
+    ASSERT_TRUE(txd->set_version(0x0800FFFF));
+    const auto bytes = saved_bytes(*txd);
+    const auto headers = file_chunk_headers(bytes);
+    ASSERT_EQ(headers.size(), 1 + 1 + 3 * 9 + 1u);
+    for (const auto& header : headers)
+        EXPECT_EQ(header.version, 0x0800FFFFu) << std::hex << header.id;
+}
+
+TEST(EditExportType, CaseAndDotRules) {
+    struct row {
+        const char* extension;
+        int type;
+    };
+    const row rows[] = {{"bmp", 1},  {".bmp", 1}, {".BMP", 0},   {"Bmp", 0},     {"tm2", 2},
+                        {".tm2", 2}, {".TM2", 0}, {"rwsect", 4}, {".rwsect", 4}, {".RWSECT", 0},
+                        {"", 0},     {".", 0},    {"txd", 0},    {"..bmp", 0},   {".bmp ", 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(ps2_txd::export_type_of(r.extension), r.type) << '"' << r.extension << '"';
+}
+
+// The built layout, checked word by word against a real file: VEHICLE2's 32x32 swizzled 4-bit
+// texture is rebuilt from its own pixels and palette.
+TEST(EditBuild, MatchesTheRasterLayoutOfARealFile) {
+    SKIP_WITHOUT_SAMPLES();
+    ps2_txd real;
+    ASSERT_TRUE(real.load(sample("VEHICLE2.txd"), 0, 0x16, 0)) << real.last_error;
+    ASSERT_TRUE(real.is_swizzled(0));
+    auto pixels = real.pixels(0, 0);
+    auto palette = real.palette(0);
+    ASSERT_EQ(pixels.size(), 512u);
+    ASSERT_EQ(palette.size(), 64u);
+    auto built = real.build_texture_native("", pixels.data(), "vehmirref32", 32, 32, 4,
+                                           palette.data(), true);
+    ASSERT_TRUE(built);
+
+    const rw_chunk* raster = real.texture_chunk(0)->child(3);
+    const auto* real_data = real.load_data(raster->child(1));
+    const rw_chunk* built_raster = built->child(3);
+    ASSERT_EQ(built_raster->size, raster->size);
+    ASSERT_EQ(built_raster->child(1)->size, raster->child(1)->size);
+    // Transfer headers, pixels and palette as stored; only the bytes after the palette may differ.
+    EXPECT_TRUE(std::equal(real_data->begin(), real_data->begin() + 768 - 32,
+                           built_raster->child(1)->data->begin()));
+
+    const auto* real_header = real.raster_header(0);
+    const auto& built_header = *built_raster->child(0)->data;
+    for (size_t offset : {0u, 4u, 8u, 52u})
+        EXPECT_EQ(read_u32(built_header, offset), read_u32({real_header, 64}, offset)) << offset;
+    EXPECT_EQ(read_u32(built_header, 12), 0x24504u); // as in the file, without the mip bits
+    EXPECT_EQ(read_u32(built_header, 12), read_u32({real_header, 64}, 12));
+}
+
+struct build_case {
+    uint32_t width, height, depth;
+    bool swizzled;
+    uint32_t format, palette_size, transfer_w, transfer_h, palette_w, palette_h, palette_qwords,
+        data_size;
+};
+
+class EditBuildLayout : public ::testing::TestWithParam<build_case> {};
+
+TEST_P(EditBuildLayout, HeaderWordsAndReadBack) {
+    const build_case& c = GetParam();
+    ps2_txd txd;
+    ASSERT_TRUE(txd.create_empty(0x1803FFFF));
+    const size_t pixel_bytes = size_t(c.width) * c.height * c.depth / 8;
+    const size_t palette_bytes = c.depth <= 8 ? size_t(4) << c.depth : 0;
+    std::vector<uint8_t> pixels(pixel_bytes), palette(palette_bytes);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint8_t(i * 5 + 1);
+    for (size_t i = 0; i < palette.size(); ++i)
+        palette[i] = uint8_t(i * 11 + 3);
+    auto built = txd.build_texture_native("mask", pixels.data(), "name", c.width, c.height, c.depth,
+                                          palette.empty() ? nullptr : palette.data(), c.swizzled);
+    ASSERT_TRUE(built);
+
+    // Sizes from the layout: Struct 8, names + 4, raster F + 168, Extension 16.
+    const uint32_t name_sizes = (4 + 4) + (4 + 4);
+    EXPECT_EQ(built->size, (8 + 12) + name_sizes + 24 + (c.data_size + 88 + 12) + (16 + 12));
+    EXPECT_EQ(built->child(0)->size, 8u);
+    EXPECT_EQ(*built->child(0)->data, (std::vector<uint8_t>{'P', 'S', '2', 0, 2, 0x11, 0, 0}));
+    EXPECT_EQ(built->child(1)->size, 8u);
+    EXPECT_EQ(built->child(3)->size, c.data_size + 88);
+    EXPECT_EQ(built->child(3)->child(1)->size, c.data_size);
+    EXPECT_EQ(built->child(4)->size, 16u);
+    EXPECT_EQ(built->child(4)->child(0)->id, 0x110u);
+    EXPECT_EQ(read_u32(*built->child(4)->child(0)->data, 0), 4032u);
+
+    const auto& header = *built->child(3)->child(0)->data;
+    EXPECT_EQ(read_u32(header, 12), c.format);
+    EXPECT_EQ(read_u32(header, 52), c.palette_size);
+    const auto& data = *built->child(3)->child(1)->data;
+    EXPECT_EQ(read_u32(data, 0), 3u);
+    EXPECT_EQ(read_u32(data, 32), c.transfer_w);
+    EXPECT_EQ(read_u32(data, 36), c.transfer_h);
+    const size_t pixel_block = (pixel_bytes + 15) / 16 * 16;
+    EXPECT_EQ(read_u32(data, 64), pixel_block / 16);
+    if (c.depth <= 8) {
+        EXPECT_EQ(read_u32(data, 80 + pixel_block + 32), c.palette_w);
+        EXPECT_EQ(read_u32(data, 80 + pixel_block + 36), c.palette_h);
+        EXPECT_EQ(read_u32(data, 80 + pixel_block + 64), c.palette_qwords);
+    }
+
+    ASSERT_TRUE(txd.append_texture(std::move(built)));
+    EXPECT_EQ(dictionary_invariant_error(txd), "");
+    EXPECT_EQ(txd.is_swizzled(0), c.swizzled);
+    EXPECT_EQ(txd.mip_count(0), 1u);
+    EXPECT_EQ(txd.width(0), c.width);
+    EXPECT_EQ(txd.texture_name(0, 1), "mask");
+    auto stored = txd.pixels(0, 0);
+    EXPECT_EQ(std::vector<uint8_t>(stored.begin(), stored.end()), pixels);
+    auto colours = txd.palette(0);
+    EXPECT_EQ(std::vector<uint8_t>(colours.begin(), colours.end()), palette);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edit, EditBuildLayout,
+    ::testing::Values(
+        // 4-bit: 8x2 palette block, 8x3 with the 32 extra bytes when swizzled.
+        build_case{32, 32, 4, false, 0x4504, 144, 32, 32, 8, 2, 4, 80 + 512 + 80 + 64},
+        build_case{32, 32, 4, true, 0x24504, 176, 16, 16, 8, 3, 6, 80 + 512 + 80 + 96},
+        build_case{64, 64, 8, false, 0x2504, 1104, 64, 64, 16, 16, 64, 80 + 4096 + 80 + 1024},
+        build_case{64, 64, 8, true, 0x22504, 1104, 32, 32, 16, 16, 64, 80 + 4096 + 80 + 1024},
+        build_case{16, 8, 16, false, 0x104, 0, 16, 8, 0, 0, 0, 80 + 256},
+        build_case{16, 8, 32, true, 0x20504, 0, 8, 4, 0, 0, 0, 80 + 512},
+        build_case{4, 2, 24, false, 0x604, 0, 4, 2, 0, 0, 0, 80 + 32},
+        // A level smaller than one quadword is padded to a whole one, as real files pad.
+        build_case{4, 2, 4, false, 0x4504, 144, 4, 2, 8, 2, 4, 80 + 16 + 80 + 64}));
+
+} // namespace
