@@ -1,0 +1,201 @@
+#include "pc_builders.h"
+#include "test_files.h"
+
+#include "dictionary/ios_txd.h"
+#include "raster/display_image.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr uint16_t k_red565 = 0xF800;
+constexpr uint16_t k_green565 = 0x07E0;
+constexpr uint16_t k_blue565 = 0x001F;
+
+std::unique_ptr<ios_txd> open_mobile(const std::vector<uint8_t>& bytes, bool* ok) {
+    auto txd = std::make_unique<ios_txd>();
+    *ok = txd->load(write_temp("m.txd", bytes), 0, 0x16, 0);
+    return txd;
+}
+
+bgra solid_colour(ios_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t* w = nullptr) {
+    auto image = txd.render(t, mode, -1, nullptr, level);
+    if (!image) return {1, 2, 3, 4};
+    if (w) *w = image->width;
+    const bgra first = pixel_at(*image, 0, 0);
+    for (uint32_t y = 0; y < image->height; ++y)
+        for (uint32_t x = 0; x < image->width; ++x)
+            if (!(pixel_at(*image, x, y) == first)) return {5, 6, 7, 8};
+    return mode == 2 ? first : rgb_at(*image, 0, 0);
+}
+
+uint32_t container_sum(const rw_chunk& chunk) {
+    uint32_t total = 0;
+    for (const auto& child : chunk.children)
+        total += child->size + 12;
+    return total;
+}
+
+mobile_texture_spec plain_levels(uint16_t w, uint16_t h, std::vector<uint16_t> colours) {
+    mobile_texture_spec spec;
+    spec.platform = 12;
+    spec.width = w;
+    spec.height = h;
+    for (size_t level = 0; level < colours.size(); ++level) {
+        auto pixels = fill16(colours[level], uint32_t((w >> level) * (h >> level)));
+        spec.data.insert(spec.data.end(), pixels.begin(), pixels.end());
+    }
+    return spec;
+}
+} // namespace
+
+TEST(IosTxd, WrongSizesAreReplacedByWhatWasRead) {
+    for (int32_t error : {0, 100, -60, 7}) {
+        auto spec = plain_levels(8, 8, {k_red565, k_green565, k_blue565});
+        bool ok = false;
+        auto txd = open_mobile(mobile_dictionary_bytes({spec, spec}, error), &ok);
+        ASSERT_TRUE(ok) << error << ": " << txd->last_error;
+        ASSERT_EQ(txd->texture_count(), 2u);
+        ASSERT_EQ(txd->root->child_count(), 4u);
+        EXPECT_EQ(txd->root->size, container_sum(*txd->root));
+        for (uint32_t t = 0; t < 2; ++t) {
+            const rw_chunk* native = txd->texture_chunk(t);
+            ASSERT_EQ(native->child_count(), 2u);
+            EXPECT_EQ(native->size, container_sum(*native));
+            EXPECT_EQ(txd->mip_count(t), 3u);
+            uint32_t w = 0;
+            EXPECT_EQ(solid_colour(*txd, t, 1, 0, &w), (bgra{0, 252, 0, 0}));
+            EXPECT_EQ(w, 4u);
+            EXPECT_EQ(solid_colour(*txd, t, 2, 0), (bgra{248, 0, 0, 0}));
+        }
+        EXPECT_EQ(txd->texture_name(1, 0), "mobile");
+    }
+}
+
+TEST(IosTxd, MipCountFollowsTheStructSize) {
+    auto three = plain_levels(128, 128, {k_red565, k_red565, k_red565});
+    auto one = plain_levels(128, 128, {k_red565});
+    // A 1x1 texture with trailing bytes must not count forever.
+    auto tiny = plain_levels(1, 1, {k_red565});
+    tiny.data.resize(5000, 0);
+    bool ok = false;
+    auto txd = open_mobile(mobile_dictionary_bytes({three, one, tiny}), &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(txd->mip_count(0), 3u);
+    EXPECT_EQ(txd->mip_count(1), 1u);
+    EXPECT_LE(txd->mip_count(2), ios_txd::k_max_levels);
+    EXPECT_TRUE(txd->render(2, 0, -1, nullptr, 0));
+}
+
+TEST(IosTxd, DxtBlocksAtTheirOffsets) {
+    mobile_texture_spec dxt3;
+    dxt3.platform = 9;
+    dxt3.alpha = 1;
+    dxt3.data = dxt3_solid(k_green565, 0x7, 4);
+    mobile_texture_spec dxt1;
+    dxt1.platform = 9;
+    dxt1.data = dxt1_solid(k_red565, 4);
+    mobile_texture_spec early = dxt1;
+    early.word108 = 10968;
+    early.data_offset = 148;
+    early.data = dxt1_solid(k_blue565, 4);
+    // With another word the blocks are read from 152: blue blocks at 148 then show shifted.
+    mobile_texture_spec not_early = early;
+    not_early.word108 = 10969;
+    bool ok = false;
+    auto txd = open_mobile(mobile_dictionary_bytes({dxt3, dxt1, early, not_early}), &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(txd->compression(0), 1u);
+    EXPECT_EQ(txd->mobile_pixel_format(0), 0x4444u);
+    EXPECT_EQ(txd->mobile_pixel_format(1), 0x565u);
+    EXPECT_EQ(txd->mip_count(0), 1u);
+    EXPECT_EQ(solid_colour(*txd, 0, 0, 2), (bgra{0, 0xF0, 0, 0x70}));
+    EXPECT_EQ(solid_colour(*txd, 1, 0, 0), (bgra{0, 0, 248, 0}));
+    EXPECT_EQ(solid_colour(*txd, 2, 0, 0), (bgra{248, 0, 0, 0}));
+    EXPECT_FALSE(txd->render(3, 0, -1, nullptr, 0)); // 4 bytes short from 152
+    // Platform 9 textures have one level only.
+    EXPECT_FALSE(txd->render(1, 0, -1, nullptr, 1));
+}
+
+TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
+    mobile_texture_spec pvr;
+    pvr.platform = 10;
+    pvr.name = "pvrtex";
+    pvr.data.assign(64, 0x55);
+    mobile_texture_spec atc = pvr;
+    atc.platform = 11;
+    atc.name = "atctex";
+    auto dir = temp_dir();
+    ios_txd txd;
+    ASSERT_TRUE(
+        txd.load(write_file(dir / "p.txd", mobile_dictionary_bytes({pvr, atc})), 0, 0x16, 0));
+    for (uint32_t t = 0; t < 2; ++t) {
+        EXPECT_EQ(txd.platform_id(t), 10u + t);
+        EXPECT_EQ(txd.depth(t), 16u);
+        EXPECT_EQ(txd.width(t), 8u);
+        EXPECT_EQ(txd.compression(t), 0u);
+        EXPECT_FALSE(txd.render(t, 0, -1, nullptr, 0));
+        EXPECT_TRUE(txd.pixels(t, 0).empty());
+        const auto target = dir / ("t" + std::to_string(t) + ".bmp");
+        EXPECT_FALSE(txd.export_texture(t, 0, 1, &target, -1));
+        EXPECT_FALSE(std::filesystem::exists(target));
+    }
+    EXPECT_EQ(txd.texture_name(0, 0), "pvrtex");
+    EXPECT_EQ(txd.texture_name(1, 0), "atctex");
+}
+
+TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
+    auto spec = plain_levels(8, 8, {k_red565});
+    for (uint32_t count : {3u, 200u, 0xFFFFFFFFu}) {
+        bool ok = false;
+        auto txd = open_mobile(mobile_dictionary_bytes({spec}, 0, count), &ok);
+        ASSERT_TRUE(ok) << count << ": " << txd->last_error;
+        EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{0, 0, 248, 0}));
+        EXPECT_EQ(txd->root->size, container_sum(*txd->root));
+        // Positions the count claims but the file lacks show nothing.
+        EXPECT_EQ(txd->texture_name(1, 0), "");
+        EXPECT_FALSE(txd->render(1, 0, -1, nullptr, 0));
+    }
+}
+
+TEST(IosTxd, MissingClosingExtensionIsSupplied) {
+    auto bytes = mobile_dictionary_bytes({plain_levels(8, 8, {k_green565})});
+    bytes.resize(bytes.size() - 12);
+    bool ok = false;
+    auto txd = open_mobile(bytes, &ok);
+    ASSERT_TRUE(ok) << txd->last_error;
+    ASSERT_EQ(txd->root->child_count(), 3u);
+    EXPECT_EQ(txd->root->child(2)->id, 3u);
+    EXPECT_EQ(txd->root->size, container_sum(*txd->root));
+}
+
+TEST(IosTxd, RefusalsAndExport) {
+    auto dir = temp_dir();
+    ios_txd txd;
+    auto spec = plain_levels(8, 8, {k_red565});
+    ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({spec})), 0, 0x16, 0));
+    const auto tim2 = dir / "out.tm2";
+    EXPECT_FALSE(txd.export_texture(0, 0, 2, &tim2, -1));
+    EXPECT_EQ(txd.last_error, "Unknown export type/extension");
+    EXPECT_FALSE(std::filesystem::exists(tim2));
+    const auto bmp = dir / "out.bmp";
+    EXPECT_TRUE(txd.export_texture(0, 0, 1, &bmp, -1)) << txd.last_error;
+    EXPECT_TRUE(std::filesystem::exists(bmp));
+
+    const auto before = txd.root->size;
+    EXPECT_FALSE(txd.rename_texture(0, "other", 0));
+    EXPECT_EQ(txd.last_error, "Textures of iOS / Android dictionaries cannot be renamed.");
+    EXPECT_EQ(txd.texture_name(0, 0), "mobile");
+    EXPECT_EQ(txd.root->size, before);
+    EXPECT_FALSE(txd.release_pixels(0));
+    EXPECT_TRUE(txd.palette(0).empty());
+}
+
+TEST(IosTxd, LoadRefusesOtherPlatforms) {
+    ios_txd txd;
+    pc_texture_spec pc;
+    EXPECT_FALSE(
+        txd.load(write_temp("pc.txd", make_dictionary({make_pc_texture(pc)}).bytes()), 0, 0x16, 0));
+    EXPECT_EQ(txd.last_error, "This is not an iOS / Android texture.");
+    ios_txd empty;
+    EXPECT_TRUE(empty.load(write_temp("e.txd", make_dictionary({}).bytes()), 0, 0x16, 0));
+}
