@@ -990,15 +990,20 @@ void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainDialog::dropEvent(QDropEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    open_dropped(event->mimeData());
+}
+
+bool CMainDialog::open_dropped(const QMimeData* mime) {
+    for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
-        event->acceptProposedAction();
         const std::string path = path_from_qt(url.toLocalFile());
-        if (txd_ && modified_) {
-            if (!ask_unsaved_changes()) return;
-        }
+        if (txd_ && modified_ && !ask_unsaved_changes()) return false;
         open_offset_ = 0;
-        if (open_dictionary(path, 0)) add_recent(path);
-        return;
+        if (!open_dictionary(path, 0)) return false;
+        add_recent(path);
+        return true;
     }
+    return false;
 }

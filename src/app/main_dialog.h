@@ -21,6 +21,7 @@ class QAction;
 class QComboBox;
 class QKeyEvent;
 class QMenu;
+class QMimeData;
 class QMenuBar;
 class QPushButton;
 class QStatusBar;
@@ -112,6 +113,8 @@ class CMainDialog : public QDialog {
     // Accelerator table 118: the command of a key, 0 when none.
     static int accelerator_command(int key, Qt::KeyboardModifiers modifiers);
 
+    // A file dropped onto the window opens as Open does; false when nothing was opened.
+    bool open_dropped(const QMimeData* mime);
     // Opening a dictionary (path, offset) -> success.
     bool open_dictionary(const std::string& path, uint32_t offset);
 

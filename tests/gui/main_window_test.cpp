@@ -1,0 +1,305 @@
+#include "main_fixture.h"
+
+#include "app/picture_control.h"
+#include "platform/system.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+bool has_top_menu(const CMainDialog& window, const QString& title) {
+    for (QAction* a : window.menu_bar()->actions())
+        if (a->text() == title) return true;
+    return false;
+}
+
+void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
+    auto window = make_window();
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              "Quillmap v0.21 build " + std::to_string(build_number()));
+    EXPECT_FALSE(has_top_menu(*window, "DEV"));
+    EXPECT_TRUE(has_top_menu(*window, "&Texture"));
+    EXPECT_FALSE(window->command_enabled(cmd::file_open_by_offset));
+    EXPECT_FALSE(window->info_shown());
+    EXPECT_FALSE(window->command_checked(cmd::show_more_info));
+    EXPECT_TRUE(window->warnings_enabled());
+    EXPECT_EQ(window->dictionary(), nullptr);
+    EXPECT_EQ(window->swizzle_mode(), -1);
+    EXPECT_EQ(window->alpha_mode(), 0);
+    EXPECT_TRUE(window->command_checked(cmd::swizzle_auto));
+    EXPECT_TRUE(window->command_checked(cmd::alpha_texture));
+    EXPECT_FALSE(window->command_checked(cmd::recent_autoload));
+    EXPECT_EQ(status(*window, 0), "Quillmap is ready to win");
+    EXPECT_EQ(status(*window, 1), "Texture not loaded.");
+    EXPECT_EQ(status(*window, 2), "Swizzling is ON");
+    EXPECT_EQ(status(*window, 3), "Unknown RW Version");
+    for (int id : {cmd::move_up, cmd::move_down, cmd::remove, cmd::rename, cmd::import_file,
+                   cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
+        EXPECT_FALSE(window->command_enabled(id)) << id;
+    EXPECT_FALSE(window->command_enabled(cmd::swizzle_invert));
+    EXPECT_FALSE(window->command_enabled(cmd::best_fit));
+    EXPECT_TRUE(window->command_checked(cmd::brighten_alphas));
+    EXPECT_TRUE(window->command_checked(cmd::original_size));
+    // The placeholder of the recent list, grayed.
+    QAction* placeholder = window->action(cmd::recent_placeholder);
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_FALSE(placeholder->isEnabled());
+    EXPECT_EQ(placeholder->text(), "(no recent files)");
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(ini)); // start-up writes nothing
+}
+
+TEST_F(MainWindowTest, FileMenuOrderPutsRecentFilesSeventh) {
+    auto window = make_window();
+    QMenu* file = window->menu_bar()->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    ASSERT_GT(file->actions().size(), 6);
+    EXPECT_EQ(file->actions()[6]->menu(), window->recent_menu());
+    EXPECT_EQ(window->action(cmd::file_new)->text(), "&New\tCtrl+N");
+    EXPECT_EQ(window->action(cmd::file_exit)->text(), "E&xit\tAlt+F4");
+    EXPECT_EQ(window->action(cmd::dev_batch_log)->text(), "MainDialog::MenuDEVTest02( void )\tDEV");
+}
+
+TEST_F(MainWindowTest, DebugModeKeepsDevMenuAndOpenByOffset) {
+    settings.write_int(1, "main", "enable_debug_mode");
+    auto window = make_window();
+    EXPECT_TRUE(has_top_menu(*window, "DEV"));
+    EXPECT_EQ(window->menu_bar()->actions()[3]->text(), "DEV");
+    EXPECT_TRUE(window->command_enabled(cmd::file_open_by_offset));
+}
+
+TEST_F(MainWindowTest, BuildNumberOfTheOriginalDateIs445) {
+    EXPECT_EQ(build_number_of("Mar 21 2012"), 445);
+}
+
+TEST_F(MainWindowTest, StoredRectangleIsRestored) {
+    settings.write_int(100, "main", "pos_left");
+    settings.write_int(50, "main", "pos_top");
+    settings.write_int(700, "main", "pos_right");
+    settings.write_int(450, "main", "pos_bottom");
+    auto window = make_window();
+    EXPECT_EQ(window->pos(), QPoint(100, 50));
+    EXPECT_EQ(window->size(), QSize(600, 400));
+}
+
+TEST_F(MainWindowTest, LeftOfZeroDiscardsTheWholeRectangle) {
+    auto reference = make_window();
+    const QRect default_place = reference->geometry();
+    reference.reset();
+    settings.write_int(0, "main", "pos_left");
+    settings.write_int(50, "main", "pos_top");
+    settings.write_int(700, "main", "pos_right");
+    settings.write_int(450, "main", "pos_bottom");
+    auto window = make_window();
+    EXPECT_EQ(window->geometry(), default_place);
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
+    auto window = make_window();
+    window->show();
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        press(window.get(), key, Qt::NoModifier);
+        EXPECT_TRUE(window->isVisible()) << key;
+    }
+    // Through the dialog's own slots as well.
+    QMetaObject::invokeMethod(window.get(), "accept");
+    QMetaObject::invokeMethod(window.get(), "reject");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(host.log.empty());
+    window->hide();
+}
+
+TEST_F(MainWindowTest, CtrlShiftSCyclesSwizzleModes) {
+    auto window = make_window();
+    const int expected[] = {0, 1, -1, 0};
+    for (int mode : expected) {
+        press(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(window->swizzle_mode(), mode);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_auto), mode == -1);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_off), mode == 0);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_on), mode == 1);
+    }
+}
+
+TEST_F(MainWindowTest, CtrlShiftACyclesAlphaModes) {
+    auto window = make_window();
+    const int expected[] = {1, 2, 0, 1};
+    for (int mode : expected) {
+        press(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(window->alpha_mode(), mode);
+        EXPECT_EQ(window->command_checked(cmd::alpha_texture), mode == 0);
+        EXPECT_EQ(window->command_checked(cmd::alpha_alpha), mode == 1);
+        EXPECT_EQ(window->command_checked(cmd::alpha_mixed), mode == 2);
+    }
+}
+
+struct accelerator_row {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    int command;
+};
+
+TEST_F(MainWindowTest, AcceleratorTable) {
+    const accelerator_row rows[] = {
+        {Qt::Key_N, Qt::ControlModifier, cmd::file_new},
+        {Qt::Key_O, Qt::ControlModifier, cmd::file_open},
+        {Qt::Key_S, Qt::ControlModifier, cmd::file_save},
+        {Qt::Key_1, Qt::ShiftModifier, cmd::swizzle_auto},
+        {Qt::Key_Exclam, Qt::ShiftModifier, cmd::swizzle_auto},
+        {Qt::Key_2, Qt::ShiftModifier, cmd::swizzle_on},
+        {Qt::Key_3, Qt::ShiftModifier, cmd::swizzle_off},
+        {Qt::Key_4, Qt::ShiftModifier, cmd::swizzle_invert},
+        {Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, cmd::swizzle_next},
+        {Qt::Key_1, Qt::ControlModifier, cmd::alpha_texture},
+        {Qt::Key_2, Qt::ControlModifier, cmd::alpha_alpha},
+        {Qt::Key_3, Qt::ControlModifier, cmd::alpha_mixed},
+        {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, cmd::alpha_next},
+        {Qt::Key_Delete, Qt::NoModifier, cmd::remove},
+        {Qt::Key_F5, Qt::NoModifier, cmd::reload_list},
+        {Qt::Key_I, Qt::ControlModifier, cmd::show_more_info},
+        {Qt::Key_A, Qt::NoModifier, 0},
+        {Qt::Key_S, Qt::AltModifier, 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CMainDialog::accelerator_command(row.key, row.modifiers), row.command) << row.key;
+}
+
+TEST_F(MainWindowTest, AcceleratorOfAGrayedItemDoesNothing) {
+    auto window = make_window();
+    press(window.get(), Qt::Key_2, Qt::ShiftModifier);
+    EXPECT_EQ(window->swizzle_mode(), 1);
+    window->action(cmd::swizzle_off)->setEnabled(false);
+    press(window.get(), Qt::Key_3, Qt::ShiftModifier);
+    EXPECT_EQ(window->swizzle_mode(), 1);
+    EXPECT_TRUE(window->run_command(cmd::swizzle_off)); // the menu path itself still runs
+    EXPECT_EQ(window->swizzle_mode(), 0);
+}
+
+TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
+    settings.write_int(1, "main", "enable_info");
+    auto window = make_window();
+    window->show();
+    ASSERT_TRUE(window->info_shown());
+    window->layout_controls(800, 300);
+    EXPECT_TRUE(window->info_shown());
+    EXPECT_EQ(window->info_list_->geometry(), QRect(575, 3, 222, 275));
+    EXPECT_EQ(window->picture()->geometry(), QRect(230, 3, 343, 276));
+    EXPECT_EQ(window->texture_list_->geometry(), QRect(3, 3, 222, 244));
+    EXPECT_EQ(window->mip_box()->geometry(), QRect(3, 255, 222, 21));
+
+    window->layout_controls(401, 300);
+    EXPECT_TRUE(window->info_shown());
+    window->layout_controls(400, 300);
+    EXPECT_FALSE(window->info_shown());
+    EXPECT_FALSE(window->info_list_->isVisible());
+    EXPECT_EQ(settings.read_int("main", "enable_info", 7), 0);
+    EXPECT_FALSE(window->command_checked(cmd::show_more_info));
+    EXPECT_EQ(window->picture()->geometry().width(), 400 - 232);
+
+    window->layout_controls(900, 300); // widening does not bring it back
+    EXPECT_FALSE(window->info_shown());
+    EXPECT_EQ(window->picture()->geometry().width(), 900 - 232);
+    window->hide();
+}
+
+TEST_F(MainWindowTest, ShowMoreInfoTogglesAndStoresAtOnce) {
+    auto window = make_window();
+    window->resize(900, 500);
+    window->show();
+    press(window.get(), Qt::Key_I, Qt::ControlModifier);
+    EXPECT_TRUE(window->info_shown());
+    EXPECT_TRUE(window->command_checked(cmd::show_more_info));
+    EXPECT_EQ(settings.read_int("main", "enable_info", 0), 1);
+    EXPECT_TRUE(window->info_list_->isVisible());
+    window->run_command(cmd::show_more_info);
+    EXPECT_FALSE(window->info_shown());
+    EXPECT_EQ(settings.read_int("main", "enable_info", 1), 0);
+    window->hide();
+}
+
+TEST_F(MainWindowTest, VersionDisplayUsesTheSettingsNames) {
+    const std::string path = write_dictionary("a.txd", 1);
+    auto window = make_window();
+    host.answer_file(path);
+    window->run_command(cmd::file_open);
+    ASSERT_NE(window->dictionary(), nullptr);
+    EXPECT_EQ(status(*window, 3), "RW 0x1803FFFF");
+
+    settings.write_string("rw_version", "0x1803FFFF", "GTA San Andreas");
+    settings.write_string("rw_platform", "0x04", "PS2");
+    window->update_version_display();
+    EXPECT_EQ(status(*window, 3), "GTA San Andreas (PS2)");
+
+    // A hand-edited name in a single-byte code.
+    settings.write_string("rw_version", "0x1803FFFF",
+                          "Pe\xF1"
+                          "a");
+    window->update_version_display();
+    EXPECT_EQ(window->status_text(3), QString::fromUtf8("Pe\xC3\xB1"
+                                                        "a (PS2)"));
+}
+
+TEST_F(MainWindowTest, VersionDisplayOfAnEmptyDictionaryHasNoPlatform) {
+    settings.write_int(0, "main", "enable_warnings");
+    settings.write_string("rw_platform", "0x04", "PS2");
+    const std::string path = write_dictionary("empty.txd", 0, 0x0C02FFFF);
+    auto window = make_window();
+    ASSERT_TRUE(window->open_dictionary(path, 0));
+    EXPECT_EQ(status(*window, 3), "RW 0x0C02FFFF");
+}
+
+TEST_F(MainWindowTest, CommandsFromEverySourceMeetInOneTable) {
+    auto window = make_window();
+    EXPECT_FALSE(window->run_command(12345));
+    window->run_command(cmd::popup_alpha_mixed);
+    EXPECT_EQ(window->alpha_mode(), 2);
+    EXPECT_TRUE(window->command_checked(cmd::alpha_mixed));
+    window->action(cmd::alpha_alpha)->trigger();
+    EXPECT_EQ(window->alpha_mode(), 1);
+    press(window.get(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(window->alpha_mode(), 0);
+}
+
+TEST_F(MainWindowTest, MemoryReportNeedsADictionary) {
+    settings.write_int(1, "main", "enable_debug_mode");
+    auto window = make_window();
+    window->run_command(cmd::dev_memory);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(host.log[0].text, "RW stream N/A");
+    EXPECT_EQ(host.log[0].caption, "Error");
+    EXPECT_EQ(host.log[0].icon, box_icon::error);
+
+    host.clear_log();
+    ASSERT_TRUE(window->open_dictionary(write_dictionary("m.txd", 1), 0));
+    window->run_command(cmd::dev_memory);
+    ASSERT_EQ(host.log.size(), 1u);
+    const uint32_t bytes = window->dictionary()->allocated_bytes;
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "Now allocated %.2f KB (%d bytes). %d", bytes / 1024.0,
+                  static_cast<int>(bytes), build_number());
+    EXPECT_EQ(host.log[0].text, expected);
+    EXPECT_EQ(host.log[0].caption, "RW Memory info");
+    EXPECT_EQ(host.log[0].icon, box_icon::information);
+}
+
+TEST_F(MainWindowTest, StructureViewNeedsADictionary) {
+    settings.write_int(1, "main", "enable_debug_mode");
+    auto window = make_window();
+    window->run_command(cmd::dev_structure);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(host.log[0].text, "Firstly load RW resource.");
+    EXPECT_EQ(host.log[0].icon, box_icon::warning);
+}
+
+} // namespace
