@@ -26,7 +26,8 @@ int go_mfc::init_instance() {
 }
 
 // quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [FILE]
-int go_mfc::run_screenshot(const std::vector<std::string>& arguments) {
+int run_screenshot(const std::vector<std::string>& arguments,
+                   const std::filesystem::path& settings_path) {
     std::string out;
     std::string file;
     int select = 0;
@@ -53,12 +54,12 @@ int go_mfc::run_screenshot(const std::vector<std::string>& arguments) {
     scripted_ui_host host;
     std::vector<std::string> startup{arguments[0]};
     if (!file.empty()) startup.push_back(file);
-    CMainDialog dialog(host, startup_options{startup, {}});
+    CMainDialog dialog(host, startup_options{startup, settings_path});
     dialog.show();
-    processEvents();
+    QCoreApplication::processEvents();
     dialog.set_alpha_mode(view);
     if (dialog.dictionary()) dialog.list_fill(select);
-    processEvents();
+    QCoreApplication::processEvents();
     for (const std::string& text : host.message_texts())
         std::fprintf(stderr, "quillmap: %s\n", text.c_str());
     const bool saved = dialog.grab().save(path_to_qt(out), "PNG");

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 // The application object: it runs the main window as a modal dialog and exits when it closes.
 class go_mfc : public QApplication {
     Q_OBJECT
@@ -10,7 +14,10 @@ class go_mfc : public QApplication {
     go_mfc(int& argc, char** argv);
     // Runs the editor (or its screenshot mode) and returns the exit code.
     int init_instance();
-
-  private:
-    int run_screenshot(const std::vector<std::string>& arguments);
 };
+
+// quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [FILE]: starts the
+// window as usual, opens FILE, selects texture N, renders and saves a picture of the window.
+// 0 on success, 1 when FILE did not open or the picture could not be written, 2 on bad usage.
+int run_screenshot(const std::vector<std::string>& arguments,
+                   const std::filesystem::path& settings_path = {});

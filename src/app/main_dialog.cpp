@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -168,6 +169,7 @@ void CMainDialog::initialize() {
         const int bottom = settings_.read_int("main", "pos_bottom", 0);
         move(left, top);
         resize(std::max(1, right - left), std::max(1, bottom - top));
+        restored_outer_ = QRect(left, top, std::max(1, right - left), std::max(1, bottom - top));
     }
 
     list_set_image_mode(settings_.read_int("main", "enable_thumbs", 1));
@@ -776,6 +778,21 @@ void CMainDialog::cmd_toggle_autoload(int) {
 
 void CMainDialog::cmd_exit(int) {
     close();
+}
+
+void CMainDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (restored_outer_.isNull()) return;
+    // The stored rectangle includes the frame; once the frame is known, take it off the size
+    // so that the window does not grow at every start.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (!restored_outer_.isNull() && (frame.width() > 0 || frame.height() > 0)) {
+            resize((restored_outer_.size() - frame).expandedTo(QSize(1, 1)));
+            move(restored_outer_.topLeft());
+        }
+        restored_outer_ = QRect();
+    });
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {

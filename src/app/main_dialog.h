@@ -9,6 +9,7 @@
 #include "platform/ui_host.h"
 
 #include <QDialog>
+#include <QRect>
 
 #include <cstdint>
 #include <filesystem>
@@ -201,6 +202,7 @@ class CMainDialog : public QDialog {
     void reject() override {} // nor does Escape
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -265,7 +267,8 @@ class CMainDialog : public QDialog {
     bool info_shown_ = false;
     bool warnings_enabled_ = true;
     uint32_t restriction_mask_ = 0;
-    bool ended_ = false;
+    // The stored outer rectangle, until the window manager's frame is known on the first show.
+    QRect restored_outer_;
 };
 
 // Build identity; the build number comes from platform/system.h.
