@@ -1,0 +1,388 @@
+#pragma once
+
+// What each fuzz target does with one input. Shared by the libFuzzer entry points, the plain
+// replay program and the corpus replay test, so that a stored crash input goes through exactly
+// the code that found it. Drivers never judge the outcome of an operation on a bad file (any
+// result with a message is fine); they abort only when an invariant that holds for every input
+// is broken.
+
+#include "dictionary/ps2_txd.h"
+#include "dictionary/txd_probe.h"
+#include "platform/profile.h"
+#include "raster/ps2_bitmap.h"
+#include "raster/raster_limits.h"
+#include "raster/tim2_file.h"
+#include "stream/rw_stream.h"
+
+#if __has_include("dictionary/pc_txd.h") && __has_include("dictionary/pc_txd.cpp")
+#include "dictionary/pc_txd.h"
+#define QM_FUZZ_HAVE_PC 1
+#endif
+#if __has_include("dictionary/xbox_txd.h") && __has_include("dictionary/xbox_txd.cpp")
+#include "dictionary/xbox_txd.h"
+#define QM_FUZZ_HAVE_XBOX 1
+#endif
+#if __has_include("dictionary/ios_txd.h") && __has_include("dictionary/ios_txd.cpp")
+#include "dictionary/ios_txd.h"
+#define QM_FUZZ_HAVE_IOS 1
+#endif
+#if __has_include("dictionary/tex_txd.h") && __has_include("dictionary/tex_txd.cpp")
+#include "dictionary/tex_txd.h"
+#define QM_FUZZ_HAVE_TEX 1
+#endif
+#if __has_include("dictionary/convert_ps2.h") && __has_include("dictionary/convert_ps2.cpp")
+#include "dictionary/convert_ps2.h"
+#define QM_FUZZ_HAVE_CONVERT 1
+#endif
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace qm_fuzz {
+
+// Work done per input is capped so that the fuzzer spends its time on many inputs rather than
+// on one big one; the replay paths use the same caps so that they see what the fuzzer saw.
+inline constexpr uint32_t k_max_textures_driven = 12;
+inline constexpr uint32_t k_max_levels_driven = 12;
+
+// What happens when an invariant breaks: the fuzzers abort (a finding); tests record a failure.
+inline void abort_on_broken(const char* what) {
+    std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
+    std::abort();
+}
+inline void (*on_broken)(const char*) = abort_on_broken;
+inline void broken(const char* what) {
+    on_broken(what);
+}
+
+// A refused operation must say why.
+template <class Object> void expect_message(bool ok, const Object& object, const char* what) {
+    if (!ok && object.last_error.empty()) broken(what);
+}
+
+// One scratch folder per process, removed at exit.
+inline const std::filesystem::path& scratch() {
+    static const std::filesystem::path dir = [] {
+        std::error_code ec;
+        std::filesystem::path base = "/dev/shm";
+        if (!std::filesystem::is_directory(base, ec)) base = std::filesystem::temp_directory_path();
+        auto d = base / ("quillmap-fuzz-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(d, ec);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratch(), ignored);
+        });
+        return d;
+    }();
+    return dir;
+}
+
+inline std::filesystem::path put(const std::string& name, std::span<const uint8_t> data) {
+    const auto path = scratch() / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    return path;
+}
+
+inline std::vector<uint8_t> slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every read-only operation of the dictionary interface on texture t, then rendering at every
+// level and view and export in every file type.
+inline void read_texture(ps2_txd& txd, uint32_t t) {
+    (void)txd.texture_name(t, 0);
+    (void)txd.texture_name(t, 1);
+    (void)txd.is_swizzled(t);
+    (void)txd.depth(t);
+    (void)txd.width(t);
+    (void)txd.height(t);
+    (void)txd.compression(t);
+    (void)txd.is_ps2(t);
+    (void)txd.raster_header(t);
+    (void)txd.texture_flags(t);
+    (void)txd.pixel_format(t);
+    (void)txd.platform_id(t);
+    (void)txd.raster_format(t);
+    (void)txd.palette(t);
+    const uint32_t levels = std::min(txd.mip_count(t), k_max_levels_driven);
+    for (uint32_t level = 0; level < std::max(levels, 1u) + 1; ++level) {
+        (void)txd.pixels(t, level);
+        for (int mode = view_texture; mode <= view_mixed; ++mode) {
+            bool state = false;
+            device_bitmap image = txd.render(t, mode, -1, &state, level);
+            if (image && image->bytes.size() < uint64_t(image->stride) * image->height)
+                broken("display image shorter than its rows");
+        }
+        (void)txd.release_pixels(t);
+    }
+    for (int swizzle = 0; swizzle <= 1; ++swizzle)
+        (void)txd.render(t, view_mixed, swizzle, nullptr, 0);
+}
+
+inline void export_one(ps2_txd& txd, uint32_t t, int mode, int type,
+                       const std::filesystem::path& path, int swizzle) {
+    txd.last_error.clear();
+    expect_message(txd.export_texture(t, mode, type, &path, swizzle), txd,
+                   "export refused without a message");
+}
+
+inline void export_texture(ps2_txd& txd, uint32_t t) {
+    const auto bmp = scratch() / "export.bmp";
+    const auto tm2 = scratch() / "export.tm2";
+    const auto sect = scratch() / "export.rwsect";
+    for (int mode = view_texture; mode <= view_mixed; ++mode)
+        export_one(txd, t, mode, export_bmp, bmp, -1);
+    export_one(txd, t, view_texture, export_tim2, tm2, -1);
+    export_one(txd, t, view_texture, export_tim2, tm2, 0);
+    export_one(txd, t, view_texture, export_rwsect, sect, -1);
+    export_one(txd, t, view_texture, 3, sect, -1); // no such type
+    (void)txd.release_pixels(t);
+}
+
+// Reads every texture, then edits and saves; the dictionary is left edited.
+inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_driven) {
+    const uint32_t count = std::min(txd.texture_count(), max_textures);
+    for (uint32_t t = 0; t < count; ++t) {
+        read_texture(txd, t);
+        export_texture(txd, t);
+    }
+    // Positions beyond the count answer with a message.
+    read_texture(txd, txd.texture_count());
+    (void)txd.root_version();
+
+#ifdef QM_FUZZ_HAVE_CONVERT
+    {
+        ps2_txd converted;
+        std::string error;
+        std::vector<std::string> skipped;
+        if (convert_to_ps2(txd, converted, error, &skipped)) {
+            const uint32_t n = std::min(converted.texture_count(), 2u);
+            for (uint32_t t = 0; t < n; ++t)
+                read_texture(converted, t);
+        }
+    }
+#endif
+
+    if (txd.texture_count() > 0) {
+        (void)txd.rename_texture(0, "renamed_texture", 0);
+        (void)txd.rename_texture(0, "", 1);
+        (void)txd.texture_name(0, 0);
+        (void)txd.move_texture_down(0);
+        (void)txd.move_texture_up(1);
+        (void)txd.move_texture_up(0);
+    }
+    (void)txd.set_version(0x1803FFFF);
+    const auto saved = scratch() / "saved.txd";
+    txd.last_error.clear();
+    expect_message(txd.save(saved, 0), txd, "save refused without a message");
+    if (txd.texture_count() > 0) {
+        txd.last_error.clear();
+        expect_message(txd.delete_texture(txd.texture_count() - 1), txd,
+                       "delete refused without a message");
+        (void)txd.delete_texture(txd.texture_count());
+        if (txd.texture_count() > 0) read_texture(txd, 0);
+    }
+}
+
+template <class Dictionary> void drive_dictionary(std::span<const uint8_t> data) {
+    const auto path = put("input.txd", data);
+    Dictionary txd;
+    if (!txd.load(path, 0, 0x16, 0)) {
+        if (txd.last_error.empty()) broken("load failed without a message");
+        return;
+    }
+    drive_loaded(txd);
+}
+
+// What opening a file does: every platform class in table order until one accepts the file; each
+// refusal carries a message. The accepting dictionary is driven like the per-class targets.
+inline void drive_open(const std::filesystem::path& path, uint32_t max_textures) {
+    for (const platform_entry& entry : platform_table()) {
+        std::unique_ptr<ps2_txd> txd = entry.create();
+        if (!txd->load(path, 0, 0x16, 0)) {
+            if (txd->last_error.empty()) broken("load failed without a message");
+            continue;
+        }
+        drive_loaded(*txd, max_textures);
+        return;
+    }
+}
+
+// The chunk stream on its own: open, walk, load everything, write back; a file that opens
+// saves to exactly the bytes of its root chunk. Also the raw-section import of the same bytes.
+inline void drive_stream(std::span<const uint8_t> data) {
+    const auto path = put("input.rw", data);
+    for (uint32_t flags : {0u, rw_stream::flag_skip_length_check}) {
+        rw_stream stream;
+        if (!stream.open(path, 0, 0, flags)) {
+            if (stream.last_error.empty()) broken("open failed without a message");
+            continue;
+        }
+        (void)stream.find_chunk(0);
+        (void)stream.find_chunk(1, 0);
+        (void)stream.find_chunk(2, 1, 0);
+        (void)stream.find_chunk(3, 1, 3, 1);
+        (void)stream.find_chunk(1, -1);
+        if (!stream.load_all()) continue;
+        const auto out = scratch() / "stream.rw";
+        if (!stream.save(out, 0)) continue;
+        const std::vector<uint8_t> written = slurp(out);
+        const uint64_t root_bytes = uint64_t(stream.root->size) + k_chunk_header_bytes;
+        if (written.size() != root_bytes || root_bytes > data.size() ||
+            !std::equal(written.begin(), written.end(), data.begin()))
+            broken("an unedited tree does not save to the bytes it was read from");
+    }
+    ps2_txd target;
+    target.create_empty(0x1803FFFF);
+    const bool added = target.add_raw_section(path);
+    expect_message(added, target, "raw section refused without a message");
+    if (added) {
+        const uint32_t last = target.texture_count() - 1;
+        read_texture(target, last);
+        export_texture(target, last);
+    }
+}
+
+// A dictionary built in memory holding one texture of each depth at the given size, for the
+// replace paths of the image readers.
+inline void make_targets(ps2_txd& txd, uint32_t width, uint32_t height) {
+    txd.create_empty(0x1803FFFF);
+    const uint32_t depths[] = {4, 8, 16, 32};
+    for (uint32_t depth : depths)
+        for (bool swizzled : {false, true}) {
+            auto texture = txd.build_texture_native("", nullptr, "target", width, height, depth,
+                                                    nullptr, swizzled);
+            if (texture) (void)txd.append_texture(std::move(texture));
+        }
+}
+
+// Largest picture the image drivers build a matching dictionary for.
+inline constexpr uint32_t k_max_target_dimension = 256;
+
+inline void drive_bmp(std::span<const uint8_t> data) {
+    {
+        ps2_bitmap bitmap;
+        if (!bitmap.read_bmp(data)) {
+            if (bitmap.last_error.empty()) broken("read_bmp failed without a message");
+        } else {
+            const uint32_t d = bitmap.depth();
+            const uint64_t pixel_bytes = raster_bytes(bitmap.width(), bitmap.height(), d);
+            if (pixel_bytes <= (uint64_t(64) << 20)) {
+                std::vector<uint8_t> raster(static_cast<size_t>(pixel_bytes));
+                (void)bitmap.pixels_to_raster(raster, true);
+                (void)bitmap.pixels_to_raster(raster, false);
+            }
+            if (d == 4 || d == 8) {
+                std::vector<uint8_t> entries(size_t(4) << d);
+                (void)bitmap.palette_to_raster(entries, true);
+                (void)bitmap.palette_to_raster(entries, false);
+            }
+            (void)bitmap.bmp_bytes();
+        }
+    }
+    // The same bytes as a file, through the dictionary's replace.
+    ps2_bitmap probe;
+    if (probe.read_bmp(data) && probe.width() <= k_max_target_dimension &&
+        probe.height() <= k_max_target_dimension && probe.width() > 0 && probe.height() > 0) {
+        const auto path = put("input.bmp", data);
+        ps2_txd txd;
+        make_targets(txd, probe.width(), probe.height());
+        for (uint32_t t = 0; t < txd.texture_count(); ++t) {
+            txd.last_error.clear();
+            expect_message(txd.replace_texture(t, path, export_bmp, t % 2 == 0), txd,
+                           "BMP replace refused without a message");
+            (void)txd.render(t, view_mixed, -1, nullptr, 0);
+        }
+    }
+}
+
+inline void drive_tim2(std::span<const uint8_t> data) {
+    tim2_file tim2;
+    if (!tim2.read(data)) {
+        if (tim2.last_error.empty()) broken("TIM2 read failed without a message");
+    }
+    (void)tim2.picture_depth();
+    for (size_t i = 0; i < tim2.pictures.size(); ++i)
+        (void)tim2.holds_swizzled_pixels(i);
+    (void)tim2.bytes();
+
+    const auto path = put("input.tm2", data);
+    ps2_txd txd;
+    txd.create_empty(0x1803FFFF);
+    for (int swizzle = -1; swizzle <= 1; ++swizzle) {
+        txd.last_error.clear();
+        const bool added = txd.add_tim2_texture(path, swizzle);
+        expect_message(added, txd, "TIM2 add refused without a message");
+        if (added) {
+            const uint32_t last = txd.texture_count() - 1;
+            read_texture(txd, last);
+            export_texture(txd, last);
+        }
+    }
+    if (!tim2.pictures.empty()) {
+        const auto& header = tim2.pictures[0].header;
+        if (header.width > 0 && header.height > 0 && header.width <= k_max_target_dimension &&
+            header.height <= k_max_target_dimension) {
+            ps2_txd targets;
+            make_targets(targets, header.width, header.height);
+            for (uint32_t t = 0; t < targets.texture_count(); ++t) {
+                targets.last_error.clear();
+                expect_message(targets.replace_texture(t, path, export_tim2, true), targets,
+                               "TIM2 replace refused without a message");
+                (void)targets.render(t, view_mixed, -1, nullptr, 0);
+            }
+        }
+    }
+}
+
+// The settings reader: every function on the bytes as a settings file; a written key reads back.
+inline void drive_ini(std::span<const uint8_t> data) {
+    const auto path = put("Quillmap.ini", data);
+    (void)profile_read_string(path, "main", "platform_priority", "PS2,PC,iOS", 60);
+    (void)profile_read_string(path, "MAIN", "missing", "", 1);
+    (void)profile_read_int(path, "main", "enable_warnings", 1);
+    (void)profile_read_int(path, "rw_version", "0x1803FFFF", -1);
+    (void)profile_read_section(path, "recent_files", 4096);
+    (void)profile_read_section(path, "rw_version", 16);
+    (void)profile_read_section(path, "", 64);
+    // Names taken from the input itself reach the lookups too.
+    if (data.size() > 4) {
+        const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+        const size_t cut = std::min<size_t>(text.size() / 2, 32);
+        (void)profile_read_string(path, text.substr(0, cut), text.substr(cut, cut), "", 256);
+    }
+    if (profile_write_string(path, "main", "fuzz_key", "value 1")) {
+        if (profile_read_string(path, "main", "fuzz_key", "", 256) != "value 1")
+            broken("a written key does not read back");
+    }
+    (void)profile_write_string(path, "new section", "k", "v");
+    (void)profile_read_section(path, "main", 65536);
+}
+
+#ifdef QM_FUZZ_HAVE_TEX
+// TEX containers are not chunk files: the loader builds the PS2 tree in memory.
+inline void drive_tex(std::span<const uint8_t> data) {
+    const auto path = put("input.tex", data);
+    tex_txd txd;
+    if (!txd.load(path, 0, 0x16, 0)) {
+        if (txd.last_error.empty()) broken("TEX load failed without a message");
+        return;
+    }
+    drive_loaded(txd);
+}
+#endif
+
+} // namespace qm_fuzz

@@ -1,0 +1,7 @@
+// libFuzzer entry point: the settings file reader and writer.
+#include "fuzz_drivers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    qm_fuzz::drive_ini(std::span<const uint8_t>(data, size));
+    return 0;
+}

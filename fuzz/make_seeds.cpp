@@ -1,0 +1,78 @@
+// Writes the seed inputs of every fuzz target into <folder>/<target>/: the sample files that
+// fit the target, inputs built in memory, and pictures exported from them.
+#include "dictionary/ps2_txd.h"
+#include "seed_inputs.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+void save(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void copy_in(const fs::path& dir, const fs::path& file) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    fs::copy_file(file, dir / file.filename(), fs::copy_options::overwrite_existing, ec);
+}
+
+// Exports of every texture as BMP (three views) and TIM2 give the picture readers real inputs.
+void export_pictures(const fs::path& dictionary, const fs::path& out, const std::string& stem) {
+    ps2_txd txd;
+    if (!txd.load(dictionary, 0, 0x16, 0)) return;
+    const uint32_t count = std::min(txd.texture_count(), 4u);
+    for (uint32_t t = 0; t < count; ++t) {
+        const std::string base = stem + "_" + std::to_string(t);
+        for (int mode = 0; mode <= 2; ++mode) {
+            const fs::path bmp = out / "bmp" / (base + "_v" + std::to_string(mode) + ".bmp");
+            (void)txd.export_texture(t, mode, export_bmp, &bmp, -1);
+        }
+        for (int swizzle = 0; swizzle <= 1; ++swizzle) {
+            const fs::path tm2 = out / "tim2" / (base + "_s" + std::to_string(swizzle) + ".tm2");
+            (void)txd.export_texture(t, 0, export_tim2, &tm2, swizzle);
+        }
+        const fs::path sect = out / "stream" / (base + ".rwsect");
+        (void)txd.export_texture(t, 0, export_rwsect, &sect, -1);
+    }
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <seed folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path out = argv[1];
+    std::error_code ec;
+    for (const char* target :
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini"})
+        fs::create_directories(out / target, ec);
+
+    for (const auto& file : sample_files(".txd")) {
+        for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd"})
+            copy_in(out / target, file);
+        export_pictures(file, out, file.stem().string());
+    }
+    for (const auto& file : sample_files(".tm2"))
+        copy_in(out / "tim2", file);
+
+    for (const auto& input : qm_seeds::generated_dictionaries()) {
+        for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd"})
+            save(out / target, input.name + ".txd", input.bytes);
+        const fs::path written = out / "ps2_txd" / (input.name + ".txd");
+        export_pictures(written, out, input.name);
+    }
+    save(out / "tex", "three_forms.tex", qm_seeds::make_tex_file());
+    for (const auto& input : qm_seeds::generated_ini_files())
+        save(out / "ini", input.name + ".ini", input.bytes);
+    std::printf("seeds written to %s\n", out.c_str());
+    return 0;
+}
