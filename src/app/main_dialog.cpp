@@ -659,6 +659,11 @@ void CMainDialog::cmd_open(int) {
 }
 
 void CMainDialog::cmd_open_by_offset(int) {
+    // Opening replaces the dictionary, so unsaved changes are asked about first.
+    if (txd_ && modified_) {
+        if (!ask_unsaved_changes()) return;
+        discard_dictionary();
+    }
     file_request request;
     request.default_extension = ".txd";
     request.initial_name = settings_.read_string("recent_files", "recent_00");
@@ -766,6 +771,8 @@ void CMainDialog::cmd_open_recent(int id) {
     const int n = id - cmd::recent_first;
     const std::string path = settings_.read_string("recent_files", recent_key(n));
     if (path.empty()) return;
+    // Opening replaces the dictionary, so unsaved changes are asked about first.
+    if (txd_ && modified_ && !ask_unsaved_changes()) return;
     open_offset_ = 0;
     open_dictionary(path, 0);
 }

@@ -310,6 +310,18 @@ TEST_F(MainWindowTest, OpenByOffsetSavesAtTheOffsetAndSaveAsAtZero) {
     EXPECT_EQ(read_file(copy), dictionary);
 }
 
+TEST_F(MainWindowTest, OpenByOffsetAsksBeforeDroppingUnsavedChanges) {
+    settings.write_int(1, "main", "enable_debug_mode");
+    auto window = make_window();
+    ASSERT_TRUE(window->open_dictionary(write_dictionary("a.txd", 1), 0));
+    window->set_modified(true);
+    host.answer_message(id_cancel);
+    window->run_command(cmd::file_open_by_offset);
+    EXPECT_EQ(host.message_texts(), std::vector<std::string>{k_unsaved});
+    EXPECT_TRUE(host.of_kind(ui_event::file).empty());
+    EXPECT_NE(window->dictionary(), nullptr);
+}
+
 TEST_F(MainWindowTest, OffsetThatIsNotHexKeepsThePreviousOffset) {
     settings.write_int(1, "main", "enable_debug_mode");
     const auto dictionary = dictionary_bytes(1);

@@ -90,20 +90,32 @@ TEST_F(MainWindowTest, RecentEntryWithAmpersandIsShownAsItIs) {
     EXPECT_EQ(entries_in_menu(*window)[0], "/p/R&&D.txd");
 }
 
-TEST_F(MainWindowTest, RecentEntryOpensWithoutAPrompt) {
+TEST_F(MainWindowTest, RecentEntryAsksBeforeDroppingUnsavedChanges) {
     const std::string a = write_dictionary("A.txd", 1);
     const std::string b = write_dictionary("B.txd", 1);
     auto window = make_window();
     window->add_recent(a);
     window->add_recent(b);
     ASSERT_TRUE(window->open_dictionary(b, 0));
-    window->set_modified(true);
     window->run_command(cmd::recent_first + 1);
-    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(host.log.empty()); // nothing to lose: no question
     EXPECT_EQ(window->current_path(), a);
+
+    window->set_modified(true);
+    host.answer_message(id_cancel);
+    window->run_command(cmd::recent_first);
+    EXPECT_EQ(host.message_texts().size(), 1u);
+    EXPECT_EQ(host.log.back().caption, "Exit?");
+    EXPECT_EQ(window->current_path(), a);
+    EXPECT_TRUE(window->modified());
+
+    host.answer_message(id_no);
+    window->run_command(cmd::recent_first);
+    EXPECT_EQ(window->current_path(), b);
+    EXPECT_FALSE(window->modified());
     EXPECT_EQ(settings.read_string("recent_files", "recent_00"), b); // not reordered
     window->run_command(cmd::recent_first + 5);                      // empty position
-    EXPECT_EQ(window->current_path(), a);
+    EXPECT_EQ(window->current_path(), b);
 }
 
 TEST_F(MainWindowTest, RecentEntryAfterOpenByOffsetSavesAtZero) {
