@@ -24,8 +24,11 @@ uint64_t tick_ms() {
 class checkerboard_backdrop : public QObject {
   public:
     explicit checkerboard_backdrop(CPictureControl* picture) : QObject(picture), picture_(picture) {
+        setObjectName(k_name);
         picture->installEventFilter(this);
     }
+
+    static constexpr const char* k_name = "checkerboard_backdrop";
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -58,7 +61,8 @@ int CMainDialog::render_preview(int index, int level) {
     const uint64_t start = tick_ms();
     if (restriction_mask_ & 1) return 0; // a dictionary is being opened
     wait_cursor busy;
-    if (!preview_->findChild<checkerboard_backdrop*>()) new checkerboard_backdrop(preview_);
+    if (!preview_->findChild<QObject*>(checkerboard_backdrop::k_name, Qt::FindDirectChildrenOnly))
+        new checkerboard_backdrop(preview_);
     preview_->clear();
     if (index == -1 || !txd_) return 0;
     const uint32_t t = static_cast<uint32_t>(index);

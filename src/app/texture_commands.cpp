@@ -2,6 +2,7 @@
 // the version stamp and the texture properties; and the wrappers around the texture list.
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
+#include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
@@ -21,7 +22,6 @@ const char* const k_export_disabled = "Texture exporting is disabled for this fo
 const char* const k_replace_disabled = "Texture replacing is disabled for this format."; // 8
 const char* const k_import_disabled = "Texture importing is disabled for this format.";  // 9
 const char* const k_name_empty = "You can't leave texture name empty!";                  // 12
-const char* const k_rename_disabled = "Texture renaming is disabled for this format.";
 const char* const k_continue_question = "\n\nDo you wanna continue to next file in queue?";
 
 const char* const k_filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
@@ -324,7 +324,7 @@ void CMainDialog::cmd_replace(int id) {
 void CMainDialog::cmd_rename(int) {
     if (!require_dictionary()) return;
     if (is_mobile_dictionary(*txd_)) {
-        host_.message_box(k_rename_disabled, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
         return;
     }
     const int first = list_first_selected();
@@ -395,7 +395,7 @@ void CMainDialog::on_texture_properties() {
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t < 0 || static_cast<uint32_t>(t) >= txd_->texture_count()) return;
     if (is_mobile_dictionary(*txd_)) {
-        host_.message_box(k_rename_disabled, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);

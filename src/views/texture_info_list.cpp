@@ -143,7 +143,8 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
                      {L"Palette address",
                       static_cast<unsigned long>(data_offset + uint64_t(w) * h * depth / 8 + 160)});
 
-    if (d.transfer_header(t)) {
+    // The raster data begins with its first transfer header when bit 0x20000 is set.
+    if ((format & 0x20000) && raster_data) {
         const std::vector<uint8_t>* data = raster_data ? d.load_data(raster_data) : nullptr;
         const std::span<const uint8_t> bytes =
             data ? std::span<const uint8_t>(data->data(),
