@@ -64,7 +64,8 @@ bool ps2_txd::delete_texture(uint32_t t) {
         last_error = txd_msg::texture_not_found;
         return false;
     }
-    root->size -= std::min<uint32_t>(root->size, texture->size + k_chunk_header_bytes);
+    root->size -= static_cast<uint32_t>(
+        std::min<uint64_t>(root->size, uint64_t(texture->size) + k_chunk_header_bytes));
     auto removed = std::move(root->children[t + 1]);
     root->children.erase(root->children.begin() + (t + 1));
     free_chunk(std::move(removed));

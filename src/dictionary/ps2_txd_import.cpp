@@ -91,7 +91,8 @@ bool ps2_txd::write_palette(uint32_t t, std::span<const uint8_t> entries) {
 
 bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int type,
                               bool keep_alpha) {
-    if (!texture_exists(t)) return false;
+    // A texture of another platform has no PS2 raster header to replace into.
+    if (!texture_exists(t) || !raster_header(t)) return false;
     const uint32_t w = width(t), h = height(t), d = depth(t);
     const uint64_t pixel_bytes = uint64_t(w) * h * d / 8;
     const uint64_t palette_bytes = palettised(d) ? uint64_t(4) << d : 0;
@@ -136,7 +137,7 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
         const tim2_picture* picture = tim2.pictures.empty() ? nullptr : &tim2.pictures[0];
         const uint32_t picture_w = picture ? picture->header.width : 0;
         const uint32_t picture_h = picture ? picture->header.height : 0;
-        if (picture_w != w || picture_h != h) {
+        if (!picture || picture_w != w || picture_h != h) {
             last_error = txd_msg::equivalent_dimensions;
             return false;
         }

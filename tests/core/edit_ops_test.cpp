@@ -353,3 +353,37 @@ INSTANTIATE_TEST_SUITE_P(
         build_case{4, 2, 4, false, 0x4504, 144, 4, 2, 8, 2, 4, 80 + 16 + 80 + 64}));
 
 } // namespace
+
+namespace {
+
+// A texture of another platform, taken in from a raw section, is carried along: it moves,
+// deletes and exports as a section, while what needs the PS2 layout fails with a message.
+TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
+    auto pc = node(0x15, {leaf(0x01, std::vector<uint8_t>(88, 9)), node(0x03, {})});
+    auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "ps2"})}));
+    const auto section = write_temp("pc.rwsect", pc.bytes());
+    ASSERT_TRUE(txd->add_raw_section(section)) << txd->last_error;
+    EXPECT_EQ(txd->texture_count(), 2u);
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+
+    const auto dir = temp_dir();
+    for (int type : {1, 2}) {
+        const auto path = dir / (type == 1 ? "x.bmp" : "x.tm2");
+        EXPECT_FALSE(txd->export_texture(1, 0, type, &path, -1));
+        EXPECT_FALSE(txd->last_error.empty());
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    const auto picture = write_temp("p.tm2", std::vector<uint8_t>{'T', 'I', 'M', '2', 4, 0, 0, 0});
+    EXPECT_FALSE(txd->replace_texture(1, picture, 2, false));
+    EXPECT_FALSE(txd->rename_texture(1, "name", 0));
+    const auto again = dir / "again.rwsect";
+    ASSERT_TRUE(txd->export_texture(1, 0, 4, &again, -1));
+    EXPECT_EQ(read_file(again), pc.bytes());
+    ASSERT_TRUE(txd->move_texture_up(1));
+    EXPECT_EQ(txd->texture_name(1, 0), "ps2");
+    ASSERT_TRUE(txd->delete_texture(1));
+    EXPECT_EQ(dictionary_invariant_error(*txd), "");
+    EXPECT_EQ(saved_bytes(*txd).size(), 40u + pc.bytes().size());
+}
+
+} // namespace

@@ -33,6 +33,10 @@ struct texture_case {
     bool swizzled;
 };
 
+void PrintTo(const texture_case& c, std::ostream* out) {
+    *out << c.depth << "-bit " << (c.swizzled ? "swizzled" : "plain");
+}
+
 std::string case_name(const ::testing::TestParamInfo<texture_case>& info) {
     return std::to_string(info.param.depth) + (info.param.swizzled ? "bitSwizzled" : "bitPlain");
 }
