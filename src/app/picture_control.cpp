@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 QImage image_over(const display_image& bitmap) {
     if (bitmap.width == 0 || bitmap.height == 0) return {};
     if (bitmap.bits != 24 && bitmap.bits != 32) return {};
@@ -34,6 +36,18 @@ void CPictureControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int x = (width() - image.width()) / 2;
     const int y = (height() - image.height()) / 2;
+    if (bitmap_->bits == 32) {
+        // Transparency shows over a checkerboard of 8-pixel cells from the picture's corner.
+        constexpr int cell = 8;
+        for (int cy = 0; cy < image.height(); cy += cell) {
+            for (int cx = 0; cx < image.width(); cx += cell) {
+                const bool dark = ((cx / cell) + (cy / cell)) % 2 == 0;
+                painter.fillRect(x + cx, y + cy, std::min(cell, image.width() - cx),
+                                 std::min(cell, image.height() - cy),
+                                 dark ? QColor(0xCC, 0xCC, 0xCC) : QColor(0xFF, 0xFF, 0xFF));
+            }
+        }
+    }
     // Rows are stored bottom-up: draw the bytes mirrored instead of copying them.
     painter.translate(x, y + image.height());
     painter.scale(1, -1);
