@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
 
+#include <iostream>
+
 int cmd_add(const cli_args& args) {
     if (args.positional.size() < 2) return usage_error("add takes FILE INPUT...");
     if (!has_save_target(args)) return missing_save_target();
@@ -30,7 +32,10 @@ int cmd_add(const cli_args& args) {
             break;
         }
         // Nothing is written unless every input was added.
-        if (!added) return failure(input + ": " + txd.last_error);
+        if (!added) {
+            std::cerr << input << ":\n";
+            return failure(txd.last_error);
+        }
     }
     return save_result(args, *opened);
 }

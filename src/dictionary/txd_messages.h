@@ -16,11 +16,12 @@ inline constexpr const char* equivalent_bpp =
 inline constexpr const char* unknown_import_format = "Unknown import format.";
 inline constexpr const char* dimension_limit = "Texture dimension limit is 4096 x 4096";
 inline constexpr const char* unknown_export_type = "Unknown export type/extension";
-// Our own texts for limits and layouts the original never checked.
+// Texts for size limits and for layouts that cannot hold what an edit needs.
 inline constexpr const char* too_many_textures = "A texture dictionary holds at most 255 textures.";
 inline constexpr const char* name_not_string =
     "The texture's name cannot be changed: it is not stored as a name section.";
-inline constexpr const char* dictionary_too_large = "The texture dictionary would become too large.";
+inline constexpr const char* dictionary_too_large =
+    "The texture dictionary would become too large.";
 inline constexpr const char* image_data_short = "The image holds fewer bytes than its size needs.";
 inline constexpr const char* raster_layout_short = "The texture's raster data is too short.";
 } // namespace txd_msg

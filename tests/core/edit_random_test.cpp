@@ -43,18 +43,18 @@ std::vector<std::filesystem::path> tim2_inputs(const std::filesystem::path& dir)
                             {8, 8, 8},   {16, 8, 32}, {32, 4, 16}};
     uint8_t seed = 1;
     for (const auto& s : shapes) {
-        tim2_spec spec{.width = s.w, .height = s.h, .depth = s.d};
-        spec.image.resize(size_t(s.w) * s.h * s.d / 8);
-        for (auto& b : spec.image)
+        tim2_layout layout{.width = s.w, .height = s.h, .depth = s.d};
+        layout.image.resize(size_t(s.w) * s.h * s.d / 8);
+        for (auto& b : layout.image)
             b = seed = uint8_t(seed * 29 + 11);
         if (s.d <= 8) {
-            spec.clut.resize(size_t(4) << s.d);
-            for (size_t i = 0; i < spec.clut.size(); ++i)
-                spec.clut[i] = i % 4 == 3 ? 0x80 : uint8_t(i * 7);
+            layout.clut.resize(size_t(4) << s.d);
+            for (size_t i = 0; i < layout.clut.size(); ++i)
+                layout.clut[i] = i % 4 == 3 ? 0x80 : uint8_t(i * 7);
         }
         const auto name = "in" + std::to_string(s.w) + "x" + std::to_string(s.h) + "_" +
                           std::to_string(s.d) + ".tm2";
-        out.push_back(write_file(dir / name, make_tim2_bytes(spec)));
+        out.push_back(write_file(dir / name, make_tim2_bytes(layout)));
     }
     return out;
 }

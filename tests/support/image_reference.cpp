@@ -107,10 +107,10 @@ reference_picture decode_tim2_reference(const std::vector<uint8_t>& file) {
     return out;
 }
 
-std::vector<uint8_t> make_tim2_bytes(const tim2_spec& spec) {
-    const bool palettised = spec.depth == 4 || spec.depth == 8;
-    const uint32_t clut_size = palettised ? uint32_t(spec.clut.size()) : 0;
-    std::vector<uint8_t> out(16 + spec.header_size, 0);
+std::vector<uint8_t> make_tim2_bytes(const tim2_layout& layout) {
+    const bool palettised = layout.depth == 4 || layout.depth == 8;
+    const uint32_t clut_size = palettised ? uint32_t(layout.clut.size()) : 0;
+    std::vector<uint8_t> out(16 + layout.header_size, 0);
     out[0] = 'T';
     out[1] = 'I';
     out[2] = 'M';
@@ -118,31 +118,31 @@ std::vector<uint8_t> make_tim2_bytes(const tim2_spec& spec) {
     out[4] = 4;
     put16(out, 6, 1);
     const size_t at = 16;
-    put32(out, at, spec.header_size + uint32_t(spec.image.size()) + clut_size);
+    put32(out, at, layout.header_size + uint32_t(layout.image.size()) + clut_size);
     put32(out, at + 4, clut_size);
-    put32(out, at + 8, uint32_t(spec.image.size()));
-    put16(out, at + 12, spec.header_size);
-    put16(out, at + 14, palettised ? 1u << spec.depth : 0);
+    put32(out, at + 8, uint32_t(layout.image.size()));
+    put16(out, at + 12, layout.header_size);
+    put16(out, at + 14, palettised ? 1u << layout.depth : 0);
     out[at + 17] = 1;
     out[at + 18] = palettised ? 3 : 0;
-    out[at + 19] = spec.depth == 16   ? 1
-                   : spec.depth == 24 ? 2
-                   : spec.depth == 32 ? 3
-                   : spec.depth == 4  ? 4
-                                      : 5;
-    put16(out, at + 20, spec.width);
-    put16(out, at + 22, spec.height);
-    if (spec.header_size >= 76) {
-        if (spec.tag) {
+    out[at + 19] = layout.depth == 16   ? 1
+                   : layout.depth == 24 ? 2
+                   : layout.depth == 32 ? 3
+                   : layout.depth == 4  ? 4
+                                        : 5;
+    put16(out, at + 20, layout.width);
+    put16(out, at + 22, layout.height);
+    if (layout.header_size >= 76) {
+        if (layout.tag) {
             out[at + 64] = 's';
             out[at + 65] = 'w';
             out[at + 66] = 'i';
             out[at + 67] = 'z';
         }
-        out[at + 72] = spec.marker;
+        out[at + 72] = layout.marker;
     }
-    out.insert(out.end(), spec.image.begin(), spec.image.end());
-    if (palettised) out.insert(out.end(), spec.clut.begin(), spec.clut.end());
+    out.insert(out.end(), layout.image.begin(), layout.image.end());
+    if (palettised) out.insert(out.end(), layout.clut.begin(), layout.clut.end());
     return out;
 }
 

@@ -26,7 +26,7 @@ reference_picture decode_tim2_reference(const std::vector<uint8_t>& file);
 
 // A TIM2 file of one picture. header_size 48 is the standard layout; 76 adds the "swiz" tag and
 // the marker byte (unless tag is false, when the 28 bytes stay zero apart from `marker`).
-struct tim2_spec {
+struct tim2_layout {
     uint32_t width = 16;
     uint32_t height = 16;
     uint32_t depth = 8;
@@ -36,7 +36,7 @@ struct tim2_spec {
     bool tag = true;
     uint8_t marker = 0x64;
 };
-std::vector<uint8_t> make_tim2_bytes(const tim2_spec& spec);
+std::vector<uint8_t> make_tim2_bytes(const tim2_layout& layout);
 
 // An uncompressed bottom-up BMP file; rows given top row first, packed (no filler).
 std::vector<uint8_t> make_bmp_bytes(uint32_t width, uint32_t height, uint32_t depth,
