@@ -447,3 +447,63 @@ INSTANTIATE_TEST_SUITE_P(Edit, EditTimSamples, ::testing::Values(-1, 0, 1),
                          });
 
 } // namespace
+
+namespace {
+
+// Position of pixel (x, y) in a swizzled raster of width w, in pixels (nibbles at 4 bits).
+uint32_t reference_swizzle_offset(uint32_t x, uint32_t y, uint32_t w) {
+    return ((y & ~3u) | ((y & 1) << 1)) * w + 2 * (x & ~15u) + 4 * ((((y + 2) & ~3u) + x) & 7) +
+           ((x >> 2) & 2) + ((y >> 1) & 1);
+}
+
+uint8_t nibble(const std::vector<uint8_t>& bytes, uint64_t index) {
+    return (index & 1) ? bytes[index / 2] >> 4 : bytes[index / 2] & 0x0F;
+}
+
+// A swizzled 4-bit texture 16 pixels wide is stored 32 pixels wide; its export holds the left
+// 16 columns of the unswizzled 32-pixel rows.
+TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
+    SKIP_WITHOUT_SAMPLES();
+    ps2_txd txd;
+    ASSERT_TRUE(txd.load(sample("sav4_HUD.TXD"), 0, 0x16, 0)) << txd.last_error;
+    const uint32_t t = 1; // radar_tshirt, 16x16
+    ASSERT_EQ(txd.width(t), 16u);
+    ASSERT_EQ(txd.depth(t), 4u);
+    ASSERT_TRUE(txd.is_swizzled(t));
+    rw_chunk* data_chunk = txd.texture_chunk(t)->child(3)->child(1);
+    const std::vector<uint8_t> data = *txd.load_data(data_chunk);
+    ASSERT_GE(data.size(), 80u + 256);
+    const std::vector<uint8_t> stored(data.begin() + 80, data.begin() + 80 + 256);
+
+    const auto path = temp_dir() / "narrow.tm2";
+    ASSERT_TRUE(txd.export_texture(t, 0, 2, &path, -1)) << txd.last_error;
+    const auto file = read_file(path);
+    ASSERT_EQ(file.size(), 16u + 76 + 128 + 64);
+    const std::vector<uint8_t> image(file.begin() + 92, file.begin() + 92 + 128);
+    for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t x = 0; x < 16; ++x)
+            ASSERT_EQ(nibble(image, y * 16 + x), nibble(stored, reference_swizzle_offset(x, y, 32)))
+                << x << "," << y;
+    EXPECT_EQ(file[16 + 72], 0x64); // plain pixels
+
+    // Replaced from a changed picture, the left columns take it and the right ones stay.
+    auto changed = file;
+    for (size_t i = 92; i < 92 + 128; ++i)
+        changed[i] = uint8_t(changed[i] ^ 0xA5);
+    const auto changed_path = write_temp("changed.tm2", changed);
+    ASSERT_TRUE(txd.replace_texture(t, changed_path, 2, false)) << txd.last_error;
+    const std::vector<uint8_t> after(data_chunk->data->begin() + 80,
+                                     data_chunk->data->begin() + 80 + 256);
+    for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t x = 0; x < 32; ++x) {
+            const uint32_t at = reference_swizzle_offset(x, y, 32);
+            if (x < 16)
+                ASSERT_EQ(nibble(after, at),
+                          nibble(image, y * 16 + x) ^ ((y * 16 + x) & 1 ? 0xA : 0x5))
+                    << x << "," << y;
+            else
+                ASSERT_EQ(nibble(after, at), nibble(stored, at)) << x << "," << y;
+        }
+}
+
+} // namespace
