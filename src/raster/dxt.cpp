@@ -38,35 +38,35 @@ template <> struct packer<layout::w565> {
     static uint32_t colour(uint32_t r, uint32_t g, uint32_t b, uint32_t) {
         return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
     }
-    static uint32_t with_alpha(uint32_t w, uint32_t) { return w; }
+    static uint32_t alpha_bits(uint32_t) { return 0; }
 };
 template <> struct packer<layout::w4444> {
     static constexpr uint32_t size = 2;
     static uint32_t colour(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
         return (r >> 4) << 12 | (g >> 4) << 8 | (b >> 4) << 4 | (a >> 4);
     }
-    static uint32_t with_alpha(uint32_t w, uint32_t a) { return (w & 0xFFF0) | (a >> 4); }
+    static uint32_t alpha_bits(uint32_t a) { return a >> 4; }
 };
 template <> struct packer<layout::w1555> {
     static constexpr uint32_t size = 2;
     static uint32_t colour(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
         return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3) | (a ? 0x8000 : 0);
     }
-    static uint32_t with_alpha(uint32_t w, uint32_t a) { return (w & 0x7FFF) | (a ? 0x8000 : 0); }
+    static uint32_t alpha_bits(uint32_t a) { return a ? 0x8000 : 0; }
 };
 template <> struct packer<layout::w888> {
     static constexpr uint32_t size = 3;
     static uint32_t colour(uint32_t r, uint32_t g, uint32_t b, uint32_t) {
         return r | g << 8 | b << 16;
     }
-    static uint32_t with_alpha(uint32_t w, uint32_t) { return w; }
+    static uint32_t alpha_bits(uint32_t) { return 0; }
 };
 template <> struct packer<layout::w8888> {
     static constexpr uint32_t size = 4;
     static uint32_t colour(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
         return b | g << 8 | r << 16 | a << 24;
     }
-    static uint32_t with_alpha(uint32_t w, uint32_t a) { return (w & 0x00FFFFFF) | a << 24; }
+    static uint32_t alpha_bits(uint32_t a) { return a << 24; }
 };
 
 template <uint32_t Size> inline void store(uint8_t* p, uint32_t w) {
@@ -101,28 +101,32 @@ inline uint32_t widen6(uint32_t f) {
 enum class kind { dxt1, dxt3, dxt5 };
 
 // The four colour words of a colour block; `four` forces the four-colour form (DXT3/5).
-template <layout L> inline void colour_words(const uint8_t* block, bool four, uint32_t words[4]) {
+// `opaque` is the alpha of the opaque colours: 0xFF for DXT1, 0 where the alpha comes per pixel
+// and is added to the word afterwards.
+template <layout L>
+inline void colour_words(const uint8_t* block, bool four, uint32_t opaque, uint32_t words[4]) {
     using P = packer<L>;
     const uint32_t c0 = rd16(block), c1 = rd16(block + 2);
     const uint32_t r0 = widen5(c0 >> 11), g0 = widen6((c0 >> 5) & 0x3F), b0 = widen5(c0 & 0x1F);
     const uint32_t r1 = widen5(c1 >> 11), g1 = widen6((c1 >> 5) & 0x3F), b1 = widen5(c1 & 0x1F);
-    words[0] = P::colour(r0, g0, b0, 0xFF);
-    words[1] = P::colour(r1, g1, b1, 0xFF);
+    words[0] = P::colour(r0, g0, b0, opaque);
+    words[1] = P::colour(r1, g1, b1, opaque);
     if (four || c0 > c1) {
-        words[2] = P::colour((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, 0xFF);
-        words[3] = P::colour((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, 0xFF);
+        words[2] = P::colour((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, opaque);
+        words[3] = P::colour((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, opaque);
     } else {
-        words[2] = P::colour((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, 0xFF);
+        words[2] = P::colour((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, opaque);
         words[3] = P::colour(0, 0, 0, 0);
     }
 }
 
-// The 16 alpha values of a DXT3 or DXT5 block.
-template <kind K> inline void block_alphas(const uint8_t* block, uint8_t alpha[16]) {
+// The 16 alpha values of a DXT3 or DXT5 block, as bits to add to a colour word.
+template <layout L, kind K> inline void block_alphas(const uint8_t* block, uint32_t alpha[16]) {
+    using P = packer<L>;
     if constexpr (K == kind::dxt3) {
         for (uint32_t k = 0; k < 16; ++k) {
             const uint8_t b = block[k / 2];
-            alpha[k] = uint8_t((k & 1 ? b >> 4 : b & 0x0F) << 4);
+            alpha[k] = P::alpha_bits(uint32_t(k & 1 ? b >> 4 : b & 0x0F) << 4);
         }
     } else if constexpr (K == kind::dxt5) {
         const uint32_t a0 = block[0], a1 = block[1];
@@ -142,7 +146,7 @@ template <kind K> inline void block_alphas(const uint8_t* block, uint8_t alpha[1
         for (uint32_t i = 0; i < 6; ++i)
             bits |= uint64_t(block[2 + i]) << (8 * i);
         for (uint32_t k = 0; k < 16; ++k)
-            alpha[k] = table[(bits >> (3 * k)) & 7];
+            alpha[k] = P::alpha_bits(table[(bits >> (3 * k)) & 7]);
     }
 }
 
@@ -154,20 +158,30 @@ inline void decode_block(uint32_t x0, uint32_t y0, uint32_t w, uint32_t h, const
     constexpr uint32_t size = P::size;
     const uint8_t* colour = K == kind::dxt1 ? block : block + 8;
     uint32_t words[4];
-    colour_words<L>(colour, K != kind::dxt1, words);
-    uint32_t indices = rd32(colour + 4);
-    uint8_t alpha[16];
-    block_alphas<K>(block, alpha);
+    colour_words<L>(colour, K != kind::dxt1, K == kind::dxt1 ? 0xFF : 0, words);
+    const uint32_t indices = rd32(colour + 4);
+    uint32_t alpha[16] = {};
+    if constexpr (K != kind::dxt1) block_alphas<L, K>(block, alpha);
+    auto pixel = [&](uint32_t k) {
+        uint32_t word = words[(indices >> (2 * k)) & 3];
+        if constexpr (K != kind::dxt1) word |= alpha[k];
+        return word;
+    };
+    if (w - x0 >= 4 && h - y0 >= 4) {
+        // Whole block: fixed bounds, so the loops unroll.
+        for (uint32_t row = 0; row < 4; ++row) {
+            uint8_t* p = out + (size_t(y0 + row) * w + x0) * size;
+            for (uint32_t col = 0; col < 4; ++col)
+                store<size>(p + col * size, pixel(row * 4 + col));
+        }
+        return;
+    }
     const uint32_t cols = std::min(4u, w - x0);
     const uint32_t rows = std::min(4u, h - y0);
     for (uint32_t row = 0; row < rows; ++row) {
         uint8_t* p = out + (size_t(y0 + row) * w + x0) * size;
-        for (uint32_t col = 0; col < cols; ++col) {
-            const uint32_t k = row * 4 + col;
-            uint32_t word = words[(indices >> (2 * k)) & 3];
-            if constexpr (K != kind::dxt1) word = P::with_alpha(word, alpha[k]);
-            store<size>(p + col * size, word);
-        }
+        for (uint32_t col = 0; col < cols; ++col)
+            store<size>(p + col * size, pixel(row * 4 + col));
     }
 }
 

@@ -61,6 +61,25 @@ void bmp_rows_to_nibbles(std::span<const uint8_t> rows, uint32_t w, uint32_t h,
     }
 }
 
+// One row of 1-, 4- or 8-bit indices (left pixel in the high bits) to 3- or 4-byte pixels.
+template <uint32_t OutPx>
+void indexed_row(const uint8_t* s, uint8_t* d, uint32_t w, uint32_t bits,
+                 const std::array<uint8_t, 256 * 4>& lut) {
+    auto put = [&](uint32_t x, uint32_t index) {
+        std::memcpy(d + size_t(x) * OutPx, &lut[4 * index], OutPx);
+    };
+    if (bits == 8) {
+        for (uint32_t x = 0; x < w; ++x)
+            put(x, s[x]);
+    } else if (bits == 4) {
+        for (uint32_t x = 0; x < w; ++x)
+            put(x, (x & 1) ? s[x / 2] & 0x0F : s[x / 2] >> 4);
+    } else {
+        for (uint32_t x = 0; x < w; ++x)
+            put(x, (s[x / 8] >> (7 - x % 8)) & 1);
+    }
+}
+
 } // namespace
 
 // --- headers -------------------------------------------------------------------------------------
@@ -429,8 +448,14 @@ device_bitmap ps2_bitmap::to_display_bitmap(uint32_t target_depth) {
     const uint32_t out_px = target_depth / 8;
     const bool with_alpha = target_depth == 32;
 
-    // Palette entries as they go to the screen; indices wrap at the palette size.
-    const uint32_t entries = uint32_t(palette.size() / 4);
+    // Palette entries as they go to the screen, one table lookup per pixel; indices wrap at the
+    // palette size.
+    std::array<uint8_t, 256 * 4> lut{};
+    if (palettised(bits)) {
+        const uint32_t entries = uint32_t(palette.size() / 4);
+        for (uint32_t i = 0; entries && i < (1u << bits); ++i)
+            std::memcpy(&lut[4 * i], &palette[size_t(i % entries) * 4], 4);
+    }
     const bool has_alpha16 = alpha16_.size() == size_t(w) * h;
     const uint8_t alpha_on = expand_alpha(0x80), alpha_off = expand_alpha(0);
 
@@ -440,21 +465,12 @@ device_bitmap ps2_bitmap::to_display_bitmap(uint32_t target_depth) {
         switch (bits) {
         case 1:
         case 4:
-        case 8: {
-            const uint32_t per_byte = 8 / bits;
-            const uint32_t mask = (1u << bits) - 1;
-            for (uint32_t x = 0; x < w; ++x, d += out_px) {
-                const uint32_t shift = (per_byte - 1 - x % per_byte) * bits;
-                const uint32_t index = (s[x / per_byte] >> shift) & mask;
-                if (entries == 0) continue;
-                const uint8_t* e = &palette[size_t(index % entries) * 4];
-                d[0] = e[0];
-                d[1] = e[1];
-                d[2] = e[2];
-                if (with_alpha) d[3] = e[3];
-            }
+        case 8:
+            if (with_alpha)
+                indexed_row<4>(s, d, w, bits, lut);
+            else
+                indexed_row<3>(s, d, w, bits, lut);
             break;
-        }
         case 16:
             for (uint32_t x = 0; x < w; ++x, d += out_px) {
                 const uint16_t v = le16(s + 2 * x);

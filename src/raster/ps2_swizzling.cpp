@@ -6,7 +6,9 @@
 #include <array>
 #include <cstring>
 
-#if defined(__SSE2__)
+// SSE2 is part of every x86-64 target; QUILLMAP_NO_SIMD builds the portable form for checking.
+#if defined(__SSE2__) && !defined(QUILLMAP_NO_SIMD)
+#define QM_SWIZZLE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -63,7 +65,7 @@ inline void unswizzle_block8_scalar(const uint8_t* run0, const uint8_t* run1,
         }
 }
 
-#if defined(__SSE2__)
+#if QM_SWIZZLE_SSE2
 // Exchanges the two 4-byte halves of each 8-byte half: the row rotation of the odd band rows.
 inline __m128i rotate_row(__m128i v) {
     return _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1));
@@ -78,20 +80,16 @@ inline void interleave_run(__m128i a, __m128i b, __m128i& lo, __m128i& hi) {
     hi = _mm_unpackhi_epi16(l, h);
 }
 
-// The inverse of interleave_run.
+// The inverse of interleave_run: three byte riffles and an exchange of 8-byte halves (each
+// unpack pair rotates bits of the element index; these four undo the two above).
 inline void deinterleave_run(__m128i lo, __m128i hi, __m128i& a, __m128i& b) {
-    // lo = L0 H0 L1 H1 L2 H2 L3 H3, hi = L4 H4 ... (16-bit words) -> L0..L7 and H0..H7.
-    __m128i x = _mm_shufflelo_epi16(lo, _MM_SHUFFLE(3, 1, 2, 0));
-    x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(3, 1, 2, 0));
-    x = _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 1, 2, 0));
-    __m128i y = _mm_shufflelo_epi16(hi, _MM_SHUFFLE(3, 1, 2, 0));
-    y = _mm_shufflehi_epi16(y, _MM_SHUFFLE(3, 1, 2, 0));
-    y = _mm_shuffle_epi32(y, _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i l = _mm_unpacklo_epi64(x, y);
-    const __m128i h = _mm_unpackhi_epi64(x, y);
-    const __m128i low_bytes = _mm_set1_epi16(0x00FF);
-    a = _mm_packus_epi16(_mm_and_si128(l, low_bytes), _mm_and_si128(h, low_bytes));
-    b = _mm_packus_epi16(_mm_srli_epi16(l, 8), _mm_srli_epi16(h, 8));
+    for (int i = 0; i < 3; ++i) {
+        const __m128i l = _mm_unpacklo_epi8(lo, hi);
+        hi = _mm_unpackhi_epi8(lo, hi);
+        lo = l;
+    }
+    a = _mm_unpacklo_epi64(lo, hi);
+    b = _mm_unpackhi_epi64(lo, hi);
 }
 
 // Block rows r0..r3 (16 values each) to the two runs; variant 0 rotates rows 2 and 3, variant 1
@@ -128,29 +126,74 @@ inline void store16(uint8_t* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// 8 bytes of nibbles to 16 bytes of nibble values, the low nibble first.
-inline __m128i expand_nibbles(const uint8_t* p) {
-    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    const __m128i mask = _mm_set1_epi8(0x0F);
-    const __m128i lo = _mm_and_si128(v, mask);
-    const __m128i hi = _mm_and_si128(_mm_srli_epi16(v, 4), mask);
-    return _mm_unpacklo_epi8(lo, hi);
+// 4-bit blocks work on bytes that pair the pixel of block row r (low nibble) with the pixel of
+// row r + 2 (high nibble), which is how a swizzled byte holds them. For two neighbouring blocks,
+// the pair bytes of even pixels (both blocks) and of odd pixels are the two blocks' runs after
+// three unpack steps, and the other way round.
+template <__m128i (*Lo)(__m128i, __m128i), __m128i (*Hi)(__m128i, __m128i)>
+inline void unpack_step(__m128i& lo, __m128i& hi) {
+    const __m128i l = Lo(lo, hi);
+    hi = Hi(lo, hi);
+    lo = l;
+}
+inline __m128i lo8(__m128i a, __m128i b) {
+    return _mm_unpacklo_epi8(a, b);
+}
+inline __m128i hi8(__m128i a, __m128i b) {
+    return _mm_unpackhi_epi8(a, b);
+}
+inline __m128i lo16(__m128i a, __m128i b) {
+    return _mm_unpacklo_epi16(a, b);
+}
+inline __m128i hi16(__m128i a, __m128i b) {
+    return _mm_unpackhi_epi16(a, b);
+}
+inline __m128i lo64(__m128i a, __m128i b) {
+    return _mm_unpacklo_epi64(a, b);
+}
+inline __m128i hi64(__m128i a, __m128i b) {
+    return _mm_unpackhi_epi64(a, b);
 }
 
-// 32 nibble values (two vectors) to 16 bytes, even positions in the low nibble.
-inline __m128i pack_nibbles(__m128i a, __m128i b) {
-    const __m128i low = _mm_set1_epi16(0x000F);
-    const __m128i high = _mm_set1_epi16(0x00F0);
-    const __m128i pa =
-        _mm_or_si128(_mm_and_si128(a, low), _mm_and_si128(_mm_srli_epi16(a, 4), high));
-    const __m128i pb =
-        _mm_or_si128(_mm_and_si128(b, low), _mm_and_si128(_mm_srli_epi16(b, 4), high));
-    return _mm_packus_epi16(pa, pb);
+// even/odd pair bytes (block 0 in the low 8 bytes) to the runs of block 0 and block 1.
+inline void pairs_to_runs(__m128i& even_run0, __m128i& odd_run1) {
+    unpack_step<lo8, hi8>(even_run0, odd_run1);
+    unpack_step<lo64, hi64>(even_run0, odd_run1);
+    unpack_step<lo8, hi8>(even_run0, odd_run1);
+}
+inline void runs_to_pairs(__m128i& run0_even, __m128i& run1_odd) {
+    unpack_step<lo16, hi16>(run0_even, run1_odd);
+    unpack_step<lo8, hi8>(run0_even, run1_odd);
+    unpack_step<lo8, hi8>(run0_even, run1_odd);
 }
 
-// 16 nibble values to 8 bytes.
-inline void store_nibbles8(uint8_t* p, __m128i v) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), pack_nibbles(v, _mm_setzero_si128()));
+// Pixel x to x ^ 4 inside each 8-pixel group: 2-byte pairs change places in each 4 bytes.
+inline __m128i rotate_row4(__m128i v) {
+    v = _mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+    return _mm_shufflehi_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+}
+
+// Rows a (low nibbles) and b (high nibbles) to pair bytes of even and odd pixels.
+inline void pair_nibbles(__m128i a, __m128i b, __m128i& even, __m128i& odd) {
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_set1_epi8(char(0xF0));
+    even = _mm_or_si128(_mm_and_si128(a, low), _mm_slli_epi16(_mm_and_si128(b, low), 4));
+    odd = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(a, 4), low), _mm_and_si128(b, high));
+}
+
+// The inverse of pair_nibbles.
+inline void split_nibbles(__m128i even, __m128i odd, __m128i& a, __m128i& b) {
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_set1_epi8(char(0xF0));
+    a = _mm_or_si128(_mm_and_si128(even, low), _mm_slli_epi16(_mm_and_si128(odd, low), 4));
+    b = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(even, 4), low), _mm_and_si128(odd, high));
+}
+
+inline __m128i load8(const uint8_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+inline void store8(uint8_t* p, __m128i v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
 }
 #endif
 
@@ -162,7 +205,7 @@ void swizzle_band8(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t var
                                   work + 3 * width_px + x0};
         uint8_t* run0 = band + 2 * x0;
         uint8_t* run1 = band + 2 * width_px + 2 * x0;
-#if defined(__SSE2__)
+#if QM_SWIZZLE_SSE2
         __m128i out[4];
         swizzle_rows(load16(rows[0]), load16(rows[1]), load16(rows[2]), load16(rows[3]), variant,
                      out);
@@ -183,7 +226,7 @@ void unswizzle_band8(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
         const uint8_t* run1 = work + 2 * width_px + 2 * x0;
         uint8_t* rows[4] = {band + x0, band + width_px + x0, band + 2 * width_px + x0,
                             band + 3 * width_px + x0};
-#if defined(__SSE2__)
+#if QM_SWIZZLE_SSE2
         const __m128i in[4] = {load16(run0), load16(run0 + 16), load16(run1), load16(run1 + 16)};
         __m128i out[4];
         unswizzle_rows(in, variant, out);
@@ -195,22 +238,39 @@ void unswizzle_band8(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
     }
 }
 
-// 4-bit bands: W nibbles per row, so a band is 2·W bytes.
+// 4-bit bands: W nibbles per row, so a band is 2·W bytes; a block row is 8 bytes and a run 16.
 void swizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t variant) {
     const uint32_t row_bytes = width_px / 2;
     std::memcpy(work, band, size_t(row_bytes) * k_block_h);
+#if QM_SWIZZLE_SSE2
+    // Two blocks side by side per step (16 bytes of each row), then a single one if left.
+    uint32_t x0 = 0;
+    auto step = [&](uint32_t col, bool two) {
+        for (uint32_t r = 0; r < 2; ++r) {
+            const uint8_t* ra = work + r * row_bytes + col;
+            const uint8_t* rb = work + (r + 2) * row_bytes + col;
+            __m128i a = two ? load16(ra) : load8(ra);
+            __m128i b = two ? load16(rb) : load8(rb);
+            if (variant)
+                a = rotate_row4(a);
+            else
+                b = rotate_row4(b);
+            __m128i even, odd;
+            pair_nibbles(a, b, even, odd);
+            pairs_to_runs(even, odd);
+            uint8_t* run = band + r * width_px + 2 * col; // nibble 2·x0 of band row 2·r
+            store16(run, even);
+            if (two) store16(run + 16, odd);
+        }
+    };
+    for (; x0 + 2 * k_block_w <= width_px; x0 += 2 * k_block_w)
+        step(x0 / 2, true);
+    if (x0 < width_px) step(x0 / 2, false);
+#else
     for (uint32_t x0 = 0; x0 < width_px; x0 += k_block_w) {
         const uint32_t col = x0 / 2;
         uint8_t* run0 = band + x0;            // nibble 2·x0
         uint8_t* run1 = band + width_px + x0; // nibble 2·W + 2·x0
-#if defined(__SSE2__)
-        __m128i out[4];
-        swizzle_rows(expand_nibbles(work + col), expand_nibbles(work + row_bytes + col),
-                     expand_nibbles(work + 2 * row_bytes + col),
-                     expand_nibbles(work + 3 * row_bytes + col), variant, out);
-        store16(run0, pack_nibbles(out[0], out[1]));
-        store16(run1, pack_nibbles(out[2], out[3]));
-#else
         uint8_t rows_px[4][16];
         for (uint32_t r = 0; r < 4; ++r)
             for (uint32_t x = 0; x < 16; ++x) {
@@ -224,25 +284,46 @@ void swizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t var
             run0[i] = uint8_t(runs[0][2 * i] | runs[0][2 * i + 1] << 4);
             run1[i] = uint8_t(runs[1][2 * i] | runs[1][2 * i + 1] << 4);
         }
-#endif
     }
+#endif
 }
 
 void unswizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t variant) {
     const uint32_t row_bytes = width_px / 2;
     std::memcpy(work, band, size_t(row_bytes) * k_block_h);
+#if QM_SWIZZLE_SSE2
+    uint32_t x0 = 0;
+    auto step = [&](uint32_t col, bool two) {
+        for (uint32_t r = 0; r < 2; ++r) {
+            const uint8_t* run = work + r * width_px + 2 * col;
+            __m128i even = load16(run);
+            __m128i odd = two ? load16(run + 16) : _mm_setzero_si128();
+            runs_to_pairs(even, odd);
+            __m128i a, b;
+            split_nibbles(even, odd, a, b);
+            if (variant)
+                a = rotate_row4(a);
+            else
+                b = rotate_row4(b);
+            uint8_t* ra = band + r * row_bytes + col;
+            uint8_t* rb = band + (r + 2) * row_bytes + col;
+            if (two) {
+                store16(ra, a);
+                store16(rb, b);
+            } else {
+                store8(ra, a);
+                store8(rb, b);
+            }
+        }
+    };
+    for (; x0 + 2 * k_block_w <= width_px; x0 += 2 * k_block_w)
+        step(x0 / 2, true);
+    if (x0 < width_px) step(x0 / 2, false);
+#else
     for (uint32_t x0 = 0; x0 < width_px; x0 += k_block_w) {
         const uint32_t col = x0 / 2;
         const uint8_t* run0 = work + x0;
         const uint8_t* run1 = work + width_px + x0;
-#if defined(__SSE2__)
-        const __m128i in[4] = {expand_nibbles(run0), expand_nibbles(run0 + 8), expand_nibbles(run1),
-                               expand_nibbles(run1 + 8)};
-        __m128i out[4];
-        unswizzle_rows(in, variant, out);
-        for (uint32_t r = 0; r < 4; ++r)
-            store_nibbles8(band + r * row_bytes + col, out[r]);
-#else
         uint8_t runs[2][32];
         for (uint32_t i = 0; i < 32; ++i) {
             runs[0][i] = (i & 1) ? run0[i / 2] >> 4 : run0[i / 2] & 0x0F;
@@ -255,8 +336,8 @@ void unswizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
             for (uint32_t i = 0; i < 8; ++i)
                 band[r * row_bytes + col + i] =
                     uint8_t(rows_px[r][2 * i] | rows_px[r][2 * i + 1] << 4);
-#endif
     }
+#endif
 }
 
 using band_fn = void (*)(uint8_t*, uint8_t*, uint32_t, uint32_t);

@@ -1,0 +1,95 @@
+// Swizzling and the preview conversion, each beside memcpy of the same bytes.
+#include "raster/ps2_bitmap.h"
+#include "raster/ps2_swizzling.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t k_side = 1024;
+constexpr uint32_t k_preview_side = 512;
+
+std::vector<uint8_t> random_bytes(size_t n) {
+    std::mt19937 rng(1234);
+    std::vector<uint8_t> out(n);
+    for (auto& b : out)
+        b = uint8_t(rng());
+    return out;
+}
+
+void copy_bytes(benchmark::State& state, size_t bytes) {
+    const auto source = random_bytes(bytes);
+    std::vector<uint8_t> target(bytes);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+template <bool (*Fn)(std::span<uint8_t>, uint32_t, uint32_t)>
+void convert(benchmark::State& state, uint32_t depth) {
+    auto buffer = random_bytes(size_t(k_side) * k_side * depth / 8);
+    for (auto _ : state) {
+        const bool done = Fn(buffer, k_side, k_side);
+        benchmark::DoNotOptimize(done);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(buffer.size()));
+}
+
+void memcpy_8bit_1024(benchmark::State& state) {
+    copy_bytes(state, size_t(k_side) * k_side);
+}
+void unswizzle8_1024(benchmark::State& state) {
+    convert<ps2_swizzling::unswizzle8>(state, 8);
+}
+void swizzle8_1024(benchmark::State& state) {
+    convert<ps2_swizzling::swizzle8>(state, 8);
+}
+void memcpy_4bit_1024(benchmark::State& state) {
+    copy_bytes(state, size_t(k_side) * k_side / 2);
+}
+void unswizzle4_1024(benchmark::State& state) {
+    convert<ps2_swizzling::unswizzle4>(state, 4);
+}
+void swizzle4_1024(benchmark::State& state) {
+    convert<ps2_swizzling::swizzle4>(state, 4);
+}
+
+// What one preview of a 512×512 swizzled 8-bit texture costs: fill the bitmap, then build the
+// 24-bit picture. Reported per pixel.
+void preview_8bit_swizzled_512(benchmark::State& state) {
+    const auto raster = random_bytes(size_t(k_preview_side) * k_preview_side);
+    const auto palette = random_bytes(1024);
+    for (auto _ : state) {
+        ps2_bitmap bitmap;
+        bitmap.load_raster(k_preview_side, k_preview_side, 8, raster, palette, true, 0, 0x1555, 0);
+        auto picture = bitmap.to_display_bitmap(24);
+        benchmark::DoNotOptimize(picture.get());
+    }
+    const double pixels = double(k_preview_side) * k_preview_side;
+    state.counters["pixels"] = pixels;
+    state.counters["time_per_pixel"] = benchmark::Counter(
+        pixels, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void memcpy_preview_input_512(benchmark::State& state) {
+    copy_bytes(state, size_t(k_preview_side) * k_preview_side);
+}
+
+} // namespace
+
+BENCHMARK(memcpy_8bit_1024);
+BENCHMARK(unswizzle8_1024);
+BENCHMARK(swizzle8_1024);
+BENCHMARK(memcpy_4bit_1024);
+BENCHMARK(unswizzle4_1024);
+BENCHMARK(swizzle4_1024);
+BENCHMARK(memcpy_preview_input_512);
+BENCHMARK(preview_8bit_swizzled_512);
