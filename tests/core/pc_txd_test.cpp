@@ -1,3 +1,4 @@
+#include "image_reference.h"
 #include "pc_builders.h"
 #include "test_files.h"
 
@@ -452,4 +453,44 @@ TEST(PcTxd, MissingClosingExtensionIsSupplied) {
     wrong[4] = uint8_t(wrong[4] + 4);
     auto refused = open_pc(write_file(dir / "wrong.txd", wrong));
     EXPECT_FALSE(refused->ok);
+}
+
+TEST(PcTxd, Tim2ExportHoldsThePs2Layout) {
+    // TIM2 pictures are PS2 rasters: red and blue must not be exchanged and the 256-colour
+    // palette must be in console order, as an independent TIM2 reader sees it.
+    pc_texture_spec bgra32;
+    bgra32.depth = 32;
+    bgra32.raster_format = 0x500;
+    for (int i = 0; i < 64; ++i) {
+        bgra32.levels.resize(1);
+        bgra32.levels[0].insert(bgra32.levels[0].end(), {10, 20, uint8_t(200 + i % 3), 255});
+    }
+    pc_texture_spec pal8;
+    pal8.depth = 8;
+    pal8.raster_format = 0x2500;
+    pal8.palette.assign(1024, 0);
+    const uint8_t entry8[4] = {90, 80, 70, 255};
+    std::memcpy(&pal8.palette[32], entry8, 4);
+    pal8.levels = {std::vector<uint8_t>(64, 8)};
+    auto dir = temp_dir();
+    auto opened = open_pc(write_file(
+        dir / "t.txd", make_dictionary({make_pc_texture(bgra32), make_pc_texture(pal8)}).bytes()));
+    ASSERT_TRUE(opened->ok);
+    for (uint32_t t = 0; t < 2; ++t) {
+        const auto target = dir / ("t" + std::to_string(t) + ".tm2");
+        ASSERT_TRUE(opened->txd.export_texture(t, 0, 2, &target, -1)) << opened->txd.last_error;
+        const auto picture = decode_tim2_reference(read_file(target));
+        ASSERT_TRUE(picture.error.empty()) << picture.error;
+        ASSERT_EQ(picture.width, 8u);
+        const uint8_t* p = picture.at(0, 0);
+        if (t == 0) {
+            EXPECT_EQ(p[0], 200);
+            EXPECT_EQ(p[1], 20);
+            EXPECT_EQ(p[2], 10);
+        } else {
+            EXPECT_EQ(p[0], 90);
+            EXPECT_EQ(p[1], 80);
+            EXPECT_EQ(p[2], 70);
+        }
+    }
 }
