@@ -110,7 +110,8 @@ struct window_fixture {
     std::filesystem::path dir = temp_dir();
     std::unique_ptr<CMainDialog> window;
 
-    explicit window_fixture(const std::string& settings = "[main]\nenable_thumbs=0\n") {
+    explicit window_fixture(
+        const std::string& settings = "[main]\nenable_thumbs=0\nenable_warnings=0\n") {
         write_file(dir / "Quillmap.ini", std::vector<uint8_t>(settings.begin(), settings.end()));
         startup_options options;
         options.arguments = {(dir / "quillmap").string()};
