@@ -507,3 +507,47 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
 }
 
 } // namespace
+
+namespace {
+
+// Sizes whose swizzled layout the reader could not give back are stored plain, even when the
+// swizzle is asked for; the texture then reads back as the picture.
+TEST(EditAddTim, SizesWithoutASwizzledLayoutAreStoredPlain) {
+    struct row {
+        uint32_t width, height, depth;
+        bool swizzled;
+    };
+    const row rows[] = {{16, 16, 4, false}, {8, 8, 4, false}, {8, 8, 8, false}, {24, 8, 8, false},
+                        {32, 6, 8, false},  {32, 8, 4, true}, {16, 4, 8, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " " +
+                     std::to_string(r.depth));
+        std::vector<uint8_t> image(size_t(r.width) * r.height * r.depth / 8);
+        for (size_t i = 0; i < image.size(); ++i)
+            image[i] = uint8_t(i * 37 + 1);
+        std::vector<uint8_t> clut(size_t(4) << r.depth);
+        for (size_t i = 0; i < clut.size(); ++i)
+            clut[i] = uint8_t(i % 4 == 3 ? 0x80 : i);
+        const auto path = write_temp("s.tm2", make_tim2_bytes({.width = r.width,
+                                                               .height = r.height,
+                                                               .depth = r.depth,
+                                                               .image = image,
+                                                               .clut = clut}));
+        ps2_txd txd;
+        ASSERT_TRUE(txd.create_empty(0x1803FFFF));
+        ASSERT_TRUE(txd.add_tim2_texture(path, 1)) << txd.last_error;
+        EXPECT_EQ(txd.is_swizzled(0), r.swizzled);
+        if (!r.swizzled) {
+            EXPECT_EQ(copy(txd.pixels(0, 0)), image);
+        }
+        // Exported again with the swizzle as stored, the picture is the one that came in.
+        const auto again = temp_dir() / "again.tm2";
+        ASSERT_TRUE(txd.export_texture(0, 0, 2, &again, -1)) << txd.last_error;
+        const auto bytes = read_file(again);
+        ASSERT_EQ(bytes.size(), 16 + 76 + image.size() + clut.size());
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 92, bytes.begin() + 92 + long(image.size())),
+                  image);
+    }
+}
+
+} // namespace
