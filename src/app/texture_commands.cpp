@@ -146,7 +146,8 @@ void CMainDialog::cmd_export(int id) {
     }
     const export_kind kind = export_kind_of(id);
     CTextureList* list = list_of(texture_list_);
-    if (list->selectionModel()->selectedRows().size() < 2) {
+    // The Export button names its type through the file name: it takes one texture.
+    if (kind.type == 0 || list->selectionModel()->selectedRows().size() < 2) {
         const int t = list_has_dictionary() ? list_selected() : 0;
         const uint32_t texture = static_cast<uint32_t>(t);
         file_request request;

@@ -157,6 +157,19 @@ TEST_F(commands, export_selected_writes_each_selected_texture) {
     EXPECT_FALSE(std::filesystem::exists(folder / "whatever.bmp"));
 }
 
+TEST_F(commands, the_export_button_takes_the_current_texture_only) {
+    open_named({"one", "two", "three"});
+    list().setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    list().item(2)->setSelected(true);
+    const auto file = dir / "picked.tm2";
+    host.answer_file(file.string());
+    w().run_command(cmd::export_button);
+    EXPECT_TRUE(host.message_texts().empty()) << last_message().text;
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(dir / "three.tm2"));
+    EXPECT_TRUE(matches(status(0), R"(Texture two exported to TM2 within .*)")) << status(0);
+}
+
 TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
     open_named({"one", "two", "three"});
     const auto folder = dir / "all";
