@@ -54,9 +54,8 @@ class tile_delegate : public QStyledItemDelegate {
   public:
     explicit tile_delegate(CTextureList* list) : QStyledItemDelegate(list), list_(list) {}
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-        return {std::max(CTextureList::k_tile_width, option.rect.width()),
-                CTextureList::k_tile_height};
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return {CTextureList::k_tile_width, CTextureList::k_tile_height};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -112,7 +111,11 @@ class tile_delegate : public QStyledItemDelegate {
 } // namespace
 
 CTextureList::CTextureList(ui_host& host, QWidget* parent) : QListWidget(parent), host_(host) {
+    // Tile view: tiles of 100 x 43 pixels flow left to right and wrap with the list's width.
     setViewMode(QListView::ListMode);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setResizeMode(QListView::Adjust);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
