@@ -1,20 +1,9 @@
 #include "views/texture_platform.h"
 
-#include "dictionary/ps2_txd.h"
-
-#if __has_include("dictionary/ios_txd.h")
 #include "dictionary/ios_txd.h"
-#define QUILLMAP_HAS_IOS_TXD 1
-#endif
 
 bool is_mobile_dictionary(ps2_txd& dictionary) {
-#ifdef QUILLMAP_HAS_IOS_TXD
     return dynamic_cast<ios_txd*>(&dictionary) != nullptr;
-#else
-    // Without the mobile class only the words that no other platform uses can tell.
-    const uint32_t word = dictionary.texture_count() ? dictionary.platform_id(0) : 0;
-    return word == 10 || word == 11 || word == 12;
-#endif
 }
 
 texture_family family_of(ps2_txd& dictionary, uint32_t t) {
