@@ -1,0 +1,93 @@
+// Replays every stored input under tests/corpus/<target>/ through the code of the fuzz target
+// that found it, so that inputs which once crashed a reader keep being run under the sanitizers.
+#include "../../fuzz/fuzz_drivers.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using driver = std::function<void(std::span<const uint8_t>)>;
+
+const std::map<std::string, driver>& drivers() {
+    static const std::map<std::string, driver> table = [] {
+        std::map<std::string, driver> t;
+        t["stream"] = qm_fuzz::drive_stream;
+        t["ps2_txd"] = qm_fuzz::drive_dictionary<ps2_txd>;
+        t["bmp"] = qm_fuzz::drive_bmp;
+        t["tim2"] = qm_fuzz::drive_tim2;
+        t["ini"] = qm_fuzz::drive_ini;
+#ifdef QM_FUZZ_HAVE_PC
+        t["pc_txd"] = qm_fuzz::drive_dictionary<pc_txd>;
+#endif
+#ifdef QM_FUZZ_HAVE_XBOX
+        t["xbox_txd"] = qm_fuzz::drive_dictionary<xbox_txd>;
+#endif
+#ifdef QM_FUZZ_HAVE_IOS
+        t["ios_txd"] = qm_fuzz::drive_dictionary<ios_txd>;
+#endif
+#ifdef QM_FUZZ_HAVE_TEX
+        t["tex"] = qm_fuzz::drive_tex;
+#endif
+        return t;
+    }();
+    return table;
+}
+
+fs::path corpus_dir() {
+    return fs::path(QUILLMAP_SOURCE_DIR) / "tests" / "corpus";
+}
+
+std::string context;
+void record_broken(const char* what) {
+    ADD_FAILURE() << what << " (" << context << ")";
+}
+
+TEST(CorpusReplay, EveryStoredInputRunsCleanly) {
+    if (!fs::is_directory(corpus_dir())) GTEST_SKIP() << "no stored inputs in " << corpus_dir();
+    size_t replayed = 0;
+    qm_fuzz::on_broken = record_broken;
+    for (const auto& folder : fs::directory_iterator(corpus_dir())) {
+        if (!folder.is_directory()) continue;
+        const std::string target = folder.path().filename().string();
+        const auto found = drivers().find(target);
+        if (found == drivers().end()) {
+            // An input for a reader this build does not have.
+            std::printf("skipping %s: no such reader in this build\n", target.c_str());
+            continue;
+        }
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(folder.path()))
+            if (entry.is_regular_file()) files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) {
+            context = target + "/" + file.filename().string();
+            const std::vector<uint8_t> bytes = read_file(file);
+            found->second(bytes);
+            ++replayed;
+        }
+    }
+    qm_fuzz::on_broken = qm_fuzz::abort_on_broken;
+    if (replayed == 0) GTEST_SKIP() << "the corpus folders hold no inputs";
+    std::printf("%zu stored inputs replayed\n", replayed);
+}
+
+// Every folder is named after a target, so that no stored input is silently ignored.
+TEST(CorpusReplay, FoldersAreNamedAfterTargets) {
+    if (!fs::is_directory(corpus_dir())) GTEST_SKIP() << "no stored inputs in " << corpus_dir();
+    const std::vector<std::string> known = {"stream", "ps2_txd",  "bmp",     "tim2", "ini",
+                                            "pc_txd", "xbox_txd", "ios_txd", "tex"};
+    for (const auto& folder : fs::directory_iterator(corpus_dir())) {
+        const std::string name = folder.path().filename().string();
+        EXPECT_TRUE(folder.is_directory()) << name << " should be a folder named after a target";
+        EXPECT_NE(std::find(known.begin(), known.end(), name), known.end())
+            << name << " is not a fuzz target";
+    }
+}
+
+} // namespace
