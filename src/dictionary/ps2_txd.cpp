@@ -228,6 +228,24 @@ bool ps2_txd::release_pixels(uint32_t t) {
     return true;
 }
 
+const uint8_t* ps2_txd::transfer_header(uint32_t t) {
+    if (!(raster_format(t) & 0x20000)) return nullptr;
+    auto* data = raster_data(t);
+    if (!data || std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_transfer_header_bytes)
+        return nullptr;
+    return data->data();
+}
+
+const uint8_t* ps2_txd::palette_transfer_header(uint32_t t) {
+    if (!(raster_format(t) & 0x20000)) return nullptr;
+    auto palette_bytes = palette(t);
+    auto* data = raster_data(t);
+    if (palette_bytes.empty() || !data ||
+        size_t(palette_bytes.data() - data->data()) < k_transfer_header_bytes)
+        return nullptr;
+    return palette_bytes.data() - k_transfer_header_bytes;
+}
+
 uint32_t ps2_txd::compression(uint32_t) { return 0; }
 
 uint32_t ps2_txd::raster_word(rw_chunk* chunk, uint64_t offset, bool& ok) {

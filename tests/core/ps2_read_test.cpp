@@ -271,3 +271,21 @@ TEST(Ps2Samples, SaveIsByteIdenticalAndLevelsMatch) {
 }
 
 } // namespace
+
+namespace {
+TEST(Ps2Read, TransferHeadersOfSwizzleKindTwoRasters) {
+    ps2_txd txd;
+    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 32, .height = 32, .depth = 8, .swizzled = true}),
+                                          make_ps2_texture({.depth = 8})}),
+                         0, 0x16, 0));
+    const uint8_t* pixels_header = txd.transfer_header(0);
+    const uint8_t* palette_header = txd.palette_transfer_header(0);
+    ASSERT_NE(pixels_header, nullptr);
+    ASSERT_NE(palette_header, nullptr);
+    EXPECT_EQ(read_u32({pixels_header, 80}, 32), 16u); // half the width, as swizzled files have
+    EXPECT_EQ(read_u32({palette_header, 80}, 32), 16u); // the 16x16 palette block
+    EXPECT_EQ(read_u32({palette_header, 80}, 64), 64u); // 1024 bytes in quadwords
+    EXPECT_EQ(txd.transfer_header(1), nullptr);
+    EXPECT_EQ(txd.palette_transfer_header(1), nullptr);
+}
+} // namespace
