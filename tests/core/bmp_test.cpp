@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <numeric>
+#include <random>
 #include <vector>
 
 namespace {
@@ -354,4 +355,28 @@ TEST(DisplayBmp, WritesTheRowsItHolds) {
     EXPECT_TRUE(display_image_to_bmp(image, 16).empty());
     image.bytes.pop_back();
     EXPECT_TRUE(display_image_to_bmp(image, 32).empty());
+}
+
+TEST(BmpRead, CorruptedFilesNeverClaimMoreThanTheyHold) {
+    // Seeded byte changes and cuts of valid files of every depth: whatever is accepted has
+    // exactly the rows its header describes.
+    std::mt19937 rng(2024);
+    for (uint32_t depth : {1u, 4u, 8u, 16u, 24u, 32u}) {
+        const auto good = make_bmp({.width = 5, .height = 3, .bits = uint16_t(depth)});
+        for (int round = 0; round < 300; ++round) {
+            auto f = good;
+            const int changes = 1 + int(rng() % 4);
+            for (int i = 0; i < changes; ++i)
+                f[rng() % f.size()] = uint8_t(rng());
+            if (rng() % 4 == 0) f.resize(rng() % f.size());
+            ps2_bitmap b;
+            if (b.read_bmp(f) == 0) {
+                EXPECT_EQ(b.last_error, raster_msg::not_valid_bmp);
+                continue;
+            }
+            EXPECT_EQ(b.pixels.size(), size_t(b.row_bytes()) * b.height());
+            EXPECT_EQ(b.palette.size(), b.depth() <= 8 ? size_t(4) << b.depth() : 0u);
+            EXPECT_NE(b.to_display_bitmap(24), nullptr);
+        }
+    }
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <numeric>
+#include <random>
 #include <vector>
 
 namespace {
@@ -454,5 +455,33 @@ TEST(ToRaster, OtherDepthsAreRefused) {
         EXPECT_EQ(b.pixels_to_raster(out, true), 0);
         EXPECT_EQ(b.last_error, raster_msg::unsupported_image_format);
         EXPECT_EQ(b.palette_to_raster(out, true), 0);
+    }
+}
+
+TEST(LoadRaster, RandomSizesNeverReadPastTheSpans) {
+    // Sizes and spans chosen at random (seeded): a raster is either refused or fully converted.
+    std::mt19937 rng(5);
+    const std::vector<uint8_t> data(64 * 64 * 4, 0x5A);
+    for (int round = 0; round < 3000; ++round) {
+        const uint32_t depths[] = {4, 8, 16, 24, 32};
+        const uint32_t depth = depths[rng() % 5];
+        const uint32_t w = rng() % 70, h = rng() % 70;
+        const size_t pixel_bytes = rng() % (data.size() + 1);
+        const size_t palette_bytes = rng() % 1100;
+        const bool swizzled = rng() % 2;
+        const int mode = int(rng() % 4);
+        ps2_bitmap b;
+        const int ok =
+            b.load_raster(w, h, depth, std::span(data).first(pixel_bytes),
+                          std::span(data).first(palette_bytes), swizzled, mode, 0x1555, 0);
+        if (!ok) {
+            EXPECT_TRUE(b.pixels.empty());
+            continue;
+        }
+        EXPECT_GE(pixel_bytes, (uint64_t(w) * h * depth + 7) / 8);
+        EXPECT_EQ(b.pixels.size(), size_t(b.row_bytes()) * h);
+        auto image = b.to_display_bitmap(mode == 2 ? 32 : 24);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->bytes.size(), size_t(image->stride) * h);
     }
 }

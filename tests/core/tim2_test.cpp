@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <random>
 #include <vector>
 
 namespace {
@@ -472,5 +473,36 @@ TEST(Tim2Samples, EverySampleReads) {
         EXPECT_TRUE(f.last_error.empty()) << path << ": " << f.last_error;
         EXPECT_FALSE(f.pictures.empty()) << path;
         EXPECT_NE(f.picture_depth(), 0u) << path;
+    }
+}
+
+TEST(Tim2Read, CorruptedFilesNeverClaimMoreThanTheyHold) {
+    std::mt19937 rng(77);
+    picture_spec a, b;
+    b.image_type = 4;
+    b.clut_colours = 16;
+    b.clut_type = 1;
+    b.entry_bytes = 2;
+    const auto good = tim2_bytes({a, b});
+    for (int round = 0; round < 2000; ++round) {
+        auto f = good;
+        const int changes = 1 + int(rng() % 4);
+        for (int i = 0; i < changes; ++i) {
+            // Mostly header bytes, where the sizes are.
+            const size_t at = rng() % 2 ? rng() % 64 : rng() % f.size();
+            f[at] = uint8_t(rng());
+        }
+        if (rng() % 4 == 0) f.resize(rng() % f.size());
+        tim2_file t;
+        if (t.read(f) == 0) {
+            EXPECT_EQ(t.last_error, raster_msg::not_valid_tim2);
+            continue;
+        }
+        for (const auto& pic : t.pictures) {
+            const uint32_t depth = tim2_file::picture_depth(pic.header);
+            const uint64_t need = uint64_t(pic.header.width) * pic.header.height * depth / 8;
+            EXPECT_GE(pic.image.size(), need);
+            EXPECT_EQ(pic.clut.size(), pic.has_clut ? size_t(4) << depth : 0u);
+        }
     }
 }
