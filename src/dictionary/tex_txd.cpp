@@ -19,6 +19,7 @@ class tex_reader {
         length_ = end < 0 ? 0 : static_cast<uint64_t>(end);
     }
     bool is_open() const { return file_.is_open(); }
+    uint64_t length() const { return length_; }
     bool read(uint64_t position, uint64_t bytes, std::vector<uint8_t>& out) {
         if (!fits(position, bytes, length_)) return false;
         out.assign(static_cast<size_t>(bytes), 0);
@@ -94,6 +95,9 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
     // can hold is damaged.
     std::set<uint64_t> seen;
     std::vector<uint8_t> record, raster_header, pixels, palette;
+    // Records may name any position, so several can name the same pixels; copies the file does
+    // not hold are refused, which keeps memory within the file's size.
+    uint64_t pixel_bytes_taken = 0;
     while (link != head) {
         if (seen.size() >= k_max_records || !seen.insert(link).second ||
             link < k_record_link_offset ||
@@ -114,6 +118,11 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
         const uint32_t w = 1u << raster.width_log2, h = 1u << raster.height_log2;
         const uint64_t pixel_bytes = uint64_t(w) * h * raster.depth / 8;
         const uint64_t palette_bytes = raster.depth == 4 ? 64 : 1024;
+        pixel_bytes_taken += pixel_bytes;
+        if (pixel_bytes_taken > file.length()) {
+            last_error = platform_msg::not_tex;
+            return false;
+        }
         if (!file.read(raster.position, pixel_bytes, pixels) ||
             !file.read(raster.position + pixel_bytes, palette_bytes, palette)) {
             last_error = platform_msg::not_tex;

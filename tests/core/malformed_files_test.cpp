@@ -446,6 +446,50 @@ std::string case_name(const ::testing::TestParamInfo<malformed_case>& info) {
 INSTANTIATE_TEST_SUITE_P(SamplesAndGenerated, MalformedFiles, ::testing::ValuesIn(cases()),
                          case_name);
 
+#ifdef QM_FUZZ_HAVE_TEX
+// A TEX file whose records all name one raster: positions are absolute, so nothing in the layout
+// stops records from sharing pixels, and each shared copy would cost memory the file never paid.
+std::vector<uint8_t> tex_records_sharing_one_raster(uint32_t records) {
+    constexpr uint32_t k_side_log2 = 8, k_depth = 8;
+    std::vector<uint8_t> out(48 + 16, 0);
+    const auto put32 = [&out](size_t at, uint32_t value) {
+        if (out.size() < at + 4) out.resize(at + 4, 0);
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = uint8_t(value >> (8 * i));
+    };
+    put32(0, 0x00746578);
+    const size_t raster = 48;
+    const size_t pixels = raster + 16;
+    put32(raster, uint32_t(pixels));
+    put32(raster + 4, k_side_log2 | k_side_log2 << 6 | k_depth << 12);
+    out.resize(pixels + (size_t(1) << (2 * k_side_log2)) + 1024, 0x5A);
+    const size_t first_record = out.size();
+    for (uint32_t r = 0; r < records; ++r) {
+        const size_t record = first_record + size_t(r) * 80;
+        put32(record, uint32_t(raster));
+        put32(record + 8, r + 1 < records ? uint32_t(record + 80 + 8) : 40u);
+    }
+    put32(40, uint32_t(first_record + 8));
+    return out;
+}
+
+TEST(MalformedFilesShared, TexRecordsSharingOneRasterStayWithinTheHeapBudget) {
+    const std::vector<uint8_t> bytes = tex_records_sharing_one_raster(tex_txd::k_max_records);
+    const auto path = qm_fuzz::put("shared.tex", bytes);
+    heap_watch heap;
+    heap.start();
+    {
+        tex_txd txd;
+        const bool loaded = txd.load(path, 0, 0x16, 0);
+        EXPECT_TRUE(loaded || !txd.last_error.empty());
+    }
+    const size_t used = heap.stop();
+    if (!heap_watch::available())
+        GTEST_SKIP() << "heap use is only measured under AddressSanitizer";
+    EXPECT_LE(used, heap_budget(bytes.size())) << "file of " << bytes.size() << " bytes";
+}
+#endif
+
 TEST(MalformedFilesSetup, HeapIsWatchedUnderTheSanitizer) {
     if (!heap_watch::available())
         GTEST_SKIP() << "heap use is only measured under AddressSanitizer";
