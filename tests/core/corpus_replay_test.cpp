@@ -1,6 +1,8 @@
 // Replays every stored input under tests/corpus/<target>/ through the code of the fuzz target
-// that found it, so that inputs which once crashed a reader keep being run under the sanitizers.
+// that found it, so that inputs which once broke a reader (a crash, or memory far beyond the
+// file's size) keep being run under the sanitizers.
 #include "../../fuzz/fuzz_drivers.h"
+#include "../../fuzz/heap_watch.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +70,10 @@ TEST(CorpusReplay, EveryStoredInputRunsCleanly) {
         for (const auto& file : files) {
             context = target + "/" + file.filename().string();
             const std::vector<uint8_t> bytes = read_file(file);
+            qm_fuzz::heap_watch heap;
+            heap.start();
             found->second(bytes);
+            EXPECT_LE(heap.stop(), qm_fuzz::heap_budget(bytes.size())) << context;
             ++replayed;
         }
     }
