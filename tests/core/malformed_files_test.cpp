@@ -307,6 +307,11 @@ std::vector<malformed_case> cases() {
     return out;
 }
 
+// Test names and failure reports show the file's name, not its bytes.
+void PrintTo(const malformed_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class MalformedFiles : public ::testing::TestWithParam<malformed_case> {};
 
 std::string failure_context;
