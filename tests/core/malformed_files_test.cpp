@@ -27,7 +27,7 @@ struct field {
 };
 
 struct file_map {
-    std::vector<size_t> boundaries; // chunk starts and ends of chunk headers
+    std::vector<size_t> boundaries; // chunk starts and ends of chunk headers, every chunk
     std::vector<field> header_fields;
     std::vector<field> value_fields;
 };
@@ -49,9 +49,11 @@ void map_chunks(const std::vector<uint8_t>& b, size_t offset, size_t end, uint32
     const uint32_t id = le32(b, offset), size = le32(b, offset + 4);
     const size_t data = offset + 12;
     if (size > end - data) return;
-    if (map.boundaries.size() < 2 * k_max_chunks_mapped) {
-        map.boundaries.push_back(offset);
-        map.boundaries.push_back(data);
+    // Every chunk gives two truncation points (cheap: the walk stops early); the costlier
+    // header damage is limited to the first chunks.
+    map.boundaries.push_back(offset);
+    map.boundaries.push_back(data);
+    if (map.header_fields.size() < 3 * k_max_chunks_mapped) {
         map.header_fields.push_back({offset, 4});
         map.header_fields.push_back({offset + 4, 4});
         map.header_fields.push_back({offset + 8, 4});
