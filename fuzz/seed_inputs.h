@@ -23,7 +23,7 @@ inline std::vector<named_input> generated_dictionaries() {
     out.push_back({"empty", make_dictionary({}).bytes()});
     struct row {
         const char* name;
-        ps2_texture_spec spec;
+        ps2_texture_desc desc;
     };
     const row rows[] = {
         {"d4_plain", {.width = 32, .height = 32, .depth = 4}},
@@ -39,11 +39,11 @@ inline std::vector<named_input> generated_dictionaries() {
         {"d8_raw", {.width = 16, .height = 16, .depth = 8, .headered = false}},
     };
     for (const auto& r : rows) {
-        auto spec = r.spec;
-        spec.name = r.name;
-        spec.mask = std::string(r.name) + "a";
+        auto desc = r.desc;
+        desc.name = r.name;
+        desc.mask = std::string(r.name) + "a";
         out.push_back(
-            {std::string("gen_") + r.name, make_dictionary({make_ps2_texture(spec)}).bytes()});
+            {std::string("gen_") + r.name, make_dictionary({make_ps2_texture(desc)}).bytes()});
     }
     out.push_back(
         {"gen_two_textures", make_dictionary({make_ps2_texture({.name = "one", .depth = 4}),

@@ -1,8 +1,7 @@
 #pragma once
 
 // The editor's one window. Texture commands and the preview live in texture_commands.cpp and
-// preview.cpp (views developer); until texture_commands.cpp exists, texture_commands_stub.cpp
-// holds stand-ins for that block, and it is deleted as soon as the real file lands.
+// preview.cpp.
 
 #include "dictionary/ps2_txd.h"
 #include "platform/settings.h"

@@ -29,10 +29,10 @@ class ps2_txd : public rw_stream {
     // Slot 5: type 1 BMP, 2 TIM2, 4 raw section; path none = name in the current directory.
     virtual bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
                                 int swizzle);
-    virtual bool is_swizzled(uint32_t t);               // slot 6
-    virtual uint32_t depth(uint32_t t);                 // slot 7
-    virtual uint32_t width(uint32_t t);                 // slot 8
-    virtual uint32_t height(uint32_t t);                // slot 9
+    virtual bool is_swizzled(uint32_t t); // slot 6
+    virtual uint32_t depth(uint32_t t);   // slot 7
+    virtual uint32_t width(uint32_t t);   // slot 8
+    virtual uint32_t height(uint32_t t);  // slot 9
     // Slot 10: the level's pixel bytes, bounded by the raster data; empty when they do not fit.
     virtual std::span<uint8_t> pixels(uint32_t t, uint32_t level);
     // Slot 11: the palette bytes (4·2^depth), bounded by the raster data; empty when short.
@@ -77,8 +77,8 @@ class ps2_txd : public rw_stream {
     // Builds a PS2 Texture Native; pixels/palette none leave zeros.
     std::unique_ptr<rw_chunk> build_texture_native(const std::string& mask_name,
                                                    const uint8_t* pixels,
-                                                   const std::string& texture_name,
-                                                   uint32_t width, uint32_t height, uint32_t depth,
+                                                   const std::string& texture_name, uint32_t width,
+                                                   uint32_t height, uint32_t depth,
                                                    const uint8_t* palette, bool swizzled);
 
     static constexpr uint32_t k_max_textures = 255;
@@ -96,7 +96,7 @@ class ps2_txd : public rw_stream {
     uint32_t raster_word(rw_chunk* chunk, uint64_t offset, bool& ok);
     // Level 0 pixel bytes as the bitmap and TIM2 code want them: a swizzled 4-bit raster at
     // most 16 pixels wide is stored 32 wide, so 16·height bytes are handed over for it.
-    std::span<uint8_t> stored_pixels(uint32_t t, bool swizzled);
+    std::span<uint8_t> stored_pixels(uint32_t t, uint32_t level, bool swizzled);
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);

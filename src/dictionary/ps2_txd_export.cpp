@@ -10,8 +10,8 @@
 namespace {
 constexpr uint32_t k_source_format_1555 = 0x1555;
 // A swizzled 4-bit raster at most this wide is stored 32 pixels (16 bytes) wide.
-constexpr uint32_t k_narrow_width = 16;
-constexpr uint32_t k_narrow_row_bytes = 16;
+constexpr uint32_t k_narrow_width = ps2_swizzling::k_narrow_width;
+constexpr uint32_t k_narrow_row_bytes = ps2_swizzling::k_narrow_row_bytes;
 
 const char* extension_of_type(int type) {
     switch (type) {
@@ -53,9 +53,10 @@ std::string ps2_txd::default_export_name(uint32_t t, int mode, int type) {
     return name + extension;
 }
 
-std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, bool swizzled) {
-    const std::span<uint8_t> plain = pixels(t, 0);
-    const uint32_t w = width(t), h = height(t), d = depth(t);
+std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, uint32_t level, bool swizzled) {
+    const std::span<uint8_t> plain = pixels(t, level);
+    const uint32_t shift = std::min<uint32_t>(level, 31);
+    const uint32_t w = width(t) >> shift, h = height(t) >> shift, d = depth(t);
     if (plain.empty() || !swizzled || d != 4 || w > k_narrow_width) return plain;
     std::vector<uint8_t>* data = raster_data(t);
     if (!data) return plain;
@@ -64,7 +65,7 @@ std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, bool swizzled) {
     uint64_t end = size;
     if (is_headered({data->data(), size})) {
         size_t level_offset = 0, block = 0;
-        if (headered_level(t, 0, level_offset, block))
+        if (headered_level(t, level, level_offset, block))
             end = std::min<uint64_t>(size, uint64_t(level_offset) + block);
     } else {
         const uint64_t palette_bytes = (uint64_t(4) << d) + 32;
@@ -91,7 +92,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     bool ok = false;
     if (type == export_bmp) {
         ps2_bitmap bitmap;
-        const std::span<uint8_t> raster = stored_pixels(t, swizzled);
+        const std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!bitmap.load_raster(w, h, d, raster, palette(t), swizzled, mode,
@@ -104,7 +105,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         }
     } else if (type == export_tim2) {
         tim2_file tim2;
-        const std::span<uint8_t> raster = stored_pixels(t, swizzled);
+        const std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!tim2.add_picture(w, h, d, raster, palette(t), swizzled)) {

@@ -13,9 +13,9 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_narrow_width = 16;
-constexpr uint32_t k_narrow_stored_width = 32;
-constexpr uint32_t k_narrow_row_bytes = 16;
+constexpr uint32_t k_narrow_width = ps2_swizzling::k_narrow_width;
+constexpr uint32_t k_narrow_stored_width = ps2_swizzling::k_narrow_stored_width;
+constexpr uint32_t k_narrow_row_bytes = ps2_swizzling::k_narrow_row_bytes;
 
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
@@ -51,7 +51,7 @@ bool ps2_txd::write_level0(uint32_t t, std::span<const uint8_t> plain, bool swiz
     if (d == 4 && w <= k_narrow_width) {
         // Stored 32 pixels wide: put each row into the left part of the wide image and swizzle
         // that, keeping whatever the stored rows hold beyond the picture.
-        const std::span<uint8_t> stored = stored_pixels(t, true);
+        const std::span<uint8_t> stored = stored_pixels(t, 0, true);
         std::vector<uint8_t> wide(stored.begin(), stored.end());
         if (stored.size() == uint64_t(k_narrow_row_bytes) * h &&
             ps2_swizzling::unswizzle4(wide, k_narrow_stored_width, h)) {

@@ -31,6 +31,10 @@ class ps2_swizzling {
     static bool swizzle_raster(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
                                uint32_t depth);
 
+    static constexpr uint32_t k_narrow_width = 16;        // widest raster that is stored wider
+    static constexpr uint32_t k_narrow_stored_width = 32; // the width it is stored at
+    static constexpr uint32_t k_narrow_row_bytes = 16;    // bytes per stored row
+
     // Narrow rasters: a swizzled 4-bit raster at most 16 pixels wide is stored 32 pixels wide
     // (16 bytes per row). Writes the plain w·h-nibble image to `out` (w·h/2 bytes, rounded up).
     // False, with `out` untouched, when the raster does not hold 16·h bytes or h is not a

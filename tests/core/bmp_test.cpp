@@ -41,7 +41,7 @@ std::vector<uint8_t> ps2_palette(uint32_t n) {
 }
 
 // A BMP file built by hand, field by field, as other programs write them.
-struct bmp_spec {
+struct bmp_desc {
     int32_t width = 4;
     int32_t height = 2;
     uint16_t bits = 8;
@@ -53,7 +53,7 @@ struct bmp_spec {
 };
 
 // Pixel rows of the picture top row first; row r, column x holds (r * 16 + x) for 8 bits.
-std::vector<uint8_t> make_bmp(const bmp_spec& s) {
+std::vector<uint8_t> make_bmp(const bmp_desc& s) {
     const uint32_t w = uint32_t(s.width);
     const uint32_t h = uint32_t(s.height < 0 ? -s.height : s.height);
     const uint32_t stride = ((w * s.bits + 31) / 32) * 4;

@@ -100,7 +100,7 @@ std::vector<uint8_t> pixels32(uint32_t count, std::initializer_list<uint8_t> bgr
 TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
     std::vector<test_chunk> textures;
 
-    pc_texture_spec pal8;
+    pc_texture_desc pal8;
     pal8.name = "pal8";
     pal8.mask = "pal8a";
     pal8.depth = 8;
@@ -115,7 +115,7 @@ TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
     pal8.levels = {indices};
     textures.push_back(make_pc_texture(pal8));
 
-    pc_texture_spec pal4 = pal8;
+    pc_texture_desc pal4 = pal8;
     pal4.name = "pal4";
     pal4.depth = 4;
     pal4.raster_format = 0x4500;
@@ -123,7 +123,7 @@ TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
     pal4.levels = {std::vector<uint8_t>(32, 0x3C)};
     textures.push_back(make_pc_texture(pal4));
 
-    pc_texture_spec bgra32;
+    pc_texture_desc bgra32;
     bgra32.name = "bgra32";
     bgra32.depth = 32;
     bgra32.raster_format = 0x500;
@@ -131,7 +131,7 @@ TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
     textures.push_back(make_pc_texture(bgra32));
 
     for (uint32_t format : {0x100u, 0x300u, 0x200u}) {
-        pc_texture_spec s16;
+        pc_texture_desc s16;
         s16.name = "s16_" + std::to_string(format);
         s16.raster_format = format;
         s16.levels = {fill16(0x9A37, 32)};
@@ -140,18 +140,18 @@ TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
         textures.push_back(make_pc_texture(s16));
     }
 
-    pc_texture_spec dxt1;
+    pc_texture_desc dxt1;
     dxt1.name = "dxt1";
     dxt1.compression = 1;
     dxt1.levels = {dxt1_solid(0xF81F, 4)};
     textures.push_back(make_pc_texture(dxt1));
-    pc_texture_spec dxt3 = dxt1;
+    pc_texture_desc dxt3 = dxt1;
     dxt3.name = "dxt3";
     dxt3.compression = 3;
     dxt3.raster_format = 0x300;
     dxt3.levels = {dxt3_solid(0x07FF, 0x9, 4)};
     textures.push_back(make_pc_texture(dxt3));
-    pc_texture_spec dxt5 = dxt3;
+    pc_texture_desc dxt5 = dxt3;
     dxt5.name = "dxt5";
     dxt5.platform = 9;
     dxt5.compression = 8;
@@ -168,7 +168,7 @@ TEST(ConvertPs2, PcTexturesOfEveryKindShowTheSamePictures) {
 }
 
 TEST(ConvertPs2, PaletteAndPixelBytesAreInThePs2Layout) {
-    pc_texture_spec pal8;
+    pc_texture_desc pal8;
     pal8.depth = 8;
     pal8.raster_format = 0x2500;
     pal8.palette.assign(1024, 0);
@@ -176,7 +176,7 @@ TEST(ConvertPs2, PaletteAndPixelBytesAreInThePs2Layout) {
     std::memcpy(&pal8.palette[32], entry8, 4);
     std::memcpy(&pal8.palette[64], entry16, 4);
     pal8.levels = {std::vector<uint8_t>(64, 8)};
-    pc_texture_spec bgra32;
+    pc_texture_desc bgra32;
     bgra32.depth = 32;
     bgra32.raster_format = 0x500;
     bgra32.levels = {pixels32(64, {10, 20, 30, 255})};
@@ -206,20 +206,20 @@ TEST(ConvertPs2, PaletteAndPixelBytesAreInThePs2Layout) {
 }
 
 TEST(ConvertPs2, MobileTexturesWithoutPixelsAreLeftOutAndNamed) {
-    mobile_texture_spec plain;
+    mobile_texture_desc plain;
     plain.name = "plain";
     plain.alpha = 1;
     plain.data = fill16(0x48CF, 64);
-    mobile_texture_spec pvr;
+    mobile_texture_desc pvr;
     pvr.platform = 10;
     pvr.name = "pvrtex";
     pvr.data.assign(32, 1);
-    mobile_texture_spec dxt3;
+    mobile_texture_desc dxt3;
     dxt3.platform = 9;
     dxt3.alpha = 1;
     dxt3.name = "dxt3";
     dxt3.data = dxt3_solid(0x07E0, 0xA, 4);
-    mobile_texture_spec dxt1;
+    mobile_texture_desc dxt1;
     dxt1.platform = 9;
     dxt1.name = "dxt1";
     dxt1.data = dxt1_solid(0x001F, 4);
@@ -230,20 +230,20 @@ TEST(ConvertPs2, MobileTexturesWithoutPixelsAreLeftOutAndNamed) {
 }
 
 TEST(ConvertPs2, XboxTextures) {
-    pc_texture_spec spec;
-    spec.platform = 5;
-    spec.compression = 15;
-    spec.raster_format = 0x300;
-    spec.xbox_layout = true;
-    spec.levels = {dxt5_solid(0x7BEF, 0x40, 4)};
-    pc_texture_spec unknown = spec;
+    pc_texture_desc desc;
+    desc.platform = 5;
+    desc.compression = 15;
+    desc.raster_format = 0x300;
+    desc.xbox_layout = true;
+    desc.levels = {dxt5_solid(0x7BEF, 0x40, 4)};
+    pc_texture_desc unknown = desc;
     unknown.name = "odd";
     unknown.compression = 16;
     xbox_txd source;
     ASSERT_TRUE(source.load(
         write_temp(
             "x.txd",
-            make_dictionary({make_pc_texture(spec), make_pc_texture(unknown)}, 0x350).bytes()),
+            make_dictionary({make_pc_texture(desc), make_pc_texture(unknown)}, 0x350).bytes()),
         0, 0x16, 0));
     convert_and_compare(source, {"odd"});
 }
@@ -280,9 +280,9 @@ INSTANTIATE_TEST_SUITE_P(Samples, ConvertSample,
                          });
 
 TEST(ConvertPs2, CommandLine) {
-    mobile_texture_spec plain;
+    mobile_texture_desc plain;
     plain.data = fill16(0xF800, 64);
-    mobile_texture_spec atc;
+    mobile_texture_desc atc;
     atc.platform = 11;
     atc.name = "atctex";
     auto dir = temp_dir();

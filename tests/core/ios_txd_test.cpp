@@ -35,24 +35,24 @@ uint32_t container_sum(const rw_chunk& chunk) {
     return total;
 }
 
-mobile_texture_spec plain_levels(uint16_t w, uint16_t h, std::vector<uint16_t> colours) {
-    mobile_texture_spec spec;
-    spec.platform = 12;
-    spec.width = w;
-    spec.height = h;
+mobile_texture_desc plain_levels(uint16_t w, uint16_t h, std::vector<uint16_t> colours) {
+    mobile_texture_desc desc;
+    desc.platform = 12;
+    desc.width = w;
+    desc.height = h;
     for (size_t level = 0; level < colours.size(); ++level) {
         auto pixels = fill16(colours[level], uint32_t((w >> level) * (h >> level)));
-        spec.data.insert(spec.data.end(), pixels.begin(), pixels.end());
+        desc.data.insert(desc.data.end(), pixels.begin(), pixels.end());
     }
-    return spec;
+    return desc;
 }
 } // namespace
 
 TEST(IosTxd, WrongSizesAreReplacedByWhatWasRead) {
     for (int32_t error : {0, 100, -60, 7}) {
-        auto spec = plain_levels(8, 8, {k_red565, k_green565, k_blue565});
+        auto desc = plain_levels(8, 8, {k_red565, k_green565, k_blue565});
         bool ok = false;
-        auto txd = open_mobile(mobile_dictionary_bytes({spec, spec}, error), &ok);
+        auto txd = open_mobile(mobile_dictionary_bytes({desc, desc}, error), &ok);
         ASSERT_TRUE(ok) << error << ": " << txd->last_error;
         ASSERT_EQ(txd->texture_count(), 2u);
         ASSERT_EQ(txd->root->child_count(), 4u);
@@ -87,19 +87,19 @@ TEST(IosTxd, MipCountFollowsTheStructSize) {
 }
 
 TEST(IosTxd, DxtBlocksAtTheirOffsets) {
-    mobile_texture_spec dxt3;
+    mobile_texture_desc dxt3;
     dxt3.platform = 9;
     dxt3.alpha = 1;
     dxt3.data = dxt3_solid(k_green565, 0x7, 4);
-    mobile_texture_spec dxt1;
+    mobile_texture_desc dxt1;
     dxt1.platform = 9;
     dxt1.data = dxt1_solid(k_red565, 4);
-    mobile_texture_spec early = dxt1;
+    mobile_texture_desc early = dxt1;
     early.word108 = 10968;
     early.data_offset = 148;
     early.data = dxt1_solid(k_blue565, 4);
     // With another word the blocks are read from 152: blue blocks at 148 then show shifted.
-    mobile_texture_spec not_early = early;
+    mobile_texture_desc not_early = early;
     not_early.word108 = 10969;
     bool ok = false;
     auto txd = open_mobile(mobile_dictionary_bytes({dxt3, dxt1, early, not_early}), &ok);
@@ -117,11 +117,11 @@ TEST(IosTxd, DxtBlocksAtTheirOffsets) {
 }
 
 TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
-    mobile_texture_spec pvr;
+    mobile_texture_desc pvr;
     pvr.platform = 10;
     pvr.name = "pvrtex";
     pvr.data.assign(64, 0x55);
-    mobile_texture_spec atc = pvr;
+    mobile_texture_desc atc = pvr;
     atc.platform = 11;
     atc.name = "atctex";
     auto dir = temp_dir();
@@ -144,10 +144,10 @@ TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
 }
 
 TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
-    auto spec = plain_levels(8, 8, {k_red565});
+    auto desc = plain_levels(8, 8, {k_red565});
     for (uint32_t count : {3u, 200u, 0xFFFFFFFFu}) {
         bool ok = false;
-        auto txd = open_mobile(mobile_dictionary_bytes({spec}, 0, count), &ok);
+        auto txd = open_mobile(mobile_dictionary_bytes({desc}, 0, count), &ok);
         ASSERT_TRUE(ok) << count << ": " << txd->last_error;
         EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{0, 0, 248, 0}));
         EXPECT_EQ(txd->root->size, container_sum(*txd->root));
@@ -171,8 +171,8 @@ TEST(IosTxd, MissingClosingExtensionIsSupplied) {
 TEST(IosTxd, RefusalsAndExport) {
     auto dir = temp_dir();
     ios_txd txd;
-    auto spec = plain_levels(8, 8, {k_red565});
-    ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({spec})), 0, 0x16, 0));
+    auto desc = plain_levels(8, 8, {k_red565});
+    ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({desc})), 0, 0x16, 0));
     const auto tim2 = dir / "out.tm2";
     EXPECT_FALSE(txd.export_texture(0, 0, 2, &tim2, -1));
     EXPECT_EQ(txd.last_error, "Unknown export type/extension");
@@ -192,7 +192,7 @@ TEST(IosTxd, RefusalsAndExport) {
 
 TEST(IosTxd, LoadRefusesOtherPlatforms) {
     ios_txd txd;
-    pc_texture_spec pc;
+    pc_texture_desc pc;
     EXPECT_FALSE(
         txd.load(write_temp("pc.txd", make_dictionary({make_pc_texture(pc)}).bytes()), 0, 0x16, 0));
     EXPECT_EQ(txd.last_error, "This is not an iOS / Android texture.");

@@ -33,12 +33,12 @@ std::unique_ptr<opened_pc> open_pc(const std::filesystem::path& path) {
     return opened;
 }
 
-pc_texture_spec dxt_spec(uint32_t platform, uint8_t compression, std::vector<uint8_t> blocks) {
-    pc_texture_spec spec;
-    spec.platform = platform;
-    spec.compression = compression;
-    spec.levels = {std::move(blocks)};
-    return spec;
+pc_texture_desc dxt_desc(uint32_t platform, uint8_t compression, std::vector<uint8_t> blocks) {
+    pc_texture_desc desc;
+    desc.platform = platform;
+    desc.compression = compression;
+    desc.levels = {std::move(blocks)};
+    return desc;
 }
 
 // Rendering `t` at `level` in texture view must give a picture of one colour.
@@ -65,12 +65,12 @@ TEST(PcTxd, LoadAcceptsEmptyAndFirstTextureDecides) {
     auto empty = open_pc(write_dictionary({}));
     EXPECT_TRUE(empty->ok) << empty->txd.last_error;
 
-    auto xbox_first = dxt_spec(5, 12, dxt1_solid(k_red565, 4));
+    auto xbox_first = dxt_desc(5, 12, dxt1_solid(k_red565, 4));
     auto refused = open_pc(write_dictionary({make_pc_texture(xbox_first)}));
     EXPECT_FALSE(refused->ok);
     EXPECT_EQ(refused->txd.last_error, "This is not a valid PC texture.");
 
-    auto first = dxt_spec(9, 8, dxt1_solid(k_red565, 4));
+    auto first = dxt_desc(9, 8, dxt1_solid(k_red565, 4));
     auto mixed = open_pc(write_dictionary({make_pc_texture(first), make_pc_texture(xbox_first)}));
     EXPECT_TRUE(mixed->ok);
     EXPECT_FALSE(mixed->txd.is_pc_texture(1));
@@ -79,11 +79,11 @@ TEST(PcTxd, LoadAcceptsEmptyAndFirstTextureDecides) {
 }
 
 TEST(PcTxd, FieldsNamesAndMessages) {
-    pc_texture_spec spec = dxt_spec(8, 1, dxt1_solid(k_red565, 4));
-    spec.name = "wheel";
-    spec.mask = "wheela";
-    spec.raster_format = 0x8200;
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc = dxt_desc(8, 1, dxt1_solid(k_red565, 4));
+    desc.name = "wheel";
+    desc.mask = "wheela";
+    desc.raster_format = 0x8200;
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     EXPECT_EQ(txd.texture_name(0, 0), "wheel");
@@ -113,9 +113,9 @@ class PcCompression : public ::testing::TestWithParam<compression_case> {};
 
 TEST_P(PcCompression, FromByte87AndTheFormatWord) {
     const auto& row = GetParam();
-    pc_texture_spec spec = dxt_spec(row.platform, row.byte87, dxt1_solid(k_red565, 4));
-    if (row.format_word) std::memcpy(spec.format_word.data(), row.format_word, 4);
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc = dxt_desc(row.platform, row.byte87, dxt1_solid(k_red565, 4));
+    if (row.format_word) std::memcpy(desc.format_word.data(), row.format_word, 4);
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     EXPECT_EQ(opened->txd.compression(0), row.expected);
 }
@@ -144,7 +144,7 @@ TEST(PcTxd, Dxt1RendersInTheTexturesPixelFormat) {
         auto more = dxt1_solid(c, 1);
         blocks.insert(blocks.end(), more.begin(), more.end());
     }
-    auto opened = open_pc(write_dictionary({make_pc_texture(dxt_spec(8, 1, blocks))}));
+    auto opened = open_pc(write_dictionary({make_pc_texture(dxt_desc(8, 1, blocks))}));
     ASSERT_TRUE(opened->ok);
     auto image = opened->txd.render(0, 0, -1, nullptr, 0);
     ASSERT_TRUE(image) << opened->txd.last_error;
@@ -157,10 +157,10 @@ TEST(PcTxd, Dxt1RendersInTheTexturesPixelFormat) {
 TEST(PcTxd, D3d9Dxt5WithFlagsByteDecodesAsDxt5) {
     // tdem_tde.txd: byte 87 = 8 would mean DXT1 by the byte alone; the word says DXT5.
     for (uint8_t flags : {uint8_t(8), uint8_t(9)}) {
-        pc_texture_spec spec = dxt_spec(9, flags, dxt5_solid(k_red565, 0x80, 4));
-        spec.format_word = {'D', 'X', 'T', '5'};
-        spec.raster_format = 0x300;
-        auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+        pc_texture_desc desc = dxt_desc(9, flags, dxt5_solid(k_red565, 0x80, 4));
+        desc.format_word = {'D', 'X', 'T', '5'};
+        desc.raster_format = 0x300;
+        auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
         ASSERT_TRUE(opened->ok);
         EXPECT_EQ(opened->txd.compression(0), 5u);
         // 4444 output: red 0xF0, alpha 0x80 -> nibble 8 -> 0x80.
@@ -170,40 +170,40 @@ TEST(PcTxd, D3d9Dxt5WithFlagsByteDecodesAsDxt5) {
 
 TEST(PcTxd, D3d8CompressionFiveIsDxt5) {
     // AMBULAN.TXD: DXT5 blocks flagged 4444.
-    pc_texture_spec spec = dxt_spec(8, 5, dxt5_solid(k_blue565, 0xFF, 4));
-    spec.raster_format = 0x8300;
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc = dxt_desc(8, 5, dxt5_solid(k_blue565, 0xFF, 4));
+    desc.raster_format = 0x8300;
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     expect_solid(opened->txd, 0, 0, 8, 8, {0xF0, 0, 0, 0xF0}, 2);
 }
 
 TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
-    pc_texture_spec spec = dxt_spec(9, 9, dxt3_solid(k_green565, 0x4, 4));
-    spec.raster_format = 0x300;
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc = dxt_desc(9, 9, dxt3_solid(k_green565, 0x4, 4));
+    desc.raster_format = 0x300;
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xF0, 0, 0x40}, 2);
 }
 
 TEST(PcTxd, Dxt1OnA32BitTextureDecodesToFullColour) {
-    pc_texture_spec spec = dxt_spec(8, 1, dxt1_solid(k_red565, 4));
-    spec.depth = 32;
-    spec.raster_format = 0x600;
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc = dxt_desc(8, 1, dxt1_solid(k_red565, 4));
+    desc.depth = 32;
+    desc.raster_format = 0x600;
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     expect_solid(opened->txd, 0, 0, 8, 8, {0, 0, 255, 0});
 }
 
 TEST(PcTxd, EightBitPaletteIsPlainOrder) {
-    pc_texture_spec spec;
-    spec.depth = 8;
-    spec.raster_format = 0x2500;
-    spec.palette.assign(1024, 0);
+    pc_texture_desc desc;
+    desc.depth = 8;
+    desc.raster_format = 0x2500;
+    desc.palette.assign(1024, 0);
     // Entry 8 would move to slot 16 in console order; PC palettes are not reordered.
     const uint8_t entry8[4] = {10, 20, 30, 200};
-    std::memcpy(&spec.palette[32], entry8, 4);
-    spec.levels = {std::vector<uint8_t>(64, 8)};
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    std::memcpy(&desc.palette[32], entry8, 4);
+    desc.levels = {std::vector<uint8_t>(64, 8)};
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     EXPECT_EQ(txd.palette(0).size(), 1024u);
@@ -213,16 +213,16 @@ TEST(PcTxd, EightBitPaletteIsPlainOrder) {
 }
 
 TEST(PcTxd, FourBitPaletteOnEightBitRasterHas32Entries) {
-    pc_texture_spec spec;
-    spec.depth = 8;
-    spec.raster_format = 0x4500;
-    spec.palette.assign(128, 0);
+    pc_texture_desc desc;
+    desc.depth = 8;
+    desc.raster_format = 0x4500;
+    desc.palette.assign(128, 0);
     const uint8_t entry31[4] = {1, 2, 3, 255};
-    std::memcpy(&spec.palette[124], entry31, 4);
+    std::memcpy(&desc.palette[124], entry31, 4);
     std::vector<uint8_t> pixels(64, 31);
     pixels[9] = 40; // beyond the stored entries: the padded palette's zero
-    spec.levels = {pixels};
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    desc.levels = {pixels};
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     EXPECT_EQ(txd.palette(0).size(), 128u);
@@ -233,15 +233,15 @@ TEST(PcTxd, FourBitPaletteOnEightBitRasterHas32Entries) {
 }
 
 TEST(PcTxd, FourBitRaster) {
-    pc_texture_spec spec;
-    spec.depth = 4;
-    spec.raster_format = 0x500;
-    spec.palette.assign(64, 0);
+    pc_texture_desc desc;
+    desc.depth = 4;
+    desc.raster_format = 0x500;
+    desc.palette.assign(64, 0);
     const uint8_t entry1[4] = {200, 100, 50, 255}, entry2[4] = {5, 6, 7, 255};
-    std::memcpy(&spec.palette[4], entry1, 4);
-    std::memcpy(&spec.palette[8], entry2, 4);
-    spec.levels = {std::vector<uint8_t>(32, 0x21)}; // left pixel 1 (low nibble), right 2
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    std::memcpy(&desc.palette[4], entry1, 4);
+    std::memcpy(&desc.palette[8], entry2, 4);
+    desc.levels = {std::vector<uint8_t>(32, 0x21)}; // left pixel 1 (low nibble), right 2
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     auto image = opened->txd.render(0, 0, -1, nullptr, 0);
     ASSERT_TRUE(image) << opened->txd.last_error;
@@ -250,13 +250,13 @@ TEST(PcTxd, FourBitRaster) {
 }
 
 TEST(PcTxd, SixteenAndThirtyTwoBitPixels) {
-    pc_texture_spec s1555;
+    pc_texture_desc s1555;
     s1555.raster_format = 0x100;
     s1555.levels = {fill16(0x801F, 64)}; // alpha set, blue at maximum
-    pc_texture_spec s4444;
+    pc_texture_desc s4444;
     s4444.raster_format = 0x300;
     s4444.levels = {fill16(0x1238, 64)};
-    pc_texture_spec s8888;
+    pc_texture_desc s8888;
     s8888.depth = 32;
     s8888.raster_format = 0x500;
     for (int i = 0; i < 64; ++i)
@@ -270,10 +270,10 @@ TEST(PcTxd, SixteenAndThirtyTwoBitPixels) {
 }
 
 TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
-    pc_texture_spec plain;
+    pc_texture_desc plain;
     plain.mip_count = 3;
     plain.levels = {fill16(k_red565, 64), fill16(k_green565, 16), fill16(k_blue565, 4)};
-    pc_texture_spec dxt = dxt_spec(8, 1, dxt1_solid(k_red565, 4));
+    pc_texture_desc dxt = dxt_desc(8, 1, dxt1_solid(k_red565, 4));
     dxt.mip_count = 3;
     dxt.levels.push_back(dxt1_solid(k_green565, 1));
     dxt.levels.push_back(dxt1_solid(k_blue565, 1));
@@ -289,10 +289,10 @@ TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
 }
 
 TEST(PcTxd, MipCountZeroWithOneStoredLevelRenders) {
-    pc_texture_spec spec;
-    spec.mip_count = 0;
-    spec.levels = {fill16(k_green565, 64)};
-    auto opened = open_pc(write_dictionary({make_pc_texture(spec)}));
+    pc_texture_desc desc;
+    desc.mip_count = 0;
+    desc.levels = {fill16(k_green565, 64)};
+    auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     EXPECT_EQ(opened->txd.mip_count(0), 1u);
     expect_solid(opened->txd, 0, 0, 8, 8, {0, 252, 0, 0});
@@ -300,7 +300,7 @@ TEST(PcTxd, MipCountZeroWithOneStoredLevelRenders) {
 
 struct damaged_case {
     const char* label;
-    pc_texture_spec spec;
+    pc_texture_desc desc;
     size_t cut_struct_to; // 0: keep
 };
 
@@ -308,7 +308,7 @@ class PcDamaged : public ::testing::TestWithParam<damaged_case> {};
 
 TEST_P(PcDamaged, ListedButNotRendered) {
     const auto& row = GetParam();
-    auto data = pc_struct_bytes(row.spec);
+    auto data = pc_struct_bytes(row.desc);
     if (row.cut_struct_to) data.resize(row.cut_struct_to);
     auto dir = temp_dir();
     auto path =
@@ -316,7 +316,7 @@ TEST_P(PcDamaged, ListedButNotRendered) {
     auto opened = open_pc(path);
     ASSERT_TRUE(opened->ok) << opened->txd.last_error;
     pc_txd& txd = opened->txd;
-    EXPECT_EQ(txd.texture_name(0, 0), row.spec.name);
+    EXPECT_EQ(txd.texture_name(0, 0), row.desc.name);
     EXPECT_FALSE(txd.render(0, 0, -1, nullptr, 0));
     EXPECT_FALSE(txd.last_error.empty());
     EXPECT_TRUE(txd.pixels(0, 0).empty());
@@ -326,12 +326,12 @@ TEST_P(PcDamaged, ListedButNotRendered) {
 }
 
 namespace {
-pc_texture_spec with(std::function<void(pc_texture_spec&)> change) {
-    pc_texture_spec spec;
-    spec.name = "damaged";
-    spec.levels = {fill16(k_red565, 64)};
-    change(spec);
-    return spec;
+pc_texture_desc with(std::function<void(pc_texture_desc&)> change) {
+    pc_texture_desc desc;
+    desc.name = "damaged";
+    desc.levels = {fill16(k_red565, 64)};
+    change(desc);
+    return desc;
 }
 } // namespace
 
@@ -367,11 +367,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(PcTxd, RenameWritesTheStructNameFields) {
-    pc_texture_spec spec = dxt_spec(9, 8, dxt1_solid(k_red565, 4));
-    spec.name = "old";
-    spec.mask = "olda";
+    pc_texture_desc desc = dxt_desc(9, 8, dxt1_solid(k_red565, 4));
+    desc.name = "old";
+    desc.mask = "olda";
     auto dir = temp_dir();
-    const auto bytes = make_dictionary({make_pc_texture(spec)}).bytes();
+    const auto bytes = make_dictionary({make_pc_texture(desc)}).bytes();
     auto path = write_file(dir / "r.txd", bytes);
     auto opened = open_pc(path);
     ASSERT_TRUE(opened->ok);
@@ -399,11 +399,11 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
 }
 
 TEST(PcTxd, ExportTypes) {
-    pc_texture_spec spec = dxt_spec(8, 1, dxt1_solid(k_red565, 4));
-    spec.name = "exp";
+    pc_texture_desc desc = dxt_desc(8, 1, dxt1_solid(k_red565, 4));
+    desc.name = "exp";
     auto dir = temp_dir();
     auto opened =
-        open_pc(write_file(dir / "e.txd", make_dictionary({make_pc_texture(spec)}).bytes()));
+        open_pc(write_file(dir / "e.txd", make_dictionary({make_pc_texture(desc)}).bytes()));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
 
@@ -423,7 +423,7 @@ TEST(PcTxd, ExportTypes) {
     ASSERT_TRUE(txd.export_texture(0, 0, 4, &raw, -1)) << txd.last_error;
     rw_stream section;
     ASSERT_TRUE(section.open(raw, 0, 0x15, 0)) << section.last_error;
-    EXPECT_EQ(read_file(raw), make_pc_texture(spec).bytes());
+    EXPECT_EQ(read_file(raw), make_pc_texture(desc).bytes());
 
     const auto tim2 = dir / "out.tm2";
     ASSERT_TRUE(txd.export_texture(0, 0, 2, &tim2, -1)) << txd.last_error;
@@ -434,7 +434,7 @@ TEST(PcTxd, ExportTypes) {
 
 TEST(PcTxd, MissingClosingExtensionIsSupplied) {
     // The root's size still counts the Extension's header, the file ends after the last texture.
-    auto full = make_dictionary({make_pc_texture(dxt_spec(9, 8, dxt1_solid(k_red565, 4)))});
+    auto full = make_dictionary({make_pc_texture(dxt_desc(9, 8, dxt1_solid(k_red565, 4)))});
     auto bytes = full.bytes();
     auto cut = bytes;
     cut.resize(cut.size() - 12);
@@ -458,14 +458,14 @@ TEST(PcTxd, MissingClosingExtensionIsSupplied) {
 TEST(PcTxd, Tim2ExportHoldsThePs2Layout) {
     // TIM2 pictures are PS2 rasters: red and blue must not be exchanged and the 256-colour
     // palette must be in console order, as an independent TIM2 reader sees it.
-    pc_texture_spec bgra32;
+    pc_texture_desc bgra32;
     bgra32.depth = 32;
     bgra32.raster_format = 0x500;
     for (int i = 0; i < 64; ++i) {
         bgra32.levels.resize(1);
         bgra32.levels[0].insert(bgra32.levels[0].end(), {10, 20, uint8_t(200 + i % 3), 255});
     }
-    pc_texture_spec pal8;
+    pc_texture_desc pal8;
     pal8.depth = 8;
     pal8.raster_format = 0x2500;
     pal8.palette.assign(1024, 0);

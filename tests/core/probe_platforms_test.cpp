@@ -12,22 +12,22 @@ std::string platform_name(const probe_result& result) {
 }
 
 std::filesystem::path mobile_file() {
-    mobile_texture_spec spec;
-    spec.data = fill16(0xF800, 64);
-    return write_temp("mobile.txd", mobile_dictionary_bytes({spec}, 40));
+    mobile_texture_desc desc;
+    desc.data = fill16(0xF800, 64);
+    return write_temp("mobile.txd", mobile_dictionary_bytes({desc}, 40));
 }
 
 std::filesystem::path xbox_file() {
-    pc_texture_spec spec;
-    spec.platform = 5;
-    spec.compression = 12;
-    spec.xbox_layout = true;
-    spec.levels = {dxt1_solid(0xF800, 4)};
-    return write_temp("xbox.txd", make_dictionary({make_pc_texture(spec)}).bytes());
+    pc_texture_desc desc;
+    desc.platform = 5;
+    desc.compression = 12;
+    desc.xbox_layout = true;
+    desc.levels = {dxt1_solid(0xF800, 4)};
+    return write_temp("xbox.txd", make_dictionary({make_pc_texture(desc)}).bytes());
 }
 
 std::filesystem::path tex_file() {
-    tex_record_spec record;
+    tex_record_desc record;
     record.raster = {0, tex_dimension_word(2, 2, 4), 0, 0};
     record.pixels.assign(8, 0x12);
     record.palette.assign(64, 0x40);
@@ -90,7 +90,7 @@ TEST(ProbePlatforms, PcAndMobileTests) {
     EXPECT_FALSE(probe_pc_test(*mobile.dictionary)); // platform 12
     EXPECT_FALSE(probe_mobile_test(*mobile.dictionary));
 
-    pc_texture_spec d3d9;
+    pc_texture_desc d3d9;
     d3d9.platform = 9;
     d3d9.levels = {fill16(0, 64)};
     auto pc = probe_dictionary(

@@ -13,10 +13,12 @@ std::filesystem::path dictionary_file(std::vector<test_chunk> textures) {
 
 TEST(Ps2Read, ReadsNamesSizesAndFormats) {
     ps2_txd txd;
-    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.name = "body", .mask = "bodya", .width = 64,
-                                                            .height = 32, .depth = 8}),
-                                          make_ps2_texture({.name = "hi", .depth = 32})}),
-                         0, 0x16, 0))
+    ASSERT_TRUE(
+        txd.load(dictionary_file(
+                     {make_ps2_texture(
+                          {.name = "body", .mask = "bodya", .width = 64, .height = 32, .depth = 8}),
+                      make_ps2_texture({.name = "hi", .depth = 32})}),
+                 0, 0x16, 0))
         << txd.last_error;
     ASSERT_EQ(txd.texture_count(), 2u);
     EXPECT_EQ(txd.texture_name(0, 0), "body");
@@ -33,13 +35,14 @@ TEST(Ps2Read, ReadsNamesSizesAndFormats) {
 }
 
 TEST(Ps2Read, PixelFormatTable) {
-    const std::map<uint32_t, uint32_t> table = {{0x100, 0x1555}, {0x200, 0x565}, {0x300, 0x4444},
+    const std::map<uint32_t, uint32_t> table = {{0x100, 0x1555}, {0x200, 0x565},  {0x300, 0x4444},
                                                 {0x400, 0x8},    {0x500, 0x8888}, {0x600, 0x888},
                                                 {0xA00, 0x555},  {0x700, 0},      {0x000, 0}};
     for (auto [code, expected] : table) {
         ps2_txd txd;
-        ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.depth = 32, .raster_format = code | 4})}),
-                             0, 0x16, 0));
+        ASSERT_TRUE(
+            txd.load(dictionary_file({make_ps2_texture({.depth = 32, .raster_format = code | 4})}),
+                     0, 0x16, 0));
         EXPECT_EQ(txd.pixel_format(0), expected) << std::hex << code;
     }
 }
@@ -113,8 +116,9 @@ TEST(Ps2Read, SwizzleDetectionTable) {
 
 TEST(Ps2Read, LocatesLevelsAndPaletteInHeaderedData) {
     ps2_txd txd;
-    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 64, .height = 64, .depth = 8, .levels = 2})}),
-                         0, 0x16, 0));
+    ASSERT_TRUE(txd.load(
+        dictionary_file({make_ps2_texture({.width = 64, .height = 64, .depth = 8, .levels = 2})}),
+        0, 0x16, 0));
     auto level0 = txd.pixels(0, 0);
     auto level1 = txd.pixels(0, 1);
     auto palette = txd.palette(0);
@@ -130,7 +134,8 @@ TEST(Ps2Read, LocatesLevelsAndPaletteInHeaderedData) {
 
 TEST(Ps2Read, SwizzledFourBitPaletteSitsBeforeThePadding) {
     ps2_txd txd;
-    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 32, .height = 32, .depth = 4, .swizzled = true})}),
+    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture(
+                             {.width = 32, .height = 32, .depth = 4, .swizzled = true})}),
                          0, 0x16, 0));
     ASSERT_TRUE(txd.is_swizzled(0));
     auto palette = txd.palette(0);
@@ -141,8 +146,12 @@ TEST(Ps2Read, SwizzledFourBitPaletteSitsBeforeThePadding) {
 
 TEST(Ps2Read, RawDataGivesItsStartForEveryLevel) {
     ps2_txd txd;
-    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 16, .height = 16, .depth = 32, .levels = 2,
-                                                            .headered = false, .fill_seed = 9})}),
+    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 16,
+                                                            .height = 16,
+                                                            .depth = 32,
+                                                            .levels = 2,
+                                                            .headered = false,
+                                                            .fill_seed = 9})}),
                          0, 0x16, 0));
     auto level0 = txd.pixels(0, 0);
     ASSERT_TRUE(txd.root->child(1)->child(3)->child(1)->data);
@@ -156,7 +165,7 @@ TEST(Ps2Read, RawDataGivesItsStartForEveryLevel) {
 
 TEST(Ps2Read, MipCount) {
     struct row {
-        ps2_texture_spec spec;
+        ps2_texture_desc desc;
         uint32_t expected;
     } rows[] = {
         // Exactly one level: 4096 + 80 + 1024 + 80 bytes; then with a second 32x32 level.
@@ -171,9 +180,9 @@ TEST(Ps2Read, MipCount) {
     };
     for (const auto& r : rows) {
         ps2_txd txd;
-        ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture(r.spec)}), 0, 0x16, 0));
-        EXPECT_EQ(txd.mip_count(0), r.expected)
-            << r.spec.width << "x" << r.spec.height << " depth " << r.spec.depth << " levels " << r.spec.levels;
+        ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture(r.desc)}), 0, 0x16, 0));
+        EXPECT_EQ(txd.mip_count(0), r.expected) << r.desc.width << "x" << r.desc.height << " depth "
+                                                << r.desc.depth << " levels " << r.desc.levels;
     }
 }
 
@@ -212,7 +221,8 @@ TEST(Ps2Read, ReleasePixelsStatesAndAllocatedBytes) {
 
 TEST(Ps2Read, OpenReadsOnlyHeadersAndSmallLeaves) {
     std::vector<test_chunk> textures;
-    for (int i = 0; i < 10; ++i) textures.push_back(make_ps2_texture({.width = 128, .height = 128, .depth = 8}));
+    for (int i = 0; i < 10; ++i)
+        textures.push_back(make_ps2_texture({.width = 128, .height = 128, .depth = 8}));
     auto path = dictionary_file(textures);
     ps2_txd txd;
     ASSERT_TRUE(txd.load(path, 0, 0x16, 0));
@@ -263,7 +273,8 @@ TEST(Ps2Samples, SaveIsByteIdenticalAndLevelsMatch) {
                 EXPECT_TRUE(txd.is_swizzled(t)) << path << " " << t;
                 EXPECT_GE(txd.mip_count(t), 1u);
                 for (uint32_t level = 0; level < txd.mip_count(t); ++level)
-                    EXPECT_FALSE(txd.pixels(t, level).empty()) << path << " " << t << " level " << level;
+                    EXPECT_FALSE(txd.pixels(t, level).empty())
+                        << path << " " << t << " level " << level;
             }
         }
     }
@@ -275,14 +286,16 @@ TEST(Ps2Samples, SaveIsByteIdenticalAndLevelsMatch) {
 namespace {
 TEST(Ps2Read, TransferHeadersOfSwizzleKindTwoRasters) {
     ps2_txd txd;
-    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.width = 32, .height = 32, .depth = 8, .swizzled = true}),
-                                          make_ps2_texture({.depth = 8})}),
-                         0, 0x16, 0));
+    ASSERT_TRUE(
+        txd.load(dictionary_file(
+                     {make_ps2_texture({.width = 32, .height = 32, .depth = 8, .swizzled = true}),
+                      make_ps2_texture({.depth = 8})}),
+                 0, 0x16, 0));
     const uint8_t* pixels_header = txd.transfer_header(0);
     const uint8_t* palette_header = txd.palette_transfer_header(0);
     ASSERT_NE(pixels_header, nullptr);
     ASSERT_NE(palette_header, nullptr);
-    EXPECT_EQ(read_u32({pixels_header, 80}, 32), 16u); // half the width, as swizzled files have
+    EXPECT_EQ(read_u32({pixels_header, 80}, 32), 16u);  // half the width, as swizzled files have
     EXPECT_EQ(read_u32({palette_header, 80}, 32), 16u); // the 16x16 palette block
     EXPECT_EQ(read_u32({palette_header, 80}, 64), 64u); // 1024 bytes in quadwords
     EXPECT_EQ(txd.transfer_header(1), nullptr);

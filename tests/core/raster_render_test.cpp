@@ -41,10 +41,10 @@ uint64_t roughness(const display_image& image) {
     return sum;
 }
 
-std::vector<test_chunk> textures(std::initializer_list<ps2_texture_spec> specs) {
+std::vector<test_chunk> textures(std::initializer_list<ps2_texture_desc> descs) {
     std::vector<test_chunk> out;
-    for (const auto& spec : specs)
-        out.push_back(make_ps2_texture(spec));
+    for (const auto& desc : descs)
+        out.push_back(make_ps2_texture(desc));
     return out;
 }
 

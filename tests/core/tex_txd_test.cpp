@@ -13,15 +13,15 @@ std::vector<uint8_t> pattern(size_t bytes, uint8_t seed) {
     return out;
 }
 
-tex_record_spec form_a(const std::string& name, uint32_t wl, uint32_t hl, uint32_t depth) {
-    tex_record_spec spec;
-    spec.name = name;
-    spec.mask = name + "_a";
-    spec.raster = {0, 0xABCD0000u | tex_dimension_word(wl, hl, depth), 0, 0};
-    spec.position_word = 0;
-    spec.pixels = pattern((size_t(1) << (wl + hl)) * depth / 8, uint8_t(wl + depth));
-    spec.palette = pattern(depth == 4 ? 64 : 1024, uint8_t(hl + 3));
-    return spec;
+tex_record_desc form_a(const std::string& name, uint32_t wl, uint32_t hl, uint32_t depth) {
+    tex_record_desc desc;
+    desc.name = name;
+    desc.mask = name + "_a";
+    desc.raster = {0, 0xABCD0000u | tex_dimension_word(wl, hl, depth), 0, 0};
+    desc.position_word = 0;
+    desc.pixels = pattern((size_t(1) << (wl + hl)) * depth / 8, uint8_t(wl + depth));
+    desc.palette = pattern(depth == 4 ? 64 : 1024, uint8_t(hl + 3));
+    return desc;
 }
 
 struct loaded_tex {
@@ -35,34 +35,34 @@ std::unique_ptr<loaded_tex> load(const std::vector<uint8_t>& bytes, uint32_t off
     return out;
 }
 
-void expect_texture(tex_txd& txd, uint32_t t, const tex_record_spec& spec, uint32_t w, uint32_t h,
+void expect_texture(tex_txd& txd, uint32_t t, const tex_record_desc& desc, uint32_t w, uint32_t h,
                     uint32_t depth) {
-    EXPECT_EQ(txd.texture_name(t, 0), spec.name);
-    EXPECT_EQ(txd.texture_name(t, 1), spec.mask);
+    EXPECT_EQ(txd.texture_name(t, 0), desc.name);
+    EXPECT_EQ(txd.texture_name(t, 1), desc.mask);
     EXPECT_EQ(txd.width(t), w);
     EXPECT_EQ(txd.height(t), h);
     EXPECT_EQ(txd.depth(t), depth);
     EXPECT_TRUE(txd.is_swizzled(t));
     const auto pixels = txd.pixels(t, 0);
-    ASSERT_GE(pixels.size(), spec.pixels.size());
-    EXPECT_TRUE(std::equal(spec.pixels.begin(), spec.pixels.end(), pixels.begin()));
+    ASSERT_GE(pixels.size(), desc.pixels.size());
+    EXPECT_TRUE(std::equal(desc.pixels.begin(), desc.pixels.end(), pixels.begin()));
     const auto palette = txd.palette(t);
-    ASSERT_EQ(palette.size(), spec.palette.size());
-    EXPECT_TRUE(std::equal(spec.palette.begin(), spec.palette.end(), palette.begin()));
+    ASSERT_EQ(palette.size(), desc.palette.size());
+    EXPECT_TRUE(std::equal(desc.palette.begin(), desc.palette.end(), palette.begin()));
 }
 } // namespace
 
 TEST(TexTxd, ThreeRasterHeaderForms) {
     auto a = form_a("form_a", 3, 4, 8);
     // Form B: H0 = 0, low byte of H3 is 4 (upper bytes need not be zero).
-    tex_record_spec b;
+    tex_record_desc b;
     b.name = "form_b";
     b.raster = {0, 0, (5u << 16) | (3u << 24), 0x12345604};
     b.position_word = 1;
     b.pixels = pattern(32 * 8 / 2, 9);
     b.palette = pattern(64, 4);
     // Form C: H0 = 0, low byte of H3 = 0x48 (neither 4 nor 8): dimensions from H3.
-    tex_record_spec c;
+    tex_record_desc c;
     c.name = "form_c";
     // 0x8048: width log2 8 (bits 0-3), height log2 1 (bits 6-9), depth 8 (bits 12-15).
     c.raster = {0, 0x77, 0, 0x8048};
@@ -108,7 +108,7 @@ TEST(TexTxd, OpenedAtAnOffset) {
     // Positions are absolute: shift every one by the prefix.
     const uint32_t prefix = 256;
     std::vector<uint8_t> file(prefix, 0xEE);
-    tex_record_spec spec = form_a("shifted", 3, 3, 8);
+    tex_record_desc desc = form_a("shifted", 3, 3, 8);
     auto shifted = bytes;
     auto fix = [&](size_t at) {
         uint32_t v = uint32_t(shifted[at]) | uint32_t(shifted[at + 1]) << 8 |
@@ -124,7 +124,7 @@ TEST(TexTxd, OpenedAtAnOffset) {
     file.insert(file.end(), shifted.begin(), shifted.end());
     auto loaded = load(file, prefix);
     ASSERT_TRUE(loaded->ok) << loaded->txd.last_error;
-    expect_texture(loaded->txd, 0, spec, 8, 8, 8);
+    expect_texture(loaded->txd, 0, desc, 8, 8, 8);
     EXPECT_EQ(loaded->txd.start, prefix);
 }
 
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                      }()}),
                      "This is not a valid PS2 / PSP texture."},
         refused_case{"form_b_exponent_255", tex_file_bytes({[] {
-                         tex_record_spec s;
+                         tex_record_desc s;
                          s.raster = {0, 0, 0xFFFF0000u, 8};
                          s.position_word = 1;
                          return s;
@@ -203,7 +203,7 @@ TEST(TexTxd, UnreadableFile) {
 }
 
 TEST(TexTxd, LongestListIsBounded) {
-    std::vector<tex_record_spec> many(256, form_a("m", 1, 1, 4));
+    std::vector<tex_record_desc> many(256, form_a("m", 1, 1, 4));
     auto refused = load(tex_file_bytes(many));
     EXPECT_FALSE(refused->ok);
     many.resize(255);

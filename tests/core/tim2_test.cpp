@@ -38,7 +38,7 @@ std::vector<uint8_t> pattern(size_t n, uint8_t seed) {
 }
 
 // A TIM2 picture as other tools write it: a 48-byte header unless told otherwise.
-struct picture_spec {
+struct picture_desc {
     uint16_t width = 16;
     uint16_t height = 16;
     uint8_t image_type = 5;
@@ -50,7 +50,7 @@ struct picture_spec {
     uint8_t seed = 1;
 };
 
-uint32_t image_bytes(const picture_spec& p) {
+uint32_t image_bytes(const picture_desc& p) {
     const uint32_t depth = p.image_type == 1   ? 16
                            : p.image_type == 2 ? 24
                            : p.image_type == 3 ? 32
@@ -59,7 +59,7 @@ uint32_t image_bytes(const picture_spec& p) {
     return uint32_t(p.width) * p.height * depth / 8;
 }
 
-std::vector<uint8_t> picture_bytes(const picture_spec& p) {
+std::vector<uint8_t> picture_bytes(const picture_desc& p) {
     const uint32_t image = image_bytes(p);
     const uint32_t clut = uint32_t(p.clut_colours) * p.entry_bytes;
     std::vector<uint8_t> out(p.header_size, 0);
@@ -81,7 +81,7 @@ std::vector<uint8_t> picture_bytes(const picture_spec& p) {
     return out;
 }
 
-std::vector<uint8_t> tim2_bytes(const std::vector<picture_spec>& pictures, uint8_t format_id = 0,
+std::vector<uint8_t> tim2_bytes(const std::vector<picture_desc>& pictures, uint8_t format_id = 0,
                                 uint16_t declared = 0xFFFF) {
     std::vector<uint8_t> out(format_id == 1 ? 128 : 16, 0);
     std::memcpy(out.data(), "TIM2", 4);
@@ -221,8 +221,8 @@ TEST(Tim2Marker, UnswizzleOnAddMatchesTheSwizzlingCode) {
 
 TEST(Tim2Read, StandardFileWith48ByteHeaders) {
     // The bytes at offset 64..75 of the picture are image data here, even if they spell a marker.
-    picture_spec spec;
-    auto file = tim2_bytes({spec});
+    picture_desc desc;
+    auto file = tim2_bytes({desc});
     std::memcpy(file.data() + 16 + 64, "swiz", 4);
     file[16 + 72] = 0;
     tim2_file f;
@@ -240,7 +240,7 @@ TEST(Tim2Read, StandardFileWith48ByteHeaders) {
 }
 
 TEST(Tim2Read, TwoStandardPicturesFollowEachOther) {
-    picture_spec a, b;
+    picture_desc a, b;
     b.image_type = 4;
     b.clut_colours = 16;
     b.seed = 9;
@@ -253,15 +253,15 @@ TEST(Tim2Read, TwoStandardPicturesFollowEachOther) {
 }
 
 TEST(Tim2Read, FormatIdentifierOneStartsAt128) {
-    picture_spec spec;
-    const auto file = tim2_bytes({spec}, 1);
+    picture_desc desc;
+    const auto file = tim2_bytes({desc}, 1);
     tim2_file f;
     ASSERT_EQ(f.read(file), 1);
     EXPECT_EQ(f.pictures[0].image, pattern(256, 1));
 }
 
 TEST(Tim2Read, TotalSizeWithPaddingIsFollowed) {
-    picture_spec a, b;
+    picture_desc a, b;
     a.total_padding = 16;
     b.seed = 40;
     const auto file = tim2_bytes({a, b});
@@ -273,12 +273,12 @@ TEST(Tim2Read, TotalSizeWithPaddingIsFollowed) {
 TEST(Tim2Read, ClutEntryFormatsBecome32BitConsoleOrder) {
     // 16-bit: red in the low bits, alpha bit 15.
     {
-        picture_spec spec;
-        spec.image_type = 4;
-        spec.clut_colours = 16;
-        spec.clut_type = 1;
-        spec.entry_bytes = 2;
-        auto file = tim2_bytes({spec});
+        picture_desc desc;
+        desc.image_type = 4;
+        desc.clut_colours = 16;
+        desc.clut_type = 1;
+        desc.entry_bytes = 2;
+        auto file = tim2_bytes({desc});
         const size_t clut = 16 + 48 + 128;
         put16(file, clut, 0x801F);     // opaque red
         put16(file, clut + 2, 0x7C00); // transparent blue
@@ -291,12 +291,12 @@ TEST(Tim2Read, ClutEntryFormatsBecome32BitConsoleOrder) {
     }
     // 24-bit: red, green, blue, made opaque.
     {
-        picture_spec spec;
-        spec.image_type = 4;
-        spec.clut_colours = 16;
-        spec.clut_type = 2;
-        spec.entry_bytes = 3;
-        auto file = tim2_bytes({spec});
+        picture_desc desc;
+        desc.image_type = 4;
+        desc.clut_colours = 16;
+        desc.clut_type = 2;
+        desc.entry_bytes = 3;
+        auto file = tim2_bytes({desc});
         const size_t clut = 16 + 48 + 128;
         file[clut] = 1;
         file[clut + 1] = 2;
@@ -309,9 +309,9 @@ TEST(Tim2Read, ClutEntryFormatsBecome32BitConsoleOrder) {
     }
     // Bit 7: entries in linear order are put into console order.
     {
-        picture_spec spec;
-        spec.clut_type = 0x83;
-        const auto file = tim2_bytes({spec});
+        picture_desc desc;
+        desc.clut_type = 0x83;
+        const auto file = tim2_bytes({desc});
         tim2_file f;
         ASSERT_EQ(f.read(file), 1);
         const auto linear = pattern(1024, 101);
@@ -346,7 +346,7 @@ TEST(Tim2Read, PictureDepthRules) {
 }
 
 TEST(Tim2Read, MoreThan64PicturesKeepTheFirst64) {
-    std::vector<picture_spec> many(70);
+    std::vector<picture_desc> many(70);
     for (size_t i = 0; i < many.size(); ++i) {
         many[i].width = 4;
         many[i].height = 4;
@@ -363,8 +363,8 @@ TEST(Tim2Read, MoreThan64PicturesKeepTheFirst64) {
 }
 
 TEST(Tim2Read, MalformedFilesAreRefused) {
-    picture_spec spec;
-    const auto good = tim2_bytes({spec});
+    picture_desc desc;
+    const auto good = tim2_bytes({desc});
     struct row {
         const char* what;
         std::vector<uint8_t> file;
@@ -381,7 +381,7 @@ TEST(Tim2Read, MalformedFilesAreRefused) {
     put32(huge_image, 16 + 8, 0xFFFFFFF0);
     auto image_too_small = good;
     put32(image_too_small, 16 + 8, 255); // fewer bytes than 16x16 at 8 bits
-    auto declared_two = tim2_bytes({spec}, 0, 2);
+    auto declared_two = tim2_bytes({desc}, 0, 2);
     auto aligned_short = tim2_bytes({}, 1, 1);
     auto colours_beyond_clut = good;
     put16(colours_beyond_clut, 16 + 14, 300);
@@ -478,7 +478,7 @@ TEST(Tim2Samples, EverySampleReads) {
 
 TEST(Tim2Read, CorruptedFilesNeverClaimMoreThanTheyHold) {
     std::mt19937 rng(77);
-    picture_spec a, b;
+    picture_desc a, b;
     b.image_type = 4;
     b.clut_colours = 16;
     b.clut_type = 1;

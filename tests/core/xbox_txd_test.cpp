@@ -18,14 +18,14 @@ std::unique_ptr<xbox_txd> open_xbox(std::vector<test_chunk> textures, bool* ok) 
     return txd;
 }
 
-pc_texture_spec xbox_spec(uint8_t compression, std::vector<std::vector<uint8_t>> levels) {
-    pc_texture_spec spec;
-    spec.platform = 5;
-    spec.compression = compression;
-    spec.xbox_layout = true;
-    spec.mip_count = uint8_t(levels.size());
-    spec.levels = std::move(levels);
-    return spec;
+pc_texture_desc xbox_desc(uint8_t compression, std::vector<std::vector<uint8_t>> levels) {
+    pc_texture_desc desc;
+    desc.platform = 5;
+    desc.compression = compression;
+    desc.xbox_layout = true;
+    desc.mip_count = uint8_t(levels.size());
+    desc.levels = std::move(levels);
+    return desc;
 }
 
 bgra solid_colour(xbox_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t* w = nullptr,
@@ -44,12 +44,12 @@ bgra solid_colour(xbox_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t*
 
 TEST(XboxTxd, LoadChecksTheFirstTexture) {
     bool ok = false;
-    auto pc_first = open_xbox({make_pc_texture(pc_texture_spec{})}, &ok);
+    auto pc_first = open_xbox({make_pc_texture(pc_texture_desc{})}, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(pc_first->last_error, "This is not a XBOX texture.");
     auto empty = open_xbox({}, &ok);
     EXPECT_TRUE(ok);
-    auto good = open_xbox({make_pc_texture(xbox_spec(12, {dxt1_solid(k_red565, 4)}))}, &ok);
+    auto good = open_xbox({make_pc_texture(xbox_desc(12, {dxt1_solid(k_red565, 4)}))}, &ok);
     EXPECT_TRUE(ok) << good->last_error;
     EXPECT_TRUE(good->is_xbox_texture(0));
     EXPECT_FALSE(good->is_xbox_texture(1));
@@ -69,10 +69,10 @@ class XboxCompression : public ::testing::TestWithParam<xbox_case> {};
 
 TEST_P(XboxCompression, DecodesByTheXboxNumbers) {
     const auto& row = GetParam();
-    auto spec = xbox_spec(row.byte87, {row.blocks});
-    spec.raster_format = row.raster_format;
+    auto desc = xbox_desc(row.byte87, {row.blocks});
+    desc.raster_format = row.raster_format;
     bool ok = false;
-    auto txd = open_xbox({make_pc_texture(spec)}, &ok);
+    auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->compression(0), row.expected_compression);
     EXPECT_EQ(solid_colour(*txd, 0, 0, 2), row.expected) << txd->last_error;
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(XboxTxd, UnknownCompressionIsDescribedButNotRendered) {
     bool ok = false;
-    auto txd = open_xbox({make_pc_texture(xbox_spec(16, {dxt1_solid(k_red565, 4)}))}, &ok);
+    auto txd = open_xbox({make_pc_texture(xbox_desc(16, {dxt1_solid(k_red565, 4)}))}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->compression(0), 16u);
     EXPECT_EQ(txd->width(0), 8u);
@@ -101,19 +101,19 @@ TEST(XboxTxd, UnknownCompressionIsDescribedButNotRendered) {
 
 TEST(XboxTxd, Dxt1On32Bit888DecodesTo8888) {
     // playerh.txd: depth 32, raster format 888.
-    auto spec = xbox_spec(12, {dxt1_solid(k_blue565, 4)});
-    spec.depth = 32;
-    spec.raster_format = 0x600;
+    auto desc = xbox_desc(12, {dxt1_solid(k_blue565, 4)});
+    desc.depth = 32;
+    desc.raster_format = 0x600;
     bool ok = false;
-    auto txd = open_xbox({make_pc_texture(spec)}, &ok);
+    auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{255, 0, 0, 0}));
 }
 
 TEST(XboxTxd, UncompressedPixelsFollowTheWordAfterThePalette) {
-    auto spec = xbox_spec(0, {fill16(k_green565, 64)});
+    auto desc = xbox_desc(0, {fill16(k_green565, 64)});
     bool ok = false;
-    auto txd = open_xbox({make_pc_texture(spec)}, &ok);
+    auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->pixels(0, 0).data(), txd->texture_struct(0).data() + 92);
     EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{0, 252, 0, 0}));
@@ -122,11 +122,11 @@ TEST(XboxTxd, UncompressedPixelsFollowTheWordAfterThePalette) {
 TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
     const std::vector<std::vector<uint8_t>> levels = {
         dxt1_solid(k_red565, 4), dxt1_solid(k_green565, 1), dxt1_solid(k_blue565, 1)};
-    auto contiguous = xbox_spec(12, levels);
-    auto chained = xbox_spec(12, levels);
+    auto contiguous = xbox_desc(12, levels);
+    auto chained = xbox_desc(12, levels);
     chained.xbox_chained = true;
     // Level 0 only stored although three are declared.
-    auto missing = xbox_spec(12, {dxt1_solid(k_red565, 4)});
+    auto missing = xbox_desc(12, {dxt1_solid(k_red565, 4)});
     missing.mip_count = 3;
     bool ok = false;
     auto txd = open_xbox(
@@ -148,9 +148,9 @@ TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
 }
 
 TEST(XboxTxd, DxtDataShorterThanTheSizeRendersNothing) {
-    auto spec = xbox_spec(12, {dxt1_solid(k_red565, 3)});
+    auto desc = xbox_desc(12, {dxt1_solid(k_red565, 3)});
     bool ok = false;
-    auto txd = open_xbox({make_pc_texture(spec)}, &ok);
+    auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_FALSE(txd->render(0, 0, -1, nullptr, 0));
     EXPECT_EQ(txd->texture_name(0, 0), "pc");

@@ -32,10 +32,10 @@ class MainWindowTest : public ::testing::Test {
     std::vector<uint8_t> dictionary_bytes(int count, uint32_t version = 0x1803FFFF) {
         std::vector<test_chunk> textures;
         for (int i = 0; i < count; ++i) {
-            ps2_texture_spec spec;
-            spec.name = "tex" + std::to_string(i);
-            spec.fill_seed = static_cast<uint8_t>(i + 1);
-            textures.push_back(make_ps2_texture(spec));
+            ps2_texture_desc desc;
+            desc.name = "tex" + std::to_string(i);
+            desc.fill_seed = static_cast<uint8_t>(i + 1);
+            textures.push_back(make_ps2_texture(desc));
         }
         return make_dictionary(std::move(textures), version).bytes();
     }

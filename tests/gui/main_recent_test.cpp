@@ -10,7 +10,7 @@
 namespace {
 
 std::string key(int n) {
-    char text[16];
+    char text[32];
     std::snprintf(text, sizeof text, "recent_%02d", n);
     return text;
 }

@@ -32,7 +32,7 @@ inline void put_text(std::vector<uint8_t>& d, size_t at, const std::string& s) {
     std::memcpy(d.data() + at, s.data(), std::min<size_t>(s.size(), 31));
 }
 
-struct pc_spec {
+struct pc_desc {
     uint32_t platform = 8;
     std::string name = "pc";
     std::string mask;
@@ -45,33 +45,33 @@ struct pc_spec {
 };
 
 // A PC or XBOX texture native: the Struct of fixed fields, palette and one level.
-inline test_chunk pc_texture(const pc_spec& spec) {
+inline test_chunk pc_texture(const pc_desc& desc) {
     std::vector<uint8_t> d(88, 0);
-    put32(d, 0, spec.platform);
+    put32(d, 0, desc.platform);
     put32(d, 4, 0x1102);
-    put_text(d, 8, spec.name);
-    put_text(d, 40, spec.mask);
-    put32(d, 72, spec.raster_format);
-    if (!spec.fourcc.empty()) std::memcpy(d.data() + 76, spec.fourcc.data(), 4);
-    put16(d, 80, spec.width);
-    put16(d, 82, spec.height);
-    d[84] = uint8_t(spec.depth);
+    put_text(d, 8, desc.name);
+    put_text(d, 40, desc.mask);
+    put32(d, 72, desc.raster_format);
+    if (!desc.fourcc.empty()) std::memcpy(d.data() + 76, desc.fourcc.data(), 4);
+    put16(d, 80, desc.width);
+    put16(d, 82, desc.height);
+    d[84] = uint8_t(desc.depth);
     d[85] = 1;
     d[86] = 4;
-    d[87] = uint8_t(spec.compression);
-    if (spec.depth <= 8) d.resize(d.size() + (4u << spec.depth), 0x40);
-    uint32_t level = spec.width * spec.height * spec.depth / 8;
-    if (spec.compression != 0 || !spec.fourcc.empty())
+    d[87] = uint8_t(desc.compression);
+    if (desc.depth <= 8) d.resize(d.size() + (4u << desc.depth), 0x40);
+    uint32_t level = desc.width * desc.height * desc.depth / 8;
+    if (desc.compression != 0 || !desc.fourcc.empty())
         level =
-            std::max(1u, spec.width / 4) * std::max(1u, spec.height / 4) *
-            ((spec.compression == 1 || spec.compression == 8 || spec.compression == 12) ? 8 : 16);
+            std::max(1u, desc.width / 4) * std::max(1u, desc.height / 4) *
+            ((desc.compression == 1 || desc.compression == 8 || desc.compression == 12) ? 8 : 16);
     const size_t at = d.size();
     d.resize(at + 4 + level, 0x11);
     put32(d, at, level);
     return node(0x15, {leaf(0x01, d), node(0x03, {})});
 }
 
-struct mobile_spec {
+struct mobile_desc {
     uint32_t platform = 12;
     std::string name = "mobile";
     std::string mask;
@@ -80,17 +80,17 @@ struct mobile_spec {
     uint32_t height = 8;
 };
 
-inline test_chunk mobile_texture(const mobile_spec& spec) {
-    const size_t pixels = spec.platform == 12 ? 116 + spec.width * spec.height * 2
-                                              : 152 + spec.width * spec.height; // DXT3 at most
+inline test_chunk mobile_texture(const mobile_desc& desc) {
+    const size_t pixels = desc.platform == 12 ? 116 + desc.width * desc.height * 2
+                                              : 152 + desc.width * desc.height; // DXT3 at most
     std::vector<uint8_t> d(pixels, 0x22);
     std::fill(d.begin(), d.begin() + 116, 0);
-    put32(d, 0, spec.platform);
-    put_text(d, 32, spec.name);
-    put_text(d, 64, spec.mask);
-    d[98] = spec.alpha;
-    put16(d, 100, spec.width);
-    put16(d, 102, spec.height);
+    put32(d, 0, desc.platform);
+    put_text(d, 32, desc.name);
+    put_text(d, 64, desc.mask);
+    d[98] = desc.alpha;
+    put16(d, 100, desc.width);
+    put16(d, 102, desc.height);
     return node(0x15, {leaf(0x01, d), node(0x03, {})});
 }
 

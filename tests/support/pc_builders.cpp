@@ -23,31 +23,31 @@ void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
 }
 } // namespace
 
-std::vector<uint8_t> pc_struct_bytes(const pc_texture_spec& spec) {
+std::vector<uint8_t> pc_struct_bytes(const pc_texture_desc& desc) {
     std::vector<uint8_t> out(88, 0);
-    put32(out, 0, spec.platform);
-    put32(out, 4, spec.filter_flags);
-    put_text(out, 8, spec.name);
-    put_text(out, 40, spec.mask);
-    put32(out, 72, spec.raster_format);
-    std::memcpy(out.data() + 76, spec.format_word.data(), 4);
-    put16(out, 80, spec.width);
-    put16(out, 82, spec.height);
-    out[84] = spec.depth;
-    out[85] = spec.mip_count;
-    out[86] = spec.raster_type;
-    out[87] = spec.compression;
-    append(out, spec.palette);
-    if (spec.xbox_layout && !spec.xbox_chained) {
+    put32(out, 0, desc.platform);
+    put32(out, 4, desc.filter_flags);
+    put_text(out, 8, desc.name);
+    put_text(out, 40, desc.mask);
+    put32(out, 72, desc.raster_format);
+    std::memcpy(out.data() + 76, desc.format_word.data(), 4);
+    put16(out, 80, desc.width);
+    put16(out, 82, desc.height);
+    out[84] = desc.depth;
+    out[85] = desc.mip_count;
+    out[86] = desc.raster_type;
+    out[87] = desc.compression;
+    append(out, desc.palette);
+    if (desc.xbox_layout && !desc.xbox_chained) {
         uint32_t total = 0;
-        for (const auto& level : spec.levels)
+        for (const auto& level : desc.levels)
             total += uint32_t(level.size());
         put32(out, out.size(), total);
-        for (const auto& level : spec.levels)
+        for (const auto& level : desc.levels)
             append(out, level);
         return out;
     }
-    for (const auto& level : spec.levels) {
+    for (const auto& level : desc.levels) {
         put32(out, out.size(), uint32_t(level.size()));
         append(out, level);
     }
@@ -58,31 +58,31 @@ test_chunk make_struct_texture(std::vector<uint8_t> struct_data) {
     return node(0x15, {leaf(0x01, std::move(struct_data)), node(0x03, {})});
 }
 
-test_chunk make_pc_texture(const pc_texture_spec& spec) {
-    return make_struct_texture(pc_struct_bytes(spec));
+test_chunk make_pc_texture(const pc_texture_desc& desc) {
+    return make_struct_texture(pc_struct_bytes(desc));
 }
 
-std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_spec& spec) {
+std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_desc& desc) {
     std::vector<uint8_t> out(116, 0);
-    put32(out, 0, spec.platform);
-    put_text(out, 32, spec.name);
-    put_text(out, 64, spec.mask);
-    out[98] = spec.alpha;
-    put16(out, 100, spec.width);
-    put16(out, 102, spec.height);
-    put32(out, 108, spec.word108);
-    uint32_t at = spec.data_offset;
-    if (at == 0) at = spec.platform == 12 ? 116 : spec.alpha ? 148 : 152;
+    put32(out, 0, desc.platform);
+    put_text(out, 32, desc.name);
+    put_text(out, 64, desc.mask);
+    out[98] = desc.alpha;
+    put16(out, 100, desc.width);
+    put16(out, 102, desc.height);
+    put32(out, 108, desc.word108);
+    uint32_t at = desc.data_offset;
+    if (at == 0) at = desc.platform == 12 ? 116 : desc.alpha ? 148 : 152;
     if (out.size() < at) out.resize(at, 0);
-    append(out, spec.data);
+    append(out, desc.data);
     return out;
 }
 
-std::vector<uint8_t> mobile_dictionary_bytes(const std::vector<mobile_texture_spec>& textures,
+std::vector<uint8_t> mobile_dictionary_bytes(const std::vector<mobile_texture_desc>& textures,
                                              int32_t size_error, uint32_t count_word) {
     std::vector<test_chunk> natives;
-    for (const auto& spec : textures)
-        natives.push_back(make_struct_texture(mobile_struct_bytes(spec)));
+    for (const auto& desc : textures)
+        natives.push_back(make_struct_texture(mobile_struct_bytes(desc)));
     test_chunk dictionary = make_dictionary(std::move(natives));
     if (count_word) dictionary.children[0].data = u32_bytes({count_word});
     std::vector<uint8_t> bytes = dictionary.bytes();
@@ -144,26 +144,26 @@ uint32_t tex_dimension_word(uint32_t width_log2, uint32_t height_log2, uint32_t 
     return (width_log2 & 0xF) | (height_log2 & 0xF) << 6 | (depth & 0xF) << 12;
 }
 
-std::vector<uint8_t> tex_file_bytes(const std::vector<tex_record_spec>& records,
+std::vector<uint8_t> tex_file_bytes(const std::vector<tex_record_desc>& records,
                                     const std::vector<uint32_t>& next) {
     // Header (32), 8 unread bytes, list head (8) at 40, then per record: the 80-byte record,
     // the 16-byte raster header, the pixels and the palette.
     std::vector<uint8_t> out(48, 0);
     put32(out, 0, 0x00746578);
     std::vector<size_t> record_at;
-    for (const auto& spec : records) {
+    for (const auto& desc : records) {
         const size_t at = out.size();
         record_at.push_back(at);
         out.resize(at + 80 + 16, 0);
         put32(out, at, uint32_t(at + 80));
-        put_text(out, at + 16, spec.name);
-        put_text(out, at + 48, spec.mask);
-        auto raster = spec.raster;
-        if (raster[spec.position_word] == 0) raster[spec.position_word] = uint32_t(at + 96);
+        put_text(out, at + 16, desc.name);
+        put_text(out, at + 48, desc.mask);
+        auto raster = desc.raster;
+        if (raster[desc.position_word] == 0) raster[desc.position_word] = uint32_t(at + 96);
         for (int i = 0; i < 4; ++i)
             put32(out, at + 80 + 4 * i, raster[i]);
-        append(out, spec.pixels);
-        append(out, spec.palette);
+        append(out, desc.pixels);
+        append(out, desc.palette);
     }
     put32(out, 40, records.empty() ? 40 : uint32_t(record_at[0] + 8));
     for (size_t i = 0; i < records.size(); ++i) {

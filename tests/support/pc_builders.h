@@ -11,7 +11,7 @@
 // byte for tests.
 
 // PC (platform 8/9) and XBOX (platform 5) Struct data.
-struct pc_texture_spec {
+struct pc_texture_desc {
     uint32_t platform = 8;
     uint32_t filter_flags = 0x1106;
     std::string name = "pc";
@@ -30,13 +30,13 @@ struct pc_texture_spec {
     bool xbox_layout = false;
     bool xbox_chained = false; // XBOX levels each behind a size word, as on the PC
 };
-std::vector<uint8_t> pc_struct_bytes(const pc_texture_spec& spec);
+std::vector<uint8_t> pc_struct_bytes(const pc_texture_desc& desc);
 // Texture Native: the Struct and an empty Extension.
-test_chunk make_pc_texture(const pc_texture_spec& spec);
+test_chunk make_pc_texture(const pc_texture_desc& desc);
 test_chunk make_struct_texture(std::vector<uint8_t> struct_data);
 
 // Mobile (platform 9-12) Struct data.
-struct mobile_texture_spec {
+struct mobile_texture_desc {
     uint32_t platform = 12;
     std::string name = "mobile";
     std::string mask;
@@ -47,12 +47,12 @@ struct mobile_texture_spec {
     std::vector<uint8_t> data; // at 116 (platform 12) or at 148/152 (platform 9)
     uint32_t data_offset = 0;  // 0: 116 for platform 12, 148 with alpha, 152 without
 };
-std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_spec& spec);
+std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_desc& desc);
 
 // A mobile dictionary file whose root and texture native sizes are wrong by `size_error`
 // bytes (as the mobile tools write them) and whose count word is `count_word` (the number of
 // textures when 0).
-std::vector<uint8_t> mobile_dictionary_bytes(const std::vector<mobile_texture_spec>& textures,
+std::vector<uint8_t> mobile_dictionary_bytes(const std::vector<mobile_texture_desc>& textures,
                                              int32_t size_error = 0, uint32_t count_word = 0);
 
 // DXT blocks of one solid colour (565 endpoints).
@@ -64,7 +64,7 @@ std::vector<uint8_t> fill16(uint16_t value, uint32_t pixels);
 
 // A TEX container. Records are laid out one after another; `next` overrides the record links
 // (an empty list links each record to the following one and the last to the head).
-struct tex_record_spec {
+struct tex_record_desc {
     std::string name = "tex";
     std::string mask;
     // The 16-byte raster header words; the pixel position word is patched when 0.
@@ -73,7 +73,7 @@ struct tex_record_spec {
     std::vector<uint8_t> pixels;
     std::vector<uint8_t> palette;
 };
-std::vector<uint8_t> tex_file_bytes(const std::vector<tex_record_spec>& records,
+std::vector<uint8_t> tex_file_bytes(const std::vector<tex_record_desc>& records,
                                     const std::vector<uint32_t>& next = {});
 // A dimension word: log2 width in bits 0-3, log2 height in 6-9, depth in 12-15.
 uint32_t tex_dimension_word(uint32_t width_log2, uint32_t height_log2, uint32_t depth);
