@@ -98,15 +98,6 @@ bool ios_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t 
     return true;
 }
 
-std::span<uint8_t> ios_txd::texture_struct(uint32_t t) {
-    rw_chunk* texture = texture_chunk(t);
-    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
-    if (!chunk || !chunk->children.empty()) return {};
-    auto* data = load_data(chunk);
-    if (!data) return {};
-    return {data->data(), std::min<size_t>(data->size(), chunk->size)};
-}
-
 uint32_t ios_txd::platform_word(uint32_t t) {
     return read_u32(texture_struct(t), k_offset_platform);
 }

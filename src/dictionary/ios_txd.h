@@ -38,7 +38,6 @@ class ios_txd : public ps2_txd {
     // Refused: the mobile Struct's name fields are not understood well enough to rewrite.
     bool rename_texture(uint32_t t, const std::string& name, int which) override;
 
-    std::span<uint8_t> texture_struct(uint32_t t);
     bool is_mobile_texture(uint32_t t);
     bool is_mobile_uncompressed(uint32_t t);
     uint32_t mobile_pixel_format(uint32_t t);

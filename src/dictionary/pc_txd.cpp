@@ -61,15 +61,6 @@ bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t e
     return true;
 }
 
-std::span<uint8_t> pc_txd::texture_struct(uint32_t t) {
-    rw_chunk* texture = texture_chunk(t);
-    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
-    if (!chunk || !chunk->children.empty()) return {};
-    auto* data = load_data(chunk);
-    if (!data) return {};
-    return {data->data(), std::min<size_t>(data->size(), chunk->size)};
-}
-
 bool pc_txd::is_pc_texture(uint32_t t) {
     if (!root || texture_count() == 0) return true;
     if (t >= texture_count()) {

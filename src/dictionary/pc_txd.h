@@ -41,9 +41,6 @@ class pc_txd : public ps2_txd {
     // Writes the Struct's own 32-byte name field; never adds a String chunk.
     bool rename_texture(uint32_t t, const std::string& name, int which) override;
 
-    // The Struct data of texture t, loaded on first use, bounded by the chunk's size; empty when
-    // the texture is missing or unreadable.
-    std::span<uint8_t> texture_struct(uint32_t t);
     bool is_pc_texture(uint32_t t);
 
     // Level `level` of texture t, every byte of it inside the Struct data; none (with

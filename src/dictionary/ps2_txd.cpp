@@ -51,10 +51,20 @@ bool ps2_txd::texture_exists(uint32_t t) {
     return true;
 }
 
-const std::vector<uint8_t>* ps2_txd::texture_struct_data(uint32_t t) {
+std::span<uint8_t> ps2_txd::texture_struct(uint32_t t) {
     rw_chunk* texture = texture_chunk(t);
-    return texture ? load_data(texture->child(0)) : nullptr;
+    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
+    if (!chunk || !chunk->children.empty()) return {};
+    auto* data = load_data(chunk);
+    if (!data) return {};
+    return {data->data(), std::min<size_t>(data->size(), chunk->size)};
 }
+
+namespace {
+bool has_ps2_tag(std::span<const uint8_t> data) {
+    return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
+}
+} // namespace
 
 bool ps2_txd::is_ps2(uint32_t t) {
     if (!root || texture_count() == 0) return true;
@@ -62,9 +72,7 @@ bool ps2_txd::is_ps2(uint32_t t) {
         last_error = txd_msg::unknown_texture_id;
         return false;
     }
-    const auto* data = texture_struct_data(t);
-    return data && data->size() >= 3 && (*data)[0] == 'P' && (*data)[1] == 'S' &&
-           (*data)[2] == '2';
+    return has_ps2_tag(texture_struct(t));
 }
 
 std::string ps2_txd::texture_name(uint32_t t, int which) {
@@ -95,36 +103,49 @@ uint32_t header_word(const uint8_t* header, uint32_t offset) {
 }
 } // namespace
 
-uint32_t ps2_txd::width(uint32_t t) { return header_word(raster_header(t), 0); }
-uint32_t ps2_txd::height(uint32_t t) { return header_word(raster_header(t), 4); }
-uint32_t ps2_txd::depth(uint32_t t) { return header_word(raster_header(t), 8); }
-uint32_t ps2_txd::raster_format(uint32_t t) { return header_word(raster_header(t), 12); }
+uint32_t ps2_txd::width(uint32_t t) {
+    return header_word(raster_header(t), 0);
+}
+uint32_t ps2_txd::height(uint32_t t) {
+    return header_word(raster_header(t), 4);
+}
+uint32_t ps2_txd::depth(uint32_t t) {
+    return header_word(raster_header(t), 8);
+}
+uint32_t ps2_txd::raster_format(uint32_t t) {
+    return header_word(raster_header(t), 12);
+}
 
 uint32_t ps2_txd::pixel_format(uint32_t t) {
     switch (raster_format(t) & 0xF00) {
-    case 0x100: return 0x1555;
-    case 0x200: return 0x565;
-    case 0x300: return 0x4444;
-    case 0x400: return 0x8;
-    case 0x500: return 0x8888;
-    case 0x600: return 0x888;
-    case 0xA00: return 0x555;
-    default: return 0;
+    case 0x100:
+        return 0x1555;
+    case 0x200:
+        return 0x565;
+    case 0x300:
+        return 0x4444;
+    case 0x400:
+        return 0x8;
+    case 0x500:
+        return 0x8888;
+    case 0x600:
+        return 0x888;
+    case 0xA00:
+        return 0x555;
+    default:
+        return 0;
     }
 }
 
 uint32_t ps2_txd::texture_flags(uint32_t t) {
     if (!texture_exists(t)) return 0;
-    const auto* data = texture_struct_data(t);
-    return data ? read_u32(*data, 4) : 0;
+    return read_u32(texture_struct(t), 4);
 }
 
 uint32_t ps2_txd::platform_id(uint32_t t) {
     if (!texture_exists(t)) return 0;
-    const auto* data = texture_struct_data(t);
-    if (!data) return 0;
-    if (data->size() >= 3 && (*data)[0] == 'P' && (*data)[1] == 'S' && (*data)[2] == '2') return 4;
-    return read_u32(*data, 0);
+    const auto data = texture_struct(t);
+    return has_ps2_tag(data) ? 4 : read_u32(data, 0);
 }
 
 uint32_t ps2_txd::root_version() {
@@ -231,7 +252,8 @@ bool ps2_txd::release_pixels(uint32_t t) {
 const uint8_t* ps2_txd::transfer_header(uint32_t t) {
     if (!(raster_format(t) & 0x20000)) return nullptr;
     auto* data = raster_data(t);
-    if (!data || std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_transfer_header_bytes)
+    if (!data ||
+        std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_transfer_header_bytes)
         return nullptr;
     return data->data();
 }
@@ -246,7 +268,9 @@ const uint8_t* ps2_txd::palette_transfer_header(uint32_t t) {
     return palette_bytes.data() - k_transfer_header_bytes;
 }
 
-uint32_t ps2_txd::compression(uint32_t) { return 0; }
+uint32_t ps2_txd::compression(uint32_t) {
+    return 0;
+}
 
 uint32_t ps2_txd::raster_word(rw_chunk* chunk, uint64_t offset, bool& ok) {
     // Reads one word of raster data without loading the whole (possibly large) chunk.

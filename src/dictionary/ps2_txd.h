@@ -48,6 +48,8 @@ class ps2_txd : public rw_stream {
     static int unsupported(uint32_t) { return 0; }
 
     uint32_t texture_count() const;
+    // The Struct data of texture t (child 0), loaded and bounded by its size; empty when missing.
+    std::span<uint8_t> texture_struct(uint32_t t);
     bool is_ps2(uint32_t t);
     rw_chunk* texture_chunk(uint32_t t) const; // root child t + 1, or none
     const uint8_t* raster_header(uint32_t t);  // 64 bytes
@@ -85,8 +87,6 @@ class ps2_txd : public rw_stream {
     static constexpr uint32_t k_max_dimension = 4096;
 
   protected:
-    // The Struct data of texture t (child 0), loaded; none when missing.
-    const std::vector<uint8_t>* texture_struct_data(uint32_t t);
     bool texture_exists(uint32_t t);
     // Raster data of texture t (child 3.1), loaded; none when missing.
     std::vector<uint8_t>* raster_data(uint32_t t);
