@@ -2,8 +2,7 @@
 
 #include "raster/pixel_format.h"
 #include "raster/raster_messages.h"
-
-#include <cstring>
+#include "raster/row_order.h"
 
 namespace {
 uint16_t le16(const uint8_t* p) {
@@ -12,20 +11,6 @@ uint16_t le16(const uint8_t* p) {
 void put16(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
-}
-
-template <class Fn> void reverse_rows(uint8_t* data, size_t row_bytes, uint32_t height_px, Fn fn) {
-    std::vector<uint8_t> tmp(row_bytes);
-    for (uint32_t r = 0; r < height_px / 2; ++r) {
-        uint8_t* a = data + size_t(r) * row_bytes;
-        uint8_t* b = data + size_t(height_px - 1 - r) * row_bytes;
-        std::memcpy(tmp.data(), a, row_bytes);
-        std::memcpy(a, b, row_bytes);
-        std::memcpy(b, tmp.data(), row_bytes);
-        fn(a);
-        fn(b);
-    }
-    if (height_px % 2) fn(data + size_t(height_px / 2) * row_bytes);
 }
 } // namespace
 
