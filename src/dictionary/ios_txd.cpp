@@ -1,5 +1,6 @@
 #include "dictionary/ios_txd.h"
 
+#include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
 #include "dictionary/txd_repair.h"
@@ -11,7 +12,6 @@
 #include "stream/rw_ids.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 constexpr uint32_t k_platform_dxt = 9;
@@ -131,12 +131,8 @@ uint32_t ios_txd::render_code(uint32_t t) {
 
 std::string ios_txd::texture_name(uint32_t t, int which) {
     if (!root || t >= texture_count()) return {};
-    const auto data = texture_struct(t);
-    const size_t at = which == 0 ? k_offset_name : k_offset_mask_name;
-    if (at >= data.size()) return {};
-    const size_t room = std::min<size_t>(k_name_field_bytes, data.size() - at);
-    const auto* begin = reinterpret_cast<const char*>(data.data() + at);
-    return std::string(begin, strnlen(begin, room));
+    return name_field_text(texture_struct(t), which == 0 ? k_offset_name : k_offset_mask_name,
+                           k_name_field_bytes);
 }
 
 uint32_t ios_txd::depth(uint32_t t) {

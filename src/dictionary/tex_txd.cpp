@@ -1,5 +1,6 @@
 #include "dictionary/tex_txd.h"
 
+#include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "stream/byte_io.h"
 
@@ -33,11 +34,6 @@ class tex_reader {
     std::ifstream file_;
     uint64_t length_ = 0;
 };
-
-std::string field_text(const std::vector<uint8_t>& record, size_t at, size_t room) {
-    const auto* begin = reinterpret_cast<const char*>(record.data() + at);
-    return std::string(begin, strnlen(begin, room));
-}
 
 struct tex_raster {
     uint64_t position = 0;
@@ -129,8 +125,8 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
             return false;
         }
         auto texture = build_texture_native(
-            field_text(record, k_record_mask_offset, k_name_field_bytes), pixels.data(),
-            field_text(record, k_record_name_offset, k_name_field_bytes), w, h, raster.depth,
+            name_field_text(record, k_record_mask_offset, k_name_field_bytes), pixels.data(),
+            name_field_text(record, k_record_name_offset, k_name_field_bytes), w, h, raster.depth,
             palette.data(), true);
         if (!texture || !append_texture(std::move(texture))) return false;
         link = read_u32(record, k_record_link_offset);
