@@ -26,3 +26,16 @@ inline std::string path_extension(const std::string& path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
     return path.substr(dot);
 }
+
+// Opens FILE, finds texture -t N, applies `edit(dictionary, t)` and saves: the steps of the
+// commands that change one texture. An edit that returns false has set last_error.
+template <class Edit> int edit_texture(const cli_args& args, Edit edit) {
+    int code = k_exit_ok;
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    ps2_txd& txd = *opened->dictionary;
+    auto t = texture_index(args, txd, code);
+    if (!t) return code;
+    if (!edit(txd, *t)) return failure(txd.last_error);
+    return save_result(args, *opened);
+}

@@ -7,12 +7,8 @@ int cmd_rename(const cli_args& args) {
     const std::string& name = args.positional[1];
     // The properties dialog refuses an empty name; a texture without a name cannot be found.
     if (name.empty()) return failure("You can't leave texture name empty!");
-    int code = k_exit_ok;
-    auto opened = open_for_cli(args, code);
-    if (!opened) return code;
-    ps2_txd& txd = *opened->dictionary;
-    auto t = texture_index(args, txd, code);
-    if (!t) return code;
-    if (!txd.rename_texture(*t, name, args.has("--mask") ? 1 : 0)) return failure(txd.last_error);
-    return save_result(args, *opened);
+    const int which = args.has("--mask") ? 1 : 0;
+    return edit_texture(args, [&name, which](ps2_txd& txd, uint32_t t) {
+        return txd.rename_texture(t, name, which);
+    });
 }
