@@ -2,6 +2,7 @@
 #include "raster/ps2_bitmap.h"
 #include "raster/raster_messages.h"
 
+#include "byte_fields.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +13,6 @@
 #include <vector>
 
 namespace {
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
-    return uint16_t(b[at] | b[at + 1] << 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> (8 * i));
-}
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
 
 std::vector<uint8_t> ps2_palette(uint32_t n) {
     std::vector<uint8_t> p(n * 4);
