@@ -50,7 +50,10 @@ profile_text load(const std::filesystem::path& file) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
         size_t stop = end;
-        if (stop > start && bytes[stop - 1] == '\r') --stop;
+        // Every carriage return before the line end goes: one left behind would turn into a
+        // CRLF when the file is written back and change what the line means on the next read.
+        while (stop > start && bytes[stop - 1] == '\r')
+            --stop;
         text.lines.emplace_back(bytes, start, stop - start);
         start = end + 1;
     }
