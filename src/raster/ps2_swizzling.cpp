@@ -45,8 +45,9 @@ const block_table& table() {
 // --- 8-bit blocks ------------------------------------------------------------------------------
 
 // rows: the 4 source rows of the block (linear order); run0/run1: the two 32-byte runs.
-inline void swizzle_block8_scalar(const uint8_t* const rows[4], uint8_t* run0, uint8_t* run1,
-                                  uint32_t variant) {
+// Kept compiled on SIMD builds too, so the portable path cannot rot unseen.
+[[maybe_unused]] inline void swizzle_block8_scalar(const uint8_t* const rows[4], uint8_t* run0,
+                                                   uint8_t* run1, uint32_t variant) {
     const auto& place = table().place[variant];
     for (uint32_t r = 0; r < 4; ++r)
         for (uint32_t x = 0; x < 16; ++x) {
@@ -55,8 +56,8 @@ inline void swizzle_block8_scalar(const uint8_t* const rows[4], uint8_t* run0, u
         }
 }
 
-inline void unswizzle_block8_scalar(const uint8_t* run0, const uint8_t* run1,
-                                    uint8_t* const rows[4], uint32_t variant) {
+[[maybe_unused]] inline void unswizzle_block8_scalar(const uint8_t* run0, const uint8_t* run1,
+                                                     uint8_t* const rows[4], uint32_t variant) {
     const auto& place = table().place[variant];
     for (uint32_t r = 0; r < 4; ++r)
         for (uint32_t x = 0; x < 16; ++x) {
