@@ -14,9 +14,8 @@
 #include <algorithm>
 
 namespace {
+// Platform words: 9 DXT, 10 PVR and 11 ATC (no pixels we can decode), 12 uncompressed.
 constexpr uint32_t k_platform_dxt = 9;
-constexpr uint32_t k_platform_pvr = 10;
-constexpr uint32_t k_platform_atc = 11;
 constexpr uint32_t k_platform_plain = 12;
 constexpr uint32_t k_mobile_depth = 16;
 } // namespace
