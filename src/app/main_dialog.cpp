@@ -2,9 +2,9 @@
 
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
-#include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
+#include "session/session_messages.h"
 #include "views/about_dialog.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
@@ -72,10 +72,6 @@ std::string format(const char* pattern, auto... values) {
     return n < 0 ? std::string() : std::string(buffer, std::min<size_t>(n, sizeof buffer - 1));
 }
 
-std::string recent_key(int n) {
-    return format("recent_%02d", n);
-}
-
 // Menu texts may hold '&' of their own (a path), which must not become a mnemonic.
 QString menu_text_for_path(const std::string& path) {
     return path_to_qt(path).replace('&', "&&");
@@ -132,13 +128,14 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
                                   ? options.settings_path
                                   : settings_path_for(executable_path(
                                         arguments_.empty() ? std::string() : arguments_[0])));
+    recent_ = recent_files(settings_);
     initialize();
 }
 
 CMainDialog::~CMainDialog() {
     qApp->removeEventFilter(this);
     list_set_dictionary(nullptr);
-    txd_.reset();
+    session_.close();
 }
 
 void CMainDialog::initialize() {
@@ -177,9 +174,9 @@ void CMainDialog::initialize() {
 
     if (arguments_.size() >= 2) {
         if (open_dictionary(arguments_[1], 0)) add_recent(arguments_[1]);
-    } else if (settings_.read_int("main", "recent_autoload", 0) != 0) {
+    } else if (recent_.autoload()) {
         action(cmd::recent_autoload)->setChecked(true);
-        const std::string newest = settings_.read_string("recent_files", "recent_00");
+        const std::string newest = recent_.newest();
         if (!newest.empty()) open_dictionary(newest, 0);
     } else {
         action(cmd::recent_autoload)->setChecked(false);
@@ -511,75 +508,67 @@ void CMainDialog::enable_texture_commands(bool enable) {
 }
 
 bool CMainDialog::require_dictionary() {
-    if (txd_) return true;
-    host_.message_box("TXD file is NOT loaded!", k_str_error, box_buttons::ok, box_icon::error);
+    if (session_.is_open()) return true;
+    host_.message_box(session_msg::no_dictionary, k_str_error, box_buttons::ok, box_icon::error);
     return false;
+}
+
+bool CMainDialog::refused(restriction_bits bit) {
+    const char* refusal = session_.refusal(bit);
+    if (refusal) host_.message_box(refusal, k_str_error, box_buttons::ok, box_icon::error);
+    return refusal != nullptr;
 }
 
 void CMainDialog::discard_dictionary() {
     list_set_dictionary(nullptr);
     list_fill(-1);
-    txd_.reset();
+    session_.close();
     preview_->clear();
     mip_box_->clear();
-    restriction_mask_ = 0;
-    modified_ = false;
-    current_path_.clear();
     set_title({});
     enable_texture_commands(false);
 }
 
 bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
-    restriction_mask_ |= restrict_opening;
-    if (txd_) {
+    // The list lets go of the old dictionary while the opening bit keeps the preview still.
+    session_.set_restriction_mask(session_.restriction_mask() | restrict_opening);
+    if (session_.is_open()) {
         list_set_dictionary(nullptr);
         list_fill(-1);
-        txd_.reset();
     }
     preview_->clear();
     mip_box_->clear();
-    current_path_ = path;
     const std::string priority = settings_.read_string(
         "main", "platform_priority", k_default_platform_priority, k_priority_buffer);
-    probe_result probe = probe_dictionary(path, offset, priority);
-    if (!probe.dictionary) {
+    bool pc_test = false;
+    const open_status status =
+        session_.open(path, offset, priority, [this, &pc_test](ps2_txd& probed) {
+            pc_test = probe_pc_test(probed);
+            if (!warnings_enabled_ || !(pc_test || probe_mobile_test(probed))) return true;
+            return host_.message_box(
+                       "Unsupported compression: \r\n Some textures will not be rendered.",
+                       "Warning!", box_buttons::ok_cancel, box_icon::warning) != id_cancel;
+        });
+    if (status != open_status::opened) {
         // The window is empty now: no half-open state may keep rendering switched off.
-        restriction_mask_ = 0;
         set_title({});
         enable_texture_commands(false);
-        host_.message_box("Unsupported TXD file type.", k_str_error, box_buttons::ok,
-                          box_icon::error);
+        if (status == open_status::unsupported)
+            host_.message_box(session_.last_error(), k_str_error, box_buttons::ok, box_icon::error);
         return false;
     }
-    restriction_mask_ = probe.restriction_mask | restrict_opening;
-    const bool pc_test = probe_pc_test(*probe.dictionary);
-    const bool mobile_test = probe_mobile_test(*probe.dictionary);
-    if (warnings_enabled_ && (pc_test || mobile_test)) {
-        const int answer =
-            host_.message_box("Unsupported compression: \r\n Some textures will not be rendered.",
-                              "Warning!", box_buttons::ok_cancel, box_icon::warning);
-        if (answer == id_cancel) {
-            // The refused object is destroyed; the window is left without a dictionary.
-            restriction_mask_ = 0;
-            set_title({});
-            enable_texture_commands(false);
-            return false;
-        }
-    }
-    txd_ = std::move(probe.dictionary);
-    action(cmd::convert_ps2)->setEnabled(!(txd_->texture_count() == 0 || txd_->is_ps2(0)));
+    ps2_txd& txd = *session_.dictionary();
+    action(cmd::convert_ps2)->setEnabled(!(txd.texture_count() == 0 || txd.is_ps2(0)));
     action(cmd::convert_pc)->setEnabled(!pc_test);
 
-    restriction_mask_ &= ~uint32_t{restrict_opening};
-    modified_ = false;
-    list_set_dictionary(txd_.get());
+    list_set_dictionary(&txd);
     list_fill(0);
 
     const std::string name = file_name_of(path);
     set_status_text(0, path_to_qt(format("File %s loaded, %d textures found (%0.2f kBytes "
                                          "allocated)",
-                                         name.c_str(), static_cast<int>(txd_->texture_count()),
-                                         txd_->allocated_bytes / 1024.0)));
+                                         name.c_str(), static_cast<int>(txd.texture_count()),
+                                         txd.allocated_bytes / 1024.0)));
     set_title(name);
     enable_texture_commands(true);
     if (texture_list_) texture_list_->setFocus();
@@ -588,14 +577,15 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
 }
 
 void CMainDialog::update_version_display() {
-    if (!txd_) return;
-    const uint32_t version = txd_->root_version();
+    ps2_txd* txd = session_.dictionary();
+    if (!txd) return;
+    const uint32_t version = txd->root_version();
     std::string text =
         settings_.read_string("rw_version", format("0x%08X", version), {}, k_name_buffer);
     if (text.empty()) text = format("RW 0x%08X", version);
-    if (txd_->texture_count() >= 1) {
+    if (txd->texture_count() >= 1) {
         const std::string platform = settings_.read_string(
-            "rw_platform", format("0x%02X", txd_->platform_id(0)), {}, k_name_buffer);
+            "rw_platform", format("0x%02X", txd->platform_id(0)), {}, k_name_buffer);
         if (!platform.empty()) text += " (" + platform + ")";
     }
     set_status_text(3, text_from_settings(text));
@@ -607,16 +597,16 @@ bool CMainDialog::ask_unsaved_changes() {
     if (answer == id_cancel) return false;
     if (answer == id_yes) {
         cmd_save(cmd::file_save);
-        return !modified_;
+        return !session_.modified();
     }
-    modified_ = false;
+    session_.set_modified(false);
     return true;
 }
 
 void CMainDialog::cmd_new(int) {
     CRWSelect dialog(0x1803FFFF, this);
     dialog.settings_path = settings_.path();
-    if (txd_ && modified_) {
+    if (session_.is_open() && session_.modified()) {
         const int answer =
             host_.message_box("Do you really want to close currently opened file?",
                               "Create new TXD", box_buttons::yes_no, box_icon::question);
@@ -624,49 +614,42 @@ void CMainDialog::cmd_new(int) {
         discard_dictionary();
     }
     if (host_.run(dialog) != id_ok) return;
-    auto created = std::make_unique<ps2_txd>();
-    if (!created->create_empty(dialog.result)) {
-        host_.message_box(created->last_error, k_str_error, box_buttons::ok, box_icon::error);
+    list_set_dictionary(nullptr);
+    if (!session_.create_new(dialog.result)) {
+        list_set_dictionary(session_.dictionary());
+        host_.message_box(session_.last_error(), k_str_error, box_buttons::ok, box_icon::error);
         return;
     }
-    list_set_dictionary(nullptr);
-    txd_ = std::move(created);
-    // A new dictionary is a PS2 one: every command is allowed, and it has no file yet.
-    restriction_mask_ = 0;
-    open_offset_ = 0;
-    list_set_dictionary(txd_.get());
+    list_set_dictionary(session_.dictionary());
     list_fill(0);
     render_preview(-1, 0);
     update_version_display();
-    current_path_.clear();
     set_title("Untitled");
-    modified_ = true;
 }
 
 void CMainDialog::cmd_open(int) {
-    if (txd_ && modified_) {
+    if (session_.is_open() && session_.modified()) {
         if (!ask_unsaved_changes()) return;
         discard_dictionary(); // the changes are given up; a cancelled dialog leaves none
     }
     file_request request;
     request.default_extension = ".txd";
-    request.initial_name = settings_.read_string("recent_files", "recent_00");
+    request.initial_name = recent_.newest();
     request.filter = k_open_filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
-    open_offset_ = 0;
     if (open_dictionary(paths.front(), 0)) add_recent(paths.front());
 }
 
 void CMainDialog::cmd_open_by_offset(int) {
     // Opening replaces the dictionary, so unsaved changes are asked about first.
-    if (txd_ && modified_) {
+    if (session_.is_open() && session_.modified()) {
         if (!ask_unsaved_changes()) return;
         discard_dictionary();
     }
     file_request request;
     request.default_extension = ".txd";
-    request.initial_name = settings_.read_string("recent_files", "recent_00");
+    request.initial_name = recent_.newest();
     request.filter = "All Files (*.*)|*.*|";
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
@@ -674,36 +657,28 @@ void CMainDialog::cmd_open_by_offset(int) {
     // Cancel on the offset stops the command instead of opening at a stale offset.
     if (host_.run(dialog) != id_ok) return;
     uint32_t offset = 0;
-    if (parse_hex(dialog.value, offset)) open_offset_ = offset;
-    open_dictionary(paths.front(), open_offset_);
+    if (parse_hex(dialog.value, offset)) session_.set_offset(offset);
+    open_dictionary(paths.front(), session_.offset());
 }
 
-bool CMainDialog::save_to(const std::string& path, uint32_t offset, bool record_name) {
-    if (!txd_->save(std::filesystem::path(path), offset)) {
-        host_.message_box(txd_->last_error, k_str_error, box_buttons::ok, box_icon::error);
+bool CMainDialog::save_to(const std::string& path, bool record_name) {
+    if (!(record_name ? session_.save_as(path) : session_.save())) {
+        host_.message_box(session_.last_error(), k_str_error, box_buttons::ok, box_icon::error);
         return false;
     }
     if (record_name) {
-        current_path_ = path;
-        // The new file holds the dictionary at its start; later saves go there too.
-        open_offset_ = 0;
         set_title(file_name_of(path));
         set_status_text(0, path_to_qt(file_name_of(path) + " saved."));
     } else {
         set_status_text(0, path_to_qt(format("File %s successfully saved.", path.c_str())));
     }
-    modified_ = false;
     return true;
 }
 
 void CMainDialog::cmd_save(int) {
-    if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_save) {
-        host_.message_box(k_saving_disabled, k_str_error, box_buttons::ok, box_icon::error);
-        return;
-    }
-    if (!current_path_.empty()) {
-        save_to(current_path_, open_offset_, false);
+    if (!require_dictionary() || refused(restrict_save)) return;
+    if (!session_.path().empty()) {
+        save_to(session_.path(), false);
         return;
     }
     file_request request;
@@ -712,34 +687,23 @@ void CMainDialog::cmd_save(int) {
     request.filter = k_txd_filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
-    save_to(paths.front(), 0, true);
+    save_to(paths.front(), true);
 }
 
 void CMainDialog::cmd_save_as(int) {
-    if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_save_as) {
-        host_.message_box(k_saving_disabled, k_str_error, box_buttons::ok, box_icon::error);
-        return;
-    }
+    if (!require_dictionary() || refused(restrict_save_as)) return;
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
-    request.initial_name = current_path_;
+    request.initial_name = session_.path();
     request.filter = k_txd_filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
-    save_to(paths.front(), 0, true);
+    save_to(paths.front(), true);
 }
 
 void CMainDialog::add_recent(const std::string& path) {
-    if (settings_.read_string("recent_files", "recent_00", "__fuck__") == path) return;
-    int limit = settings_.read_int("main", "recent_limit", 10);
-    limit = std::min(limit, 100);
-    for (int k = limit - 1; k >= 0; --k) {
-        const std::string value = settings_.read_string("recent_files", recent_key(k));
-        if (!value.empty()) settings_.write_string("recent_files", recent_key(k + 1), value);
-    }
-    settings_.write_string("recent_files", "recent_00", path);
+    recent_.add(path);
     rebuild_recent_menu();
 }
 
@@ -753,33 +717,29 @@ void CMainDialog::rebuild_recent_menu() {
         items[i]->deleteLater();
     }
     QAction* placeholder = action(cmd::recent_placeholder);
-    int shown = 0;
-    for (int n = 0; n < 100; ++n) {
-        const std::string path = settings_.read_string("recent_files", recent_key(n));
-        if (path.empty()) break;
-        const int id = cmd::recent_first + n;
-        QAction* a = recent_menu_->addAction(menu_text_for_path(path));
+    const std::vector<std::string> paths = recent_.entries();
+    for (size_t n = 0; n < paths.size(); ++n) {
+        const int id = cmd::recent_first + static_cast<int>(n);
+        QAction* a = recent_menu_->addAction(menu_text_for_path(paths[n]));
         a->setData(id);
         actions_[id] = a;
         connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
-        ++shown;
     }
-    placeholder->setVisible(shown == 0);
+    placeholder->setVisible(paths.empty());
 }
 
 void CMainDialog::cmd_open_recent(int id) {
     const int n = id - cmd::recent_first;
-    const std::string path = settings_.read_string("recent_files", recent_key(n));
+    const std::string path = recent_.at(n);
     if (path.empty()) return;
     // Opening replaces the dictionary, so unsaved changes are asked about first.
-    if (txd_ && modified_ && !ask_unsaved_changes()) return;
-    open_offset_ = 0;
+    if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return;
     open_dictionary(path, 0);
 }
 
 void CMainDialog::cmd_toggle_autoload(int) {
-    const bool was_on = settings_.read_int("main", "recent_autoload", 0) != 0;
-    settings_.write_int(was_on ? 0 : 1, "main", "recent_autoload");
+    const bool was_on = recent_.autoload();
+    recent_.set_autoload(!was_on);
     action(cmd::recent_autoload)->setChecked(!was_on);
 }
 
@@ -813,14 +773,14 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
 
 bool CMainDialog::close_request() {
     bool ends = true;
-    if (modified_) {
+    if (session_.modified()) {
         const int answer = host_.message_box(k_unsaved_text, "Exit?", box_buttons::yes_no_cancel,
                                              box_icon::warning);
         if (answer == id_cancel) {
             ends = false;
         } else if (answer == id_yes) {
             cmd_save(cmd::file_save);
-            ends = !modified_;
+            ends = !session_.modified();
         }
     }
     store_window_rect();
@@ -932,7 +892,7 @@ void CMainDialog::layout_controls(int cx, int cy) {
 }
 
 void CMainDialog::cmd_convert_ps2(int) {
-    if (!txd_) return;
+    if (!session_.is_open()) return;
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
@@ -941,33 +901,33 @@ void CMainDialog::cmd_convert_ps2(int) {
     if (!host_.file_dialog(request, paths)) return;
     const QString before = status_text(0);
     set_status_text(0, "Please wait...");
-    std::string error;
-    if (!convert_to_ps2(*txd_, std::filesystem::path(paths.front()), error)) {
+    if (!session_.convert_to_ps2(std::filesystem::path(paths.front()))) {
         // A write that failed is reported, never passed off as done.
         set_status_text(0, before);
-        host_.message_box(error, k_str_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_.last_error(), k_str_error, box_buttons::ok, box_icon::error);
         return;
     }
     set_status_text(0, "Done!");
 }
 
 void CMainDialog::cmd_dev_structure(int) {
-    if (!txd_) {
+    if (!session_.is_open()) {
         host_.message_box("Firstly load RW resource.", k_str_error, box_buttons::ok,
                           box_icon::warning);
         return;
     }
-    CRWTreeDialog dialog(txd_.get(), &host_, this);
+    CRWTreeDialog dialog(session_.dictionary(), &host_, this);
     host_.run(dialog);
 }
 
 void CMainDialog::cmd_dev_memory(int) {
-    if (!txd_) {
+    const ps2_txd* txd = session_.dictionary();
+    if (!txd) {
         host_.message_box("RW stream N/A", k_str_error, box_buttons::ok, box_icon::error);
         return;
     }
-    host_.message_box(format("Now allocated %.2f KB (%d bytes). %d", txd_->allocated_bytes / 1024.0,
-                             static_cast<int>(txd_->allocated_bytes), build_number()),
+    host_.message_box(format("Now allocated %.2f KB (%d bytes). %d", txd->allocated_bytes / 1024.0,
+                             static_cast<int>(txd->allocated_bytes), build_number()),
                       "RW Memory info", box_buttons::ok, box_icon::information);
 }
 
@@ -1023,8 +983,7 @@ bool CMainDialog::open_dropped(const QMimeData* mime) {
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
         const std::string path = path_from_qt(url.toLocalFile());
-        if (txd_ && modified_ && !ask_unsaved_changes()) return false;
-        open_offset_ = 0;
+        if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
         if (!open_dictionary(path, 0)) return false;
         add_recent(path);
         return true;
