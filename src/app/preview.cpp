@@ -1,4 +1,5 @@
 // The preview: render_preview, the current-texture update and the mip-level chooser.
+#include "app/app_messages.h"
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
 #include "views/display_qimage.h"
@@ -76,7 +77,7 @@ int CMainDialog::render_preview(int index, int level) {
 
     set_status_text(0,
                     QString::asprintf(
-                        "Texture '%s' rendered within %.2f seconds.",
+                        app_msg::rendered,
                         QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData(),
                         static_cast<double>(elapsed) / 1000.0));
     const char* view = alpha_mode_ == 0 ? "Texture" : alpha_mode_ == 1 ? "Alpha" : "Mixed";
@@ -85,9 +86,9 @@ int CMainDialog::render_preview(int index, int level) {
                                       static_cast<int>(dictionary()->height(t)),
                                       static_cast<int>(dictionary()->depth(t)), view));
     const char* swizzle_text = swizzle_mode_ == -1
-                                   ? (swizzled ? "Texture unswizzled" : "Texture have no swizzling")
-                               : swizzle_mode_ == 1 ? "Swizzling is ON"
-                                                    : "Swizzling is OFF";
+                                   ? (swizzled ? app_msg::unswizzled : app_msg::no_swizzling)
+                               : swizzle_mode_ == 1 ? app_msg::swizzle_on
+                                                    : app_msg::swizzle_off;
     set_status_text(2, swizzle_text);
     return 1;
 }
@@ -109,7 +110,7 @@ void CMainDialog::on_current_texture_changed() {
     uint32_t w = dictionary()->width(t), h = dictionary()->height(t);
     const uint32_t n = dictionary()->mip_count(t);
     for (uint32_t k = 0; k < n; ++k) {
-        mip_box_->addItem(QString::asprintf("Mip level #%02d (%dx%d)", static_cast<int>(k),
+        mip_box_->addItem(QString::asprintf(app_msg::mip_level, static_cast<int>(k),
                                             static_cast<int>(w), static_cast<int>(h)));
         w >>= 1;
         h >>= 1;

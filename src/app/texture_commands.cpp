@@ -1,5 +1,7 @@
 // The texture commands of the main window: export, import, replace, rename, delete, moves,
 // the version stamp and the texture properties; and the wrappers around the texture list.
+#include "app/app_messages.h"
+#include "app/app_text.h"
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
 #include "dictionary/platform_messages.h"
@@ -18,21 +20,6 @@
 #include <filesystem>
 
 namespace {
-const char* const k_error = "Error"; // 5
-const char* const k_continue_question = "\n\nDo you wanna continue to next file in queue?";
-
-const char* const k_filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
-const char* const k_filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All Files (*.*)|*.*|";
-const char* const k_filter_rwsect =
-    "Texture Native RW Section (*.rwsect)|*.rwsect|All Files (*.*)|*.*|";
-const char* const k_filter_any_export =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|";
-const char* const k_filter_import =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats (*.txd; *.bmp; "
-    "*.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|";
-
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -118,13 +105,13 @@ struct export_kind {
 export_kind export_kind_of(int id) {
     switch (id) {
     case cmd::export_bmp:
-        return {".bmp", export_bmp, k_filter_bmp};
+        return {".bmp", export_bmp, app_msg::filter_bmp};
     case cmd::export_tim2:
-        return {".tm2", export_tim2, k_filter_tim2};
+        return {".tm2", export_tim2, app_msg::filter_tim2};
     case cmd::export_rwsect:
-        return {".rwsect", export_rwsect, k_filter_rwsect};
+        return {".rwsect", export_rwsect, app_msg::filter_rwsect};
     default:
-        return {".rwsect", 0, k_filter_any_export};
+        return {".rwsect", 0, app_msg::filter_any_export};
     }
 }
 } // namespace
@@ -163,7 +150,7 @@ void CMainDialog::cmd_export(int id) {
         }
         set_status_text(
             0, QString::asprintf(
-                   "Texture %s exported to %s within %.2f seconds.",
+                   app_msg::exported_one,
                    QString::fromLatin1(dictionary()->texture_name(texture, 0)).toUtf8().constData(),
                    upper(extension).c_str(), seconds_since(start)));
         return;
@@ -193,13 +180,12 @@ void CMainDialog::cmd_export(int id) {
             ++exported;
             continue;
         }
-        if (host_.message_box(session_.last_error() + k_continue_question, k_error,
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    set_status_text(0,
-                    QString::asprintf("%d textures exported to %s within %.2f seconds.", exported,
-                                      upper(kind.extension + 1).c_str(), seconds_since(start)));
+    set_status_text(0, QString::asprintf(app_msg::exported_many, exported,
+                                         upper(kind.extension + 1).c_str(), seconds_since(start)));
 }
 
 void CMainDialog::cmd_export_button(int id) {
@@ -216,7 +202,7 @@ void CMainDialog::cmd_export_all(int) {
     request.save = true;
     request.default_extension = ".bmp";
     request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_bmp);
-    request.filter = k_filter_any_export;
+    request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const uint64_t start = tick_ms();
@@ -236,12 +222,12 @@ void CMainDialog::cmd_export_all(int) {
             ++exported;
             continue;
         }
-        if (host_.message_box(session_.last_error() + k_continue_question, k_error,
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    set_status_text(0, QString::asprintf("%d textures exported to %s within %.2f seconds.",
-                                         exported, upper(extension).c_str(), seconds_since(start)));
+    set_status_text(0, QString::asprintf(app_msg::exported_many, exported, upper(extension).c_str(),
+                                         seconds_since(start)));
 }
 
 void CMainDialog::cmd_import(int) {
@@ -249,7 +235,7 @@ void CMainDialog::cmd_import(int) {
     if (refused(restrict_import)) return;
     file_request request;
     request.multiple = true;
-    request.filter = k_filter_import;
+    request.filter = app_msg::filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     int imported = 0;
@@ -258,7 +244,7 @@ void CMainDialog::cmd_import(int) {
             ++imported;
             continue;
         }
-        if (host_.message_box(session_.last_error() + k_continue_question, k_error,
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
@@ -277,11 +263,11 @@ void CMainDialog::cmd_replace(int id) {
     file_request request;
     request.default_extension = ".bmp";
     request.initial_name = dictionary()->texture_name(texture, 0);
-    request.filter = k_filter_any_export;
+    request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha))
-        host_.message_box(session_.last_error(), k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     render_preview(t, 0);
     set_modified(true);
 }
@@ -289,7 +275,8 @@ void CMainDialog::cmd_replace(int id) {
 void CMainDialog::cmd_rename(int) {
     if (!require_dictionary()) return;
     if (is_mobile_dictionary(*session_.dictionary())) {
-        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
     const int first = list_first_selected();
@@ -303,7 +290,7 @@ void CMainDialog::cmd_rename(int) {
     }
     list_fill(0);
     set_modified(true);
-    set_status_text(0, "Texture succesfully renamed.");
+    set_status_text(0, app_msg::renamed);
 }
 
 void CMainDialog::cmd_delete(int) {
@@ -312,12 +299,12 @@ void CMainDialog::cmd_delete(int) {
     if (t == -1) return;
     const uint32_t texture = static_cast<uint32_t>(t);
     const std::string question =
-        "Do you really want permanently delete \"" + dictionary()->texture_name(texture, 0) + "\"?";
-    if (host_.message_box(question, "Confirm texture delete", box_buttons::yes_no,
+        format(app_msg::delete_question, dictionary()->texture_name(texture, 0).c_str());
+    if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
     if (!session_.remove(texture)) {
-        host_.message_box(session_.last_error(), k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     set_modified(true); // the dictionary lost a texture: it must not close without a prompt
@@ -335,7 +322,8 @@ void CMainDialog::cmd_move(int id) {
     const bool up = id == cmd::move_up;
     const uint32_t texture = static_cast<uint32_t>(i);
     const bool ok = up ? session_.move_up(texture) : session_.move_down(texture);
-    if (!ok) host_.message_box(session_.last_error(), k_error, box_buttons::ok, box_icon::error);
+    if (!ok)
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     set_modified(true);
     list_fill(up ? i - 1 : i + 1);
 }
@@ -355,7 +343,8 @@ void CMainDialog::on_texture_properties() {
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t < 0 || static_cast<uint32_t>(t) >= dictionary()->texture_count()) return;
     if (is_mobile_dictionary(*session_.dictionary())) {
-        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
@@ -365,13 +354,14 @@ void CMainDialog::on_texture_properties() {
                           this);
     if (host_.run(dialog) != id_ok) return;
     if (dialog.name.empty()) {
-        host_.message_box(session_msg::name_empty, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_msg::name_empty, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
     const bool renamed = session_.rename(texture, narrow(dialog.name), 0);
     const bool masked = renamed && session_.rename(texture, narrow(dialog.alpha_name), 1);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
-        host_.message_box(session_.last_error(), k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     list_fill(0);
 }
