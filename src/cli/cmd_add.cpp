@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "cli/cli_png.h"
 
 #include <iostream>
 
@@ -9,6 +10,8 @@ int cmd_add(const cli_args& args) {
     int code = k_exit_ok;
     auto swizzle = swizzle_option(args, code);
     if (!swizzle) return code;
+    const auto png_options = add_png_options(args, code);
+    if (!png_options) return code;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     if (opened->restriction_mask & k_refuse_import)
@@ -26,6 +29,9 @@ int cmd_add(const cli_args& args) {
             break;
         case export_rwsect:
             added = txd.add_raw_section(input);
+            break;
+        case export_png:
+            added = add_png_input(txd, input, *png_options);
             break;
         default:
             txd.last_error = "Unknown import format";

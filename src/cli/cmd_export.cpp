@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "cli/cli_png.h"
 
 #include <filesystem>
 #include <iostream>
@@ -9,7 +10,7 @@ namespace {
 int chosen_export_type(const cli_args& args, const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
         const int type = ps2_txd::export_type_of(args.get("-f"));
-        if (!type) exit_code = usage_error("-f takes bmp, tm2 or rwsect");
+        if (!type) exit_code = usage_error("-f takes png, bmp, tm2 or rwsect");
         return type;
     }
     if (!file) return export_bmp;
@@ -46,6 +47,10 @@ int cmd_export(const cli_args& args) {
     }
     const int type = chosen_export_type(args, file ? &*file : nullptr, code);
     if (!type) return code;
+    // Only a PNG can hold any level; the other types hold level 0.
+    const auto level = level_option(args, code);
+    if (!level) return code;
+    if (*level && type != export_png) return usage_error("--level needs -f png");
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
@@ -68,7 +73,15 @@ int cmd_export(const cli_args& args) {
             target = *folder / txd.default_export_name(t, *view, type);
             path = &target;
         }
-        if (!txd.export_texture(t, *view, type, path, *swizzle)) return failure(txd.last_error);
+        if (type == export_png) {
+            std::string error;
+            const std::filesystem::path name =
+                path ? *path : std::filesystem::path(txd.default_export_name(t, *view, type));
+            if (!export_texture_png(txd, t, *level, *view, *swizzle, name, error))
+                return failure(error);
+        } else if (!txd.export_texture(t, *view, type, path, *swizzle)) {
+            return failure(txd.last_error);
+        }
         std::cout << (path ? path->string() : txd.default_export_name(t, *view, type)) << "\n";
         return k_exit_ok;
     };
