@@ -1,6 +1,7 @@
 // Writes the seed inputs of every fuzz target into <folder>/<target>/: the sample files that
 // fit the target, inputs built in memory, and pictures exported from them.
 #include "dictionary/ps2_txd.h"
+#include "imageio/texture_png.h"
 #include "seed_inputs.h"
 
 #include <cstdio>
@@ -39,6 +40,11 @@ void export_pictures(const fs::path& dictionary, const fs::path& out, const std:
             const fs::path tm2 = out / "tim2" / (base + "_s" + std::to_string(swizzle) + ".tm2");
             (void)txd.export_texture(t, 0, export_tim2, &tm2, swizzle);
         }
+        for (int mode = 0; mode <= 1; ++mode) {
+            std::string error;
+            const fs::path png = out / "png" / (base + "_v" + std::to_string(mode) + ".png");
+            (void)export_texture_png(txd, t, 0, mode, -1, png, error);
+        }
         const fs::path sect = out / "stream" / (base + ".rwsect");
         (void)txd.export_texture(t, 0, export_rwsect, &sect, -1);
     }
@@ -53,7 +59,7 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     for (const char* target :
-         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini"})
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini", "png"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {

@@ -1,14 +1,26 @@
 #include "cli/cli_commands.h"
+#include "cli/cli_png.h"
 
 #include <iostream>
 
 int cmd_convert(const cli_args& args) {
     if (!args.options.count("-o")) return usage_error("convert needs -o OUT.txd");
     int code = k_exit_ok;
+    // --depth and --mips apply to textures of other platforms; PS2 textures stay as they are.
+    const std::string depth = args.get("--depth", "keep");
+    if (depth != "keep" && depth != "4" && depth != "8" && depth != "32")
+        return usage_error("--depth takes 4, 8, 32 or keep");
+    const auto mips = mips_option(args, code);
+    const auto dither = dither_option(args, code);
+    if (!mips || !dither) return code;
+    const uint32_t bits = depth == "keep" ? 0 : uint32_t(std::stoul(depth));
+    const raster_transform transform = depth_transform(bits, *mips, *dither);
+    const bool changes = bits != 0 || *mips != 1;
+
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     std::vector<std::string> skipped;
-    if (!opened->session.convert_to_ps2(args.get("-o"), &skipped))
+    if (!opened->session.convert_to_ps2(args.get("-o"), &skipped, changes ? &transform : nullptr))
         return failure(opened->session.last_error());
     // Textures without pixels (PVR, ATC, damaged ones) are left out; say which.
     for (const auto& name : skipped)

@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "cli/cli_png.h"
 #include "session/session_messages.h"
 
 #include <filesystem>
@@ -10,7 +11,7 @@ namespace {
 int chosen_export_type(const cli_args& args, const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
         const int type = ps2_txd::export_type_of(args.get("-f"));
-        if (!type) exit_code = usage_error("-f takes bmp, tm2 or rwsect");
+        if (!type) exit_code = usage_error("-f takes png, bmp, tm2 or rwsect");
         return type;
     }
     if (!file) return export_bmp;
@@ -47,6 +48,10 @@ int cmd_export(const cli_args& args) {
     }
     const int type = chosen_export_type(args, file ? &*file : nullptr, code);
     if (!type) return code;
+    // Only a PNG can hold any level; the other types hold level 0.
+    const auto level = level_option(args, code);
+    if (!level) return code;
+    if (*level && type != export_png) return usage_error("--level needs -f png");
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
@@ -68,7 +73,7 @@ int cmd_export(const cli_args& args) {
             target = *folder / txd.default_export_name(t, *view, type);
             path = &target;
         }
-        if (!opened->session.export_texture(t, *view, type, path, *swizzle))
+        if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level))
             return failure(opened->session.last_error());
         std::cout << (path ? path->string() : txd.default_export_name(t, *view, type)) << "\n";
         return k_exit_ok;

@@ -185,7 +185,7 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
 }
 
 bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
-                    std::vector<std::string>* skipped) {
+                    std::vector<std::string>* skipped, const raster_transform* transform) {
     if (!source.root) {
         source.last_error = rw_msg::not_opened;
         error = rw_msg::not_opened;
@@ -208,10 +208,15 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
             ps2_raster raster;
             std::string why;
             if (ps2_raster_of(source, t, raster, why)) {
+                if (transform && *transform && !(*transform)(raster, error)) {
+                    source.release_pixels(t);
+                    return false;
+                }
                 texture = target.build_texture_native(
                     source.texture_name(t, 1), raster.pixels.data(), name, raster.width,
                     raster.height, raster.depth,
-                    raster.palette.empty() ? nullptr : raster.palette.data(), raster.swizzled);
+                    raster.palette.empty() ? nullptr : raster.palette.data(), raster.swizzled,
+                    raster.further_levels);
                 if (!texture) {
                     error = target.last_error;
                     return false;
@@ -232,9 +237,9 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
 }
 
 bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::string& error,
-                    std::vector<std::string>* skipped) {
+                    std::vector<std::string>* skipped, const raster_transform* transform) {
     ps2_txd target;
-    if (!convert_to_ps2(source, target, error, skipped)) return false;
+    if (!convert_to_ps2(source, target, error, skipped, transform)) return false;
     if (!target.save(out, 0)) {
         error = target.last_error;
         return false;

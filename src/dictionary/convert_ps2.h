@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,13 @@ struct ps2_raster {
     std::vector<uint8_t> pixels;  // width·height·depth/8 bytes
     std::vector<uint8_t> palette; // 4·2^depth bytes for depths 4 and 8
     bool swizzled = false;
+    // Mip levels 1, 2, ... in the same layout as `pixels`; empty for one level.
+    std::vector<std::vector<uint8_t>> further_levels;
 };
+
+// Changes a texture of another platform on its way into the PS2 dictionary (a new depth, mip
+// levels) before it is built; false with `error` stops the conversion.
+using raster_transform = std::function<bool(ps2_raster& raster, std::string& error)>;
 
 // Level 0 of texture t of any dictionary class in the PS2 layout; false with `error` when the
 // texture has no pixels that can be shown.
@@ -29,8 +36,10 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
 // their names added to `skipped` when given. False with `error` set when nothing could be
 // written; the source dictionary is not changed beyond loading and releasing its raster data.
 bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::string& error,
-                    std::vector<std::string>* skipped = nullptr);
+                    std::vector<std::string>* skipped = nullptr,
+                    const raster_transform* transform = nullptr);
 
 // The same into a dictionary in memory (`target` is made anew with create_empty).
 bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
-                    std::vector<std::string>* skipped = nullptr);
+                    std::vector<std::string>* skipped = nullptr,
+                    const raster_transform* transform = nullptr);

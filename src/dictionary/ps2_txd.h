@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 // View modes shared by preview, export and the bitmap conversions.
 enum view_mode : int { view_texture = 0, view_alpha = 1, view_mixed = 2, view_reverse = 3 };
 // Export/import file types.
-enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4 };
+// PNG is written and read by src/imageio; the dictionary itself only knows its name.
+enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4, export_png = 8 };
 
 // The PS2 texture dictionary and, through its virtual operations, the interface every
 // dictionary class implements. It adds no data to rw_stream: every answer comes from the tree.
@@ -72,16 +74,28 @@ class ps2_txd : public rw_stream {
     bool replace_texture(uint32_t t, const std::filesystem::path& path, int type, bool keep_alpha);
     bool add_tim2_texture(const std::filesystem::path& path, int swizzle);
     bool add_raw_section(const std::filesystem::path& path);
+    // Level `level`'s pixels in plain row order (w·h·depth/8 bytes of that level), unswizzled
+    // when `swizzled`; empty with last_error when the raster does not hold them.
+    std::vector<uint8_t> plain_level(uint32_t t, uint32_t level, bool swizzled);
+    // Replaces level 0 with plain-order pixels (swizzled here when the texture stores them so)
+    // and, for depths 4 and 8, the palette in the raster's own layout. Checks both places before
+    // changing either, so a failure leaves the texture whole.
+    bool replace_level0(uint32_t t, std::span<const uint8_t> plain,
+                        std::span<const uint8_t> palette_entries);
+    // The bytes level `level` occupies as stored (swizzled or not, a narrow swizzled 4-bit
+    // level with its whole block), loaded and writable; empty when the raster does not hold it.
+    std::span<uint8_t> level_storage(uint32_t t, uint32_t level);
     bool append_texture(std::unique_ptr<rw_chunk> chunk);
     static int export_type_of(const std::string& extension);
     // File name an export without a path writes into the current directory.
     std::string default_export_name(uint32_t t, int mode, int type);
-    // Builds a PS2 Texture Native; pixels/palette none leave zeros.
-    std::unique_ptr<rw_chunk> build_texture_native(const std::string& mask_name,
-                                                   const uint8_t* pixels,
-                                                   const std::string& texture_name, uint32_t width,
-                                                   uint32_t height, uint32_t depth,
-                                                   const uint8_t* palette, bool swizzled);
+    // Builds a PS2 Texture Native; pixels/palette none leave zeros. `further_levels` are mip
+    // levels 1, 2, ... in the raster's stored order, each (w >> k)·(h >> k)·depth/8 bytes.
+    std::unique_ptr<rw_chunk>
+    build_texture_native(const std::string& mask_name, const uint8_t* pixels,
+                         const std::string& texture_name, uint32_t width, uint32_t height,
+                         uint32_t depth, const uint8_t* palette, bool swizzled,
+                         std::span<const std::vector<uint8_t>> further_levels = {});
 
     static constexpr uint32_t k_max_textures = 255;
     static constexpr uint32_t k_max_dimension = 4096;

@@ -5,6 +5,7 @@
 #include "dictionary/txd_messages.h"
 #include "stream/rw_ids.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -72,17 +73,21 @@ uint32_t raster_format_for(uint32_t depth, bool swizzled) {
 std::unique_ptr<rw_chunk>
 ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixels,
                               const std::string& texture_name, uint32_t width, uint32_t height,
-                              uint32_t depth, const uint8_t* palette, bool swizzled) {
+                              uint32_t depth, const uint8_t* palette, bool swizzled,
+                              std::span<const std::vector<uint8_t>> further_levels) {
     const uint32_t version = root_version();
     const bool palettised = depth == 4 || depth == 8;
     const uint64_t pixel_bytes = uint64_t(width) * height * depth / 8;
     // Transfers move whole quadwords; tiny levels are padded as real files pad them.
     const uint64_t pixel_block = (pixel_bytes + 15) / 16 * 16;
+    uint64_t levels_block = 0;
+    for (const auto& level : further_levels)
+        levels_block += k_transfer_header_bytes + (uint64_t(level.size()) + 15) / 16 * 16;
     const uint64_t palette_bytes = palettised ? uint64_t(4) << depth : 0;
     const uint64_t palette_extra =
         (palettised && depth == 4 && swizzled) ? k_swizzled_palette4_extra : 0;
     const uint64_t palette_block = palettised ? palette_bytes + palette_extra : 0;
-    const uint64_t data_size = k_transfer_header_bytes + pixel_block +
+    const uint64_t data_size = k_transfer_header_bytes + pixel_block + levels_block +
                                (palettised ? k_transfer_header_bytes + palette_block : 0);
     const uint64_t raster_size = 2 * k_chunk_header_bytes + k_raster_header_bytes + data_size;
     const std::vector<uint8_t> name = name_data(texture_name);
@@ -134,8 +139,20 @@ ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixel
     if (pixels && pixel_bytes)
         std::memcpy(data.data() + k_transfer_header_bytes, pixels,
                     static_cast<size_t>(pixel_bytes));
+    uint8_t* level_at = data.data() + k_transfer_header_bytes + pixel_block;
+    for (size_t k = 0; k < further_levels.size(); ++k) {
+        const uint32_t shift = static_cast<uint32_t>(std::min<size_t>(k + 1, 31));
+        const uint64_t bytes = further_levels[k].size();
+        const uint64_t block = (bytes + 15) / 16 * 16;
+        put_transfer_header(level_at, std::max(transfer_w >> shift, 1u),
+                            std::max(transfer_h >> shift, 1u), static_cast<uint32_t>(block / 16));
+        if (bytes)
+            std::memcpy(level_at + k_transfer_header_bytes, further_levels[k].data(),
+                        static_cast<size_t>(bytes));
+        level_at += k_transfer_header_bytes + block;
+    }
     if (palettised) {
-        uint8_t* palette_at = data.data() + k_transfer_header_bytes + pixel_block;
+        uint8_t* palette_at = level_at;
         // The palette moves as 32-bit pixels: 8x2 (8x3 with the swizzled extra) or 16x16.
         const uint32_t palette_w = depth == 4 ? 8 : 16;
         const uint32_t palette_h = depth == 4 ? (swizzled ? 3 : 2) : 16;

@@ -21,6 +21,8 @@ const char* extension_of_type(int type) {
         return ".tm2";
     case export_rwsect:
         return ".rwsect";
+    case export_png:
+        return ".png";
     default:
         return nullptr;
     }
@@ -37,6 +39,7 @@ int ps2_txd::export_type_of(const std::string& extension) {
     if (dotted == ".bmp") return export_bmp;
     if (dotted == ".tm2") return export_tim2;
     if (dotted == ".rwsect") return export_rwsect;
+    if (dotted == ".png") return export_png;
     return 0;
 }
 
@@ -76,10 +79,24 @@ std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, uint32_t level, bool swizz
     return {data->data() + offset, static_cast<size_t>(wanted)};
 }
 
+std::vector<uint8_t> ps2_txd::plain_level(uint32_t t, uint32_t level, bool swizzled) {
+    std::vector<uint8_t> out;
+    if (!texture_exists(t)) return out;
+    const uint32_t shift = std::min<uint32_t>(level, 31);
+    const std::span<uint8_t> raster = stored_pixels(t, level, swizzled);
+    if (raster.empty() || !ps2_swizzling::plain_copy(raster, width(t) >> shift, height(t) >> shift,
+                                                     depth(t), swizzled, out)) {
+        out.clear();
+        last_error = txd_msg::raster_layout_short;
+    }
+    return out;
+}
+
 bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
                              int swizzle) {
     if (!texture_exists(t)) return false;
-    if (!extension_of_type(type)) {
+    // PNG needs the picture libraries, which live outside the dictionary (src/imageio).
+    if (!extension_of_type(type) || type == export_png) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }

@@ -89,6 +89,30 @@ bool ps2_txd::write_palette(uint32_t t, std::span<const uint8_t> entries) {
     return true;
 }
 
+bool ps2_txd::replace_level0(uint32_t t, std::span<const uint8_t> plain,
+                             std::span<const uint8_t> palette_entries) {
+    if (!texture_exists(t) || !raster_header(t)) return false;
+    const uint32_t d = depth(t);
+    const uint64_t pixel_bytes = uint64_t(width(t)) * height(t) * d / 8;
+    const uint64_t palette_bytes = palettised(d) ? uint64_t(4) << d : 0;
+    if (plain.size() != pixel_bytes || palette_entries.size() != palette_bytes) {
+        last_error = txd_msg::image_data_short;
+        return false;
+    }
+    if (!load_all(texture_chunk(t))) return false;
+    if (pixels(t, 0).size() < plain.size() || palette(t).size() != palette_entries.size()) {
+        last_error = txd_msg::raster_layout_short;
+        return false;
+    }
+    return write_level0(t, plain, is_swizzled(t)) &&
+           (!palettised(d) || write_palette(t, palette_entries));
+}
+
+std::span<uint8_t> ps2_txd::level_storage(uint32_t t, uint32_t level) {
+    if (!texture_exists(t) || !raster_header(t) || !load_all(texture_chunk(t))) return {};
+    return stored_pixels(t, level, is_swizzled(t));
+}
+
 bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int type,
                               bool keep_alpha) {
     // A texture of another platform has no PS2 raster header to replace into.

@@ -100,8 +100,9 @@ bool editor_session::save_as(const std::string& path) {
 }
 
 bool editor_session::convert_to_ps2(const std::filesystem::path& out,
-                                    std::vector<std::string>* skipped) {
-    return ::convert_to_ps2(*dictionary_, out, error_, skipped);
+                                    std::vector<std::string>* skipped,
+                                    const raster_transform* transform) {
+    return ::convert_to_ps2(*dictionary_, out, error_, skipped, transform);
 }
 
 int editor_session::export_type_for(const std::string& extension) {
@@ -116,7 +117,13 @@ std::string editor_session::import_extension(const std::string& path) {
 }
 
 bool editor_session::export_texture(uint32_t t, int view, int type,
-                                    const std::filesystem::path* path, int swizzle) {
+                                    const std::filesystem::path* path, int swizzle,
+                                    uint32_t level) {
+    if (type == export_png) {
+        const std::filesystem::path name =
+            path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
+        return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_);
+    }
     if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
     error_ = dictionary_->last_error;
     return false;
@@ -133,8 +140,9 @@ bool editor_session::edit(const edit_record& record, const std::function<bool(ps
     return applied;
 }
 
-bool editor_session::import_file(const std::string& path, int swizzle) {
+bool editor_session::import_file(const std::string& path, int swizzle, const png_add_options& png) {
     const edit_record record{edit_kind::add, dictionary_->texture_count(), path, 0};
+    note_.clear();
     return edit(record, [&](ps2_txd& txd) {
         switch (export_type_for(import_extension(path))) {
         case export_bmp:
@@ -144,6 +152,8 @@ bool editor_session::import_file(const std::string& path, int swizzle) {
             return txd.add_tim2_texture(path, swizzle);
         case export_rwsect:
             return txd.add_raw_section(path);
+        case export_png:
+            return add_texture_png(txd, path, png, txd.last_error, note_);
         default:
             txd.last_error = session_msg::unknown_import;
             return false;
@@ -151,10 +161,15 @@ bool editor_session::import_file(const std::string& path, int swizzle) {
     });
 }
 
-bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alpha) {
+bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither,
+                             bool regenerate_mips) {
     const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
+    note_.clear();
     return edit(record, [&](ps2_txd& txd) {
         const int type = export_type_for(import_extension(image));
+        if (type == export_png)
+            return replace_texture_png(txd, t, image, dither, txd.last_error, note_,
+                                       regenerate_mips);
         return txd.replace_texture(t, image, type, keep_alpha);
     });
 }

@@ -4,8 +4,10 @@
 // mask, and the operations that the window and the command line both run on it. Every change
 // to the dictionary goes through one edit step, where an observer can record it (undo/redo).
 
+#include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/texture_png.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -77,8 +79,10 @@ class editor_session {
     // Writes to `path` at offset 0, which becomes the session's file.
     bool save_as(const std::string& path);
     // Rebuilds the dictionary as a PS2 one into `out`; the session's own dictionary stays.
+    // `transform`, when given, reshapes textures of other platforms (depth, mip levels).
     bool convert_to_ps2(const std::filesystem::path& out,
-                        std::vector<std::string>* skipped = nullptr);
+                        std::vector<std::string>* skipped = nullptr,
+                        const raster_transform* transform = nullptr);
 
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
@@ -86,11 +90,19 @@ class editor_session {
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
+    // Writes level `level` of texture t (only a PNG holds levels above 0); path none = the
+    // default name in the current directory.
     bool export_texture(uint32_t t, int view, int type, const std::filesystem::path* path,
-                        int swizzle);
-    // Adds the textures of a TIM2 picture or a raw section, by the file's extension.
-    bool import_file(const std::string& path, int swizzle);
-    bool replace(uint32_t t, const std::string& image, bool keep_alpha);
+                        int swizzle, uint32_t level = 0);
+    // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
+    // A PNG is added as `png` says (its swizzle choice included).
+    bool import_file(const std::string& path, int swizzle, const png_add_options& png = {});
+    // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
+    // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
+    bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
+                 bool regenerate_mips = false);
+    // What the last import or replace changed on the way (colours reduced, levels limited).
+    const std::string& last_note() const { return note_; }
     bool rename(uint32_t t, const std::string& name, int which);
     bool remove(uint32_t t);
     bool move_up(uint32_t t);
@@ -111,5 +123,6 @@ class editor_session {
     uint32_t restriction_mask_ = 0;
     int platform_index_ = -1;
     std::string error_;
+    std::string note_;
     edit_observer* observer_ = nullptr;
 };

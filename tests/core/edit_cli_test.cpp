@@ -97,7 +97,7 @@ TEST(EditCli, UsageErrorsExitTwo) {
         {"set-version", file, "FFFFFFFF", "-o", out},               // no version chosen
         {"export", file, "-o", out},                                // neither -t nor --all
         {"export", file, "-t", "0", "--all"},                       // both
-        {"export", file, "-t", "0", "-f", "png"},                   // unknown type
+        {"export", file, "-t", "0", "-f", "jpg"},                   // unknown type
         {"export", file, "-t", "0", "--view", "sideways"},          // unknown view
         {"add", file, "--in-place"},                                // nothing to add
         {"add", file, "a.tm2", "--swizzle", "maybe", "--in-place"}, // unknown swizzle setting

@@ -1,0 +1,47 @@
+#include "cli/cli_png.h"
+
+#include <iostream>
+
+std::optional<uint32_t> level_option(const cli_args& args, int& exit_code) {
+    if (!args.has("--level")) return 0u;
+    const auto level = parse_uint(args.get("--level"));
+    if (!level) exit_code = usage_error("--level needs a number");
+    return level;
+}
+
+std::optional<bool> dither_option(const cli_args& args, int& exit_code) {
+    const std::string dither = args.get("--dither", "on");
+    if (dither == "on") return true;
+    if (dither == "off") return false;
+    exit_code = usage_error("--dither takes on or off");
+    return std::nullopt;
+}
+
+std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code) {
+    const std::string mips = args.get("--mips", "1");
+    if (mips == "auto") return 0u;
+    const auto count = parse_uint(mips);
+    if (!count || *count == 0) {
+        exit_code = usage_error("--mips takes a level count or auto");
+        return std::nullopt;
+    }
+    return count;
+}
+
+std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_code) {
+    png_add_options options;
+    const std::string depth = args.get("--depth", "8");
+    if (depth != "4" && depth != "8" && depth != "32") {
+        exit_code = usage_error("--depth takes 4, 8 or 32");
+        return std::nullopt;
+    }
+    options.depth = uint32_t(std::stoul(depth));
+    const auto mips = mips_option(args, exit_code);
+    const auto dither = dither_option(args, exit_code);
+    if (!mips || !dither) return std::nullopt;
+    options.mips = *mips;
+    options.dither = *dither;
+    options.resize = args.has("--resize");
+    options.swizzle = args.get("--swizzle", "on") != "off";
+    return options;
+}

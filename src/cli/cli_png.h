@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/cli_common.h"
+#include "imageio/texture_png.h"
+
+#include <optional>
+
+// The PNG options of export, add, replace and convert.
+
+// --level K (default 0).
+std::optional<uint32_t> level_option(const cli_args& args, int& exit_code);
+// --dither on|off (default on).
+std::optional<bool> dither_option(const cli_args& args, int& exit_code);
+// --mips N|auto (default 1; auto = 0, RenderWare's own count).
+std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code);
+// add: --depth 4|8|32, --mips, --swizzle on|off (PNG default on), --resize, --dither.
+std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_code);

@@ -1,0 +1,167 @@
+#include "imageio/mip_chain.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+constexpr uint32_t k_max_renderware_levels = 7;
+constexpr uint32_t k_smallest_mip_side = 8;
+// Linear values back to sRGB through a table this fine: finer than 8-bit steps near black.
+constexpr uint32_t k_encode_steps = 4096;
+
+const std::array<float, 256>& to_linear() {
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            const double c = i / 255.0;
+            t[size_t(i)] = float(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+        }
+        return t;
+    }();
+    return table;
+}
+
+uint8_t to_srgb(float linear) {
+    static const std::array<uint8_t, k_encode_steps + 1> table = [] {
+        std::array<uint8_t, k_encode_steps + 1> t{};
+        for (uint32_t i = 0; i <= k_encode_steps; ++i) {
+            const double l = double(i) / k_encode_steps;
+            const double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+            t[i] = uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
+        }
+        return t;
+    }();
+    const float clamped = std::clamp(linear, 0.0f, 1.0f);
+    return table[size_t(std::lround(clamped * k_encode_steps))];
+}
+
+// Sums of alpha-weighted linear colour, for one output pixel.
+struct accumulator {
+    float r = 0, g = 0, b = 0, a = 0;            // colour · alpha weight, alpha · weight
+    float plain_r = 0, plain_g = 0, plain_b = 0; // colour · weight, for all-transparent areas
+    float weight = 0;
+
+    void add(const uint8_t* p, float w) {
+        const auto& lin = to_linear();
+        const float alpha = p[3] / 255.0f;
+        r += lin[p[0]] * alpha * w;
+        g += lin[p[1]] * alpha * w;
+        b += lin[p[2]] * alpha * w;
+        plain_r += lin[p[0]] * w;
+        plain_g += lin[p[1]] * w;
+        plain_b += lin[p[2]] * w;
+        a += alpha * w;
+        weight += w;
+    }
+    void write(uint8_t* out) const {
+        if (weight <= 0) return;
+        if (a > 0) {
+            out[0] = to_srgb(r / a);
+            out[1] = to_srgb(g / a);
+            out[2] = to_srgb(b / a);
+        } else {
+            out[0] = to_srgb(plain_r / weight);
+            out[1] = to_srgb(plain_g / weight);
+            out[2] = to_srgb(plain_b / weight);
+        }
+        out[3] = uint8_t(std::lround(std::clamp(a / weight, 0.0f, 1.0f) * 255.0f));
+    }
+};
+} // namespace
+
+uint32_t renderware_level_count(uint32_t width, uint32_t height) {
+    uint32_t side = std::min(width, height);
+    uint32_t levels = 1;
+    while (levels < k_max_renderware_levels && side / 2 >= k_smallest_mip_side) {
+        side /= 2;
+        ++levels;
+    }
+    return levels;
+}
+
+rgba_image half_size(const rgba_image& image) {
+    rgba_image out;
+    out.width = std::max(image.width / 2, 1u);
+    out.height = std::max(image.height / 2, 1u);
+    out.rgba.assign(size_t(out.width) * out.height * 4, 0);
+    if (image.width == 0 || image.height == 0) return out;
+    for (uint32_t y = 0; y < out.height; ++y)
+        for (uint32_t x = 0; x < out.width; ++x) {
+            accumulator sum;
+            for (uint32_t dy = 0; dy < 2; ++dy)
+                for (uint32_t dx = 0; dx < 2; ++dx)
+                    sum.add(image.pixel(std::min(2 * x + dx, image.width - 1),
+                                        std::min(2 * y + dy, image.height - 1)),
+                            1.0f);
+            sum.write(out.pixel(x, y));
+        }
+    return out;
+}
+
+std::vector<rgba_image> mip_chain(const rgba_image& image, uint32_t count) {
+    std::vector<rgba_image> levels;
+    if (count == 0) return levels;
+    levels.push_back(image);
+    while (levels.size() < count) {
+        rgba_image next = half_size(levels.back());
+        levels.push_back(std::move(next));
+    }
+    return levels;
+}
+
+rgba_image resized(const rgba_image& image, uint32_t width, uint32_t height) {
+    rgba_image out;
+    out.width = width;
+    out.height = height;
+    out.rgba.assign(size_t(width) * height * 4, 0);
+    if (image.width == 0 || image.height == 0 || width == 0 || height == 0) return out;
+    // Each output pixel covers a footprint of the source; the footprint is sampled on a small
+    // grid of bilinear taps, which is a box filter when shrinking and bilinear when growing.
+    const float scale_x = float(image.width) / float(width);
+    const float scale_y = float(image.height) / float(height);
+    const uint32_t taps_x = std::clamp(uint32_t(std::ceil(scale_x)), 1u, 16u);
+    const uint32_t taps_y = std::clamp(uint32_t(std::ceil(scale_y)), 1u, 16u);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            accumulator sum;
+            for (uint32_t ty = 0; ty < taps_y; ++ty)
+                for (uint32_t tx = 0; tx < taps_x; ++tx) {
+                    const float sx = (x + (tx + 0.5f) / taps_x) * scale_x - 0.5f;
+                    const float sy = (y + (ty + 0.5f) / taps_y) * scale_y - 0.5f;
+                    const float fx = std::clamp(sx, 0.0f, float(image.width - 1));
+                    const float fy = std::clamp(sy, 0.0f, float(image.height - 1));
+                    const uint32_t x0 = uint32_t(fx), y0 = uint32_t(fy);
+                    const uint32_t x1 = std::min(x0 + 1, image.width - 1);
+                    const uint32_t y1 = std::min(y0 + 1, image.height - 1);
+                    const float wx = fx - float(x0), wy = fy - float(y0);
+                    sum.add(image.pixel(x0, y0), (1 - wx) * (1 - wy));
+                    sum.add(image.pixel(x1, y0), wx * (1 - wy));
+                    sum.add(image.pixel(x0, y1), (1 - wx) * wy);
+                    sum.add(image.pixel(x1, y1), wx * wy);
+                }
+            sum.write(out.pixel(x, y));
+        }
+    return out;
+}
+
+bool is_power_of_two(uint32_t value) {
+    return value && !(value & (value - 1));
+}
+
+uint32_t power_of_two_below(uint32_t value) {
+    uint32_t p = 1;
+    while (p <= value / 2)
+        p *= 2;
+    return p;
+}
+
+uint32_t power_of_two_above(uint32_t value) {
+    const uint32_t below = power_of_two_below(value);
+    return below >= value || below >= (1u << 31) ? below : below * 2;
+}
+
+uint32_t nearest_power_of_two(uint32_t value) {
+    const uint32_t below = power_of_two_below(value), above = power_of_two_above(value);
+    return value - below < above - value ? below : above;
+}

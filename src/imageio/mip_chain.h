@@ -1,0 +1,29 @@
+#pragma once
+
+#include "imageio/picture.h"
+
+#include <cstdint>
+#include <vector>
+
+// RenderWare's own level count for a size: one level, and one more each time the smaller side,
+// halved, stays at least 8; at most 7 (128 x 128 -> 5, 8 x 8 -> 1).
+uint32_t renderware_level_count(uint32_t width, uint32_t height);
+
+// The next mip level: each pixel is the 2 x 2 box below it, averaged in linear light with each
+// colour weighted by its alpha (so transparent texels do not darken the edges), alpha averaged
+// plainly. Sides halve and stay at least 1.
+rgba_image half_size(const rgba_image& image);
+
+// Levels 0 .. count - 1, level 0 being `image` itself.
+std::vector<rgba_image> mip_chain(const rgba_image& image, uint32_t count);
+
+// Resampled to width x height (bilinear in linear light, alpha-weighted; box-averaged when
+// shrinking by more than half), for pictures whose size must become a power of two.
+rgba_image resized(const rgba_image& image, uint32_t width, uint32_t height);
+
+bool is_power_of_two(uint32_t value);
+// The powers of two just below and just above `value` (equal when it is one).
+uint32_t power_of_two_below(uint32_t value);
+uint32_t power_of_two_above(uint32_t value);
+// The nearer of the two (the larger on a tie).
+uint32_t nearest_power_of_two(uint32_t value);

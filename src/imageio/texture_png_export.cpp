@@ -1,0 +1,99 @@
+#include "imageio/texture_png.h"
+
+#include "dictionary/txd_messages.h"
+#include "imageio/png_codec.h"
+#include "imageio/ps2_picture.h"
+
+namespace {
+// The picture the preview shows, as RGBA (mixed view carries alpha 0..255) or grey.
+bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, int swizzle,
+                  std::vector<uint8_t>& png, std::string& error) {
+    txd.last_error.clear();
+    const device_bitmap picture =
+        txd.render(t, alpha ? view_alpha : view_mixed, swizzle, nullptr, level);
+    if (!picture || picture->width == 0 || picture->height == 0) {
+        error = txd.last_error.empty()
+                    ? "Texture " + std::to_string(t) + " has no picture at level " +
+                          std::to_string(level) + "."
+                    : txd.last_error;
+        return false;
+    }
+    const display_image& image = *picture;
+    const uint32_t bytes_per_pixel = image.bits / 8;
+    if (alpha) {
+        std::vector<uint8_t> grey(size_t(image.width) * image.height);
+        for (uint32_t y = 0; y < image.height; ++y) {
+            const uint8_t* row = image.top_row(y);
+            for (uint32_t x = 0; x < image.width; ++x)
+                grey[size_t(y) * image.width + x] = row[x * bytes_per_pixel];
+        }
+        png = encode_png_grey(image.width, image.height, grey, error);
+        return !png.empty();
+    }
+    rgba_image rgba;
+    rgba.width = image.width;
+    rgba.height = image.height;
+    rgba.rgba.resize(size_t(image.width) * image.height * 4);
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.top_row(y);
+        for (uint32_t x = 0; x < image.width; ++x) {
+            const uint8_t* p = row + x * bytes_per_pixel;
+            uint8_t* q = rgba.pixel(x, y);
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
+        }
+    }
+    png = encode_png_rgba(rgba, error);
+    return !png.empty();
+}
+} // namespace
+
+bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle,
+                 std::vector<uint8_t>& png, std::string& error) {
+    if (t >= txd.texture_count()) {
+        error = txd_msg::texture_not_exists;
+        return false;
+    }
+    const uint32_t levels = txd.mip_count(t);
+    if (levels && level >= levels) {
+        error = "Texture " + std::to_string(t) + " has " + std::to_string(levels) +
+                " mip level(s); level " + std::to_string(level) + " does not exist.";
+        return false;
+    }
+    const uint32_t d = txd.depth(t);
+    const bool ps2_palette_texture = txd.raster_header(t) && (d == 4 || d == 8);
+    if (mode == view_alpha || !ps2_palette_texture)
+        return rendered_png(txd, t, level, mode == view_alpha, swizzle, png, error);
+
+    const bool swizzled = swizzle == -1 ? txd.is_swizzled(t) : swizzle != 0;
+    const uint32_t shift = std::min<uint32_t>(level, 31);
+    const uint32_t w = txd.width(t) >> shift, h = txd.height(t) >> shift;
+    txd.last_error.clear();
+    const std::vector<uint8_t> plain = txd.plain_level(t, level, swizzled);
+    const auto palette = txd.palette(t);
+    const indexed_image indexed = indexed_from_ps2(plain, w, h, d, palette);
+    txd.release_pixels(t);
+    if (indexed.indices.empty()) {
+        error = txd.last_error.empty() ? txd_msg::raster_layout_short : txd.last_error;
+        return false;
+    }
+    png = encode_png_indexed(indexed, d, error);
+    return !png.empty();
+}
+
+bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle,
+                        const std::filesystem::path& path, std::string& error) {
+    std::vector<uint8_t> png;
+    return texture_png(txd, t, level, mode, swizzle, png, error) && write_bytes(path, png, error);
+}
+
+bool export_texture_any(ps2_txd& txd, uint32_t t, int mode, int type,
+                        const std::filesystem::path& path, int swizzle) {
+    if (type != export_png) return txd.export_texture(t, mode, type, &path, swizzle);
+    std::string error;
+    if (export_texture_png(txd, t, 0, mode, swizzle, path, error)) return true;
+    txd.last_error = error;
+    return false;
+}
