@@ -5,7 +5,7 @@
 
 bool cli_is_flag(const std::string& name) {
     static const std::set<std::string> flags = {"--json", "--all", "--in-place", "--keep-alpha",
-                                                "--mask", "--help", "-h"};
+                                                "--mask", "--help", "-h", "--quiet", "--overwrite"};
     return flags.count(name) != 0;
 }
 
