@@ -6,6 +6,7 @@
 // result with a message is fine); they abort only when an invariant that holds for every input
 // is broken.
 
+#include "archive/game_archive.h"
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
@@ -382,6 +383,46 @@ inline void drive_tex(std::span<const uint8_t> data) {
         return;
     }
     drive_loaded(txd);
+}
+
+// Game archives: both entry tables from the same bytes, then the file-reading paths (a VER2
+// file and a .dir/.img pair), and the dictionaries the entries point at, opened in place.
+inline void check_entries(bool ok, const std::string& error,
+                          const std::vector<archive_entry>& entries, uint64_t data_length) {
+    if (!ok && error.empty()) broken("archive refused without a message");
+    if (entries.size() > k_archive_max_entries) broken("archive entry cap exceeded");
+    for (const auto& entry : entries) {
+        if (entry.inside != fits(entry.offset, entry.size, data_length))
+            broken("archive entry inside flag wrong");
+        if (entry.name.size() > k_archive_name_bytes) broken("archive entry name too long");
+    }
+}
+
+inline void drive_archive(std::span<const uint8_t> data) {
+    std::vector<archive_entry> entries;
+    std::string error;
+    check_entries(parse_ver2_table(data, data.size(), entries, error), error, entries, data.size());
+    error.clear();
+    check_entries(parse_dir_table(data, data.size(), entries, error), error, entries, data.size());
+
+    const auto img = put("input.img", data);
+    const auto dir = put("pair.dir", data);
+    (void)put("pair.img", data);
+    for (const auto& path : {img, dir}) {
+        game_archive archive;
+        error.clear();
+        const bool ok = open_game_archive(path, archive, error);
+        check_entries(ok, error, archive.entries, archive.data_length);
+        if (!ok) continue;
+        uint32_t opened = 0;
+        for (const auto& entry : archive.entries) {
+            if (!entry.inside || entry.offset > UINT32_MAX || opened >= 4) continue;
+            ++opened;
+            auto probe =
+                probe_dictionary(archive.data_path, uint32_t(entry.offset), k_all_platforms);
+            if (probe.dictionary) drive_loaded(*probe.dictionary, 2);
+        }
+    }
 }
 
 } // namespace qm_fuzz

@@ -1,5 +1,6 @@
 // Writes the seed inputs of every fuzz target into <folder>/<target>/: the sample files that
 // fit the target, inputs built in memory, and pictures exported from them.
+#include "archive_builders.h"
 #include "dictionary/ps2_txd.h"
 #include "imageio/texture_png.h"
 #include "seed_inputs.h"
@@ -58,8 +59,8 @@ int main(int argc, char** argv) {
     }
     const fs::path out = argv[1];
     std::error_code ec;
-    for (const char* target :
-         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini", "png"})
+    for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp",
+                               "tim2", "ini", "png", "archive"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {
@@ -77,6 +78,11 @@ int main(int argc, char** argv) {
         export_pictures(written, out, input.name);
     }
     save(out / "tex", "three_forms.tex", qm_seeds::make_tex_file());
+    std::vector<archive_file> entries;
+    for (const auto& input : qm_seeds::generated_dictionaries())
+        if (entries.size() < 3) entries.push_back({input.name + ".txd", input.bytes});
+    save(out / "archive", "three_dictionaries.img", make_ver2_archive(entries));
+    save(out / "archive", "three_dictionaries.dir", make_dir_img_archive(entries).dir);
     for (const auto& input : qm_seeds::generated_ini_files())
         save(out / "ini", input.name + ".ini", input.bytes);
     std::printf("seeds written to %s\n", out.c_str());

@@ -15,3 +15,5 @@ int cmd_rename(const cli_args& args);
 int cmd_delete(const cli_args& args);
 int cmd_move(const cli_args& args);
 int cmd_set_version(const cli_args& args);
+int cmd_batch(const cli_args& args);
+int cmd_archive(const cli_args& args);

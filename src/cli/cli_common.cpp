@@ -4,8 +4,9 @@
 #include <iostream>
 
 bool cli_is_flag(const std::string& name) {
-    static const std::set<std::string> flags = {"--json", "--all", "--in-place", "--keep-alpha",
-                                                "--mask", "--help", "-h", "--resize"};
+    static const std::set<std::string> flags = {
+        "--json", "--all", "--in-place", "--keep-alpha", "--mask",
+        "--help", "-h",    "--resize",   "--quiet",      "--overwrite"};
     return flags.count(name) != 0;
 }
 
@@ -52,10 +53,14 @@ std::optional<uint32_t> parse_hex(const std::string& text) {
     uint32_t value = 0;
     for (char c : digits) {
         int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = value << 4 | uint32_t(v);
     }
     return value;
@@ -140,11 +145,21 @@ std::string json_escape(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c >= 0x80) {
                 // Names are single-byte text of unknown code page; keep JSON valid ASCII.

@@ -33,6 +33,8 @@ const command_entry k_commands[] = {
     {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
     {"render", cmd_render,
      "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp"},
+    {"batch", cmd_batch, "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] [--overwrite]"},
+    {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
 };
 
 void print_usage(std::ostream& out) {

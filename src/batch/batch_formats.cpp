@@ -1,0 +1,51 @@
+#include "batch/batch_formats.h"
+
+#include "imageio/texture_png.h"
+
+#include <array>
+
+namespace {
+// The dictionary's own export, as stored (view texture, swizzle as the texture says).
+template <int Type>
+bool write_native(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
+                  std::string& error) {
+    if (dictionary.export_texture(t, view_texture, Type, &target, -1)) return true;
+    error = dictionary.last_error;
+    return false;
+}
+
+// Level 0 as the texture view shows it; palettised textures keep their palette.
+bool write_png(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
+               std::string& error) {
+    return export_texture_png(dictionary, t, 0, view_texture, -1, target, error);
+}
+
+const std::array<export_format, 4> k_formats = {{
+    {"png", ".png", &write_png},
+    {"bmp", ".bmp", &write_native<export_bmp>},
+    {"tm2", ".tm2", &write_native<export_tim2>},
+    {"rwsect", ".rwsect", &write_native<export_rwsect>},
+}};
+constexpr std::string_view k_default_format = "png";
+} // namespace
+
+std::span<const export_format> export_formats() {
+    return k_formats;
+}
+
+const export_format* find_export_format(std::string_view name) {
+    for (const auto& format : k_formats)
+        if (name == format.name) return &format;
+    return nullptr;
+}
+
+const export_format& default_export_format() {
+    return *find_export_format(k_default_format);
+}
+
+std::string export_format_names() {
+    std::string out;
+    for (const auto& format : k_formats)
+        out += (out.empty() ? "" : "|") + std::string(format.name);
+    return out;
+}

@@ -1,0 +1,40 @@
+#include "batch/batch_lint.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace {
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+} // namespace
+
+std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
+    std::vector<lint_finding> findings;
+    const uint32_t count = dictionary.texture_count();
+    if (count > ps2_txd::k_max_textures)
+        findings.push_back({{}, "holds " + std::to_string(count) + " textures, more than 255"});
+    // The game looks textures up by name without case: a second one of a name is never found.
+    std::map<std::string, uint32_t> first_of_name;
+    for (uint32_t t = 0; t < count; ++t) {
+        const std::string name = dictionary.texture_name(t, 0);
+        const std::string shown = name.empty() ? "#" + std::to_string(t) : name;
+        if (name.empty())
+            findings.push_back({shown, "has no name"});
+        else if (auto [it, fresh] = first_of_name.emplace(lower(name), t); !fresh)
+            findings.push_back({shown, "has the name of texture " + std::to_string(it->second)});
+        const uint32_t w = dictionary.width(t), h = dictionary.height(t);
+        if (w == 0 || h == 0 || w > ps2_txd::k_max_dimension || h > ps2_txd::k_max_dimension)
+            findings.push_back(
+                {shown, "is " + std::to_string(w) + "x" + std::to_string(h) + ", outside 1..4096"});
+        if (!dictionary.render(t, view_texture, -1, nullptr, 0))
+            findings.push_back({shown, dictionary.last_error.empty()
+                                           ? std::string("cannot be shown")
+                                           : "cannot be shown: " + dictionary.last_error});
+        dictionary.release_pixels(t);
+    }
+    return findings;
+}

@@ -1,0 +1,201 @@
+#include "batch/batch_runner.h"
+
+#include "dictionary/convert_ps2.h"
+#include "dictionary/tex_txd.h"
+#include "dictionary/txd_probe.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+probe_result open_dictionary_source(const dictionary_source& source, std::string_view platforms,
+                                    std::string& error) {
+    probe_result probe;
+    if (source.offset > UINT32_MAX) {
+        error = "the dictionary lies beyond 4 GiB, where it cannot be opened";
+        return probe;
+    }
+    probe = probe_dictionary(source.file, uint32_t(source.offset), platforms);
+    if (!probe.dictionary) {
+        error = "Unsupported TXD file type.";
+        return probe;
+    }
+    // TEX containers are rebuilt in memory; their root has no size in the file.
+    const bool chunk_file = !dynamic_cast<tex_txd*>(probe.dictionary.get());
+    if (chunk_file && source.size != 0 && probe.dictionary->root &&
+        uint64_t(probe.dictionary->root->size) + k_chunk_header_bytes > source.size) {
+        error = "the dictionary runs past the end of its archive entry";
+        probe.dictionary.reset();
+    }
+    return probe;
+}
+
+namespace {
+// A file name for the texture, unique within its folder (case-blind) by a numbered suffix.
+std::string unique_name(const std::string& stem, const std::string& extension,
+                        std::set<std::string>& taken) {
+    std::string name = stem + extension;
+    for (unsigned n = 2; !taken.insert(lower(name)).second; ++n)
+        name = stem + "_" + std::to_string(n) + extension;
+    return name;
+}
+
+bool prepare_folder(const fs::path& folder, std::string& error) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (fs::is_directory(folder, ec)) return true;
+    error = "cannot create folder " + folder.string();
+    return false;
+}
+
+bool may_write(const fs::path& target, const batch_options& options, std::string& error) {
+    std::error_code ec;
+    if (options.overwrite || !fs::exists(target, ec)) return true;
+    error = target.string() + " exists; --overwrite replaces it";
+    return false;
+}
+
+void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary_source& source,
+                     const batch_options& options, dictionary_report& report) {
+    if (restriction & restrict_export) {
+        report.error = "Texture exporting is disabled for this format.";
+        return;
+    }
+    const export_format& format = options.format ? *options.format : default_export_format();
+    const fs::path folder = options.out / source.out_dir;
+    if (!prepare_folder(folder, report.error)) return;
+    std::set<std::string> taken;
+    for (auto& texture : report.textures) {
+        const uint32_t t = uint32_t(&texture - report.textures.data());
+        const std::string stem = safe_file_name(texture.name, "texture" + std::to_string(t));
+        const std::string name = unique_name(stem, format.extension, taken);
+        const fs::path target = folder / name;
+        if (may_write(target, options, texture.error) &&
+            format.write(dictionary, t, target, texture.error))
+            texture.output = (source.out_dir / name).generic_string();
+        // Exports read the raster on demand; give it back so memory stays flat per job.
+        dictionary.release_pixels(t);
+    }
+}
+
+void convert_dictionary(ps2_txd& dictionary, const dictionary_source& source,
+                        const batch_options& options, dictionary_report& report) {
+    const fs::path relative =
+        source.out_dir.parent_path() / (source.out_dir.filename().string() + ".txd");
+    const fs::path target = options.out / relative;
+    if (!prepare_folder(target.parent_path(), report.error)) return;
+    if (!may_write(target, options, report.error)) return;
+    std::vector<std::string> skipped;
+    if (!convert_to_ps2(dictionary, target, report.error, &skipped)) return;
+    report.output = relative.generic_string();
+    // Skipped textures are named in texture order; match them up one by one.
+    size_t next = 0;
+    for (auto& texture : report.textures)
+        if (next < skipped.size() && texture.name == skipped[next]) {
+            texture.error = "has no pixels that can be converted";
+            ++next;
+        }
+}
+} // namespace
+
+size_t dictionary_report::failures() const {
+    size_t count = error.empty() ? 0 : 1;
+    for (const auto& texture : textures)
+        count += texture.error.empty() ? 0 : 1;
+    return count + findings.size();
+}
+
+dictionary_report process_source(const dictionary_source& source, const batch_options& options) {
+    dictionary_report report;
+    report.source = &source;
+    probe_result probe = open_dictionary_source(source, options.platforms, report.error);
+    if (!probe.dictionary) return report;
+    ps2_txd& dictionary = *probe.dictionary;
+    report.platform = platform_table()[size_t(probe.platform_index)].name;
+    const uint32_t count = dictionary.texture_count();
+    report.textures.resize(count);
+    for (uint32_t t = 0; t < count; ++t) {
+        auto& texture = report.textures[t];
+        texture.name = dictionary.texture_name(t, 0);
+        texture.width = dictionary.width(t);
+        texture.height = dictionary.height(t);
+        texture.depth = dictionary.depth(t);
+    }
+    switch (options.action) {
+    case batch_action::list:
+        break;
+    case batch_action::export_textures:
+        export_textures(dictionary, probe.restriction_mask, source, options, report);
+        break;
+    case batch_action::convert:
+        convert_dictionary(dictionary, source, options, report);
+        break;
+    case batch_action::lint:
+        report.findings = lint_for_batch(dictionary);
+        break;
+    }
+    return report;
+}
+
+unsigned job_count(unsigned requested, size_t sources) {
+    unsigned jobs = requested ? requested : std::max(1u, std::thread::hardware_concurrency());
+    return unsigned(std::max<size_t>(1, std::min<size_t>(jobs, sources)));
+}
+
+batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t source_failures,
+                        const batch_options& options, const report_sink& on_report,
+                        const progress_sink& on_progress) {
+    batch_summary summary;
+    summary.dictionaries = sources.size();
+    summary.failed = source_failures;
+
+    std::vector<std::optional<dictionary_report>> reports(sources.size());
+    std::atomic<size_t> next{0};
+    std::mutex lock; // guards reports, the emission point, the summary and the sinks
+    size_t emitted = 0, done = 0;
+
+    auto work = [&] {
+        for (size_t i = next++; i < sources.size(); i = next++) {
+            if (on_progress) {
+                std::lock_guard guard(lock);
+                on_progress(done, sources.size(), sources[i], true);
+            }
+            dictionary_report report = process_source(sources[i], options);
+            std::lock_guard guard(lock);
+            summary.textures += report.textures.size();
+            summary.failed += report.failures();
+            reports[i] = std::move(report);
+            ++done;
+            if (on_progress) on_progress(done, sources.size(), sources[i], false);
+            // Reports leave in source order: each waits for those before it.
+            while (emitted < reports.size() && reports[emitted]) {
+                if (on_report) on_report(*reports[emitted]);
+                reports[emitted].reset();
+                ++emitted;
+            }
+        }
+    };
+    const unsigned jobs = job_count(options.jobs, sources.size());
+    std::vector<std::jthread> threads;
+    for (unsigned j = 1; j < jobs; ++j)
+        threads.emplace_back(work);
+    work();
+    threads.clear(); // joins
+    return summary;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "batch/batch_formats.h"
+#include "batch/batch_lint.h"
+#include "batch/batch_sources.h"
+#include "dictionary/txd_probe.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class batch_action { list, export_textures, convert, lint };
+
+struct batch_options {
+    batch_action action = batch_action::list;
+    std::filesystem::path out;                     // export and convert
+    const export_format* format = nullptr;         // export; none = the default format
+    unsigned jobs = 0;                             // 0 = one per core
+    bool overwrite = false;                        // replace files that exist
+    std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
+};
+
+struct texture_report {
+    std::string name;
+    uint32_t width = 0, height = 0, depth = 0;
+    std::string output; // the file written, relative to the output folder
+    std::string error;  // why it failed; empty on success
+};
+
+// What became of one dictionary. `error` is set when the dictionary could not be opened or
+// written as a whole; texture failures and lint findings sit with their textures.
+struct dictionary_report {
+    const dictionary_source* source = nullptr;
+    std::string platform; // empty when it did not open
+    std::vector<texture_report> textures;
+    std::vector<lint_finding> findings;
+    std::string output; // convert: the dictionary written, relative to the output folder
+    std::string error;
+
+    size_t failures() const;
+};
+
+struct batch_summary {
+    size_t dictionaries = 0;
+    size_t textures = 0; // textures of the dictionaries that opened
+    size_t failed = 0;   // failed dictionaries, textures and findings, plus the source failures
+};
+
+// Called once per source, in source order, whatever order the jobs finish in.
+using report_sink = std::function<void(const dictionary_report&)>;
+// Called when a dictionary starts (started) and when it is done; done counts finished ones.
+using progress_sink =
+    std::function<void(size_t done, size_t total, const dictionary_source& current, bool started)>;
+
+// Works on every source with `jobs` threads, each dictionary opened on its own. A failure is
+// reported and the run goes on. `source_failures` counts into the summary.
+batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t source_failures,
+                        const batch_options& options, const report_sink& on_report,
+                        const progress_sink& on_progress = {});
+
+// Works on one source (what each job does); exposed for the window's export and the tests.
+dictionary_report process_source(const dictionary_source& source, const batch_options& options);
+
+// Opens the source's dictionary where it lies, trying the classes named in `platforms`; an
+// archive entry must hold the whole dictionary. No dictionary, with `error`, when it fails.
+probe_result open_dictionary_source(const dictionary_source& source, std::string_view platforms,
+                                    std::string& error);
+
+// The jobs used for `requested` (0 = the number of cores) on `sources` dictionaries.
+unsigned job_count(unsigned requested, size_t sources);

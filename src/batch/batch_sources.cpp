@@ -1,0 +1,212 @@
+#include "batch/batch_sources.h"
+
+#include "archive/game_archive.h"
+#include "dictionary/tex_txd.h"
+#include "stream/byte_io.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr uint32_t k_dictionary_id = 0x16;
+constexpr size_t k_sniff_bytes = 12;
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+std::array<uint8_t, k_sniff_bytes> sniff(const fs::path& path, uint64_t offset, size_t& got) {
+    std::array<uint8_t, k_sniff_bytes> bytes{};
+    got = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return bytes;
+    file.seekg(std::streamoff(offset));
+    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    got = size_t(std::max<std::streamsize>(file.gcount(), 0));
+    return bytes;
+}
+
+bool file_looks_like_dictionary(const fs::path& path, uint64_t offset) {
+    size_t got = 0;
+    const auto bytes = sniff(path, offset, got);
+    return looks_like_dictionary(bytes.data(), got);
+}
+
+// A source before its output folder is chosen: where it lies and the folder it would like.
+struct planned {
+    dictionary_source source;
+    fs::path parent;
+    std::string wanted;
+};
+
+class collector {
+  public:
+    source_list run(const std::vector<fs::path>& inputs) {
+        for (const auto& input : inputs)
+            add_input(input);
+        assign_folders();
+        for (auto& item : planned_)
+            list_.sources.push_back(std::move(item.source));
+        return std::move(list_);
+    }
+
+  private:
+    source_list list_;
+    std::vector<planned> planned_;
+
+    void fail(const fs::path& file, const std::string& entry, const std::string& reason) {
+        list_.failures.push_back({file.string(), entry, {}, reason});
+    }
+
+    void add_input(const fs::path& input) {
+        std::error_code ec;
+        if (fs::is_directory(input, ec)) {
+            // The folder's own name heads its outputs; "." and "dir/" name the folder itself.
+            const fs::path normal = fs::absolute(input, ec).lexically_normal();
+            fs::path name =
+                normal.has_filename() ? normal.filename() : normal.parent_path().filename();
+            if (name.empty()) name = "root";
+            add_folder(input, name);
+        } else if (fs::is_regular_file(input, ec)) {
+            add_file(input, {}, /*from_walk=*/false);
+        } else {
+            fail(input, {}, "cannot be opened");
+        }
+    }
+
+    void add_folder(const fs::path& folder, const fs::path& out_base) {
+        std::vector<fs::path> files;
+        std::error_code ec;
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                            ec);
+        if (ec) return fail(folder, {}, "cannot be read");
+        for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+            if (ec) break;
+            if (it->is_regular_file(ec)) files.push_back(it->path());
+        }
+        if (ec) fail(folder, {}, "could not be walked completely: " + ec.message());
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) {
+            const fs::path relative = file.lexically_relative(folder);
+            add_file(file, out_base / relative.parent_path(), /*from_walk=*/true);
+        }
+    }
+
+    void add_file(const fs::path& file, const fs::path& parent, bool from_walk) {
+        const std::string extension = lower(file.extension().string());
+        const auto pair = paired_archive_file(file);
+        // A .dir/.img pair is one archive: taken once, through its .dir.
+        if (pair && extension == ".img") {
+            if (from_walk) return;
+            return add_archive(*pair, parent);
+        }
+        if (pair && extension == ".dir") return add_archive(file, parent);
+        size_t got = 0;
+        const auto bytes = sniff(file, 0, got);
+        if (got >= 4 && bytes[0] == 'V' && bytes[1] == 'E' && bytes[2] == 'R' && bytes[3] == '2')
+            return add_archive(file, parent);
+        if (from_walk && !looks_like_dictionary(bytes.data(), got) &&
+            !has_dictionary_extension(file))
+            return; // other game files in the folder
+        planned item;
+        item.source.file = file;
+        item.source.shown = file.string();
+        item.parent = parent;
+        item.wanted = safe_file_name(file.stem().string(), "dictionary");
+        planned_.push_back(std::move(item));
+    }
+
+    void add_archive(const fs::path& path, const fs::path& parent) {
+        game_archive archive;
+        std::string error;
+        if (!open_game_archive(path, archive, error)) return fail(path, {}, error);
+        const fs::path base = parent / safe_file_name(path.stem().string(), "archive");
+        for (size_t i = 0; i < archive.entries.size(); ++i) {
+            const auto& entry = archive.entries[i];
+            const bool named = has_dictionary_extension(entry.name);
+            if (!entry.inside) {
+                if (named)
+                    fail(archive.data_path, entry.name,
+                         "the entry lies past the end of the archive");
+                continue;
+            }
+            if (entry.offset > UINT32_MAX) {
+                if (named)
+                    fail(archive.data_path, entry.name,
+                         "the entry lies beyond 4 GiB, where dictionaries cannot be opened");
+                continue;
+            }
+            if (!named &&
+                !(entry.size && file_looks_like_dictionary(archive.data_path, entry.offset)))
+                continue; // models, collisions, animations
+            planned item;
+            item.source.file = archive.data_path;
+            item.source.offset = entry.offset;
+            item.source.size = entry.size;
+            item.source.entry = entry.name;
+            item.source.shown = archive.data_path.string() + ":" + entry.name;
+            item.parent = base;
+            item.wanted =
+                safe_file_name(fs::path(entry.name).stem().string(), "entry" + std::to_string(i));
+            planned_.push_back(std::move(item));
+        }
+    }
+
+    // Output folders: every folder that holds a source's folder is reserved first, so that a
+    // dictionary named like a sibling folder or archive does not pour its textures into it.
+    // Names compare without case, since the output may land on a case-blind file system.
+    void assign_folders() {
+        std::set<std::string> taken;
+        for (const auto& item : planned_)
+            for (fs::path p = item.parent; !p.empty(); p = p.parent_path()) {
+                taken.insert(lower(p.generic_string()));
+                if (p == p.parent_path()) break;
+            }
+        for (auto& item : planned_) {
+            fs::path candidate = item.parent / item.wanted;
+            for (unsigned n = 2; taken.count(lower(candidate.generic_string())); ++n)
+                candidate = item.parent / (item.wanted + "_" + std::to_string(n));
+            taken.insert(lower(candidate.generic_string()));
+            item.source.out_dir = candidate;
+        }
+    }
+};
+} // namespace
+
+bool looks_like_dictionary(const uint8_t* bytes, size_t size) {
+    const std::span<const uint8_t> span(bytes, size);
+    if (size >= 4 && read_u32(span, 0) == tex_txd::k_magic) return true;
+    return size >= 12 && read_u32(span, 0) == k_dictionary_id;
+}
+
+bool has_dictionary_extension(const fs::path& name) {
+    static const std::set<std::string> extensions = {".txd", ".tex", ".xtx", ".chk"};
+    return extensions.count(lower(name.extension().string())) != 0;
+}
+
+std::string safe_file_name(const std::string& name, const std::string& fallback) {
+    std::string out;
+    for (unsigned char c : name) {
+        // Separators, characters some file systems refuse, and control bytes.
+        const bool bad = c < 0x20 || c == 0x7F ||
+                         std::string_view("/\\:*?\"<>|").find(char(c)) != std::string_view::npos;
+        out += bad ? '_' : char(c);
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.'))
+        out.pop_back();
+    if (out.empty()) return fallback;
+    return out;
+}
+
+source_list collect_sources(const std::vector<fs::path>& inputs) {
+    return collector().run(inputs);
+}
