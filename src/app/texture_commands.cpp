@@ -4,7 +4,9 @@
 #include "app/picture_control.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/texture_png.h"
 #include "views/one_edit_dialog.h"
+#include "views/png_import_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_dialog.h"
 #include "views/texture_info_list.h"
@@ -29,12 +31,17 @@ const char* const k_filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All Files (*.
 const char* const k_filter_rwsect =
     "Texture Native RW Section (*.rwsect)|*.rwsect|All Files (*.*)|*.*|";
 const char* const k_filter_any_export =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|";
+    "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|"
+    "Texture Native RW Section (*.rwsect)|*.rwsect|";
 const char* const k_filter_import =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats (*.txd; *.bmp; "
-    "*.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|";
+    "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|"
+    "Texture Native RW Section (*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported "
+    "Formats (*.txd; *.png; *.bmp; *.tm2; *.rwsect)|*.txd; *.png; *.bmp; *.tm2; *.rwsect|All "
+    "Files (*.*)|*.*|";
+// Where the PNG import dialog remembers its choices.
+const char* const k_png_section = "main";
+const char* const k_png_depth_key = "png_import_depth";
+const char* const k_png_mips_key = "png_import_mips";
 
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -133,7 +140,7 @@ export_kind export_kind_of(int id) {
     case cmd::export_rwsect:
         return {".rwsect", export_rwsect, k_filter_rwsect};
     default:
-        return {".rwsect", 0, k_filter_any_export};
+        return {".png", 0, k_filter_any_export};
     }
 }
 } // namespace
@@ -169,7 +176,7 @@ void CMainDialog::cmd_export(int id) {
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!txd_->export_texture(texture, alpha_mode_, type, &path, swizzle_mode_)) {
+        if (!export_texture_any(*txd_, texture, alpha_mode_, type, path, swizzle_mode_)) {
             host_.message_box(txd_->last_error, "", box_buttons::ok, box_icon::none);
             return;
         }
@@ -200,7 +207,7 @@ void CMainDialog::cmd_export(int id) {
     for (uint32_t t : textures) {
         const std::filesystem::path path =
             folder / txd_->default_export_name(t, alpha_mode_, kind.type);
-        if (txd_->export_texture(t, alpha_mode_, kind.type, &path, swizzle_mode_)) {
+        if (export_texture_any(*txd_, t, alpha_mode_, kind.type, path, swizzle_mode_)) {
             ++exported;
             continue;
         }
@@ -228,8 +235,8 @@ void CMainDialog::cmd_export_all(int) {
     // One file dialog chooses both the folder and the format, by the chosen file's extension.
     file_request request;
     request.save = true;
-    request.default_extension = ".bmp";
-    request.initial_name = txd_->default_export_name(0, alpha_mode_, export_bmp);
+    request.default_extension = ".png";
+    request.initial_name = txd_->default_export_name(0, alpha_mode_, export_png);
     request.filter = k_filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -245,7 +252,7 @@ void CMainDialog::cmd_export_all(int) {
     int exported = 0;
     for (uint32_t t = 0; t < count; ++t) {
         const std::filesystem::path path = folder / txd_->default_export_name(t, alpha_mode_, type);
-        if (txd_->export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
+        if (export_texture_any(*txd_, t, alpha_mode_, type, path, swizzle_mode_)) {
             ++exported;
             continue;
         }
@@ -268,10 +275,30 @@ void CMainDialog::cmd_import(int) {
     request.filter = k_filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
+    // PNG pictures need a depth and a level count: asked once for them all, remembered.
+    png_add_options png;
+    for (const std::string& path : paths) {
+        if (ps2_txd::export_type_of(import_extension(path)) != export_png) continue;
+        CPngImportDialog dialog(this);
+        dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));
+        dialog.mips = uint32_t(settings_.read_int(k_png_section, k_png_mips_key, 1));
+        if (host_.run(dialog) != id_ok) return;
+        settings_.write_int(int32_t(dialog.depth), k_png_section, k_png_depth_key);
+        settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
+        png.depth = dialog.depth;
+        png.mips = dialog.mips;
+        png.swizzle = swizzle_mode_ != 0;
+        break;
+    }
     int imported = 0;
     for (const std::string& path : paths) {
         bool ok = false;
+        std::string error, note;
         switch (ps2_txd::export_type_of(import_extension(path))) {
+        case export_png:
+            ok = add_texture_png(*txd_, path, png, error, note);
+            if (!ok) txd_->last_error = error;
+            break;
         case export_bmp:
             txd_->last_error = "BMP is not suppoorted yet.";
             break;
@@ -316,8 +343,13 @@ void CMainDialog::cmd_replace(int id) {
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const int type = ps2_txd::export_type_of(dialog_extension(paths[0]));
-    if (!txd_->replace_texture(texture, paths[0], type, id == cmd::replace_using_alpha))
+    std::string error, note;
+    if (type == export_png) {
+        if (!replace_texture_png(*txd_, texture, paths[0], true, error, note))
+            host_.message_box(error, k_error, box_buttons::ok, box_icon::error);
+    } else if (!txd_->replace_texture(texture, paths[0], type, id == cmd::replace_using_alpha)) {
         host_.message_box(txd_->last_error, k_error, box_buttons::ok, box_icon::error);
+    }
     render_preview(t, 0);
     set_modified(true);
 }
