@@ -58,10 +58,11 @@ inline constexpr const char* filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All 
 inline constexpr const char* filter_rwsect =
     "Texture Native RW Section (*.rwsect)|*.rwsect|All Files (*.*)|*.*|";
 inline constexpr const char* filter_any_export =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|";
+    "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|"
+    "Texture Native RW Section (*.rwsect)|*.rwsect|";
 inline constexpr const char* filter_import =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats (*.txd; *.bmp; "
-    "*.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|";
+    "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|"
+    "Texture Native RW Section (*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported "
+    "Formats (*.txd; *.png; *.bmp; *.tm2; *.rwsect)|*.txd; *.png; *.bmp; *.tm2; *.rwsect|All "
+    "Files (*.*)|*.*|";
 } // namespace app_msg

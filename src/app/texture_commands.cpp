@@ -8,6 +8,7 @@
 #include "dictionary/txd_probe.h"
 #include "session/session_messages.h"
 #include "views/one_edit_dialog.h"
+#include "views/png_import_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_dialog.h"
 #include "views/texture_info_list.h"
@@ -20,6 +21,11 @@
 #include <filesystem>
 
 namespace {
+// Where the PNG import dialog remembers its choices.
+const char* const k_png_section = "main";
+const char* const k_png_depth_key = "png_import_depth";
+const char* const k_png_mips_key = "png_import_mips";
+
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -111,7 +117,7 @@ export_kind export_kind_of(int id) {
     case cmd::export_rwsect:
         return {".rwsect", export_rwsect, app_msg::filter_rwsect};
     default:
-        return {".rwsect", 0, app_msg::filter_any_export};
+        return {".png", 0, app_msg::filter_any_export};
     }
 }
 } // namespace
@@ -200,8 +206,8 @@ void CMainDialog::cmd_export_all(int) {
     // One file dialog chooses both the folder and the format, by the chosen file's extension.
     file_request request;
     request.save = true;
-    request.default_extension = ".bmp";
-    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_bmp);
+    request.default_extension = ".png";
+    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_png);
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -238,9 +244,25 @@ void CMainDialog::cmd_import(int) {
     request.filter = app_msg::filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
+    // PNG pictures need a depth and a level count: asked once for them all, remembered.
+    png_add_options png;
+    for (const std::string& path : paths) {
+        if (editor_session::export_type_for(editor_session::import_extension(path)) != export_png)
+            continue;
+        CPngImportDialog dialog(this);
+        dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));
+        dialog.mips = uint32_t(settings_.read_int(k_png_section, k_png_mips_key, 1));
+        if (host_.run(dialog) != id_ok) return;
+        settings_.write_int(int32_t(dialog.depth), k_png_section, k_png_depth_key);
+        settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
+        png.depth = dialog.depth;
+        png.mips = dialog.mips;
+        png.swizzle = swizzle_mode_ != 0;
+        break;
+    }
     int imported = 0;
     for (const std::string& path : paths) {
-        if (session_.import_file(path, swizzle_mode_)) {
+        if (session_.import_file(path, swizzle_mode_, png)) {
             ++imported;
             continue;
         }

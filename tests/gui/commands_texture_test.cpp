@@ -76,11 +76,11 @@ TEST_F(commands, export_button_refuses_an_upper_case_extension_and_the_bitmap_it
     const auto files = host.of_kind(ui_event::file);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].request.save);
-    EXPECT_EQ(files[0].request.default_extension, ".rwsect");
+    EXPECT_EQ(files[0].request.default_extension, ".png");
     EXPECT_EQ(files[0].request.initial_name, "car");
     EXPECT_EQ(files[0].request.filter,
-              "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW "
-              "Section (*.rwsect)|*.rwsect|");
+              "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 "
+              "(*.tm2)|*.tm2|Texture Native RW Section (*.rwsect)|*.rwsect|");
     ASSERT_EQ(host.message_texts().size(), 1u);
     EXPECT_EQ(last_message().text, "BMP is unknown extension!");
     EXPECT_EQ(last_message().caption, "");
@@ -199,9 +199,10 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     EXPECT_FALSE(files[0].request.save);
     EXPECT_EQ(files[0].request.default_extension, "");
     EXPECT_EQ(files[0].request.filter,
-              "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW "
-              "Section (*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats "
-              "(*.txd; *.bmp; *.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|");
+              "PNG Picture (*.png)|*.png|Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 "
+              "(*.tm2)|*.tm2|Texture Native RW Section (*.rwsect)|*.rwsect|PlayStation2 TXD "
+              "(*.txd)|*.txd|All Supported Formats (*.txd; *.png; *.bmp; *.tm2; *.rwsect)|*.txd; "
+              "*.png; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|");
     ASSERT_EQ(host.message_texts().size(), 1u);
     EXPECT_EQ(last_message().text,
               "BMP is not suppoorted yet.\n\nDo you wanna continue to next file in queue?");
