@@ -20,7 +20,9 @@ int go_mfc::init_instance() {
         arguments.push_back(path_from_qt(argument));
     if (arguments.size() >= 2 && arguments[1] == "--screenshot") return run_screenshot(arguments);
     qt_ui_host host;
-    CMainDialog dialog(host, startup_options{arguments, {}});
+    CMainDialog dialog(host, startup_options{arguments, {}, [&host](QWidget* window) {
+                                                 if (!host.parent) host.parent = window;
+                                             }});
     dialog.exec();
     return 0;
 }
@@ -54,7 +56,7 @@ int run_screenshot(const std::vector<std::string>& arguments,
     scripted_ui_host host;
     std::vector<std::string> startup{arguments[0]};
     if (!file.empty()) startup.push_back(file);
-    CMainDialog dialog(host, startup_options{startup, settings_path});
+    CMainDialog dialog(host, startup_options{startup, settings_path, {}});
     dialog.show();
     QCoreApplication::processEvents();
     dialog.set_alpha_mode(view);

@@ -49,8 +49,7 @@ bool is_text_entry(QWidget* widget) {
 CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent)
     : QDialog(parent), host_(host) {
     init_quillmap_resources();
-    if (auto* qt_host = dynamic_cast<qt_ui_host*>(&host_); qt_host && !qt_host->parent)
-        qt_host->parent = this;
+    if (options.window_created) options.window_created(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -98,6 +99,8 @@ enum app_message : int {
 struct startup_options {
     std::vector<std::string> arguments;  // arguments[0] is the executable's own path
     std::filesystem::path settings_path; // empty: the location rule of the settings file
+    // Told the window before start-up can show anything (the host parents its dialogs to it).
+    std::function<void(QWidget*)> window_created;
 };
 
 class CMainDialog : public QDialog {

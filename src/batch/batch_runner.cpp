@@ -1,7 +1,6 @@
 #include "batch/batch_runner.h"
 
 #include "dictionary/convert_ps2.h"
-#include "dictionary/tex_txd.h"
 #include "dictionary/txd_probe.h"
 
 #include <algorithm>
@@ -37,7 +36,8 @@ probe_result open_dictionary_source(const dictionary_source& source, std::string
         return probe;
     }
     // TEX containers are rebuilt in memory; their root has no size in the file.
-    const bool chunk_file = !dynamic_cast<tex_txd*>(probe.dictionary.get());
+    const bool chunk_file =
+        std::string_view(platform_table()[size_t(probe.platform_index)].name) != "TEX";
     if (chunk_file && source.size != 0 && probe.dictionary->root &&
         uint64_t(probe.dictionary->root->size) + k_chunk_header_bytes > source.size) {
         error = "the dictionary runs past the end of its archive entry";

@@ -1,7 +1,5 @@
 #include "dictionary/convert_ps2.h"
 
-#include "dictionary/ios_txd.h"
-#include "dictionary/pc_txd.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
 #include "raster/pixel_format.h"
@@ -149,10 +147,8 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
         return false;
     }
     std::optional<native_level> level;
-    if (auto* pc = dynamic_cast<pc_txd*>(&source)) {
-        level = pc->level_pixels(t, 0, level_detail::full_colour);
-    } else if (auto* mobile = dynamic_cast<ios_txd*>(&source)) {
-        level = mobile->level_pixels(t, 0, level_detail::full_colour);
+    if (source.family() != txd_family::ps2) {
+        level = source.level_pixels(t, 0, level_detail::full_colour);
     } else {
         // Already the PS2 layout: the stored bytes as they stand.
         out.width = source.width(t);
@@ -193,8 +189,7 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
     }
     const uint32_t version = source.root_version();
     target.create_empty(version);
-    const bool ps2_layout_class =
-        !dynamic_cast<pc_txd*>(&source) && !dynamic_cast<ios_txd*>(&source);
+    const bool ps2_layout_class = source.family() == txd_family::ps2;
     const uint32_t count = source.texture_count();
     for (uint32_t t = 0; t < count; ++t) {
         const std::string name = source.texture_name(t, 0);

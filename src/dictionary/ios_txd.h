@@ -45,7 +45,8 @@ class ios_txd : public ps2_txd {
     // Level `level` of texture t inside the Struct data; none (with last_error) for PVR and ATC
     // textures and for levels that do not fit.
     std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
-                                             level_detail detail = level_detail::declared);
+                                             level_detail detail = level_detail::declared) override;
+    txd_family family() const override { return txd_family::mobile; }
 
     static constexpr uint32_t k_offset_platform = 0;
     static constexpr uint32_t k_offset_name = 32;

@@ -46,7 +46,8 @@ class pc_txd : public ps2_txd {
     // Level `level` of texture t, every byte of it inside the Struct data; none (with
     // last_error) when the texture has no such level or its fields do not fit the Struct.
     std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
-                                             level_detail detail = level_detail::declared);
+                                             level_detail detail = level_detail::declared) override;
+    txd_family family() const override { return txd_family::pc_xbox; }
 
     // Longest name the 32-byte name fields hold (with their NUL).
     static constexpr uint32_t k_max_name_length = 31;

@@ -1,5 +1,6 @@
 #include "dictionary/ps2_txd.h"
 
+#include "dictionary/platform_messages.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_messages.h"
 #include "stream/rw_ids.h"
@@ -230,6 +231,11 @@ std::span<uint8_t> ps2_txd::pixels(uint32_t t, uint32_t level) {
     }
     if (!fits(offset, wanted, size) || wanted == 0) return {};
     return {data->data() + offset, static_cast<size_t>(wanted)};
+}
+
+std::optional<native_level> ps2_txd::level_pixels(uint32_t t, uint32_t, level_detail) {
+    if (texture_exists(t)) last_error = platform_msg::no_pixels;
+    return std::nullopt;
 }
 
 std::span<uint8_t> ps2_txd::palette(uint32_t t) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "dictionary/native_level.h"
 #include "raster/display_image.h"
 #include "stream/byte_io.h"
 #include "stream/rw_stream.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +17,9 @@ enum view_mode : int { view_texture = 0, view_alpha = 1, view_mixed = 2, view_re
 // Export/import file types.
 // PNG is written and read by src/imageio; the dictionary itself only knows its name.
 enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4, export_png = 8 };
+// The layout a dictionary class keeps its textures in: PS2 rasters (also the TEX class, which
+// builds them in memory), the Direct3D Struct of PC and XBOX, or the Struct of the mobile ports.
+enum class txd_family { ps2, pc_xbox, mobile };
 
 // The PS2 texture dictionary and, through its virtual operations, the interface every
 // dictionary class implements. It adds no data to rw_stream: every answer comes from the tree.
@@ -45,6 +50,13 @@ class ps2_txd : public rw_stream {
                                  uint32_t level);
     virtual uint32_t compression(uint32_t t); // slot 14
     virtual uint32_t mip_count(uint32_t t);   // slot 15
+
+    virtual txd_family family() const { return txd_family::ps2; }
+    // Level `level` of texture t in the form the bitmap code takes for Struct layouts; none (with
+    // last_error) for PS2 rasters, which go through pixels() and palette(), and for levels that
+    // are missing or do not fit.
+    virtual std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
+                                                     level_detail detail = level_detail::declared);
 
     // The one do-nothing operation that fills unsupported slots of other platforms.
     static int unsupported(uint32_t) { return 0; }

@@ -1,9 +1,9 @@
 #include "views/texture_platform.h"
 
-#include "dictionary/ios_txd.h"
+#include "dictionary/ps2_txd.h"
 
 bool is_mobile_dictionary(ps2_txd& dictionary) {
-    return dynamic_cast<ios_txd*>(&dictionary) != nullptr;
+    return dictionary.family() == txd_family::mobile;
 }
 
 texture_family family_of(ps2_txd& dictionary, uint32_t t) {
