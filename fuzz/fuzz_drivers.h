@@ -6,34 +6,18 @@
 // result with a message is fine); they abort only when an invariant that holds for every input
 // is broken.
 
+#include "dictionary/convert_ps2.h"
+#include "dictionary/ios_txd.h"
+#include "dictionary/pc_txd.h"
 #include "dictionary/ps2_txd.h"
+#include "dictionary/tex_txd.h"
 #include "dictionary/txd_probe.h"
+#include "dictionary/xbox_txd.h"
 #include "platform/profile.h"
 #include "raster/ps2_bitmap.h"
 #include "raster/raster_limits.h"
 #include "raster/tim2_file.h"
 #include "stream/rw_stream.h"
-
-#if __has_include("dictionary/pc_txd.h") && __has_include("dictionary/pc_txd.cpp")
-#include "dictionary/pc_txd.h"
-#define QM_FUZZ_HAVE_PC 1
-#endif
-#if __has_include("dictionary/xbox_txd.h") && __has_include("dictionary/xbox_txd.cpp")
-#include "dictionary/xbox_txd.h"
-#define QM_FUZZ_HAVE_XBOX 1
-#endif
-#if __has_include("dictionary/ios_txd.h") && __has_include("dictionary/ios_txd.cpp")
-#include "dictionary/ios_txd.h"
-#define QM_FUZZ_HAVE_IOS 1
-#endif
-#if __has_include("dictionary/tex_txd.h") && __has_include("dictionary/tex_txd.cpp")
-#include "dictionary/tex_txd.h"
-#define QM_FUZZ_HAVE_TEX 1
-#endif
-#if __has_include("dictionary/convert_ps2.h") && __has_include("dictionary/convert_ps2.cpp")
-#include "dictionary/convert_ps2.h"
-#define QM_FUZZ_HAVE_CONVERT 1
-#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -178,7 +162,6 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
     read_texture(txd, txd.texture_count());
     (void)txd.root_version();
 
-#ifdef QM_FUZZ_HAVE_CONVERT
     {
         ps2_txd converted;
         std::string error;
@@ -189,7 +172,6 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
                 read_texture(converted, t);
         }
     }
-#endif
 
     if (txd.texture_count() > 0) {
         (void)txd.rename_texture(0, "renamed_texture", 0);
@@ -391,7 +373,6 @@ inline void drive_ini(std::span<const uint8_t> data) {
     (void)profile_read_section(path, "main", 65536);
 }
 
-#ifdef QM_FUZZ_HAVE_TEX
 // TEX containers are not chunk files: the loader builds the PS2 tree in memory.
 inline void drive_tex(std::span<const uint8_t> data) {
     const auto path = put("input.tex", data);
@@ -402,6 +383,5 @@ inline void drive_tex(std::span<const uint8_t> data) {
     }
     drive_loaded(txd);
 }
-#endif
 
 } // namespace qm_fuzz

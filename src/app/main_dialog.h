@@ -6,6 +6,8 @@
 #include "dictionary/ps2_txd.h"
 #include "platform/settings.h"
 #include "platform/ui_host.h"
+#include "session/editor_session.h"
+#include "session/recent_files.h"
 
 #include <QDialog>
 #include <QRect>
@@ -119,14 +121,15 @@ class CMainDialog : public QDialog {
     bool open_dictionary(const std::string& path, uint32_t offset);
 
     // State the other parts read.
-    ps2_txd* dictionary() const { return txd_.get(); }
-    const std::string& current_path() const { return current_path_; }
-    uint32_t open_offset() const { return open_offset_; }
-    uint32_t restriction_mask() const { return restriction_mask_; }
+    editor_session& session() { return session_; }
+    ps2_txd* dictionary() const { return session_.dictionary(); }
+    const std::string& current_path() const { return session_.path(); }
+    uint32_t open_offset() const { return session_.offset(); }
+    uint32_t restriction_mask() const { return session_.restriction_mask(); }
     // Normally set only by open_dictionary; tests and conversions may set it too.
-    void set_restriction_mask(uint32_t mask) { restriction_mask_ = mask; }
-    bool modified() const { return modified_; }
-    void set_modified(bool value) { modified_ = value; }
+    void set_restriction_mask(uint32_t mask) { session_.set_restriction_mask(mask); }
+    bool modified() const { return session_.modified(); }
+    void set_modified(bool value) { session_.set_modified(value); }
     int alpha_mode() const { return alpha_mode_; }
     int swizzle_mode() const { return swizzle_mode_; }
     bool info_shown() const { return info_shown_; }
@@ -216,7 +219,10 @@ class CMainDialog : public QDialog {
     void discard_dictionary();
     // The unsaved-changes prompt of Open and the close request; false when the caller stops.
     bool ask_unsaved_changes();
-    bool save_to(const std::string& path, uint32_t offset, bool record_name);
+    // Saves over the open file, or to `path` as its new file; the status text says which.
+    bool save_to(const std::string& path, bool record_name);
+    // A refused command's message; true when `bit` refuses it for the open format.
+    bool refused(restriction_bits bit);
 
     void cmd_new(int id);
     void cmd_open(int id);
@@ -257,15 +263,12 @@ class CMainDialog : public QDialog {
 
     settings_file settings_;
     std::vector<std::string> arguments_;
-    std::string current_path_;
-    std::unique_ptr<ps2_txd> txd_;
-    uint32_t open_offset_ = 0;
-    bool modified_ = false;
+    editor_session session_;
+    recent_files recent_;
     int swizzle_mode_ = -1;
     int alpha_mode_ = 0;
     bool info_shown_ = false;
     bool warnings_enabled_ = true;
-    uint32_t restriction_mask_ = 0;
     // The stored outer rectangle, until the window manager's frame is known on the first show.
     QRect restored_outer_;
 };

@@ -1,9 +1,12 @@
 // The texture commands of the main window: export, import, replace, rename, delete, moves,
 // the version stamp and the texture properties; and the wrappers around the texture list.
+#include "app/app_messages.h"
+#include "app/app_text.h"
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
+#include "session/session_messages.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_dialog.h"
@@ -17,25 +20,6 @@
 #include <filesystem>
 
 namespace {
-const char* const k_error = "Error";                                                     // 5
-const char* const k_export_disabled = "Texture exporting is disabled for this format.";  // 7
-const char* const k_replace_disabled = "Texture replacing is disabled for this format."; // 8
-const char* const k_import_disabled = "Texture importing is disabled for this format.";  // 9
-const char* const k_name_empty = "You can't leave texture name empty!";                  // 12
-const char* const k_continue_question = "\n\nDo you wanna continue to next file in queue?";
-
-const char* const k_filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
-const char* const k_filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All Files (*.*)|*.*|";
-const char* const k_filter_rwsect =
-    "Texture Native RW Section (*.rwsect)|*.rwsect|All Files (*.*)|*.*|";
-const char* const k_filter_any_export =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|";
-const char* const k_filter_import =
-    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
-    "(*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats (*.txd; *.bmp; "
-    "*.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|";
-
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -51,12 +35,6 @@ std::string dialog_extension(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
     const size_t dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
-// The import rule: from the path's last dot to its end, the whole path without one.
-std::string import_extension(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    return dot == std::string::npos ? path : path.substr(dot);
 }
 
 std::string upper(std::string text) {
@@ -127,23 +105,20 @@ struct export_kind {
 export_kind export_kind_of(int id) {
     switch (id) {
     case cmd::export_bmp:
-        return {".bmp", export_bmp, k_filter_bmp};
+        return {".bmp", export_bmp, app_msg::filter_bmp};
     case cmd::export_tim2:
-        return {".tm2", export_tim2, k_filter_tim2};
+        return {".tm2", export_tim2, app_msg::filter_tim2};
     case cmd::export_rwsect:
-        return {".rwsect", export_rwsect, k_filter_rwsect};
+        return {".rwsect", export_rwsect, app_msg::filter_rwsect};
     default:
-        return {".rwsect", 0, k_filter_any_export};
+        return {".rwsect", 0, app_msg::filter_any_export};
     }
 }
 } // namespace
 
 void CMainDialog::cmd_export(int id) {
     if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_export) {
-        host_.message_box(k_export_disabled, k_error, box_buttons::ok, box_icon::error);
-        return;
-    }
+    if (refused(restrict_export)) return;
     const export_kind kind = export_kind_of(id);
     CTextureList* list = list_of(texture_list_);
     // The Export button names its type through the file name: it takes one texture.
@@ -153,7 +128,7 @@ void CMainDialog::cmd_export(int id) {
         file_request request;
         request.save = true;
         request.default_extension = kind.extension;
-        request.initial_name = txd_->texture_name(texture, alpha_mode_ == 1 ? 1 : 0);
+        request.initial_name = dictionary()->texture_name(texture, alpha_mode_ == 1 ? 1 : 0);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -161,22 +136,22 @@ void CMainDialog::cmd_export(int id) {
         int type = kind.type;
         const std::string extension = dialog_extension(paths[0]);
         if (type == 0) {
-            type = ps2_txd::export_type_of(extension);
+            type = editor_session::export_type_for(extension);
             if (type == 0) {
-                host_.message_box(extension + " is unknown extension!", "", box_buttons::ok,
+                host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
                                   box_icon::none);
                 return;
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!txd_->export_texture(texture, alpha_mode_, type, &path, swizzle_mode_)) {
-            host_.message_box(txd_->last_error, "", box_buttons::ok, box_icon::none);
+        if (!session_.export_texture(texture, alpha_mode_, type, &path, swizzle_mode_)) {
+            host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
         set_status_text(
             0, QString::asprintf(
-                   "Texture %s exported to %s within %.2f seconds.",
-                   QString::fromLatin1(txd_->texture_name(texture, 0)).toUtf8().constData(),
+                   app_msg::exported_one,
+                   QString::fromLatin1(dictionary()->texture_name(texture, 0)).toUtf8().constData(),
                    upper(extension).c_str(), seconds_since(start)));
         return;
     }
@@ -190,7 +165,8 @@ void CMainDialog::cmd_export(int id) {
     file_request request;
     request.save = true;
     request.default_extension = kind.extension;
-    request.initial_name = txd_->default_export_name(textures.front(), alpha_mode_, kind.type);
+    request.initial_name =
+        dictionary()->default_export_name(textures.front(), alpha_mode_, kind.type);
     request.filter = kind.filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -199,18 +175,17 @@ void CMainDialog::cmd_export(int id) {
     int exported = 0;
     for (uint32_t t : textures) {
         const std::filesystem::path path =
-            folder / txd_->default_export_name(t, alpha_mode_, kind.type);
-        if (txd_->export_texture(t, alpha_mode_, kind.type, &path, swizzle_mode_)) {
+            folder / dictionary()->default_export_name(t, alpha_mode_, kind.type);
+        if (session_.export_texture(t, alpha_mode_, kind.type, &path, swizzle_mode_)) {
             ++exported;
             continue;
         }
-        if (host_.message_box(txd_->last_error + k_continue_question, k_error, box_buttons::yes_no,
-                              box_icon::warning) != id_yes)
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+                              box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    set_status_text(0,
-                    QString::asprintf("%d textures exported to %s within %.2f seconds.", exported,
-                                      upper(kind.extension + 1).c_str(), seconds_since(start)));
+    set_status_text(0, QString::asprintf(app_msg::exported_many, exported,
+                                         upper(kind.extension + 1).c_str(), seconds_since(start)));
 }
 
 void CMainDialog::cmd_export_button(int id) {
@@ -219,83 +194,62 @@ void CMainDialog::cmd_export_button(int id) {
 
 void CMainDialog::cmd_export_all(int) {
     if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_export) {
-        host_.message_box(k_export_disabled, k_error, box_buttons::ok, box_icon::error);
-        return;
-    }
-    const uint32_t count = txd_->texture_count();
+    if (refused(restrict_export)) return;
+    const uint32_t count = dictionary()->texture_count();
     if (count == 0) return;
     // One file dialog chooses both the folder and the format, by the chosen file's extension.
     file_request request;
     request.save = true;
     request.default_extension = ".bmp";
-    request.initial_name = txd_->default_export_name(0, alpha_mode_, export_bmp);
-    request.filter = k_filter_any_export;
+    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_bmp);
+    request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const uint64_t start = tick_ms();
     const std::string extension = dialog_extension(paths[0]);
-    const int type = ps2_txd::export_type_of(extension);
+    const int type = editor_session::export_type_for(extension);
     if (type == 0) {
-        host_.message_box(extension + " is unknown extension!", "", box_buttons::ok,
+        host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
                           box_icon::none);
         return;
     }
     const std::filesystem::path folder = std::filesystem::path(paths[0]).parent_path();
     int exported = 0;
     for (uint32_t t = 0; t < count; ++t) {
-        const std::filesystem::path path = folder / txd_->default_export_name(t, alpha_mode_, type);
-        if (txd_->export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
+        const std::filesystem::path path =
+            folder / dictionary()->default_export_name(t, alpha_mode_, type);
+        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
             ++exported;
             continue;
         }
-        if (host_.message_box(txd_->last_error + k_continue_question, k_error, box_buttons::yes_no,
-                              box_icon::warning) != id_yes)
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+                              box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    set_status_text(0, QString::asprintf("%d textures exported to %s within %.2f seconds.",
-                                         exported, upper(extension).c_str(), seconds_since(start)));
+    set_status_text(0, QString::asprintf(app_msg::exported_many, exported, upper(extension).c_str(),
+                                         seconds_since(start)));
 }
 
 void CMainDialog::cmd_import(int) {
     if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_import) {
-        host_.message_box(k_import_disabled, k_error, box_buttons::ok, box_icon::error);
-        return;
-    }
+    if (refused(restrict_import)) return;
     file_request request;
     request.multiple = true;
-    request.filter = k_filter_import;
+    request.filter = app_msg::filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     int imported = 0;
     for (const std::string& path : paths) {
-        bool ok = false;
-        switch (ps2_txd::export_type_of(import_extension(path))) {
-        case export_bmp:
-            txd_->last_error = "BMP is not suppoorted yet.";
-            break;
-        case export_tim2:
-            ok = txd_->add_tim2_texture(path, swizzle_mode_);
-            break;
-        case export_rwsect:
-            ok = txd_->add_raw_section(path);
-            break;
-        default:
-            txd_->last_error = "Unknown import format";
-            break;
-        }
-        if (ok) {
+        if (session_.import_file(path, swizzle_mode_)) {
             ++imported;
             continue;
         }
-        if (host_.message_box(txd_->last_error + k_continue_question, k_error, box_buttons::yes_no,
-                              box_icon::warning) != id_yes)
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+                              box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    // The new textures are part of the dictionary now: show them and mark the change.
+    // The new textures are part of the dictionary now (the session marked the change).
     if (imported > 0) {
-        set_modified(true);
         const int selected = list_selected();
         list_fill(selected == -1 ? 0 : selected);
     }
@@ -303,57 +257,54 @@ void CMainDialog::cmd_import(int) {
 
 void CMainDialog::cmd_replace(int id) {
     if (!require_dictionary()) return;
-    if (restriction_mask_ & restrict_replace) {
-        host_.message_box(k_replace_disabled, k_error, box_buttons::ok, box_icon::error);
-        return;
-    }
+    if (refused(restrict_replace)) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     const uint32_t texture = static_cast<uint32_t>(t);
     file_request request;
     request.default_extension = ".bmp";
-    request.initial_name = txd_->texture_name(texture, 0);
-    request.filter = k_filter_any_export;
+    request.initial_name = dictionary()->texture_name(texture, 0);
+    request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    const int type = ps2_txd::export_type_of(dialog_extension(paths[0]));
-    if (!txd_->replace_texture(texture, paths[0], type, id == cmd::replace_using_alpha))
-        host_.message_box(txd_->last_error, k_error, box_buttons::ok, box_icon::error);
+    if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha))
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     render_preview(t, 0);
     set_modified(true);
 }
 
 void CMainDialog::cmd_rename(int) {
     if (!require_dictionary()) return;
-    if (is_mobile_dictionary(*txd_)) {
-        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
+    if (is_mobile_dictionary(*session_.dictionary())) {
+        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
     const int first = list_first_selected();
     const uint32_t t = static_cast<uint32_t>(first == -1 ? 0 : first);
     COneEditDialog dialog("", "", "", this);
-    dialog.value = txd_->texture_name(t, 0);
+    dialog.value = dictionary()->texture_name(t, 0);
     if (host_.run(dialog) != id_ok) return;
-    if (!txd_->rename_texture(t, dialog.value, 0)) {
-        host_.message_box(txd_->last_error, "", box_buttons::ok, box_icon::none);
+    if (!session_.rename(t, dialog.value, 0)) {
+        host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
     list_fill(0);
     set_modified(true);
-    set_status_text(0, "Texture succesfully renamed.");
+    set_status_text(0, app_msg::renamed);
 }
 
 void CMainDialog::cmd_delete(int) {
-    if (!txd_) return;
+    if (!session_.is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t == -1) return;
     const uint32_t texture = static_cast<uint32_t>(t);
     const std::string question =
-        "Do you really want permanently delete \"" + txd_->texture_name(texture, 0) + "\"?";
-    if (host_.message_box(question, "Confirm texture delete", box_buttons::yes_no,
+        format(app_msg::delete_question, dictionary()->texture_name(texture, 0).c_str());
+    if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
-    if (!txd_->delete_texture(texture)) {
-        host_.message_box(txd_->last_error, k_error, box_buttons::ok, box_icon::error);
+    if (!session_.remove(texture)) {
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     set_modified(true); // the dictionary lost a texture: it must not close without a prompt
@@ -370,49 +321,47 @@ void CMainDialog::cmd_move(int id) {
     const int i = list_has_dictionary() ? list_selected() : 0;
     const bool up = id == cmd::move_up;
     const uint32_t texture = static_cast<uint32_t>(i);
-    const bool ok = up ? txd_->move_texture_up(texture) : txd_->move_texture_down(texture);
-    if (!ok) host_.message_box(txd_->last_error, k_error, box_buttons::ok, box_icon::error);
+    const bool ok = up ? session_.move_up(texture) : session_.move_down(texture);
+    if (!ok)
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     set_modified(true);
     list_fill(up ? i - 1 : i + 1);
 }
 
 void CMainDialog::cmd_change_version(int) {
     if (!require_dictionary()) return;
-    const uint32_t current = txd_->root_version();
+    const uint32_t current = dictionary()->root_version();
     CRWSelect dialog(current, this);
     dialog.settings_path = settings_.path();
     if (host_.run(dialog) != id_ok) return;
-    const uint32_t version = dialog.result;
-    if (version == 0 || version == 0xFFFFFFFF || !txd_->root) return;
-    txd_->root->version = version;
-    for (const auto& child : txd_->root->children)
-        if (!child || !txd_->set_version(version, child.get())) break;
+    if (!session_.set_version(dialog.result)) return;
     update_version_display();
-    set_modified(true);
 }
 
 void CMainDialog::on_texture_properties() {
-    if (!txd_) return;
+    if (!session_.is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
-    if (t < 0 || static_cast<uint32_t>(t) >= txd_->texture_count()) return;
-    if (is_mobile_dictionary(*txd_)) {
-        host_.message_box(platform_msg::rename_refused, k_error, box_buttons::ok, box_icon::error);
+    if (t < 0 || static_cast<uint32_t>(t) >= dictionary()->texture_count()) return;
+    if (is_mobile_dictionary(*session_.dictionary())) {
+        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
-    const std::wstring name = wide(txd_->texture_name(texture, 0));
-    const std::wstring alpha = wide(txd_->texture_name(texture, 1));
-    CTextureDialog dialog(name.c_str(), alpha.c_str(), txd_->is_swizzled(texture) ? 1 : 0, this);
+    const std::wstring name = wide(dictionary()->texture_name(texture, 0));
+    const std::wstring alpha = wide(dictionary()->texture_name(texture, 1));
+    CTextureDialog dialog(name.c_str(), alpha.c_str(), dictionary()->is_swizzled(texture) ? 1 : 0,
+                          this);
     if (host_.run(dialog) != id_ok) return;
     if (dialog.name.empty()) {
-        host_.message_box(k_name_empty, k_error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_msg::name_empty, app_msg::error, box_buttons::ok,
+                          box_icon::error);
         return;
     }
-    const bool renamed = txd_->rename_texture(texture, narrow(dialog.name), 0);
-    const bool masked = renamed && txd_->rename_texture(texture, narrow(dialog.alpha_name), 1);
+    const bool renamed = session_.rename(texture, narrow(dialog.name), 0);
+    const bool masked = renamed && session_.rename(texture, narrow(dialog.alpha_name), 1);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
-        host_.message_box(txd_->last_error, k_error, box_buttons::ok, box_icon::error);
-    if (renamed) set_modified(true);
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     list_fill(0);
 }

@@ -71,12 +71,6 @@ std::optional<uint32_t> parse_uint(const std::string& text) {
     return value;
 }
 
-const char* opened_dictionary::platform_name() const {
-    const auto table = platform_table();
-    return platform_index >= 0 && size_t(platform_index) < table.size() ? table[platform_index].name
-                                                                        : "?";
-}
-
 std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_code) {
     if (args.positional.empty()) {
         exit_code = usage_error("missing FILE");
@@ -92,14 +86,13 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
         opened.offset = *offset;
     }
     const std::string platforms = args.get("--platforms", std::string(k_all_platforms));
-    auto result = probe_dictionary(args.positional[0], opened.offset, platforms);
-    if (!result.dictionary) {
-        exit_code = failure("Unsupported TXD file type.");
+    if (opened.session.open(args.positional[0], opened.offset, platforms) != open_status::opened) {
+        exit_code = failure(opened.session.last_error());
         return std::nullopt;
     }
-    opened.dictionary = std::move(result.dictionary);
-    opened.platform_index = result.platform_index;
-    opened.restriction_mask = result.restriction_mask;
+    opened.dictionary = opened.session.dictionary();
+    opened.platform_index = opened.session.platform_index();
+    opened.restriction_mask = opened.session.restriction_mask();
     return opened;
 }
 
@@ -138,9 +131,8 @@ int save_result(const cli_args& args, opened_dictionary& opened) {
     const bool in_place = args.has("--in-place");
     if (in_place == (args.options.count("-o") > 0))
         return usage_error("give either -o OUT or --in-place");
-    const std::string target = in_place ? args.positional[0] : args.get("-o");
-    const uint32_t offset = in_place ? opened.offset : 0;
-    if (!opened.dictionary->save(target, offset)) return failure(opened.dictionary->last_error);
+    const bool saved = in_place ? opened.session.save() : opened.session.save_as(args.get("-o"));
+    if (!saved) return failure(opened.session.last_error());
     return k_exit_ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "session/editor_session.h"
 
 #include <cstdint>
 #include <map>
@@ -43,13 +44,15 @@ int failure(const std::string& message);
 std::optional<uint32_t> parse_hex(const std::string& text);
 std::optional<uint32_t> parse_uint(const std::string& text);
 
-// Opens FILE (positional 0) with --offset and --platforms; on failure prints why.
+// Opens FILE (positional 0) with --offset and --platforms into an editor session; on failure
+// prints why. The other fields repeat the session's state for short reads.
 struct opened_dictionary {
-    std::unique_ptr<ps2_txd> dictionary;
+    editor_session session;
+    ps2_txd* dictionary = nullptr; // the session's, which keeps it at one address
     int platform_index = -1;
     uint32_t restriction_mask = 0;
     uint32_t offset = 0;
-    const char* platform_name() const;
+    const char* platform_name() const { return session.platform_name(); }
 };
 std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_code);
 

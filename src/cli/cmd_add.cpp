@@ -11,30 +11,13 @@ int cmd_add(const cli_args& args) {
     if (!swizzle) return code;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
-    if (opened->restriction_mask & k_refuse_import)
-        return failure("Texture importing is disabled for this format.");
-    ps2_txd& txd = *opened->dictionary;
+    if (const char* refused = opened->session.refusal(restrict_import)) return failure(refused);
     for (size_t i = 1; i < args.positional.size(); ++i) {
         const std::string& input = args.positional[i];
-        bool added = false;
-        switch (ps2_txd::export_type_of(path_extension(input))) {
-        case export_bmp:
-            txd.last_error = "BMP is not suppoorted yet.";
-            break;
-        case export_tim2:
-            added = txd.add_tim2_texture(input, *swizzle);
-            break;
-        case export_rwsect:
-            added = txd.add_raw_section(input);
-            break;
-        default:
-            txd.last_error = "Unknown import format";
-            break;
-        }
         // Nothing is written unless every input was added.
-        if (!added) {
+        if (!opened->session.import_file(input, *swizzle)) {
             std::cerr << input << ":\n";
-            return failure(txd.last_error);
+            return failure(opened->session.last_error());
         }
     }
     return save_result(args, *opened);

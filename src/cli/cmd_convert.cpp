@@ -1,5 +1,4 @@
 #include "cli/cli_commands.h"
-#include "dictionary/convert_ps2.h"
 
 #include <iostream>
 
@@ -8,10 +7,9 @@ int cmd_convert(const cli_args& args) {
     int code = k_exit_ok;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
-    std::string error;
     std::vector<std::string> skipped;
-    if (!convert_to_ps2(*opened->dictionary, args.get("-o"), error, &skipped))
-        return failure(error);
+    if (!opened->session.convert_to_ps2(args.get("-o"), &skipped))
+        return failure(opened->session.last_error());
     // Textures without pixels (PVR, ATC, damaged ones) are left out; say which.
     for (const auto& name : skipped)
         std::cerr << "skipped " << name << "\n";

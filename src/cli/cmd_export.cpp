@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "session/session_messages.h"
 
 #include <filesystem>
 #include <iostream>
@@ -18,7 +19,7 @@ int chosen_export_type(const cli_args& args, const std::filesystem::path* file, 
     if (!type) {
         const std::string shown =
             extension.empty() ? file->filename().string() : extension.substr(1);
-        exit_code = failure(shown + " is unknown extension!");
+        exit_code = failure(shown + session_msg::unknown_extension);
     }
     return type;
 }
@@ -49,8 +50,7 @@ int cmd_export(const cli_args& args) {
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
-    if (opened->restriction_mask & k_refuse_export)
-        return failure("Texture exporting is disabled for this format.");
+    if (const char* refused = opened->session.refusal(restrict_export)) return failure(refused);
     ps2_txd& txd = *opened->dictionary;
     if (folder) {
         std::error_code ec;
@@ -68,7 +68,8 @@ int cmd_export(const cli_args& args) {
             target = *folder / txd.default_export_name(t, *view, type);
             path = &target;
         }
-        if (!txd.export_texture(t, *view, type, path, *swizzle)) return failure(txd.last_error);
+        if (!opened->session.export_texture(t, *view, type, path, *swizzle))
+            return failure(opened->session.last_error());
         std::cout << (path ? path->string() : txd.default_export_name(t, *view, type)) << "\n";
         return k_exit_ok;
     };

@@ -6,7 +6,7 @@ int cmd_move(const cli_args& args) {
         return usage_error("move takes FILE -t N up|down");
     if (!has_save_target(args)) return missing_save_target();
     const bool up = args.positional[1] == "up";
-    return edit_texture(args, [up](ps2_txd& txd, uint32_t t) {
-        return up ? txd.move_texture_up(t) : txd.move_texture_down(t);
+    return edit_texture(args, [up](editor_session& session, uint32_t t) {
+        return up ? session.move_up(t) : session.move_down(t);
     });
 }

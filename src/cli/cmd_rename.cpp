@@ -1,14 +1,15 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "session/session_messages.h"
 
 int cmd_rename(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("rename takes FILE -t N NAME");
     if (!has_save_target(args)) return missing_save_target();
     const std::string& name = args.positional[1];
     // The properties dialog refuses an empty name; a texture without a name cannot be found.
-    if (name.empty()) return failure("You can't leave texture name empty!");
+    if (name.empty()) return failure(session_msg::name_empty);
     const int which = args.has("--mask") ? 1 : 0;
-    return edit_texture(args, [&name, which](ps2_txd& txd, uint32_t t) {
-        return txd.rename_texture(t, name, which);
+    return edit_texture(args, [&name, which](editor_session& session, uint32_t t) {
+        return session.rename(t, name, which);
     });
 }

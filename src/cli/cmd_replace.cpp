@@ -7,14 +7,10 @@ int cmd_replace(const cli_args& args) {
     int code = k_exit_ok;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
-    if (opened->restriction_mask & k_refuse_replace)
-        return failure("Texture replacing is disabled for this format.");
-    ps2_txd& txd = *opened->dictionary;
-    auto t = texture_index(args, txd, code);
+    if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
+    auto t = texture_index(args, *opened->dictionary, code);
     if (!t) return code;
-    const std::string& image = args.positional[1];
-    const int type = ps2_txd::export_type_of(path_extension(image));
-    if (!txd.replace_texture(*t, image, type, args.has("--keep-alpha")))
-        return failure(txd.last_error);
+    if (!opened->session.replace(*t, args.positional[1], args.has("--keep-alpha")))
+        return failure(opened->session.last_error());
     return save_result(args, *opened);
 }

@@ -11,10 +11,6 @@ int cmd_set_version(const cli_args& args) {
     int code = k_exit_ok;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
-    ps2_txd& txd = *opened->dictionary;
-    if (!txd.root) return failure(txd.last_error);
-    txd.root->version = *version;
-    for (auto& child : txd.root->children)
-        if (!txd.set_version(*version, child.get())) break;
+    if (!opened->session.set_version(*version)) return failure(opened->session.last_error());
     return save_result(args, *opened);
 }

@@ -1,5 +1,6 @@
 #include "dictionary/ps2_txd.h"
 
+#include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_messages.h"
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
@@ -7,10 +8,10 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_transfer_header_bytes = 80;
+constexpr uint32_t k_transfer_header_bytes = ps2_layout::transfer_header_bytes;
 constexpr uint32_t k_raster_header_bytes = 64;
 constexpr uint32_t k_palette_size_offset = 52;
-constexpr uint32_t k_swizzle_kind_mask = 0xF0000;
+constexpr uint32_t k_swizzle_kind_mask = ps2_layout::swizzle_kind_mask;
 constexpr uint32_t k_transfer_qwc_word = 16;
 
 uint64_t level_bytes(uint64_t width, uint64_t height, uint64_t depth, uint32_t level) {
@@ -174,10 +175,13 @@ bool ps2_txd::is_swizzled(uint32_t t) {
     const uint32_t kind = header_word(header, 12) & k_swizzle_kind_mask;
     const uint32_t bits = header_word(header, 8);
     if (kind == 0) return false;
-    if (kind == 0x10000) return true;
-    if (kind == 0x20000 && bits == 4) return header_word(header, k_palette_size_offset) == 176;
-    if (kind == 0x20000 && bits == 8) return header_word(header, k_palette_size_offset) == 1104;
-    if (!(kind & 0x20000)) return false;
+    const uint32_t palette_size = header_word(header, k_palette_size_offset);
+    if (kind == ps2_layout::swizzle_kind_1) return true;
+    if (kind == ps2_layout::swizzle_kind_2 && bits == 4)
+        return palette_size == ps2_layout::palette_size_4bit_swizzled;
+    if (kind == ps2_layout::swizzle_kind_2 && bits == 8)
+        return palette_size == ps2_layout::palette_size_8bit_swizzled;
+    if (!(kind & ps2_layout::swizzle_kind_2)) return false;
 
     // Compare the first transfer rectangle with half the raster size. Only the header is needed,
     // so the raster data is not loaded for it.
@@ -250,7 +254,7 @@ bool ps2_txd::release_pixels(uint32_t t) {
 }
 
 const uint8_t* ps2_txd::transfer_header(uint32_t t) {
-    if (!(raster_format(t) & 0x20000)) return nullptr;
+    if (!(raster_format(t) & ps2_layout::swizzle_kind_2)) return nullptr;
     auto* data = raster_data(t);
     if (!data ||
         std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_transfer_header_bytes)
@@ -259,7 +263,7 @@ const uint8_t* ps2_txd::transfer_header(uint32_t t) {
 }
 
 const uint8_t* ps2_txd::palette_transfer_header(uint32_t t) {
-    if (!(raster_format(t) & 0x20000)) return nullptr;
+    if (!(raster_format(t) & ps2_layout::swizzle_kind_2)) return nullptr;
     auto palette_bytes = palette(t);
     auto* data = raster_data(t);
     if (palette_bytes.empty() || !data ||

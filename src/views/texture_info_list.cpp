@@ -1,5 +1,6 @@
 #include "views/texture_info_list.h"
 
+#include "dictionary/ps2_raster_layout.h"
 #include "dictionary/ps2_txd.h"
 #include "views/texture_platform.h"
 
@@ -12,7 +13,7 @@ const char* const CTextureInfoList::colour_format_names[11] = {
 
 namespace {
 constexpr int k_column_width = 100;
-constexpr uint32_t k_transfer_header_bytes = 80;
+constexpr uint32_t k_transfer_header_bytes = ps2_layout::transfer_header_bytes;
 constexpr uint32_t k_transfer_width_word = 8;
 constexpr uint32_t k_transfer_height_word = 9;
 constexpr uint32_t k_transfer_qwc_word = 16;
@@ -137,14 +138,16 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
     add_info_row(row++, group_common, L"ss", {L"Color Format", wide(colour_format_name(format))});
     add_info_row(row++, group_common, L"ss",
                  {L"Swizzling state", d.is_swizzled(t) ? L"Yes" : L"No"});
-    add_info_row(row++, group_common, L"sx", {L"Raster address", data_offset + 80u});
+    add_info_row(row++, group_common, L"sx",
+                 {L"Raster address", data_offset + k_transfer_header_bytes});
     if (depth < 16)
         add_info_row(row++, group_common, L"sx",
                      {L"Palette address",
-                      static_cast<unsigned long>(data_offset + uint64_t(w) * h * depth / 8 + 160)});
+                      static_cast<unsigned long>(data_offset + uint64_t(w) * h * depth / 8 +
+                                                 2 * k_transfer_header_bytes)});
 
-    // The raster data begins with its first transfer header when bit 0x20000 is set.
-    if ((format & 0x20000) && raster_data) {
+    // The raster data begins with its first transfer header for swizzle kind 2.
+    if ((format & ps2_layout::swizzle_kind_2) && raster_data) {
         const std::vector<uint8_t>* data = raster_data ? d.load_data(raster_data) : nullptr;
         const std::span<const uint8_t> bytes =
             data ? std::span<const uint8_t>(data->data(),

@@ -24,18 +24,10 @@ const std::map<std::string, driver>& drivers() {
         t["bmp"] = qm_fuzz::drive_bmp;
         t["tim2"] = qm_fuzz::drive_tim2;
         t["ini"] = qm_fuzz::drive_ini;
-#ifdef QM_FUZZ_HAVE_PC
         t["pc_txd"] = qm_fuzz::drive_dictionary<pc_txd>;
-#endif
-#ifdef QM_FUZZ_HAVE_XBOX
         t["xbox_txd"] = qm_fuzz::drive_dictionary<xbox_txd>;
-#endif
-#ifdef QM_FUZZ_HAVE_IOS
         t["ios_txd"] = qm_fuzz::drive_dictionary<ios_txd>;
-#endif
-#ifdef QM_FUZZ_HAVE_TEX
         t["tex"] = qm_fuzz::drive_tex;
-#endif
         return t;
     }();
     return table;

@@ -264,9 +264,7 @@ void handle(kind type, const std::vector<uint8_t>& bytes) {
         qm_fuzz::drive_bmp(bytes);
         break;
     case kind::tex:
-#ifdef QM_FUZZ_HAVE_TEX
         qm_fuzz::drive_tex(bytes);
-#endif
         break;
     case kind::ini:
         qm_fuzz::drive_ini(bytes);
@@ -342,9 +340,6 @@ TEST_P(MalformedFiles, EveryDamagedCopyEndsCleanly) {
         map = map_ini(c.bytes);
         break;
     }
-#ifndef QM_FUZZ_HAVE_TEX
-    if (c.type == kind::tex) GTEST_SKIP() << "no TEX reader in this build";
-#endif
     const auto variants = damage(c, map);
     ASSERT_GT(variants.size(), 8u);
 
@@ -365,9 +360,6 @@ TEST_P(MalformedFiles, EveryDamagedCopyEndsCleanly) {
 // that the damage cuts short are really taken for the intact file).
 TEST_P(MalformedFiles, TheIntactFileIsHandled) {
     const malformed_case& c = GetParam();
-#ifndef QM_FUZZ_HAVE_TEX
-    if (c.type == kind::tex) GTEST_SKIP() << "no TEX reader in this build";
-#endif
     qm_fuzz::on_broken = record_broken;
     failure_context = c.name + ": intact";
     heap_watch heap;
@@ -387,7 +379,6 @@ std::string case_name(const ::testing::TestParamInfo<malformed_case>& info) {
 INSTANTIATE_TEST_SUITE_P(SamplesAndGenerated, MalformedFiles, ::testing::ValuesIn(cases()),
                          case_name);
 
-#ifdef QM_FUZZ_HAVE_TEX
 // A TEX file whose records all name one raster: positions are absolute, so nothing in the layout
 // stops records from sharing pixels, and each shared copy would cost memory the file never paid.
 std::vector<uint8_t> tex_records_sharing_one_raster(uint32_t records) {
@@ -429,7 +420,6 @@ TEST(MalformedFilesShared, TexRecordsSharingOneRasterStayWithinTheHeapBudget) {
         GTEST_SKIP() << "heap use is only measured under AddressSanitizer";
     EXPECT_LE(used, heap_budget(bytes.size())) << "file of " << bytes.size() << " bytes";
 }
-#endif
 
 TEST(MalformedFilesSetup, HeapIsWatchedUnderTheSanitizer) {
     if (!heap_watch::available())

@@ -1,0 +1,67 @@
+#pragma once
+
+// Texts the window shows in message boxes, the status bar and its file dialogs, as they stand.
+namespace app_msg {
+// String resources 1-5.
+inline constexpr const char* ready = "Quillmap is ready to win";
+inline constexpr const char* swizzle_on = "Swizzling is ON";
+inline constexpr const char* not_loaded = "Texture not loaded.";
+inline constexpr const char* unknown_version = "Unknown RW Version";
+inline constexpr const char* error = "Error";
+
+inline constexpr const char* unsaved_changes =
+    "You have unsaved changes in the TXD.\n\nDo you want to save the changes?";
+inline constexpr const char* exit_caption = "Exit?";
+inline constexpr const char* unsupported_compression =
+    "Unsupported compression: \r\n Some textures will not be rendered.";
+inline constexpr const char* warning_caption = "Warning!";
+inline constexpr const char* close_for_new = "Do you really want to close currently opened file?";
+inline constexpr const char* new_caption = "Create new TXD";
+inline constexpr const char* offset_prompt = "Type a hexademical offset";
+inline constexpr const char* offset_label = "Offset:";
+inline constexpr const char* offset_initial = "0x00";
+inline constexpr const char* untitled = "Untitled";
+inline constexpr const char* loaded = "File %s loaded, %d textures found (%0.2f kBytes allocated)";
+inline constexpr const char* saved_as = " saved."; // after the file name
+inline constexpr const char* saved = "File %s successfully saved.";
+inline constexpr const char* please_wait = "Please wait...";
+inline constexpr const char* done = "Done!";
+inline constexpr const char* load_first = "Firstly load RW resource.";
+inline constexpr const char* no_stream = "RW stream N/A";
+inline constexpr const char* memory_info = "Now allocated %.2f KB (%d bytes). %d";
+inline constexpr const char* memory_caption = "RW Memory info";
+inline constexpr const char* batch_done = "Done";
+inline constexpr const char* title_no_file = "Quillmap v0.21 build %d";
+inline constexpr const char* version_unnamed = "RW 0x%08X";
+
+inline constexpr const char* continue_question = "\n\nDo you wanna continue to next file in queue?";
+inline constexpr const char* exported_one = "Texture %s exported to %s within %.2f seconds.";
+inline constexpr const char* exported_many = "%d textures exported to %s within %.2f seconds.";
+inline constexpr const char* renamed = "Texture succesfully renamed.";
+inline constexpr const char* delete_question = "Do you really want permanently delete \"%s\"?";
+inline constexpr const char* delete_caption = "Confirm texture delete";
+
+inline constexpr const char* rendered = "Texture '%s' rendered within %.2f seconds.";
+inline constexpr const char* unswizzled = "Texture unswizzled";
+inline constexpr const char* no_swizzling = "Texture have no swizzling";
+inline constexpr const char* swizzle_off = "Swizzling is OFF";
+inline constexpr const char* mip_level = "Mip level #%02d (%dx%d)";
+
+// File dialog filters: "description|pattern|...|".
+inline constexpr const char* filter_txd = "PlayStation2 TXD (*.txd)|*.txd|";
+inline constexpr const char* filter_open = "PlayStation2 TXD (*.txd)|*.txd|PlayStation2 / PSP TEX "
+                                           "(*.tex; *.xtx; *.chk)|*.tex; *.xtx; *.chk|";
+inline constexpr const char* filter_all = "All Files (*.*)|*.*|";
+inline constexpr const char* filter_batch = "ps2 txd|*.txd|";
+inline constexpr const char* filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
+inline constexpr const char* filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All Files (*.*)|*.*|";
+inline constexpr const char* filter_rwsect =
+    "Texture Native RW Section (*.rwsect)|*.rwsect|All Files (*.*)|*.*|";
+inline constexpr const char* filter_any_export =
+    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
+    "(*.rwsect)|*.rwsect|";
+inline constexpr const char* filter_import =
+    "Windows Bitmap (*.bmp)|*.bmp|PlayStation2 TIM2 (*.tm2)|*.tm2|Texture Native RW Section "
+    "(*.rwsect)|*.rwsect|PlayStation2 TXD (*.txd)|*.txd|All Supported Formats (*.txd; *.bmp; "
+    "*.tm2; *.rwsect)|*.txd; *.bmp; *.tm2; *.rwsect|All Files (*.*)|*.*|";
+} // namespace app_msg

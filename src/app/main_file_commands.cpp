@@ -1,0 +1,271 @@
+// File commands of the window: new, open (also by offset, recent or dropped), save, save as,
+// the recent-files menu entries, conversion to PS2 and the version display. The session does the
+// work; these functions ask the user and show the outcome.
+#include "app/main_dialog.h"
+
+#include "app/app_messages.h"
+#include "app/app_text.h"
+#include "app/picture_control.h"
+#include "app/qt_ui_host.h"
+#include "dictionary/txd_probe.h"
+#include "platform/system.h"
+#include "session/session_messages.h"
+#include "views/one_edit_dialog.h"
+#include "views/rw_select.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+void CMainDialog::discard_dictionary() {
+    list_set_dictionary(nullptr);
+    list_fill(-1);
+    session_.close();
+    preview_->clear();
+    mip_box_->clear();
+    set_title({});
+    enable_texture_commands(false);
+}
+
+bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
+    // The list lets go of the old dictionary while the opening bit keeps the preview still.
+    session_.set_restriction_mask(session_.restriction_mask() | restrict_opening);
+    if (session_.is_open()) {
+        list_set_dictionary(nullptr);
+        list_fill(-1);
+    }
+    preview_->clear();
+    mip_box_->clear();
+    const std::string priority = settings_.read_string(
+        "main", "platform_priority", k_default_platform_priority, k_priority_buffer);
+    bool pc_test = false;
+    const open_status status =
+        session_.open(path, offset, priority, [this, &pc_test](ps2_txd& probed) {
+            pc_test = probe_pc_test(probed);
+            if (!warnings_enabled_ || !(pc_test || probe_mobile_test(probed))) return true;
+            return host_.message_box(app_msg::unsupported_compression, app_msg::warning_caption,
+                                     box_buttons::ok_cancel, box_icon::warning) != id_cancel;
+        });
+    if (status != open_status::opened) {
+        // The window is empty now: no half-open state may keep rendering switched off.
+        set_title({});
+        enable_texture_commands(false);
+        if (status == open_status::unsupported)
+            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
+                              box_icon::error);
+        return false;
+    }
+    ps2_txd& txd = *session_.dictionary();
+    action(cmd::convert_ps2)->setEnabled(!(txd.texture_count() == 0 || txd.is_ps2(0)));
+    action(cmd::convert_pc)->setEnabled(!pc_test);
+
+    list_set_dictionary(&txd);
+    list_fill(0);
+
+    const std::string name = file_name_of(path);
+    set_status_text(
+        0, path_to_qt(format(app_msg::loaded, name.c_str(), static_cast<int>(txd.texture_count()),
+                             txd.allocated_bytes / 1024.0)));
+    set_title(name);
+    enable_texture_commands(true);
+    if (texture_list_) texture_list_->setFocus();
+    update_version_display();
+    return true;
+}
+
+void CMainDialog::update_version_display() {
+    ps2_txd* txd = session_.dictionary();
+    if (!txd) return;
+    const uint32_t version = txd->root_version();
+    std::string text =
+        settings_.read_string("rw_version", format("0x%08X", version), {}, k_name_buffer);
+    if (text.empty()) text = format(app_msg::version_unnamed, version);
+    if (txd->texture_count() >= 1) {
+        const std::string platform = settings_.read_string(
+            "rw_platform", format("0x%02X", txd->platform_id(0)), {}, k_name_buffer);
+        if (!platform.empty()) text += " (" + platform + ")";
+    }
+    set_status_text(3, text_from_settings(text));
+}
+
+bool CMainDialog::ask_unsaved_changes() {
+    const int answer = host_.message_box(app_msg::unsaved_changes, app_msg::exit_caption,
+                                         box_buttons::yes_no_cancel, box_icon::warning);
+    if (answer == id_cancel) return false;
+    if (answer == id_yes) {
+        cmd_save(cmd::file_save);
+        return !session_.modified();
+    }
+    session_.set_modified(false);
+    return true;
+}
+
+void CMainDialog::cmd_new(int) {
+    CRWSelect dialog(0x1803FFFF, this);
+    dialog.settings_path = settings_.path();
+    if (session_.is_open() && session_.modified()) {
+        const int answer = host_.message_box(app_msg::close_for_new, app_msg::new_caption,
+                                             box_buttons::yes_no, box_icon::question);
+        if (answer != id_yes) return;
+        discard_dictionary();
+    }
+    if (host_.run(dialog) != id_ok) return;
+    list_set_dictionary(nullptr);
+    if (!session_.create_new(dialog.result)) {
+        list_set_dictionary(session_.dictionary());
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    list_set_dictionary(session_.dictionary());
+    list_fill(0);
+    render_preview(-1, 0);
+    update_version_display();
+    set_title(app_msg::untitled);
+}
+
+void CMainDialog::cmd_open(int) {
+    if (session_.is_open() && session_.modified()) {
+        if (!ask_unsaved_changes()) return;
+        discard_dictionary(); // the changes are given up; a cancelled dialog leaves none
+    }
+    file_request request;
+    request.default_extension = ".txd";
+    request.initial_name = recent_.newest();
+    request.filter = app_msg::filter_open;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    if (open_dictionary(paths.front(), 0)) add_recent(paths.front());
+}
+
+void CMainDialog::cmd_open_by_offset(int) {
+    // Opening replaces the dictionary, so unsaved changes are asked about first.
+    if (session_.is_open() && session_.modified()) {
+        if (!ask_unsaved_changes()) return;
+        discard_dictionary();
+    }
+    file_request request;
+    request.default_extension = ".txd";
+    request.initial_name = recent_.newest();
+    request.filter = app_msg::filter_all;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    COneEditDialog dialog(app_msg::offset_prompt, app_msg::offset_label, app_msg::offset_initial,
+                          this);
+    // Cancel on the offset stops the command instead of opening at a stale offset.
+    if (host_.run(dialog) != id_ok) return;
+    uint32_t offset = 0;
+    if (parse_hex(dialog.value, offset)) session_.set_offset(offset);
+    open_dictionary(paths.front(), session_.offset());
+}
+
+bool CMainDialog::save_to(const std::string& path, bool record_name) {
+    if (!(record_name ? session_.save_as(path) : session_.save())) {
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return false;
+    }
+    if (record_name) {
+        set_title(file_name_of(path));
+        set_status_text(0, path_to_qt(file_name_of(path) + app_msg::saved_as));
+    } else {
+        set_status_text(0, path_to_qt(format(app_msg::saved, path.c_str())));
+    }
+    return true;
+}
+
+void CMainDialog::cmd_save(int) {
+    if (!require_dictionary() || refused(restrict_save)) return;
+    if (!session_.path().empty()) {
+        save_to(session_.path(), false);
+        return;
+    }
+    file_request request;
+    request.save = true;
+    request.default_extension = ".txd";
+    request.filter = app_msg::filter_txd;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    save_to(paths.front(), true);
+}
+
+void CMainDialog::cmd_save_as(int) {
+    if (!require_dictionary() || refused(restrict_save_as)) return;
+    file_request request;
+    request.save = true;
+    request.default_extension = ".txd";
+    request.initial_name = session_.path();
+    request.filter = app_msg::filter_txd;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    save_to(paths.front(), true);
+}
+
+void CMainDialog::add_recent(const std::string& path) {
+    recent_.add(path);
+    rebuild_recent_menu();
+}
+
+void CMainDialog::cmd_open_recent(int id) {
+    const int n = id - cmd::recent_first;
+    const std::string path = recent_.at(n);
+    if (path.empty()) return;
+    // Opening replaces the dictionary, so unsaved changes are asked about first.
+    if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return;
+    open_dictionary(path, 0);
+}
+
+void CMainDialog::cmd_toggle_autoload(int) {
+    const bool was_on = recent_.autoload();
+    recent_.set_autoload(!was_on);
+    action(cmd::recent_autoload)->setChecked(!was_on);
+}
+
+void CMainDialog::cmd_convert_ps2(int) {
+    if (!session_.is_open()) return;
+    file_request request;
+    request.save = true;
+    request.default_extension = ".txd";
+    request.filter = app_msg::filter_txd;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    const QString before = status_text(0);
+    set_status_text(0, app_msg::please_wait);
+    if (!session_.convert_to_ps2(std::filesystem::path(paths.front()))) {
+        // A write that failed is reported, never passed off as done.
+        set_status_text(0, before);
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    set_status_text(0, app_msg::done);
+}
+
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void CMainDialog::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    open_dropped(event->mimeData());
+}
+
+bool CMainDialog::open_dropped(const QMimeData* mime) {
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        const std::string path = path_from_qt(url.toLocalFile());
+        if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
+        if (!open_dictionary(path, 0)) return false;
+        add_recent(path);
+        return true;
+    }
+    return false;
+}

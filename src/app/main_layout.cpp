@@ -1,0 +1,167 @@
+// The window's menus, status bar and the layout rule of its client area.
+#include "app/main_dialog.h"
+
+#include "app/picture_control.h"
+#include "app/qt_ui_host.h"
+#include "platform/system.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include <algorithm>
+
+namespace {
+// Menu texts may hold '&' of their own (a path), which must not become a mnemonic.
+QString menu_text_for_path(const std::string& path) {
+    return path_to_qt(path).replace('&', "&&");
+}
+} // namespace
+
+void CMainDialog::build_status_bar() {
+    status_bar_ = new QStatusBar(client_);
+    status_bar_->setSizeGripEnabled(true);
+    static constexpr int widths[4] = {0, 130, 140, 130};
+    for (int i = 0; i < 4; ++i) {
+        panes_[i] = new QLabel(status_bar_);
+        if (i == 0) {
+            status_bar_->addWidget(panes_[i], 1);
+        } else {
+            panes_[i]->setFixedWidth(widths[i]);
+            status_bar_->addPermanentWidget(panes_[i]);
+        }
+    }
+}
+
+void CMainDialog::build_menus() {
+    const auto add = [this](QMenu* menu, int id, const char* text) {
+        QAction* a = menu->addAction(QString::fromUtf8(text));
+        a->setData(id);
+        actions_[id] = a;
+        connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+        return a;
+    };
+
+    file_menu_ = menu_bar_->addMenu("&File");
+    add(file_menu_, cmd::file_new, "&New\tCtrl+N");
+    add(file_menu_, cmd::file_open, "&Open...\tCtrl+O");
+    add(file_menu_, cmd::file_open_by_offset, "Open By Offse&t...");
+    add(file_menu_, cmd::file_save, "&Save\tCtrl+S");
+    add(file_menu_, cmd::file_save_as, "Save &As...");
+    file_menu_->addSeparator();
+    recent_menu_ = file_menu_->addMenu("Recent Files"); // position 6
+    add(recent_menu_, cmd::recent_autoload, "Load Recent File On Startup")->setCheckable(true);
+    recent_menu_->addSeparator();
+    add(recent_menu_, cmd::recent_placeholder, "(no recent files)")->setEnabled(false);
+    QMenu* convert = file_menu_->addMenu("&Convert TXD to");
+    add(convert, cmd::convert_pc, "PC Version");
+    add(convert, cmd::convert_ps2, "PS2 Version");
+    file_menu_->addSeparator();
+    add(file_menu_, cmd::file_exit, "E&xit\tAlt+F4");
+
+    QMenu* view = menu_bar_->addMenu("&View");
+    for (int id : {cmd::alpha_texture, cmd::alpha_alpha, cmd::alpha_mixed}) {
+        const char* text = id == cmd::alpha_texture ? "Texture\tCtrl+1"
+                           : id == cmd::alpha_alpha ? "Alpha\tCtrl+2"
+                                                    : "Texture+Alpha\tCtrl+3";
+        add(view, id, text)->setCheckable(true);
+    }
+    view->addSeparator();
+    QMenu* swizzling = view->addMenu("&Swizzling");
+    QAction* autos = add(swizzling, cmd::swizzle_auto, "Auto\tShift+1");
+    add(swizzling, cmd::swizzle_on, "Always ON\tShift+2");
+    add(swizzling, cmd::swizzle_off, "Always OFF\tShift+3");
+    add(swizzling, cmd::swizzle_invert, "Invert\tShift+4")->setEnabled(false);
+    swizzling->addSeparator();
+    add(swizzling, cmd::swizzle_smart, "SmartSwizzling\tShift+7")->setEnabled(false);
+    for (int id : {cmd::swizzle_auto, cmd::swizzle_on, cmd::swizzle_off, cmd::swizzle_invert,
+                   cmd::swizzle_smart})
+        actions_[id]->setCheckable(true);
+    swizzling->setDefaultAction(autos); // shown in bold
+    QAction* brighten = add(view, cmd::brighten_alphas, "&Brighten Alphas\tCtrl+Shift+B");
+    brighten->setCheckable(true);
+    brighten->setChecked(true);
+    view->addSeparator();
+    QAction* original = add(view, cmd::original_size, "Original &Size");
+    original->setCheckable(true);
+    original->setChecked(true);
+    add(view, cmd::best_fit, "Best &Fit")->setEnabled(false);
+    add(view, cmd::stretch_image, "S&tretch Image");
+    view->addSeparator();
+    add(view, cmd::reload_list, "Reload List\tF5");
+    add(view, cmd::show_more_info, "Show More &Info\tCtrl+I")->setCheckable(true);
+
+    QMenu* texture = menu_bar_->addMenu("&Texture");
+    QMenu* exports = texture->addMenu("&Export");
+    add(exports, cmd::export_bmp, "Windows Bitmap\t.bmp");
+    add(exports, cmd::export_tim2, "PlayStation 2 TIM2\t.tm2");
+    add(exports, cmd::export_rwsect, "RenderWare section \t.rwsect");
+    add(texture, cmd::export_all, "Export &All...");
+    add(texture, cmd::import_file, "&Import...");
+    QMenu* replaces = texture->addMenu("&Replace");
+    add(replaces, cmd::replace, "Replace...");
+    add(replaces, cmd::replace_using_alpha, "Replace Using Alpha...");
+    replaces->addSeparator();
+    add(replaces, cmd::replace_texture, "Replace Texture...");
+    add(replaces, cmd::replace_alpha, "Replace Alpha...");
+    texture->addSeparator();
+    add(texture, cmd::rename, "Re&name");
+    add(texture, cmd::remove, "&Delete\tDel");
+    add(texture, cmd::move_up, "Move Up");
+    add(texture, cmd::move_down, "Move Down");
+    texture->addSeparator();
+    add(texture, cmd::change_version, "&Change RW Version...");
+
+    dev_menu_ = menu_bar_->addMenu("DEV"); // the fourth top-level menu
+    add(dev_menu_, cmd::dev_structure, "Show RW structure");
+    add(dev_menu_, cmd::dev_memory, "RW Tree Memory Test");
+    add(dev_menu_, cmd::dev_batch_log, "MainDialog::MenuDEVTest02( void )\tDEV");
+
+    QMenu* help = menu_bar_->addMenu("&Help");
+    add(help, cmd::about, "&About...");
+}
+
+void CMainDialog::rebuild_recent_menu() {
+    const QList<QAction*> items = recent_menu_->actions();
+    for (qsizetype i = 2; i < items.size(); ++i) {
+        const int id = items[i]->data().toInt();
+        if (id == cmd::recent_placeholder) continue;
+        actions_.erase(id);
+        recent_menu_->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    QAction* placeholder = action(cmd::recent_placeholder);
+    const std::vector<std::string> paths = recent_.entries();
+    for (size_t n = 0; n < paths.size(); ++n) {
+        const int id = cmd::recent_first + static_cast<int>(n);
+        QAction* a = recent_menu_->addAction(menu_text_for_path(paths[n]));
+        a->setData(id);
+        actions_[id] = a;
+        connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+    }
+    placeholder->setVisible(paths.empty());
+}
+
+void CMainDialog::layout_controls(int cx, int cy) {
+    const auto place = [](QWidget* w, int x, int y, int width, int height) {
+        if (w) w->setGeometry(x, y, std::max(0, width), std::max(0, height));
+    };
+    place(texture_list_, 3, 3, 222, cy - 56);
+    place(mip_box_, 3, cy - 45, 222, 21);
+    int preview_width = cx - 232;
+    if (info_shown_ && cx > 400) {
+        place(info_list_, cx - 225, 3, 222, cy - 25);
+        preview_width = cx - 457;
+    } else if (info_shown_) {
+        cmd_show_more_info(cmd::show_more_info);
+        preview_width = cx - 232;
+    }
+    place(preview_, 230, 3, preview_width, cy - 24);
+    preview_->update();
+    const int bar = status_bar_->sizeHint().height();
+    place(status_bar_, 0, cy - bar, cx, bar);
+}

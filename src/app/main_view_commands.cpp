@@ -1,0 +1,143 @@
+// View commands of the window: alpha and swizzle modes, the list reload, the information view,
+// and the DEV and Help menus.
+#include "app/main_dialog.h"
+
+#include "app/app_messages.h"
+#include "app/app_text.h"
+#include "app/picture_control.h"
+#include "app/qt_ui_host.h"
+#include "platform/system.h"
+#include "views/about_dialog.h"
+#include "views/rw_tree_dialog.h"
+
+#include <QAction>
+
+#include <filesystem>
+#include <fstream>
+
+void CMainDialog::set_alpha_mode(int mode) {
+    alpha_mode_ = mode;
+    action(cmd::alpha_texture)->setChecked(mode == 0);
+    action(cmd::alpha_alpha)->setChecked(mode == 1);
+    action(cmd::alpha_mixed)->setChecked(mode == 2);
+    render_again();
+}
+
+void CMainDialog::set_swizzle_mode(int mode) {
+    swizzle_mode_ = mode;
+    action(cmd::swizzle_auto)->setChecked(mode == -1);
+    action(cmd::swizzle_off)->setChecked(mode == 0);
+    action(cmd::swizzle_on)->setChecked(mode == 1);
+    action(cmd::swizzle_invert)->setChecked(false);
+    action(cmd::swizzle_smart)->setChecked(false);
+    render_again();
+}
+
+void CMainDialog::render_again() {
+    if (list_has_dictionary() && list_selected() == -1) return;
+    render_preview(list_has_dictionary() ? list_selected() : 0, 0);
+}
+
+void CMainDialog::cmd_alpha(int id) {
+    switch (id) {
+    case cmd::alpha_texture:
+    case cmd::popup_alpha_texture:
+        set_alpha_mode(0);
+        break;
+    case cmd::alpha_alpha:
+    case cmd::popup_alpha_alpha:
+        set_alpha_mode(1);
+        break;
+    case cmd::alpha_mixed:
+    case cmd::popup_alpha_mixed:
+        set_alpha_mode(2);
+        break;
+    default:
+        set_alpha_mode((alpha_mode_ + 1) % 3);
+        break;
+    }
+}
+
+void CMainDialog::cmd_swizzle(int id) {
+    switch (id) {
+    case cmd::swizzle_auto:
+        set_swizzle_mode(-1);
+        break;
+    case cmd::swizzle_on:
+        set_swizzle_mode(1);
+        break;
+    case cmd::swizzle_off:
+        set_swizzle_mode(0);
+        break;
+    default:
+        set_swizzle_mode((swizzle_mode_ + 2) % 3 - 1);
+        break;
+    }
+}
+
+void CMainDialog::cmd_reload_list(int) {
+    list_fill(0);
+}
+
+void CMainDialog::cmd_show_more_info(int) {
+    info_shown_ = !info_shown_;
+    if (info_list_) info_list_->setVisible(info_shown_);
+    render_again();
+    settings_.write_int(info_shown_ ? 1 : 0, "main", "enable_info");
+    action(cmd::show_more_info)->setChecked(info_shown_);
+    const int w = width();
+    resize(w + 1, height());
+    resize(w, height());
+    layout_controls(client_->width(), client_->height());
+}
+
+void CMainDialog::cmd_dev_structure(int) {
+    if (!session_.is_open()) {
+        host_.message_box(app_msg::load_first, app_msg::error, box_buttons::ok, box_icon::warning);
+        return;
+    }
+    CRWTreeDialog dialog(session_.dictionary(), &host_, this);
+    host_.run(dialog);
+}
+
+void CMainDialog::cmd_dev_memory(int) {
+    const ps2_txd* txd = session_.dictionary();
+    if (!txd) {
+        host_.message_box(app_msg::no_stream, app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    host_.message_box(format(app_msg::memory_info, txd->allocated_bytes / 1024.0,
+                             static_cast<int>(txd->allocated_bytes), build_number()),
+                      app_msg::memory_caption, box_buttons::ok, box_icon::information);
+}
+
+void CMainDialog::cmd_dev_batch_log(int) {
+    file_request request;
+    request.multiple = true;
+    request.default_extension = ".rws";
+    request.filter = app_msg::filter_batch;
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths)) return;
+    // The log goes beside the settings file.
+    const std::filesystem::path log_path = settings_.path().parent_path() / "__txd_info_log.txt";
+    std::ofstream log(log_path, std::ios::binary | std::ios::trunc);
+    for (const std::string& path : paths) {
+        ps2_txd dictionary;
+        if (!dictionary.load(std::filesystem::path(path), 0, 0x16, 0)) continue;
+        const uint32_t count = dictionary.texture_count();
+        for (uint32_t t = 0; t < count; ++t) {
+            set_status_text(0, path_to_qt(path));
+            const uint32_t pixel_format = dictionary.pixel_format(t);
+            if (pixel_format == 0x8888) continue;
+            log << "File: " << path << ": #" << t << " (0x" << format("%x", pixel_format) << ") "
+                << dictionary.texture_name(t, 0) << "\n";
+        }
+    }
+    log.close();
+    host_.message_box(app_msg::batch_done, "", box_buttons::ok, box_icon::none);
+}
+
+void CMainDialog::cmd_about(int) {
+    CAboutDialog dialog(this);
+    host_.run(dialog);
+}

@@ -1,0 +1,190 @@
+#include "session/editor_session.h"
+
+#include "dictionary/convert_ps2.h"
+#include "session/session_messages.h"
+
+const char* editor_session::platform_name() const {
+    const auto table = platform_table();
+    return platform_index_ >= 0 && size_t(platform_index_) < table.size()
+               ? table[size_t(platform_index_)].name
+               : "?";
+}
+
+const char* editor_session::refusal(restriction_bits bit) const {
+    if (!(restriction_mask_ & bit)) return nullptr;
+    switch (bit) {
+    case restrict_save:
+    case restrict_save_as:
+        return session_msg::saving_disabled;
+    case restrict_export:
+        return session_msg::export_disabled;
+    case restrict_import:
+        return session_msg::import_disabled;
+    case restrict_replace:
+        return session_msg::replace_disabled;
+    case restrict_opening:
+        break;
+    }
+    return nullptr;
+}
+
+open_status editor_session::open(const std::string& path, uint32_t offset,
+                                 std::string_view priority,
+                                 const std::function<bool(ps2_txd&)>& accept) {
+    restriction_mask_ |= restrict_opening;
+    dictionary_.reset();
+    path_ = path;
+    offset_ = offset;
+    probe_result probe = probe_dictionary(path, offset, priority);
+    if (!probe.dictionary) {
+        restriction_mask_ = 0;
+        error_ = session_msg::unsupported_file;
+        return open_status::unsupported;
+    }
+    restriction_mask_ = probe.restriction_mask | restrict_opening;
+    if (accept && !accept(*probe.dictionary)) {
+        // The refused dictionary is destroyed; the session is left without one.
+        restriction_mask_ = 0;
+        error_.clear();
+        return open_status::refused;
+    }
+    dictionary_ = std::move(probe.dictionary);
+    platform_index_ = probe.platform_index;
+    restriction_mask_ &= ~uint32_t{restrict_opening};
+    modified_ = false;
+    return open_status::opened;
+}
+
+bool editor_session::create_new(uint32_t version) {
+    auto created = std::make_unique<ps2_txd>();
+    if (!created->create_empty(version)) {
+        error_ = created->last_error;
+        return false;
+    }
+    dictionary_ = std::move(created);
+    // A new dictionary is a PS2 one: every command is allowed, and it has no file yet.
+    platform_index_ = -1;
+    restriction_mask_ = 0;
+    offset_ = 0;
+    path_.clear();
+    modified_ = true;
+    return true;
+}
+
+void editor_session::close() {
+    dictionary_.reset();
+    restriction_mask_ = 0;
+    modified_ = false;
+    path_.clear();
+}
+
+bool editor_session::save() {
+    if (!dictionary_->save(std::filesystem::path(path_), offset_)) {
+        error_ = dictionary_->last_error;
+        return false;
+    }
+    modified_ = false;
+    return true;
+}
+
+bool editor_session::save_as(const std::string& path) {
+    if (!dictionary_->save(std::filesystem::path(path), 0)) {
+        error_ = dictionary_->last_error;
+        return false;
+    }
+    path_ = path;
+    // The new file holds the dictionary at its start; later saves go there too.
+    offset_ = 0;
+    modified_ = false;
+    return true;
+}
+
+bool editor_session::convert_to_ps2(const std::filesystem::path& out,
+                                    std::vector<std::string>* skipped) {
+    return ::convert_to_ps2(*dictionary_, out, error_, skipped);
+}
+
+int editor_session::export_type_for(const std::string& extension) {
+    return ps2_txd::export_type_of(extension);
+}
+
+std::string editor_session::import_extension(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
+    return path.substr(dot);
+}
+
+bool editor_session::export_texture(uint32_t t, int view, int type,
+                                    const std::filesystem::path* path, int swizzle) {
+    if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
+    error_ = dictionary_->last_error;
+    return false;
+}
+
+bool editor_session::edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change) {
+    if (observer_) observer_->before_edit(record, *dictionary_);
+    const bool applied = change(*dictionary_);
+    if (applied)
+        modified_ = true;
+    else
+        error_ = dictionary_->last_error;
+    if (observer_) observer_->after_edit(record, applied);
+    return applied;
+}
+
+bool editor_session::import_file(const std::string& path, int swizzle) {
+    const edit_record record{edit_kind::add, dictionary_->texture_count(), path, 0};
+    return edit(record, [&](ps2_txd& txd) {
+        switch (export_type_for(import_extension(path))) {
+        case export_bmp:
+            txd.last_error = session_msg::bmp_import;
+            return false;
+        case export_tim2:
+            return txd.add_tim2_texture(path, swizzle);
+        case export_rwsect:
+            return txd.add_raw_section(path);
+        default:
+            txd.last_error = session_msg::unknown_import;
+            return false;
+        }
+    });
+}
+
+bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alpha) {
+    const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
+    return edit(record, [&](ps2_txd& txd) {
+        const int type = export_type_for(import_extension(image));
+        return txd.replace_texture(t, image, type, keep_alpha);
+    });
+}
+
+bool editor_session::rename(uint32_t t, const std::string& name, int which) {
+    const edit_record record{edit_kind::rename, t, name, which ? 1u : 0u};
+    return edit(record, [&](ps2_txd& txd) { return txd.rename_texture(t, name, which); });
+}
+
+bool editor_session::remove(uint32_t t) {
+    return edit({edit_kind::remove, t, {}, 0}, [t](ps2_txd& txd) { return txd.delete_texture(t); });
+}
+
+bool editor_session::move_up(uint32_t t) {
+    return edit({edit_kind::move_up, t, {}, 0},
+                [t](ps2_txd& txd) { return txd.move_texture_up(t); });
+}
+
+bool editor_session::move_down(uint32_t t) {
+    return edit({edit_kind::move_down, t, {}, 0},
+                [t](ps2_txd& txd) { return txd.move_texture_down(t); });
+}
+
+bool editor_session::set_version(uint32_t version) {
+    if (version == 0 || version == 0xFFFFFFFF) return false;
+    return edit({edit_kind::set_version, 0, {}, version}, [version](ps2_txd& txd) {
+        if (!txd.root) return false;
+        txd.root->version = version;
+        for (const auto& child : txd.root->children)
+            if (!child || !txd.set_version(version, child.get())) break;
+        return true;
+    });
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+// The editor session: the open dictionary with its path, offset, modified flag and restriction
+// mask, and the operations that the window and the command line both run on it. Every change
+// to the dictionary goes through one edit step, where an observer can record it (undo/redo).
+
+#include "dictionary/ps2_txd.h"
+#include "dictionary/txd_probe.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class edit_kind { rename, remove, move_up, move_down, replace, add, set_version };
+
+// One edit as the session ran it: enough to replay it or to name it in an undo list.
+struct edit_record {
+    edit_kind kind = edit_kind::rename;
+    uint32_t texture = 0; // the texture worked on; for add, the count before the add
+    std::string argument; // the new name, the image or the imported file
+    uint32_t value = 0;   // rename: 0 texture name, 1 mask name; replace: keep alpha; version
+};
+
+// Sees every edit: before it (the dictionary still unchanged, so a snapshot can be taken) and
+// after it with whether it changed the dictionary.
+class edit_observer {
+  public:
+    virtual ~edit_observer() = default;
+    virtual void before_edit(const edit_record& edit, ps2_txd& dictionary) = 0;
+    virtual void after_edit(const edit_record& edit, bool applied) = 0;
+};
+
+enum class open_status { opened, unsupported, refused };
+
+class editor_session {
+  public:
+    editor_session() = default;
+    editor_session(editor_session&&) = default;
+    editor_session& operator=(editor_session&&) = default;
+
+    // ---- state ----
+    ps2_txd* dictionary() const { return dictionary_.get(); }
+    bool is_open() const { return dictionary_ != nullptr; }
+    const std::string& path() const { return path_; }
+    uint32_t offset() const { return offset_; }
+    void set_offset(uint32_t offset) { offset_ = offset; }
+    bool modified() const { return modified_; }
+    void set_modified(bool value) { modified_ = value; }
+    uint32_t restriction_mask() const { return restriction_mask_; }
+    void set_restriction_mask(uint32_t mask) { restriction_mask_ = mask; }
+    // Row of platform_table() of the open dictionary, -1 for a new one; and its name ("?").
+    int platform_index() const { return platform_index_; }
+    const char* platform_name() const;
+    // Why the last operation failed.
+    const std::string& last_error() const { return error_; }
+    void set_observer(edit_observer* observer) { observer_ = observer; }
+
+    // The message that refuses a command of `bit` for the open format; none when allowed.
+    const char* refusal(restriction_bits bit) const;
+
+    // ---- files ----
+    // Replaces the open dictionary by the one at (path, offset), trying the platforms named in
+    // `priority`. `accept`, when given, sees the probed dictionary before the session takes it
+    // and may refuse it. While this runs the mask holds restrict_opening.
+    open_status open(const std::string& path, uint32_t offset, std::string_view priority,
+                     const std::function<bool(ps2_txd&)>& accept = {});
+    // An empty PS2 dictionary of `version` without a file; it counts as modified.
+    bool create_new(uint32_t version);
+    // Drops the dictionary and its path; the mask and the modified flag return to 0.
+    void close();
+    // Writes over the open file at its offset.
+    bool save();
+    // Writes to `path` at offset 0, which becomes the session's file.
+    bool save_as(const std::string& path);
+    // Rebuilds the dictionary as a PS2 one into `out`; the session's own dictionary stays.
+    bool convert_to_ps2(const std::filesystem::path& out,
+                        std::vector<std::string>* skipped = nullptr);
+
+    // ---- textures ----
+    // The export type a file extension names (with or without its dot), 0 for none.
+    static int export_type_for(const std::string& extension);
+    // The extension of an import or replace file as the dispatch sees it: from the last "."
+    // of the file name on, the whole path without one.
+    static std::string import_extension(const std::string& path);
+    bool export_texture(uint32_t t, int view, int type, const std::filesystem::path* path,
+                        int swizzle);
+    // Adds the textures of a TIM2 picture or a raw section, by the file's extension.
+    bool import_file(const std::string& path, int swizzle);
+    bool replace(uint32_t t, const std::string& image, bool keep_alpha);
+    bool rename(uint32_t t, const std::string& name, int which);
+    bool remove(uint32_t t);
+    bool move_up(uint32_t t);
+    bool move_down(uint32_t t);
+    // Stamps `version` on the root and every chunk below it; false without a root or for
+    // 0 and 0xFFFFFFFF, the answers of a version chooser that chose nothing.
+    bool set_version(uint32_t version);
+
+  private:
+    // Runs `change` as one edit: observer before and after, modified on success, the error
+    // kept on failure.
+    bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
+
+    std::unique_ptr<ps2_txd> dictionary_;
+    std::string path_;
+    uint32_t offset_ = 0;
+    bool modified_ = false;
+    uint32_t restriction_mask_ = 0;
+    int platform_index_ = -1;
+    std::string error_;
+    edit_observer* observer_ = nullptr;
+};

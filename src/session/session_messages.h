@@ -1,0 +1,15 @@
+#pragma once
+
+// Messages of the editor session, shown as they stand by the window and the command line.
+namespace session_msg {
+inline constexpr const char* unsupported_file = "Unsupported TXD file type.";
+inline constexpr const char* saving_disabled = "File saving is disabled for this file format.";
+inline constexpr const char* export_disabled = "Texture exporting is disabled for this format.";
+inline constexpr const char* replace_disabled = "Texture replacing is disabled for this format.";
+inline constexpr const char* import_disabled = "Texture importing is disabled for this format.";
+inline constexpr const char* name_empty = "You can't leave texture name empty!";
+inline constexpr const char* bmp_import = "BMP is not suppoorted yet.";
+inline constexpr const char* unknown_import = "Unknown import format";
+inline constexpr const char* unknown_extension = " is unknown extension!"; // after the extension
+inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
+} // namespace session_msg
