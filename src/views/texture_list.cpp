@@ -7,12 +7,17 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyledItemDelegate>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -124,6 +129,12 @@ CTextureList::CTextureList(ui_host& host, QWidget* parent) : QListWidget(parent)
     setUniformItemSizes(true);
     setItemDelegate(new tile_delegate(this));
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // Textures drag out as files; files dropped from outside add or replace textures. The list
+    // never reorders its own items by dragging: the order is the dictionary's.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
     connect(this, &QListWidget::itemSelectionChanged, this, &CTextureList::on_selection_changed);
 }
 
@@ -264,7 +275,9 @@ bool CTextureList::finish_rename(int row, const QString& text) {
     if (name.size() > static_cast<size_t>(k_max_name_chars))
         host_.message_box("Texture name exceed 31 symbol length.\n\nThis MAY cause an error.",
                           "Rename Texture", box_buttons::ok, box_icon::warning);
-    if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
+    if (renamer_) {
+        if (!renamer_(static_cast<uint32_t>(row), name)) return false;
+    } else if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
         host_.message_box(dictionary_->last_error, "Error", box_buttons::ok, box_icon::error);
         return false;
     }
@@ -395,4 +408,57 @@ std::vector<int> CTextureList::selected_textures() const {
     std::sort(textures.begin(), textures.end());
     textures.erase(std::unique(textures.begin(), textures.end()), textures.end());
     return textures;
+}
+
+int CTextureList::texture_at(const QPoint& viewport_point) const {
+    const QListWidgetItem* hit = itemAt(viewport_point);
+    return hit && !hit->isHidden() ? hit->data(Qt::UserRole).toInt() : -1;
+}
+
+void CTextureList::startDrag(Qt::DropActions) {
+    const std::vector<int> textures = selected_textures();
+    if (textures.empty() || !drag_export_) return;
+    QList<QUrl> urls;
+    for (const QString& path : drag_export_(textures))
+        urls << QUrl::fromLocalFile(path);
+    if (urls.isEmpty()) return;
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    if (const QListWidgetItem* first = item(textures.front()); first && !first->icon().isNull())
+        drag->setPixmap(first->icon().pixmap(k_picture_size, k_picture_size));
+    drag->exec(Qt::CopyAction);
+}
+
+namespace {
+bool carries_outside_files(const QDropEvent* event, const QObject* list) {
+    return event->source() != list && event->mimeData()->hasUrls();
+}
+} // namespace
+
+void CTextureList::dragEnterEvent(QDragEnterEvent* event) {
+    if (carries_outside_files(event, this))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CTextureList::dragMoveEvent(QDragMoveEvent* event) {
+    if (carries_outside_files(event, this))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CTextureList::dropEvent(QDropEvent* event) {
+    if (!carries_outside_files(event, this)) {
+        event->ignore();
+        return;
+    }
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    event->acceptProposedAction();
+    if (!files.isEmpty()) emit files_dropped(files, texture_at(event->position().toPoint()));
 }

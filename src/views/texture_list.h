@@ -2,7 +2,9 @@
 
 #include <QListWidget>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class ps2_txd;
@@ -53,6 +55,16 @@ class CTextureList : public QListWidget {
     int visible_count() const;
     // Textures of every selected item, in dictionary order.
     std::vector<int> selected_textures() const;
+    // Who renames in place (the window records the edit); without one the dictionary does.
+    void set_renamer(std::function<bool(uint32_t, const std::string&)> renamer) {
+        renamer_ = std::move(renamer);
+    }
+    // Writes the dragged textures to files and names them; a drag needs one.
+    void set_drag_export(std::function<std::vector<QString>(const std::vector<int>&)> exporter) {
+        drag_export_ = std::move(exporter);
+    }
+    // The texture under a viewport point, -1 off the tiles.
+    int texture_at(const QPoint& viewport_point) const;
     // Kind icon index (0..6) for a texture, as picture kind 2 shows it.
     static int kind_icon(uint32_t depth, uint32_t compression);
 
@@ -67,11 +79,17 @@ class CTextureList : public QListWidget {
     void texture_properties_requested(); // WM_APP + 107, on a double click
     void command_requested(int id);      // a context-menu command, by main-menu id
     void dictionary_modified();          // a rename in place changed the dictionary
+    // Files dropped from outside; texture is the tile they fell on, -1 for none.
+    void files_dropped(const QStringList& files, int texture);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void startDrag(Qt::DropActions actions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void on_selection_changed();
@@ -89,5 +107,7 @@ class CTextureList : public QListWidget {
     int wanted_tile_width_ = k_tile_width;
     int tile_width_ = k_tile_width;
     QString filter_;
+    std::function<bool(uint32_t, const std::string&)> renamer_;
+    std::function<std::vector<QString>(const std::vector<int>&)> drag_export_;
     std::vector<QIcon> kind_icons_;
 };
