@@ -40,6 +40,17 @@ inline constexpr const char* exported_many = "%d textures exported to %s within 
 inline constexpr const char* renamed = "Texture succesfully renamed.";
 inline constexpr const char* delete_question = "Do you really want permanently delete \"%s\"?";
 inline constexpr const char* delete_caption = "Confirm texture delete";
+inline constexpr const char* delete_many_question =
+    "Do you really want permanently delete %d textures?";
+inline constexpr const char* deleted_many = "%d textures deleted.";
+inline constexpr const char* opened_outside_priority =
+    " Opened as %s, which platform_priority does not list.";
+inline constexpr const char* converted = "Done! %d textures converted (%.2f kBytes before, %.2f "
+                                         "kBytes after).";
+inline constexpr const char* undone = "Undone: %s.";
+inline constexpr const char* redone = "Redone: %s.";
+inline constexpr const char* dropped_added = "%d textures added.";
+inline constexpr const char* dropped_replaced = "Texture '%s' replaced.";
 
 inline constexpr const char* rendered = "Texture '%s' rendered within %.2f seconds.";
 inline constexpr const char* unswizzled = "Texture unswizzled";

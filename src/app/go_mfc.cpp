@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
+#include "views/theme.h"
 
 #include <QPixmap>
 
@@ -27,13 +28,15 @@ int go_mfc::init_instance() {
     return 0;
 }
 
-// quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [FILE]
+// quillmap --screenshot OUT.png [--select N] [--view ...] [--zoom ...] [--theme ...] [FILE]
 int run_screenshot(const std::vector<std::string>& arguments,
                    const std::filesystem::path& settings_path) {
     std::string out;
     std::string file;
     int select = 0;
     int view = 0;
+    int zoom = 0; // 0: the picture at its own size
+    std::string look;
     for (size_t i = 2; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (out.empty() && a.rfind("--", 0) != 0) {
@@ -43,13 +46,19 @@ int run_screenshot(const std::vector<std::string>& arguments,
         } else if (a == "--view" && i + 1 < arguments.size()) {
             const std::string& v = arguments[++i];
             view = v == "alpha" ? 1 : v == "mixed" ? 2 : 0;
+        } else if (a == "--zoom" && i + 1 < arguments.size()) {
+            const std::string& z = arguments[++i];
+            zoom = z == "fit" ? -1 : std::atoi(z.c_str());
+        } else if (a == "--theme" && i + 1 < arguments.size()) {
+            look = arguments[++i];
         } else if (file.empty()) {
             file = a;
         }
     }
     if (out.empty()) {
         std::fprintf(stderr, "usage: quillmap --screenshot OUT.png [--select N] "
-                             "[--view texture|alpha|mixed] [FILE]\n");
+                             "[--view texture|alpha|mixed] [--zoom PERCENT|fit] "
+                             "[--theme dark|light] [FILE]\n");
         return 2;
     }
     // Nobody answers dialogs here: messages take their first button and are echoed.
@@ -57,10 +66,13 @@ int run_screenshot(const std::vector<std::string>& arguments,
     std::vector<std::string> startup{arguments[0]};
     if (!file.empty()) startup.push_back(file);
     CMainDialog dialog(host, startup_options{startup, settings_path, {}});
+    if (!look.empty()) dialog.set_theme(theme_from_name(QString::fromStdString(look)));
     dialog.show();
     QCoreApplication::processEvents();
     dialog.set_alpha_mode(view);
     if (dialog.dictionary()) dialog.list_fill(select);
+    if (zoom == -1) dialog.picture()->best_fit();
+    if (zoom > 0) dialog.picture()->set_zoom(zoom);
     QCoreApplication::processEvents();
     for (const std::string& text : host.message_texts())
         std::fprintf(stderr, "quillmap: %s\n", text.c_str());

@@ -16,8 +16,9 @@ class go_mfc : public QApplication {
     int init_instance();
 };
 
-// quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [FILE]: starts the
-// window as usual, opens FILE, selects texture N, renders and saves a picture of the window.
+// quillmap --screenshot OUT.png [--select N] [--view texture|alpha|mixed] [--zoom PERCENT|fit]
+// [--theme dark|light] [FILE]: starts the window as usual in the given theme, opens FILE,
+// selects texture N, renders it at the given zoom and saves a picture of the window.
 // 0 on success, 1 when FILE did not open or the picture could not be written, 2 on bad usage.
 int run_screenshot(const std::vector<std::string>& arguments,
                    const std::filesystem::path& settings_path = {});

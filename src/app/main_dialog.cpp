@@ -8,6 +8,7 @@
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
+#include "views/texture_details.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -65,6 +66,7 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
     create_texture_views();
     preview_ = new CPictureControl(client_);
     mip_box_ = new QComboBox(client_);
+    create_editing_widgets();
     import_button_ = new QPushButton("Import", client_);
     export_button_ = new QPushButton("Export", client_);
     for (QPushButton* button : {import_button_, export_button_}) {
@@ -103,6 +105,7 @@ void CMainDialog::initialize() {
     setWindowIcon(QIcon(":/quillmap/quillmap.png"));
     build_menus();
     build_commands();
+    build_editing_menus();
     rebuild_recent_menu();
     qApp->installEventFilter(this); // accelerator table 118
     set_alpha_mode(0);
@@ -219,6 +222,12 @@ bool CMainDialog::run_command(int id, bool from_accelerator) {
     const auto found = commands_.find(id);
     if (found == commands_.end()) return false;
     (this->*(found->second))(id);
+    if (details_->isVisible() && id != cmd::details_view && session_.is_open()) {
+        details_->fill(dictionary());
+        details_->set_filter(filter_box_->text());
+        details_->select_texture(list_selected());
+    }
+    refresh_title();
     return true;
 }
 
@@ -260,6 +269,15 @@ int CMainDialog::accelerator_command(int key, Qt::KeyboardModifiers modifiers) {
             return cmd::alpha_mixed;
         case Qt::Key_I:
             return cmd::show_more_info;
+        case Qt::Key_Z:
+            return cmd::edit_undo;
+        case Qt::Key_Y:
+            return cmd::edit_redo;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            return cmd::zoom_in;
+        case Qt::Key_Minus:
+            return cmd::zoom_out;
         default:
             return 0;
         }
@@ -286,6 +304,9 @@ int CMainDialog::accelerator_command(int key, Qt::KeyboardModifiers modifiers) {
     if (ctrl_shift) {
         if (key == Qt::Key_S) return cmd::swizzle_next;
         if (key == Qt::Key_A) return cmd::alpha_next;
+        if (key == Qt::Key_Z) return cmd::edit_redo;
+        // Ctrl++ on layouts where '+' needs Shift.
+        if (key == Qt::Key_Plus) return cmd::zoom_in;
         return 0;
     }
     if (none) {
@@ -309,6 +330,10 @@ bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
     if (id == 0) return false;
     // While a name is being typed, plain and shifted keys belong to the text.
     if (!(key->modifiers() & Qt::ControlModifier) && is_text_entry(QApplication::focusWidget()))
+        return false;
+    // In a text field, undo and redo belong to the text being typed.
+    if ((id == cmd::edit_undo || id == cmd::edit_redo) &&
+        is_text_entry(QApplication::focusWidget()))
         return false;
     run_command(id, true);
     return true;
@@ -353,11 +378,8 @@ void CMainDialog::set_status_text(int pane, const QString& text) {
 }
 
 void CMainDialog::set_title(const std::string& file_name) {
-    if (file_name.empty()) {
-        setWindowTitle(QString::fromStdString(format(app_msg::title_no_file, build_number())));
-    } else {
-        setWindowTitle(path_to_qt(file_name) + " - Quillmap " + k_version_text);
-    }
+    title_name_ = file_name;
+    refresh_title();
 }
 
 void CMainDialog::enable_texture_commands(bool enable) {

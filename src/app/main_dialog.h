@@ -6,8 +6,10 @@
 #include "dictionary/ps2_txd.h"
 #include "platform/settings.h"
 #include "platform/ui_host.h"
+#include "session/edit_history.h"
 #include "session/editor_session.h"
 #include "session/recent_files.h"
+#include "views/theme.h"
 
 #include <QDialog>
 #include <QRect>
@@ -29,6 +31,8 @@ class QMenuBar;
 class QPushButton;
 class QStatusBar;
 class QLabel;
+class QLineEdit;
+class texture_details;
 class CPictureControl;
 
 // Command ids of menu 102, the pop-up menu 110 and the buttons.
@@ -85,6 +89,15 @@ enum : int {
     dev_memory = 40048,
     dev_batch_log = 40067,
     about = 40161,
+    // Commands beyond the classic menu: undo, zoom, the details view and the themes.
+    edit_undo = 41001,
+    edit_redo = 41002,
+    zoom_in = 41003,
+    zoom_out = 41004,
+    details_view = 41005,
+    theme_system = 41010,
+    theme_light = 41011,
+    theme_dark = 41012,
 };
 } // namespace cmd
 
@@ -202,6 +215,22 @@ class CMainDialog : public QDialog {
     QWidget* info_list_ = nullptr;        // CTextureInfoList, control 1001
                                           // ---- end of the texture block ----
 
+    // ---- editing comforts (main_editing.cpp) ----
+    edit_history& history() { return history_; }
+    QLineEdit* filter_box() const { return filter_box_; }
+    texture_details* details_view() const { return details_; }
+    // Textures the list's selection covers, in dictionary order.
+    std::vector<int> selected_textures() const;
+    // After an edit, an undo or a redo: list, details, preview, commands and title follow.
+    void refresh_after_edit(int select);
+    // The title shows '*' after the file name while there are unsaved changes.
+    void refresh_title();
+    void set_theme(theme which);
+    // Image files dropped on the list: added, or replacing `texture` when it is not -1.
+    bool drop_images(const std::vector<std::string>& paths, int texture);
+    // Texture files for a drag out of the list; empty when none could be written.
+    std::vector<std::string> export_for_drag(const std::vector<int>& textures);
+
   protected:
     void accept() override {} // Enter never closes the window
     void reject() override {} // nor does Escape
@@ -245,6 +274,15 @@ class CMainDialog : public QDialog {
     void cmd_dev_batch_log(int id);
     void cmd_about(int id);
     void cmd_nothing(int) {}
+    void create_editing_widgets();
+    void build_editing_menus();
+    void update_texture_commands();
+    void delete_textures(const std::vector<int>& textures);
+    void cmd_undo(int id);
+    void cmd_redo(int id);
+    void cmd_zoom(int id);
+    void cmd_details(int id);
+    void cmd_theme(int id);
     // A close request: the prompt, then the stored rectangle. True when the window ends.
     bool close_request();
     void store_window_rect();
@@ -268,6 +306,11 @@ class CMainDialog : public QDialog {
     std::vector<std::string> arguments_;
     editor_session session_;
     recent_files recent_;
+    edit_history history_{session_}; // after session_, which it observes
+    QLineEdit* filter_box_ = nullptr;
+    texture_details* details_ = nullptr;
+    std::string title_name_;
+    std::string drag_folder_; // where dragged-out textures are written
     int swizzle_mode_ = -1;
     int alpha_mode_ = 0;
     bool info_shown_ = false;

@@ -12,16 +12,22 @@
 #include "session/session_messages.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
+#include "views/texture_details.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
 
+#include <filesystem>
+
 void CMainDialog::discard_dictionary() {
+    history_.clear();
     list_set_dictionary(nullptr);
+    details_->fill(nullptr);
     list_fill(-1);
     session_.close();
     preview_->clear();
@@ -31,14 +37,8 @@ void CMainDialog::discard_dictionary() {
 }
 
 bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
-    // The list lets go of the old dictionary while the opening bit keeps the preview still.
-    session_.set_restriction_mask(session_.restriction_mask() | restrict_opening);
-    if (session_.is_open()) {
-        list_set_dictionary(nullptr);
-        list_fill(-1);
-    }
-    preview_->clear();
-    mip_box_->clear();
+    // The new file is read first; the open dictionary, its list and preview stay until the new
+    // one is taken, so a file that fails to open loses nothing.
     const std::string priority = settings_.read_string(
         "main", "platform_priority", k_default_platform_priority, k_priority_buffer);
     bool pc_test = false;
@@ -50,27 +50,33 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
                                      box_buttons::ok_cancel, box_icon::warning) != id_cancel;
         });
     if (status != open_status::opened) {
-        // The window is empty now: no half-open state may keep rendering switched off.
-        set_title({});
-        enable_texture_commands(false);
         if (status == open_status::unsupported)
             host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
                               box_icon::error);
         return false;
     }
+    history_.clear();
     ps2_txd& txd = *session_.dictionary();
     action(cmd::convert_ps2)->setEnabled(!(txd.texture_count() == 0 || txd.is_ps2(0)));
     action(cmd::convert_pc)->setEnabled(!pc_test);
 
+    preview_->clear();
+    mip_box_->clear();
     list_set_dictionary(&txd);
     list_fill(0);
+    details_->fill(&txd);
+    details_->set_filter(filter_box_->text());
 
     const std::string name = file_name_of(path);
-    set_status_text(
-        0, path_to_qt(format(app_msg::loaded, name.c_str(), static_cast<int>(txd.texture_count()),
-                             txd.allocated_bytes / 1024.0)));
+    std::string loaded =
+        format(app_msg::loaded, name.c_str(), static_cast<int>(txd.texture_count()),
+               txd.allocated_bytes / 1024.0);
+    if (session_.opened_outside_priority())
+        loaded += format(app_msg::opened_outside_priority, session_.platform_name());
+    set_status_text(0, path_to_qt(loaded));
     set_title(name);
     enable_texture_commands(true);
+    update_texture_commands();
     if (texture_list_) texture_list_->setFocus();
     update_version_display();
     return true;
@@ -119,8 +125,11 @@ void CMainDialog::cmd_new(int) {
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
+    history_.clear();
     list_set_dictionary(session_.dictionary());
     list_fill(0);
+    details_->fill(session_.dictionary());
+    update_texture_commands();
     render_preview(-1, 0);
     update_version_display();
     set_title(app_msg::untitled);
@@ -129,7 +138,6 @@ void CMainDialog::cmd_new(int) {
 void CMainDialog::cmd_open(int) {
     if (session_.is_open() && session_.modified()) {
         if (!ask_unsaved_changes()) return;
-        discard_dictionary(); // the changes are given up; a cancelled dialog leaves none
     }
     file_request request;
     request.default_extension = ".txd";
@@ -144,7 +152,6 @@ void CMainDialog::cmd_open_by_offset(int) {
     // Opening replaces the dictionary, so unsaved changes are asked about first.
     if (session_.is_open() && session_.modified()) {
         if (!ask_unsaved_changes()) return;
-        discard_dictionary();
     }
     file_request request;
     request.default_extension = ".txd";
@@ -166,6 +173,7 @@ bool CMainDialog::save_to(const std::string& path, bool record_name) {
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
+    history_.mark_saved();
     if (record_name) {
         set_title(file_name_of(path));
         set_status_text(0, path_to_qt(file_name_of(path) + app_msg::saved_as));
@@ -232,13 +240,23 @@ void CMainDialog::cmd_convert_ps2(int) {
     if (!host_.file_dialog(request, paths)) return;
     const QString before = status_text(0);
     set_status_text(0, app_msg::please_wait);
-    if (!session_.convert_to_ps2(std::filesystem::path(paths.front()))) {
+    std::vector<std::string> skipped;
+    const std::filesystem::path out(paths.front());
+    if (!session_.convert_to_ps2(out, &skipped)) {
         // A write that failed is reported, never passed off as done.
         set_status_text(0, before);
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    set_status_text(0, app_msg::done);
+    // What was done: how many textures went over, and the sizes of the two files.
+    std::error_code ec;
+    const auto source_bytes = std::filesystem::file_size(session_.path(), ec);
+    const double before_kb = ec ? dictionary()->allocated_bytes / 1024.0 : source_bytes / 1024.0;
+    const auto out_bytes = std::filesystem::file_size(out, ec);
+    const int converted =
+        static_cast<int>(dictionary()->texture_count()) - static_cast<int>(skipped.size());
+    set_status_text(0, QString::asprintf(app_msg::converted, converted, before_kb,
+                                         ec ? 0.0 : out_bytes / 1024.0));
 }
 
 void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {

@@ -4,10 +4,12 @@
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
+#include "views/texture_details.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -31,7 +33,9 @@ void CMainDialog::build_status_bar() {
         if (i == 0) {
             status_bar_->addWidget(panes_[i], 1);
         } else {
-            panes_[i]->setFixedWidth(widths[i]);
+            // The classic widths are the least a pane takes; a longer text widens it instead
+            // of running into its neighbour.
+            panes_[i]->setMinimumWidth(widths[i]);
             status_bar_->addPermanentWidget(panes_[i]);
         }
     }
@@ -150,7 +154,10 @@ void CMainDialog::layout_controls(int cx, int cy) {
     const auto place = [](QWidget* w, int x, int y, int width, int height) {
         if (w) w->setGeometry(x, y, std::max(0, width), std::max(0, height));
     };
-    place(texture_list_, 3, 3, 222, cy - 56);
+    // The filter box sits above the list; the details view takes the list's place.
+    place(filter_box_, 3, 3, 222, 22);
+    place(texture_list_, 3, 28, 222, cy - 81);
+    place(details_, 3, 28, 222, cy - 81);
     place(mip_box_, 3, cy - 45, 222, 21);
     int preview_width = cx - 232;
     if (info_shown_ && cx > 400) {

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "raster/display_image.h"
+#include "views/picture_view.h"
 
 #include <QImage>
-#include <QWidget>
 
-// The preview picture (control 1016): shows one device bitmap at its own size, centred, and
-// owns it until the next one.
-class CPictureControl : public QWidget {
+// The preview picture (control 1016): owns one device bitmap until the next one and shows it
+// centred, at its own size until the user zooms.
+class CPictureControl : public picture_view {
     Q_OBJECT
 
   public:
@@ -18,9 +18,6 @@ class CPictureControl : public QWidget {
     const display_image* bitmap() const { return bitmap_.get(); }
     // The bitmap as a top-down picture (a copy), null when empty.
     QImage picture() const;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     device_bitmap bitmap_;

@@ -8,8 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QEvent>
-#include <QPainter>
 
 #include <chrono>
 
@@ -19,35 +17,6 @@ uint64_t tick_ms() {
                                      std::chrono::steady_clock::now().time_since_epoch())
                                      .count());
 }
-
-// Paints a checkerboard under a 32-bit picture before the picture control draws it, so that
-// transparent pixels of the mixed view can be told from black ones.
-class checkerboard_backdrop : public QObject {
-  public:
-    explicit checkerboard_backdrop(CPictureControl* picture) : QObject(picture), picture_(picture) {
-        setObjectName(k_name);
-        picture->installEventFilter(this);
-    }
-
-    static constexpr const char* k_name = "checkerboard_backdrop";
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == picture_ && event->type() == QEvent::Paint) {
-            const display_image* bitmap = picture_->bitmap();
-            if (bitmap && bitmap->bits == 32 && bitmap->width && bitmap->height) {
-                const int w = static_cast<int>(bitmap->width), h = static_cast<int>(bitmap->height);
-                QPainter painter(picture_);
-                draw_checkerboard(painter, QRect((picture_->width() - w) / 2,
-                                                 (picture_->height() - h) / 2, w, h));
-            }
-        }
-        return false;
-    }
-
-  private:
-    CPictureControl* picture_;
-};
 
 class wait_cursor {
   public:
@@ -62,8 +31,6 @@ int CMainDialog::render_preview(int index, int level) {
     const uint64_t start = tick_ms();
     if (session_.restriction_mask() & restrict_opening) return 0; // a dictionary is being opened
     wait_cursor busy;
-    if (!preview_->findChild<QObject*>(checkerboard_backdrop::k_name, Qt::FindDirectChildrenOnly))
-        new checkerboard_backdrop(preview_);
     preview_->clear();
     if (index == -1 || !session_.is_open()) return 0;
     const uint32_t t = static_cast<uint32_t>(index);

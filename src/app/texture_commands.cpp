@@ -71,7 +71,10 @@ void CMainDialog::create_texture_views() {
     connect(list, &CTextureList::texture_properties_requested, this,
             [this] { send_app_message(msg_texture_properties); });
     connect(list, &CTextureList::command_requested, this, [this](int id) { run_command(id); });
-    connect(list, &CTextureList::dictionary_modified, this, [this] { set_modified(true); });
+    connect(list, &CTextureList::dictionary_modified, this, [this] {
+        set_modified(true);
+        refresh_title();
+    });
     auto* info = new CTextureInfoList(client());
     info->setObjectName("texture_info"); // control 1001
     info_list_ = info;
@@ -273,7 +276,7 @@ void CMainDialog::cmd_import(int) {
     // The new textures are part of the dictionary now (the session marked the change).
     if (imported > 0) {
         const int selected = list_selected();
-        list_fill(selected == -1 ? 0 : selected);
+        refresh_after_edit(selected == -1 ? 0 : selected);
     }
 }
 
@@ -288,10 +291,13 @@ void CMainDialog::cmd_replace(int id) {
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha))
+    if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha)) {
+        // A refused replace changed nothing, so it leaves the modified flag alone.
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
-    render_preview(t, 0);
-    set_modified(true);
+        render_preview(t, 0);
+        return;
+    }
+    refresh_after_edit(t); // the tile's thumbnail shows the new pixels too
 }
 
 void CMainDialog::cmd_rename(int) {
@@ -319,6 +325,11 @@ void CMainDialog::cmd_delete(int) {
     if (!session_.is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t == -1) return;
+    // Several selected textures go together, after one question.
+    if (const std::vector<int> chosen = selected_textures(); chosen.size() > 1) {
+        delete_textures(chosen);
+        return;
+    }
     const uint32_t texture = static_cast<uint32_t>(t);
     const std::string question =
         format(app_msg::delete_question, dictionary()->texture_name(texture, 0).c_str());
@@ -330,12 +341,8 @@ void CMainDialog::cmd_delete(int) {
         return;
     }
     set_modified(true); // the dictionary lost a texture: it must not close without a prompt
-    list_fill(0);
-    if (list_selected() == -1) {
-        // The last texture went: the preview must not keep showing it.
-        render_preview(-1, 0);
-        mip_box_->clear();
-    }
+    // When the last texture went, the preview, the status and the texture commands follow.
+    refresh_after_edit(0);
 }
 
 void CMainDialog::cmd_move(int id) {

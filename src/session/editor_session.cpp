@@ -28,28 +28,52 @@ const char* editor_session::refusal(restriction_bits bit) const {
     return nullptr;
 }
 
+namespace {
+// The platform names that `priority` does not mention, as a priority text of their own.
+std::string platforms_left_out(std::string_view priority) {
+    std::string rest;
+    for (const platform_entry& entry : platform_table()) {
+        if (priority.find(entry.name) != std::string_view::npos) continue;
+        if (!rest.empty()) rest += ',';
+        rest += entry.name;
+    }
+    return rest;
+}
+} // namespace
+
 open_status editor_session::open(const std::string& path, uint32_t offset,
                                  std::string_view priority,
                                  const std::function<bool(ps2_txd&)>& accept) {
+    const uint32_t previous_mask = restriction_mask_;
     restriction_mask_ |= restrict_opening;
-    dictionary_.reset();
-    path_ = path;
-    offset_ = offset;
     probe_result probe = probe_dictionary(path, offset, priority);
+    bool outside = false;
     if (!probe.dictionary) {
-        restriction_mask_ = 0;
+        // XBOX dictionaries and TEX files open with the default setting this way: the classes
+        // the setting leaves out are tried before the file is given up.
+        const std::string rest = platforms_left_out(priority);
+        if (!rest.empty()) {
+            probe = probe_dictionary(path, offset, rest);
+            outside = probe.dictionary != nullptr;
+        }
+    }
+    if (!probe.dictionary) {
+        restriction_mask_ = previous_mask & ~uint32_t{restrict_opening};
         error_ = session_msg::unsupported_file;
         return open_status::unsupported;
     }
     restriction_mask_ = probe.restriction_mask | restrict_opening;
     if (accept && !accept(*probe.dictionary)) {
-        // The refused dictionary is destroyed; the session is left without one.
-        restriction_mask_ = 0;
+        // The refused dictionary is destroyed; the open one, if any, stays.
+        restriction_mask_ = previous_mask & ~uint32_t{restrict_opening};
         error_.clear();
         return open_status::refused;
     }
     dictionary_ = std::move(probe.dictionary);
     platform_index_ = probe.platform_index;
+    outside_priority_ = outside;
+    path_ = path;
+    offset_ = offset;
     restriction_mask_ &= ~uint32_t{restrict_opening};
     modified_ = false;
     return open_status::opened;

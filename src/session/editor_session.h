@@ -57,6 +57,8 @@ class editor_session {
     // Row of platform_table() of the open dictionary, -1 for a new one; and its name ("?").
     int platform_index() const { return platform_index_; }
     const char* platform_name() const;
+    // Whether the open dictionary's class is one that the priority text left out.
+    bool opened_outside_priority() const { return outside_priority_; }
     // Why the last operation failed.
     const std::string& last_error() const { return error_; }
     void set_observer(edit_observer* observer) { observer_ = observer; }
@@ -66,8 +68,10 @@ class editor_session {
 
     // ---- files ----
     // Replaces the open dictionary by the one at (path, offset), trying the platforms named in
-    // `priority`. `accept`, when given, sees the probed dictionary before the session takes it
-    // and may refuse it. While this runs the mask holds restrict_opening.
+    // `priority` and, when all of them refuse the file, the platforms it leaves out. `accept`,
+    // when given, sees the probed dictionary before the session takes it and may refuse it.
+    // The open dictionary stays as it is unless the new one is taken. While this runs the mask
+    // holds restrict_opening.
     open_status open(const std::string& path, uint32_t offset, std::string_view priority,
                      const std::function<bool(ps2_txd&)>& accept = {});
     // An empty PS2 dictionary of `version` without a file; it counts as modified.
@@ -122,6 +126,7 @@ class editor_session {
     bool modified_ = false;
     uint32_t restriction_mask_ = 0;
     int platform_index_ = -1;
+    bool outside_priority_ = false;
     std::string error_;
     std::string note_;
     edit_observer* observer_ = nullptr;

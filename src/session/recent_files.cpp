@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 constexpr const char* k_section = "recent_files";
@@ -13,15 +14,22 @@ std::string recent_key(int n) {
 }
 } // namespace
 
-void recent_files::add(const std::string& path) const {
-    if (path.empty() || newest() == path) return;
+void recent_files::add(const std::string& given) const {
+    if (given.empty()) return;
+    // Stored absolute, so that an entry opens whatever the current folder is, and only once.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
+    const std::string path = ec ? given : absolute.lexically_normal().string();
+    if (newest() == path) return;
     const int limit =
         std::min(settings_.read_int("main", "recent_limit", k_default_limit), k_max_entries);
-    for (int k = limit - 1; k >= 0; --k) {
-        const std::string value = at(k);
-        if (!value.empty()) settings_.write_string(k_section, recent_key(k + 1), value);
-    }
+    const std::vector<std::string> before = entries();
+    std::vector<std::string> older;
+    for (const std::string& entry : before)
+        if (entry != path && int(older.size()) < limit) older.push_back(entry);
     settings_.write_string(k_section, recent_key(0), path);
+    for (size_t k = 0; k < older.size(); ++k)
+        settings_.write_string(k_section, recent_key(int(k) + 1), older[k]);
 }
 
 std::string recent_files::at(int n) const {

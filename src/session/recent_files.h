@@ -15,8 +15,9 @@ class recent_files {
     recent_files() = default;
     explicit recent_files(settings_file settings) : settings_(std::move(settings)) {}
 
-    // Puts `path` first and moves the others down, keeping at most "recent_limit" (10, at most
-    // 100) of the older ones. Nothing changes when `path` is empty or already first.
+    // Puts `path`, made absolute, first and moves the others down, keeping at most
+    // "recent_limit" (10, at most 100) of the older ones; an older entry of the same path goes.
+    // Nothing changes when `path` is empty or already first.
     void add(const std::string& path) const;
     // Entry n (0 = newest); empty when there is none.
     std::string at(int n) const;

@@ -82,8 +82,11 @@ void CTextureInfoList::show_texture_info(uint32_t t, ps2_txd* dictionary) {
         setColumnCount(2);
         setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
         setHeaderHidden(false);
-        header()->resizeSection(0, k_column_width);
-        header()->resizeSection(1, k_column_width);
+        // Columns fit their longest entry (at least the classic 100 pixels); the panel scrolls
+        // sideways when it is narrower than that.
+        header()->setMinimumSectionSize(k_column_width);
+        header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header()->setStretchLastSection(false);
         setAllColumnsShowFocus(true); // whole-row selection
         const uint32_t word0 = dictionary_->platform_id(0);
         const bool pc_heading = (word0 == 8 || word0 == 9) && !is_mobile_dictionary(*dictionary_);

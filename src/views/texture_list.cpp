@@ -3,15 +3,21 @@
 #include "dictionary/ps2_txd.h"
 #include "platform/ui_host.h"
 #include "views/display_qimage.h"
+#include "views/texture_details.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyledItemDelegate>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -55,7 +61,7 @@ class tile_delegate : public QStyledItemDelegate {
     explicit tile_delegate(CTextureList* list) : QStyledItemDelegate(list), list_(list) {}
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return {CTextureList::k_tile_width, CTextureList::k_tile_height};
+        return {list_->tile_width(), CTextureList::k_tile_height};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -77,7 +83,7 @@ class tile_delegate : public QStyledItemDelegate {
         const int width = std::max(0, opt.rect.right() - left);
         const int top = opt.rect.top() + std::max(0, (opt.rect.height() - 3 * line) / 2);
         painter->drawText(QRect(left, top, width, line), Qt::AlignLeft | Qt::AlignVCenter,
-                          opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, width));
+                          opt.fontMetrics.elidedText(opt.text, Qt::ElideMiddle, width));
         if (!selected) painter->setPen(opt.palette.color(QPalette::PlaceholderText));
         for (int i = 1; i <= 2; ++i) {
             const QString text =
@@ -85,7 +91,7 @@ class tile_delegate : public QStyledItemDelegate {
                     .toString();
             painter->drawText(QRect(left, top + i * line, width, line),
                               Qt::AlignLeft | Qt::AlignVCenter,
-                              opt.fontMetrics.elidedText(text, Qt::ElideRight, width));
+                              opt.fontMetrics.elidedText(text, Qt::ElideMiddle, width));
         }
         painter->restore();
     }
@@ -123,6 +129,12 @@ CTextureList::CTextureList(ui_host& host, QWidget* parent) : QListWidget(parent)
     setUniformItemSizes(true);
     setItemDelegate(new tile_delegate(this));
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // Textures drag out as files; files dropped from outside add or replace textures. The list
+    // never reorders its own items by dragging: the order is the dictionary's.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
     connect(this, &QListWidget::itemSelectionChanged, this, &CTextureList::on_selection_changed);
 }
 
@@ -190,6 +202,9 @@ int CTextureList::fill(int index) {
                             ? QString::asprintf("%ux%u, DXT%u", w, h, compression)
                             : QString::asprintf("%ux%u, %ubpp", w, h, dictionary_->depth(t))));
         item->setData(Qt::UserRole, static_cast<int>(t));
+        item->setToolTip(QString::fromLatin1(dictionary_->texture_name(t, 0)) + '\n' +
+                         item->data(k_alpha_role).toString() + '\n' +
+                         item->data(k_info_role).toString());
         item->setIcon(picture_for(t));
         item->setFlags(item->flags() | Qt::ItemIsEditable);
         addItem(item);
@@ -197,6 +212,8 @@ int CTextureList::fill(int index) {
             setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
         }
     }
+    update_tile_width();
+    apply_filter();
     setUpdatesEnabled(true);
     filling_ = false;
 
@@ -258,7 +275,9 @@ bool CTextureList::finish_rename(int row, const QString& text) {
     if (name.size() > static_cast<size_t>(k_max_name_chars))
         host_.message_box("Texture name exceed 31 symbol length.\n\nThis MAY cause an error.",
                           "Rename Texture", box_buttons::ok, box_icon::warning);
-    if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
+    if (renamer_) {
+        if (!renamer_(static_cast<uint32_t>(row), name)) return false;
+    } else if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
         host_.message_box(dictionary_->last_error, "Error", box_buttons::ok, box_icon::error);
         return false;
     }
@@ -337,4 +356,109 @@ void CTextureList::contextMenuEvent(QContextMenuEvent* event) {
 void CTextureList::mouseDoubleClickEvent(QMouseEvent* event) {
     emit texture_properties_requested();
     QListWidget::mouseDoubleClickEvent(event);
+}
+
+void CTextureList::update_tile_width() {
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    for (int row = 0; row < count(); ++row)
+        for (int column = 0; column < 3; ++column)
+            widest = std::max(widest, metrics.horizontalAdvance(item_text(row, column)));
+    wanted_tile_width_ = std::max(k_tile_width, widest + k_picture_size + k_tile_padding);
+    resizeEvent(nullptr);
+}
+
+void CTextureList::resizeEvent(QResizeEvent* event) {
+    if (event) QListWidget::resizeEvent(event);
+    // One tile never gets wider than the list, so a long name elides instead of being cut.
+    const int room = std::max(k_tile_width, viewport()->width() - 2);
+    const int width = std::min(wanted_tile_width_, room);
+    if (width != tile_width_) {
+        tile_width_ = width;
+        doItemsLayout();
+    }
+}
+
+void CTextureList::set_filter(const QString& text) {
+    filter_ = text;
+    apply_filter();
+}
+
+void CTextureList::apply_filter() {
+    if (!dictionary_) return;
+    for (int row = 0; row < count(); ++row) {
+        const uint32_t t = static_cast<uint32_t>(item(row)->data(Qt::UserRole).toInt());
+        item(row)->setHidden(
+            !texture_matches_filter(QString::fromLatin1(dictionary_->texture_name(t, 0)),
+                                    QString::fromLatin1(dictionary_->texture_name(t, 1)), filter_));
+    }
+}
+
+int CTextureList::visible_count() const {
+    int shown = 0;
+    for (int row = 0; row < count(); ++row)
+        shown += item(row)->isHidden() ? 0 : 1;
+    return shown;
+}
+
+std::vector<int> CTextureList::selected_textures() const {
+    std::vector<int> textures;
+    for (const QModelIndex& i : selectionModel()->selectedIndexes())
+        textures.push_back(i.data(Qt::UserRole).toInt());
+    std::sort(textures.begin(), textures.end());
+    textures.erase(std::unique(textures.begin(), textures.end()), textures.end());
+    return textures;
+}
+
+int CTextureList::texture_at(const QPoint& viewport_point) const {
+    const QListWidgetItem* hit = itemAt(viewport_point);
+    return hit && !hit->isHidden() ? hit->data(Qt::UserRole).toInt() : -1;
+}
+
+void CTextureList::startDrag(Qt::DropActions) {
+    const std::vector<int> textures = selected_textures();
+    if (textures.empty() || !drag_export_) return;
+    QList<QUrl> urls;
+    for (const QString& path : drag_export_(textures))
+        urls << QUrl::fromLocalFile(path);
+    if (urls.isEmpty()) return;
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    if (const QListWidgetItem* first = item(textures.front()); first && !first->icon().isNull())
+        drag->setPixmap(first->icon().pixmap(k_picture_size, k_picture_size));
+    drag->exec(Qt::CopyAction);
+}
+
+namespace {
+bool carries_outside_files(const QDropEvent* event, const QObject* list) {
+    return event->source() != list && event->mimeData()->hasUrls();
+}
+} // namespace
+
+void CTextureList::dragEnterEvent(QDragEnterEvent* event) {
+    if (carries_outside_files(event, this))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CTextureList::dragMoveEvent(QDragMoveEvent* event) {
+    if (carries_outside_files(event, this))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CTextureList::dropEvent(QDropEvent* event) {
+    if (!carries_outside_files(event, this)) {
+        event->ignore();
+        return;
+    }
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    event->acceptProposedAction();
+    if (!files.isEmpty()) emit files_dropped(files, texture_at(event->position().toPoint()));
 }

@@ -2,7 +2,10 @@
 
 #include <QListWidget>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class ps2_txd;
 class ui_host;
@@ -20,7 +23,8 @@ class CTextureList : public QListWidget {
     static constexpr int k_alpha_role = Qt::UserRole + 1;
     static constexpr int k_info_role = Qt::UserRole + 2;
     static constexpr int k_tile_height = 43;
-    static constexpr int k_tile_width = 100;
+    static constexpr int k_tile_width = 100;  // the narrowest tile
+    static constexpr int k_tile_padding = 14; // picture margin, gap and right margin
     static constexpr int k_picture_size = 32;
     static constexpr int k_max_column_chars = 63;
     static constexpr int k_max_name_chars = 31;
@@ -43,6 +47,24 @@ class CTextureList : public QListWidget {
     QString item_text(int row, int column) const;
     // Whether the item has a picture (a failed thumbnail leaves none).
     bool item_has_picture(int row) const;
+    // Tiles widen to the longest line, up to the list's width; longer names elide in the middle.
+    int tile_width() const { return tile_width_; }
+    // Shows only the textures whose name or mask name holds `text` (case-insensitive).
+    void set_filter(const QString& text);
+    const QString& filter() const { return filter_; }
+    int visible_count() const;
+    // Textures of every selected item, in dictionary order.
+    std::vector<int> selected_textures() const;
+    // Who renames in place (the window records the edit); without one the dictionary does.
+    void set_renamer(std::function<bool(uint32_t, const std::string&)> renamer) {
+        renamer_ = std::move(renamer);
+    }
+    // Writes the dragged textures to files and names them; a drag needs one.
+    void set_drag_export(std::function<std::vector<QString>(const std::vector<int>&)> exporter) {
+        drag_export_ = std::move(exporter);
+    }
+    // The texture under a viewport point, -1 off the tiles.
+    int texture_at(const QPoint& viewport_point) const;
     // Kind icon index (0..6) for a texture, as picture kind 2 shows it.
     static int kind_icon(uint32_t depth, uint32_t compression);
 
@@ -57,15 +79,24 @@ class CTextureList : public QListWidget {
     void texture_properties_requested(); // WM_APP + 107, on a double click
     void command_requested(int id);      // a context-menu command, by main-menu id
     void dictionary_modified();          // a rename in place changed the dictionary
+    // Files dropped from outside; texture is the tile they fell on, -1 for none.
+    void files_dropped(const QStringList& files, int texture);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void startDrag(Qt::DropActions actions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void on_selection_changed();
     QString column_text(const QString& text) const;
     QIcon picture_for(uint32_t t);
+    void update_tile_width();
+    void apply_filter();
 
     ui_host& host_;
     int hit_item_ = 0;
@@ -73,5 +104,10 @@ class CTextureList : public QListWidget {
     int selected_ = -1;
     int picture_kind_ = pictures_thumbnails;
     bool filling_ = false;
+    int wanted_tile_width_ = k_tile_width;
+    int tile_width_ = k_tile_width;
+    QString filter_;
+    std::function<bool(uint32_t, const std::string&)> renamer_;
+    std::function<std::vector<QString>(const std::vector<int>&)> drag_export_;
     std::vector<QIcon> kind_icons_;
 };

@@ -57,7 +57,7 @@ TEST(EditorSession, OpensByProbingAndRefusesWhatNoClassAccepts) {
     }
 }
 
-TEST(EditorSession, RefusedByTheCallerLeavesNoDictionary) {
+TEST(EditorSession, RefusedByTheCallerKeepsTheOpenDictionary) {
     SKIP_WITHOUT_SAMPLES();
     editor_session session = opened("VEHICLE2.txd");
     uint32_t mask_seen = 0;
@@ -68,7 +68,9 @@ TEST(EditorSession, RefusedByTheCallerLeavesNoDictionary) {
         });
     EXPECT_EQ(status, open_status::refused);
     EXPECT_TRUE(mask_seen & restrict_opening);
-    EXPECT_FALSE(session.is_open());
+    ASSERT_TRUE(session.is_open());
+    EXPECT_EQ(session.path(), sample("VEHICLE2.txd").string());
+    EXPECT_EQ(session.dictionary()->texture_count(), 1u);
     EXPECT_EQ(session.restriction_mask(), 0u);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/go_mfc.h"
 
+#include <QApplication>
 #include <QImage>
 
 #include <set>
@@ -38,6 +39,27 @@ TEST_F(MainWindowTest, ScreenshotOfAFileThatDoesNotOpen) {
     const std::string out = (dir / "bad.png").string();
     EXPECT_EQ(run_screenshot({"quillmap", "--screenshot", out, bad}, ini), 1);
     EXPECT_TRUE(std::filesystem::exists(out)); // the empty window is still shown
+}
+
+TEST_F(MainWindowTest, ScreenshotZoomAndThemeChangeThePicture) {
+    const std::string file = write_dictionary("look.txd", 1);
+    const auto shot = [&](std::vector<std::string> extra) {
+        const std::string out = (dir / ("look" + std::to_string(extra.size()) + ".png")).string();
+        std::vector<std::string> arguments{"quillmap", "--screenshot", out};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        arguments.push_back(file);
+        EXPECT_EQ(run_screenshot(arguments, ini), 0);
+        return QImage(QString::fromStdString(out));
+    };
+    const QImage plain = shot({});
+    const QImage dark = shot({"--theme", "dark", "--zoom", "800"});
+    ASSERT_FALSE(plain.isNull());
+    ASSERT_EQ(dark.size(), plain.size());
+    // The menu bar's corner takes the dark window colour.
+    EXPECT_LT(QColor(dark.pixel(dark.width() - 2, 2)).lightness(),
+              QColor(plain.pixel(plain.width() - 2, 2)).lightness());
+    EXPECT_NE(dark, plain);
+    apply_theme(*qobject_cast<QApplication*>(QCoreApplication::instance()), theme::system);
 }
 
 TEST_F(MainWindowTest, ScreenshotWithoutAnOutputIsAUsageError) {

@@ -47,7 +47,7 @@ TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
                    cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
         EXPECT_FALSE(window->command_enabled(id)) << id;
     EXPECT_FALSE(window->command_enabled(cmd::swizzle_invert));
-    EXPECT_FALSE(window->command_enabled(cmd::best_fit));
+    EXPECT_TRUE(window->command_enabled(cmd::best_fit));
     EXPECT_TRUE(window->command_checked(cmd::brighten_alphas));
     EXPECT_TRUE(window->command_checked(cmd::original_size));
     // The placeholder of the recent list, grayed.
@@ -75,7 +75,8 @@ TEST_F(MainWindowTest, DebugModeKeepsDevMenuAndOpenByOffset) {
     settings.write_int(1, "main", "enable_debug_mode");
     auto window = make_window();
     EXPECT_TRUE(has_top_menu(*window, "DEV"));
-    EXPECT_EQ(window->menu_bar()->actions()[3]->text(), "DEV");
+    // File, Edit, View, Texture, DEV, Help.
+    EXPECT_EQ(window->menu_bar()->actions()[4]->text(), "DEV");
     EXPECT_TRUE(window->command_enabled(cmd::file_open_by_offset));
 }
 
@@ -168,6 +169,13 @@ TEST_F(MainWindowTest, AcceleratorTable) {
         {Qt::Key_Delete, Qt::NoModifier, cmd::remove},
         {Qt::Key_F5, Qt::NoModifier, cmd::reload_list},
         {Qt::Key_I, Qt::ControlModifier, cmd::show_more_info},
+        {Qt::Key_Z, Qt::ControlModifier, cmd::edit_undo},
+        {Qt::Key_Y, Qt::ControlModifier, cmd::edit_redo},
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, cmd::edit_redo},
+        {Qt::Key_Plus, Qt::ControlModifier, cmd::zoom_in},
+        {Qt::Key_Equal, Qt::ControlModifier, cmd::zoom_in},
+        {Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, cmd::zoom_in},
+        {Qt::Key_Minus, Qt::ControlModifier, cmd::zoom_out},
         {Qt::Key_A, Qt::NoModifier, 0},
         {Qt::Key_S, Qt::AltModifier, 0},
     };
@@ -195,7 +203,8 @@ TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
     EXPECT_TRUE(window->info_shown());
     EXPECT_EQ(window->info_list_->geometry(), QRect(575, 3, 222, 275));
     EXPECT_EQ(window->picture()->geometry(), QRect(230, 3, 343, 276));
-    EXPECT_EQ(window->texture_list_->geometry(), QRect(3, 3, 222, 244));
+    EXPECT_EQ(window->filter_box()->geometry(), QRect(3, 3, 222, 22));
+    EXPECT_EQ(window->texture_list_->geometry(), QRect(3, 28, 222, 219));
     EXPECT_EQ(window->mip_box()->geometry(), QRect(3, 255, 222, 21));
 
     window->layout_controls(401, 300);

@@ -1,0 +1,333 @@
+// What an editor is expected to offer beyond the classic commands: undo and redo, zoom, the
+// list's filter and details view, themes, deleting several textures at once, and dragging
+// textures out of the list and image files into it.
+#include "app/main_dialog.h"
+
+#include "app/app_messages.h"
+#include "app/app_text.h"
+#include "app/picture_control.h"
+#include "app/qt_ui_host.h"
+#include "platform/system.h"
+#include "views/texture_details.h"
+#include "views/texture_list.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+CTextureList* tiles(QWidget* list) {
+    return static_cast<CTextureList*>(list);
+}
+} // namespace
+
+void CMainDialog::create_editing_widgets() {
+    filter_box_ = new QLineEdit(client());
+    filter_box_->setObjectName("texture_filter");
+    filter_box_->setPlaceholderText("Filter textures");
+    filter_box_->setClearButtonEnabled(true);
+    details_ = new texture_details(client());
+    details_->setObjectName("texture_details");
+    details_->hide();
+    CTextureList* list = tiles(texture_list_);
+    connect(filter_box_, &QLineEdit::textChanged, this, [this, list](const QString& text) {
+        list->set_filter(text);
+        details_->set_filter(text);
+    });
+    connect(details_, &texture_details::texture_chosen, this,
+            [list](int t) { list->setCurrentRow(t, QItemSelectionModel::ClearAndSelect); });
+    connect(details_, &QTreeWidget::itemDoubleClicked, this,
+            [this] { send_app_message(msg_texture_properties); });
+    connect(preview_, &picture_view::zoom_changed, this, [this] {
+        QAction* fit = action(cmd::best_fit);
+        QAction* original = action(cmd::original_size);
+        if (!fit || !original) return; // the menus come later in start-up
+        fit->setChecked(preview_->fits());
+        original->setChecked(!preview_->fits() && preview_->zoom_percent() == 100);
+    });
+    // Renaming in place is an edit like any other: it goes through the session's history.
+    list->set_renamer([this](uint32_t t, const std::string& name) {
+        if (session_.rename(t, name, 0)) return true;
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return false;
+    });
+    list->set_drag_export([this](const std::vector<int>& textures) {
+        std::vector<QString> paths;
+        for (const std::string& path : export_for_drag(textures))
+            paths.push_back(path_to_qt(path));
+        return paths;
+    });
+    connect(list, &CTextureList::files_dropped, this,
+            [this](const QStringList& files, int texture) {
+                std::vector<std::string> paths;
+                for (const QString& file : files)
+                    paths.push_back(path_from_qt(file));
+                drop_images(paths, texture);
+            });
+}
+
+void CMainDialog::build_editing_menus() {
+    QMenu* edit = new QMenu("&Edit", menu_bar_);
+    // Between File and View, where every editor keeps it.
+    menu_bar_->insertMenu(menu_bar_->actions().at(1), edit);
+    const auto add = [this](QMenu* menu, int id, const char* text) {
+        QAction* a = menu->addAction(QString::fromUtf8(text));
+        a->setData(id);
+        actions_[id] = a;
+        connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+        return a;
+    };
+    add(edit, cmd::edit_undo, "&Undo\tCtrl+Z");
+    add(edit, cmd::edit_redo, "&Redo\tCtrl+Y");
+
+    // Zoom items go after "Best Fit"; details and themes after "Show More Info".
+    QMenu* view = qobject_cast<QMenu*>(action(cmd::best_fit)->parent());
+    QAction* after_fit = nullptr;
+    const QList<QAction*> items = view->actions();
+    for (qsizetype i = 0; i + 1 < items.size(); ++i)
+        if (items[i] == action(cmd::best_fit)) after_fit = items[i + 1];
+    for (const auto& [id, text] : {std::pair{int(cmd::zoom_in), "Zoom &In\tCtrl++"},
+                                   std::pair{int(cmd::zoom_out), "Zoom &Out\tCtrl+-"}}) {
+        QAction* a = new QAction(QString::fromUtf8(text), view);
+        a->setData(id);
+        actions_[id] = a;
+        connect(a, &QAction::triggered, this, [this, id = id] { run_command(id); });
+        view->insertAction(after_fit, a);
+    }
+    action(cmd::best_fit)->setEnabled(true);
+    action(cmd::best_fit)->setCheckable(true);
+    view->addSeparator();
+    add(view, cmd::details_view, "Texture &Details")->setCheckable(true);
+    QMenu* themes = view->addMenu("T&heme");
+    auto* group = new QActionGroup(themes);
+    for (const auto& [id, text] :
+         {std::pair{int(cmd::theme_system), "&System"}, std::pair{int(cmd::theme_light), "&Light"},
+          std::pair{int(cmd::theme_dark), "&Dark"}}) {
+        QAction* a = add(themes, id, text);
+        a->setCheckable(true);
+        group->addAction(a);
+    }
+    action(cmd::theme_system)->setChecked(true);
+
+    for (int id : {cmd::edit_undo, cmd::edit_redo})
+        commands_.emplace(id,
+                          id == cmd::edit_undo ? &CMainDialog::cmd_undo : &CMainDialog::cmd_redo);
+    for (int id : {cmd::zoom_in, cmd::zoom_out, cmd::best_fit, cmd::original_size})
+        commands_[id] = &CMainDialog::cmd_zoom;
+    commands_.emplace(cmd::details_view, &CMainDialog::cmd_details);
+    for (int id : {cmd::theme_system, cmd::theme_light, cmd::theme_dark})
+        commands_.emplace(id, &CMainDialog::cmd_theme);
+
+    const theme stored =
+        theme_from_name(QString::fromStdString(settings_.read_string("main", "theme")));
+    if (stored != theme::system) set_theme(stored);
+    refresh_title();
+}
+
+std::vector<int> CMainDialog::selected_textures() const {
+    std::vector<int> textures = details_ && details_->isVisible()
+                                    ? details_->selected_textures()
+                                    : tiles(texture_list_)->selected_textures();
+    if (textures.empty() && list_selected() >= 0) textures.push_back(list_selected());
+    return textures;
+}
+
+void CMainDialog::refresh_title() {
+    if (title_name_.empty()) {
+        setWindowTitle(QString::fromStdString(format(app_msg::title_no_file, build_number())));
+    } else {
+        const char* mark = session_.is_open() && session_.modified() ? "*" : "";
+        setWindowTitle(path_to_qt(title_name_) + mark + " - Quillmap " + k_version_text);
+    }
+    if (QAction* undo = action(cmd::edit_undo)) {
+        undo->setEnabled(history_.can_undo());
+        undo->setText(QString::fromStdString("&Undo " + history_.undo_name() + "\tCtrl+Z"));
+    }
+    if (QAction* redo = action(cmd::edit_redo)) {
+        redo->setEnabled(history_.can_redo());
+        redo->setText(QString::fromStdString("&Redo " + history_.redo_name() + "\tCtrl+Y"));
+    }
+}
+
+void CMainDialog::update_texture_commands() {
+    if (!session_.is_open()) return;
+    // Without textures only adding makes sense.
+    const bool any = dictionary()->texture_count() > 0;
+    for (int id : {cmd::move_up, cmd::move_down, cmd::remove, cmd::rename, cmd::export_bmp,
+                   cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
+        action(id)->setEnabled(any);
+    action(cmd::import_file)->setEnabled(true);
+}
+
+void CMainDialog::refresh_after_edit(int select) {
+    if (!session_.is_open()) return;
+    const int count = static_cast<int>(dictionary()->texture_count());
+    if (select >= count) select = count - 1;
+    list_fill(select);
+    details_->fill(dictionary());
+    details_->set_filter(filter_box_->text());
+    if (list_selected() >= 0) details_->select_texture(list_selected());
+    if (list_selected() == -1) {
+        render_preview(-1, 0);
+        mip_box_->clear();
+        set_status_text(0, "");
+        set_status_text(1, app_msg::not_loaded);
+        set_status_text(2, "");
+    }
+    update_texture_commands();
+    update_version_display();
+    refresh_title();
+}
+
+void CMainDialog::cmd_undo(int) {
+    const std::string name = history_.undo_name();
+    if (!history_.undo()) return;
+    refresh_after_edit(std::max(0, list_selected()));
+    set_status_text(0, QString::asprintf(app_msg::undone, name.c_str()));
+}
+
+void CMainDialog::cmd_redo(int) {
+    const std::string name = history_.redo_name();
+    if (!history_.redo()) return;
+    refresh_after_edit(std::max(0, list_selected()));
+    set_status_text(0, QString::asprintf(app_msg::redone, name.c_str()));
+}
+
+void CMainDialog::cmd_zoom(int id) {
+    switch (id) {
+    case cmd::best_fit:
+        preview_->best_fit();
+        break;
+    case cmd::original_size:
+        preview_->original_size();
+        break;
+    case cmd::zoom_in:
+        preview_->zoom_in();
+        break;
+    default:
+        preview_->zoom_out();
+        break;
+    }
+}
+
+void CMainDialog::cmd_details(int) {
+    const bool details = !details_->isVisible();
+    if (details) {
+        details_->fill(dictionary());
+        details_->set_filter(filter_box_->text());
+        if (list_selected() >= 0) details_->select_texture(list_selected());
+    }
+    details_->setVisible(details);
+    texture_list_->setVisible(!details);
+    action(cmd::details_view)->setChecked(details);
+}
+
+void CMainDialog::set_theme(theme which) {
+    apply_theme(*qApp, which);
+    action(cmd::theme_system)->setChecked(which == theme::system);
+    action(cmd::theme_light)->setChecked(which == theme::light);
+    action(cmd::theme_dark)->setChecked(which == theme::dark);
+}
+
+void CMainDialog::cmd_theme(int id) {
+    const theme which = id == cmd::theme_dark    ? theme::dark
+                        : id == cmd::theme_light ? theme::light
+                                                 : theme::system;
+    set_theme(which);
+    settings_.write_string("main", "theme", theme_name(which));
+}
+
+void CMainDialog::delete_textures(const std::vector<int>& textures) {
+    const std::string question = format(app_msg::delete_many_question, int(textures.size()));
+    if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
+                          box_icon::question) != id_yes)
+        return;
+    int deleted = 0;
+    // From the last one down, so that the indices still to go stay valid.
+    for (auto it = textures.rbegin(); it != textures.rend(); ++it) {
+        if (!session_.remove(static_cast<uint32_t>(*it))) {
+            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
+                              box_icon::error);
+            break;
+        }
+        ++deleted;
+    }
+    refresh_after_edit(textures.front());
+    if (deleted > 0 && list_selected() >= 0)
+        set_status_text(0, QString::asprintf(app_msg::deleted_many, deleted));
+}
+
+std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& textures) {
+    std::vector<std::string> paths;
+    if (!session_.is_open() || session_.refusal(restrict_export)) return paths;
+    if (drag_folder_.empty())
+        drag_folder_ = path_from_qt(QDir::temp().filePath(
+            QStringLiteral("quillmap-drag-%1").arg(QCoreApplication::applicationPid())));
+    std::error_code ec;
+    std::filesystem::create_directories(drag_folder_, ec);
+    for (int t : textures) {
+        const auto texture = static_cast<uint32_t>(t);
+        const std::filesystem::path path =
+            std::filesystem::path(drag_folder_) /
+            dictionary()->default_export_name(texture, alpha_mode_, export_png);
+        if (session_.export_texture(texture, alpha_mode_, export_png, &path, swizzle_mode_))
+            paths.push_back(path.string());
+    }
+    return paths;
+}
+
+bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture) {
+    if (paths.empty()) return false;
+    // A dictionary dropped on the list opens, as it does anywhere on the window.
+    const std::string first = editor_session::import_extension(paths.front());
+    if (first == ".txd" || first == ".TXD") {
+        if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
+        if (!open_dictionary(paths.front(), 0)) return false;
+        add_recent(paths.front());
+        return true;
+    }
+    if (!require_dictionary()) return false;
+    const int type = editor_session::export_type_for(first);
+    if (texture >= 0 && paths.size() == 1 &&
+        (type == export_bmp || type == export_tim2 || type == export_png)) {
+        if (refused(restrict_replace)) return false;
+        const auto t = static_cast<uint32_t>(texture);
+        if (!session_.replace(t, paths.front(), false)) {
+            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
+                              box_icon::error);
+            return false;
+        }
+        refresh_after_edit(texture);
+        set_status_text(
+            0, QString::asprintf(
+                   app_msg::dropped_replaced,
+                   QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData()));
+        return true;
+    }
+    if (refused(restrict_import)) return false;
+    int added = 0;
+    // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
+    png_add_options png;
+    png.swizzle = swizzle_mode_ != 0;
+    for (const std::string& path : paths) {
+        if (session_.import_file(path, swizzle_mode_, png)) {
+            ++added;
+            continue;
+        }
+        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+                              box_buttons::yes_no, box_icon::warning) != id_yes)
+            break;
+    }
+    if (added == 0) return false;
+    refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
+    set_status_text(0, QString::asprintf(app_msg::dropped_added, added));
+    return true;
+}
