@@ -1,6 +1,7 @@
 // Swizzling and the preview conversion, each beside memcpy of the same bytes.
 #include "raster/ps2_bitmap.h"
 #include "raster/ps2_swizzling.h"
+#include "raster/ps2_unswizzle8_kernels.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,6 +50,24 @@ void memcpy_8bit_1024(benchmark::State& state) {
 void unswizzle8_1024(benchmark::State& state) {
     convert<ps2_swizzling::unswizzle8>(state, 8);
 }
+// Each band kernel on its own (the portable one is what machines without AVX2 would run).
+void unswizzle8_kernel(benchmark::State& state, simd_isa isa) {
+    const auto kernel = unswizzle8_band_kernel(isa);
+    if (!kernel) return state.SkipWithError("not available on this machine");
+    auto buffer = random_bytes(size_t(k_side) * k_side);
+    for (auto _ : state) {
+        const bool done = unswizzle8_in_place(kernel, buffer, k_side, k_side);
+        benchmark::DoNotOptimize(done);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(buffer.size()));
+}
+void unswizzle8_portable_1024(benchmark::State& state) {
+    unswizzle8_kernel(state, simd_isa::portable);
+}
+void unswizzle8_avx2_1024(benchmark::State& state) {
+    unswizzle8_kernel(state, simd_isa::avx2);
+}
 void swizzle8_1024(benchmark::State& state) {
     convert<ps2_swizzling::swizzle8>(state, 8);
 }
@@ -87,6 +106,8 @@ void memcpy_preview_input_512(benchmark::State& state) {
 
 BENCHMARK(memcpy_8bit_1024);
 BENCHMARK(unswizzle8_1024);
+BENCHMARK(unswizzle8_portable_1024);
+BENCHMARK(unswizzle8_avx2_1024);
 BENCHMARK(swizzle8_1024);
 BENCHMARK(memcpy_4bit_1024);
 BENCHMARK(unswizzle4_1024);
