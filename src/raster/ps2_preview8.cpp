@@ -187,6 +187,35 @@ QM_VBMI void fused_vbmi(const uint8_t* raster, uint32_t w, uint32_t h, const vbm
                                drawn.data() + (r + 1) * row_bytes);
     }
 }
+
+// AVX2: eight palette words per gather; 3-byte pixels are packed inside each 128-bit half and
+// stored 12 bytes at a time (the last group of a row goes pixel by pixel, so nothing is written
+// past the row).
+template <uint32_t OutPx>
+__attribute__((target("avx2"))) void lookup_row_avx2(const uint8_t* indices, uint32_t count,
+                                                     uint8_t* out, const screen_palette& lut) {
+    const int* words = reinterpret_cast<const int*>(lut.data());
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    uint32_t x = 0;
+    // A 3-byte group writes 28 bytes: it needs ten pixels of room.
+    for (; x + (OutPx == 4 ? 8 : 10) <= count; x += 8) {
+        const __m256i index =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(indices + x)));
+        const __m256i pixels = _mm256_i32gather_epi32(words, index, 4);
+        if constexpr (OutPx == 4) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * size_t(x)), pixels);
+        } else {
+            // Each 16-byte store leaves 4 bytes that the next group overwrites.
+            const __m256i packed = _mm256_shuffle_epi8(pixels, pack);
+            uint8_t* d = out + 3 * size_t(x);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(packed));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 12),
+                             _mm256_extracti128_si256(packed, 1));
+        }
+    }
+    lookup_row_portable<OutPx>(indices + x, count - x, out + size_t(x) * OutPx, lut);
+}
 #endif
 
 device_bitmap run(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
@@ -203,7 +232,11 @@ device_bitmap run(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
     ps2_bitmap converter;
     if (!converter.palette_to_bmp(palette, lut, 256, mode)) return nullptr;
     const uint32_t out_px = target_bits / 8;
-    const lookup_row_fn lookup = out_px == 4 ? lookup_row_portable<4> : lookup_row_portable<3>;
+    lookup_row_fn lookup = out_px == 4 ? lookup_row_portable<4> : lookup_row_portable<3>;
+#if QM_X86_KERNELS
+    if (lookup_isa == simd_isa::avx2 && simd_isa_available(lookup_isa))
+        lookup = out_px == 4 ? lookup_row_avx2<4> : lookup_row_avx2<3>;
+#endif
     auto image = std::make_unique<display_image>();
     image->width = w;
     image->height = h;
