@@ -2,6 +2,7 @@
 
 #include "raster/pixel_format.h"
 #include "raster/ps2_bitmap.h"
+#include "raster/ps2_preview8.h"
 #include "stream/byte_io.h"
 
 #include <algorithm>
@@ -24,9 +25,14 @@ device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out
         const std::span<const uint8_t> level_pixels = stored_pixels(t, level, swizzle != 0);
         const std::span<const uint8_t> level_palette =
             bits == 4 || bits == 8 ? palette(t) : std::span<uint8_t>{};
-        if (bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift, bits,
-                               level_pixels, level_palette, swizzle != 0, mode,
-                               pixel_code::argb1555, 0))
+        // Swizzled 8-bit levels go through the fused pass when it handles them.
+        if (bits == 8 && swizzle != 0)
+            picture = preview_swizzled8(width(t) >> level_shift, height(t) >> level_shift,
+                                        level_pixels, level_palette, mode,
+                                        mode == view_mixed ? 32 : 24);
+        if (!picture && bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift,
+                                           bits, level_pixels, level_palette, swizzle != 0, mode,
+                                           pixel_code::argb1555, 0))
             picture = bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24);
         if (!picture && !bitmap.last_error.empty()) last_error = bitmap.last_error;
     }

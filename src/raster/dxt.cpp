@@ -1,5 +1,6 @@
 #include "raster/dxt.h"
 
+#include "raster/dxt_8888_kernels.h"
 #include "raster/pixel_format.h"
 #include "raster/raster_limits.h"
 
@@ -194,6 +195,14 @@ bool decode_levels(uint32_t w, uint32_t h, std::span<const uint8_t> input, uint8
                    uint32_t levels) {
     constexpr uint32_t block_bytes = K == kind::dxt1 ? k_dxt1_block : k_dxt3_block;
     constexpr uint32_t size = packer<L>::size;
+    // 8888 output goes through the vector kernels where the processor has them.
+    dxt_8888_row_fn row_kernel = nullptr;
+    if constexpr (L == layout::w8888) {
+        if (const auto* kernels = best_dxt_8888_kernels())
+            row_kernel = K == kind::dxt1   ? kernels->dxt1
+                         : K == kind::dxt3 ? kernels->dxt3
+                                           : kernels->dxt5;
+    }
     uint64_t in_pos = 0;
     for (uint32_t level = 0; level < levels; ++level) {
         if (level > 0) {
@@ -204,12 +213,25 @@ bool decode_levels(uint32_t w, uint32_t h, std::span<const uint8_t> input, uint8
             if (w == 0 && h == 0) continue; // empty levels only skip their size word
         }
         const uint32_t bw = (w + 3) / 4, bh = (h + 3) / 4;
-        for (uint32_t by = 0; by < bh; ++by)
-            for (uint32_t bx = 0; bx < bw; ++bx) {
+        for (uint32_t by = 0; by < bh; ++by) {
+            uint32_t bx = 0;
+            if (row_kernel && by * 4 + 4 <= h) {
+                // The whole blocks of the row through the vector kernel, as far as input lasts.
+                const uint32_t whole = w / 4;
+                const uint32_t fit =
+                    uint32_t(std::min<uint64_t>(whole, (input.size() - in_pos) / block_bytes));
+                row_kernel(input.data() + in_pos, fit, out + size_t(by) * 4 * w * size,
+                           size_t(w) * size);
+                in_pos += uint64_t(fit) * block_bytes;
+                if (fit < whole) return false;
+                bx = whole;
+            }
+            for (; bx < bw; ++bx) {
                 if (!range_fits(in_pos, block_bytes, input.size())) return false;
                 decode_block<L, K>(bx * 4, by * 4, w, h, input.data() + in_pos, out);
                 in_pos += block_bytes;
             }
+        }
         out += size_t(w) * h * size;
     }
     return true;

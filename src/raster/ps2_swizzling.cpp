@@ -1,5 +1,6 @@
 #include "raster/ps2_swizzling.h"
 
+#include "raster/ps2_unswizzle8_kernels.h"
 #include "raster/raster_limits.h"
 
 #include <algorithm>
@@ -372,6 +373,9 @@ bool ps2_swizzling::is_permutation_size(uint32_t width_px, uint32_t height_px) {
 }
 
 bool ps2_swizzling::unswizzle8(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px) {
+    // The band kernels of AVX2 and AVX-512 machines, when there are some.
+    if (const auto kernel = best_unswizzle8_band_kernel())
+        return unswizzle8_in_place(kernel, pixels, width_px, height_px);
     return convert(pixels, width_px, height_px, 8, unswizzle_band8);
 }
 

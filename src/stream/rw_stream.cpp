@@ -4,22 +4,28 @@
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <system_error>
 
-rw_stream::rw_stream(const std::filesystem::path& path) { open(path, 0, 0, 0); }
+rw_stream::rw_stream(const std::filesystem::path& path) {
+    open(path, 0, 0, 0);
+}
 
-rw_stream::~rw_stream() { close(); }
+rw_stream::~rw_stream() {
+    close();
+}
 
 void rw_stream::close() {
-    if (borrowed_tree)
-        (void)root.release(); // the tree belongs to somebody else
+    if (borrowed_tree) (void)root.release(); // the tree belongs to somebody else
     root.reset();
     if (file.is_open()) file.close();
     file.clear();
     file_length_ = 0;
+    window_.clear();
+    window_offset_ = 0;
 }
 
 void rw_stream::adopt_root(std::unique_ptr<rw_chunk> new_root) {
@@ -28,12 +34,34 @@ void rw_stream::adopt_root(std::unique_ptr<rw_chunk> new_root) {
     root = std::move(new_root);
 }
 
-bool rw_stream::read_at(uint64_t offset, void* out, size_t bytes) {
-    if (!file.is_open() || !fits(offset, bytes, file_length_)) return false;
+bool rw_stream::read_file(uint64_t offset, void* out, size_t bytes) {
     file.clear();
     file.seekg(static_cast<std::streamoff>(offset));
     file.read(static_cast<char*>(out), static_cast<std::streamsize>(bytes));
-    if (static_cast<size_t>(file.gcount()) != bytes) return false;
+    ++file_reads_;
+    return static_cast<size_t>(file.gcount()) == bytes;
+}
+
+bool rw_stream::read_at(uint64_t offset, void* out, size_t bytes) {
+    if (!file.is_open() || !fits(offset, bytes, file_length_)) return false;
+    if (bytes >= k_read_window) {
+        // Raster data and other large leaves go straight to their buffer.
+        if (!read_file(offset, out, bytes)) return false;
+    } else {
+        const bool inside =
+            offset >= window_offset_ && fits(offset - window_offset_, bytes, window_.size());
+        if (!inside) {
+            // The window starts at the request and is cut short at the end of the file.
+            const uint64_t take = std::min<uint64_t>(k_read_window, file_length_ - offset);
+            window_.resize(static_cast<size_t>(take));
+            window_offset_ = offset;
+            if (!read_file(offset, window_.data(), window_.size())) {
+                window_.clear();
+                return false;
+            }
+        }
+        std::memcpy(out, window_.data() + (offset - window_offset_), bytes);
+    }
     bytes_read_ += bytes;
     return true;
 }
@@ -43,6 +71,8 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
     close();
     borrowed_tree = false;
     path_ = path;
+    // Unbuffered: every read fills the window or a leaf directly, with no second copy.
+    file.rdbuf()->pubsetbuf(nullptr, 0);
     file.open(path, std::ios::binary);
     std::error_code ec;
     if (!file.is_open() || std::filesystem::is_directory(path, ec)) {
@@ -105,7 +135,8 @@ std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* paren
         uint64_t total = 0;
         ++walk_depth_;
         while (total != node->size) {
-            auto child = read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
+            auto child =
+                read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
             if (!child) {
                 --walk_depth_;
                 return nullptr;
@@ -151,7 +182,8 @@ bool rw_stream::is_container(const rw_chunk* chunk, const rw_chunk* parent, uint
 std::vector<uint8_t>* rw_stream::load_data(rw_chunk* chunk) {
     if (!chunk) return nullptr;
     if (chunk->data) return &*chunk->data;
-    if (chunk->size != 0 && (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
+    if (chunk->size != 0 &&
+        (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
         last_error = rw_msg::not_valid;
         return nullptr;
     }
@@ -192,7 +224,8 @@ bool rw_stream::set_version(uint32_t version, rw_chunk* chunk) {
     if (!chunk) chunk = root.get();
     if (!chunk) return false;
     chunk->version = version;
-    for (auto& child : chunk->children) set_version(version, child.get());
+    for (auto& child : chunk->children)
+        set_version(version, child.get());
     return true;
 }
 

@@ -38,12 +38,15 @@ class rw_stream {
 
     // The chunk's data, loading it from the file when needed; none when it cannot be read.
     std::vector<uint8_t>* load_data(rw_chunk* chunk);
-    // Loads every leaf under the chunk (the root by default) and detaches the subtree from the file.
+    // Loads every leaf under the chunk (the root by default) and detaches the subtree from the
+    // file.
     rw_chunk* load_all(rw_chunk* chunk = nullptr);
     void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
     // Writes the tree at `offset`. The original file is replaced only after a complete write.
     bool save(const std::filesystem::path& path, uint32_t offset);
-    bool save(const char* path, uint32_t offset) { return save(std::filesystem::path(path), offset); }
+    bool save(const char* path, uint32_t offset) {
+        return save(std::filesystem::path(path), offset);
+    }
     bool save(const wchar_t* path, uint32_t offset) {
         return save(std::filesystem::path(path), offset);
     }
@@ -60,7 +63,10 @@ class rw_stream {
 
     uint64_t file_length() const { return file_length_; }
     // Bytes read from the file since construction; lets tests and benchmarks see what was loaded.
+    // Counts the bytes handed to the tree, not the read-ahead window around them.
     uint64_t bytes_read() const { return bytes_read_; }
+    // Reads the file was asked for since construction (window fills and large leaves).
+    uint64_t file_reads() const { return file_reads_; }
     const std::filesystem::path& path() const { return path_; }
 
     std::unique_ptr<rw_chunk> root;
@@ -72,6 +78,10 @@ class rw_stream {
     // Limits on what a file may make us do.
     static constexpr uint32_t k_max_depth = 32;
 
+    // Small reads are served from one window of this many bytes read ahead from the file: the
+    // chunk headers of a texture lie close together, so a whole walk takes few reads.
+    static constexpr uint32_t k_read_window = 4096;
+
   protected:
     std::ifstream file;
     bool read_at(uint64_t offset, void* out, size_t bytes);
@@ -82,4 +92,9 @@ class rw_stream {
     std::filesystem::path path_;
     uint64_t file_length_ = 0;
     uint64_t bytes_read_ = 0;
+    uint64_t file_reads_ = 0;
+    std::vector<uint8_t> window_; // the bytes from window_offset_ on, as the file held them
+    uint64_t window_offset_ = 0;
+
+    bool read_file(uint64_t offset, void* out, size_t bytes);
 };
