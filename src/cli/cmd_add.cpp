@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "dictionary/txd_messages.h"
 
 #include <iostream>
 
@@ -21,9 +22,12 @@ int cmd_add(const cli_args& args) {
         case export_bmp:
             txd.last_error = "BMP is not suppoorted yet.";
             break;
-        case export_tim2:
-            added = txd.add_tim2_texture(input, *swizzle);
+        case export_tim2: {
+            uint32_t dropped = 0;
+            added = txd.add_tim2_texture(input, *swizzle, &dropped);
+            if (added && dropped) std::cerr << input << ": " << txd_msg::levels_dropped << "\n";
             break;
+        }
         case export_rwsect:
             added = txd.add_raw_section(input);
             break;
