@@ -15,3 +15,6 @@ int cmd_rename(const cli_args& args);
 int cmd_delete(const cli_args& args);
 int cmd_move(const cli_args& args);
 int cmd_set_version(const cli_args& args);
+int cmd_new(const cli_args& args);
+int cmd_lint(const cli_args& args);
+int cmd_repair(const cli_args& args);
