@@ -7,6 +7,7 @@
 #include "platform/system.h"
 #include "views/about_dialog.h"
 #include "views/one_edit_dialog.h"
+#include "views/ps2_problems_dialog.h"
 #include "views/rw_select.h"
 #include "views/rw_tree_dialog.h"
 
@@ -284,6 +285,10 @@ void CMainDialog::build_menus() {
     add(texture, cmd::move_down, "Move Down");
     texture->addSeparator();
     add(texture, cmd::change_version, "&Change RW Version...");
+    QAction* check = texture->addAction(QString::fromUtf8("Check for PS2 problems\u2026"));
+    connect(check, &QAction::triggered, this, [this] {
+        if (txd_) show_ps2_problems(host_, *txd_, this);
+    });
 
     dev_menu_ = menu_bar_->addMenu("DEV"); // the fourth top-level menu
     add(dev_menu_, cmd::dev_structure, "Show RW structure");
