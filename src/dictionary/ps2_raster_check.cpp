@@ -158,9 +158,10 @@ bool find_level(ps2_txd& txd, uint32_t t, uint32_t level, level_rectangle& out) 
     return true;
 }
 
-// Copies pixel (x, y) between a buffer `from_w` wide and one `to_w` wide, nibbles for 4 bits.
-void copy_rect(const uint8_t* from, uint64_t from_w, uint8_t* to, uint64_t to_w, uint32_t w,
-               uint32_t h, uint32_t depth) {
+} // namespace
+
+void ps2_copy_rect(const uint8_t* from, uint64_t from_w, uint8_t* to, uint64_t to_w, uint32_t w,
+                   uint32_t h, uint32_t depth) {
     for (uint32_t y = 0; y < h; ++y) {
         if (depth != 4) {
             std::copy_n(from + y * from_w * depth / 8, size_t(w) * depth / 8,
@@ -175,7 +176,6 @@ void copy_rect(const uint8_t* from, uint64_t from_w, uint8_t* to, uint64_t to_w,
         }
     }
 }
-} // namespace
 
 bool ps2_plain_level(ps2_txd& txd, uint32_t t, uint32_t level, std::vector<uint8_t>& out) {
     level_rectangle r;
@@ -185,7 +185,7 @@ bool ps2_plain_level(ps2_txd& txd, uint32_t t, uint32_t level, std::vector<uint8
                                                        uint32_t(r.height_px), r.depth))
         return false;
     out.assign((uint64_t(r.level_w) * r.level_h * r.depth + 7) / 8, 0);
-    copy_rect(padded.data(), r.width_px, out.data(), r.level_w, r.level_w, r.level_h, r.depth);
+    ps2_copy_rect(padded.data(), r.width_px, out.data(), r.level_w, r.level_w, r.level_h, r.depth);
     return true;
 }
 
@@ -198,7 +198,8 @@ bool ps2_write_plain_level(ps2_txd& txd, uint32_t t, uint32_t level,
     std::vector<uint8_t> padded(r.data, r.data + r.bytes);
     const uint32_t pw = uint32_t(r.width_px), ph = uint32_t(r.height_px);
     if (r.swizzled && !ps2_swizzling::unswizzle_raster(padded, pw, ph, r.depth)) return false;
-    copy_rect(plain.data(), r.level_w, padded.data(), r.width_px, r.level_w, r.level_h, r.depth);
+    ps2_copy_rect(plain.data(), r.level_w, padded.data(), r.width_px, r.level_w, r.level_h,
+                  r.depth);
     if (r.swizzled) ps2_swizzling::swizzle_raster(padded, pw, ph, r.depth);
     std::copy(padded.begin(), padded.end(), r.data);
     return true;

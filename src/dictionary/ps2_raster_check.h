@@ -42,6 +42,11 @@ bool ps2_plain_level(ps2_txd& txd, uint32_t t, uint32_t level, std::vector<uint8
 bool ps2_write_plain_level(ps2_txd& txd, uint32_t t, uint32_t level,
                            std::span<const uint8_t> plain);
 
+// Copies a w x h pixel rectangle between buffers `from_w` and `to_w` pixels wide (row-major,
+// 4-bit pixels as nibbles, left pixel low).
+void ps2_copy_rect(const uint8_t* from, uint64_t from_w, uint8_t* to, uint64_t to_w, uint32_t w,
+                   uint32_t h, uint32_t depth);
+
 struct ps2_problem {
     uint32_t texture = 0;
     std::string name;

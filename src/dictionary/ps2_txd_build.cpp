@@ -1,6 +1,7 @@
 // Builds a new PS2 Texture Native section the way the game's own converter writes it: the raster
 // header words, the transfer headers and the padding come from ps2_raster_layout, so a game
 // loads what is built here.
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/ps2_txd.h"
 
@@ -59,20 +60,9 @@ uint64_t plain_bytes(uint32_t w, uint32_t h, uint32_t depth) {
 void store_level(std::span<const uint8_t> plain, const ps2_level_layout& level, uint32_t depth,
                  bool swizzled, uint8_t* out, uint64_t out_bytes) {
     if (plain.empty()) return;
-    const uint32_t w = level.width_px, h = level.height_px, pw = level.padded_width_px;
     std::vector<uint8_t> padded(static_cast<size_t>(out_bytes), 0);
-    if (depth == 4 && (w % 2 || pw != w)) {
-        for (uint32_t y = 0; y < h; ++y)
-            for (uint32_t x = 0; x < w; ++x) {
-                const uint64_t from = uint64_t(y) * w + x, to = uint64_t(y) * pw + x;
-                const uint8_t v = (from & 1) ? plain[from / 2] >> 4 : plain[from / 2] & 0x0F;
-                padded[to / 2] |= (to & 1) ? uint8_t(v << 4) : v;
-            }
-    } else {
-        const uint64_t row = uint64_t(w) * depth / 8, padded_row = uint64_t(pw) * depth / 8;
-        for (uint32_t y = 0; y < h; ++y)
-            std::memcpy(&padded[y * padded_row], &plain[y * row], static_cast<size_t>(row));
-    }
+    ps2_copy_rect(plain.data(), level.width_px, padded.data(), level.padded_width_px,
+                  level.width_px, level.height_px, depth);
     if (swizzled)
         ps2_swizzling::swizzle_raster(padded, level.padded_width_px, level.padded_height_px, depth);
     std::memcpy(out, padded.data(), padded.size());
