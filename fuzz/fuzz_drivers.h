@@ -10,6 +10,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/tex_txd.h"
 #include "dictionary/txd_probe.h"
@@ -162,6 +163,15 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
     // Positions beyond the count answer with a message.
     read_texture(txd, txd.texture_count());
     (void)txd.root_version();
+    // Lint walks every transfer header; repair rewrites words in place and must stay inside.
+    (void)lint_ps2_textures(txd);
+    (void)repair_ps2_textures(txd);
+    (void)lint_ps2_textures(txd);
+    for (uint32_t t = 0; t < count; ++t) {
+        std::vector<uint8_t> plain;
+        for (uint32_t n = 0; n < 8; ++n)
+            if (ps2_plain_level(txd, t, n, plain)) touch(plain.data(), plain.size());
+    }
 
     {
         ps2_txd converted;

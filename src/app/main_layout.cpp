@@ -4,6 +4,7 @@
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
+#include "views/ps2_problems_dialog.h"
 #include "views/texture_details.h"
 
 #include <QAction>
@@ -119,6 +120,10 @@ void CMainDialog::build_menus() {
     add(texture, cmd::move_down, "Move Down");
     texture->addSeparator();
     add(texture, cmd::change_version, "&Change RW Version...");
+    QAction* check = texture->addAction(QString::fromUtf8("Check for PS2 problems\u2026"));
+    connect(check, &QAction::triggered, this, [this] {
+        if (dictionary()) show_ps2_problems(host_, *dictionary(), this);
+    });
 
     dev_menu_ = menu_bar_->addMenu("DEV"); // the fourth top-level menu
     add(dev_menu_, cmd::dev_structure, "Show RW structure");

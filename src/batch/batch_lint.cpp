@@ -1,5 +1,7 @@
 #include "batch/batch_lint.h"
 
+#include "dictionary/ps2_raster_check.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -35,6 +37,15 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
                                            ? std::string("cannot be shown")
                                            : "cannot be shown: " + dictionary.last_error});
         dictionary.release_pixels(t);
+    }
+    // PS2 textures: every derived raster word the game's converter would have written otherwise
+    // (names were checked above).
+    for (const ps2_problem& problem : lint_ps2_textures(dictionary)) {
+        if (problem.what.rfind("name", 0) == 0) continue;
+        const std::string shown =
+            problem.name.empty() ? "#" + std::to_string(problem.texture) : problem.name;
+        findings.push_back(
+            {shown, problem.what + ": found " + problem.found + ", expected " + problem.expected});
     }
     return findings;
 }

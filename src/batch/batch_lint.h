@@ -11,6 +11,6 @@ struct lint_finding {
     std::string message;
 };
 
-// The checks `batch lint` runs on one opened dictionary. Every caller goes through here, so the
-// dictionary checks of the PS2 builder can take over this one body.
+// The checks `batch lint` runs on one opened dictionary: names, sizes, pictures that cannot be
+// shown, and the PS2 raster words that `lint` checks.
 std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary);

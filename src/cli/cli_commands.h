@@ -17,3 +17,6 @@ int cmd_move(const cli_args& args);
 int cmd_set_version(const cli_args& args);
 int cmd_batch(const cli_args& args);
 int cmd_archive(const cli_args& args);
+int cmd_new(const cli_args& args);
+int cmd_lint(const cli_args& args);
+int cmd_repair(const cli_args& args);

@@ -16,8 +16,9 @@ int cmd_list(const cli_args& args) {
                   << hex32(txd.root_version()) << "\",\"count\":" << count
                   << ",\"allocated_bytes\":" << txd.allocated_bytes << ",\"textures\":[";
     } else {
-        std::cout << "platform " << opened->platform_name() << "\nversion " << hex32(txd.root_version())
-                  << "\ntextures " << count << "\nallocated_bytes " << txd.allocated_bytes << "\n";
+        std::cout << "platform " << opened->platform_name() << "\nversion "
+                  << hex32(txd.root_version()) << "\ntextures " << count << "\nallocated_bytes "
+                  << txd.allocated_bytes << "\n";
     }
     for (uint32_t t = 0; t < count; ++t) {
         const std::string name = txd.texture_name(t, 0);

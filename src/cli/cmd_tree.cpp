@@ -24,7 +24,8 @@ std::string chunk_label(const rw_chunk& chunk) {
 
 void print_tree(const rw_chunk& chunk, int level) {
     std::cout << std::string(size_t(level) * 2, ' ') << chunk_label(chunk) << "\n";
-    for (const auto& child : chunk.children) print_tree(*child, level + 1);
+    for (const auto& child : chunk.children)
+        print_tree(*child, level + 1);
 }
 } // namespace
 

@@ -31,15 +31,22 @@ const command_entry k_commands[] = {
     {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
     {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},
     {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
+    {"new", cmd_new, "new OUT.txd [--version HEX]"},
+    {"lint", cmd_lint, "lint FILE... [--json]"},
+    {"repair", cmd_repair, "repair FILE (-o OUT | --in-place)"},
     {"render", cmd_render,
-     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp"},
-    {"batch", cmd_batch, "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] [--overwrite]"},
+     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
+     "OUT.bmp"},
+    {"batch", cmd_batch,
+     "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
+     "[--overwrite]"},
     {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
 };
 
 void print_usage(std::ostream& out) {
     out << "usage: quillmap-cli COMMAND ...\n";
-    for (const auto& command : k_commands) out << "  quillmap-cli " << command.usage << "\n";
+    for (const auto& command : k_commands)
+        out << "  quillmap-cli " << command.usage << "\n";
 }
 } // namespace
 

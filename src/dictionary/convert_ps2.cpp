@@ -180,6 +180,26 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
     return from_native(*level, out, error);
 }
 
+std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster& raster,
+                                               const std::string& name, const std::string& mask,
+                                               uint32_t* dropped_levels) {
+    const uint8_t* palette = raster.palette.empty() ? nullptr : raster.palette.data();
+    if (raster.swizzled)
+        return target.build_texture_native(mask, raster.pixels.data(), name, raster.width,
+                                           raster.height, raster.depth, palette, true);
+    ps2_texture_source source;
+    source.name = name;
+    source.mask = mask;
+    source.width = raster.width;
+    source.height = raster.height;
+    source.depth = raster.depth;
+    source.levels.emplace_back(raster.pixels);
+    for (const auto& level : raster.further_levels)
+        source.levels.emplace_back(level);
+    source.palette = raster.palette;
+    return target.build_texture(source, dropped_levels);
+}
+
 bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
                     std::vector<std::string>* skipped, const raster_transform* transform) {
     if (!source.root) {
@@ -207,11 +227,7 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
                     source.release_pixels(t);
                     return false;
                 }
-                texture = target.build_texture_native(
-                    source.texture_name(t, 1), raster.pixels.data(), name, raster.width,
-                    raster.height, raster.depth,
-                    raster.palette.empty() ? nullptr : raster.palette.data(), raster.swizzled,
-                    raster.further_levels);
+                texture = build_raster_texture(target, raster, name, source.texture_name(t, 1));
                 if (!texture) {
                     error = target.last_error;
                     return false;

@@ -8,17 +8,25 @@
 #include <string>
 #include <vector>
 
-// A texture in the PS2 raster's own layout, ready for build_texture_native.
+// A texture's pixels in the PS2 raster's own formats (palettes and 32-bit pixels red, green,
+// blue, alpha 0..0x80; 256-entry palettes in console order), ready for build_raster_texture.
 struct ps2_raster {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t depth = 0;
     std::vector<uint8_t> pixels;  // width·height·depth/8 bytes
     std::vector<uint8_t> palette; // 4·2^depth bytes for depths 4 and 8
+    // Level 0 already in swizzled order (taken as stored from a PS2-layout source; one level).
     bool swizzled = false;
-    // Mip levels 1, 2, ... in the same layout as `pixels`; empty for one level.
+    // Mip levels 1, 2, ... in plain row order; empty for one level.
     std::vector<std::vector<uint8_t>> further_levels;
 };
+
+// A texture of `target` built from `raster` as the game's converter lays it out; levels beyond
+// RenderWare's own count are left out and counted in `dropped_levels`. None with last_error.
+std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster& raster,
+                                               const std::string& name, const std::string& mask,
+                                               uint32_t* dropped_levels = nullptr);
 
 // Changes a texture of another platform on its way into the PS2 dictionary (a new depth, mip
 // levels) before it is built; false with `error` stops the conversion.

@@ -1,9 +1,94 @@
 #pragma once
 
-// Numbers of the PS2 raster header and its GS transfers that more than one file reads.
-
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+// The derived words of a PS2 raster: the 16-word raster header and the transfer headers inside
+// the raster data, computed from the few facts that determine them, the way the game's own
+// converter fills them (GS block addressing, mip placement, palette placement). Pure arithmetic:
+// the builder writes these words, lint compares a file's words with them, repair rewrites them.
+
+// Raster kinds (high 16 bits of the raster format word).
+inline constexpr uint32_t k_ps2_kind_plain = 0;      // old style, no transfer headers, unswizzled
+inline constexpr uint32_t k_ps2_kind_swizzled8 = 1;  // old style, 8-bit swizzled
+inline constexpr uint32_t k_ps2_kind_headered = 2;   // transfer headers + data: every real file
+inline constexpr uint32_t k_ps2_max_levels = 7;      // level 0 + the six MIPTBP slots
+inline constexpr uint32_t k_ps2_transfer_bytes = 80; // one transfer header
+inline constexpr uint32_t k_ps2_sky_mipmap_value = 0xFC0;
+
+struct ps2_layout_input {
+    uint32_t width_px = 0;
+    uint32_t height_px = 0;
+    uint32_t depth = 0;
+    uint32_t levels = 1;
+    uint32_t kind = k_ps2_kind_headered;
+    uint32_t pixel_format = 0x500; // raster format bits 8..11 (C8888 in every real file)
+    uint32_t rw_version = 0x1803FFFF;
+    // A one-level raster may carry AUTOMIPMAP (0x1000) alone; it is kept, never derived.
+    bool keep_automipmap = false;
+};
+
+// One transfer: TRXPOS destination, TRXREG size (in the PSM the data is sent as) and the number
+// of data quadwords that follow.
+struct ps2_transfer {
+    uint32_t dsax = 0;
+    uint32_t dsay = 0;
+    uint32_t rrw = 0;
+    uint32_t rrh = 0;
+    uint32_t nloop = 0;
+    bool operator==(const ps2_transfer&) const = default;
+};
+
+struct ps2_level_layout {
+    uint32_t width_px = 0;  // w >> n (at least 1)
+    uint32_t height_px = 0; // h >> n
+    uint32_t padded_width_px = 0;
+    uint32_t padded_height_px = 0;
+    ps2_transfer transfer;
+    uint64_t data_bytes() const { return uint64_t(transfer.nloop) * 16; }
+};
+
+struct ps2_raster_layout {
+    std::array<uint32_t, 16> words{};
+    bool swizzled = false;
+    bool headered = true;
+    bool has_palette = false;
+    // False when the raster has more levels than RenderWare's own count: no rule places them,
+    // so words 6, 8..11, 14 and the transfer positions are not determined.
+    bool placement_determined = true;
+    std::vector<ps2_level_layout> levels;
+    ps2_transfer palette_transfer;
+    uint32_t palette_bytes = 0;       // colour entries: 64 or 1024
+    uint32_t palette_block_bytes = 0; // entries plus the 4-bit 8x3 transfer's 32 extra bytes
+
+    uint64_t pixel_data_bytes() const; // word 12 (headered) or the levels' bytes
+    uint64_t raster_data_bytes() const { return pixel_data_bytes() + palette_data_bytes(); }
+    uint64_t palette_data_bytes() const;
+};
+
+// Header words whose value depends on where levels and palette sit in GS memory.
+bool ps2_is_placement_word(uint32_t word);
+
+// RenderWare's own mip level count for a size: 1, plus one each time the smaller side halved
+// stays at least 8, at most 7.
+uint32_t ps2_rw_level_count(uint32_t width_px, uint32_t height_px);
+
+// The library version (0x36003 for 3.6.0.3) of a chunk version word, old-style stamps included.
+uint32_t rw_library_version(uint32_t version_word);
+
+// Whether data of this depth and kind is stored swizzled under this RenderWare version.
+bool ps2_stores_swizzled(uint32_t depth, uint32_t kind, uint32_t rw_version);
+
+// Whether level 0 of this size, swizzled, reads back by unswizzling at its own size (or, 4-bit
+// at most 16 wide, at 32).
+bool ps2_swizzle_fits(uint32_t width_px, uint32_t height_px, uint32_t depth);
+
+// False with `error` for sizes and depths no PS2 raster can have.
+bool compute_ps2_layout(const ps2_layout_input& input, ps2_raster_layout& out, std::string& error);
+
+// Numbers of the raster header and its GS transfers that readers share.
 namespace ps2_layout {
 // Swizzle kind: bits 16-19 of the raster format word.
 inline constexpr uint32_t swizzle_kind_mask = 0xF0000;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dictionary/native_level.h"
+#include "dictionary/ps2_texture_source.h"
 #include "raster/display_image.h"
 #include "stream/byte_io.h"
 #include "stream/rw_stream.h"
@@ -11,6 +12,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+class tim2_file;
 
 // View modes shared by preview, export and the bitmap conversions.
 enum view_mode : int { view_texture = 0, view_alpha = 1, view_mixed = 2, view_reverse = 3 };
@@ -84,7 +87,11 @@ class ps2_txd : public rw_stream {
     bool move_texture_up(uint32_t t);
     bool move_texture_down(uint32_t t);
     bool replace_texture(uint32_t t, const std::filesystem::path& path, int type, bool keep_alpha);
-    bool add_tim2_texture(const std::filesystem::path& path, int swizzle);
+    // Every mip level of picture 0, named after the file without its extension. The stored order
+    // follows the raster's rule (PS2 layout), so `swizzle` no longer changes it; levels beyond
+    // RenderWare's own count are dropped and counted in `dropped_levels`.
+    bool add_tim2_texture(const std::filesystem::path& path, int swizzle,
+                          uint32_t* dropped_levels = nullptr);
     bool add_raw_section(const std::filesystem::path& path);
     // Level `level`'s pixels in plain row order (w·h·depth/8 bytes of that level), unswizzled
     // when `swizzled`; empty with last_error when the raster does not hold them.
@@ -101,13 +108,18 @@ class ps2_txd : public rw_stream {
     static int export_type_of(const std::string& extension);
     // File name an export without a path writes into the current directory.
     std::string default_export_name(uint32_t t, int mode, int type);
-    // Builds a PS2 Texture Native; pixels/palette none leave zeros. `further_levels` are mip
-    // levels 1, 2, ... in the raster's stored order, each (w >> k)·(h >> k)·depth/8 bytes.
-    std::unique_ptr<rw_chunk>
-    build_texture_native(const std::string& mask_name, const uint8_t* pixels,
-                         const std::string& texture_name, uint32_t width, uint32_t height,
-                         uint32_t depth, const uint8_t* palette, bool swizzled,
-                         std::span<const std::vector<uint8_t>> further_levels = {});
+    // Builds a PS2 Texture Native laid out as the game's converter lays it out (every raster
+    // header word, transfer header and padding). Levels beyond RenderWare's own count for the
+    // size are left out and counted in `dropped_levels`.
+    std::unique_ptr<rw_chunk> build_texture(const ps2_texture_source& source,
+                                            uint32_t* dropped_levels = nullptr);
+    // One level: `pixels` in swizzled order when `swizzled`, else plain; pixels/palette none
+    // leave zeros. The stored order follows the raster's rule, whatever order came in.
+    std::unique_ptr<rw_chunk> build_texture_native(const std::string& mask_name,
+                                                   const uint8_t* pixels,
+                                                   const std::string& texture_name, uint32_t width,
+                                                   uint32_t height, uint32_t depth,
+                                                   const uint8_t* palette, bool swizzled);
 
     static constexpr uint32_t k_max_textures = 255;
     static constexpr uint32_t k_max_dimension = 4096;
@@ -126,4 +138,6 @@ class ps2_txd : public rw_stream {
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);
+    // Levels 1.. of a headered texture appended to the TIM2 file's last picture.
+    bool add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle);
 };

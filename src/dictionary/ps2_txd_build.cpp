@@ -1,103 +1,127 @@
-// Builds a new PS2 Texture Native section laid out as the console tools write them, so that the
-// reading code (swizzle test, level and palette location, level count) reads back what was built.
+// Builds a new PS2 Texture Native section the way the game's own converter writes it: the raster
+// header words, the transfer headers and the padding come from ps2_raster_layout, so a game
+// loads what is built here.
+#include "dictionary/ps2_raster_check.h"
+#include "dictionary/ps2_raster_layout.h"
 #include "dictionary/ps2_txd.h"
 
 #include "dictionary/txd_messages.h"
+#include "raster/ps2_swizzling.h"
 #include "stream/rw_ids.h"
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace {
-constexpr uint32_t k_transfer_header_bytes = 80;
 constexpr uint32_t k_raster_header_bytes = 64;
-constexpr uint32_t k_sky_mipmap_value = 4032;
-// Bytes after the palette of a swizzled 4-bit raster: its palette moves as an 8x3 block.
-constexpr uint32_t k_swizzled_palette4_extra = 32;
+constexpr uint32_t k_max_name_chars = 31;
+constexpr uint32_t k_flags_one_level = 0x1102; // linear filter, wrap
+constexpr uint32_t k_flags_mipmapped = 0x1106; // linear-mip-linear filter, wrap
+constexpr uint32_t k_old_style_nloop = 0x7FFF; // beyond it a level cannot be one transfer
 
-constexpr uint32_t k_format_texture = 0x4;
-constexpr uint32_t k_format_1555 = 0x100;
-constexpr uint32_t k_format_8888 = 0x500;
-constexpr uint32_t k_format_888 = 0x600;
-constexpr uint32_t k_format_pal8 = 0x2000;
-constexpr uint32_t k_format_pal4 = 0x4000;
-constexpr uint32_t k_format_swizzle_kind2 = 0x20000;
-
-constexpr uint32_t k_offset_width = 0;
-constexpr uint32_t k_offset_height = 4;
-constexpr uint32_t k_offset_depth = 8;
-constexpr uint32_t k_offset_format = 12;
-constexpr uint32_t k_offset_palette_size = 52;
-
-void put_transfer_header(uint8_t* at, uint32_t width, uint32_t height, uint32_t quadwords) {
-    // Three register writes (position, size, direction), then the image data tag.
-    const uint32_t words[20] = {3,    0x10000000, 0x0E,      0,          0, 0, 0x51,
-                                0,    width,      height,    0x52,       0, 0, 0,
-                                0x53, 0,          quadwords, 0x08000000, 0, 0};
+void put_transfer_header(uint8_t* at, const ps2_transfer& t) {
+    // GIF tag (3 register writes: position, size, direction), then the image data tag.
+    const uint32_t words[20] = {3,    0x10000000, 0x0E,  0,     0,       t.dsax | t.dsay << 16,
+                                0x51, 0,          t.rrw, t.rrh, 0x52,    0,
+                                0,    0,          0x53,  0,     t.nloop, 0x08000000,
+                                0,    0};
     for (int i = 0; i < 20; ++i)
         write_u32(at + 4 * i, words[i]);
 }
 
+// Name chunks hold the text and at least one zero, padded to a multiple of 4 bytes.
 std::vector<uint8_t> name_data(const std::string& name) {
     const std::string text = name.substr(0, name.find('\0'));
-    std::vector<uint8_t> data(text.size() + 4, 0);
+    std::vector<uint8_t> data((text.size() + 4) & ~size_t(3), 0);
     std::memcpy(data.data(), text.data(), text.size());
     return data;
 }
 
-uint32_t raster_format_for(uint32_t depth, bool swizzled) {
-    uint32_t format = k_format_texture;
+uint32_t pixel_format_for(uint32_t depth) {
     switch (depth) {
-    case 4:
-        format |= k_format_8888 | k_format_pal4;
-        break;
-    case 8:
-        format |= k_format_8888 | k_format_pal8;
-        break;
     case 16:
-        format |= k_format_1555;
-        break;
+        return 0x100; // 1555
     case 24:
-        format |= k_format_888;
-        break;
+        return 0x600; // 888
     default:
-        format |= k_format_8888;
-        break;
+        return 0x500; // 8888: pixels of 32 bits and every palette
     }
-    if (swizzled) format |= k_format_swizzle_kind2;
-    return format;
+}
+
+bool is_power_of_two(uint32_t v) {
+    return v && !(v & (v - 1));
+}
+
+uint64_t plain_bytes(uint32_t w, uint32_t h, uint32_t depth) {
+    return (uint64_t(w) * h * depth + 7) / 8;
+}
+
+// A plain level placed into its padded transfer rectangle, swizzled when the raster is.
+void store_level(std::span<const uint8_t> plain, const ps2_level_layout& level, uint32_t depth,
+                 bool swizzled, uint8_t* out, uint64_t out_bytes) {
+    if (plain.empty()) return;
+    std::vector<uint8_t> padded(static_cast<size_t>(out_bytes), 0);
+    ps2_copy_rect(plain.data(), level.width_px, padded.data(), level.padded_width_px,
+                  level.width_px, level.height_px, depth);
+    if (swizzled)
+        ps2_swizzling::swizzle_raster(padded, level.padded_width_px, level.padded_height_px, depth);
+    std::memcpy(out, padded.data(), padded.size());
 }
 } // namespace
 
-std::unique_ptr<rw_chunk>
-ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixels,
-                              const std::string& texture_name, uint32_t width, uint32_t height,
-                              uint32_t depth, const uint8_t* palette, bool swizzled,
-                              std::span<const std::vector<uint8_t>> further_levels) {
+std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& source,
+                                                 uint32_t* dropped_levels) {
     const uint32_t version = root_version();
-    const bool palettised = depth == 4 || depth == 8;
-    const uint64_t pixel_bytes = uint64_t(width) * height * depth / 8;
-    // Transfers move whole quadwords; tiny levels are padded as real files pad them.
-    const uint64_t pixel_block = (pixel_bytes + 15) / 16 * 16;
-    uint64_t levels_block = 0;
-    for (const auto& level : further_levels)
-        levels_block += k_transfer_header_bytes + (uint64_t(level.size()) + 15) / 16 * 16;
-    const uint64_t palette_bytes = palettised ? uint64_t(4) << depth : 0;
-    const uint64_t palette_extra =
-        (palettised && depth == 4 && swizzled) ? k_swizzled_palette4_extra : 0;
-    const uint64_t palette_block = palettised ? palette_bytes + palette_extra : 0;
-    const uint64_t data_size = k_transfer_header_bytes + pixel_block + levels_block +
-                               (palettised ? k_transfer_header_bytes + palette_block : 0);
+    const uint32_t w = source.width, h = source.height, d = source.depth;
+    if (source.name.size() > k_max_name_chars || source.mask.size() > k_max_name_chars) {
+        last_error = txd_msg::name_too_long;
+        return nullptr;
+    }
+    const uint32_t given = std::max<uint32_t>(1, static_cast<uint32_t>(source.levels.size()));
+    uint32_t levels = std::min(given, ps2_rw_level_count(w, h));
+
+    ps2_layout_input input;
+    input.width_px = w;
+    input.height_px = h;
+    input.depth = d;
+    input.levels = levels;
+    input.pixel_format = pixel_format_for(d);
+    input.rw_version = source.rw_version ? source.rw_version : version;
+    // Game sizes follow the rule. Other sizes whose swizzled rectangle a reader could not
+    // unswizzle, and levels too large for one transfer, are stored the old way: no transfer
+    // headers, 8-bit data swizzled only where it reads back.
+    const bool readable_swizzled =
+        (is_power_of_two(w) && is_power_of_two(h)) || ps2_swizzle_fits(w, h, d);
+    if (!readable_swizzled) input.kind = k_ps2_kind_plain;
+    if (plain_bytes(w, h, d) / 16 > k_old_style_nloop)
+        input.kind = d == 8 && readable_swizzled ? k_ps2_kind_swizzled8 : k_ps2_kind_plain;
+    // Readers find only level 0 in data without transfer headers.
+    if (input.kind != k_ps2_kind_headered) levels = input.levels = 1;
+    if (dropped_levels) *dropped_levels = given - levels;
+    ps2_raster_layout layout;
+    if (!compute_ps2_layout(input, layout, last_error)) return nullptr;
+    for (uint32_t n = 0; n < levels && n < source.levels.size(); ++n)
+        if (!source.levels[n].empty() &&
+            source.levels[n].size() <
+                plain_bytes(layout.levels[n].width_px, layout.levels[n].height_px, d)) {
+            last_error = txd_msg::image_data_short;
+            return nullptr;
+        }
+    if (!source.palette.empty() && source.palette.size() < layout.palette_bytes) {
+        last_error = txd_msg::image_data_short;
+        return nullptr;
+    }
+
+    const uint64_t data_size = layout.raster_data_bytes();
     const uint64_t raster_size = 2 * k_chunk_header_bytes + k_raster_header_bytes + data_size;
-    const std::vector<uint8_t> name = name_data(texture_name);
-    const std::vector<uint8_t> mask = name_data(mask_name);
+    const std::vector<uint8_t> name = name_data(source.name);
+    const std::vector<uint8_t> mask = name_data(source.mask);
     const uint64_t texture_size =
         (8 + k_chunk_header_bytes) + (name.size() + k_chunk_header_bytes) +
         (mask.size() + k_chunk_header_bytes) + (raster_size + k_chunk_header_bytes) +
         (16 + k_chunk_header_bytes);
     // Leave room for the dictionary's own header and children.
-    if (texture_size > std::numeric_limits<uint32_t>::max() / 2 || depth == 0 || depth > 32) {
+    if (texture_size > std::numeric_limits<uint32_t>::max() / 2) {
         last_error = txd_msg::dictionary_too_large;
         return nullptr;
     }
@@ -117,50 +141,35 @@ ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixel
         return chunk;
     };
 
+    std::vector<uint8_t> texture_struct = {'P', 'S', '2', 0, 0, 0, 0, 0};
+    write_u32(&texture_struct[4], source.flags ? source.flags
+                                  : levels > 1 ? k_flags_mipmapped
+                                               : k_flags_one_level);
     auto texture = make(rw_id_texture_native, texture_size);
-    append_child(texture.get(), make_leaf(rw_id_struct, {'P', 'S', '2', 0, 0x02, 0x11, 0, 0}));
+    append_child(texture.get(), make_leaf(rw_id_struct, std::move(texture_struct)));
     append_child(texture.get(), make_leaf(rw_id_string, name));
     append_child(texture.get(), make_leaf(rw_id_string, mask));
 
     std::vector<uint8_t> header(k_raster_header_bytes, 0);
-    write_u32(&header[k_offset_width], width);
-    write_u32(&header[k_offset_height], height);
-    write_u32(&header[k_offset_depth], depth);
-    write_u32(&header[k_offset_format], raster_format_for(depth, swizzled));
-    if (palettised)
-        write_u32(&header[k_offset_palette_size],
-                  static_cast<uint32_t>(k_transfer_header_bytes + palette_block));
+    for (uint32_t i = 0; i < 16; ++i)
+        write_u32(&header[4 * i], layout.words[i]);
 
     std::vector<uint8_t> data(static_cast<size_t>(data_size), 0);
-    const uint32_t transfer_w = swizzled ? width / 2 : width;
-    const uint32_t transfer_h = swizzled ? height / 2 : height;
-    put_transfer_header(data.data(), transfer_w, transfer_h,
-                        static_cast<uint32_t>(pixel_block / 16));
-    if (pixels && pixel_bytes)
-        std::memcpy(data.data() + k_transfer_header_bytes, pixels,
-                    static_cast<size_t>(pixel_bytes));
-    uint8_t* level_at = data.data() + k_transfer_header_bytes + pixel_block;
-    for (size_t k = 0; k < further_levels.size(); ++k) {
-        const uint32_t shift = static_cast<uint32_t>(std::min<size_t>(k + 1, 31));
-        const uint64_t bytes = further_levels[k].size();
-        const uint64_t block = (bytes + 15) / 16 * 16;
-        put_transfer_header(level_at, std::max(transfer_w >> shift, 1u),
-                            std::max(transfer_h >> shift, 1u), static_cast<uint32_t>(block / 16));
-        if (bytes)
-            std::memcpy(level_at + k_transfer_header_bytes, further_levels[k].data(),
-                        static_cast<size_t>(bytes));
-        level_at += k_transfer_header_bytes + block;
+    uint8_t* at = data.data();
+    const uint32_t transfer_bytes = layout.headered ? k_ps2_transfer_bytes : 0;
+    for (uint32_t n = 0; n < levels; ++n) {
+        const ps2_level_layout& level = layout.levels[n];
+        if (layout.headered) put_transfer_header(at, level.transfer);
+        at += transfer_bytes;
+        if (n < source.levels.size())
+            store_level(source.levels[n], level, d, layout.swizzled, at, level.data_bytes());
+        at += level.data_bytes();
     }
-    if (palettised) {
-        uint8_t* palette_at = level_at;
-        // The palette moves as 32-bit pixels: 8x2 (8x3 with the swizzled extra) or 16x16.
-        const uint32_t palette_w = depth == 4 ? 8 : 16;
-        const uint32_t palette_h = depth == 4 ? (swizzled ? 3 : 2) : 16;
-        put_transfer_header(palette_at, palette_w, palette_h,
-                            static_cast<uint32_t>(palette_block / 16));
-        if (palette)
-            std::memcpy(palette_at + k_transfer_header_bytes, palette,
-                        static_cast<size_t>(palette_bytes));
+    if (layout.has_palette) {
+        if (layout.headered) put_transfer_header(at, layout.palette_transfer);
+        at += transfer_bytes;
+        // The 4-bit palette's 8x3 transfer carries 32 bytes beyond the colours: zeros.
+        if (!source.palette.empty()) std::memcpy(at, source.palette.data(), layout.palette_bytes);
     }
 
     auto raster = make(rw_id_struct, raster_size);
@@ -170,8 +179,31 @@ ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixel
 
     auto extension = make(rw_id_extension, 4 + k_chunk_header_bytes);
     std::vector<uint8_t> sky(4);
-    write_u32(sky.data(), k_sky_mipmap_value);
+    write_u32(sky.data(), k_ps2_sky_mipmap_value);
     append_child(extension.get(), make_leaf(rw_id_sky_mipmap_val, std::move(sky)));
     append_child(texture.get(), std::move(extension));
     return texture;
+}
+
+std::unique_ptr<rw_chunk>
+ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixels,
+                              const std::string& texture_name, uint32_t width, uint32_t height,
+                              uint32_t depth, const uint8_t* palette, bool swizzled) {
+    const uint64_t pixel_bytes = plain_bytes(width, height, depth);
+    const uint64_t palette_bytes = depth == 4 || depth == 8 ? uint64_t(4) << depth : 0;
+    std::vector<uint8_t> plain;
+    if (pixels && pixel_bytes <= std::numeric_limits<uint32_t>::max()) {
+        const std::span<const uint8_t> given(pixels, static_cast<size_t>(pixel_bytes));
+        // Sizes the swizzle cannot map are taken as they stand.
+        ps2_swizzling::plain_copy(given, width, height, depth, swizzled && depth <= 8, plain);
+    }
+    ps2_texture_source source;
+    source.name = texture_name;
+    source.mask = mask_name;
+    source.width = width;
+    source.height = height;
+    source.depth = depth;
+    source.levels = {plain};
+    if (palette) source.palette = {palette, static_cast<size_t>(palette_bytes)};
+    return build_texture(source);
 }

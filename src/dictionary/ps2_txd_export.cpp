@@ -1,6 +1,7 @@
 // Export of one texture as a Windows Bitmap, a TIM2 picture or a raw Texture Native section.
 #include "dictionary/ps2_txd.h"
 
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_bitmap.h"
 #include "raster/tim2_file.h"
@@ -82,6 +83,9 @@ std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, uint32_t level, bool swizz
 std::vector<uint8_t> ps2_txd::plain_level(uint32_t t, uint32_t level, bool swizzled) {
     std::vector<uint8_t> out;
     if (!texture_exists(t)) return out;
+    // Swizzled levels kept in a wider transfer rectangle unswizzle at that rectangle's size.
+    if (swizzled && is_swizzled(t) && ps2_plain_level(*this, t, level, out)) return out;
+    out.clear();
     const uint32_t shift = std::min<uint32_t>(level, 31);
     const std::span<uint8_t> raster = stored_pixels(t, level, swizzled);
     if (raster.empty() || !ps2_swizzling::plain_copy(raster, width(t) >> shift, height(t) >> shift,
@@ -90,6 +94,31 @@ std::vector<uint8_t> ps2_txd::plain_level(uint32_t t, uint32_t level, bool swizz
         last_error = txd_msg::raster_layout_short;
     }
     return out;
+}
+
+bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
+    // Only headered rasters say where each level is.
+    if (!transfer_header(t)) return true;
+    const uint32_t levels = std::min(mip_count(t), tim2_picture_header::k_max_levels);
+    for (uint32_t n = 1; n < levels; ++n) {
+        // Levels in a rectangle of their own size unswizzle where they stand.
+        std::vector<uint8_t> plain;
+        const bool added = unswizzle && ps2_plain_level(*this, t, n, plain)
+                               ? tim2.add_mip_level(plain, false) != 0
+                               : tim2.add_mip_level(stored_pixels(t, n, unswizzle), unswizzle) != 0;
+        if (!added) {
+            last_error = tim2.last_error.empty() ? txd_msg::raster_layout_short : tim2.last_error;
+            return false;
+        }
+    }
+    if (levels > 1) {
+        // The texture's own MIPTBP registers (header words 8..11).
+        const std::span<const uint8_t> header(raster_header(t), 64);
+        tim2_picture_header& h = tim2.pictures.back().header;
+        h.gs_miptbp1 = read_u32(header, 32) | uint64_t(read_u32(header, 36)) << 32;
+        h.gs_miptbp2 = read_u32(header, 40) | uint64_t(read_u32(header, 44)) << 32;
+    }
+    return true;
 }
 
 bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
@@ -109,10 +138,16 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     bool ok = false;
     if (type == export_bmp) {
         ps2_bitmap bitmap;
-        const std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
+        std::span<const uint8_t> raster = stored_pixels(t, 0, swizzled);
+        std::vector<uint8_t> plain;
+        bool unswizzle = swizzled;
+        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
+            raster = plain;
+            unswizzle = false;
+        }
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
-        } else if (!bitmap.load_raster(w, h, d, raster, palette(t), swizzled, mode,
+        } else if (!bitmap.load_raster(w, h, d, raster, palette(t), unswizzle, mode,
                                        k_source_format_1555, 0) ||
                    !bitmap.write_bmp(target)) {
             last_error =
@@ -122,17 +157,27 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         }
     } else if (type == export_tim2) {
         tim2_file tim2;
-        const std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
+        std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
+        // A swizzled level stored in a wider transfer rectangle unswizzles at that rectangle.
+        std::vector<uint8_t> plain;
+        bool unswizzle = swizzled;
+        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
+            raster = plain;
+            unswizzle = false;
+        }
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
-        } else if (!tim2.add_picture(w, h, d, raster, palette(t), swizzled)) {
+        } else if (!tim2.add_picture(w, h, d, raster, palette(t), unswizzle)) {
             last_error = tim2.last_error;
         } else {
             // The marker says whether the file's pixels are in swizzled order: only when they were
             // stored so and were not reordered on the way out. 16- and 32-bit pixels never are.
-            tim2.mark_source_swizzled(0, stored_swizzled && (d == 4 || d == 8));
-            ok = tim2.write(target) != 0;
-            if (!ok) last_error = tim2.last_error;
+            tim2.mark_source_swizzled(0, stored_swizzled && unswizzle == swizzled &&
+                                             (d == 4 || d == 8));
+            if (add_tim2_levels(t, tim2, swizzled && stored_swizzled)) {
+                ok = tim2.write(target) != 0;
+                if (!ok) last_error = tim2.last_error;
+            }
         }
     } else {
         // The section is written from memory, so its data must not depend on our file.

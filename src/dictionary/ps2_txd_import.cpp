@@ -2,6 +2,7 @@
 // a BMP or TIM2 file, add a texture built from a TIM2 picture or taken from a raw section file.
 #include "dictionary/ps2_txd.h"
 
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_bitmap.h"
 #include "raster/raster_messages.h"
@@ -21,23 +22,44 @@ bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
 }
 
-// Whether a raster of this size can be stored swizzled and read back: the mapping must be a
-// permutation, and 4-bit rasters narrower than 32 pixels follow a layout of their own.
-bool can_swizzle(uint32_t width, uint32_t height, uint32_t depth) {
-    if (!palettised(depth)) return true;
-    if (depth == 4 && width < k_narrow_stored_width) return false;
-    return ps2_swizzling::is_permutation_size(width, height);
-}
-
+// A texture is named after its file without the extension: models refer to "wall", never to
+// "wall.tm2".
 std::string name_from_path(const std::filesystem::path& path) {
     // Paths may come from either kind of system; the name is what follows the last separator.
     const std::string text = path.string();
     const size_t slash = text.find_last_of("\\/");
-    return slash == std::string::npos ? text : text.substr(slash + 1);
+    const std::string file = slash == std::string::npos ? text : text.substr(slash + 1);
+    const size_t dot = file.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+}
+
+// Levels 1.. of a replace from TIM2, for the levels both the texture and the picture have.
+bool replace_mip_levels(ps2_txd& txd, uint32_t t, const tim2_file& tim2, bool file_swizzled) {
+    // Plain pictures go into each level's transfer rectangle; pictures in
+    // swizzled order are the stored bytes as our export wrote them.
+    const uint32_t levels = std::min(txd.mip_count(t), tim2.level_count(0));
+    for (uint32_t n = 1; n < levels; ++n) {
+        const std::span<const uint8_t> image = tim2.level_image(0, n);
+        bool written = false;
+        if (file_swizzled) {
+            const std::span<uint8_t> target = txd.pixels(t, n);
+            written = image.size() >= target.size() && !target.empty();
+            if (written) std::memcpy(target.data(), image.data(), target.size());
+        } else {
+            written = ps2_write_plain_level(txd, t, n, image);
+        }
+        if (!written) {
+            txd.last_error = txd_msg::image_data_short;
+            return false;
+        }
+    }
+    return true;
 }
 } // namespace
 
 bool ps2_txd::write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled) {
+    // A level in a transfer rectangle wider than itself is swizzled at the rectangle's size.
+    if (swizzled && is_swizzled(t) && ps2_write_plain_level(*this, t, 0, plain)) return true;
     const uint32_t w = width(t), h = height(t), d = depth(t);
     const std::span<uint8_t> target = pixels(t, 0);
     if (target.size() < plain.size() || plain.empty()) {
@@ -190,14 +212,16 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
             last_error = txd_msg::raster_layout_short;
             return false;
         }
-        return write_level0(t, plain, swizzle_now) && (!palettised(d) || write_palette(t, entries));
+        if (!write_level0(t, plain, swizzle_now) || (palettised(d) && !write_palette(t, entries)))
+            return false;
+        return replace_mip_levels(*this, t, tim2, file_swizzled);
     }
 
     last_error = txd_msg::unknown_import_format;
     return false;
 }
 
-bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int swizzle) {
+bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int, uint32_t* dropped_levels) {
     tim2_file tim2;
     if (!tim2.read(path)) {
         last_error = tim2.last_error;
@@ -233,17 +257,28 @@ bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int swizzle) {
         return false;
     }
 
-    std::vector<uint8_t> pixels(picture.image.begin(),
-                                picture.image.begin() + static_cast<ptrdiff_t>(pixel_bytes));
+    // The stored order follows the raster's rule; pixels come in plain order, or swizzled when
+    // our own file says so.
     const bool in_swizzled_order = palettised(d) && tim2.holds_swizzled_pixels(0);
-    // A size whose swizzled layout we could not read back is stored plain.
-    const bool build_swizzled = swizzle == 1 && can_swizzle(w, h, d);
-    if (in_swizzled_order && !build_swizzled) ps2_swizzling::unswizzle_raster(pixels, w, h, d);
-    if (!in_swizzled_order && build_swizzled) ps2_swizzling::swizzle_raster(pixels, w, h, d);
-
-    auto texture =
-        build_texture_native("", pixels.data(), name_from_path(path), w, h, d,
-                             palette_bytes ? picture.clut.data() : nullptr, build_swizzled);
+    std::vector<std::vector<uint8_t>> plain(tim2.level_count(0));
+    std::vector<std::span<const uint8_t>> levels;
+    for (uint32_t n = 0; n < plain.size(); ++n) {
+        const uint32_t lw = std::max(1u, w >> n), lh = std::max(1u, h >> n);
+        if (!ps2_swizzling::plain_copy(tim2.level_image(0, n), lw, lh, d, in_swizzled_order,
+                                       plain[n]))
+            break;
+        levels.emplace_back(plain[n]);
+    }
+    uint32_t dropped = 0;
+    ps2_texture_source source;
+    source.name = name_from_path(path);
+    source.width = w;
+    source.height = h;
+    source.depth = d;
+    source.levels = levels;
+    if (palette_bytes) source.palette = {picture.clut.data(), static_cast<size_t>(palette_bytes)};
+    auto texture = build_texture(source, &dropped);
+    if (dropped_levels) *dropped_levels = dropped;
     return texture && append_texture(std::move(texture));
 }
 

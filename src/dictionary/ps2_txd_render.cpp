@@ -1,3 +1,4 @@
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_txd.h"
 
 #include "raster/pixel_format.h"
@@ -22,16 +23,25 @@ device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out
         const uint32_t bits = depth(t);
         // Spans bounded by the raster data: load_raster refuses what they cannot hold. Narrow
         // swizzled 4-bit levels come with their whole stored block.
-        const std::span<const uint8_t> level_pixels = stored_pixels(t, level, swizzle != 0);
+        std::span<const uint8_t> level_pixels = stored_pixels(t, level, swizzle != 0);
         const std::span<const uint8_t> level_palette =
             bits == 4 || bits == 8 ? palette(t) : std::span<uint8_t>{};
-        // Swizzled 8-bit levels go through the fused pass when it handles them.
+        // Swizzled 8-bit levels of a whole swizzle size go through the fused pass; it declines
+        // every other case.
         if (bits == 8 && swizzle != 0)
-            picture = preview_swizzled8(width(t) >> level_shift, height(t) >> level_shift,
-                                        level_pixels, level_palette, mode,
-                                        mode == view_mixed ? 32 : 24);
-        if (!picture && bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift,
-                                           bits, level_pixels, level_palette, swizzle != 0, mode,
+            picture =
+                preview_swizzled8(width(t) >> level_shift, height(t) >> level_shift, level_pixels,
+                                  level_palette, mode, mode == view_mixed ? 32 : 24);
+        // A swizzled level kept in a wider transfer rectangle (8-bit below 16 pixels, small mip
+        // levels) unswizzles at that rectangle's size.
+        std::vector<uint8_t> plain;
+        bool unswizzle = swizzle != 0;
+        if (!picture && unswizzle && stored_swizzled && ps2_plain_level(*this, t, level, plain)) {
+            level_pixels = plain;
+            unswizzle = false;
+        }
+        if (!picture && bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift, bits,
+                                           level_pixels, level_palette, unswizzle, mode,
                                            pixel_code::argb1555, 0))
             picture = bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24);
         if (!picture && !bitmap.last_error.empty()) last_error = bitmap.last_error;

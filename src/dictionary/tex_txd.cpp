@@ -124,7 +124,7 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
             last_error = platform_msg::not_tex;
             return false;
         }
-        auto texture = build_texture_native(
+        auto texture = build_stored_texture(
             name_field_text(record, k_record_mask_offset, k_name_field_bytes), pixels.data(),
             name_field_text(record, k_record_name_offset, k_name_field_bytes), w, h, raster.depth,
             palette.data(), true);

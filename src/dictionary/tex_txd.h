@@ -32,4 +32,11 @@ class tex_txd : public ps2_txd {
 
     std::array<uint8_t, k_header_bytes> header{};
     uint32_t start = 0;
+
+  private:
+    std::unique_ptr<rw_chunk> build_stored_texture(const std::string& mask_name,
+                                                   const uint8_t* pixels,
+                                                   const std::string& texture_name, uint32_t width,
+                                                   uint32_t height, uint32_t depth,
+                                                   const uint8_t* palette, bool swizzled);
 };

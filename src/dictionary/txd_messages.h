@@ -24,4 +24,9 @@ inline constexpr const char* dictionary_too_large =
     "The texture dictionary would become too large.";
 inline constexpr const char* image_data_short = "The image holds fewer bytes than its size needs.";
 inline constexpr const char* raster_layout_short = "The texture's raster data is too short.";
+inline constexpr const char* no_ps2_layout =
+    "The texture's size, depth or level count cannot be stored as a PS2 raster.";
+inline constexpr const char* name_too_long = "Texture names hold at most 31 characters.";
+inline constexpr const char* levels_dropped =
+    "Mip levels beyond RenderWare's own count for the size were left out.";
 } // namespace txd_msg

@@ -1,5 +1,6 @@
 #include "imageio/texture_png.h"
 
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
 #include "imageio/png_codec.h"
@@ -20,7 +21,6 @@ std::string size_text(uint32_t width, uint32_t height) {
 bool regenerate_levels(ps2_txd& txd, uint32_t t, const rgba_image& image,
                        const indexed_image& level0, bool dither, std::string& error) {
     const uint32_t d = txd.depth(t);
-    const bool swizzled = txd.is_swizzled(t);
     const std::vector<rgba_image> chain = mip_chain(image, txd.mip_count(t));
     for (uint32_t k = 1; k < chain.size(); ++k) {
         const rgba_image& source = chain[k];
@@ -29,11 +29,11 @@ bool regenerate_levels(ps2_txd& txd, uint32_t t, const rgba_image& image,
             indexed_image level;
             if (!remap(source, level0.palette, dither, level, error)) return false;
             stored = pack_indices(level.indices, d);
-            if (swizzled && level_can_swizzle(source.width, source.height, d))
-                stored = swizzled_level(std::move(stored), source.width, source.height, d);
         } else {
             stored = ps2_pixels_from_rgba(source, d);
         }
+        // Swizzled levels go into their transfer rectangles as the game lays them out.
+        if (txd.is_swizzled(t) && ps2_write_plain_level(txd, t, k, stored)) continue;
         const std::span<uint8_t> target = txd.level_storage(t, k);
         if (target.size() < stored.size() || stored.empty()) {
             error = txd_msg::raster_layout_short;
@@ -134,7 +134,6 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
         notes.push_back(std::to_string(most) + " mip level(s), RenderWare's most for " +
                         size_text(image.width, image.height));
     recipe.dither = options.dither;
-    recipe.swizzle = options.swizzle;
     if (recipe.depth != 32 && given && given->entries() > (1u << recipe.depth)) given = nullptr;
 
     ps2_raster raster;
@@ -149,10 +148,7 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
     for (const auto& text : notes)
         note += (note.empty() ? "" : "; ") + text;
 
-    auto texture = txd.build_texture_native(
-        "", raster.pixels.data(), texture_name_from(path), raster.width, raster.height,
-        raster.depth, raster.palette.empty() ? nullptr : raster.palette.data(), raster.swizzled,
-        raster.further_levels);
+    auto texture = build_raster_texture(txd, raster, texture_name_from(path), "");
     if (!texture || !txd.append_texture(std::move(texture))) {
         error = txd.last_error;
         return false;

@@ -178,6 +178,62 @@ void tim2_file::mark_source_swizzled(size_t index, bool source_swizzled) {
     pic.has_swizzle_tag = true;
 }
 
+size_t tim2_picture_header::mipmap_header_bytes(uint32_t levels) {
+    // MIPTBP1, MIPTBP2, one size per level, padded to 16 bytes.
+    return levels > 1 ? (16 + 4 * size_t(levels) + 15) / 16 * 16 : 0;
+}
+
+int tim2_file::add_mip_level(std::span<const uint8_t> raster_pixels, bool unswizzle) {
+    if (pictures.empty()) {
+        last_error = raster_msg::bad_image_size;
+        return 0;
+    }
+    tim2_picture& pic = pictures.back();
+    tim2_picture_header& h = pic.header;
+    const uint32_t level = uint32_t(std::max<size_t>(1, h.level_sizes.size()));
+    const uint32_t depth = picture_depth(h);
+    if (level >= tim2_picture_header::k_max_levels || depth == 0) {
+        last_error = raster_msg::bad_image_size;
+        return 0;
+    }
+    std::vector<uint8_t> plain;
+    if (!ps2_swizzling::plain_copy(raster_pixels, std::max(1u, uint32_t(h.width) >> level),
+                                   std::max(1u, uint32_t(h.height) >> level), depth, unswizzle,
+                                   plain)) {
+        last_error = raster_msg::raster_too_short;
+        return 0;
+    }
+    auto pad16 = [](std::vector<uint8_t>& bytes) { bytes.resize((bytes.size() + 15) / 16 * 16); };
+    if (h.level_sizes.empty()) {
+        pad16(pic.image);
+        h.level_sizes.push_back(uint32_t(pic.image.size()));
+    }
+    pad16(plain);
+    pic.image.insert(pic.image.end(), plain.begin(), plain.end());
+    h.level_sizes.push_back(uint32_t(plain.size()));
+    h.mipmap_count = uint8_t(h.level_sizes.size());
+    h.image_size = uint32_t(pic.image.size());
+    return 1;
+}
+
+uint32_t tim2_file::level_count(size_t index) const {
+    if (index >= pictures.size()) return 0;
+    const auto& sizes = pictures[index].header.level_sizes;
+    return sizes.size() > 1 ? uint32_t(sizes.size()) : 1;
+}
+
+std::span<const uint8_t> tim2_file::level_image(size_t index, uint32_t level) const {
+    if (index >= pictures.size() || level >= level_count(index)) return {};
+    const tim2_picture& pic = pictures[index];
+    if (pic.header.level_sizes.size() <= 1) return pic.image;
+    uint64_t at = 0;
+    for (uint32_t n = 0; n < level; ++n)
+        at += pic.header.level_sizes[n];
+    const uint64_t bytes = pic.header.level_sizes[level];
+    if (!range_fits(at, bytes, pic.image.size())) return {};
+    return {pic.image.data() + at, size_t(bytes)};
+}
+
 bool tim2_file::holds_swizzled_pixels(size_t index) const {
     if (index >= pictures.size()) return false;
     const tim2_picture& pic = pictures[index];
@@ -194,16 +250,19 @@ std::vector<uint8_t> tim2_file::bytes() const {
         const tim2_picture_header& h = pic.header;
         const uint32_t clut_bytes = pic.has_clut ? uint32_t(pic.clut.size()) : 0;
         const size_t at = out.size();
-        out.resize(at + tim2_picture_header::k_size, 0);
+        const uint32_t levels = uint32_t(h.level_sizes.size() > 1 ? h.level_sizes.size() : 1);
+        const size_t mip_bytes = tim2_picture_header::mipmap_header_bytes(levels);
+        const size_t header_bytes = tim2_picture_header::k_size + mip_bytes;
+        out.resize(at + header_bytes, 0);
         uint8_t* p = out.data() + at;
         put32(p + k_total_size_offset,
-              clut_bytes + uint32_t(pic.image.size()) + uint32_t(tim2_picture_header::k_size));
+              clut_bytes + uint32_t(pic.image.size()) + uint32_t(header_bytes));
         put32(p + k_clut_size_offset, clut_bytes);
         put32(p + k_image_size_offset, uint32_t(pic.image.size()));
-        put16(p + k_header_size_offset, uint16_t(tim2_picture_header::k_size));
+        put16(p + k_header_size_offset, uint16_t(header_bytes));
         put16(p + k_clut_colours_offset, pic.has_clut ? h.clut_colours : 0);
         p[k_picture_format_offset] = h.picture_format;
-        p[k_mipmap_count_offset] = h.mipmap_count;
+        p[k_mipmap_count_offset] = uint8_t(levels);
         // CLUTs are held as 32-bit entries in console order whatever the source file had.
         p[k_clut_type_offset] = pic.has_clut ? k_clut_32bit : 0;
         p[k_image_type_offset] = h.image_type;
@@ -213,8 +272,15 @@ std::vector<uint8_t> tim2_file::bytes() const {
         put64(p + k_tex1_offset, h.gs_tex1);
         put32(p + k_texa_offset, h.gs_texa_fba_pabe);
         put32(p + k_texclut_offset, h.gs_texclut);
-        std::memcpy(p + k_tag_offset, k_tag, 4);
-        p[k_marker_offset] = h.swizzle_marker;
+        if (levels > 1) {
+            put64(p + k_reserved_offset, h.gs_miptbp1);
+            put64(p + k_reserved_offset + 8, h.gs_miptbp2);
+            for (uint32_t n = 0; n < levels; ++n)
+                put32(p + k_reserved_offset + 16 + 4 * n, h.level_sizes[n]);
+        }
+        // Our extension follows the mipmap header.
+        std::memcpy(p + mip_bytes + k_tag_offset, k_tag, 4);
+        p[mip_bytes + k_marker_offset] = h.swizzle_marker;
         out.insert(out.end(), pic.image.begin(), pic.image.end());
         if (pic.has_clut) out.insert(out.end(), pic.clut.begin(), pic.clut.end());
     }
@@ -285,17 +351,32 @@ int tim2_file::read(std::span<const uint8_t> file) {
         h.gs_texclut = rd32(p + k_texclut_offset);
         if (h.header_size < tim2_picture_header::k_standard_size) return refuse();
         if (!range_fits(pos, h.header_size, file.size())) return refuse();
+        size_t mip_bytes = 0;
+        if (h.mipmap_count > 1) {
+            if (h.mipmap_count > tim2_picture_header::k_max_levels) return refuse();
+            mip_bytes = tim2_picture_header::mipmap_header_bytes(h.mipmap_count);
+            if (h.header_size < tim2_picture_header::k_standard_size + mip_bytes) return refuse();
+            h.gs_miptbp1 = rd64(p + k_reserved_offset);
+            h.gs_miptbp2 = rd64(p + k_reserved_offset + 8);
+            uint64_t sum = 0;
+            for (uint32_t n = 0; n < h.mipmap_count; ++n) {
+                h.level_sizes.push_back(rd32(p + k_reserved_offset + 16 + 4 * n));
+                sum += h.level_sizes.back();
+            }
+            if (sum > h.image_size) return refuse();
+        }
         // Only our own longer headers carry the tag; the bytes past a shorter header are image
         // data, not a marker.
         std::memset(h.reserved, 0, sizeof h.reserved);
         std::memset(h.extension_tag, 0, sizeof h.extension_tag);
         h.extension_reserved = 0;
         h.swizzle_marker = k_marker_plain;
-        if (h.header_size >= tim2_picture_header::k_size) {
-            std::memcpy(h.reserved, p + k_reserved_offset, sizeof h.reserved);
-            if (std::memcmp(p + k_tag_offset, k_tag, 4) == 0) {
+        if (h.header_size >= tim2_picture_header::k_size + mip_bytes) {
+            const uint8_t* ext = p + mip_bytes;
+            std::memcpy(h.reserved, ext + k_reserved_offset, sizeof h.reserved);
+            if (std::memcmp(ext + k_tag_offset, k_tag, 4) == 0) {
                 std::memcpy(h.extension_tag, k_tag, 4);
-                h.swizzle_marker = p[k_marker_offset];
+                h.swizzle_marker = ext[k_marker_offset];
                 pic.has_swizzle_tag = true;
             }
         }

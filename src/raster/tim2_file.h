@@ -40,9 +40,17 @@ struct tim2_picture_header {
     uint32_t extension_reserved = 0;
     uint8_t swizzle_marker = 0x64;
     uint8_t reserved2[3] = {};
+    // Mipmap pictures (mipmap_count > 1): the MIPTBP registers and each level's byte count, which
+    // follow the standard header; the image data holds the levels one after another.
+    uint64_t gs_miptbp1 = 0;
+    uint64_t gs_miptbp2 = 0;
+    std::vector<uint32_t> level_sizes;
 
     static constexpr size_t k_size = 76;
     static constexpr size_t k_standard_size = 48;
+    static constexpr uint32_t k_max_levels = 7;
+    // Bytes of the mipmap header after the standard one: 0 for a single level.
+    static size_t mipmap_header_bytes(uint32_t levels);
 };
 
 struct tim2_picture {
@@ -73,6 +81,13 @@ class tim2_file {
     int add_picture(uint32_t width_px, uint32_t height_px, uint32_t depth,
                     std::span<const uint8_t> raster_pixels, std::span<const uint8_t> raster_palette,
                     bool unswizzle);
+    // Appends the next mip level (half the previous size) to the last picture, unswizzled on
+    // request; each level's bytes are padded to 16. 0 with a message when the raster is short or
+    // the picture already has 7 levels.
+    int add_mip_level(std::span<const uint8_t> raster_pixels, bool unswizzle);
+    // Levels of picture `index` (1 without a mipmap header) and the bytes of level n.
+    uint32_t level_count(size_t index) const;
+    std::span<const uint8_t> level_image(size_t index, uint32_t level) const;
     // Sets the marker of picture `index` from the source texture's swizzle state so that it
     // describes the pixels actually stored: swizzled only when the source was and add_picture
     // did not reorder them.

@@ -1,6 +1,7 @@
 #include "session/editor_session.h"
 
 #include "dictionary/convert_ps2.h"
+#include "dictionary/txd_messages.h"
 #include "session/session_messages.h"
 
 const char* editor_session::platform_name() const {
@@ -172,8 +173,12 @@ bool editor_session::import_file(const std::string& path, int swizzle, const png
         case export_bmp:
             txd.last_error = session_msg::bmp_import;
             return false;
-        case export_tim2:
-            return txd.add_tim2_texture(path, swizzle);
+        case export_tim2: {
+            uint32_t dropped = 0;
+            const bool added = txd.add_tim2_texture(path, swizzle, &dropped);
+            if (added && dropped) note_ = txd_msg::levels_dropped;
+            return added;
+        }
         case export_rwsect:
             return txd.add_raw_section(path);
         case export_png:

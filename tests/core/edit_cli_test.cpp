@@ -151,7 +151,7 @@ TEST(EditCli, ExportOneAndAllThenAddBack) {
                        (folder / "glass.rwsect").string(), "--swizzle", "on", "-o", out.string()})
                   .exit_code,
               0);
-    EXPECT_EQ(names_in(out), (std::vector<std::string>{"body", "glass", "bodya.tm2", "glass"}));
+    EXPECT_EQ(names_in(out), (std::vector<std::string>{"body", "glass", "bodya", "glass"}));
     ps2_txd grown;
     ASSERT_TRUE(grown.load(out, 0, 0x16, 0));
     EXPECT_TRUE(grown.is_swizzled(2));

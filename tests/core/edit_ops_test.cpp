@@ -1,5 +1,7 @@
 // Structural edits: rename, delete, move, append, the built texture layout and saving.
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_txd.h"
+#include "raster/ps2_swizzling.h"
 #include "test_files.h"
 #include "tree_invariants.h"
 
@@ -215,8 +217,9 @@ TEST(EditSave, CreateEmptySavesFortyBytesAndTakesTextures) {
     EXPECT_EQ(dictionary_invariant_error(reopened), "");
     for (const auto& header : file_chunk_headers(read_file(path)))
         EXPECT_EQ(header.version, 0x0401FFFFu);
-    auto span = reopened.pixels(0, 0);
-    EXPECT_EQ(std::vector<uint8_t>(span.begin(), span.end()), pixels);
+    std::vector<uint8_t> plain; // stored swizzled, as 8-bit data always is
+    ASSERT_TRUE(ps2_plain_level(reopened, 0, 0, plain));
+    EXPECT_EQ(plain, pixels);
     auto colours = reopened.palette(0);
     EXPECT_EQ(std::vector<uint8_t>(colours.begin(), colours.end()), palette);
 }
@@ -243,8 +246,8 @@ TEST(EditExportType, CaseAndDotRules) {
         EXPECT_EQ(ps2_txd::export_type_of(r.extension), r.type) << '"' << r.extension << '"';
 }
 
-// The built layout, checked word by word against a real file: VEHICLE2's 32x32 swizzled 4-bit
-// texture is rebuilt from its own pixels and palette.
+// The legacy entry point, checked against a real file: VEHICLE2's 32x32 swizzled 4-bit texture
+// rebuilt from its own stored pixels and palette.
 TEST(EditBuild, MatchesTheRasterLayoutOfARealFile) {
     SKIP_WITHOUT_SAMPLES();
     ps2_txd real;
@@ -266,20 +269,15 @@ TEST(EditBuild, MatchesTheRasterLayoutOfARealFile) {
     // Transfer headers, pixels and palette as stored; only the bytes after the palette may differ.
     EXPECT_TRUE(std::equal(real_data->begin(), real_data->begin() + 768 - 32,
                            built_raster->child(1)->data->begin()));
-
     const auto* real_header = real.raster_header(0);
-    const auto& built_header = *built_raster->child(0)->data;
-    for (size_t offset : {0u, 4u, 8u, 52u})
-        EXPECT_EQ(read_u32(built_header, offset), read_u32({real_header, 64}, offset)) << offset;
-    EXPECT_EQ(read_u32(built_header, 12), 0x24504u); // as in the file, without the mip bits
-    EXPECT_EQ(read_u32(built_header, 12), read_u32({real_header, 64}, 12));
+    EXPECT_EQ(*built_raster->child(0)->data, std::vector<uint8_t>(real_header, real_header + 64));
 }
 
 struct build_case {
     uint32_t width, height, depth;
-    bool swizzled;
-    uint32_t format, palette_size, transfer_w, transfer_h, palette_w, palette_h, palette_qwords,
-        data_size;
+    bool given_swizzled; // the pixels handed over are in swizzled order
+    uint32_t format, palette_size, transfer_w, transfer_h, nloop, palette_w, palette_h,
+        palette_qwords, data_size;
 };
 
 class EditBuildLayout : public ::testing::TestWithParam<build_case> {};
@@ -295,9 +293,12 @@ TEST_P(EditBuildLayout, HeaderWordsAndReadBack) {
         pixels[i] = uint8_t(i * 5 + 1);
     for (size_t i = 0; i < palette.size(); ++i)
         palette[i] = uint8_t(i * 11 + 3);
-    auto built = txd.build_texture_native("mask", pixels.data(), "name", c.width, c.height, c.depth,
-                                          palette.empty() ? nullptr : palette.data(), c.swizzled);
-    ASSERT_TRUE(built);
+    std::vector<uint8_t> given = pixels;
+    if (c.given_swizzled) ps2_swizzling::swizzle_raster(given, c.width, c.height, c.depth);
+    auto built =
+        txd.build_texture_native("mask", given.data(), "name", c.width, c.height, c.depth,
+                                 palette.empty() ? nullptr : palette.data(), c.given_swizzled);
+    ASSERT_TRUE(built) << txd.last_error;
 
     // Sizes from the layout: Struct 8, names + 4, raster F + 168, Extension 16.
     const uint32_t name_sizes = (4 + 4) + (4 + 4);
@@ -314,43 +315,47 @@ TEST_P(EditBuildLayout, HeaderWordsAndReadBack) {
     const auto& header = *built->child(3)->child(0)->data;
     EXPECT_EQ(read_u32(header, 12), c.format);
     EXPECT_EQ(read_u32(header, 52), c.palette_size);
+    EXPECT_EQ(uint64_t(read_u32(header, 48)) + read_u32(header, 52), c.data_size);
     const auto& data = *built->child(3)->child(1)->data;
     EXPECT_EQ(read_u32(data, 0), 3u);
     EXPECT_EQ(read_u32(data, 32), c.transfer_w);
     EXPECT_EQ(read_u32(data, 36), c.transfer_h);
-    const size_t pixel_block = (pixel_bytes + 15) / 16 * 16;
-    EXPECT_EQ(read_u32(data, 64), pixel_block / 16);
+    EXPECT_EQ(read_u32(data, 64), c.nloop);
+    const size_t palette_at = 80 + size_t(c.nloop) * 16;
     if (c.depth <= 8) {
-        EXPECT_EQ(read_u32(data, 80 + pixel_block + 32), c.palette_w);
-        EXPECT_EQ(read_u32(data, 80 + pixel_block + 36), c.palette_h);
-        EXPECT_EQ(read_u32(data, 80 + pixel_block + 64), c.palette_qwords);
+        EXPECT_EQ(read_u32(data, palette_at + 32), c.palette_w);
+        EXPECT_EQ(read_u32(data, palette_at + 36), c.palette_h);
+        EXPECT_EQ(read_u32(data, palette_at + 64), c.palette_qwords);
     }
 
     ASSERT_TRUE(txd.append_texture(std::move(built)));
     EXPECT_EQ(dictionary_invariant_error(txd), "");
-    EXPECT_EQ(txd.is_swizzled(0), c.swizzled);
+    EXPECT_EQ(txd.is_swizzled(0), c.depth <= 8);
     EXPECT_EQ(txd.mip_count(0), 1u);
     EXPECT_EQ(txd.width(0), c.width);
     EXPECT_EQ(txd.texture_name(0, 1), "mask");
-    auto stored = txd.pixels(0, 0);
-    EXPECT_EQ(std::vector<uint8_t>(stored.begin(), stored.end()), pixels);
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(ps2_plain_level(txd, 0, 0, stored));
+    EXPECT_EQ(stored, pixels);
     auto colours = txd.palette(0);
     EXPECT_EQ(std::vector<uint8_t>(colours.begin(), colours.end()), palette);
+    EXPECT_TRUE(lint_ps2_textures(txd).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Edit, EditBuildLayout,
     ::testing::Values(
-        // 4-bit: 8x2 palette block, 8x3 with the 32 extra bytes when swizzled.
-        build_case{32, 32, 4, false, 0x4504, 144, 32, 32, 8, 2, 4, 80 + 512 + 80 + 64},
-        build_case{32, 32, 4, true, 0x24504, 176, 16, 16, 8, 3, 6, 80 + 512 + 80 + 96},
-        build_case{64, 64, 8, false, 0x2504, 1104, 64, 64, 16, 16, 64, 80 + 4096 + 80 + 1024},
-        build_case{64, 64, 8, true, 0x22504, 1104, 32, 32, 16, 16, 64, 80 + 4096 + 80 + 1024},
-        build_case{16, 8, 16, false, 0x104, 0, 16, 8, 0, 0, 0, 80 + 256},
-        build_case{16, 8, 32, true, 0x20504, 0, 8, 4, 0, 0, 0, 80 + 512},
-        build_case{4, 2, 24, false, 0x604, 0, 4, 2, 0, 0, 0, 80 + 32},
-        // A level smaller than one quadword is padded to a whole one, as real files pad.
-        build_case{4, 2, 4, false, 0x4504, 144, 4, 2, 8, 2, 4, 80 + 16 + 80 + 64}));
+        // 4- and 8-bit data is swizzled under 3.6 whatever order it comes in; the 4-bit palette
+        // moves as 8x3 with 32 extra bytes.
+        build_case{32, 32, 4, false, 0x24504, 176, 16, 16, 32, 8, 3, 6, 80 + 512 + 80 + 96},
+        build_case{32, 32, 4, true, 0x24504, 176, 16, 16, 32, 8, 3, 6, 80 + 512 + 80 + 96},
+        build_case{64, 64, 8, false, 0x22504, 1104, 32, 32, 256, 16, 16, 64, 80 + 4096 + 80 + 1024},
+        build_case{64, 64, 8, true, 0x22504, 1104, 32, 32, 256, 16, 16, 64, 80 + 4096 + 80 + 1024},
+        build_case{16, 8, 16, false, 0x20104, 0, 16, 8, 16, 0, 0, 0, 80 + 256},
+        build_case{16, 8, 32, false, 0x20504, 0, 16, 8, 32, 0, 0, 0, 80 + 512},
+        build_case{4, 2, 24, false, 0x20604, 0, 4, 2, 2, 0, 0, 0, 80 + 32},
+        // A small level is padded to a whole swizzle block (32x4 at 4 bits), as real files pad.
+        build_case{4, 2, 4, false, 0x24504, 176, 16, 2, 4, 8, 3, 6, 80 + 64 + 80 + 96}));
 
 } // namespace
 

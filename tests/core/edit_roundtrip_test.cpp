@@ -1,5 +1,6 @@
 // Export and import: round trips through BMP, TIM2 and raw section files, the TIM2 samples added
 // and rendered, and the refusals of replace and add.
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_txd.h"
 #include "image_reference.h"
 #include "test_files.h"
@@ -111,11 +112,12 @@ TEST_P(EditRoundTrip, TimExportThenAddGivesTheSamePicture) {
             ASSERT_TRUE(txd->export_texture(1, 0, 2, &path, export_swizzle)) << txd->last_error;
             ASSERT_TRUE(txd->add_tim2_texture(path, add_swizzle)) << txd->last_error;
             const uint32_t added = txd->texture_count() - 1;
-            EXPECT_EQ(txd->texture_name(added, 0), "subject.tm2");
+            EXPECT_EQ(txd->texture_name(added, 0), "subject");
             EXPECT_EQ(txd->texture_name(added, 1), "");
             EXPECT_EQ(copy(txd->palette(added)), palette);
             const bool palettised = GetParam().depth <= 8;
-            EXPECT_EQ(txd->is_swizzled(added), add_swizzle == 1);
+            // The game's rule decides the stored order: 4- and 8-bit data swizzled under 3.6.
+            EXPECT_EQ(txd->is_swizzled(added), palettised);
             // Stored the same way as the source, the bytes are the source's bytes.
             if (!palettised || txd->is_swizzled(added) == GetParam().swizzled) {
                 EXPECT_EQ(copy(txd->pixels(added, 0)), pixels);
@@ -350,7 +352,12 @@ TEST(EditAddTim, ReadFailuresAndNames) {
                                                           .image = std::vector<uint8_t>(64, 1),
                                                           .clut = std::vector<uint8_t>(1024, 2)}));
     ASSERT_TRUE(txd.add_tim2_texture(file, -1));
-    EXPECT_EQ(txd.texture_name(0, 0), "name.with.dots.tm2");
+    EXPECT_EQ(txd.texture_name(0, 0), "name.with.dots");
+    // Models name textures without extensions; the game reads at most 31 characters.
+    const auto long_name = write_temp(std::string(32, 'n') + ".tm2", read_file(file));
+    EXPECT_FALSE(txd.add_tim2_texture(long_name, -1));
+    EXPECT_EQ(txd.last_error, "Texture names hold at most 31 characters.");
+    EXPECT_EQ(txd.texture_count(), 1u);
 }
 
 // A standard TIM2 file (48-byte header, or 76 bytes without our tag) holds plain pixels whatever
@@ -383,8 +390,9 @@ TEST(EditAddTim, OnlyTaggedFilesSayTheirPixelsAreSwizzled) {
                                                                .tag = r.tag,
                                                                .marker = r.marker}));
         ASSERT_TRUE(txd.add_tim2_texture(path, 0)) << txd.last_error;
-        EXPECT_FALSE(txd.is_swizzled(0));
-        const auto stored = copy(txd.pixels(0, 0));
+        EXPECT_TRUE(txd.is_swizzled(0));
+        std::vector<uint8_t> stored;
+        ASSERT_TRUE(ps2_plain_level(txd, 0, 0, stored));
         if (r.swizzled_in_file)
             EXPECT_NE(stored, image) << r.header_size; // brought to plain order
         else
@@ -408,7 +416,7 @@ TEST_P(EditTimSamples, AddedPictureRendersLikeTheFile) {
         ASSERT_TRUE(txd.create_empty(0x1803FFFF));
         ASSERT_TRUE(txd.add_tim2_texture(file, swizzle)) << txd.last_error;
         EXPECT_EQ(txd.depth(0), expected.depth);
-        EXPECT_EQ(txd.is_swizzled(0), swizzle == 1);
+        EXPECT_EQ(txd.is_swizzled(0), expected.depth <= 8);
 
         // Through the saved file too, so the built layout is what the reader finds.
         const auto saved = temp_dir() / "added.txd";
@@ -510,15 +518,15 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
 
 namespace {
 
-// Sizes whose swizzled layout the reader could not give back are stored plain, even when the
-// swizzle is asked for; the texture then reads back as the picture.
-TEST(EditAddTim, SizesWithoutASwizzledLayoutAreStoredPlain) {
+// Game sizes are stored swizzled in padded transfer rectangles; other sizes whose swizzled layout
+// the reader could not give back stay plain. Either way the exported picture is the one added.
+TEST(EditAddTim, SmallAndOddSizesExportAsAdded) {
     struct row {
         uint32_t width, height, depth;
         bool swizzled;
     };
-    const row rows[] = {{16, 16, 4, false}, {8, 8, 4, false}, {8, 8, 8, false}, {24, 8, 8, false},
-                        {32, 6, 8, false},  {32, 8, 4, true}, {16, 4, 8, true}};
+    const row rows[] = {{16, 16, 4, true}, {8, 8, 4, true},  {8, 8, 8, true}, {24, 8, 8, false},
+                        {32, 6, 8, false}, {32, 8, 4, true}, {16, 4, 8, true}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " " +
                      std::to_string(r.depth));

@@ -210,7 +210,7 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     EXPECT_EQ(last_message().buttons, box_buttons::yes_no);
     EXPECT_EQ(last_message().icon, box_icon::warning);
     ASSERT_EQ(txd().texture_count(), 3u);
-    EXPECT_EQ(txd().texture_name(1, 0), tim2.filename().string());
+    EXPECT_EQ(txd().texture_name(1, 0), tim2.stem().string()); // the file name without ".tm2"
     EXPECT_EQ(txd().texture_name(2, 0), "imported");
     // The list shows the new textures and the change is marked.
     EXPECT_EQ(list().count(), 3);

@@ -1,0 +1,38 @@
+#include "cli/cli_commands.h"
+#include "dictionary/ps2_raster_check.h"
+
+#include <iostream>
+
+int cmd_lint(const cli_args& args) {
+    if (args.positional.empty()) return usage_error("lint takes FILE...");
+    const bool json = args.has("--json");
+    bool found_any = false, first = true;
+    if (json) std::cout << "{\"problems\":[";
+    for (const std::string& file : args.positional) {
+        cli_args one = args;
+        one.positional = {file};
+        int code = k_exit_ok;
+        auto opened = open_for_cli(one, code);
+        if (!opened) {
+            if (json) std::cout << "]}\n";
+            return code;
+        }
+        for (const ps2_problem& p : lint_ps2_textures(*opened->dictionary)) {
+            found_any = true;
+            if (json) {
+                std::cout << (first ? "" : ",") << "{\"file\":\"" << json_escape(file)
+                          << "\",\"texture\":" << p.texture << ",\"name\":\"" << json_escape(p.name)
+                          << "\",\"what\":\"" << json_escape(p.what) << "\",\"found\":\""
+                          << json_escape(p.found) << "\",\"expected\":\"" << json_escape(p.expected)
+                          << "\"}";
+                first = false;
+            } else {
+                std::cout << file << ": texture " << p.texture << " \"" << p.name
+                          << "\": " << p.what << ": found " << p.found << ", expected "
+                          << p.expected << "\n";
+            }
+        }
+    }
+    if (json) std::cout << "]}\n";
+    return found_any ? k_exit_failure : k_exit_ok;
+}
