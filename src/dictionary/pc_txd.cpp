@@ -3,7 +3,6 @@
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
-#include "dictionary/txd_repair.h"
 #include "raster/dxt.h"
 #include "raster/pc_bitmap.h"
 #include "raster/pixel_format.h"
@@ -33,24 +32,6 @@ bool format_word_is(std::span<const uint8_t> data, const char* fourcc) {
            std::memcmp(data.data() + pc_txd::k_offset_format_word, fourcc, 4) == 0;
 }
 } // namespace
-
-std::unique_ptr<rw_chunk> pc_txd::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
-    if (supply_extension_ && parent && parent->id == rw_id_texture_dictionary &&
-        offset == file_length()) {
-        allocated_bytes += k_chunk_node_bytes;
-        return make_missing_extension(parent->version);
-    }
-    return rw_stream::read_chunk(offset, parent, index);
-}
-
-bool pc_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
-                                  uint32_t expected_root_id, uint32_t flags) {
-    supply_extension_ = lacks_closing_extension(path, offset);
-    if (supply_extension_) flags |= flag_skip_length_check;
-    const bool ok = open(path, offset, expected_root_id, flags);
-    supply_extension_ = false;
-    return ok;
-}
 
 bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                   uint32_t flags) {

@@ -18,9 +18,6 @@ class pc_txd : public ps2_txd {
     pc_txd() = default;
     ~pc_txd() override = default;
 
-    // Supplies the closing Extension of a dictionary that lacks it (see txd_repair.h).
-    std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent,
-                                         uint32_t index) override;
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
     std::string texture_name(uint32_t t, int which) override;
@@ -105,11 +102,6 @@ class pc_txd : public ps2_txd {
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);
     std::filesystem::path export_path(uint32_t t, int mode, int type,
                                       const std::filesystem::path* path);
-
-    // Opens with the missing-Extension repair armed when the file needs it.
-    bool open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
-                              uint32_t expected_root_id, uint32_t flags);
-    bool supply_extension_ = false;
 
     // The decoded_raster store: one buffer per dictionary, replaced by every DXT decode.
     std::array<std::unique_ptr<std::vector<uint8_t>>, 32> decoded_buffers;

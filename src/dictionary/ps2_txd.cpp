@@ -23,9 +23,57 @@ bool is_headered(std::span<const uint8_t> data) {
 }
 } // namespace
 
+std::unique_ptr<rw_chunk> ps2_txd::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
+    if (repair_ == root_size_quirk::counts_own_header && !parent)
+        return read_root_counting_header(offset);
+    if (repair_ == root_size_quirk::lacks_closing_extension && parent &&
+        parent->id == rw_id_texture_dictionary && offset == file_length()) {
+        allocated_bytes += k_chunk_node_bytes;
+        return make_missing_extension(parent->version);
+    }
+    return rw_stream::read_chunk(offset, parent, index);
+}
+
+std::unique_ptr<rw_chunk> ps2_txd::read_root_counting_header(uint32_t offset) {
+    uint8_t header[k_chunk_header_bytes];
+    if (!read_at(offset, header, sizeof header)) return nullptr;
+    auto node = std::make_unique<rw_chunk>();
+    allocated_bytes += k_chunk_node_bytes;
+    node->id = read_u32(header, 0);
+    node->version = read_u32(header, 8);
+    node->data_offset = offset + k_chunk_header_bytes;
+    // The quirk test found the children ending exactly at the end of the file.
+    const uint64_t end = file_length();
+    if (end < node->data_offset) return nullptr;
+    node->size = static_cast<uint32_t>(end - node->data_offset);
+    uint64_t position = node->data_offset;
+    ++walk_depth_;
+    // Each child lies inside the node and takes at least 12 bytes, so the walk ends.
+    while (position < end) {
+        auto child = read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
+        if (!child) {
+            --walk_depth_;
+            return nullptr;
+        }
+        position += uint64_t(child->size) + k_chunk_header_bytes;
+        append_child(node.get(), std::move(child));
+    }
+    --walk_depth_;
+    return node;
+}
+
+bool ps2_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
+                                   uint32_t expected_root_id, uint32_t flags) {
+    repair_ = find_root_size_quirk(path, offset);
+    if (repair_ != root_size_quirk::none) flags |= flag_skip_length_check;
+    const bool ok = open(path, offset, expected_root_id, flags);
+    repair_ = root_size_quirk::none;
+    return ok;
+}
+
 bool ps2_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                    uint32_t flags) {
-    if (!open(path, offset, expected_root_id, flags) || !is_ps2(0)) {
+    if (!open_dictionary_file(path, offset, expected_root_id, flags) || !is_ps2(0)) {
         last_error = txd_msg::not_ps2;
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
 #include "stream/byte_io.h"
 #include "stream/rw_stream.h"
@@ -20,6 +21,10 @@ class ps2_txd : public rw_stream {
   public:
     ps2_txd() = default;
     explicit ps2_txd(const std::filesystem::path& path) : rw_stream(path) {}
+
+    // Reads a dictionary whose root size is off by one header (see txd_repair.h) as it should be.
+    std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent,
+                                         uint32_t index) override;
 
     // Slot 3: opens the file and accepts it only when it belongs to this class's platform.
     virtual bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
@@ -87,6 +92,9 @@ class ps2_txd : public rw_stream {
     static constexpr uint32_t k_max_dimension = 4096;
 
   protected:
+    // Opens with the root-size repair armed when the file needs it.
+    bool open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
+                              uint32_t expected_root_id, uint32_t flags);
     bool texture_exists(uint32_t t);
     // Raster data of texture t (child 3.1), loaded; none when missing.
     std::vector<uint8_t>* raster_data(uint32_t t);
@@ -100,4 +108,9 @@ class ps2_txd : public rw_stream {
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);
+
+  private:
+    // The root walked without its own header counted in its size.
+    std::unique_ptr<rw_chunk> read_root_counting_header(uint32_t offset);
+    root_size_quirk repair_ = root_size_quirk::none; // armed only while a file is opened
 };
