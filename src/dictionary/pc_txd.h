@@ -82,6 +82,9 @@ class pc_txd : public ps2_txd {
     // Reads the fixed fields and locates the palette and the levels; none (with last_error) when
     // the fixed fields or the palette do not fit. Levels that do not fit are simply not listed.
     std::optional<texture_layout> layout(uint32_t t);
+    // Why texture t's Struct does not fit the layout (sizes, depth, palette and level 0 inside
+    // the Struct); empty when it fits. The platform word is checked by each class itself.
+    std::string layout_misfit(uint32_t t);
     // Where this platform keeps its levels; PC: a size word before each level.
     virtual void locate_levels(std::span<const uint8_t> data, texture_layout& layout);
     // Whether a level that is not stored renders level 0 instead of nothing.

@@ -1,6 +1,7 @@
 #include "dictionary/ps2_txd.h"
 
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_probe_fit.h"
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
 
@@ -20,6 +21,14 @@ uint64_t level_bytes(uint64_t width, uint64_t height, uint64_t depth, uint32_t l
 
 bool is_headered(std::span<const uint8_t> data) {
     return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
+}
+
+bool has_ps2_tag(std::span<const uint8_t> data) {
+    return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
+}
+
+uint32_t header_word(const uint8_t* header, uint32_t offset) {
+    return header ? read_u32({header, k_raster_header_bytes}, offset) : 0;
 }
 } // namespace
 
@@ -77,7 +86,20 @@ bool ps2_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t 
         last_error = txd_msg::not_ps2;
         return false;
     }
-    return true;
+    return every_texture_fits(*this, txd_msg::not_ps2, [this](uint32_t t) { return misfit(t); });
+}
+
+std::string ps2_txd::misfit(uint32_t t) {
+    const auto data = texture_struct(t);
+    if (!has_ps2_tag(data)) return fit_msg::wrong_platform("PS2", read_u32(data, 0));
+    const uint8_t* header = raster_header(t);
+    if (!header) return fit_msg::no_raster_header();
+    const uint32_t w = header_word(header, 0), h = header_word(header, 4);
+    const uint32_t d = header_word(header, 8);
+    if (w == 0 || h == 0 || w > k_max_dimension || h > k_max_dimension)
+        return fit_msg::bad_size(w, h, k_max_dimension);
+    if (d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
+    return {};
 }
 
 uint32_t ps2_txd::texture_count() const {
@@ -107,12 +129,6 @@ std::span<uint8_t> ps2_txd::texture_struct(uint32_t t) {
     if (!data) return {};
     return {data->data(), std::min<size_t>(data->size(), chunk->size)};
 }
-
-namespace {
-bool has_ps2_tag(std::span<const uint8_t> data) {
-    return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
-}
-} // namespace
 
 bool ps2_txd::is_ps2(uint32_t t) {
     if (!root || texture_count() == 0) return true;
@@ -144,12 +160,6 @@ const uint8_t* ps2_txd::raster_header(uint32_t t) {
     }
     return data->data();
 }
-
-namespace {
-uint32_t header_word(const uint8_t* header, uint32_t offset) {
-    return header ? read_u32({header, k_raster_header_bytes}, offset) : 0;
-}
-} // namespace
 
 uint32_t ps2_txd::width(uint32_t t) {
     return header_word(raster_header(t), 0);

@@ -110,6 +110,8 @@ class ps2_txd : public rw_stream {
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);
 
   private:
+    // Why texture t is no PS2 texture this class can read; empty when it is one.
+    std::string misfit(uint32_t t);
     // The root walked without its own header counted in its size.
     std::unique_ptr<rw_chunk> read_root_counting_header(uint32_t offset);
     root_size_quirk repair_ = root_size_quirk::none; // armed only while a file is opened

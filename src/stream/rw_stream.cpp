@@ -9,13 +9,16 @@
 #include <cstring>
 #include <system_error>
 
-rw_stream::rw_stream(const std::filesystem::path& path) { open(path, 0, 0, 0); }
+rw_stream::rw_stream(const std::filesystem::path& path) {
+    open(path, 0, 0, 0);
+}
 
-rw_stream::~rw_stream() { close(); }
+rw_stream::~rw_stream() {
+    close();
+}
 
 void rw_stream::close() {
-    if (borrowed_tree)
-        (void)root.release(); // the tree belongs to somebody else
+    if (borrowed_tree) (void)root.release(); // the tree belongs to somebody else
     root.reset();
     if (file.is_open()) file.close();
     file.clear();
@@ -42,6 +45,7 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
                      uint32_t flags) {
     close();
     borrowed_tree = false;
+    error_detail.clear();
     path_ = path;
     file.open(path, std::ios::binary);
     std::error_code ec;
@@ -105,7 +109,8 @@ std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* paren
         uint64_t total = 0;
         ++walk_depth_;
         while (total != node->size) {
-            auto child = read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
+            auto child =
+                read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
             if (!child) {
                 --walk_depth_;
                 return nullptr;
@@ -151,7 +156,8 @@ bool rw_stream::is_container(const rw_chunk* chunk, const rw_chunk* parent, uint
 std::vector<uint8_t>* rw_stream::load_data(rw_chunk* chunk) {
     if (!chunk) return nullptr;
     if (chunk->data) return &*chunk->data;
-    if (chunk->size != 0 && (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
+    if (chunk->size != 0 &&
+        (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
         last_error = rw_msg::not_valid;
         return nullptr;
     }
@@ -192,7 +198,8 @@ bool rw_stream::set_version(uint32_t version, rw_chunk* chunk) {
     if (!chunk) chunk = root.get();
     if (!chunk) return false;
     chunk->version = version;
-    for (auto& child : chunk->children) set_version(version, child.get());
+    for (auto& child : chunk->children)
+        set_version(version, child.get());
     return true;
 }
 

@@ -38,12 +38,15 @@ class rw_stream {
 
     // The chunk's data, loading it from the file when needed; none when it cannot be read.
     std::vector<uint8_t>* load_data(rw_chunk* chunk);
-    // Loads every leaf under the chunk (the root by default) and detaches the subtree from the file.
+    // Loads every leaf under the chunk (the root by default) and detaches the subtree from the
+    // file.
     rw_chunk* load_all(rw_chunk* chunk = nullptr);
     void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
     // Writes the tree at `offset`. The original file is replaced only after a complete write.
     bool save(const std::filesystem::path& path, uint32_t offset);
-    bool save(const char* path, uint32_t offset) { return save(std::filesystem::path(path), offset); }
+    bool save(const char* path, uint32_t offset) {
+        return save(std::filesystem::path(path), offset);
+    }
     bool save(const wchar_t* path, uint32_t offset) {
         return save(std::filesystem::path(path), offset);
     }
@@ -65,6 +68,9 @@ class rw_stream {
 
     std::unique_ptr<rw_chunk> root;
     std::string last_error;
+    // Why the last open or load failed, for the reader (the system's reason, the offending chunk
+    // or texture); last_error keeps the program's own text. Empty when there is nothing to add.
+    std::string error_detail;
     uint32_t allocated_bytes = 0;
     uint32_t preload_limit = 64;
     bool borrowed_tree = false;
