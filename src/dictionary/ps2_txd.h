@@ -102,8 +102,8 @@ class ps2_txd : public rw_stream {
     // Byte offset of each headered mip level's pixels inside the raster data.
     bool headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes);
     uint32_t raster_word(rw_chunk* chunk, uint64_t offset, bool& ok);
-    // Level 0 pixel bytes as the bitmap and TIM2 code want them: a swizzled 4-bit raster at
-    // most 16 pixels wide is stored 32 wide, so 16·height bytes are handed over for it.
+    // A level's pixel bytes as the bitmap and TIM2 code want them: a swizzled level below the
+    // transfer minimum comes with its whole padded region (see ps2_stored_region.h).
     std::span<uint8_t> stored_pixels(uint32_t t, uint32_t level, bool swizzled);
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
