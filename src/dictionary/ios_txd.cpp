@@ -3,6 +3,7 @@
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_probe_fit.h"
 #include "dictionary/txd_repair.h"
 #include "raster/dxt.h"
 #include "raster/ios_bitmap.h"
@@ -94,7 +95,32 @@ bool ios_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t 
         last_error = platform_msg::not_mobile;
         return false;
     }
-    return true;
+    // The counted walk and the skipped length check take almost any chunk file, so only the
+    // texture Structs tell a mobile dictionary from, say, a PC one.
+    return every_texture_fits(*this, platform_msg::not_mobile,
+                              [this](uint32_t t) { return misfit(t); });
+}
+
+std::string ios_txd::misfit(uint32_t t) {
+    const auto data = texture_struct(t);
+    const uint32_t platform = read_u32(data, k_offset_platform);
+    if (platform < k_platform_dxt || platform > k_platform_plain)
+        return fit_msg::wrong_platform("iOS / Android", platform);
+    if (data.size() < k_offset_pixels) return fit_msg::struct_short(data.size(), k_offset_pixels);
+    const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
+        h > raster_limits::k_max_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
+    uint64_t needed = 0;
+    if (platform == k_platform_plain) needed = k_offset_pixels + raster_bytes(w, h, k_mobile_depth);
+    if (platform == k_platform_dxt) {
+        const bool alpha = read_u8(data, k_offset_alpha) != 0;
+        const bool early = !alpha && read_u32(data, k_offset_block_word) == k_block_word_early;
+        needed = (alpha || early ? k_offset_dxt3_blocks : k_offset_dxt1_blocks) +
+                 dxt_input_bytes(w, h, 1, alpha ? 16 : 8);
+    }
+    if (data.size() < needed) return fit_msg::struct_short(data.size(), needed);
+    return {};
 }
 
 uint32_t ios_txd::platform_word(uint32_t t) {

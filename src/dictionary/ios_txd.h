@@ -64,6 +64,9 @@ class ios_txd : public ps2_txd {
     static constexpr uint32_t k_max_levels = 16;
 
   private:
+    // Why texture t does not fit the mobile layout (platform, sizes, blocks or pixels inside
+    // the Struct); empty when it fits.
+    std::string misfit(uint32_t t);
     uint32_t platform_word(uint32_t t);
     bool has_alpha(uint32_t t);
     // The 16-bit layout platform-12 pixels and decoded DXT pixels are shown in.

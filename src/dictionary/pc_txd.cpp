@@ -3,7 +3,7 @@
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
-#include "dictionary/txd_repair.h"
+#include "dictionary/txd_probe_fit.h"
 #include "raster/dxt.h"
 #include "raster/pc_bitmap.h"
 #include "raster/pixel_format.h"
@@ -34,24 +34,6 @@ bool format_word_is(std::span<const uint8_t> data, const char* fourcc) {
 }
 } // namespace
 
-std::unique_ptr<rw_chunk> pc_txd::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
-    if (supply_extension_ && parent && parent->id == rw_id_texture_dictionary &&
-        offset == file_length()) {
-        allocated_bytes += k_chunk_node_bytes;
-        return make_missing_extension(parent->version);
-    }
-    return rw_stream::read_chunk(offset, parent, index);
-}
-
-bool pc_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
-                                  uint32_t expected_root_id, uint32_t flags) {
-    supply_extension_ = lacks_closing_extension(path, offset);
-    if (supply_extension_) flags |= flag_skip_length_check;
-    const bool ok = open(path, offset, expected_root_id, flags);
-    supply_extension_ = false;
-    return ok;
-}
-
 bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                   uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
@@ -59,7 +41,34 @@ bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t e
         last_error = platform_msg::not_pc;
         return false;
     }
-    return true;
+    return every_texture_fits(*this, platform_msg::not_pc, [this](uint32_t t) {
+        const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+        if (platform != k_platform_d3d8 && platform != k_platform_d3d9)
+            return fit_msg::wrong_platform("PC", platform);
+        return layout_misfit(t);
+    });
+}
+
+std::string pc_txd::layout_misfit(uint32_t t) {
+    const auto data = texture_struct(t);
+    if (data.size() < k_offset_palette) return fit_msg::struct_short(data.size(), k_offset_palette);
+    const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
+        h > raster_limits::k_max_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
+    const uint32_t d = read_u8(data, k_offset_depth);
+    const uint32_t dxt = dxt_kind(compression(t));
+    if (dxt == 0 && d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
+    const auto found = layout(t);
+    const uint64_t palette_bytes =
+        dxt == 0 ? stored_palette_bytes(d, read_u32(data, k_offset_raster_format)) : 0;
+    if (!found) return fit_msg::struct_short(data.size(), k_offset_palette + palette_bytes);
+    // Compressions without a decoder are listed and described, their data is never read.
+    if (dxt == k_no_pixels) return {};
+    const uint64_t needed = level_bytes(*found, 0);
+    if (found->levels.empty() || found->levels[0].bytes < needed)
+        return fit_msg::struct_short(data.size(), k_offset_palette + palette_bytes + 4 + needed);
+    return {};
 }
 
 bool pc_txd::is_pc_texture(uint32_t t) {

@@ -18,9 +18,6 @@ class pc_txd : public ps2_txd {
     pc_txd() = default;
     ~pc_txd() override = default;
 
-    // Supplies the closing Extension of a dictionary that lacks it (see txd_repair.h).
-    std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent,
-                                         uint32_t index) override;
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
     std::string texture_name(uint32_t t, int which) override;
@@ -86,6 +83,9 @@ class pc_txd : public ps2_txd {
     // Reads the fixed fields and locates the palette and the levels; none (with last_error) when
     // the fixed fields or the palette do not fit. Levels that do not fit are simply not listed.
     std::optional<texture_layout> layout(uint32_t t);
+    // Why texture t's Struct does not fit the layout (sizes, depth, palette and level 0 inside
+    // the Struct); empty when it fits. The platform word is checked by each class itself.
+    std::string layout_misfit(uint32_t t);
     // Where this platform keeps its levels; PC: a size word before each level.
     virtual void locate_levels(std::span<const uint8_t> data, texture_layout& layout);
     // Whether a level that is not stored renders level 0 instead of nothing.
@@ -106,11 +106,6 @@ class pc_txd : public ps2_txd {
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);
     std::filesystem::path export_path(uint32_t t, int mode, int type,
                                       const std::filesystem::path* path);
-
-    // Opens with the missing-Extension repair armed when the file needs it.
-    bool open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
-                              uint32_t expected_root_id, uint32_t flags);
-    bool supply_extension_ = false;
 
     // The decoded_raster store: one buffer per dictionary, replaced by every DXT decode.
     std::array<std::unique_ptr<std::vector<uint8_t>>, 32> decoded_buffers;

@@ -3,6 +3,7 @@
 #include "dictionary/platform_messages.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_probe_fit.h"
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
 
@@ -23,15 +24,84 @@ uint64_t level_bytes(uint64_t width, uint64_t height, uint64_t depth, uint32_t l
 bool is_headered(std::span<const uint8_t> data) {
     return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
 }
+
+bool has_ps2_tag(std::span<const uint8_t> data) {
+    return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
+}
+
+uint32_t header_word(const uint8_t* header, uint32_t offset) {
+    return header ? read_u32({header, k_raster_header_bytes}, offset) : 0;
+}
 } // namespace
+
+std::unique_ptr<rw_chunk> ps2_txd::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
+    if (repair_ == root_size_quirk::counts_own_header && !parent)
+        return read_root_counting_header(offset);
+    if (repair_ == root_size_quirk::lacks_closing_extension && parent &&
+        parent->id == rw_id_texture_dictionary && offset == file_length()) {
+        allocated_bytes += k_chunk_node_bytes;
+        return make_missing_extension(parent->version);
+    }
+    return rw_stream::read_chunk(offset, parent, index);
+}
+
+std::unique_ptr<rw_chunk> ps2_txd::read_root_counting_header(uint32_t offset) {
+    uint8_t header[k_chunk_header_bytes];
+    if (!read_at(offset, header, sizeof header)) return nullptr;
+    auto node = std::make_unique<rw_chunk>();
+    allocated_bytes += k_chunk_node_bytes;
+    node->id = read_u32(header, 0);
+    node->version = read_u32(header, 8);
+    node->data_offset = offset + k_chunk_header_bytes;
+    // The quirk test found the children ending exactly at the end of the file.
+    const uint64_t end = file_length();
+    if (end < node->data_offset) return nullptr;
+    node->size = static_cast<uint32_t>(end - node->data_offset);
+    uint64_t position = node->data_offset;
+    ++walk_depth_;
+    // Each child lies inside the node and takes at least 12 bytes, so the walk ends.
+    while (position < end) {
+        auto child = read_chunk(static_cast<uint32_t>(position), node.get(), node->child_count());
+        if (!child) {
+            --walk_depth_;
+            return nullptr;
+        }
+        position += uint64_t(child->size) + k_chunk_header_bytes;
+        append_child(node.get(), std::move(child));
+    }
+    --walk_depth_;
+    return node;
+}
+
+bool ps2_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
+                                   uint32_t expected_root_id, uint32_t flags) {
+    repair_ = find_root_size_quirk(path, offset);
+    if (repair_ != root_size_quirk::none) flags |= flag_skip_length_check;
+    const bool ok = open(path, offset, expected_root_id, flags);
+    repair_ = root_size_quirk::none;
+    return ok;
+}
 
 bool ps2_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                    uint32_t flags) {
-    if (!open(path, offset, expected_root_id, flags) || !is_ps2(0)) {
+    if (!open_dictionary_file(path, offset, expected_root_id, flags) || !is_ps2(0)) {
         last_error = txd_msg::not_ps2;
         return false;
     }
-    return true;
+    return every_texture_fits(*this, txd_msg::not_ps2, [this](uint32_t t) { return misfit(t); });
+}
+
+std::string ps2_txd::misfit(uint32_t t) {
+    const auto data = texture_struct(t);
+    if (!has_ps2_tag(data)) return fit_msg::wrong_platform("PS2", read_u32(data, 0));
+    const uint8_t* header = raster_header(t);
+    if (!header) return fit_msg::no_raster_header();
+    const uint32_t w = header_word(header, 0), h = header_word(header, 4);
+    const uint32_t d = header_word(header, 8);
+    if (w == 0 || h == 0 || w > k_max_dimension || h > k_max_dimension)
+        return fit_msg::bad_size(w, h, k_max_dimension);
+    if (d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
+    return {};
 }
 
 uint32_t ps2_txd::texture_count() const {
@@ -61,12 +131,6 @@ std::span<uint8_t> ps2_txd::texture_struct(uint32_t t) {
     if (!data) return {};
     return {data->data(), std::min<size_t>(data->size(), chunk->size)};
 }
-
-namespace {
-bool has_ps2_tag(std::span<const uint8_t> data) {
-    return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
-}
-} // namespace
 
 bool ps2_txd::is_ps2(uint32_t t) {
     if (!root || texture_count() == 0) return true;
@@ -98,12 +162,6 @@ const uint8_t* ps2_txd::raster_header(uint32_t t) {
     }
     return data->data();
 }
-
-namespace {
-uint32_t header_word(const uint8_t* header, uint32_t offset) {
-    return header ? read_u32({header, k_raster_header_bytes}, offset) : 0;
-}
-} // namespace
 
 uint32_t ps2_txd::width(uint32_t t) {
     return header_word(raster_header(t), 0);

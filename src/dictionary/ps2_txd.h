@@ -2,6 +2,7 @@
 
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
+#include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
 #include "stream/byte_io.h"
 #include "stream/rw_stream.h"
@@ -30,6 +31,10 @@ class ps2_txd : public rw_stream {
   public:
     ps2_txd() = default;
     explicit ps2_txd(const std::filesystem::path& path) : rw_stream(path) {}
+
+    // Reads a dictionary whose root size is off by one header (see txd_repair.h) as it should be.
+    std::unique_ptr<rw_chunk> read_chunk(uint32_t offset, rw_chunk* parent,
+                                         uint32_t index) override;
 
     // Slot 3: opens the file and accepts it only when it belongs to this class's platform.
     virtual bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
@@ -125,6 +130,9 @@ class ps2_txd : public rw_stream {
     static constexpr uint32_t k_max_dimension = 4096;
 
   protected:
+    // Opens with the root-size repair armed when the file needs it.
+    bool open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
+                              uint32_t expected_root_id, uint32_t flags);
     bool texture_exists(uint32_t t);
     // Raster data of texture t (child 3.1), loaded; none when missing.
     std::vector<uint8_t>* raster_data(uint32_t t);
@@ -132,12 +140,19 @@ class ps2_txd : public rw_stream {
     // Byte offset of each headered mip level's pixels inside the raster data.
     bool headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes);
     uint32_t raster_word(rw_chunk* chunk, uint64_t offset, bool& ok);
-    // Level 0 pixel bytes as the bitmap and TIM2 code want them: a swizzled 4-bit raster at
-    // most 16 pixels wide is stored 32 wide, so 16·height bytes are handed over for it.
+    // A level's pixel bytes as the bitmap and TIM2 code want them: a swizzled level below the
+    // transfer minimum comes with its whole padded region (see ps2_stored_region.h).
     std::span<uint8_t> stored_pixels(uint32_t t, uint32_t level, bool swizzled);
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);
     // Levels 1.. of a headered texture appended to the TIM2 file's last picture.
     bool add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle);
+
+  private:
+    // Why texture t is no PS2 texture this class can read; empty when it is one.
+    std::string misfit(uint32_t t);
+    // The root walked without its own header counted in its size.
+    std::unique_ptr<rw_chunk> read_root_counting_header(uint32_t offset);
+    root_size_quirk repair_ = root_size_quirk::none; // armed only while a file is opened
 };

@@ -4,15 +4,14 @@
 #include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_bitmap.h"
+#include "raster/ps2_stored_region.h"
+#include "raster/raster_limits.h"
 #include "raster/tim2_file.h"
 
 #include <algorithm>
 
 namespace {
 constexpr uint32_t k_source_format_1555 = 0x1555;
-// A swizzled 4-bit raster at most this wide is stored 32 pixels (16 bytes) wide.
-constexpr uint32_t k_narrow_width = ps2_swizzling::k_narrow_width;
-constexpr uint32_t k_narrow_row_bytes = ps2_swizzling::k_narrow_row_bytes;
 
 const char* extension_of_type(int type) {
     switch (type) {
@@ -61,7 +60,8 @@ std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, uint32_t level, bool swizz
     const std::span<uint8_t> plain = pixels(t, level);
     const uint32_t shift = std::min<uint32_t>(level, 31);
     const uint32_t w = width(t) >> shift, h = height(t) >> shift, d = depth(t);
-    if (plain.empty() || !swizzled || d != 4 || w > k_narrow_width) return plain;
+    const ps2_region::extent region = ps2_region::swizzled_region(w, h, d);
+    if (plain.empty() || !swizzled || region == ps2_region::extent{w, h}) return plain;
     std::vector<uint8_t>* data = raster_data(t);
     if (!data) return plain;
     const size_t size = std::min<size_t>(data->size(), raster_data_chunk(t)->size);
@@ -72,10 +72,10 @@ std::span<uint8_t> ps2_txd::stored_pixels(uint32_t t, uint32_t level, bool swizz
         if (headered_level(t, level, level_offset, block))
             end = std::min<uint64_t>(size, uint64_t(level_offset) + block);
     } else {
-        const uint64_t palette_bytes = (uint64_t(4) << d) + 32;
+        const uint64_t palette_bytes = (uint64_t(4) << d) + (d == 4 ? 32 : 0);
         end = palette_bytes <= size ? size - palette_bytes : 0;
     }
-    const uint64_t wanted = uint64_t(k_narrow_row_bytes) * h;
+    const uint64_t wanted = raster_bytes(region.width_px, region.height_px, d);
     if (!fits(offset, wanted, end)) return plain;
     return {data->data() + offset, static_cast<size_t>(wanted)};
 }

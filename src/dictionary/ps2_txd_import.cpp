@@ -5,6 +5,7 @@
 #include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_bitmap.h"
+#include "raster/ps2_stored_region.h"
 #include "raster/raster_messages.h"
 #include "raster/tim2_file.h"
 #include "stream/rw_ids.h"
@@ -14,9 +15,7 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_narrow_width = ps2_swizzling::k_narrow_width;
 constexpr uint32_t k_narrow_stored_width = ps2_swizzling::k_narrow_stored_width;
-constexpr uint32_t k_narrow_row_bytes = ps2_swizzling::k_narrow_row_bytes;
 
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
@@ -70,27 +69,10 @@ bool ps2_txd::write_level0(uint32_t t, std::span<const uint8_t> plain, bool swiz
         std::memcpy(target.data(), plain.data(), plain.size());
         return true;
     }
-    if (d == 4 && w <= k_narrow_width) {
-        // Stored 32 pixels wide: put each row into the left part of the wide image and swizzle
-        // that, keeping whatever the stored rows hold beyond the picture.
-        const std::span<uint8_t> stored = stored_pixels(t, 0, true);
-        std::vector<uint8_t> wide(stored.begin(), stored.end());
-        if (stored.size() == uint64_t(k_narrow_row_bytes) * h &&
-            ps2_swizzling::unswizzle4(wide, k_narrow_stored_width, h)) {
-            // Nibble by nibble, since odd widths do not start their rows on byte boundaries.
-            for (uint32_t y = 0; y < h; ++y)
-                for (uint32_t x = 0; x < w; ++x) {
-                    const uint64_t from = uint64_t(y) * w + x;
-                    const uint64_t to = uint64_t(y) * k_narrow_stored_width + x;
-                    if (from / 2 >= plain.size()) break;
-                    const uint8_t v = (from & 1) ? plain[from / 2] >> 4 : plain[from / 2] & 0x0F;
-                    uint8_t& byte = wide[to / 2];
-                    byte = (to & 1) ? uint8_t((byte & 0x0F) | v << 4) : uint8_t((byte & 0xF0) | v);
-                }
-            ps2_swizzling::swizzle4(wide, k_narrow_stored_width, h);
-            std::memcpy(stored.data(), wide.data(), wide.size());
-            return true;
-        }
+    if (!(ps2_region::swizzled_region(w, h, d) == ps2_region::extent{w, h})) {
+        // Stored as a padded region: the picture goes into its top-left corner, whatever the
+        // region holds beyond the picture is kept.
+        if (ps2_region::swizzle_into_padded(stored_pixels(t, 0, true), w, h, d, plain)) return true;
         // No layout we can read back: keep the rows as they come, as the reader will.
         std::memcpy(target.data(), plain.data(), plain.size());
         return true;

@@ -2,6 +2,7 @@
 
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_probe_fit.h"
 #include "stream/byte_io.h"
 
 #include <algorithm>
@@ -17,7 +18,11 @@ bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t
         last_error = platform_msg::not_xbox;
         return false;
     }
-    return true;
+    return every_texture_fits(*this, platform_msg::not_xbox, [this](uint32_t t) {
+        const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+        if (platform != k_platform_xbox) return fit_msg::wrong_platform("XBOX", platform);
+        return layout_misfit(t);
+    });
 }
 
 bool xbox_txd::is_xbox_texture(uint32_t t) {

@@ -1,5 +1,6 @@
 #include "raster/ps2_swizzling.h"
 
+#include "raster/ps2_stored_region.h"
 #include "raster/ps2_unswizzle8_kernels.h"
 #include "raster/raster_limits.h"
 
@@ -445,12 +446,14 @@ bool ps2_swizzling::plain_copy(std::span<const uint8_t> raster, uint32_t width_p
     out.assign(raster.begin(), raster.begin() + need);
     if (!swizzled) return true;
     bool done = false;
-    if (depth == 4 && width_px <= 16) {
-        // Narrow rasters are stored 32 pixels wide; when the data does not hold that layout the
-        // pixels are taken as they stand, like any size that is no permutation.
-        std::vector<uint8_t> narrow(need);
-        done = unswizzle4_narrow(raster, width_px, height_px, narrow);
-        if (done) out.swap(narrow);
+    if (!(ps2_region::swizzled_region(width_px, height_px, depth) ==
+          ps2_region::extent{width_px, height_px})) {
+        // Levels below the transfer minimum are stored as a wider or taller region; when the data
+        // does not hold that region the pixels are taken as they stand, like any size that is no
+        // permutation.
+        std::vector<uint8_t> picture(need);
+        done = ps2_region::unswizzle_padded(raster, width_px, height_px, depth, picture);
+        if (done) out.swap(picture);
     } else {
         done = unswizzle_raster(out, width_px, height_px, depth);
     }

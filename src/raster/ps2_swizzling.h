@@ -43,7 +43,8 @@ class ps2_swizzling {
                                   uint32_t height_px, std::span<uint8_t> out);
 
     // Copies the first w·h·depth/8 bytes of a raster into `out`, unswizzled when `swizzled` is set
-    // (narrow 4-bit rule included; sizes that are no permutation are copied as they stand). False
+    // (levels below the transfer minimum are read from their padded region, see
+    // ps2_stored_region.h; sizes that are no permutation are copied as they stand). False
     // when the raster holds fewer bytes than the plain image; `unswizzled` (if given) tells whether
     // the bytes were actually reordered.
     static bool plain_copy(std::span<const uint8_t> raster, uint32_t width_px, uint32_t height_px,

@@ -70,6 +70,7 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
                      uint32_t flags) {
     close();
     borrowed_tree = false;
+    error_detail.clear();
     path_ = path;
     // Unbuffered: every read fills the window or a leaf directly, with no second copy.
     file.rdbuf()->pubsetbuf(nullptr, 0);

@@ -71,6 +71,9 @@ class rw_stream {
 
     std::unique_ptr<rw_chunk> root;
     std::string last_error;
+    // Why the last open or load failed, for the reader (the system's reason, the offending chunk
+    // or texture); last_error keeps the program's own text. Empty when there is nothing to add.
+    std::string error_detail;
     uint32_t allocated_bytes = 0;
     uint32_t preload_limit = 64;
     bool borrowed_tree = false;

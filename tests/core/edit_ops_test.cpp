@@ -74,10 +74,11 @@ TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
 }
 
 TEST(EditRename, RefusesATextureWhoseNameIsNoString) {
-    // A PC texture native keeps its name in the Struct; child 1 is the raster Struct here.
-    auto pc = node(0x15, {leaf(0x01, std::vector<uint8_t>(88, 0)),
-                          leaf(0x01, std::vector<uint8_t>(16, 7)), node(0x03, {})});
-    auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "ps2"}), pc}));
+    // A texture whose name slots hold other chunks (a Struct, an Extension).
+    auto odd = make_ps2_texture({.name = "odd"});
+    odd.children[1] = leaf(0x01, std::vector<uint8_t>(16, 7));
+    odd.children[2] = node(0x03, {});
+    auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "ps2"}), odd}));
     const auto before = saved_bytes(*txd);
     EXPECT_FALSE(txd->rename_texture(1, "renamed", 0));
     EXPECT_EQ(txd->last_error,

@@ -61,7 +61,7 @@ void expect_solid(pc_txd& txd, uint32_t t, uint32_t level, uint32_t w, uint32_t 
 }
 } // namespace
 
-TEST(PcTxd, LoadAcceptsEmptyAndFirstTextureDecides) {
+TEST(PcTxd, LoadAcceptsEmptyAndChecksEveryTexture) {
     auto empty = open_pc(write_dictionary({}));
     EXPECT_TRUE(empty->ok) << empty->txd.last_error;
 
@@ -72,10 +72,15 @@ TEST(PcTxd, LoadAcceptsEmptyAndFirstTextureDecides) {
 
     auto first = dxt_desc(9, 8, dxt1_solid(k_red565, 4));
     auto mixed = open_pc(write_dictionary({make_pc_texture(first), make_pc_texture(xbox_first)}));
-    EXPECT_TRUE(mixed->ok);
-    EXPECT_FALSE(mixed->txd.is_pc_texture(1));
-    EXPECT_FALSE(mixed->txd.is_pc_texture(2));
-    EXPECT_EQ(mixed->txd.last_error, "Unknown texture ID");
+    EXPECT_FALSE(mixed->ok);
+    EXPECT_EQ(mixed->txd.last_error, "This is not a valid PC texture.");
+    EXPECT_EQ(mixed->txd.error_detail, "texture 1 is no PC texture (platform id 5)");
+
+    auto both = open_pc(write_dictionary({make_pc_texture(first), make_pc_texture(first)}));
+    ASSERT_TRUE(both->ok) << both->txd.error_detail;
+    EXPECT_TRUE(both->txd.is_pc_texture(1));
+    EXPECT_FALSE(both->txd.is_pc_texture(2));
+    EXPECT_EQ(both->txd.last_error, "Unknown texture ID");
 }
 
 TEST(PcTxd, FieldsNamesAndMessages) {
@@ -113,7 +118,8 @@ class PcCompression : public ::testing::TestWithParam<compression_case> {};
 
 TEST_P(PcCompression, FromByte87AndTheFormatWord) {
     const auto& row = GetParam();
-    pc_texture_desc desc = dxt_desc(row.platform, row.byte87, dxt1_solid(k_red565, 4));
+    // Enough level bytes for every reading of the byte: 8x8 pixels at 16 bits.
+    pc_texture_desc desc = dxt_desc(row.platform, row.byte87, fill16(k_red565, 64));
     if (row.format_word) std::memcpy(desc.format_word.data(), row.format_word, 4);
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
@@ -302,27 +308,23 @@ struct damaged_case {
     const char* label;
     pc_texture_desc desc;
     size_t cut_struct_to; // 0: keep
+    const char* detail;   // why the load refuses the file
 };
 
 class PcDamaged : public ::testing::TestWithParam<damaged_case> {};
 
-TEST_P(PcDamaged, ListedButNotRendered) {
+// A texture whose fields do not fit its Struct is no PC texture this class can read: the load
+// refuses the file and says which texture and why, so that the next class is tried.
+TEST_P(PcDamaged, RefusedWithTheTextureAndTheCause) {
     const auto& row = GetParam();
     auto data = pc_struct_bytes(row.desc);
     if (row.cut_struct_to) data.resize(row.cut_struct_to);
-    auto dir = temp_dir();
-    auto path =
-        write_file(dir / "damaged.txd", make_dictionary({make_struct_texture(data)}).bytes());
-    auto opened = open_pc(path);
-    ASSERT_TRUE(opened->ok) << opened->txd.last_error;
-    pc_txd& txd = opened->txd;
-    EXPECT_EQ(txd.texture_name(0, 0), row.desc.name);
-    EXPECT_FALSE(txd.render(0, 0, -1, nullptr, 0));
-    EXPECT_FALSE(txd.last_error.empty());
-    EXPECT_TRUE(txd.pixels(0, 0).empty());
-    const auto target = dir / "out.bmp";
-    EXPECT_FALSE(txd.export_texture(0, 0, 1, &target, -1));
-    EXPECT_FALSE(std::filesystem::exists(target));
+    pc_texture_desc good;
+    good.levels = {fill16(k_red565, 64)};
+    auto opened = open_pc(write_dictionary({make_pc_texture(good), make_struct_texture(data)}));
+    EXPECT_FALSE(opened->ok);
+    EXPECT_EQ(opened->txd.last_error, "This is not a valid PC texture.");
+    EXPECT_EQ(opened->txd.error_detail, row.detail);
 }
 
 namespace {
@@ -337,33 +339,40 @@ pc_texture_desc with(std::function<void(pc_texture_desc&)> change) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PcDamaged,
-    ::testing::Values(damaged_case{"too_wide", with([](auto& s) { s.width = 4096; }), 0},
-                      damaged_case{"zero_height", with([](auto& s) { s.height = 0; }), 0},
-                      damaged_case{"depth_2", with([](auto& s) { s.depth = 2; }), 0},
-                      damaged_case{"level_cut", with([](auto&) {}), 88 + 4 + 100},
-                      damaged_case{"no_size_word", with([](auto&) {}), 88 + 2},
-                      damaged_case{"short_fixed_fields", with([](auto&) {}), 84},
+    ::testing::Values(damaged_case{"too_wide", with([](auto& s) { s.width = 16385; }), 0,
+                                   "texture 1 is 16385x8, outside 1x1 to 16384x16384"},
+                      damaged_case{"zero_height", with([](auto& s) { s.height = 0; }), 0,
+                                   "texture 1 is 8x0, outside 1x1 to 16384x16384"},
+                      damaged_case{"depth_2", with([](auto& s) { s.depth = 2; }), 0,
+                                   "texture 1 has an unsupported depth of 2 bits"},
+                      damaged_case{"level_cut", with([](auto&) {}), 88 + 4 + 100,
+                                   "texture 1 needs 220 bytes, its Struct holds 192"},
+                      damaged_case{"no_size_word", with([](auto&) {}), 88 + 2,
+                                   "texture 1 needs 220 bytes, its Struct holds 90"},
+                      damaged_case{"short_fixed_fields", with([](auto&) {}), 84,
+                                   "texture 1 needs 88 bytes, its Struct holds 84"},
                       damaged_case{"level_size_word_claims_more",
-                                   with([](auto& s) { s.levels = {fill16(k_red565, 8)}; }), 0},
+                                   with([](auto& s) { s.levels = {fill16(k_red565, 8)}; }), 0,
+                                   "texture 1 needs 220 bytes, its Struct holds 108"},
                       damaged_case{"palette_beyond_struct", with([](auto& s) {
                                        s.depth = 8;
                                        s.raster_format = 0x2500;
                                        s.levels.clear();
                                        s.palette.assign(500, 1);
                                    }),
-                                   0},
+                                   0, "texture 1 needs 1112 bytes, its Struct holds 588"},
                       damaged_case{"dxt_blocks_short", with([](auto& s) {
                                        s.compression = 1;
                                        s.width = 64;
                                        s.height = 64;
                                        s.levels = {dxt1_solid(k_red565, 3)};
                                    }),
-                                   0},
+                                   0, "texture 1 needs 2140 bytes, its Struct holds 116"},
                       damaged_case{"dxt5_blocks_short", with([](auto& s) {
                                        s.compression = 5;
                                        s.levels = {dxt5_solid(k_red565, 1, 3)};
                                    }),
-                                   0}),
+                                   0, "texture 1 needs 156 bytes, its Struct holds 140"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(PcTxd, RenameWritesTheStructNameFields) {

@@ -60,7 +60,7 @@ TEST(Ps2Read, MissingTexturesAnswerWithTheMessage) {
     EXPECT_EQ(txd.last_error, "Unknown texture ID");
 }
 
-TEST(Ps2Read, LoadAcceptsEmptyDictionariesAndChecksOnlyTheFirstTexture) {
+TEST(Ps2Read, LoadAcceptsEmptyDictionariesAndChecksEveryTexture) {
     ps2_txd empty;
     EXPECT_TRUE(empty.load(dictionary_file({}), 0, 0x16, 0));
     EXPECT_EQ(empty.texture_count(), 0u);
@@ -68,9 +68,8 @@ TEST(Ps2Read, LoadAcceptsEmptyDictionariesAndChecksOnlyTheFirstTexture) {
     auto pc = make_ps2_texture({});
     pc.children[0].data = u32_bytes({9, 0});
     ps2_txd mixed;
-    EXPECT_TRUE(mixed.load(dictionary_file({make_ps2_texture({}), pc}), 0, 0x16, 0));
-    EXPECT_FALSE(mixed.is_ps2(1));
-    EXPECT_EQ(mixed.platform_id(1), 9u);
+    EXPECT_FALSE(mixed.load(dictionary_file({make_ps2_texture({}), pc}), 0, 0x16, 0));
+    EXPECT_EQ(mixed.error_detail, "texture 1 is no PS2 texture (platform id 9)");
 
     ps2_txd refused;
     EXPECT_FALSE(refused.load(dictionary_file({pc}), 0, 0x16, 0));
@@ -197,7 +196,11 @@ TEST(Ps2Read, ShortRasterDataNeverGivesAnOversizedSpan) {
     auto huge = make_ps2_texture({.depth = 8});
     auto& header = huge.children[3].children[0].data;
     header[0] = header[1] = header[2] = header[3] = 0xFF; // width 0xFFFFFFFF
-    ASSERT_TRUE(txd.load(dictionary_file({huge}), 0, 0x16, 0));
+    EXPECT_FALSE(txd.load(dictionary_file({huge}), 0, 0x16, 0));
+    // The same width set in memory after the load.
+    ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.depth = 8})}), 0, 0x16, 0));
+    auto& loaded = *txd.root->child(1)->child(3)->child(0)->data;
+    loaded[0] = loaded[1] = loaded[2] = loaded[3] = 0xFF;
     EXPECT_TRUE(txd.pixels(0, 0).empty());
     EXPECT_GE(txd.mip_count(0), 1u);
 }

@@ -147,11 +147,11 @@ TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
     EXPECT_EQ(h, 8u);
 }
 
-TEST(XboxTxd, DxtDataShorterThanTheSizeRendersNothing) {
+TEST(XboxTxd, DxtDataShorterThanTheSizeIsRefused) {
     auto desc = xbox_desc(12, {dxt1_solid(k_red565, 3)});
     bool ok = false;
     auto txd = open_xbox({make_pc_texture(desc)}, &ok);
-    ASSERT_TRUE(ok);
-    EXPECT_FALSE(txd->render(0, 0, -1, nullptr, 0));
-    EXPECT_EQ(txd->texture_name(0, 0), "pc");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(txd->last_error, "This is not a XBOX texture.");
+    EXPECT_EQ(txd->error_detail, "texture 0 needs 124 bytes, its Struct holds 116");
 }
