@@ -64,6 +64,7 @@ inline constexpr const char* filter_open = "PlayStation2 TXD (*.txd)|*.txd|PlayS
                                            "(*.tex; *.xtx; *.chk)|*.tex; *.xtx; *.chk|";
 inline constexpr const char* filter_all = "All Files (*.*)|*.*|";
 inline constexpr const char* filter_batch = "ps2 txd|*.txd|";
+inline constexpr const char* filter_png = "PNG Picture (*.png)|*.png|All Files (*.*)|*.*|";
 inline constexpr const char* filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
 inline constexpr const char* filter_tim2 = "PlayStation2 TIM2 (*.tm2)|*.tm2|All Files (*.*)|*.*|";
 inline constexpr const char* filter_rwsect =

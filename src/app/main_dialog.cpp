@@ -36,9 +36,9 @@ static void init_quillmap_resources() {
 namespace {
 
 // The enable list of the texture commands.
-constexpr int k_texture_commands[] = {cmd::move_up,     cmd::move_down,     cmd::remove,
-                                      cmd::rename,      cmd::import_file,   cmd::export_bmp,
-                                      cmd::export_tim2, cmd::export_rwsect, cmd::export_all};
+constexpr int k_texture_commands[] = {
+    cmd::move_up,    cmd::move_down,  cmd::remove,      cmd::rename,        cmd::import_file,
+    cmd::export_png, cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all};
 
 bool is_text_entry(QWidget* widget) {
     return qobject_cast<QLineEdit*>(widget) || qobject_cast<QTextEdit*>(widget) ||
@@ -182,6 +182,7 @@ void CMainDialog::build_commands() {
         {cmd::stretch_image, &CMainDialog::cmd_nothing},
         {cmd::reload_list, &CMainDialog::cmd_reload_list},
         {cmd::show_more_info, &CMainDialog::cmd_show_more_info},
+        {cmd::export_png, &CMainDialog::cmd_export},
         {cmd::export_bmp, &CMainDialog::cmd_export},
         {cmd::export_tim2, &CMainDialog::cmd_export},
         {cmd::export_rwsect, &CMainDialog::cmd_export},

@@ -98,6 +98,7 @@ enum : int {
     theme_system = 41010,
     theme_light = 41011,
     theme_dark = 41012,
+    export_png = 41013,
 };
 } // namespace cmd
 

@@ -161,8 +161,8 @@ void CMainDialog::update_texture_commands() {
     if (!session_.is_open()) return;
     // Without textures only adding makes sense.
     const bool any = dictionary()->texture_count() > 0;
-    for (int id : {cmd::move_up, cmd::move_down, cmd::remove, cmd::rename, cmd::export_bmp,
-                   cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
+    for (int id : {cmd::move_up, cmd::move_down, cmd::remove, cmd::rename, cmd::export_png,
+                   cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
         action(id)->setEnabled(any);
     action(cmd::import_file)->setEnabled(true);
 }

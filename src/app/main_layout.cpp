@@ -102,6 +102,7 @@ void CMainDialog::build_menus() {
 
     QMenu* texture = menu_bar_->addMenu("&Texture");
     QMenu* exports = texture->addMenu("&Export");
+    add(exports, cmd::export_png, "PNG Picture\t.png");
     add(exports, cmd::export_bmp, "Windows Bitmap\t.bmp");
     add(exports, cmd::export_tim2, "PlayStation 2 TIM2\t.tm2");
     add(exports, cmd::export_rwsect, "RenderWare section \t.rwsect");

@@ -113,6 +113,8 @@ struct export_kind {
 
 export_kind export_kind_of(int id) {
     switch (id) {
+    case cmd::export_png:
+        return {".png", export_png, app_msg::filter_png};
     case cmd::export_bmp:
         return {".bmp", export_bmp, app_msg::filter_bmp};
     case cmd::export_tim2:

@@ -27,6 +27,7 @@ enum menu_id : int {
     id_export_bmp = 40028,
     id_export_tim2 = 40023,
     id_export_rwsect = 40025,
+    id_export_png = 41013,
     id_replace = 40169,
     id_replace_using_alpha = 40176,
     id_replace_texture = 40170,
@@ -300,6 +301,7 @@ std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_poin
         return action;
     };
     auto add_exports = [&](QMenu* into) {
+        add(into, "PNG Picture\t.png", id_export_png);
         add(into, "Windows Bitmap\t.bmp", id_export_bmp);
         add(into, "PlayStation 2 TIM2\t.tm2", id_export_tim2);
         add(into, "RenderWare section \t.rwsect", id_export_rwsect);

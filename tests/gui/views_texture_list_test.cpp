@@ -226,8 +226,8 @@ TEST_F(list_fixture, single_texture_menu) {
     QStringList exports;
     for (QAction* a : menu->actions().first()->menu()->actions())
         exports << a->text();
-    EXPECT_EQ(exports, QStringList({"Windows Bitmap\t.bmp", "PlayStation 2 TIM2\t.tm2",
-                                    "RenderWare section \t.rwsect"}));
+    EXPECT_EQ(exports, QStringList({"PNG Picture\t.png", "Windows Bitmap\t.bmp",
+                                    "PlayStation 2 TIM2\t.tm2", "RenderWare section \t.rwsect"}));
 
     QSignalSpy commands(list.get(), &CTextureList::command_requested);
     menu->actions().last()->trigger();
