@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "platform/system.h"
 
 #include <cstring>
 #include <iostream>
@@ -26,12 +27,14 @@ const command_entry k_commands[] = {
     {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},
     {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
     {"render", cmd_render,
-     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp"},
+     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
+     "OUT.bmp"},
 };
 
 void print_usage(std::ostream& out) {
-    out << "usage: quillmap-cli COMMAND ...\n";
-    for (const auto& command : k_commands) out << "  quillmap-cli " << command.usage << "\n";
+    out << "usage: quillmap-cli COMMAND ... | --version\n";
+    for (const auto& command : k_commands)
+        out << "  quillmap-cli " << command.usage << "\n";
 }
 } // namespace
 
@@ -44,6 +47,10 @@ int main(int argc, char** argv) {
     }
     if (args->command == "--help" || args->command == "-h" || args->command == "help") {
         print_usage(std::cout);
+        return k_exit_ok;
+    }
+    if (args->command == "--version") {
+        std::cout << "quillmap-cli " << k_program_version << " build " << build_number() << "\n";
         return k_exit_ok;
     }
     for (const auto& command : k_commands)
