@@ -547,8 +547,10 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
         restriction_mask_ = 0;
         set_title({});
         enable_texture_commands(false);
-        host_.message_box("Unsupported TXD file type.", k_str_error, box_buttons::ok,
-                          box_icon::error);
+        // The program's own text, then the file and the cause.
+        const std::string name = path.substr(path.find_last_of("\\/") + 1);
+        host_.message_box("Unsupported TXD file type.\n" + name + ": " + probe.reason, k_str_error,
+                          box_buttons::ok, box_icon::error);
         return false;
     }
     restriction_mask_ = probe.restriction_mask | restrict_opening;

@@ -4,7 +4,7 @@
 #include <iostream>
 
 bool cli_is_flag(const std::string& name) {
-    static const std::set<std::string> flags = {"--json", "--all", "--in-place", "--keep-alpha",
+    static const std::set<std::string> flags = {"--json", "--all",  "--in-place", "--keep-alpha",
                                                 "--mask", "--help", "-h"};
     return flags.count(name) != 0;
 }
@@ -52,10 +52,14 @@ std::optional<uint32_t> parse_hex(const std::string& text) {
     uint32_t value = 0;
     for (char c : digits) {
         int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = value << 4 | uint32_t(v);
     }
     return value;
@@ -94,7 +98,7 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
     const std::string platforms = args.get("--platforms", std::string(k_all_platforms));
     auto result = probe_dictionary(args.positional[0], opened.offset, platforms);
     if (!result.dictionary) {
-        exit_code = failure("Unsupported TXD file type.");
+        exit_code = failure(args.positional[0] + ": " + result.reason);
         return std::nullopt;
     }
     opened.dictionary = std::move(result.dictionary);
@@ -148,11 +152,21 @@ std::string json_escape(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c >= 0x80) {
                 // Names are single-byte text of unknown code page; keep JSON valid ASCII.

@@ -86,7 +86,8 @@ TEST_F(MainWindowTest, OpenOfAnUnsupportedFileLeavesTheWindowEmpty) {
     window->run_command(cmd::file_open);
     EXPECT_EQ(window->dictionary(), nullptr);
     ASSERT_EQ(host.message_texts().size(), 1u);
-    EXPECT_EQ(host.log.back().text, "Unsupported TXD file type.");
+    EXPECT_EQ(host.log.back().text,
+              "Unsupported TXD file type.\nbad.txd: not a RenderWare file: it holds only 5 bytes");
     EXPECT_EQ(host.log.back().caption, "Error");
     EXPECT_EQ(host.log.back().icon, box_icon::error);
     EXPECT_EQ(settings.read_string("recent_files", "recent_00"), good);
@@ -98,7 +99,11 @@ TEST_F(MainWindowTest, PlatformPriorityWithoutPs2RefusesAPs2File) {
     settings.write_string("main", "platform_priority", "PC,iOS");
     auto window = make_window();
     EXPECT_FALSE(window->open_dictionary(write_dictionary("p.txd", 1), 0));
-    EXPECT_EQ(host.message_texts(), std::vector<std::string>{"Unsupported TXD file type."});
+    EXPECT_EQ(host.message_texts(),
+              std::vector<std::string>{
+                  "Unsupported TXD file type.\np.txd: no class reads its textures: PC: texture 0 "
+                  "is no PC texture (platform id 4); iOS: texture 0 is no iOS / Android texture "
+                  "(platform id 4)"});
 }
 
 TEST_F(MainWindowTest, OpenPromptCancelKeepsEverything) {
