@@ -50,9 +50,11 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
                                      box_buttons::ok_cancel, box_icon::warning) != id_cancel;
         });
     if (status != open_status::opened) {
+        // The program's own text, then the file and the cause.
         if (status == open_status::unsupported)
-            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
-                              box_icon::error);
+            host_.message_box(session_.last_error() + "\n" + file_name_of(path) + ": " +
+                                  session_.open_reason(),
+                              app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
     history_.clear();

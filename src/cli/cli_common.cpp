@@ -92,7 +92,7 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
     }
     const std::string platforms = args.get("--platforms", std::string(k_all_platforms));
     if (opened.session.open(args.positional[0], opened.offset, platforms) != open_status::opened) {
-        exit_code = failure(opened.session.last_error());
+        exit_code = failure(args.positional[0] + ": " + opened.session.open_reason());
         return std::nullopt;
     }
     opened.dictionary = opened.session.dictionary();

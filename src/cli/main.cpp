@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "platform/system.h"
 
 #include <cstring>
 #include <iostream>
@@ -44,7 +45,7 @@ const command_entry k_commands[] = {
 };
 
 void print_usage(std::ostream& out) {
-    out << "usage: quillmap-cli COMMAND ...\n";
+    out << "usage: quillmap-cli COMMAND ... | --version\n";
     for (const auto& command : k_commands)
         out << "  quillmap-cli " << command.usage << "\n";
 }
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
     }
     if (args->command == "--help" || args->command == "-h" || args->command == "help") {
         print_usage(std::cout);
+        return k_exit_ok;
+    }
+    if (args->command == "--version") {
+        std::cout << "quillmap-cli " << k_program_version << " build " << build_number() << "\n";
         return k_exit_ok;
     }
     for (const auto& command : k_commands)

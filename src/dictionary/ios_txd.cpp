@@ -91,21 +91,23 @@ std::unique_ptr<rw_chunk> ios_txd::read_counted(std::unique_ptr<rw_chunk> node) 
 bool ios_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                    uint32_t flags) {
     if (!open(path, offset, expected_root_id, flags | flag_skip_length_check)) return false;
+    // The counted walk and the skipped length check take almost any chunk file, so only the
+    // texture Structs tell a mobile dictionary from, say, a PC one.
+    if (!every_texture_fits(*this, platform_msg::not_mobile,
+                            [this](uint32_t t) { return misfit(t); }))
+        return false;
     if (!is_mobile_texture(0)) {
         last_error = platform_msg::not_mobile;
         return false;
     }
-    // The counted walk and the skipped length check take almost any chunk file, so only the
-    // texture Structs tell a mobile dictionary from, say, a PC one.
-    return every_texture_fits(*this, platform_msg::not_mobile,
-                              [this](uint32_t t) { return misfit(t); });
+    return true;
 }
 
 std::string ios_txd::misfit(uint32_t t) {
     const auto data = texture_struct(t);
     const uint32_t platform = read_u32(data, k_offset_platform);
     if (platform < k_platform_dxt || platform > k_platform_plain)
-        return fit_msg::wrong_platform("iOS / Android", platform);
+        return fit_msg::wrong_platform("iOS / Android", texture_struct(t));
     if (data.size() < k_offset_pixels) return fit_msg::struct_short(data.size(), k_offset_pixels);
     const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
     if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||

@@ -37,16 +37,18 @@ bool format_word_is(std::span<const uint8_t> data, const char* fourcc) {
 bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                   uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
+    if (!every_texture_fits(*this, platform_msg::not_pc, [this](uint32_t t) {
+            const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+            if (platform != k_platform_d3d8 && platform != k_platform_d3d9)
+                return fit_msg::wrong_platform("PC", texture_struct(t));
+            return layout_misfit(t);
+        }))
+        return false;
     if (!is_pc_texture(0)) {
         last_error = platform_msg::not_pc;
         return false;
     }
-    return every_texture_fits(*this, platform_msg::not_pc, [this](uint32_t t) {
-        const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
-        if (platform != k_platform_d3d8 && platform != k_platform_d3d9)
-            return fit_msg::wrong_platform("PC", platform);
-        return layout_misfit(t);
-    });
+    return true;
 }
 
 std::string pc_txd::layout_misfit(uint32_t t) {

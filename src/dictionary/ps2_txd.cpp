@@ -15,6 +15,7 @@ constexpr uint32_t k_raster_header_bytes = 64;
 constexpr uint32_t k_palette_size_offset = 52;
 constexpr uint32_t k_swizzle_kind_mask = ps2_layout::swizzle_kind_mask;
 constexpr uint32_t k_transfer_qwc_word = 16;
+constexpr uint8_t k_ps2_device_id = 6;
 
 uint64_t level_bytes(uint64_t width, uint64_t height, uint64_t depth, uint32_t level) {
     const uint32_t shift = 2 * level + 3;
@@ -84,16 +85,22 @@ bool ps2_txd::open_dictionary_file(const std::filesystem::path& path, uint32_t o
 
 bool ps2_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                    uint32_t flags) {
-    if (!open_dictionary_file(path, offset, expected_root_id, flags) || !is_ps2(0)) {
+    if (!open_dictionary_file(path, offset, expected_root_id, flags)) {
         last_error = txd_msg::not_ps2;
         return false;
     }
-    return every_texture_fits(*this, txd_msg::not_ps2, [this](uint32_t t) { return misfit(t); });
+    if (!every_texture_fits(*this, txd_msg::not_ps2, [this](uint32_t t) { return misfit(t); }))
+        return false;
+    if (!is_ps2(0)) {
+        last_error = txd_msg::not_ps2;
+        return false;
+    }
+    return true;
 }
 
 std::string ps2_txd::misfit(uint32_t t) {
     const auto data = texture_struct(t);
-    if (!has_ps2_tag(data)) return fit_msg::wrong_platform("PS2", read_u32(data, 0));
+    if (!has_ps2_tag(data)) return fit_msg::wrong_platform("PS2", data);
     const uint8_t* header = raster_header(t);
     if (!header) return fit_msg::no_raster_header();
     const uint32_t w = header_word(header, 0), h = header_word(header, 4);
@@ -404,7 +411,8 @@ bool ps2_txd::create_empty(uint32_t version) {
     auto count = std::make_unique<rw_chunk>();
     count->id = rw_id_struct;
     count->size = 4;
-    count->data = std::vector<uint8_t>(4, 0);
+    // Count 0 and the PS2 device id in the high 16 bits, as the console tools write them.
+    count->data = std::vector<uint8_t>{0, 0, k_ps2_device_id, 0};
     auto extension = std::make_unique<rw_chunk>();
     extension->id = rw_id_extension;
     allocated_bytes += 3 * k_chunk_node_bytes + 4;

@@ -14,14 +14,15 @@
 namespace {
 constexpr uint64_t k_max_chunk_size = std::numeric_limits<uint32_t>::max();
 
-// Writes the texture count as the dictionary Struct's first word; a Struct shorter than a word
+// Writes the texture count into the low 16 bits of the dictionary Struct's first word; the high
+// 16 bits are the device id (6 in PS2 files) and stay as they are. A Struct shorter than that
 // (only hostile files have one) keeps its length and gets the bytes that fit.
 void write_count_word(rw_chunk* header, uint32_t count) {
     if (!header || !header->data) return;
-    uint8_t word[4];
-    write_u32(word, count);
-    const size_t n = std::min<size_t>({4, header->data->size(), header->size});
-    std::memcpy(header->data->data(), word, n);
+    uint8_t half[2];
+    write_u16(half, static_cast<uint16_t>(count));
+    const size_t n = std::min<size_t>({2, header->data->size(), header->size});
+    std::memcpy(header->data->data(), half, n);
 }
 } // namespace
 

@@ -30,6 +30,7 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
                               std::string_view priority) {
     probe_result result;
     const auto table = platform_table();
+    std::string file_cause, refusals;
     for (size_t index = 0; index < table.size(); ++index) {
         const std::string_view name = table[index].name;
         size_t pos = 0;
@@ -45,9 +46,21 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
                 result.restriction_mask = table[index].restriction_mask;
                 return result;
             }
+            const std::string why = dictionary->error_detail.empty() ? dictionary->last_error
+                                                                     : dictionary->error_detail;
+            // A tree read from the file (not one built in memory) means the chunks were fine
+            // and the class refused the textures.
+            const bool read_tree = dictionary->root && dictionary->root->data_offset != 0;
+            if (read_tree)
+                refusals += (refusals.empty() ? "" : "; ") + std::string(name) + ": " + why;
+            else if (file_cause.empty())
+                file_cause = why;
             pos += name.size() + 1;
         }
     }
+    result.reason = !refusals.empty()     ? "no class reads its textures: " + refusals
+                    : !file_cause.empty() ? file_cause
+                                          : "no dictionary class is named in the setting";
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Restriction mask bits: the commands a dictionary class refuses.
@@ -35,6 +36,10 @@ struct probe_result {
     std::unique_ptr<ps2_txd> dictionary; // none when every tried class refused the file
     int platform_index = -1;
     uint32_t restriction_mask = 0;
+    // When no class accepted the file: why, for the reader. The file-level cause (the system's
+    // reason, "not a RenderWare file: ...", a damaged chunk) when no class could read the file's
+    // chunks; else each refusing class with the texture that does not fit it.
+    std::string reason;
 };
 
 // Tries the classes named in `priority` (a class once per occurrence of its name, table order

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 class ps2_txd;
@@ -21,7 +22,8 @@ bool every_texture_fits(ps2_txd& dictionary, const char* refusal, const texture_
 
 // The causes, as the detail of a refusal shows them.
 namespace fit_msg {
-std::string wrong_platform(const char* kind, uint32_t platform_id);
+// `data` is the texture's Struct; a PS2 one shows as platform id 4.
+std::string wrong_platform(const char* kind, std::span<const uint8_t> data);
 std::string struct_short(uint64_t holds, uint64_t needs);
 std::string bad_size(uint32_t width, uint32_t height, uint32_t largest);
 std::string bad_depth(uint32_t depth);

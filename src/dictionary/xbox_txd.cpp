@@ -14,15 +14,18 @@ constexpr uint32_t k_platform_xbox = 5;
 bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                     uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
+    if (!every_texture_fits(*this, platform_msg::not_xbox, [this](uint32_t t) {
+            const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+            if (platform != k_platform_xbox)
+                return fit_msg::wrong_platform("XBOX", texture_struct(t));
+            return layout_misfit(t);
+        }))
+        return false;
     if (!is_xbox_texture(0)) {
         last_error = platform_msg::not_xbox;
         return false;
     }
-    return every_texture_fits(*this, platform_msg::not_xbox, [this](uint32_t t) {
-        const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
-        if (platform != k_platform_xbox) return fit_msg::wrong_platform("XBOX", platform);
-        return layout_misfit(t);
-    });
+    return true;
 }
 
 bool xbox_txd::is_xbox_texture(uint32_t t) {

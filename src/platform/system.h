@@ -21,6 +21,8 @@ const char* build_date();
 const char* build_time();
 // The build number of this program.
 int build_number();
+// The program's version, shown with the build number.
+inline constexpr const char* k_program_version = "v0.21";
 
 // Whether bytes form valid UTF-8 (a hand-edited settings file may be in a single-byte code).
 bool is_valid_utf8(std::string_view bytes);

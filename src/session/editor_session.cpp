@@ -48,6 +48,8 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     const uint32_t previous_mask = restriction_mask_;
     restriction_mask_ |= restrict_opening;
     probe_result probe = probe_dictionary(path, offset, priority);
+    // Why the classes the setting names refused the file: the reason shown when all refuse.
+    const std::string reason = probe.reason;
     bool outside = false;
     if (!probe.dictionary) {
         // XBOX dictionaries and TEX files open with the default setting this way: the classes
@@ -61,6 +63,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     if (!probe.dictionary) {
         restriction_mask_ = previous_mask & ~uint32_t{restrict_opening};
         error_ = session_msg::unsupported_file;
+        reason_ = reason.empty() ? probe.reason : reason;
         return open_status::unsupported;
     }
     restriction_mask_ = probe.restriction_mask | restrict_opening;

@@ -61,6 +61,9 @@ class editor_session {
     bool opened_outside_priority() const { return outside_priority_; }
     // Why the last operation failed.
     const std::string& last_error() const { return error_; }
+    // Why the last open found no class for the file: the system's reason, "not a RenderWare
+    // file: ...", the damaged chunk, or what each class refused.
+    const std::string& open_reason() const { return reason_; }
     void set_observer(edit_observer* observer) { observer_ = observer; }
 
     // The message that refuses a command of `bit` for the open format; none when allowed.
@@ -129,5 +132,6 @@ class editor_session {
     bool outside_priority_ = false;
     std::string error_;
     std::string note_;
+    std::string reason_;
     edit_observer* observer_ = nullptr;
 };

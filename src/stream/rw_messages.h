@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
 // Messages of the chunk stream, shown to the user as they stand.
 namespace rw_msg {
 inline constexpr const char* cant_open = "Cant open RW stream file";
@@ -8,4 +12,35 @@ inline constexpr const char* not_valid = "It's not a valid RW file";
 inline constexpr const char* cannot_open_output = "Cannot open output file.";
 inline constexpr const char* wrong_section = "Wrong section ID.";
 inline constexpr const char* not_opened = "RW Stream is not opened.";
+
+// Details added after those texts: what is wrong with the file, and where.
+inline std::string hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+inline std::string too_short(uint64_t bytes) {
+    return "not a RenderWare file: it holds only " + std::to_string(bytes) + " bytes";
+}
+inline std::string starts_with(const uint8_t* first4) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", first4[0], first4[1], first4[2],
+                  first4[3]);
+    return std::string("not a RenderWare file: it starts with ") + text;
+}
+inline std::string past_end_of_file(uint32_t id, uint64_t offset) {
+    return "chunk " + hex(id) + " at offset " + std::to_string(offset) +
+           " runs past the end of the file";
+}
+inline std::string past_end_of_parent(uint32_t id, uint64_t offset, uint32_t parent_id) {
+    return "chunk " + hex(id) + " at offset " + std::to_string(offset) +
+           " runs past the end of its parent chunk " + hex(parent_id);
+}
+inline std::string header_cut(uint64_t offset, bool inside_parent) {
+    return "the chunk header at offset " + std::to_string(offset) + " runs past the end of " +
+           (inside_parent ? "its parent chunk" : "the file");
+}
+inline std::string nested_too_deep(uint64_t offset) {
+    return "chunks nest more than 32 deep at offset " + std::to_string(offset);
+}
 } // namespace rw_msg

@@ -74,11 +74,15 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
     path_ = path;
     // Unbuffered: every read fills the window or a leaf directly, with no second copy.
     file.rdbuf()->pubsetbuf(nullptr, 0);
+    errno = 0;
     file.open(path, std::ios::binary);
+    const int open_errno = errno;
     std::error_code ec;
     if (!file.is_open() || std::filesystem::is_directory(path, ec)) {
+        const bool directory = file.is_open();
         file.close();
         last_error = rw_msg::cant_open;
+        error_detail = std::strerror(directory ? EISDIR : open_errno ? open_errno : EIO);
         return false;
     }
     file.seekg(0, std::ios::end);
@@ -90,18 +94,21 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
     uint8_t header[k_chunk_header_bytes];
     if (!read_at(offset, header, sizeof header)) {
         last_error = rw_msg::not_valid;
+        error_detail = rw_msg::too_short(file_length_ > offset ? file_length_ - offset : 0);
         return false;
     }
     const uint32_t id = read_u32(header, 0);
     const uint32_t size = read_u32(header, 4);
     if (expected_root_id != 0 && expected_root_id != id) {
         last_error = rw_msg::wrong_root;
+        error_detail = rw_msg::starts_with(header);
         return false;
     }
     // The length check compares with the whole file, not what remains after the offset.
     if (!(flags & flag_skip_length_check) &&
         static_cast<uint32_t>(file_length_ - k_chunk_header_bytes) < size) {
         last_error = rw_msg::not_valid;
+        error_detail = rw_msg::past_end_of_file(id, offset);
         return false;
     }
     walk_depth_ = 0;
@@ -115,21 +122,42 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
     return true;
 }
 
+namespace {
+// The innermost failure of a walk is noted first and says most; the callers up the tree add
+// nothing.
+void note_damage(std::string& error_detail, std::string detail) {
+    if (error_detail.empty()) error_detail = std::move(detail);
+}
+} // namespace
+
 std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* parent, uint32_t index) {
     // A child must lie inside its parent's payload; the root inside the file.
     const uint64_t limit =
         parent ? uint64_t(parent->data_offset) + parent->size : uint64_t(file_length_);
-    if (walk_depth_ >= k_max_depth || !fits(offset, k_chunk_header_bytes, limit)) return nullptr;
+    if (walk_depth_ >= k_max_depth || !fits(offset, k_chunk_header_bytes, limit)) {
+        note_damage(error_detail, walk_depth_ >= k_max_depth
+                                      ? rw_msg::nested_too_deep(offset)
+                                      : rw_msg::header_cut(offset, parent != nullptr));
+        return nullptr;
+    }
 
     uint8_t header[k_chunk_header_bytes];
-    if (!read_at(offset, header, sizeof header)) return nullptr;
+    if (!read_at(offset, header, sizeof header)) {
+        note_damage(error_detail, rw_msg::header_cut(offset, false));
+        return nullptr;
+    }
     auto node = std::make_unique<rw_chunk>();
     allocated_bytes += k_chunk_node_bytes;
     node->id = read_u32(header, 0);
     node->size = read_u32(header, 4);
     node->version = read_u32(header, 8);
     node->data_offset = offset + k_chunk_header_bytes;
-    if (parent && !fits(node->data_offset, node->size, limit)) return nullptr;
+    if (parent && !fits(node->data_offset, node->size, limit)) {
+        note_damage(error_detail, fits(node->data_offset, node->size, file_length_)
+                                      ? rw_msg::past_end_of_parent(node->id, offset, parent->id)
+                                      : rw_msg::past_end_of_file(node->id, offset));
+        return nullptr;
+    }
 
     if (is_container(node.get(), parent, index)) {
         uint64_t position = node->data_offset;
@@ -150,7 +178,10 @@ std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* paren
         --walk_depth_;
     } else {
         // Leaf data must exist in the file even when it is loaded later.
-        if (!fits(node->data_offset, node->size, file_length_)) return nullptr;
+        if (!fits(node->data_offset, node->size, file_length_)) {
+            note_damage(error_detail, rw_msg::past_end_of_file(node->id, offset));
+            return nullptr;
+        }
         if (node->size <= preload_limit && !load_data(node.get())) return nullptr;
     }
     return node;

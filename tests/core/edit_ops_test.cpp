@@ -202,7 +202,9 @@ TEST(EditSave, CreateEmptySavesFortyBytesAndTakesTextures) {
     ASSERT_TRUE(txd.create_empty(0x0401FFFF));
     auto bytes = saved_bytes(txd);
     ASSERT_EQ(bytes.size(), 40u);
-    EXPECT_EQ(bytes, make_dictionary({}, 0x0401FFFF).bytes());
+    auto expected = make_dictionary({}, 0x0401FFFF);
+    expected.children[0].data = u32_bytes({0x00060000}); // count 0, PS2 device id 6
+    EXPECT_EQ(bytes, expected.bytes());
 
     std::vector<uint8_t> pixels(64 * 32), palette(1024);
     for (size_t i = 0; i < pixels.size(); ++i)

@@ -243,7 +243,9 @@ TEST(Ps2Read, CreateEmptySavesFortyBytes) {
     EXPECT_EQ(txd.texture_count(), 0u);
     auto out = temp_dir() / "new.txd";
     ASSERT_TRUE(txd.save(out, 0));
-    EXPECT_EQ(read_file(out), make_dictionary({}, 0x1003FFFF).bytes());
+    auto expected = make_dictionary({}, 0x1003FFFF);
+    expected.children[0].data = u32_bytes({0x00060000}); // count 0, PS2 device id 6
+    EXPECT_EQ(read_file(out), expected.bytes());
     EXPECT_EQ(read_file(out).size(), 40u);
 }
 

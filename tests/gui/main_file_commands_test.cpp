@@ -90,7 +90,8 @@ TEST_F(MainWindowTest, OpenOfAnUnsupportedFileKeepsTheOpenDictionary) {
     EXPECT_EQ(window->current_path(), good);
     EXPECT_EQ(window->windowTitle(), title);
     ASSERT_EQ(host.message_texts().size(), 1u);
-    EXPECT_EQ(host.log.back().text, "Unsupported TXD file type.");
+    EXPECT_EQ(host.log.back().text,
+              "Unsupported TXD file type.\nbad.txd: not a RenderWare file: it holds only 5 bytes");
     EXPECT_EQ(host.log.back().caption, "Error");
     EXPECT_EQ(host.log.back().icon, box_icon::error);
     EXPECT_EQ(settings.read_string("recent_files", "recent_00"), good);

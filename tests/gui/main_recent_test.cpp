@@ -175,7 +175,9 @@ TEST_F(MainWindowTest, FileArgumentIsAddedOnlyWhenItOpens) {
     {
         auto window = make_window({bad, a});
         EXPECT_EQ(window->dictionary(), nullptr); // only the first argument counts
-        EXPECT_EQ(host.message_texts(), std::vector<std::string>{"Unsupported TXD file type."});
+        EXPECT_EQ(host.message_texts(),
+                  std::vector<std::string>{"Unsupported TXD file type.\nbad.txd: not a "
+                                           "RenderWare file: it holds only 3 bytes"});
         EXPECT_FALSE(window->command_checked(cmd::recent_autoload));
         EXPECT_EQ(settings.read_string("recent_files", "recent_00"), autoload);
     }
