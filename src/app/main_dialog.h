@@ -252,6 +252,8 @@ class CMainDialog : public QDialog {
     void discard_dictionary();
     // The unsaved-changes prompt of Open and the close request; false when the caller stops.
     bool ask_unsaved_changes();
+    // Asks about unsaved changes, then for a file to open; false when either is cancelled.
+    bool choose_file_to_open(const char* filter, std::string& path);
     // Saves over the open file, or to `path` as its new file; the status text says which.
     bool save_to(const std::string& path, bool record_name);
     // A refused command's message; true when `bit` refuses it for the open format.

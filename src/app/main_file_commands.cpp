@@ -137,37 +137,35 @@ void CMainDialog::cmd_new(int) {
     set_title(app_msg::untitled);
 }
 
-void CMainDialog::cmd_open(int) {
-    if (session_.is_open() && session_.modified()) {
-        if (!ask_unsaved_changes()) return;
-    }
+bool CMainDialog::choose_file_to_open(const char* filter, std::string& path) {
+    // Opening replaces the dictionary, so unsaved changes are asked about first.
+    if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
     file_request request;
     request.default_extension = ".txd";
     request.initial_name = recent_.newest();
-    request.filter = app_msg::filter_open;
+    request.filter = filter;
     std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths)) return;
-    if (open_dictionary(paths.front(), 0)) add_recent(paths.front());
+    if (!host_.file_dialog(request, paths) || paths.empty()) return false;
+    path = paths.front();
+    return true;
+}
+
+void CMainDialog::cmd_open(int) {
+    std::string path;
+    if (!choose_file_to_open(app_msg::filter_open, path)) return;
+    if (open_dictionary(path, 0)) add_recent(path);
 }
 
 void CMainDialog::cmd_open_by_offset(int) {
-    // Opening replaces the dictionary, so unsaved changes are asked about first.
-    if (session_.is_open() && session_.modified()) {
-        if (!ask_unsaved_changes()) return;
-    }
-    file_request request;
-    request.default_extension = ".txd";
-    request.initial_name = recent_.newest();
-    request.filter = app_msg::filter_all;
-    std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths)) return;
+    std::string path;
+    if (!choose_file_to_open(app_msg::filter_all, path)) return;
     COneEditDialog dialog(app_msg::offset_prompt, app_msg::offset_label, app_msg::offset_initial,
                           this);
     // Cancel on the offset stops the command instead of opening at a stale offset.
     if (host_.run(dialog) != id_ok) return;
     uint32_t offset = 0;
     if (parse_hex(dialog.value, offset)) session_.set_offset(offset);
-    open_dictionary(paths.front(), session_.offset());
+    open_dictionary(path, session_.offset());
 }
 
 bool CMainDialog::save_to(const std::string& path, bool record_name) {
