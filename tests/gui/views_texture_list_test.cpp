@@ -247,7 +247,7 @@ TEST_F(list_fixture, several_textures_menu) {
         texts << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(texts, QStringList({"Export Selected", "-", "Delete\tDel"}));
     QSignalSpy commands(list.get(), &CTextureList::command_requested);
-    menu->actions().first()->menu()->actions().at(1)->trigger();
+    menu->actions().first()->menu()->actions().at(2)->trigger();
     ASSERT_EQ(commands.count(), 1);
     EXPECT_EQ(commands.at(0).at(0).toInt(), 40023);
 }
