@@ -273,7 +273,7 @@ std::span<uint8_t> ios_txd::pixels(uint32_t t, uint32_t level) {
 }
 
 device_bitmap ios_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
-    const auto found = level_pixels(t, level);
+    const auto found = level_pixels(t, level, level_detail::full_colour);
     if (!found) return nullptr;
     if (state_out) *state_out = false;
     ios_bitmap bitmap;
@@ -293,7 +293,7 @@ bool ios_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         return false;
     }
     // PVR and ATC textures have no pixels: no file is written for them.
-    const auto found = level_pixels(t, 0);
+    const auto found = level_pixels(t, 0, level_detail::full_colour);
     if (!found) return false;
     const std::filesystem::path target =
         path ? *path : std::filesystem::path(texture_name(t, mode == 0 ? 0 : 1) + ".bmp");

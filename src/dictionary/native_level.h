@@ -21,6 +21,7 @@ struct native_level {
     bool opaque = false;
 };
 
-// How a level is wanted: as the texture declares it (rendering and export), or with DXT blocks
-// decoded to 32 bits so that nothing of their colour or alpha is lost (conversion).
+// How a level is wanted: as the texture declares it (the stored pixel format), or with DXT blocks
+// decoded to 32 bits so that nothing of their colour or alpha is lost (rendering, export and
+// conversion: repacked to the declared 4444 or 1555, a gradient would band).
 enum class level_detail { declared, full_colour };

@@ -303,7 +303,7 @@ bool pc_txd::release_pixels(uint32_t t) {
 
 device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
     if (state_out) *state_out = false;
-    const auto found = level_pixels(t, level);
+    const auto found = level_pixels(t, level, level_detail::full_colour);
     if (!found) return nullptr;
     pc_bitmap bitmap;
     if (!bitmap.load_raster(found->width, found->height, found->depth, found->pixels,

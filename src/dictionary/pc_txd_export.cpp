@@ -54,7 +54,7 @@ bool pc_txd::export_texture(uint32_t t, int mode, int type, const std::filesyste
     bool ok = false;
     if (type == export_bmp) {
         // PC rasters are never swizzled, so the swizzle argument changes nothing.
-        const auto level = level_pixels(t, 0);
+        const auto level = level_pixels(t, 0, level_detail::full_colour);
         ok = level && write_bitmap(*level, mode, target);
     } else if (type == export_tim2) {
         // TIM2 pictures hold PS2 rasters: the texture is written in that layout, not as stored.

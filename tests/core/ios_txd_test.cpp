@@ -108,9 +108,9 @@ TEST(IosTxd, DxtBlocksAtTheirOffsets) {
     EXPECT_EQ(txd->mobile_pixel_format(0), 0x4444u);
     EXPECT_EQ(txd->mobile_pixel_format(1), 0x565u);
     EXPECT_EQ(txd->mip_count(0), 1u);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, 2), (bgra{0, 0xF0, 0, 0x70}));
-    EXPECT_EQ(solid_colour(*txd, 1, 0, 0), (bgra{0, 0, 248, 0}));
-    EXPECT_EQ(solid_colour(*txd, 2, 0, 0), (bgra{248, 0, 0, 0}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, 2), (bgra{0, 0xFF, 0, 0x70}));
+    EXPECT_EQ(solid_colour(*txd, 1, 0, 0), (bgra{0, 0, 255, 0}));
+    EXPECT_EQ(solid_colour(*txd, 2, 0, 0), (bgra{255, 0, 0, 0}));
     // Platform 9 textures have one level only.
     EXPECT_FALSE(txd->render(1, 0, -1, nullptr, 1));
 

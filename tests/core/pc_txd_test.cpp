@@ -143,8 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
                       compression_case{"d3d9_word_a8r8g8b8_flags1", 9, 1, "\x15\0\0\0", 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(PcTxd, Dxt1RendersInTheTexturesPixelFormat) {
-    // Four blocks of an 8x8 texture in four colours; 565 red shows as 248 (0xF8).
+TEST(PcTxd, Dxt1RendersAtFullColour) {
+    // Four blocks of an 8x8 texture in four colours; 565 red shows as 255, not repacked to the
+    // texture's 16-bit format (248).
     std::vector<uint8_t> blocks = dxt1_solid(k_red565, 1);
     for (uint16_t c : {k_green565, k_blue565, uint16_t(0xFFFF)}) {
         auto more = dxt1_solid(c, 1);
@@ -154,10 +155,10 @@ TEST(PcTxd, Dxt1RendersInTheTexturesPixelFormat) {
     ASSERT_TRUE(opened->ok);
     auto image = opened->txd.render(0, 0, -1, nullptr, 0);
     ASSERT_TRUE(image) << opened->txd.last_error;
-    EXPECT_EQ(rgb_at(*image, 0, 0), (bgra{0, 0, 248, 0}));
-    EXPECT_EQ(rgb_at(*image, 4, 0), (bgra{0, 252, 0, 0}));
-    EXPECT_EQ(rgb_at(*image, 0, 4), (bgra{248, 0, 0, 0}));
-    EXPECT_EQ(rgb_at(*image, 7, 7), (bgra{248, 252, 248, 0}));
+    EXPECT_EQ(rgb_at(*image, 0, 0), (bgra{0, 0, 255, 0}));
+    EXPECT_EQ(rgb_at(*image, 4, 0), (bgra{0, 255, 0, 0}));
+    EXPECT_EQ(rgb_at(*image, 0, 4), (bgra{255, 0, 0, 0}));
+    EXPECT_EQ(rgb_at(*image, 7, 7), (bgra{255, 255, 255, 0}));
 }
 
 TEST(PcTxd, D3d9Dxt5WithFlagsByteDecodesAsDxt5) {
@@ -170,7 +171,7 @@ TEST(PcTxd, D3d9Dxt5WithFlagsByteDecodesAsDxt5) {
         ASSERT_TRUE(opened->ok);
         EXPECT_EQ(opened->txd.compression(0), 5u);
         // 4444 output: red 0xF0, alpha 0x80 -> nibble 8 -> 0x80.
-        expect_solid(opened->txd, 0, 0, 8, 8, {0, 0, 0xF0, 0x80}, 2);
+        expect_solid(opened->txd, 0, 0, 8, 8, {0, 0, 0xFF, 0x80}, 2);
     }
 }
 
@@ -180,7 +181,7 @@ TEST(PcTxd, D3d8CompressionFiveIsDxt5) {
     desc.raster_format = 0x8300;
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0xF0, 0, 0, 0xF0}, 2);
+    expect_solid(opened->txd, 0, 0, 8, 8, {0xFF, 0, 0, 0xFF}, 2);
 }
 
 TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
@@ -188,7 +189,7 @@ TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
     desc.raster_format = 0x300;
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xF0, 0, 0x40}, 2);
+    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xFF, 0, 0x40}, 2);
 }
 
 TEST(PcTxd, Dxt1OnA32BitTextureDecodesToFullColour) {
@@ -286,10 +287,12 @@ TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
     auto opened = open_pc(write_dictionary({make_pc_texture(plain), make_pc_texture(dxt)}));
     ASSERT_TRUE(opened->ok);
     for (uint32_t t = 0; t < 2; ++t) {
+        // 565 pixels show as 248/252; DXT blocks decode at full colour.
+        const uint8_t top5 = t == 0 ? 248 : 255, top6 = t == 0 ? 252 : 255;
         EXPECT_EQ(opened->txd.mip_count(t), 3u);
-        expect_solid(opened->txd, t, 0, 8, 8, {0, 0, 248, 0});
-        expect_solid(opened->txd, t, 1, 4, 4, {0, 252, 0, 0});
-        expect_solid(opened->txd, t, 2, 2, 2, {248, 0, 0, 0});
+        expect_solid(opened->txd, t, 0, 8, 8, {0, 0, top5, 0});
+        expect_solid(opened->txd, t, 1, 4, 4, {0, top6, 0, 0});
+        expect_solid(opened->txd, t, 2, 2, 2, {top5, 0, 0, 0});
         EXPECT_FALSE(opened->txd.render(t, 0, -1, nullptr, 3));
     }
 }
@@ -404,7 +407,7 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
     ASSERT_TRUE(reopened->ok);
     EXPECT_EQ(reopened->txd.texture_name(0, 0), "brand_new_name");
     EXPECT_EQ(reopened->txd.texture_name(0, 1), std::string(31, 'y'));
-    expect_solid(reopened->txd, 0, 0, 8, 8, {0, 0, 248, 0});
+    expect_solid(reopened->txd, 0, 0, 8, 8, {0, 0, 255, 0});
 }
 
 TEST(PcTxd, ExportTypes) {
@@ -421,7 +424,7 @@ TEST(PcTxd, ExportTypes) {
     const auto bmp_bytes = read_file(bmp);
     ASSERT_GE(bmp_bytes.size(), 54u);
     EXPECT_EQ(bmp_bytes[0], 'B');
-    EXPECT_EQ(bmp_bytes[28], 16); // 16-bit textures come out as 1-5-5-5 bitmaps
+    EXPECT_EQ(bmp_bytes[28], 32); // DXT blocks come out at full colour
 
     const auto bad = dir / "out.xxx";
     EXPECT_FALSE(txd.export_texture(0, 0, 3, &bad, -1));
@@ -453,7 +456,7 @@ TEST(PcTxd, MissingClosingExtensionIsSupplied) {
     pc_txd& txd = opened->txd;
     ASSERT_EQ(txd.root->child_count(), 3u);
     EXPECT_EQ(txd.root->child(2)->id, 3u);
-    expect_solid(txd, 0, 0, 8, 8, {0, 0, 248, 0});
+    expect_solid(txd, 0, 0, 8, 8, {0, 0, 255, 0});
     ASSERT_TRUE(txd.save(dir / "fixed.txd", 0));
     EXPECT_EQ(read_file(dir / "fixed.txd"), bytes);
 

@@ -82,11 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, XboxCompression,
     ::testing::Values(
         // DXT1 into 565: opaque, red 0xF8.
-        xbox_case{"dxt1_565", 12, dxt1_solid(k_red565, 4), 0x200, 1, {0, 0, 248, 255}},
+        xbox_case{"dxt1_565", 12, dxt1_solid(k_red565, 4), 0x200, 1, {0, 0, 255, 255}},
         // DXT3 into 4444: explicit alpha nibble 5 -> 0x50.
-        xbox_case{"dxt3_4444", 14, dxt3_solid(k_green565, 5, 4), 0x300, 3, {0, 0xF0, 0, 0x50}},
+        xbox_case{"dxt3_4444", 14, dxt3_solid(k_green565, 5, 4), 0x300, 3, {0, 0xFF, 0, 0x50}},
         // DXT5 into 4444: interpolated alpha endpoint 0x90 -> nibble 9.
-        xbox_case{"dxt5_4444", 15, dxt5_solid(k_blue565, 0x90, 4), 0x300, 5, {0xF0, 0, 0, 0x90}}),
+        xbox_case{"dxt5_4444", 15, dxt5_solid(k_blue565, 0x90, 4), 0x300, 5, {0xFF, 0, 0, 0x90}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(XboxTxd, UnknownCompressionIsDescribedButNotRendered) {
@@ -134,15 +134,15 @@ TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
     ASSERT_TRUE(ok);
     for (uint32_t t = 0; t < 2; ++t) {
         uint32_t w = 0, h = 0;
-        EXPECT_EQ(solid_colour(*txd, t, 1, 0, &w, &h), (bgra{0, 252, 0, 0})) << t;
+        EXPECT_EQ(solid_colour(*txd, t, 1, 0, &w, &h), (bgra{0, 255, 0, 0})) << t;
         EXPECT_EQ(w, 4u);
         EXPECT_EQ(h, 4u);
-        EXPECT_EQ(solid_colour(*txd, t, 2, 0, &w, &h), (bgra{248, 0, 0, 0})) << t;
+        EXPECT_EQ(solid_colour(*txd, t, 2, 0, &w, &h), (bgra{255, 0, 0, 0})) << t;
         EXPECT_EQ(w, 2u);
     }
     // Never the top of level 0 shown small: level 0 whole instead.
     uint32_t w = 0, h = 0;
-    EXPECT_EQ(solid_colour(*txd, 2, 1, 0, &w, &h), (bgra{0, 0, 248, 0}));
+    EXPECT_EQ(solid_colour(*txd, 2, 1, 0, &w, &h), (bgra{0, 0, 255, 0}));
     EXPECT_EQ(w, 8u);
     EXPECT_EQ(h, 8u);
 }
