@@ -146,6 +146,9 @@ class ps2_txd : public rw_stream {
     // Writes plain-order level 0 pixels, swizzling them when the texture stores them so.
     bool write_level0(uint32_t t, std::span<const uint8_t> plain, bool swizzled);
     bool write_palette(uint32_t t, std::span<const uint8_t> entries);
+    // A new chunk node stamped `version` and counted in allocated_bytes; a leaf holds `data`.
+    std::unique_ptr<rw_chunk> new_chunk(uint32_t id, uint64_t size, uint32_t version);
+    std::unique_ptr<rw_chunk> new_leaf(uint32_t id, std::vector<uint8_t> data, uint32_t version);
     // Levels 1.. of a headered texture appended to the TIM2 file's last picture.
     bool add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle);
 

@@ -69,6 +69,23 @@ void store_level(std::span<const uint8_t> plain, const ps2_level_layout& level, 
 }
 } // namespace
 
+std::unique_ptr<rw_chunk> ps2_txd::new_chunk(uint32_t id, uint64_t size, uint32_t version) {
+    auto chunk = std::make_unique<rw_chunk>();
+    chunk->id = id;
+    chunk->size = static_cast<uint32_t>(size);
+    chunk->version = version;
+    allocated_bytes += k_chunk_node_bytes;
+    return chunk;
+}
+
+std::unique_ptr<rw_chunk> ps2_txd::new_leaf(uint32_t id, std::vector<uint8_t> data,
+                                            uint32_t version) {
+    auto chunk = new_chunk(id, data.size(), version);
+    allocated_bytes += static_cast<uint32_t>(data.size());
+    chunk->data = std::move(data);
+    return chunk;
+}
+
 std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& source,
                                                  uint32_t* dropped_levels) {
     const uint32_t version = root_version();
@@ -126,29 +143,14 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
         return nullptr;
     }
 
-    auto make = [&](uint32_t id, uint64_t size) {
-        auto chunk = std::make_unique<rw_chunk>();
-        chunk->id = id;
-        chunk->size = static_cast<uint32_t>(size);
-        chunk->version = version;
-        allocated_bytes += k_chunk_node_bytes;
-        return chunk;
-    };
-    auto make_leaf = [&](uint32_t id, std::vector<uint8_t> data) {
-        auto chunk = make(id, data.size());
-        allocated_bytes += static_cast<uint32_t>(data.size());
-        chunk->data = std::move(data);
-        return chunk;
-    };
-
     std::vector<uint8_t> texture_struct = {'P', 'S', '2', 0, 0, 0, 0, 0};
     write_u32(&texture_struct[4], source.flags ? source.flags
                                   : levels > 1 ? k_flags_mipmapped
                                                : k_flags_one_level);
-    auto texture = make(rw_id_texture_native, texture_size);
-    append_child(texture.get(), make_leaf(rw_id_struct, std::move(texture_struct)));
-    append_child(texture.get(), make_leaf(rw_id_string, name));
-    append_child(texture.get(), make_leaf(rw_id_string, mask));
+    auto texture = new_chunk(rw_id_texture_native, texture_size, version);
+    append_child(texture.get(), new_leaf(rw_id_struct, std::move(texture_struct), version));
+    append_child(texture.get(), new_leaf(rw_id_string, name, version));
+    append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
     std::vector<uint8_t> header(k_raster_header_bytes, 0);
     for (uint32_t i = 0; i < 16; ++i)
@@ -172,15 +174,15 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
         if (!source.palette.empty()) std::memcpy(at, source.palette.data(), layout.palette_bytes);
     }
 
-    auto raster = make(rw_id_struct, raster_size);
-    append_child(raster.get(), make_leaf(rw_id_struct, std::move(header)));
-    append_child(raster.get(), make_leaf(rw_id_struct, std::move(data)));
+    auto raster = new_chunk(rw_id_struct, raster_size, version);
+    append_child(raster.get(), new_leaf(rw_id_struct, std::move(header), version));
+    append_child(raster.get(), new_leaf(rw_id_struct, std::move(data), version));
     append_child(texture.get(), std::move(raster));
 
-    auto extension = make(rw_id_extension, 4 + k_chunk_header_bytes);
+    auto extension = new_chunk(rw_id_extension, 4 + k_chunk_header_bytes, version);
     std::vector<uint8_t> sky(4);
     write_u32(sky.data(), k_ps2_sky_mipmap_value);
-    append_child(extension.get(), make_leaf(rw_id_sky_mipmap_val, std::move(sky)));
+    append_child(extension.get(), new_leaf(rw_id_sky_mipmap_val, std::move(sky), version));
     append_child(texture.get(), std::move(extension));
     return texture;
 }

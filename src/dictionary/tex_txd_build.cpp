@@ -98,25 +98,11 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
         return nullptr;
     }
 
-    auto make = [&](uint32_t id, uint64_t size) {
-        auto chunk = std::make_unique<rw_chunk>();
-        chunk->id = id;
-        chunk->size = static_cast<uint32_t>(size);
-        chunk->version = version;
-        allocated_bytes += k_chunk_node_bytes;
-        return chunk;
-    };
-    auto make_leaf = [&](uint32_t id, std::vector<uint8_t> data) {
-        auto chunk = make(id, data.size());
-        allocated_bytes += static_cast<uint32_t>(data.size());
-        chunk->data = std::move(data);
-        return chunk;
-    };
-
-    auto texture = make(rw_id_texture_native, texture_size);
-    append_child(texture.get(), make_leaf(rw_id_struct, {'P', 'S', '2', 0, 0x02, 0x11, 0, 0}));
-    append_child(texture.get(), make_leaf(rw_id_string, name));
-    append_child(texture.get(), make_leaf(rw_id_string, mask));
+    auto texture = new_chunk(rw_id_texture_native, texture_size, version);
+    append_child(texture.get(),
+                 new_leaf(rw_id_struct, {'P', 'S', '2', 0, 0x02, 0x11, 0, 0}, version));
+    append_child(texture.get(), new_leaf(rw_id_string, name, version));
+    append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
     std::vector<uint8_t> header(k_native_header_bytes, 0);
     write_u32(&header[k_offset_width], width);
@@ -147,15 +133,15 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
                         static_cast<size_t>(palette_bytes));
     }
 
-    auto raster = make(rw_id_struct, raster_size);
-    append_child(raster.get(), make_leaf(rw_id_struct, std::move(header)));
-    append_child(raster.get(), make_leaf(rw_id_struct, std::move(data)));
+    auto raster = new_chunk(rw_id_struct, raster_size, version);
+    append_child(raster.get(), new_leaf(rw_id_struct, std::move(header), version));
+    append_child(raster.get(), new_leaf(rw_id_struct, std::move(data), version));
     append_child(texture.get(), std::move(raster));
 
-    auto extension = make(rw_id_extension, 4 + k_chunk_header_bytes);
+    auto extension = new_chunk(rw_id_extension, 4 + k_chunk_header_bytes, version);
     std::vector<uint8_t> sky(4);
     write_u32(sky.data(), k_sky_mipmap_value);
-    append_child(extension.get(), make_leaf(rw_id_sky_mipmap_val, std::move(sky)));
+    append_child(extension.get(), new_leaf(rw_id_sky_mipmap_val, std::move(sky), version));
     append_child(texture.get(), std::move(extension));
     return texture;
 }
