@@ -19,7 +19,9 @@ int go_mfc::init_instance() {
     std::vector<std::string> arguments;
     for (const QString& argument : QCoreApplication::arguments())
         arguments.push_back(path_from_qt(argument));
-    if (arguments.size() >= 2 && arguments[1] == "--screenshot") return run_screenshot(arguments);
+    // Screenshot mode wherever its option stands: `quillmap FILE --screenshot OUT.png` works too.
+    for (const std::string& argument : arguments)
+        if (argument == "--screenshot") return run_screenshot(arguments);
     qt_ui_host host;
     CMainDialog dialog(host, startup_options{arguments, {}, [&host](QWidget* window) {
                                                  if (!host.parent) host.parent = window;
@@ -28,7 +30,8 @@ int go_mfc::init_instance() {
     return 0;
 }
 
-// quillmap --screenshot OUT.png [--select N] [--view ...] [--zoom ...] [--theme ...] [FILE]
+// quillmap --screenshot OUT.png [--select N] [--view ...] [--zoom ...] [--theme ...] [FILE],
+// the options in any order.
 int run_screenshot(const std::vector<std::string>& arguments,
                    const std::filesystem::path& settings_path) {
     std::string out;
@@ -37,10 +40,10 @@ int run_screenshot(const std::vector<std::string>& arguments,
     int view = 0;
     int zoom = 0; // 0: the picture at its own size
     std::string look;
-    for (size_t i = 2; i < arguments.size(); ++i) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        if (out.empty() && a.rfind("--", 0) != 0) {
-            out = a;
+        if (a == "--screenshot" && i + 1 < arguments.size()) {
+            out = arguments[++i];
         } else if (a == "--select" && i + 1 < arguments.size()) {
             select = std::atoi(arguments[++i].c_str());
         } else if (a == "--view" && i + 1 < arguments.size()) {

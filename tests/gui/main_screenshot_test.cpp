@@ -32,6 +32,11 @@ TEST_F(MainWindowTest, ScreenshotOfAnOpenedFile) {
     // Start-up runs as usual: the file named on the command line joins the recent list.
     EXPECT_EQ(settings.read_string("recent_files", "recent_00"), file);
     EXPECT_EQ(settings.read_int("main", "pos_left", 0), 0); // no close request was made
+
+    // The file may come first, as with any other start.
+    const std::string second = (dir / "first.png").string();
+    EXPECT_EQ(run_screenshot({"quillmap", file, "--zoom", "fit", "--screenshot", second}, ini), 0);
+    EXPECT_FALSE(QImage(QString::fromStdString(second)).isNull());
 }
 
 TEST_F(MainWindowTest, ScreenshotOfAFileThatDoesNotOpen) {
