@@ -185,6 +185,10 @@ bool CMainDialog::save_to(const std::string& path, bool record_name) {
 
 void CMainDialog::cmd_save(int) {
     if (!require_dictionary() || refused(restrict_save)) return;
+    if (session_.entry_link()) {
+        save_into_entry();
+        return;
+    }
     if (!session_.path().empty()) {
         save_to(session_.path(), false);
         return;
@@ -203,7 +207,11 @@ void CMainDialog::cmd_save_as(int) {
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
-    request.initial_name = session_.path();
+    // A dictionary from an archive is proposed under its entry's name beside the archive.
+    const auto& link = session_.entry_link();
+    request.initial_name =
+        link ? (std::filesystem::path(link->archive).parent_path() / link->entry).string()
+             : session_.path();
     request.filter = app_msg::filter_txd;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
