@@ -7,6 +7,7 @@
 #include "app/app_text.h"
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
+#include "batch/archive_entry_save.h"
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
@@ -258,7 +259,10 @@ void CMainDialog::cmd_convert_ps2(int) {
     }
     // What was done: how many textures went over, and the sizes of the two files.
     std::error_code ec;
-    const auto source_bytes = std::filesystem::file_size(session_.path(), ec);
+    // A dictionary from an archive entry is measured by itself, not by the whole archive.
+    const auto source_bytes = session_.entry_link()
+                                  ? written_size(*dictionary())
+                                  : std::filesystem::file_size(session_.path(), ec);
     const double before_kb = ec ? dictionary()->allocated_bytes / 1024.0 : source_bytes / 1024.0;
     const auto out_bytes = std::filesystem::file_size(out, ec);
     const int converted =

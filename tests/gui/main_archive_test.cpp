@@ -16,13 +16,15 @@ struct MainArchiveTest : MainWindowTest {
     game_archive archive;
     std::vector<uint8_t> before;
 
-    // flowerb (2 textures, 5 sectors), VEHICLE2 (1 texture, 1 sector) and a model.
+    // flowerb (2 textures, 5 sectors), VEHICLE2 (1 texture, 1 sector), a model and a PC
+    // dictionary of 15 sectors.
     void SetUp() override {
         if (!samples_available()) GTEST_SKIP() << "sample folder is absent";
         write_file(img, make_ver2_archive({
                             {"flowerb.txd", read_file(sample("flowerb.txd"))},
                             {"VEHICLE2.txd", read_file(sample("VEHICLE2.txd"))},
                             {"model.dff", std::vector<uint8_t>(3000, 0x5A)},
+                            {"AMBULAN.TXD", read_file(sample("AMBULAN.TXD"))},
                         }));
         std::string error;
         ASSERT_TRUE(open_game_archive(img, archive, error)) << error;
@@ -60,12 +62,13 @@ QString cell(CArchiveEntryDialog& list, int row, int column) {
 TEST_F(MainArchiveTest, TheListShowsKindsNarrowsAsTypedAndOpensTheChosenEntry) {
     auto window = make_window();
     open_entry(*window, 1, [](CArchiveEntryDialog& list) {
-        ASSERT_EQ(list.shown_rows(), 3);
+        ASSERT_EQ(list.shown_rows(), 4);
         const QStringList row0{cell(list, 0, 0), cell(list, 0, 1), cell(list, 0, 2),
                                cell(list, 0, 3)};
         EXPECT_EQ(row0, (QStringList{"flowerb.txd", "10240", "PS2 TXD", "2"}));
         EXPECT_EQ(cell(list, 2, 2), "-");
         EXPECT_EQ(cell(list, 2, 3), "");
+        EXPECT_EQ(cell(list, 3, 2), "PC TXD");
         // Sorting by size puts the smallest entry first.
         list.list->sortByColumn(1, Qt::AscendingOrder);
         EXPECT_EQ(list.entry_at(0), 1);
@@ -139,6 +142,18 @@ TEST_F(MainArchiveTest, AnEntryTooSmallIsLeftAloneAndSaveAsWritesAFileOfItsOwn) 
     ps2_txd saved;
     ASSERT_TRUE(saved.load(out, 0, 0x16, 0)) << saved.last_error;
     EXPECT_EQ(saved.texture_count(), 2u);
+}
+
+TEST_F(MainArchiveTest, ConversionMeasuresTheEntryNotTheArchive) {
+    auto window = make_window();
+    open_entry(*window, 3);
+    ASSERT_NE(window->dictionary(), nullptr);
+    host.answer_file((dir / "converted.txd").string());
+    window->run_command(cmd::convert_ps2);
+    // The dictionary's own 30188 bytes, without the file's padding or the rest of the archive.
+    EXPECT_TRUE(
+        status(*window, 0).starts_with("Done! 10 textures converted (29.48 kBytes before, "))
+        << status(*window, 0);
 }
 
 TEST_F(MainArchiveTest, AFailedOpenKeepsTheDictionaryAndItsLink) {

@@ -2,10 +2,13 @@
 // that never collide and the failures listed once at the end.
 #include "main_fixture.h"
 
+#include "app/qt_ui_host.h"
 #include "views/export_all_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressDialog>
 
 namespace {
 
@@ -115,5 +118,19 @@ TEST_F(ExportAllTest, FailuresAreCollectedAndShownOnceAtTheEnd) {
     EXPECT_TRUE(std::filesystem::is_regular_file(out / "c.bmp"));
     EXPECT_EQ(status(*window, 0).rfind("2 textures exported to BMP within ", 0), 0u)
         << status(*window, 0);
+}
+
+TEST(QtProgress, ACancelClickIsAnsweredAtTheNextStep) {
+    qt_ui_host host;
+    auto progress = host.begin_progress("Exporting 3 textures", 3);
+    EXPECT_TRUE(progress->step(1, "second"));
+    QProgressDialog* dialog = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<QProgressDialog*>(widget)) dialog = found;
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->value(), 1);
+    EXPECT_EQ(dialog->labelText().toStdString(), "Exporting 3 textures\nsecond");
+    dialog->cancel();
+    EXPECT_FALSE(progress->step(2, "third"));
 }
 } // namespace
