@@ -31,10 +31,12 @@ struct MainArchiveTest : MainWindowTest {
         before = read_file(img);
     }
 
-    // Opens entry `entry` through File > Open from Archive, after `check` looked at the list.
+    // Opens entry `entry` of `chosen` (the archive by default) through File > Open from
+    // Archive, after `check` looked at the list.
     void open_entry(CMainDialog& window, int entry,
-                    const std::function<void(CArchiveEntryDialog&)>& check = {}) {
-        host.answer_file(img.string());
+                    const std::function<void(CArchiveEntryDialog&)>& check = {},
+                    const std::filesystem::path& chosen = {}) {
+        host.answer_file(chosen.empty() ? img.string() : chosen.string());
         host.answer_modal([entry, check](modal_dialog& dialog) {
             auto& list = dynamic_cast<CArchiveEntryDialog&>(dialog);
             if (check) check(list);
@@ -107,6 +109,29 @@ TEST_F(MainArchiveTest, RenameAndSaveRewriteOnlyTheEntry) {
     open_entry(*again, 0);
     ASSERT_NE(again->dictionary(), nullptr);
     EXPECT_EQ(again->dictionary()->texture_name(1, 0), "renamed_in_place");
+}
+
+TEST_F(MainArchiveTest, ADirChosenOpensItsImgAndSaveWritesIntoTheImg) {
+    const auto pair = make_dir_img_archive({
+        {"model.dff", std::vector<uint8_t>(100, 0x5A)},
+        {"flowerb.txd", read_file(sample("flowerb.txd"))},
+    });
+    const auto dir_file = write_file(dir / "pair.dir", pair.dir);
+    img = write_file(dir / "pair.img", pair.img);
+    before = read_file(img);
+    std::string error;
+    ASSERT_TRUE(open_game_archive(dir_file, archive, error)) << error;
+    auto window = make_window();
+    open_entry(*window, 1, {}, dir_file);
+    ASSERT_NE(window->dictionary(), nullptr) << testing::PrintToString(host.message_texts());
+    EXPECT_EQ(window->windowTitle().toStdString(), "pair.img \u203A flowerb.txd - Quillmap v0.21");
+    ASSERT_TRUE(window->session().rename(0, "paired", 0));
+    window->run_command(cmd::file_save);
+    EXPECT_EQ(read_file(dir_file), pair.dir);
+    expect_outside_unchanged(archive.entries[1]);
+    ps2_txd again;
+    ASSERT_TRUE(again.load(img, uint32_t(archive.entries[1].offset), 0x16, 0)) << again.last_error;
+    EXPECT_EQ(again.texture_name(0, 0), "paired");
 }
 
 TEST_F(MainArchiveTest, AnEntryTooSmallIsLeftAloneAndSaveAsWritesAFileOfItsOwn) {
