@@ -58,11 +58,31 @@ inline constexpr const char* no_swizzling = "Texture have no swizzling";
 inline constexpr const char* swizzle_off = "Swizzling is OFF";
 inline constexpr const char* mip_level = "Mip level #%02d (%dx%d)";
 
+// Game archives and Export All.
+inline constexpr const char* entry_outside =
+    "The entry %s lies past the end of the archive and cannot be opened.";
+inline constexpr const char* entry_beyond_4gib =
+    "The entry %s lies beyond 4 GiB in the archive, where it cannot be opened.";
+inline constexpr const char* entry_too_small =
+    "%s needs %llu bytes, but its archive entry holds only %llu bytes (%llu sectors).\n\n"
+    "Save it as a separate file instead?";
+inline constexpr const char* save_caption = "Save";
+inline constexpr const char* saved_into_entry = "%s saved into its archive entry.";
+inline constexpr const char* entry_kind_none = "-";
+inline constexpr const char* exporting_all = "Exporting %d textures to %s...";
+inline constexpr const char* export_cancelled =
+    "Export cancelled: %d of %d textures exported to %s.";
+inline constexpr const char* export_failures = "%d of %d textures could not be exported:\n";
+inline constexpr const char* export_more_failures = "...and %d more.";
+inline constexpr const char* cannot_create_folder = "Cannot create folder %s.";
+
 // File dialog filters: "description|pattern|...|".
 inline constexpr const char* filter_txd = "PlayStation2 TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_open = "PlayStation2 TXD (*.txd)|*.txd|PlayStation2 / PSP TEX "
                                            "(*.tex; *.xtx; *.chk)|*.tex; *.xtx; *.chk|";
 inline constexpr const char* filter_all = "All Files (*.*)|*.*|";
+inline constexpr const char* filter_archive =
+    "Game Archive (*.img; *.dir)|*.img; *.dir|All Files (*.*)|*.*|";
 inline constexpr const char* filter_batch = "ps2 txd|*.txd|";
 inline constexpr const char* filter_png = "PNG Picture (*.png)|*.png|All Files (*.*)|*.*|";
 inline constexpr const char* filter_bmp = "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";

@@ -157,6 +157,7 @@ void CMainDialog::build_commands() {
         {cmd::file_new, &CMainDialog::cmd_new},
         {cmd::file_open, &CMainDialog::cmd_open},
         {cmd::file_open_by_offset, &CMainDialog::cmd_open_by_offset},
+        {cmd::file_open_from_archive, &CMainDialog::cmd_open_from_archive},
         {cmd::file_save, &CMainDialog::cmd_save},
         {cmd::file_save_as, &CMainDialog::cmd_save_as},
         {cmd::recent_autoload, &CMainDialog::cmd_toggle_autoload},

@@ -99,6 +99,7 @@ enum : int {
     theme_light = 41011,
     theme_dark = 41012,
     export_png = 41013,
+    file_open_from_archive = 41020,
 };
 } // namespace cmd
 
@@ -262,6 +263,13 @@ class CMainDialog : public QDialog {
     void cmd_new(int id);
     void cmd_open(int id);
     void cmd_open_by_offset(int id);
+    // ---- game archives (main_archive_commands.cpp) ----
+    void cmd_open_from_archive(int id);
+    // Save of a dictionary opened from an archive entry: into the entry when it fits, else
+    // the question whether to save it as a file of its own.
+    void save_into_entry();
+    // The title name of a dictionary opened from an archive entry: "archive.img › entry.txd".
+    static std::string entry_title(const archive_entry_link& link);
     void cmd_save(int id);
     void cmd_save_as(int id);
     void cmd_toggle_autoload(int id);

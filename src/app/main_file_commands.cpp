@@ -7,6 +7,7 @@
 #include "app/app_text.h"
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
+#include "batch/archive_entry_save.h"
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
@@ -185,6 +186,10 @@ bool CMainDialog::save_to(const std::string& path, bool record_name) {
 
 void CMainDialog::cmd_save(int) {
     if (!require_dictionary() || refused(restrict_save)) return;
+    if (session_.entry_link()) {
+        save_into_entry();
+        return;
+    }
     if (!session_.path().empty()) {
         save_to(session_.path(), false);
         return;
@@ -203,7 +208,11 @@ void CMainDialog::cmd_save_as(int) {
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
-    request.initial_name = session_.path();
+    // A dictionary from an archive is proposed under its entry's name beside the archive.
+    const auto& link = session_.entry_link();
+    request.initial_name =
+        link ? (std::filesystem::path(link->archive).parent_path() / link->entry).string()
+             : session_.path();
     request.filter = app_msg::filter_txd;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths)) return;
@@ -250,7 +259,10 @@ void CMainDialog::cmd_convert_ps2(int) {
     }
     // What was done: how many textures went over, and the sizes of the two files.
     std::error_code ec;
-    const auto source_bytes = std::filesystem::file_size(session_.path(), ec);
+    // A dictionary from an archive entry is measured by itself, not by the whole archive.
+    const auto source_bytes = session_.entry_link()
+                                  ? written_size(*dictionary())
+                                  : std::filesystem::file_size(session_.path(), ec);
     const double before_kb = ec ? dictionary()->allocated_bytes / 1024.0 : source_bytes / 1024.0;
     const auto out_bytes = std::filesystem::file_size(out, ec);
     const int converted =

@@ -55,10 +55,11 @@ void CMainDialog::build_menus() {
     add(file_menu_, cmd::file_new, "&New\tCtrl+N");
     add(file_menu_, cmd::file_open, "&Open...\tCtrl+O");
     add(file_menu_, cmd::file_open_by_offset, "Open By Offse&t...");
+    add(file_menu_, cmd::file_open_from_archive, "Open from A&rchive\u2026");
     add(file_menu_, cmd::file_save, "&Save\tCtrl+S");
     add(file_menu_, cmd::file_save_as, "Save &As...");
     file_menu_->addSeparator();
-    recent_menu_ = file_menu_->addMenu("Recent Files"); // position 6
+    recent_menu_ = file_menu_->addMenu("Recent Files"); // position 7
     add(recent_menu_, cmd::recent_autoload, "Load Recent File On Startup")->setCheckable(true);
     recent_menu_->addSeparator();
     add(recent_menu_, cmd::recent_placeholder, "(no recent files)")->setEnabled(false);

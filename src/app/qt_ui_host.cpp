@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QRegularExpression>
 
 QStringList qt_name_filters(const std::string& filter) {
@@ -92,4 +93,32 @@ bool qt_ui_host::file_dialog(const file_request& request, std::vector<std::strin
     for (const QString& file : dialog.selectedFiles())
         paths.push_back(path_from_qt(file));
     return !paths.empty();
+}
+
+namespace {
+class qt_progress : public progress_window {
+  public:
+    qt_progress(QWidget* parent, const std::string& text, int total)
+        : text_(QString::fromStdString(text)), dialog_(text_, "Cancel", 0, total, parent) {
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(500);
+        // Reaching the total must not hide the bar before the task says it is done.
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool step(int done, const std::string& next) override {
+        dialog_.setLabelText(text_ + "\n" + QString::fromStdString(next));
+        // A window-modal dialog takes the pending events here, Cancel clicks among them.
+        dialog_.setValue(done);
+        return !dialog_.wasCanceled();
+    }
+
+  private:
+    QString text_;
+    QProgressDialog dialog_;
+};
+} // namespace
+
+std::unique_ptr<progress_window> qt_ui_host::begin_progress(const std::string& text, int total) {
+    return std::make_unique<qt_progress>(parent, text, total);
 }

@@ -13,6 +13,8 @@ class qt_ui_host : public ui_host {
                     box_icon icon) override;
     bool file_dialog(const file_request& request, std::vector<std::string>& paths) override;
     int run(modal_dialog& dialog) override { return dialog.run_modal(); }
+    // A window-modal QProgressDialog, shown once the task has run for half a second.
+    std::unique_ptr<progress_window> begin_progress(const std::string& text, int total) override;
 
     QWidget* parent = nullptr;
 };

@@ -4,9 +4,12 @@
 #include "app/app_text.h"
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
+#include "app/qt_ui_host.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
+#include "session/export_names.h"
 #include "session/session_messages.h"
+#include "views/export_all_dialog.h"
 #include "views/one_edit_dialog.h"
 #include "views/png_import_dialog.h"
 #include "views/rw_select.h"
@@ -25,6 +28,10 @@ namespace {
 const char* const k_png_section = "main";
 const char* const k_png_depth_key = "png_import_depth";
 const char* const k_png_mips_key = "png_import_mips";
+// Where Export All remembers its folder and format ("png", "bmp", "tm2", "rwsect").
+const char* const k_export_section = "main";
+const char* const k_export_folder_key = "export_all_folder";
+const char* const k_export_format_key = "export_all_format";
 
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -41,6 +48,20 @@ std::string dialog_extension(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
     const size_t dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+// The extension of an export type without its dot, as export_type_of reads it back.
+std::string export_extension(int type) {
+    switch (type) {
+    case export_bmp:
+        return "bmp";
+    case export_tim2:
+        return "tm2";
+    case export_rwsect:
+        return "rwsect";
+    default:
+        return "png";
+    }
 }
 
 std::string upper(std::string text) {
@@ -208,37 +229,67 @@ void CMainDialog::cmd_export_all(int) {
     if (refused(restrict_export)) return;
     const uint32_t count = dictionary()->texture_count();
     if (count == 0) return;
-    // One file dialog chooses both the folder and the format, by the chosen file's extension.
-    file_request request;
-    request.save = true;
-    request.default_extension = ".png";
-    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_png);
-    request.filter = app_msg::filter_any_export;
-    std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    const uint64_t start = tick_ms();
-    const std::string extension = dialog_extension(paths[0]);
-    const int type = editor_session::export_type_for(extension);
-    if (type == 0) {
-        host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
-                          box_icon::none);
+    // One dialog chooses the folder and the format; both are remembered for the next time.
+    CExportAllDialog dialog(this);
+    dialog.folder = settings_.read_string(k_export_section, k_export_folder_key);
+    if (dialog.folder.empty()) {
+        const auto& link = session_.entry_link();
+        dialog.folder =
+            std::filesystem::path(link ? link->archive : session_.path()).parent_path().string();
+    }
+    dialog.type = ps2_txd::export_type_of(
+        settings_.read_string(k_export_section, k_export_format_key, "png"));
+    if (host_.run(dialog) != id_ok) return;
+    const std::string extension = export_extension(dialog.type);
+    const int type = ps2_txd::export_type_of(extension);
+    settings_.write_string(k_export_section, k_export_folder_key, dialog.folder);
+    settings_.write_string(k_export_section, k_export_format_key, extension);
+
+    const std::filesystem::path folder(dialog.folder);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        host_.message_box(format(app_msg::cannot_create_folder, dialog.folder.c_str()),
+                          app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    const std::filesystem::path folder = std::filesystem::path(paths[0]).parent_path();
+    const uint64_t start = tick_ms();
+    // Textures of one name (case aside) get name_2, name_3... as export --all gives them.
+    export_name_set names;
+    std::vector<std::string> failures;
     int exported = 0;
-    for (uint32_t t = 0; t < count; ++t) {
-        const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, alpha_mode_, type);
-        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
+    uint32_t done = 0;
+    const auto progress = host_.begin_progress(
+        format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count));
+    while (done < count) {
+        const uint32_t t = done++;
+        const std::string name =
+            names.claim(dictionary()->default_export_name(t, alpha_mode_, type));
+        const std::filesystem::path path = folder / name;
+        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_))
             ++exported;
-            continue;
-        }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
+        else
+            failures.push_back(name + ": " + session_.last_error());
+        // Cancel takes effect between textures: the one being written is finished first.
+        const std::string next = done < count ? dictionary()->texture_name(done, 0) : "";
+        if (!progress->step(int(done), next)) break;
     }
-    set_status_text(0, QString::asprintf(app_msg::exported_many, exported, upper(extension).c_str(),
-                                         seconds_since(start)));
+    if (done < count)
+        set_status_text(0, path_to_qt(format(app_msg::export_cancelled, exported, int(count),
+                                             dialog.folder.c_str())));
+    else
+        set_status_text(0, QString::asprintf(app_msg::exported_many, exported,
+                                             upper(extension).c_str(), seconds_since(start)));
+    if (failures.empty()) return;
+    // Every failure at once, at the end, instead of a question after each.
+    constexpr size_t k_listed_failures = 20;
+    std::string text = format(app_msg::export_failures, int(failures.size()), int(done));
+    for (size_t i = 0; i < failures.size() && i < k_listed_failures; ++i)
+        text += "\n" + failures[i];
+    if (failures.size() > k_listed_failures)
+        text +=
+            "\n" + format(app_msg::export_more_failures, int(failures.size() - k_listed_failures));
+    host_.message_box(text, app_msg::error, box_buttons::ok, box_icon::warning);
 }
 
 void CMainDialog::cmd_import(int) {

@@ -1,44 +1,10 @@
 #include "cli/cli_commands.h"
 
 #include "archive/game_archive.h"
-#include "batch/batch_runner.h"
+#include "batch/archive_entry_kind.h"
 
 #include <cstdio>
 #include <iostream>
-
-namespace {
-struct entry_kind {
-    std::string kind; // a platform name, "damaged", "outside" or "other"
-    uint32_t textures = 0;
-};
-
-// What an entry holds: a dictionary is opened where it lies to name its platform and count its
-// textures; an entry that should be one but does not open is "damaged".
-entry_kind describe(const game_archive& archive, const archive_entry& entry) {
-    if (!entry.inside) return {"outside"};
-    dictionary_source source;
-    source.file = archive.data_path;
-    source.offset = entry.offset;
-    source.size = entry.size;
-    const bool named = has_dictionary_extension(entry.name);
-    if (!named) {
-        uint8_t bytes[12] = {};
-        std::FILE* file = std::fopen(archive.data_path.c_str(), "rb");
-        size_t got = 0;
-        if (file) {
-            if (entry.offset <= uint64_t(LONG_MAX) &&
-                std::fseek(file, long(entry.offset), SEEK_SET) == 0)
-                got = std::fread(bytes, 1, sizeof bytes, file);
-            std::fclose(file);
-        }
-        if (entry.size == 0 || !looks_like_dictionary(bytes, got)) return {"other"};
-    }
-    std::string error;
-    auto probe = open_dictionary_source(source, k_all_platforms, error);
-    if (!probe.dictionary) return {"damaged"};
-    return {platform_table()[size_t(probe.platform_index)].name, probe.dictionary->texture_count()};
-}
-} // namespace
 
 int cmd_archive(const cli_args& args) {
     if (args.positional.size() != 2 || args.positional[0] != "list")
@@ -56,7 +22,7 @@ int cmd_archive(const cli_args& args) {
                   << " entries)\n";
     for (size_t i = 0; i < archive.entries.size(); ++i) {
         const auto& entry = archive.entries[i];
-        const entry_kind what = describe(archive, entry);
+        const entry_description what = describe_archive_entry(archive, entry);
         if (json) {
             std::cout << (i ? "," : "") << "{\"name\":\"" << json_escape(entry.name)
                       << "\",\"offset\":" << entry.offset << ",\"size\":" << entry.size

@@ -1,21 +1,14 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
 #include "cli/cli_png.h"
+#include "session/export_names.h"
 #include "session/session_messages.h"
 
-#include <cctype>
 #include <filesystem>
 #include <iostream>
-#include <set>
 #include <string>
 
 namespace {
-std::string folded(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The type from -f, else from the output file's extension; bmp when neither names one.
 int chosen_export_type(const cli_args& args, const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
@@ -73,24 +66,16 @@ int cmd_export(const cli_args& args) {
             return failure("Cannot create folder " + folder->string());
     }
 
-    // Names already written in this run, folded to lower case: two textures of one name (or of
-    // names that differ in case only) must not overwrite each other.
-    std::set<std::string> written;
-    auto unique_name = [&](const std::string& name) {
-        const std::filesystem::path as_path(name);
-        const std::string stem = as_path.stem().string(), extension = as_path.extension().string();
-        std::string candidate = name;
-        for (uint32_t n = 2; !written.insert(folded(candidate)).second; ++n)
-            candidate = stem + "_" + std::to_string(n) + extension;
-        return candidate;
-    };
+    // Two textures of one name (or of names that differ in case only) must not overwrite
+    // each other.
+    export_name_set names;
     auto export_one = [&](uint32_t t) {
         std::filesystem::path target;
         const std::filesystem::path* path = nullptr;
         if (file) {
             path = &*file;
         } else if (folder) {
-            target = *folder / unique_name(txd.default_export_name(t, *view, type));
+            target = *folder / names.claim(txd.default_export_name(t, *view, type));
             path = &target;
         }
         if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level))

@@ -57,6 +57,32 @@ int scripted_ui_host::run(modal_dialog& dialog) {
     return script(dialog);
 }
 
+namespace {
+// Steps until the scripted cancel; 0 never cancels.
+class scripted_progress : public progress_window {
+  public:
+    explicit scripted_progress(int cancel_at) : cancel_at_(cancel_at) {}
+    bool step(int, const std::string&) override { return ++steps_ != cancel_at_; }
+
+  private:
+    int cancel_at_;
+    int steps_ = 0;
+};
+} // namespace
+
+std::unique_ptr<progress_window> scripted_ui_host::begin_progress(const std::string& text, int) {
+    ui_event event;
+    event.kind = ui_event::progress;
+    event.text = text;
+    log.push_back(event);
+    int cancel_at = 0;
+    if (!progress_.empty()) {
+        cancel_at = progress_.front();
+        progress_.pop_front();
+    }
+    return std::make_unique<scripted_progress>(cancel_at);
+}
+
 std::vector<ui_event> scripted_ui_host::of_kind(ui_event::kind_t kind) const {
     std::vector<ui_event> events;
     for (const auto& e : log)

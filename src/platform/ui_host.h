@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,15 @@ struct file_request {
 // Splits a filter text into (description, pattern) pairs.
 std::vector<std::pair<std::string, std::string>> split_filter(const std::string& filter);
 
+// The window of a long task that the user may stop. The task calls step() after each piece of
+// work; once it answers false the user asked to stop and the task ends after that piece.
+class progress_window {
+  public:
+    virtual ~progress_window() = default;
+    // `done` of the task's total are finished; `next` names the piece worked on now.
+    virtual bool step(int done, const std::string& next) = 0;
+};
+
 // The one way the editor talks to the user through modal windows.
 class ui_host {
   public:
@@ -43,12 +53,14 @@ class ui_host {
     // Fills `paths` with the chosen files (several with `multiple`); false on Cancel.
     virtual bool file_dialog(const file_request& request, std::vector<std::string>& paths) = 0;
     virtual int run(modal_dialog& dialog) = 0;
+    // Shows `text` with a bar for `total` pieces and a Cancel button until the result is gone.
+    virtual std::unique_ptr<progress_window> begin_progress(const std::string& text, int total) = 0;
 };
 
 // What a scripted host was asked, in order.
 struct ui_event {
-    enum kind_t { message, file, modal } kind = message;
-    std::string text;    // message text, or the dialog name for `modal`
+    enum kind_t { message, file, modal, progress } kind = message;
+    std::string text;    // message text, the dialog name for `modal`, the task for `progress`
     std::string caption; // message caption
     box_buttons buttons = box_buttons::ok;
     box_icon icon = box_icon::none;
@@ -56,13 +68,14 @@ struct ui_event {
 };
 
 // Answers from queues filled by a test. Without a queued answer a message box answers its
-// first button (OK or Yes), and file and modal dialogs are cancelled.
+// first button (OK or Yes), file and modal dialogs are cancelled and a task runs to its end.
 class scripted_ui_host : public ui_host {
   public:
     int message_box(const std::string& text, const std::string& caption, box_buttons buttons,
                     box_icon icon) override;
     bool file_dialog(const file_request& request, std::vector<std::string>& paths) override;
     int run(modal_dialog& dialog) override;
+    std::unique_ptr<progress_window> begin_progress(const std::string& text, int total) override;
 
     void answer_message(int result) { messages_.push_back(result); }
     void answer_file(std::vector<std::string> paths) { files_.push_back(std::move(paths)); }
@@ -71,12 +84,16 @@ class scripted_ui_host : public ui_host {
     void answer_modal(std::function<int(modal_dialog&)> script) {
         modals_.push_back(std::move(script));
     }
+    // The next task is cancelled at its `steps`-th step (the first is 1).
+    void cancel_progress_at(int steps) { progress_.push_back(steps); }
 
     // Events of one kind, for short assertions.
     std::vector<ui_event> of_kind(ui_event::kind_t kind) const;
     // Texts of every message box shown so far.
     std::vector<std::string> message_texts() const;
-    bool all_answers_used() const { return messages_.empty() && files_.empty() && modals_.empty(); }
+    bool all_answers_used() const {
+        return messages_.empty() && files_.empty() && modals_.empty() && progress_.empty();
+    }
     void clear_log() { log.clear(); }
 
     std::vector<ui_event> log;
@@ -85,4 +102,5 @@ class scripted_ui_host : public ui_host {
     std::deque<int> messages_;
     std::deque<std::vector<std::string>> files_;
     std::deque<std::function<int(modal_dialog&)>> modals_;
+    std::deque<int> progress_;
 };

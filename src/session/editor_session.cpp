@@ -78,6 +78,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     outside_priority_ = outside;
     path_ = path;
     offset_ = offset;
+    entry_link_.reset();
     restriction_mask_ &= ~uint32_t{restrict_opening};
     modified_ = false;
     return open_status::opened;
@@ -95,6 +96,7 @@ bool editor_session::create_new(uint32_t version) {
     restriction_mask_ = 0;
     offset_ = 0;
     path_.clear();
+    entry_link_.reset();
     modified_ = true;
     return true;
 }
@@ -104,6 +106,7 @@ void editor_session::close() {
     restriction_mask_ = 0;
     modified_ = false;
     path_.clear();
+    entry_link_.reset();
 }
 
 bool editor_session::save() {
@@ -121,6 +124,7 @@ bool editor_session::save_as(const std::string& path) {
         return false;
     }
     path_ = path;
+    entry_link_.reset();
     // The new file holds the dictionary at its start; later saves go there too.
     offset_ = 0;
     modified_ = false;

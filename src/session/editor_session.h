@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,15 @@ class edit_observer {
 };
 
 enum class open_status { opened, unsupported, refused };
+
+// The game archive entry the open dictionary was read from. Saving goes back into the entry
+// while the dictionary fits its sectors; the bytes around it belong to other files.
+struct archive_entry_link {
+    std::string archive; // the file the entry's bytes lie in (the .img)
+    std::string entry;   // the entry's name in the archive's table
+    uint64_t offset = 0; // bytes from the start of `archive`
+    uint64_t size = 0;   // bytes the entry owns, whole sectors
+};
 
 class editor_session {
   public:
@@ -65,6 +75,10 @@ class editor_session {
     // file: ...", the damaged chunk, or what each class refused.
     const std::string& open_reason() const { return reason_; }
     void set_observer(edit_observer* observer) { observer_ = observer; }
+    // The archive entry of the open dictionary; none for a plain file. Set by the caller after
+    // opening an entry; every other open, new, close and save as drops it.
+    const std::optional<archive_entry_link>& entry_link() const { return entry_link_; }
+    void set_entry_link(archive_entry_link link) { entry_link_ = std::move(link); }
 
     // The message that refuses a command of `bit` for the open format; none when allowed.
     const char* refusal(restriction_bits bit) const;
@@ -134,4 +148,5 @@ class editor_session {
     std::string note_;
     std::string reason_;
     edit_observer* observer_ = nullptr;
+    std::optional<archive_entry_link> entry_link_;
 };

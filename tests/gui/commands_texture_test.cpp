@@ -1,3 +1,4 @@
+#include "views/export_all_dialog.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_dialog.h"
@@ -174,7 +175,14 @@ TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
     open_named({"one", "two", "three"});
     const auto folder = dir / "all";
     std::filesystem::create_directories(folder);
-    host.answer_file((folder / "pick.rwsect").string());
+    host.answer_modal([&folder](modal_dialog& dialog) {
+        auto& choice = dynamic_cast<CExportAllDialog&>(dialog);
+        choice.initialize();
+        choice.folder_box->setText(QString::fromStdString(folder.string()));
+        choice.format_box->setCurrentIndex(choice.format_box->findData(int(export_rwsect)));
+        choice.press_ok();
+        return id_ok;
+    });
     w().run_command(cmd::export_all);
     EXPECT_TRUE(host.message_texts().empty());
     for (const char* name : {"one", "two", "three"})

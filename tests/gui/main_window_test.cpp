@@ -60,12 +60,15 @@ TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
     EXPECT_FALSE(std::filesystem::exists(ini)); // start-up writes nothing
 }
 
-TEST_F(MainWindowTest, FileMenuOrderPutsRecentFilesSeventh) {
+TEST_F(MainWindowTest, FileMenuOrderPutsOpenFromArchiveAfterOpenByOffset) {
     auto window = make_window();
     QMenu* file = window->menu_bar()->actions().front()->menu();
     ASSERT_NE(file, nullptr);
-    ASSERT_GT(file->actions().size(), 6);
-    EXPECT_EQ(file->actions()[6]->menu(), window->recent_menu());
+    ASSERT_GT(file->actions().size(), 7);
+    EXPECT_EQ(file->actions()[2], window->action(cmd::file_open_by_offset));
+    EXPECT_EQ(file->actions()[3], window->action(cmd::file_open_from_archive));
+    EXPECT_EQ(file->actions()[3]->text().toStdString(), "Open from A&rchive\u2026");
+    EXPECT_EQ(file->actions()[7]->menu(), window->recent_menu());
     EXPECT_EQ(window->action(cmd::file_new)->text(), "&New\tCtrl+N");
     EXPECT_EQ(window->action(cmd::file_exit)->text(), "E&xit\tAlt+F4");
     EXPECT_EQ(window->action(cmd::dev_batch_log)->text(), "MainDialog::MenuDEVTest02( void )\tDEV");
