@@ -60,11 +60,12 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp",
-                               "tim2", "ini", "png", "archive"})
+                               "tim2", "ini", "png", "archive", "texture_conversion"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {
-        for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd"})
+        for (const char* target :
+             {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "texture_conversion"})
             copy_in(out / target, file);
         export_pictures(file, out, file.stem().string());
     }
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
         copy_in(out / "tim2", file);
 
     for (const auto& input : qm_seeds::generated_dictionaries()) {
-        for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd"})
+        for (const char* target :
+             {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "texture_conversion"})
             save(out / target, input.name + ".txd", input.bytes);
         const fs::path written = out / "ps2_txd" / (input.name + ".txd");
         export_pictures(written, out, input.name);

@@ -51,6 +51,7 @@ inline constexpr const char* undone = "Undone: %s.";
 inline constexpr const char* redone = "Redone: %s.";
 inline constexpr const char* dropped_added = "%d textures added.";
 inline constexpr const char* dropped_replaced = "Texture '%s' replaced.";
+inline constexpr const char* textures_converted = "%d textures converted.";
 
 inline constexpr const char* rendered = "Texture '%s' rendered within %.2f seconds.";
 inline constexpr const char* unswizzled = "Texture unswizzled";

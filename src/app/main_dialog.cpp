@@ -67,6 +67,7 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
     preview_ = new CPictureControl(client_);
     mip_box_ = new QComboBox(client_);
     create_editing_widgets();
+    build_panes();
     import_button_ = new QPushButton("Import", client_);
     export_button_ = new QPushButton("Export", client_);
     for (QPushButton* button : {import_button_, export_button_}) {
@@ -83,6 +84,9 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
             [this](int level) { on_mip_level_changed(level); });
     client_->installEventFilter(this);
     build_status_bar();
+    // The smallest window still shows both columns beside a preview and every status pane in
+    // full (fit_status_pane widens it for longer texts), so nothing is drawn over anything else.
+    setMinimumHeight(300);
     // 567 x 310 dialog units of an 8-point dialog font.
     resize(850, 504);
 
@@ -111,14 +115,15 @@ void CMainDialog::initialize() {
     set_alpha_mode(0);
     set_swizzle_mode(-1);
 
+    restore_pane_sizes();
     info_shown_ = settings_.read_int("main", "enable_info", info_shown_ ? 1 : 0) != 0;
     action(cmd::show_more_info)->setChecked(info_shown_);
     if (info_list_) info_list_->setVisible(info_shown_);
 
-    panes_[0]->setText(app_msg::ready);
-    panes_[1]->setText(app_msg::not_loaded);
-    panes_[2]->setText(app_msg::swizzle_on);
-    panes_[3]->setText(app_msg::unknown_version);
+    set_status_text(0, app_msg::ready);
+    set_status_text(1, app_msg::not_loaded);
+    set_status_text(2, app_msg::swizzle_on);
+    set_status_text(3, app_msg::unknown_version);
 
     set_title({});
     enable_texture_commands(false);
@@ -205,9 +210,12 @@ void CMainDialog::build_commands() {
         {cmd::dev_batch_log, &CMainDialog::cmd_dev_batch_log},
         {cmd::about, &CMainDialog::cmd_about},
     };
-    // The conversion and debug-filter items of the pop-up menu have no action in this version.
-    for (int id = 40148; id <= 40154; ++id)
-        commands_.emplace(id, &CMainDialog::cmd_nothing);
+    for (int id : {cmd::convert_unswizzle, cmd::convert_swizzle, cmd::convert_4bpp,
+                   cmd::convert_8bpp, cmd::convert_16bpp_gray, cmd::convert_32bpp})
+        commands_.emplace(id, &CMainDialog::cmd_convert);
+    // The last id of the conversion range has no item; the debug-filter items of the pop-up
+    // menu have no action in this version.
+    commands_.emplace(40154, &CMainDialog::cmd_nothing);
     for (int id = 40093; id <= 40101; ++id)
         commands_.emplace(id, &CMainDialog::cmd_nothing);
 }
@@ -376,7 +384,9 @@ QString CMainDialog::status_text(int pane) const {
 }
 
 void CMainDialog::set_status_text(int pane, const QString& text) {
-    if (pane >= 0 && pane < 4 && panes_[pane]) panes_[pane]->setText(text);
+    if (pane < 0 || pane >= 4 || !panes_[pane]) return;
+    panes_[pane]->setText(text);
+    fit_status_pane(pane);
 }
 
 void CMainDialog::set_title(const std::string& file_name) {
@@ -442,6 +452,7 @@ bool CMainDialog::close_request() {
         }
     }
     store_window_rect();
+    store_pane_sizes();
     return ends;
 }
 

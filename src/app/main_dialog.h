@@ -29,6 +29,7 @@ class QMenu;
 class QMimeData;
 class QMenuBar;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 class QLabel;
 class QLineEdit;
@@ -100,6 +101,13 @@ enum : int {
     theme_dark = 41012,
     export_png = 41013,
     file_open_from_archive = 41020,
+    // The pop-up menu's "&Conversion" items.
+    convert_unswizzle = 40148,
+    convert_swizzle = 40149,
+    convert_4bpp = 40150,
+    convert_8bpp = 40151,
+    convert_16bpp_gray = 40152,
+    convert_32bpp = 40153,
 };
 } // namespace cmd
 
@@ -180,6 +188,10 @@ class CMainDialog : public QDialog {
     void render_again();
     // The layout rule for a client area of cx by cy pixels.
     void layout_controls(int cx, int cy);
+    // The list column, the preview and the information panel share the width through this
+    // splitter; the columns' widths are kept in the settings file ("pane_sizes").
+    QSplitter* pane_splitter() const { return splitter_; }
+    static constexpr int k_column_width = 222; // both side columns at first start
 
     // Widgets of the window.
     CPictureControl* picture() const { return preview_; }
@@ -228,6 +240,8 @@ class CMainDialog : public QDialog {
     // The title shows '*' after the file name while there are unsaved changes.
     void refresh_title();
     void set_theme(theme which);
+    // A pop-up conversion item's state for the selected textures: enabled, and its check mark.
+    bool conversion_state(int id, bool& checked);
     // Image files dropped on the list: added, or replacing `texture` when it is not -1.
     bool drop_images(const std::vector<std::string>& paths, int texture);
     // Texture files for a drag out of the list; empty when none could be written.
@@ -248,6 +262,10 @@ class CMainDialog : public QDialog {
     void build_menus();
     void build_commands();
     void build_status_bar();
+    void fit_status_pane(int pane);
+    void build_panes();
+    void restore_pane_sizes();
+    void store_pane_sizes();
     void initialize();
     void enable_texture_commands(bool enable);
     void discard_dictionary();
@@ -294,6 +312,7 @@ class CMainDialog : public QDialog {
     void cmd_zoom(int id);
     void cmd_details(int id);
     void cmd_theme(int id);
+    void cmd_convert(int id);
     // A close request: the prompt, then the stored rectangle. True when the window ends.
     bool close_request();
     void store_window_rect();
@@ -310,6 +329,11 @@ class CMainDialog : public QDialog {
     QPushButton* import_button_ = nullptr;
     CPictureControl* preview_ = nullptr;
     QComboBox* mip_box_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QWidget* list_column_ = nullptr; // filter box, list or details, mip-level box
+    // Widths of the side columns as last chosen; a narrow window shrinks them for a while only.
+    int left_width_ = k_column_width;
+    int info_width_ = k_column_width;
     std::map<int, QAction*> actions_;
     std::map<int, command_handler> commands_;
 

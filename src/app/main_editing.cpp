@@ -59,6 +59,8 @@ void CMainDialog::create_editing_widgets() {
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     });
+    list->set_command_state(
+        [this](int id, bool& checked) { return conversion_state(id, checked); });
     list->set_drag_export([this](const std::vector<int>& textures) {
         std::vector<QString> paths;
         for (const std::string& path : export_for_drag(textures))

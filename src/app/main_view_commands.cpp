@@ -11,6 +11,7 @@
 #include "views/rw_tree_dialog.h"
 
 #include <QAction>
+#include <QSplitter>
 
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,8 @@ void CMainDialog::cmd_reload_list(int) {
 void CMainDialog::cmd_show_more_info(int) {
     info_shown_ = !info_shown_;
     if (info_list_) info_list_->setVisible(info_shown_);
+    // The splitter learns of a hidden pane from a posted event; the layout below needs it now.
+    splitter_->refresh();
     render_again();
     settings_.write_int(info_shown_ ? 1 : 0, "main", "enable_info");
     action(cmd::show_more_info)->setChecked(info_shown_);

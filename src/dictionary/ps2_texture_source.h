@@ -18,4 +18,7 @@ struct ps2_texture_source {
     std::span<const uint8_t> palette;
     uint32_t flags = 0;      // filter and addressing; 0: 0x1102 one level, 0x1106 mipmapped
     uint32_t rw_version = 0; // version the layout rules follow; 0: the dictionary's own
+    // Stored the old way (no transfer headers, plain row order, level 0 only): the one layout
+    // that keeps 8-bit data unswizzled, asked for when a texture is unswizzled on purpose.
+    bool plain_order = false;
 };

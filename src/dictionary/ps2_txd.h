@@ -110,6 +110,8 @@ class ps2_txd : public rw_stream {
     // level with its whole block), loaded and writable; empty when the raster does not hold it.
     std::span<uint8_t> level_storage(uint32_t t, uint32_t level);
     bool append_texture(std::unique_ptr<rw_chunk> chunk);
+    // Puts a texture section built anew in texture t's place (a conversion); sizes follow.
+    bool replace_texture_chunk(uint32_t t, std::unique_ptr<rw_chunk> chunk);
     static int export_type_of(const std::string& extension);
     // File name an export without a path writes into the current directory.
     std::string default_export_name(uint32_t t, int mode, int type);

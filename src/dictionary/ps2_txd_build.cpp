@@ -109,8 +109,8 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
     // headers, 8-bit data swizzled only where it reads back.
     const bool readable_swizzled =
         (is_power_of_two(w) && is_power_of_two(h)) || ps2_swizzle_fits(w, h, d);
-    if (!readable_swizzled) input.kind = k_ps2_kind_plain;
-    if (plain_bytes(w, h, d) / 16 > k_old_style_nloop)
+    if (!readable_swizzled || source.plain_order) input.kind = k_ps2_kind_plain;
+    if (plain_bytes(w, h, d) / 16 > k_old_style_nloop && !source.plain_order)
         input.kind = d == 8 && readable_swizzled ? k_ps2_kind_swizzled8 : k_ps2_kind_plain;
     // Readers find only level 0 in data without transfer headers.
     if (input.kind != k_ps2_kind_headered) levels = input.levels = 1;

@@ -139,3 +139,23 @@ bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk) {
     write_count_word(header, count + 1);
     return true;
 }
+
+bool ps2_txd::replace_texture_chunk(uint32_t t, std::unique_ptr<rw_chunk> chunk) {
+    if (!chunk || !texture_exists(t)) return false;
+    rw_chunk* texture = root->child(t + 1);
+    if (!texture || texture->id != rw_id_texture_native) {
+        last_error = txd_msg::texture_not_found;
+        return false;
+    }
+    const uint64_t resized = uint64_t(root->size) - std::min<uint64_t>(root->size, texture->size) +
+                             uint64_t(chunk->size);
+    if (resized > k_max_chunk_size) {
+        last_error = txd_msg::dictionary_too_large;
+        return false;
+    }
+    root->size = static_cast<uint32_t>(resized);
+    auto removed = std::move(root->children[t + 1]);
+    root->children[t + 1] = std::move(chunk);
+    free_chunk(std::move(removed));
+    return true;
+}

@@ -1,5 +1,6 @@
 #include "imageio/ps2_levels.h"
 
+#include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/quantize.h"
@@ -7,13 +8,24 @@
 bool build_ps2_levels(const rgba_image& image, const indexed_image* given,
                       const level_recipe& recipe, ps2_raster& out, bool& quantized,
                       std::string& error) {
+    return build_ps2_levels_from_chain(mip_chain(image, std::max(recipe.levels, 1u)), given, recipe,
+                                       out, quantized, error);
+}
+
+bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const indexed_image* given,
+                                 const level_recipe& recipe, ps2_raster& out, bool& quantized,
+                                 std::string& error) {
     const uint32_t d = recipe.depth;
     out = {};
+    quantized = false;
+    if (chain.empty()) {
+        error = txd_msg::image_data_short;
+        return false;
+    }
+    const rgba_image& image = chain[0];
     out.width = image.width;
     out.height = image.height;
     out.depth = d;
-    quantized = false;
-    const std::vector<rgba_image> chain = mip_chain(image, std::max(recipe.levels, 1u));
     if (d != 4 && d != 8) {
         out.depth = 32;
         out.pixels = ps2_pixels_from_rgba(chain[0], 32);

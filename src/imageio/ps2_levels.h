@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // How a picture becomes a PS2 raster with its mip levels.
 struct level_recipe {
@@ -20,3 +21,10 @@ struct level_recipe {
 bool build_ps2_levels(const rgba_image& image, const indexed_image* given,
                       const level_recipe& recipe, ps2_raster& out, bool& quantized,
                       std::string& error);
+
+// The same from levels that already exist (a texture changing depth keeps its own mip
+// pictures): `chain[0]` is level 0, every further level is remapped onto its palette.
+// `recipe.levels` is not used.
+bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const indexed_image* given,
+                                 const level_recipe& recipe, ps2_raster& out, bool& quantized,
+                                 std::string& error);

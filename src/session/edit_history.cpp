@@ -35,6 +35,8 @@ const char* edit_kind_name(edit_kind kind) {
         return "Import";
     case edit_kind::set_version:
         return "Change RW Version";
+    case edit_kind::convert:
+        return "Conversion";
     }
     return "Edit";
 }

@@ -239,3 +239,36 @@ bool editor_session::set_version(uint32_t version) {
         return true;
     });
 }
+
+bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conversion conversion,
+                             bool dither) {
+    note_.clear();
+    std::vector<uint32_t> applicable;
+    for (uint32_t t : textures)
+        if (conversion_applies(*dictionary_, t, conversion)) applicable.push_back(t);
+    if (applicable.empty()) {
+        error_ = session_msg::conversion_not_applicable;
+        return false;
+    }
+    const edit_record record{edit_kind::convert, applicable.front(), {}, uint32_t(conversion)};
+    return edit(record, [&](ps2_txd& txd) {
+        uint32_t converted = 0, dropped = 0;
+        for (uint32_t t : applicable) {
+            std::string why;
+            uint32_t dropped_here = 0;
+            if (!convert_texture(txd, t, conversion, dither, why, &dropped_here)) {
+                // Nothing converted yet: the edit fails and the dictionary is as it was.
+                if (converted == 0)
+                    txd.last_error = why;
+                else
+                    note_ = txd.texture_name(t, 0) + ": " + why;
+                break;
+            }
+            ++converted;
+            dropped += dropped_here;
+        }
+        if (dropped != 0 && note_.empty())
+            note_ = std::to_string(dropped) + " mip level(s) dropped: unswizzled data holds one";
+        return converted != 0;
+    });
+}

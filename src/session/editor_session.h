@@ -7,6 +7,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/texture_conversion.h"
 #include "imageio/texture_png.h"
 
 #include <cstdint>
@@ -18,14 +19,15 @@
 #include <string_view>
 #include <vector>
 
-enum class edit_kind { rename, remove, move_up, move_down, replace, add, set_version };
+enum class edit_kind { rename, remove, move_up, move_down, replace, add, set_version, convert };
 
 // One edit as the session ran it: enough to replay it or to name it in an undo list.
 struct edit_record {
     edit_kind kind = edit_kind::rename;
     uint32_t texture = 0; // the texture worked on; for add, the count before the add
     std::string argument; // the new name, the image or the imported file
-    uint32_t value = 0;   // rename: 0 texture name, 1 mask name; replace: keep alpha; version
+    uint32_t value = 0;   // rename: 0 texture name, 1 mask name; replace: keep alpha; version;
+                          // convert: the texture_conversion
 };
 
 // Sees every edit: before it (the dictionary still unchanged, so a snapshot can be taken) and
@@ -131,6 +133,11 @@ class editor_session {
     // Stamps `version` on the root and every chunk below it; false without a root or for
     // 0 and 0xFFFFFFFF, the answers of a version chooser that chose nothing.
     bool set_version(uint32_t version);
+    // Converts every texture of `textures` the conversion applies to, as one edit; the others
+    // are left alone. False when none applies or the first one fails; a later failure keeps
+    // the textures already converted and is told in last_note, as dropped mip levels are.
+    bool convert(const std::vector<uint32_t>& textures, texture_conversion conversion,
+                 bool dither = true);
 
   private:
     // Runs `change` as one edit: observer before and after, modified on success, the error

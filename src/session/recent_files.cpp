@@ -30,6 +30,10 @@ void recent_files::add(const std::string& given) const {
     settings_.write_string(k_section, recent_key(0), path);
     for (size_t k = 0; k < older.size(); ++k)
         settings_.write_string(k_section, recent_key(int(k) + 1), older[k]);
+    // After a lowered limit the old list was longer: an empty key ends the new one, so no entry
+    // left behind (the new path among them) shows twice.
+    if (before.size() > older.size() + 1)
+        settings_.write_string(k_section, recent_key(int(older.size()) + 1), "");
 }
 
 std::string recent_files::at(int n) const {

@@ -12,4 +12,6 @@ inline constexpr const char* bmp_import = "BMP is not suppoorted yet.";
 inline constexpr const char* unknown_import = "Unknown import format";
 inline constexpr const char* unknown_extension = " is unknown extension!"; // after the extension
 inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
+inline constexpr const char* conversion_not_applicable =
+    "None of the selected textures can take this conversion.";
 } // namespace session_msg

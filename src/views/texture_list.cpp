@@ -306,6 +306,23 @@ std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_poin
         add(into, "PlayStation 2 TIM2\t.tm2", id_export_tim2);
         add(into, "RenderWare section \t.rwsect", id_export_rwsect);
     };
+    // Conversions work on every selected texture, so both menus offer them.
+    auto add_conversions = [&](QMenu* conversion) {
+        add(conversion, "Unswizzle", id_unswizzle);
+        add(conversion, "Swizzle", id_swizzle);
+        conversion->addSeparator();
+        add(conversion, "4 bpp", id_4bpp);
+        add(conversion, "8 bpp", id_8bpp);
+        add(conversion, "16 bpp Grayscale", id_16bpp_gray);
+        add(conversion, "32bpp RGBA", id_32bpp);
+        for (QAction* action : conversion->actions()) {
+            if (action->isSeparator()) continue;
+            action->setCheckable(true);
+            bool checked = action->data().toInt() == id_8bpp;
+            if (command_state_) action->setEnabled(command_state_(action->data().toInt(), checked));
+            action->setChecked(checked);
+        }
+    };
     if (selectionModel()->selectedRows().size() < 2) {
         QMenu* exports = menu->addMenu("&Export");
         add_exports(exports);
@@ -315,16 +332,7 @@ std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_poin
         replace->addSeparator();
         add(replace, "Replace Texture...", id_replace_texture);
         add(replace, "Replace Alpha...", id_replace_alpha);
-        QMenu* conversion = menu->addMenu("&Conversion");
-        add(conversion, "Unswizzle", id_unswizzle);
-        add(conversion, "Swizzle", id_swizzle);
-        conversion->addSeparator();
-        add(conversion, "4 bpp", id_4bpp);
-        QAction* eight = add(conversion, "8 bpp", id_8bpp);
-        eight->setCheckable(true);
-        eight->setChecked(true);
-        add(conversion, "16 bpp Grayscale", id_16bpp_gray);
-        add(conversion, "32bpp RGBA", id_32bpp);
+        add_conversions(menu->addMenu("&Conversion"));
         menu->addSeparator();
         QMenu* view = menu->addMenu("&View\tCtrl+Shift+A");
         add(view, "Texture\tCtrl+1", id_view_texture);
@@ -336,6 +344,7 @@ std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_poin
     } else {
         QMenu* exports = menu->addMenu("Export Selected");
         add_exports(exports);
+        add_conversions(menu->addMenu("&Conversion"));
         menu->addSeparator();
         add(menu.get(), "Delete\tDel", id_delete);
     }

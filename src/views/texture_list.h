@@ -63,6 +63,11 @@ class CTextureList : public QListWidget {
     void set_drag_export(std::function<std::vector<QString>(const std::vector<int>&)> exporter) {
         drag_export_ = std::move(exporter);
     }
+    // Whether a pop-up item is enabled and checked, asked as the menu opens (the conversion
+    // items follow the selected textures); without it the items keep the classic look.
+    void set_command_state(std::function<bool(int id, bool& checked)> state) {
+        command_state_ = std::move(state);
+    }
     // The texture under a viewport point, -1 off the tiles.
     int texture_at(const QPoint& viewport_point) const;
     // Kind icon index (0..6) for a texture, as picture kind 2 shows it.
@@ -109,5 +114,6 @@ class CTextureList : public QListWidget {
     QString filter_;
     std::function<bool(uint32_t, const std::string&)> renamer_;
     std::function<std::vector<QString>(const std::vector<int>&)> drag_export_;
+    std::function<bool(int, bool&)> command_state_;
     std::vector<QIcon> kind_icons_;
 };

@@ -142,4 +142,19 @@ TEST(RecentFiles, NewestFirstWithinTheLimitAndNoRepeatOfTheNewest) {
     EXPECT_TRUE(recent.autoload());
 }
 
+TEST(RecentFiles, ALoweredLimitLeavesNoEntryTwice) {
+    const settings_file settings(temp_dir() / "Quillmap.ini");
+    const recent_files recent(settings);
+    for (const char* path : {"/p/A", "/p/B", "/p/C", "/p/D"})
+        recent.add(path);
+    settings.write_int(1, "main", "recent_limit");
+    recent.add("/p/B");
+    EXPECT_EQ(recent.entries(), (std::vector<std::string>{"/p/B", "/p/D"}));
+    // Relative names are stored absolute, so the same file is one entry.
+    recent.add("rel.txd");
+    recent.add((std::filesystem::current_path() / "rel.txd").string());
+    EXPECT_EQ(recent.entries().front(), (std::filesystem::current_path() / "rel.txd").string());
+    EXPECT_EQ(recent.entries().size(), 2u);
+}
+
 } // namespace

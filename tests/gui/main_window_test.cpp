@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -204,11 +205,17 @@ TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
     ASSERT_TRUE(window->info_shown());
     window->layout_controls(800, 300);
     EXPECT_TRUE(window->info_shown());
-    EXPECT_EQ(window->info_list_->geometry(), QRect(575, 3, 222, 275));
-    EXPECT_EQ(window->picture()->geometry(), QRect(230, 3, 343, 276));
-    EXPECT_EQ(window->filter_box()->geometry(), QRect(3, 3, 222, 22));
-    EXPECT_EQ(window->texture_list_->geometry(), QRect(3, 28, 222, 219));
-    EXPECT_EQ(window->mip_box()->geometry(), QRect(3, 255, 222, 21));
+    // The panes sit in a splitter: places in the client area, 5-pixel handles between them.
+    const auto placed = [&](QWidget* w) {
+        return QRect(w->mapTo(window->client(), QPoint(0, 0)), w->size());
+    };
+    // They end 21 pixels above the bottom (276 high here), or above a taller status bar.
+    const int h = 300 - std::max(window->status_bar()->sizeHint().height(), 21) - 3;
+    EXPECT_EQ(placed(window->info_list_), QRect(575, 3, 222, h));
+    EXPECT_EQ(placed(window->picture()), QRect(230, 3, 340, h));
+    EXPECT_EQ(placed(window->filter_box()), QRect(3, 3, 222, 22));
+    EXPECT_EQ(placed(window->texture_list_), QRect(3, 28, 222, h - 57));
+    EXPECT_EQ(placed(window->mip_box()), QRect(3, h - 21, 222, 21));
 
     window->layout_controls(401, 300);
     EXPECT_TRUE(window->info_shown());
@@ -217,11 +224,11 @@ TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
     EXPECT_FALSE(window->info_list_->isVisible());
     EXPECT_EQ(settings.read_int("main", "enable_info", 7), 0);
     EXPECT_FALSE(window->command_checked(cmd::show_more_info));
-    EXPECT_EQ(window->picture()->geometry().width(), 400 - 232);
+    EXPECT_EQ(window->picture()->geometry().width(), 400 - 233);
 
     window->layout_controls(900, 300); // widening does not bring it back
     EXPECT_FALSE(window->info_shown());
-    EXPECT_EQ(window->picture()->geometry().width(), 900 - 232);
+    EXPECT_EQ(window->picture()->geometry().width(), 900 - 233);
     window->hide();
 }
 

@@ -245,7 +245,7 @@ TEST_F(list_fixture, several_textures_menu) {
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(texts, QStringList({"Export Selected", "-", "Delete\tDel"}));
+    EXPECT_EQ(texts, QStringList({"Export Selected", "&Conversion", "-", "Delete\tDel"}));
     QSignalSpy commands(list.get(), &CTextureList::command_requested);
     menu->actions().first()->menu()->actions().at(2)->trigger();
     ASSERT_EQ(commands.count(), 1);
