@@ -1,7 +1,7 @@
 #include "archive/game_archive.h"
 
 #include "archive/archive_messages.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,14 +18,17 @@ std::string lower(std::string text) {
     return text;
 }
 
-// One entry: offset in sectors at 0, name at 8; the size words differ between the kinds.
-archive_entry read_entry(std::span<const uint8_t> row, uint64_t size_sectors,
-                         uint64_t data_length) {
+// One entry: offset in sectors at 0, name at 8; the size words between them differ between the
+// kinds, so the caller reads them.
+archive_entry read_entry(byte_reader& row, uint64_t size_sectors, uint64_t data_length) {
     archive_entry entry;
-    entry.offset = uint64_t(read_u32(row, 0)) * k_archive_sector_bytes;
+    row.seek(0, "archive entry");
+    entry.offset = uint64_t(row.u32("archive entry offset")) * k_archive_sector_bytes;
     entry.size = size_sectors * k_archive_sector_bytes;
-    const auto* name = reinterpret_cast<const char*>(row.data() + k_archive_name_offset);
-    entry.name.assign(name, strnlen(name, k_archive_name_bytes));
+    row.seek(k_archive_name_offset, "archive entry name");
+    const auto name = row.bytes(k_archive_name_bytes, "archive entry name");
+    const auto* text = reinterpret_cast<const char*>(name.data());
+    entry.name.assign(text, strnlen(text, name.size()));
     entry.inside = fits(entry.offset, entry.size, data_length);
     return entry;
 }
@@ -68,7 +71,9 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
         error = archive_msg::not_archive;
         return false;
     }
-    const uint32_t count = read_u32(bytes, 4);
+    byte_reader header(bytes);
+    header.seek(sizeof k_ver2_magic, "archive header");
+    const uint32_t count = header.u32("archive entry count");
     if (count > k_archive_max_entries) {
         error = archive_msg::too_many_entries;
         return false;
@@ -79,12 +84,13 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
     }
     entries.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
-        const auto row = bytes.subspan(k_ver2_header_bytes + size_t(i) * k_archive_entry_bytes,
-                                       k_archive_entry_bytes);
+        byte_reader row(bytes.subspan(k_ver2_header_bytes + size_t(i) * k_archive_entry_bytes,
+                                      k_archive_entry_bytes));
         // The streaming size; tools that leave it 0 put the size in the following word.
-        uint64_t sectors = read_u16(row, 4);
-        if (sectors == 0) sectors = read_u16(row, 6);
-        entries.push_back(read_entry(row, sectors, data_length));
+        row.seek(4, "archive entry size");
+        const uint16_t streaming = row.u16("archive entry size");
+        const uint16_t archived = row.u16("archive entry size");
+        entries.push_back(read_entry(row, streaming != 0 ? streaming : archived, data_length));
     }
     return true;
 }
@@ -103,8 +109,10 @@ bool parse_dir_table(std::span<const uint8_t> bytes, uint64_t data_length,
     }
     entries.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-        const auto row = bytes.subspan(i * k_archive_entry_bytes, k_archive_entry_bytes);
-        entries.push_back(read_entry(row, read_u32(row, 4), data_length));
+        byte_reader row(bytes.subspan(i * k_archive_entry_bytes, k_archive_entry_bytes));
+        row.seek(4, "archive entry size");
+        const uint32_t sectors = row.u32("archive entry size");
+        entries.push_back(read_entry(row, sectors, data_length));
     }
     return true;
 }
@@ -147,7 +155,8 @@ bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
         auto header = read_start(path, k_ver2_header_bytes);
         if (!header) return fail(path, archive_msg::cant_open, error);
         // Read no more of the table than the count asks for and the file holds.
-        const uint64_t count = std::min<uint64_t>(read_u32(*header, 4), k_archive_max_entries + 1);
+        const uint64_t count = std::min<uint64_t>(u32_at(*header, sizeof k_ver2_magic).value_or(0),
+                                                  k_archive_max_entries + 1);
         const uint64_t wanted =
             std::min<uint64_t>(k_ver2_header_bytes + count * k_archive_entry_bytes, *length);
         auto table = read_start(path, wanted);

@@ -2,7 +2,7 @@
 
 #include "archive/game_archive.h"
 #include "dictionary/tex_txd.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -184,8 +184,9 @@ class collector {
 
 bool looks_like_dictionary(const uint8_t* bytes, size_t size) {
     const std::span<const uint8_t> span(bytes, size);
-    if (size >= 4 && read_u32(span, 0) == tex_txd::k_magic) return true;
-    return size >= 12 && read_u32(span, 0) == k_dictionary_id;
+    const auto first = u32_at(span, 0);
+    if (first == tex_txd::k_magic) return true;
+    return size >= 12 && first == k_dictionary_id;
 }
 
 bool has_dictionary_extension(const fs::path& name) {

@@ -4,7 +4,7 @@
 #include "dictionary/txd_messages.h"
 #include "raster/pixel_format.h"
 #include "raster/ps2_swizzling.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
 #include <cstring>
@@ -89,7 +89,7 @@ bool from_native(const native_level& level, ps2_raster& out, std::string& error)
         uint8_t r = 0, g = 0, b = 0, a = 0xFF;
         switch (level.depth) {
         case 16:
-            decode16(level.code, read_u16(level.pixels, 2 * i), r, g, b, a);
+            decode16(level.code, u16_at(level.pixels, 2 * i).value_or(0), r, g, b, a);
             break;
         case 24:
             b = in[3 * i];

@@ -29,7 +29,7 @@ const char* extension_of_type(int type) {
 }
 
 bool is_headered(std::span<const uint8_t> data) {
-    return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
+    return u32_at(data, 0).value_or(0) == 3 || u32_at(data, 4).value_or(0) == 0x10000000;
 }
 } // namespace
 
@@ -115,8 +115,10 @@ bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
         // The texture's own MIPTBP registers (header words 8..11).
         const std::span<const uint8_t> header(raster_header(t), 64);
         tim2_picture_header& h = tim2.pictures.back().header;
-        h.gs_miptbp1 = read_u32(header, 32) | uint64_t(read_u32(header, 36)) << 32;
-        h.gs_miptbp2 = read_u32(header, 40) | uint64_t(read_u32(header, 44)) << 32;
+        byte_reader words(header);
+        words.seek(32, "MIPTBP1");
+        h.gs_miptbp1 = words.u64("MIPTBP1");
+        h.gs_miptbp2 = words.u64("MIPTBP2");
     }
     return true;
 }
