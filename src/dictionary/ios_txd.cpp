@@ -112,9 +112,9 @@ std::string ios_txd::misfit(uint32_t t) {
     if (data.size() < k_offset_pixels) return fit_msg::struct_short(data.size(), k_offset_pixels);
     const uint32_t w = u16_at(data, k_offset_width).value_or(0),
                    h = u16_at(data, k_offset_height).value_or(0);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension)
-        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_picture_dimension);
     uint64_t needed = 0;
     if (platform == k_platform_plain) needed = k_offset_pixels + raster_bytes(w, h, k_mobile_depth);
     if (platform == k_platform_dxt) {
@@ -216,8 +216,8 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
     }
     const uint32_t w = u16_at(data, k_offset_width).value_or(0),
                    h = u16_at(data, k_offset_height).value_or(0);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension) {
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension) {
         last_error = platform_msg::unsupported_size;
         return std::nullopt;
     }

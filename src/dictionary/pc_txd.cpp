@@ -56,9 +56,9 @@ std::string pc_txd::layout_misfit(uint32_t t) {
     if (data.size() < k_offset_palette) return fit_msg::struct_short(data.size(), k_offset_palette);
     const uint32_t w = u16_at(data, k_offset_width).value_or(0),
                    h = u16_at(data, k_offset_height).value_or(0);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension)
-        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_picture_dimension);
     const uint32_t d = u8_at(data, k_offset_depth).value_or(0);
     const uint32_t dxt = dxt_kind(compression(t));
     if (dxt == 0 && d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
@@ -192,8 +192,9 @@ std::optional<pc_txd::texture_layout> pc_txd::layout(uint32_t t) {
     found.depth = fields.u8("depth");
     found.levels_declared = fields.u8("mip count");
     found.dxt = dxt_kind(compression(t));
-    if (found.width == 0 || found.height == 0 || found.width > raster_limits::k_max_dimension ||
-        found.height > raster_limits::k_max_dimension ||
+    if (found.width == 0 || found.height == 0 ||
+        found.width > raster_limits::k_max_picture_dimension ||
+        found.height > raster_limits::k_max_picture_dimension ||
         (found.dxt == 0 && (found.depth < 4 || found.depth > 32))) {
         last_error = platform_msg::unsupported_size;
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
+#include "raster/raster_limits.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_stream.h"
 
@@ -127,7 +128,8 @@ class ps2_txd : public rw_stream {
                                                    const uint8_t* palette, bool swizzled);
 
     static constexpr uint32_t k_max_textures = 255;
-    static constexpr uint32_t k_max_dimension = 4096;
+    // The PS2 texture limit of raster_limits.h, under the name the dictionary users know.
+    static constexpr uint32_t k_max_dimension = raster_limits::k_max_ps2_dimension;
 
   protected:
     // Opens with the root-size repair armed when the file needs it.

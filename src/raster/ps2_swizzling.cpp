@@ -369,8 +369,8 @@ uint32_t ps2_swizzling::swizzle_offset(uint32_t x, uint32_t y, uint32_t width_px
 
 bool ps2_swizzling::is_permutation_size(uint32_t width_px, uint32_t height_px) {
     return width_px > 0 && height_px > 0 && width_px % k_block_w == 0 &&
-           height_px % k_block_h == 0 && width_px <= raster_limits::k_max_dimension * 2 &&
-           height_px <= raster_limits::k_max_dimension;
+           height_px % k_block_h == 0 && width_px <= raster_limits::k_max_picture_dimension * 2 &&
+           height_px <= raster_limits::k_max_picture_dimension;
 }
 
 bool ps2_swizzling::unswizzle8(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px) {
