@@ -1,6 +1,7 @@
 #include "archive/game_archive.h"
 
 #include "archive/archive_messages.h"
+#include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
 
 #include <algorithm>
@@ -11,12 +12,6 @@
 
 namespace {
 constexpr uint8_t k_ver2_magic[4] = {'V', 'E', 'R', '2'};
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
 
 // One entry: offset in sectors at 0, name at 8; the size words between them differ between the
 // kinds, so the caller reads them.
@@ -118,7 +113,7 @@ bool parse_dir_table(std::span<const uint8_t> bytes, uint64_t data_length,
 }
 
 std::optional<std::filesystem::path> paired_archive_file(const std::filesystem::path& path) {
-    const std::string extension = lower(path.extension().string());
+    const std::string extension = ascii_lower(path.extension().string());
     const char* wanted = extension == ".dir" ? ".img" : extension == ".img" ? ".dir" : nullptr;
     if (!wanted) return std::nullopt;
     // Game folders mix cases (GTA3.IMG beside gta3.dir): match the stem exactly, the extension
@@ -129,8 +124,8 @@ std::optional<std::filesystem::path> paired_archive_file(const std::filesystem::
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const auto& candidate = it->path();
-        if (candidate.stem() == path.stem() && lower(candidate.extension().string()) == wanted &&
-            it->is_regular_file(ec))
+        if (candidate.stem() == path.stem() &&
+            ascii_lower(candidate.extension().string()) == wanted && it->is_regular_file(ec))
             matches.push_back(candidate);
     }
     if (matches.empty()) return std::nullopt;
@@ -168,7 +163,7 @@ bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
     }
 
     const auto pair = paired_archive_file(path);
-    const bool is_dir = lower(path.extension().string()) == ".dir";
+    const bool is_dir = ascii_lower(path.extension().string()) == ".dir";
     if (!pair) return fail(path, is_dir ? archive_msg::no_img : archive_msg::not_archive, error);
     archive.kind = archive_kind::dir_img;
     archive.index_path = is_dir ? path : *pair;

@@ -2,6 +2,7 @@
 
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_swizzling.h"
+#include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
 
 #include <algorithm>
@@ -83,11 +84,6 @@ bool is_power_of_two(uint32_t v) {
     return v && !(v & (v - 1));
 }
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 } // namespace
 
 bool read_stored_words(ps2_txd& txd, uint32_t t, ps2_stored_words& out) {
@@ -220,7 +216,7 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
         };
         if (name.size() > k_max_texture_name_chars)
             report("name longer than 31 characters", std::to_string(name.size()), "31");
-        const auto [first, inserted] = seen_names.emplace(lower(name), t);
+        const auto [first, inserted] = seen_names.emplace(ascii_lower(name), t);
         if (!inserted)
             report("name used twice (case ignored)", name,
                    "a name other than texture " + std::to_string(first->second) + "'s");

@@ -137,16 +137,21 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     const bool swizzled = swizzle == -1 ? stored_swizzled : swizzle != 0;
     const uint32_t w = width(t), h = height(t), d = depth(t);
 
+    // Level 0 as the files take it: a swizzled level stored in a wider transfer rectangle
+    // unswizzles at that rectangle here and then needs no more reordering.
+    std::vector<uint8_t> plain;
+    bool unswizzle = swizzled;
+    auto level0 = [&]() -> std::span<const uint8_t> {
+        const std::span<const uint8_t> stored = stored_pixels(t, 0, swizzled);
+        if (!swizzled || !stored_swizzled || !ps2_plain_level(*this, t, 0, plain)) return stored;
+        unswizzle = false;
+        return plain;
+    };
+
     bool ok = false;
     if (type == export_bmp) {
         ps2_bitmap bitmap;
-        std::span<const uint8_t> raster = stored_pixels(t, 0, swizzled);
-        std::vector<uint8_t> plain;
-        bool unswizzle = swizzled;
-        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
-            raster = plain;
-            unswizzle = false;
-        }
+        const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!bitmap.load_raster(w, h, d, raster, palette(t), unswizzle, mode,
@@ -159,14 +164,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         }
     } else if (type == export_tim2) {
         tim2_file tim2;
-        std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
-        // A swizzled level stored in a wider transfer rectangle unswizzles at that rectangle.
-        std::vector<uint8_t> plain;
-        bool unswizzle = swizzled;
-        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
-            raster = plain;
-            unswizzle = false;
-        }
+        const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!tim2.add_picture(w, h, d, raster, palette(t), unswizzle)) {
