@@ -1,7 +1,7 @@
 // Opening a large PS2 dictionary (only headers and leaves of at most 64 bytes are read) beside a
 // plain read() of the whole file in the same run.
 #include "dictionary/ps2_txd.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,9 +16,9 @@ namespace {
 
 void put_chunk(std::vector<uint8_t>& out, uint32_t id, uint32_t size) {
     uint8_t header[12];
-    write_u32(header, id);
-    write_u32(header + 4, size);
-    write_u32(header + 8, 0x1803FFFF);
+    store_u32(header, id);
+    store_u32(header + 4, size);
+    store_u32(header + 8, 0x1803FFFF);
     out.insert(out.end(), header, header + 12);
 }
 
@@ -47,11 +47,11 @@ std::filesystem::path large_dictionary() {
             put_chunk(out, 0x01, raster_size);
             put_chunk(out, 0x01, 64);
             std::vector<uint8_t> header(64, 0);
-            write_u32(&header[0], w);
-            write_u32(&header[4], h);
-            write_u32(&header[8], 8);
-            write_u32(&header[12], 0x22504);
-            write_u32(&header[52], 1104);
+            store_u32(&header[0], w);
+            store_u32(&header[4], h);
+            store_u32(&header[8], 8);
+            store_u32(&header[12], 0x22504);
+            store_u32(&header[52], 1104);
             out.insert(out.end(), header.begin(), header.end());
             put_chunk(out, 0x01, data_size);
             std::vector<uint8_t> data(data_size, uint8_t(t));
@@ -59,7 +59,7 @@ std::filesystem::path large_dictionary() {
                                       0,    w / 2,      h / 2,      0x52,       0, 0, 0,
                                       0x53, 0,          w * h / 16, 0x08000000, 0, 0};
             for (int i = 0; i < 20; ++i)
-                write_u32(&data[i * 4], gif[i]);
+                store_u32(&data[i * 4], gif[i]);
             out.insert(out.end(), data.begin(), data.end());
             put_chunk(out, 0x03, 16);
             put_chunk(out, 0x110, 4);

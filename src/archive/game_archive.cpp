@@ -1,7 +1,8 @@
 #include "archive/game_archive.h"
 
 #include "archive/archive_messages.h"
-#include "stream/byte_io.h"
+#include "stream/ascii_lower.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,20 +13,17 @@
 namespace {
 constexpr uint8_t k_ver2_magic[4] = {'V', 'E', 'R', '2'};
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
-// One entry: offset in sectors at 0, name at 8; the size words differ between the kinds.
-archive_entry read_entry(std::span<const uint8_t> row, uint64_t size_sectors,
-                         uint64_t data_length) {
+// One entry: offset in sectors at 0, name at 8; the size words between them differ between the
+// kinds, so the caller reads them.
+archive_entry read_entry(byte_reader& row, uint64_t size_sectors, uint64_t data_length) {
     archive_entry entry;
-    entry.offset = uint64_t(read_u32(row, 0)) * k_archive_sector_bytes;
+    row.seek(0, "archive entry");
+    entry.offset = uint64_t(row.u32("archive entry offset")) * k_archive_sector_bytes;
     entry.size = size_sectors * k_archive_sector_bytes;
-    const auto* name = reinterpret_cast<const char*>(row.data() + k_archive_name_offset);
-    entry.name.assign(name, strnlen(name, k_archive_name_bytes));
+    row.seek(k_archive_name_offset, "archive entry name");
+    const auto name = row.bytes(k_archive_name_bytes, "archive entry name");
+    const auto* text = reinterpret_cast<const char*>(name.data());
+    entry.name.assign(text, strnlen(text, name.size()));
     entry.inside = fits(entry.offset, entry.size, data_length);
     return entry;
 }
@@ -68,7 +66,9 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
         error = archive_msg::not_archive;
         return false;
     }
-    const uint32_t count = read_u32(bytes, 4);
+    byte_reader header(bytes);
+    header.seek(sizeof k_ver2_magic, "archive header");
+    const uint32_t count = header.u32("archive entry count");
     if (count > k_archive_max_entries) {
         error = archive_msg::too_many_entries;
         return false;
@@ -79,12 +79,13 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
     }
     entries.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
-        const auto row = bytes.subspan(k_ver2_header_bytes + size_t(i) * k_archive_entry_bytes,
-                                       k_archive_entry_bytes);
+        byte_reader row(bytes.subspan(k_ver2_header_bytes + size_t(i) * k_archive_entry_bytes,
+                                      k_archive_entry_bytes));
         // The streaming size; tools that leave it 0 put the size in the following word.
-        uint64_t sectors = read_u16(row, 4);
-        if (sectors == 0) sectors = read_u16(row, 6);
-        entries.push_back(read_entry(row, sectors, data_length));
+        row.seek(4, "archive entry size");
+        const uint16_t streaming = row.u16("archive entry size");
+        const uint16_t archived = row.u16("archive entry size");
+        entries.push_back(read_entry(row, streaming != 0 ? streaming : archived, data_length));
     }
     return true;
 }
@@ -103,14 +104,16 @@ bool parse_dir_table(std::span<const uint8_t> bytes, uint64_t data_length,
     }
     entries.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-        const auto row = bytes.subspan(i * k_archive_entry_bytes, k_archive_entry_bytes);
-        entries.push_back(read_entry(row, read_u32(row, 4), data_length));
+        byte_reader row(bytes.subspan(i * k_archive_entry_bytes, k_archive_entry_bytes));
+        row.seek(4, "archive entry size");
+        const uint32_t sectors = row.u32("archive entry size");
+        entries.push_back(read_entry(row, sectors, data_length));
     }
     return true;
 }
 
 std::optional<std::filesystem::path> paired_archive_file(const std::filesystem::path& path) {
-    const std::string extension = lower(path.extension().string());
+    const std::string extension = ascii_lower(path.extension().string());
     const char* wanted = extension == ".dir" ? ".img" : extension == ".img" ? ".dir" : nullptr;
     if (!wanted) return std::nullopt;
     // Game folders mix cases (GTA3.IMG beside gta3.dir): match the stem exactly, the extension
@@ -121,8 +124,8 @@ std::optional<std::filesystem::path> paired_archive_file(const std::filesystem::
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const auto& candidate = it->path();
-        if (candidate.stem() == path.stem() && lower(candidate.extension().string()) == wanted &&
-            it->is_regular_file(ec))
+        if (candidate.stem() == path.stem() &&
+            ascii_lower(candidate.extension().string()) == wanted && it->is_regular_file(ec))
             matches.push_back(candidate);
     }
     if (matches.empty()) return std::nullopt;
@@ -147,7 +150,8 @@ bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
         auto header = read_start(path, k_ver2_header_bytes);
         if (!header) return fail(path, archive_msg::cant_open, error);
         // Read no more of the table than the count asks for and the file holds.
-        const uint64_t count = std::min<uint64_t>(read_u32(*header, 4), k_archive_max_entries + 1);
+        const uint64_t count = std::min<uint64_t>(u32_at(*header, sizeof k_ver2_magic).value_or(0),
+                                                  k_archive_max_entries + 1);
         const uint64_t wanted =
             std::min<uint64_t>(k_ver2_header_bytes + count * k_archive_entry_bytes, *length);
         auto table = read_start(path, wanted);
@@ -159,7 +163,7 @@ bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
     }
 
     const auto pair = paired_archive_file(path);
-    const bool is_dir = lower(path.extension().string()) == ".dir";
+    const bool is_dir = ascii_lower(path.extension().string()) == ".dir";
     if (!pair) return fail(path, is_dir ? archive_msg::no_img : archive_msg::not_archive, error);
     archive.kind = archive_kind::dir_img;
     archive.index_path = is_dir ? path : *pair;

@@ -1,18 +1,11 @@
 #include "batch/batch_lint.h"
 
 #include "dictionary/ps2_raster_check.h"
+#include "stream/ascii_lower.h"
 
 #include <algorithm>
 #include <cctype>
 #include <map>
-
-namespace {
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-} // namespace
 
 std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     std::vector<lint_finding> findings;
@@ -26,7 +19,7 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
         const std::string shown = name.empty() ? "#" + std::to_string(t) : name;
         if (name.empty())
             findings.push_back({shown, "has no name"});
-        else if (auto [it, fresh] = first_of_name.emplace(lower(name), t); !fresh)
+        else if (auto [it, fresh] = first_of_name.emplace(ascii_lower(name), t); !fresh)
             findings.push_back({shown, "has the name of texture " + std::to_string(it->second)});
         const uint32_t w = dictionary.width(t), h = dictionary.height(t);
         if (w == 0 || h == 0 || w > ps2_txd::k_max_dimension || h > ps2_txd::k_max_dimension)

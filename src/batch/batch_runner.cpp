@@ -2,6 +2,7 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
+#include "stream/ascii_lower.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,15 +14,6 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-
-namespace {
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
-} // namespace
 
 probe_result open_dictionary_source(const dictionary_source& source, std::string_view platforms,
                                     std::string& error) {
@@ -51,7 +43,7 @@ namespace {
 std::string unique_name(const std::string& stem, const std::string& extension,
                         std::set<std::string>& taken) {
     std::string name = stem + extension;
-    for (unsigned n = 2; !taken.insert(lower(name)).second; ++n)
+    for (unsigned n = 2; !taken.insert(ascii_lower(name)).second; ++n)
         name = stem + "_" + std::to_string(n) + extension;
     return name;
 }

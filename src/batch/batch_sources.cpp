@@ -2,7 +2,8 @@
 
 #include "archive/game_archive.h"
 #include "dictionary/tex_txd.h"
-#include "stream/byte_io.h"
+#include "stream/ascii_lower.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 constexpr uint32_t k_dictionary_id = 0x16;
 constexpr size_t k_sniff_bytes = 12;
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
 
 std::array<uint8_t, k_sniff_bytes> sniff(const fs::path& path, uint64_t offset, size_t& got) {
     std::array<uint8_t, k_sniff_bytes> bytes{};
@@ -102,7 +97,7 @@ class collector {
     }
 
     void add_file(const fs::path& file, const fs::path& parent, bool from_walk) {
-        const std::string extension = lower(file.extension().string());
+        const std::string extension = ascii_lower(file.extension().string());
         const auto pair = paired_archive_file(file);
         // A .dir/.img pair is one archive: taken once, through its .dir.
         if (pair && extension == ".img") {
@@ -168,14 +163,14 @@ class collector {
         std::set<std::string> taken;
         for (const auto& item : planned_)
             for (fs::path p = item.parent; !p.empty(); p = p.parent_path()) {
-                taken.insert(lower(p.generic_string()));
+                taken.insert(ascii_lower(p.generic_string()));
                 if (p == p.parent_path()) break;
             }
         for (auto& item : planned_) {
             fs::path candidate = item.parent / item.wanted;
-            for (unsigned n = 2; taken.count(lower(candidate.generic_string())); ++n)
+            for (unsigned n = 2; taken.count(ascii_lower(candidate.generic_string())); ++n)
                 candidate = item.parent / (item.wanted + "_" + std::to_string(n));
-            taken.insert(lower(candidate.generic_string()));
+            taken.insert(ascii_lower(candidate.generic_string()));
             item.source.out_dir = candidate;
         }
     }
@@ -184,13 +179,14 @@ class collector {
 
 bool looks_like_dictionary(const uint8_t* bytes, size_t size) {
     const std::span<const uint8_t> span(bytes, size);
-    if (size >= 4 && read_u32(span, 0) == tex_txd::k_magic) return true;
-    return size >= 12 && read_u32(span, 0) == k_dictionary_id;
+    const auto first = u32_at(span, 0);
+    if (first == tex_txd::k_magic) return true;
+    return size >= 12 && first == k_dictionary_id;
 }
 
 bool has_dictionary_extension(const fs::path& name) {
     static const std::set<std::string> extensions = {".txd", ".tex", ".xtx", ".chk"};
-    return extensions.count(lower(name.extension().string())) != 0;
+    return extensions.count(ascii_lower(name.extension().string())) != 0;
 }
 
 std::string safe_file_name(const std::string& name, const std::string& fallback) {

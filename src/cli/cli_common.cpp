@@ -45,27 +45,6 @@ int failure(const std::string& message) {
     return k_exit_failure;
 }
 
-std::optional<uint32_t> parse_hex(const std::string& text) {
-    std::string digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.empty() || digits.size() > 8) return std::nullopt;
-    uint32_t value = 0;
-    for (char c : digits) {
-        int v;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else
-            return std::nullopt;
-        value = value << 4 | uint32_t(v);
-    }
-    return value;
-}
-
 std::optional<uint32_t> parse_uint(const std::string& text) {
     if (text.empty() || text.size() > 9) return std::nullopt;
     uint32_t value = 0;

@@ -3,6 +3,7 @@
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
 #include "session/editor_session.h"
+#include "stream/hex_text.h"
 
 #include <cstdint>
 #include <map>
@@ -40,8 +41,6 @@ int usage_error(const std::string& message);
 // Prints the system's message and returns k_exit_failure.
 int failure(const std::string& message);
 
-// Parses hexadecimal text with or without 0x; none when it is not a number.
-std::optional<uint32_t> parse_hex(const std::string& text);
 std::optional<uint32_t> parse_uint(const std::string& text);
 
 // Opens FILE (positional 0) with --offset and --platforms into an editor session; on failure

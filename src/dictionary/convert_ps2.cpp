@@ -4,7 +4,7 @@
 #include "dictionary/txd_messages.h"
 #include "raster/pixel_format.h"
 #include "raster/ps2_swizzling.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
 #include <cstring>
@@ -23,31 +23,6 @@ void put_rgba(uint8_t* out, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     out[1] = g;
     out[2] = b;
     out[3] = a;
-}
-
-// One 16-bit pixel in `code`'s layout to 8-bit red, green, blue and alpha, read the way the PC
-// bitmap shows it.
-void decode16(uint32_t code, uint16_t v, uint8_t& r, uint8_t& g, uint8_t& b, uint8_t& a) {
-    switch (code) {
-    case pixel_code::rgba4444:
-        r = uint8_t((v >> 8) & 0xF0);
-        g = uint8_t((v >> 4) & 0xF0);
-        b = uint8_t(v & 0xF0);
-        a = uint8_t((v & 0xF) << 4);
-        return;
-    case pixel_code::rgb565:
-        r = uint8_t((v >> 8) & 0xF8);
-        g = uint8_t((v >> 3) & 0xFC);
-        b = uint8_t((v & 0x1F) << 3);
-        a = 0xFF;
-        return;
-    default: // 0x1555 and 0x555
-        r = uint8_t(((v >> 10) & 0x1F) << 3);
-        g = uint8_t(((v >> 5) & 0x1F) << 3);
-        b = uint8_t((v & 0x1F) << 3);
-        a = (code == pixel_code::rgb555 || (v & 0x8000)) ? 0xFF : 0;
-        return;
-    }
 }
 
 bool from_native(const native_level& level, ps2_raster& out, std::string& error) {
@@ -88,9 +63,15 @@ bool from_native(const native_level& level, ps2_raster& out, std::string& error)
     for (size_t i = 0; i < count; ++i) {
         uint8_t r = 0, g = 0, b = 0, a = 0xFF;
         switch (level.depth) {
-        case 16:
-            decode16(level.code, read_u16(level.pixels, 2 * i), r, g, b, a);
+        case 16: {
+            // The size check above covers every pixel.
+            const rgba8 c = decode_16bit_pixel(level.code, load_u16(in + 2 * i));
+            r = c.r;
+            g = c.g;
+            b = c.b;
+            a = c.a;
             break;
+        }
         case 24:
             b = in[3 * i];
             g = in[3 * i + 1];

@@ -9,7 +9,7 @@
 #include "raster/ios_bitmap.h"
 #include "raster/pixel_format.h"
 #include "raster/raster_limits.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
 #include <algorithm>
@@ -26,11 +26,12 @@ std::unique_ptr<rw_chunk> ios_txd::read_chunk(uint32_t offset, rw_chunk* parent,
     if (walk_depth_ >= k_max_depth || !fits(offset, k_chunk_header_bytes, length)) return nullptr;
     uint8_t header[k_chunk_header_bytes];
     if (!read_at(offset, header, sizeof header)) return nullptr;
-    const uint32_t id = read_u32(header, 0);
+    byte_reader fields(header, offset);
+    const uint32_t id = fields.u32("chunk id");
     auto node = std::make_unique<rw_chunk>();
     node->id = id;
-    node->size = read_u32(header, 4);
-    node->version = read_u32(header, 8);
+    node->size = fields.u32("chunk size");
+    node->version = fields.u32("chunk version");
     node->data_offset = offset + k_chunk_header_bytes;
     if ((id != rw_id_texture_dictionary && id != rw_id_texture_native) ||
         !is_container(node.get(), parent, index)) {
@@ -58,7 +59,7 @@ std::unique_ptr<rw_chunk> ios_txd::read_counted(std::unique_ptr<rw_chunk> node) 
         const uint64_t step = uint64_t(first->size) + k_chunk_header_bytes;
         const auto* data = first->data ? &*first->data : nullptr;
         // The texture count as a whole word, plus the closing Extension.
-        wanted = (data ? uint64_t(read_u32(*data, 0)) : 0) + 1;
+        wanted = (data ? uint64_t(u32_at(*data, 0).value_or(0)) : 0) + 1;
         append_child(node.get(), std::move(first));
         position += step;
         total += step;
@@ -105,19 +106,21 @@ bool ios_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t 
 
 std::string ios_txd::misfit(uint32_t t) {
     const auto data = texture_struct(t);
-    const uint32_t platform = read_u32(data, k_offset_platform);
+    const uint32_t platform = u32_at(data, k_offset_platform).value_or(0);
     if (platform < k_platform_dxt || platform > k_platform_plain)
         return fit_msg::wrong_platform("iOS / Android", texture_struct(t));
     if (data.size() < k_offset_pixels) return fit_msg::struct_short(data.size(), k_offset_pixels);
-    const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension)
-        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
+    const uint32_t w = u16_at(data, k_offset_width).value_or(0),
+                   h = u16_at(data, k_offset_height).value_or(0);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_picture_dimension);
     uint64_t needed = 0;
     if (platform == k_platform_plain) needed = k_offset_pixels + raster_bytes(w, h, k_mobile_depth);
     if (platform == k_platform_dxt) {
-        const bool alpha = read_u8(data, k_offset_alpha) != 0;
-        const bool early = !alpha && read_u32(data, k_offset_block_word) == k_block_word_early;
+        const bool alpha = u8_at(data, k_offset_alpha).value_or(0) != 0;
+        const bool early =
+            !alpha && u32_at(data, k_offset_block_word).value_or(0) == k_block_word_early;
         needed = (alpha || early ? k_offset_dxt3_blocks : k_offset_dxt1_blocks) +
                  dxt_input_bytes(w, h, 1, alpha ? 16 : 8);
     }
@@ -126,11 +129,11 @@ std::string ios_txd::misfit(uint32_t t) {
 }
 
 uint32_t ios_txd::platform_word(uint32_t t) {
-    return read_u32(texture_struct(t), k_offset_platform);
+    return u32_at(texture_struct(t), k_offset_platform).value_or(0);
 }
 
 bool ios_txd::has_alpha(uint32_t t) {
-    return read_u8(texture_struct(t), k_offset_alpha) != 0;
+    return u8_at(texture_struct(t), k_offset_alpha).value_or(0) != 0;
 }
 
 bool ios_txd::is_mobile_texture(uint32_t t) {
@@ -166,10 +169,10 @@ uint32_t ios_txd::depth(uint32_t t) {
     return texture_exists(t) ? k_mobile_depth : 0;
 }
 uint32_t ios_txd::width(uint32_t t) {
-    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_width) : 0;
+    return texture_exists(t) ? u16_at(texture_struct(t), k_offset_width).value_or(0) : 0;
 }
 uint32_t ios_txd::height(uint32_t t) {
-    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_height) : 0;
+    return texture_exists(t) ? u16_at(texture_struct(t), k_offset_height).value_or(0) : 0;
 }
 uint32_t ios_txd::raster_format(uint32_t t) {
     // Mobile textures carry no raster format word.
@@ -211,9 +214,10 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
         last_error = platform_msg::no_pixels;
         return std::nullopt;
     }
-    const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension) {
+    const uint32_t w = u16_at(data, k_offset_width).value_or(0),
+                   h = u16_at(data, k_offset_height).value_or(0);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension) {
         last_error = platform_msg::unsupported_size;
         return std::nullopt;
     }
@@ -244,7 +248,7 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
     // Platform 9: one level of DXT3 blocks (alpha) or DXT1 blocks.
     const bool alpha = has_alpha(t);
     uint32_t start = alpha ? k_offset_dxt3_blocks : k_offset_dxt1_blocks;
-    if (!alpha && read_u32(data, k_offset_block_word) == k_block_word_early)
+    if (!alpha && u32_at(data, k_offset_block_word).value_or(0) == k_block_word_early)
         start = k_offset_dxt3_blocks;
     const uint64_t needed = dxt_input_bytes(out.width, out.height, 1, alpha ? 16 : 8);
     if (!fits(start, needed, data.size())) {

@@ -8,7 +8,7 @@
 #include "raster/pc_bitmap.h"
 #include "raster/pixel_format.h"
 #include "raster/raster_limits.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
 #include <algorithm>
@@ -38,7 +38,7 @@ bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t e
                   uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
     if (!every_texture_fits(*this, platform_msg::not_pc, [this](uint32_t t) {
-            const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+            const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
             if (platform != k_platform_d3d8 && platform != k_platform_d3d9)
                 return fit_msg::wrong_platform("PC", texture_struct(t));
             return layout_misfit(t);
@@ -54,16 +54,17 @@ bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t e
 std::string pc_txd::layout_misfit(uint32_t t) {
     const auto data = texture_struct(t);
     if (data.size() < k_offset_palette) return fit_msg::struct_short(data.size(), k_offset_palette);
-    const uint32_t w = read_u16(data, k_offset_width), h = read_u16(data, k_offset_height);
-    if (w == 0 || h == 0 || w > raster_limits::k_max_dimension ||
-        h > raster_limits::k_max_dimension)
-        return fit_msg::bad_size(w, h, raster_limits::k_max_dimension);
-    const uint32_t d = read_u8(data, k_offset_depth);
+    const uint32_t w = u16_at(data, k_offset_width).value_or(0),
+                   h = u16_at(data, k_offset_height).value_or(0);
+    if (w == 0 || h == 0 || w > raster_limits::k_max_picture_dimension ||
+        h > raster_limits::k_max_picture_dimension)
+        return fit_msg::bad_size(w, h, raster_limits::k_max_picture_dimension);
+    const uint32_t d = u8_at(data, k_offset_depth).value_or(0);
     const uint32_t dxt = dxt_kind(compression(t));
     if (dxt == 0 && d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
     const auto found = layout(t);
     const uint64_t palette_bytes =
-        dxt == 0 ? stored_palette_bytes(d, read_u32(data, k_offset_raster_format)) : 0;
+        dxt == 0 ? stored_palette_bytes(d, u32_at(data, k_offset_raster_format).value_or(0)) : 0;
     if (!found) return fit_msg::struct_short(data.size(), k_offset_palette + palette_bytes);
     // Compressions without a decoder are listed and described, their data is never read.
     if (dxt == k_no_pixels) return {};
@@ -79,7 +80,7 @@ bool pc_txd::is_pc_texture(uint32_t t) {
         last_error = txd_msg::unknown_texture_id;
         return false;
     }
-    const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+    const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
     return platform == k_platform_d3d8 || platform == k_platform_d3d9;
 }
 
@@ -90,23 +91,23 @@ std::string pc_txd::texture_name(uint32_t t, int which) {
 }
 
 uint32_t pc_txd::width(uint32_t t) {
-    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_width) : 0;
+    return texture_exists(t) ? u16_at(texture_struct(t), k_offset_width).value_or(0) : 0;
 }
 uint32_t pc_txd::height(uint32_t t) {
-    return texture_exists(t) ? read_u16(texture_struct(t), k_offset_height) : 0;
+    return texture_exists(t) ? u16_at(texture_struct(t), k_offset_height).value_or(0) : 0;
 }
 uint32_t pc_txd::depth(uint32_t t) {
-    return texture_exists(t) ? read_u8(texture_struct(t), k_offset_depth) : 0;
+    return texture_exists(t) ? u8_at(texture_struct(t), k_offset_depth).value_or(0) : 0;
 }
 uint32_t pc_txd::raster_format(uint32_t t) {
-    return texture_exists(t) ? read_u32(texture_struct(t), k_offset_raster_format) : 0;
+    return texture_exists(t) ? u32_at(texture_struct(t), k_offset_raster_format).value_or(0) : 0;
 }
 
 uint32_t pc_txd::compression(uint32_t t) {
     if (!texture_exists(t)) return 0;
     const auto data = texture_struct(t);
-    const uint32_t b = read_u8(data, k_offset_compression);
-    if (read_u32(data, k_offset_platform) != k_platform_d3d9) return b;
+    const uint32_t b = u8_at(data, k_offset_compression).value_or(0);
+    if (u32_at(data, k_offset_platform).value_or(0) != k_platform_d3d9) return b;
     // Direct3D 9 files keep flags in byte 87 (bit 3 compressed, bit 0 alpha); the format word
     // names the block kind. tdem_tde.txd holds DXT5 textures with byte 87 = 8 and 9.
     if (format_word_is(data, "DXT1")) return 1;
@@ -138,7 +139,7 @@ uint32_t pc_txd::dxt_kind(uint32_t value) const {
 
 uint32_t pc_txd::mip_count(uint32_t t) {
     if (!texture_exists(t)) return 0;
-    const uint32_t declared = read_u8(texture_struct(t), k_offset_mip_count);
+    const uint32_t declared = u8_at(texture_struct(t), k_offset_mip_count).value_or(0);
     if (declared != 0) return declared;
     // A count of 0 with one level stored still shows that level.
     const auto found = layout(t);
@@ -161,14 +162,15 @@ uint64_t pc_txd::level_bytes(const texture_layout& layout, uint32_t level) {
 }
 
 void pc_txd::locate_levels(std::span<const uint8_t> data, texture_layout& layout) {
-    uint64_t position = k_offset_palette + uint64_t(layout.palette_bytes);
+    // A size word before each level; the walk stops at the first level that is not all there.
+    byte_reader in(data);
+    in.seek(k_offset_palette + uint64_t(layout.palette_bytes), "palette");
     const uint32_t wanted = std::min(std::max<uint32_t>(layout.levels_declared, 1), k_max_levels);
     for (uint32_t level = 0; level < wanted; ++level) {
-        if (!fits(position, 4, data.size())) break;
-        const uint64_t size = read_u32(data, static_cast<size_t>(position));
-        if (!fits(position + 4, size, data.size())) break;
-        layout.levels.push_back({position + 4, size});
-        position += 4 + size;
+        const uint64_t size = in.u32("level size");
+        const uint64_t at = in.position();
+        if (!in.skip(size, "level")) break;
+        layout.levels.push_back({at, size});
     }
 }
 
@@ -179,15 +181,20 @@ std::optional<pc_txd::texture_layout> pc_txd::layout(uint32_t t) {
         last_error = platform_msg::struct_short;
         return std::nullopt;
     }
+    // The fixed fields, in file order; the size check above keeps every read inside the Struct.
     texture_layout found;
-    found.width = read_u16(data, k_offset_width);
-    found.height = read_u16(data, k_offset_height);
-    found.depth = read_u8(data, k_offset_depth);
-    found.raster_format = read_u32(data, k_offset_raster_format);
-    found.levels_declared = read_u8(data, k_offset_mip_count);
+    byte_reader fields(data);
+    fields.seek(k_offset_raster_format, "raster format");
+    found.raster_format = fields.u32("raster format");
+    fields.skip(k_offset_width - k_offset_format_word, "format word");
+    found.width = fields.u16("width");
+    found.height = fields.u16("height");
+    found.depth = fields.u8("depth");
+    found.levels_declared = fields.u8("mip count");
     found.dxt = dxt_kind(compression(t));
-    if (found.width == 0 || found.height == 0 || found.width > raster_limits::k_max_dimension ||
-        found.height > raster_limits::k_max_dimension ||
+    if (found.width == 0 || found.height == 0 ||
+        found.width > raster_limits::k_max_picture_dimension ||
+        found.height > raster_limits::k_max_picture_dimension ||
         (found.dxt == 0 && (found.depth < 4 || found.depth > 32))) {
         last_error = platform_msg::unsupported_size;
         return std::nullopt;

@@ -2,7 +2,8 @@
 
 #include "dictionary/txd_messages.h"
 #include "raster/ps2_swizzling.h"
-#include "stream/byte_io.h"
+#include "stream/ascii_lower.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,33 +46,36 @@ rw_chunk* raster_child(ps2_txd& txd, uint32_t t, uint32_t which) {
 }
 
 bool is_headered(std::span<const uint8_t> data) {
-    return read_u32(data, 4 * k_gif_tag_word) == 3 &&
-           read_u32(data, 4 * k_gif_tag_second_word) == 0x10000000;
+    return u32_at(data, 4 * k_gif_tag_word).value_or(0) == 3 &&
+           u32_at(data, 4 * k_gif_tag_second_word).value_or(0) == 0x10000000;
 }
 
+// Transfer headers come from transfer_offsets, so each lies whole inside the data.
 ps2_transfer transfer_at(std::span<const uint8_t> data, size_t at) {
-    const uint32_t pos = read_u32(data, at + 4 * k_trxpos_word);
-    return {pos & 0x7FF, (pos >> 16) & 0x7FF, read_u32(data, at + 4 * k_trxreg_w_word),
-            read_u32(data, at + 4 * k_trxreg_h_word),
-            read_u32(data, at + 4 * k_nloop_word) & 0x7FFF};
+    const uint8_t* header = data.data() + at;
+    const uint32_t pos = load_u32(header + 4 * k_trxpos_word);
+    return {pos & 0x7FF, (pos >> 16) & 0x7FF, load_u32(header + 4 * k_trxreg_w_word),
+            load_u32(header + 4 * k_trxreg_h_word), load_u32(header + 4 * k_nloop_word) & 0x7FFF};
 }
 
 void put_transfer(std::span<uint8_t> data, size_t at, const ps2_transfer& t) {
-    write_u32(&data[at + 4 * k_trxpos_word], t.dsax | t.dsay << 16);
-    write_u32(&data[at + 4 * k_trxreg_w_word], t.rrw);
-    write_u32(&data[at + 4 * k_trxreg_h_word], t.rrh);
+    uint8_t* header = data.data() + at;
+    store_u32(header + 4 * k_trxpos_word, t.dsax | t.dsay << 16);
+    store_u32(header + 4 * k_trxreg_w_word, t.rrw);
+    store_u32(header + 4 * k_trxreg_h_word, t.rrh);
 }
 
 // Offsets of the transfer headers in the raster data: one per block, palette last.
 std::vector<size_t> transfer_offsets(std::span<const uint8_t> data) {
     std::vector<size_t> offsets;
-    size_t position = 0;
-    while (offsets.size() <= k_ps2_max_levels &&
-           fits(position, k_ps2_transfer_bytes, data.size())) {
-        const uint64_t block = uint64_t(read_u32(data, position + 4 * k_nloop_word) & 0x7FFF) * 16;
-        if (!fits(position + k_ps2_transfer_bytes, block, data.size())) break;
-        offsets.push_back(position);
-        position += k_ps2_transfer_bytes + static_cast<size_t>(block);
+    byte_reader in(data);
+    while (offsets.size() <= k_ps2_max_levels) {
+        const uint64_t at = in.position();
+        const auto header = in.bytes(k_ps2_transfer_bytes, "transfer header");
+        if (!in.ok()) break;
+        const uint64_t block = uint64_t(load_u32(header.data() + 4 * k_nloop_word) & 0x7FFF) * 16;
+        if (!in.skip(block, "transfer block")) break;
+        offsets.push_back(static_cast<size_t>(at));
     }
     return offsets;
 }
@@ -80,19 +84,15 @@ bool is_power_of_two(uint32_t v) {
     return v && !(v & (v - 1));
 }
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 } // namespace
 
 bool read_stored_words(ps2_txd& txd, uint32_t t, ps2_stored_words& out) {
     out = {};
     const auto header = chunk_bytes(txd, raster_child(txd, t, 0));
     if (header.size() < k_header_bytes) return false;
+    byte_reader words(header);
     for (uint32_t i = 0; i < 16; ++i)
-        out.words[i] = read_u32(header, 4 * i);
+        out.words[i] = words.u32(k_word_names[i]);
     const auto data = chunk_bytes(txd, raster_child(txd, t, 1));
     out.raster_data_bytes = data.size();
     out.headered = is_headered(data);
@@ -216,7 +216,7 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
         };
         if (name.size() > k_max_texture_name_chars)
             report("name longer than 31 characters", std::to_string(name.size()), "31");
-        const auto [first, inserted] = seen_names.emplace(lower(name), t);
+        const auto [first, inserted] = seen_names.emplace(ascii_lower(name), t);
         if (!inserted)
             report("name used twice (case ignored)", name,
                    "a name other than texture " + std::to_string(first->second) + "'s");
@@ -301,10 +301,12 @@ uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
         }
         const auto header = chunk_bytes(txd, raster_child(txd, t, 0));
         const auto data = chunk_bytes(txd, raster_child(txd, t, 1));
+        byte_writer words(header);
         for (uint32_t i = 0; i < 16; ++i) {
             if (ps2_is_placement_word(i) && !layout.placement_determined) continue;
             if (stored.words[i] == layout.words[i]) continue;
-            write_u32(&header[4 * i], layout.words[i]);
+            words.seek(4 * i);
+            words.u32(layout.words[i]);
             ++changed;
         }
         const auto offsets = transfer_offsets(data);

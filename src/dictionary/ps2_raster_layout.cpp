@@ -1,6 +1,7 @@
 #include "dictionary/ps2_raster_layout.h"
 
 #include "dictionary/txd_messages.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 
@@ -394,4 +395,16 @@ bool compute_ps2_layout(const ps2_layout_input& in, ps2_raster_layout& out, std:
     w[13] = static_cast<uint32_t>(out.palette_data_bytes());
     w[15] = k_ps2_sky_mipmap_value;
     return true;
+}
+
+bool put_ps2_transfer_header(std::span<uint8_t> at, const ps2_transfer& t) {
+    // GIF tag (3 register writes: position, size, direction), then the image data tag.
+    const uint32_t words[20] = {3,    0x10000000, 0x0E,  0,     0,       t.dsax | t.dsay << 16,
+                                0x51, 0,          t.rrw, t.rrh, 0x52,    0,
+                                0,    0,          0x53,  0,     t.nloop, 0x08000000,
+                                0,    0};
+    byte_writer out(at);
+    for (const uint32_t word : words)
+        out.u32(word);
+    return out.ok();
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct ps2_transfer {
     uint32_t nloop = 0;
     bool operator==(const ps2_transfer&) const = default;
 };
+
+// Writes the 80-byte transfer header of `t` at the start of `at`; false when it is shorter.
+bool put_ps2_transfer_header(std::span<uint8_t> at, const ps2_transfer& t);
 
 struct ps2_level_layout {
     uint32_t width_px = 0;  // w >> n (at least 1)

@@ -23,7 +23,7 @@ uint64_t level_bytes(uint64_t width, uint64_t height, uint64_t depth, uint32_t l
 }
 
 bool is_headered(std::span<const uint8_t> data) {
-    return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
+    return u32_at(data, 0).value_or(0) == 3 || u32_at(data, 4).value_or(0) == 0x10000000;
 }
 
 bool has_ps2_tag(std::span<const uint8_t> data) {
@@ -31,7 +31,7 @@ bool has_ps2_tag(std::span<const uint8_t> data) {
 }
 
 uint32_t header_word(const uint8_t* header, uint32_t offset) {
-    return header ? read_u32({header, k_raster_header_bytes}, offset) : 0;
+    return header ? u32_at({header, k_raster_header_bytes}, offset).value_or(0) : 0;
 }
 } // namespace
 
@@ -51,8 +51,8 @@ std::unique_ptr<rw_chunk> ps2_txd::read_root_counting_header(uint32_t offset) {
     if (!read_at(offset, header, sizeof header)) return nullptr;
     auto node = std::make_unique<rw_chunk>();
     allocated_bytes += k_chunk_node_bytes;
-    node->id = read_u32(header, 0);
-    node->version = read_u32(header, 8);
+    node->id = load_u32(header);
+    node->version = load_u32(header + 8);
     node->data_offset = offset + k_chunk_header_bytes;
     // The quirk test found the children ending exactly at the end of the file.
     const uint64_t end = file_length();
@@ -206,13 +206,13 @@ uint32_t ps2_txd::pixel_format(uint32_t t) {
 
 uint32_t ps2_txd::texture_flags(uint32_t t) {
     if (!texture_exists(t)) return 0;
-    return read_u32(texture_struct(t), 4);
+    return u32_at(texture_struct(t), 4).value_or(0);
 }
 
 uint32_t ps2_txd::platform_id(uint32_t t) {
     if (!texture_exists(t)) return 0;
     const auto data = texture_struct(t);
-    return has_ps2_tag(data) ? 4 : read_u32(data, 0);
+    return has_ps2_tag(data) ? 4 : u32_at(data, 0).value_or(0);
 }
 
 uint32_t ps2_txd::root_version() {
@@ -264,18 +264,18 @@ bool ps2_txd::headered_level(uint32_t t, uint32_t level, size_t& offset, size_t&
     const auto* data = raster_data(t);
     if (!data) return false;
     const size_t size = std::min<size_t>(data->size(), raster_data_chunk(t)->size);
-    size_t position = 0;
+    // Every step takes a whole transfer header, so the walk ends with the data.
+    byte_reader in({data->data(), size});
     for (uint32_t k = 0;; ++k) {
-        if (!fits(position, k_transfer_header_bytes, size)) return false;
-        const uint64_t block =
-            uint64_t(read_u32({data->data(), size}, position + k_transfer_qwc_word * 4)) * 16;
+        const auto header = in.bytes(k_transfer_header_bytes, "transfer header");
+        if (!in.ok()) return false;
+        const uint64_t block = uint64_t(load_u32(header.data() + k_transfer_qwc_word * 4)) * 16;
         if (k == level) {
-            offset = position + k_transfer_header_bytes;
+            offset = static_cast<size_t>(in.position());
             bytes = static_cast<size_t>(block);
             return true;
         }
-        if (!fits(position + k_transfer_header_bytes, block, size)) return false;
-        position += k_transfer_header_bytes + static_cast<size_t>(block);
+        if (!in.skip(block, "transfer block")) return false;
     }
 }
 
@@ -355,13 +355,13 @@ uint32_t ps2_txd::raster_word(rw_chunk* chunk, uint64_t offset, bool& ok) {
         const size_t valid = std::min<size_t>(chunk->data->size(), chunk->size);
         if (!fits(offset, 4, valid)) return 0;
         ok = true;
-        return read_u32({chunk->data->data(), valid}, static_cast<size_t>(offset));
+        return load_u32(chunk->data->data() + offset);
     }
     uint8_t word[4];
     if (!fits(offset, 4, chunk->size) || !read_at(uint64_t(chunk->data_offset) + offset, word, 4))
         return 0;
     ok = true;
-    return read_u32(word, 0);
+    return load_u32(word);
 }
 
 uint32_t ps2_txd::mip_count(uint32_t t) {

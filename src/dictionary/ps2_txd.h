@@ -4,7 +4,8 @@
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
-#include "stream/byte_io.h"
+#include "raster/raster_limits.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_stream.h"
 
 #include <cstdint>
@@ -129,7 +130,8 @@ class ps2_txd : public rw_stream {
                                                    const uint8_t* palette, bool swizzled);
 
     static constexpr uint32_t k_max_textures = 255;
-    static constexpr uint32_t k_max_dimension = 4096;
+    // The PS2 texture limit of raster_limits.h, under the name the dictionary users know.
+    static constexpr uint32_t k_max_dimension = raster_limits::k_max_ps2_dimension;
 
   protected:
     // Opens with the root-size repair armed when the file needs it.
@@ -151,6 +153,11 @@ class ps2_txd : public rw_stream {
     // A new chunk node stamped `version` and counted in allocated_bytes; a leaf holds `data`.
     std::unique_ptr<rw_chunk> new_chunk(uint32_t id, uint64_t size, uint32_t version);
     std::unique_ptr<rw_chunk> new_leaf(uint32_t id, std::vector<uint8_t> data, uint32_t version);
+    // Ends a new texture native: the raster Struct holding `header` and `data`, then the
+    // Extension with the sky mipmap value the game's converter writes.
+    void append_raster_and_extension(rw_chunk* texture, std::vector<uint8_t> header,
+                                     std::vector<uint8_t> data, uint64_t raster_size,
+                                     uint32_t version);
     // Levels 1.. of a headered texture appended to the TIM2 file's last picture.
     bool add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle);
 

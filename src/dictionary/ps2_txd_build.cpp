@@ -19,16 +19,6 @@ constexpr uint32_t k_flags_one_level = 0x1102; // linear filter, wrap
 constexpr uint32_t k_flags_mipmapped = 0x1106; // linear-mip-linear filter, wrap
 constexpr uint32_t k_old_style_nloop = 0x7FFF; // beyond it a level cannot be one transfer
 
-void put_transfer_header(uint8_t* at, const ps2_transfer& t) {
-    // GIF tag (3 register writes: position, size, direction), then the image data tag.
-    const uint32_t words[20] = {3,    0x10000000, 0x0E,  0,     0,       t.dsax | t.dsay << 16,
-                                0x51, 0,          t.rrw, t.rrh, 0x52,    0,
-                                0,    0,          0x53,  0,     t.nloop, 0x08000000,
-                                0,    0};
-    for (int i = 0; i < 20; ++i)
-        write_u32(at + 4 * i, words[i]);
-}
-
 // Name chunks hold the text and at least one zero, padded to a multiple of 4 bytes.
 std::vector<uint8_t> name_data(const std::string& name) {
     const std::string text = name.substr(0, name.find('\0'));
@@ -144,47 +134,55 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
     }
 
     std::vector<uint8_t> texture_struct = {'P', 'S', '2', 0, 0, 0, 0, 0};
-    write_u32(&texture_struct[4], source.flags ? source.flags
-                                  : levels > 1 ? k_flags_mipmapped
-                                               : k_flags_one_level);
+    byte_writer flags(texture_struct);
+    flags.seek(4);
+    flags.u32(source.flags ? source.flags : levels > 1 ? k_flags_mipmapped : k_flags_one_level);
     auto texture = new_chunk(rw_id_texture_native, texture_size, version);
     append_child(texture.get(), new_leaf(rw_id_struct, std::move(texture_struct), version));
     append_child(texture.get(), new_leaf(rw_id_string, name, version));
     append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
     std::vector<uint8_t> header(k_raster_header_bytes, 0);
-    for (uint32_t i = 0; i < 16; ++i)
-        write_u32(&header[4 * i], layout.words[i]);
+    byte_writer words(std::span<uint8_t>{header});
+    for (const uint32_t word : layout.words)
+        words.u32(word);
 
     std::vector<uint8_t> data(static_cast<size_t>(data_size), 0);
     uint8_t* at = data.data();
     const uint32_t transfer_bytes = layout.headered ? k_ps2_transfer_bytes : 0;
     for (uint32_t n = 0; n < levels; ++n) {
         const ps2_level_layout& level = layout.levels[n];
-        if (layout.headered) put_transfer_header(at, level.transfer);
+        if (layout.headered) put_ps2_transfer_header({at, transfer_bytes}, level.transfer);
         at += transfer_bytes;
         if (n < source.levels.size())
             store_level(source.levels[n], level, d, layout.swizzled, at, level.data_bytes());
         at += level.data_bytes();
     }
     if (layout.has_palette) {
-        if (layout.headered) put_transfer_header(at, layout.palette_transfer);
+        if (layout.headered) put_ps2_transfer_header({at, transfer_bytes}, layout.palette_transfer);
         at += transfer_bytes;
         // The 4-bit palette's 8x3 transfer carries 32 bytes beyond the colours: zeros.
         if (!source.palette.empty()) std::memcpy(at, source.palette.data(), layout.palette_bytes);
     }
 
+    append_raster_and_extension(texture.get(), std::move(header), std::move(data), raster_size,
+                                version);
+    return texture;
+}
+
+void ps2_txd::append_raster_and_extension(rw_chunk* texture, std::vector<uint8_t> header,
+                                          std::vector<uint8_t> data, uint64_t raster_size,
+                                          uint32_t version) {
     auto raster = new_chunk(rw_id_struct, raster_size, version);
     append_child(raster.get(), new_leaf(rw_id_struct, std::move(header), version));
     append_child(raster.get(), new_leaf(rw_id_struct, std::move(data), version));
-    append_child(texture.get(), std::move(raster));
+    append_child(texture, std::move(raster));
 
     auto extension = new_chunk(rw_id_extension, 4 + k_chunk_header_bytes, version);
-    std::vector<uint8_t> sky(4);
-    write_u32(sky.data(), k_ps2_sky_mipmap_value);
+    std::vector<uint8_t> sky;
+    byte_writer(sky).u32(k_ps2_sky_mipmap_value);
     append_child(extension.get(), new_leaf(rw_id_sky_mipmap_val, std::move(sky), version));
-    append_child(texture.get(), std::move(extension));
-    return texture;
+    append_child(texture, std::move(extension));
 }
 
 std::unique_ptr<rw_chunk>

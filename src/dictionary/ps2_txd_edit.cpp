@@ -20,7 +20,7 @@ constexpr uint64_t k_max_chunk_size = std::numeric_limits<uint32_t>::max();
 void write_count_word(rw_chunk* header, uint32_t count) {
     if (!header || !header->data) return;
     uint8_t half[2];
-    write_u16(half, static_cast<uint16_t>(count));
+    store_u16(half, static_cast<uint16_t>(count));
     const size_t n = std::min<size_t>({2, header->data->size(), header->size});
     std::memcpy(header->data->data(), half, n);
 }

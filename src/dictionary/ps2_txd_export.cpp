@@ -29,7 +29,7 @@ const char* extension_of_type(int type) {
 }
 
 bool is_headered(std::span<const uint8_t> data) {
-    return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
+    return u32_at(data, 0).value_or(0) == 3 || u32_at(data, 4).value_or(0) == 0x10000000;
 }
 } // namespace
 
@@ -115,8 +115,10 @@ bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
         // The texture's own MIPTBP registers (header words 8..11).
         const std::span<const uint8_t> header(raster_header(t), 64);
         tim2_picture_header& h = tim2.pictures.back().header;
-        h.gs_miptbp1 = read_u32(header, 32) | uint64_t(read_u32(header, 36)) << 32;
-        h.gs_miptbp2 = read_u32(header, 40) | uint64_t(read_u32(header, 44)) << 32;
+        byte_reader words(header);
+        words.seek(32, "MIPTBP1");
+        h.gs_miptbp1 = words.u64("MIPTBP1");
+        h.gs_miptbp2 = words.u64("MIPTBP2");
     }
     return true;
 }
@@ -135,16 +137,21 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     const bool swizzled = swizzle == -1 ? stored_swizzled : swizzle != 0;
     const uint32_t w = width(t), h = height(t), d = depth(t);
 
+    // Level 0 as the files take it: a swizzled level stored in a wider transfer rectangle
+    // unswizzles at that rectangle here and then needs no more reordering.
+    std::vector<uint8_t> plain;
+    bool unswizzle = swizzled;
+    auto level0 = [&]() -> std::span<const uint8_t> {
+        const std::span<const uint8_t> stored = stored_pixels(t, 0, swizzled);
+        if (!swizzled || !stored_swizzled || !ps2_plain_level(*this, t, 0, plain)) return stored;
+        unswizzle = false;
+        return plain;
+    };
+
     bool ok = false;
     if (type == export_bmp) {
         ps2_bitmap bitmap;
-        std::span<const uint8_t> raster = stored_pixels(t, 0, swizzled);
-        std::vector<uint8_t> plain;
-        bool unswizzle = swizzled;
-        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
-            raster = plain;
-            unswizzle = false;
-        }
+        const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!bitmap.load_raster(w, h, d, raster, palette(t), unswizzle, mode,
@@ -157,14 +164,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         }
     } else if (type == export_tim2) {
         tim2_file tim2;
-        std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
-        // A swizzled level stored in a wider transfer rectangle unswizzles at that rectangle.
-        std::vector<uint8_t> plain;
-        bool unswizzle = swizzled;
-        if (swizzled && stored_swizzled && ps2_plain_level(*this, t, 0, plain)) {
-            raster = plain;
-            unswizzle = false;
-        }
+        const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {
             last_error = txd_msg::raster_layout_short;
         } else if (!tim2.add_picture(w, h, d, raster, palette(t), unswizzle)) {

@@ -4,7 +4,7 @@
 #include "raster/pixel_format.h"
 #include "raster/ps2_bitmap.h"
 #include "raster/ps2_preview8.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <cstring>
 #include <fstream>
@@ -42,8 +42,9 @@ struct tex_raster {
 
 // The three forms of the 16-byte raster header.
 tex_raster raster_of(const std::vector<uint8_t>& header) {
-    const uint32_t h0 = read_u32(header, 0), h1 = read_u32(header, 4);
-    const uint32_t h2 = read_u32(header, 8), h3 = read_u32(header, 12);
+    byte_reader words(header);
+    const uint32_t h0 = words.u32("raster header"), h1 = words.u32("raster header");
+    const uint32_t h2 = words.u32("raster header"), h3 = words.u32("raster header");
     tex_raster out;
     auto from_dimension_word = [&out](uint32_t word) {
         out.width_log2 = word & 0xF;
@@ -74,7 +75,7 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
     }
     create_empty(k_magic);
     std::vector<uint8_t> bytes;
-    if (!file.read(offset, k_header_bytes, bytes) || read_u32(bytes, 0) != k_magic) {
+    if (!file.read(offset, k_header_bytes, bytes) || u32_at(bytes, 0).value_or(0) != k_magic) {
         last_error = platform_msg::not_tex;
         return false;
     }
@@ -86,7 +87,7 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
         last_error = platform_msg::not_tex;
         return false;
     }
-    uint64_t link = read_u32(bytes, 0);
+    uint64_t link = u32_at(bytes, 0).value_or(0);
     // The list must come back to its head; a link seen before or a list longer than a dictionary
     // can hold is damaged.
     std::set<uint64_t> seen;
@@ -98,7 +99,7 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
         if (seen.size() >= k_max_records || !seen.insert(link).second ||
             link < k_record_link_offset ||
             !file.read(link - k_record_link_offset, k_record_bytes, record) ||
-            !file.read(read_u32(record, 0), k_raster_header_bytes, raster_header)) {
+            !file.read(u32_at(record, 0).value_or(0), k_raster_header_bytes, raster_header)) {
             last_error = platform_msg::not_tex;
             return false;
         }
@@ -129,7 +130,7 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
             name_field_text(record, k_record_name_offset, k_name_field_bytes), w, h, raster.depth,
             palette.data(), true);
         if (!texture || !append_texture(std::move(texture))) return false;
-        link = read_u32(record, k_record_link_offset);
+        link = u32_at(record, k_record_link_offset).value_or(0);
     }
     return true;
 }

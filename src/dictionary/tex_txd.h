@@ -27,8 +27,8 @@ class tex_txd : public ps2_txd {
     static constexpr uint32_t k_raster_header_bytes = 16;
     // A dictionary holds at most 255 textures, so a longer list is damaged.
     static constexpr uint32_t k_max_records = 255;
-    // Largest dimension exponent: 2^12 = 4096, the PS2 texture limit.
-    static constexpr uint32_t k_max_dimension_log2 = 12;
+    // Largest dimension exponent: the PS2 texture limit.
+    static constexpr uint32_t k_max_dimension_log2 = raster_limits::k_max_ps2_dimension_log2;
 
     std::array<uint8_t, k_header_bytes> header{};
     uint32_t start = 0;

@@ -3,7 +3,9 @@
 // palette where the record had them. The container is a view, not a texture built for a game.
 #include "dictionary/tex_txd.h"
 
+#include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_messages.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
 #include <cstring>
@@ -12,7 +14,6 @@
 namespace {
 constexpr uint32_t k_transfer_header_bytes = 80;
 constexpr uint32_t k_native_header_bytes = 64;
-constexpr uint32_t k_sky_mipmap_value = 4032;
 // Bytes after the palette of a swizzled 4-bit raster: its palette moves as an 8x3 block.
 constexpr uint32_t k_swizzled_palette4_extra = 32;
 
@@ -30,13 +31,10 @@ constexpr uint32_t k_offset_depth = 8;
 constexpr uint32_t k_offset_format = 12;
 constexpr uint32_t k_offset_palette_size = 52;
 
-void put_transfer_header(uint8_t* at, uint32_t width, uint32_t height, uint32_t quadwords) {
-    // Three register writes (position, size, direction), then the image data tag.
-    const uint32_t words[20] = {3,    0x10000000, 0x0E,      0,          0, 0, 0x51,
-                                0,    width,      height,    0x52,       0, 0, 0,
-                                0x53, 0,          quadwords, 0x08000000, 0, 0};
-    for (int i = 0; i < 20; ++i)
-        write_u32(at + 4 * i, words[i]);
+// A transfer to the top left corner of GS memory.
+void put_transfer_header(std::span<uint8_t> at, uint32_t width, uint32_t height,
+                         uint32_t quadwords) {
+    put_ps2_transfer_header(at, {.rrw = width, .rrh = height, .nloop = quadwords});
 }
 
 std::vector<uint8_t> name_data(const std::string& name) {
@@ -105,19 +103,24 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
     append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
     std::vector<uint8_t> header(k_native_header_bytes, 0);
-    write_u32(&header[k_offset_width], width);
-    write_u32(&header[k_offset_height], height);
-    write_u32(&header[k_offset_depth], depth);
-    write_u32(&header[k_offset_format], raster_format_for(depth, swizzled));
-    if (palettised)
-        write_u32(&header[k_offset_palette_size],
-                  static_cast<uint32_t>(k_transfer_header_bytes + palette_block));
+    byte_writer words(header);
+    words.seek(k_offset_width);
+    words.u32(width);
+    words.seek(k_offset_height);
+    words.u32(height);
+    words.seek(k_offset_depth);
+    words.u32(depth);
+    words.seek(k_offset_format);
+    words.u32(raster_format_for(depth, swizzled));
+    if (palettised) {
+        words.seek(k_offset_palette_size);
+        words.u32(static_cast<uint32_t>(k_transfer_header_bytes + palette_block));
+    }
 
     std::vector<uint8_t> data(static_cast<size_t>(data_size), 0);
     const uint32_t transfer_w = swizzled ? width / 2 : width;
     const uint32_t transfer_h = swizzled ? height / 2 : height;
-    put_transfer_header(data.data(), transfer_w, transfer_h,
-                        static_cast<uint32_t>(pixel_block / 16));
+    put_transfer_header(data, transfer_w, transfer_h, static_cast<uint32_t>(pixel_block / 16));
     if (pixels && pixel_bytes)
         std::memcpy(data.data() + k_transfer_header_bytes, pixels,
                     static_cast<size_t>(pixel_bytes));
@@ -126,22 +129,14 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
         // The palette moves as 32-bit pixels: 8x2 (8x3 with the swizzled extra) or 16x16.
         const uint32_t palette_w = depth == 4 ? 8 : 16;
         const uint32_t palette_h = depth == 4 ? (swizzled ? 3 : 2) : 16;
-        put_transfer_header(palette_at, palette_w, palette_h,
+        put_transfer_header({palette_at, k_transfer_header_bytes}, palette_w, palette_h,
                             static_cast<uint32_t>(palette_block / 16));
         if (palette)
             std::memcpy(palette_at + k_transfer_header_bytes, palette,
                         static_cast<size_t>(palette_bytes));
     }
 
-    auto raster = new_chunk(rw_id_struct, raster_size, version);
-    append_child(raster.get(), new_leaf(rw_id_struct, std::move(header), version));
-    append_child(raster.get(), new_leaf(rw_id_struct, std::move(data), version));
-    append_child(texture.get(), std::move(raster));
-
-    auto extension = new_chunk(rw_id_extension, 4 + k_chunk_header_bytes, version);
-    std::vector<uint8_t> sky(4);
-    write_u32(sky.data(), k_sky_mipmap_value);
-    append_child(extension.get(), new_leaf(rw_id_sky_mipmap_val, std::move(sky), version));
-    append_child(texture.get(), std::move(extension));
+    append_raster_and_extension(texture.get(), std::move(header), std::move(data), raster_size,
+                                version);
     return texture;
 }

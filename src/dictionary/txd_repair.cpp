@@ -1,6 +1,6 @@
 #include "dictionary/txd_repair.h"
 
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
 #include <fstream>
@@ -20,8 +20,9 @@ root_size_quirk find_root_size_quirk(const std::filesystem::path& path, uint32_t
         file.clear();
         file.seekg(static_cast<std::streamoff>(position));
         if (!file.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
-        id = read_u32(bytes, 0);
-        size = read_u32(bytes, 4);
+        byte_reader header(bytes, position);
+        id = header.u32("chunk id");
+        size = header.u32("chunk size");
         return true;
     };
     uint32_t id = 0, size = 0;

@@ -3,7 +3,7 @@
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
 #include "dictionary/txd_probe_fit.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 
@@ -15,7 +15,7 @@ bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t
                     uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
     if (!every_texture_fits(*this, platform_msg::not_xbox, [this](uint32_t t) {
-            const uint32_t platform = read_u32(texture_struct(t), k_offset_platform);
+            const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
             if (platform != k_platform_xbox)
                 return fit_msg::wrong_platform("XBOX", texture_struct(t));
             return layout_misfit(t);
@@ -34,13 +34,13 @@ bool xbox_txd::is_xbox_texture(uint32_t t) {
         last_error = txd_msg::unknown_texture_id;
         return false;
     }
-    return read_u32(texture_struct(t), k_offset_platform) == k_platform_xbox;
+    return u32_at(texture_struct(t), k_offset_platform) == k_platform_xbox;
 }
 
 uint32_t xbox_txd::compression(uint32_t t) {
     if (!texture_exists(t)) return 0;
     // The XBOX's own format numbers: 12 DXT1, 14 DXT3, 15 DXT5 (interpolated alpha).
-    const uint32_t b = read_u8(texture_struct(t), k_offset_compression);
+    const uint32_t b = u8_at(texture_struct(t), k_offset_compression).value_or(0);
     switch (b) {
     case 0:
     case 1:
@@ -63,11 +63,13 @@ uint32_t xbox_txd::dxt_kind(uint32_t value) const {
 }
 
 void xbox_txd::locate_levels(std::span<const uint8_t> data, texture_layout& found) {
-    const uint64_t word_at = k_offset_palette + uint64_t(found.palette_bytes);
-    const uint64_t start = word_at + 4;
-    if (!fits(word_at, 4, data.size())) return;
+    // The word after the palette, then level 0.
+    byte_reader in(data);
+    in.seek(k_offset_palette + uint64_t(found.palette_bytes), "palette");
+    const uint32_t announced = in.u32("level size");
+    const uint64_t start = in.position();
     const uint64_t first = level_bytes(found, 0);
-    if (!fits(start, first, data.size())) return;
+    if (!in.skip(first, "level 0")) return;
     found.levels.push_back({start, first});
 
     const uint32_t wanted = std::min<uint32_t>(found.levels_declared, k_max_levels);
@@ -75,14 +77,13 @@ void xbox_txd::locate_levels(std::span<const uint8_t> data, texture_layout& foun
 
     // PC style: a size word in front of every further level, each naming that level's bytes.
     std::vector<level_span> chained;
-    uint64_t position = start + first;
+    byte_reader chain = in;
     for (uint32_t level = 1; level < wanted; ++level) {
         const uint64_t bytes = level_bytes(found, level);
-        if (!fits(position, 4, data.size()) || read_u32(data, position) != bytes ||
-            !fits(position + 4, bytes, data.size()))
-            break;
-        chained.push_back({position + 4, bytes});
-        position += 4 + bytes;
+        if (chain.u32("level size") != bytes || !chain.ok()) break;
+        const uint64_t at = chain.position();
+        if (!chain.skip(bytes, "level")) break;
+        chained.push_back({at, bytes});
     }
     if (chained.size() + 1 == wanted) {
         found.levels.insert(found.levels.end(), chained.begin(), chained.end());
@@ -93,8 +94,8 @@ void xbox_txd::locate_levels(std::span<const uint8_t> data, texture_layout& foun
     uint64_t total = 0;
     for (uint32_t level = 0; level < wanted; ++level)
         total += level_bytes(found, level);
-    if (read_u32(data, word_at) != total || !fits(start, total, data.size())) return;
-    position = start + first;
+    if (announced != total || !fits(start, total, data.size())) return;
+    uint64_t position = start + first;
     for (uint32_t level = 1; level < wanted; ++level) {
         const uint64_t bytes = level_bytes(found, level);
         found.levels.push_back({position, bytes});

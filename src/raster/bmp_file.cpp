@@ -1,6 +1,7 @@
 #include "raster/ps2_bitmap.h"
 #include "raster/raster_limits.h"
 #include "raster/raster_messages.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,11 +17,6 @@ constexpr size_t k_info_size_offset = k_info_offset; // first field of the info 
 constexpr uint32_t k_core_info_size = 40;
 constexpr size_t k_masks_in_header = 40; // V4/V5 headers hold the masks at offset 40
 constexpr size_t k_mask_bytes = 12;
-
-uint32_t le32(std::span<const uint8_t> b, size_t offset) {
-    return uint32_t(b[offset]) | uint32_t(b[offset + 1]) << 8 | uint32_t(b[offset + 2]) << 16 |
-           uint32_t(b[offset + 3]) << 24;
-}
 
 // Bit-field masks that describe exactly the layout an uncompressed file of that depth has, so
 // such files (written by many painting programs for 16 and 32 bits) read like plain ones.
@@ -48,11 +44,13 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
         last_error = raster_msg::not_valid_bmp;
         return 0;
     };
-    if (file.size() < k_info_offset + 4) return refuse();
-    if (file[0] != 'B' || file[1] != 'M') return refuse();
-    const uint32_t info_size = le32(file, k_info_size_offset);
+    byte_reader in(file);
+    const auto magic = in.bytes(2, "BMP magic");
+    in.seek(k_info_size_offset, "BMP info header");
+    const uint32_t info_size = in.u32("BMP info header size");
+    if (!in.ok() || magic[0] != 'B' || magic[1] != 'M') return refuse();
     // Older core headers (12 bytes) are not accepted; later versions extend the 40-byte one.
-    if (info_size < k_core_info_size || !range_fits(k_info_offset, info_size, file.size()))
+    if (info_size < k_core_info_size || !fits(k_info_offset, info_size, file.size()))
         return refuse();
 
     bmp_file_header fh;
@@ -68,17 +66,20 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
     const uint32_t w = uint32_t(ih.width);
     const bool top_down = ih.height < 0;
     const uint32_t h = uint32_t(top_down ? -ih.height : ih.height);
-    if (w > raster_limits::k_max_dimension || h > raster_limits::k_max_dimension) return refuse();
+    if (w > raster_limits::k_max_picture_dimension || h > raster_limits::k_max_picture_dimension)
+        return refuse();
 
     uint64_t palette_start = k_info_offset + info_size;
     if (ih.compression == bmp_layout::k_compression_bitfields) {
         // Masks follow a 40-byte header, or lie inside a longer one.
         const uint64_t masks_at =
             info_size == k_core_info_size ? palette_start : k_info_offset + k_masks_in_header;
-        if (!range_fits(masks_at, k_mask_bytes, file.size())) return refuse();
-        if (!plain_masks(bits, le32(file, masks_at), le32(file, masks_at + 4),
-                         le32(file, masks_at + 8)))
-            return refuse();
+        byte_reader masks(file);
+        masks.seek(masks_at, "BMP bit masks");
+        const uint32_t red = masks.u32("BMP red mask");
+        const uint32_t green = masks.u32("BMP green mask");
+        const uint32_t blue = masks.u32("BMP blue mask");
+        if (!masks.ok() || !plain_masks(bits, red, green, blue)) return refuse();
         if (info_size == k_core_info_size) palette_start += k_mask_bytes;
     } else if (ih.compression != bmp_layout::k_compression_none) {
         return refuse(); // run-length and other compressed data
@@ -100,7 +101,7 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
     const uint64_t stride = bmp_row_stride(w, bits);
     const uint64_t packed = (uint64_t(w) * bits + 7) / 8;
     // The last row needs no filler bytes.
-    if (!range_fits(pixel_start, stride * (h - 1) + packed, file.size())) return refuse();
+    if (!fits(pixel_start, stride * (h - 1) + packed, file.size())) return refuse();
     std::vector<uint8_t> new_pixels(packed * h);
     for (uint32_t r = 0; r < h; ++r) {
         const uint32_t stored_row = top_down ? h - 1 - r : r; // keep bottom-up order

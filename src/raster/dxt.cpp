@@ -3,6 +3,7 @@
 #include "raster/dxt_8888_kernels.h"
 #include "raster/pixel_format.h"
 #include "raster/raster_limits.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -83,13 +84,6 @@ template <uint32_t Size> inline void store(uint8_t* p, uint32_t w) {
     }
 }
 
-inline uint32_t rd16(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-inline uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 inline uint32_t widen5(uint32_t f) {
     const uint32_t t = f * 255 + 16;
     return (t + (t >> 5)) >> 5;
@@ -107,7 +101,7 @@ enum class kind { dxt1, dxt3, dxt5 };
 template <layout L>
 inline void colour_words(const uint8_t* block, bool four, uint32_t opaque, uint32_t words[4]) {
     using P = packer<L>;
-    const uint32_t c0 = rd16(block), c1 = rd16(block + 2);
+    const uint32_t c0 = load_u16(block), c1 = load_u16(block + 2);
     const uint32_t r0 = widen5(c0 >> 11), g0 = widen6((c0 >> 5) & 0x3F), b0 = widen5(c0 & 0x1F);
     const uint32_t r1 = widen5(c1 >> 11), g1 = widen6((c1 >> 5) & 0x3F), b1 = widen5(c1 & 0x1F);
     words[0] = P::colour(r0, g0, b0, opaque);
@@ -160,7 +154,7 @@ inline void decode_block(uint32_t x0, uint32_t y0, uint32_t w, uint32_t h, const
     const uint8_t* colour = K == kind::dxt1 ? block : block + 8;
     uint32_t words[4];
     colour_words<L>(colour, K != kind::dxt1, K == kind::dxt1 ? 0xFF : 0, words);
-    const uint32_t indices = rd32(colour + 4);
+    const uint32_t indices = load_u32(colour + 4);
     uint32_t alpha[16] = {};
     if constexpr (K != kind::dxt1) block_alphas<L, K>(block, alpha);
     auto pixel = [&](uint32_t k) {
@@ -206,7 +200,7 @@ bool decode_levels(uint32_t w, uint32_t h, std::span<const uint8_t> input, uint8
     uint64_t in_pos = 0;
     for (uint32_t level = 0; level < levels; ++level) {
         if (level > 0) {
-            if (!range_fits(in_pos, k_level_size_word, input.size())) return false;
+            if (!fits(in_pos, k_level_size_word, input.size())) return false;
             in_pos += k_level_size_word;
             w /= 2;
             h /= 2;
@@ -227,7 +221,7 @@ bool decode_levels(uint32_t w, uint32_t h, std::span<const uint8_t> input, uint8
                 bx = whole;
             }
             for (; bx < bw; ++bx) {
-                if (!range_fits(in_pos, block_bytes, input.size())) return false;
+                if (!fits(in_pos, block_bytes, input.size())) return false;
                 decode_block<L, K>(bx * 4, by * 4, w, h, input.data() + in_pos, out);
                 in_pos += block_bytes;
             }
@@ -241,7 +235,8 @@ template <kind K>
 bool decode(uint32_t w, uint32_t h, std::span<const uint8_t> input, std::span<uint8_t> output,
             uint32_t levels, uint32_t code) {
     levels = std::max(levels, 1u);
-    if (w > raster_limits::k_max_dimension || h > raster_limits::k_max_dimension) return false;
+    if (w > raster_limits::k_max_picture_dimension || h > raster_limits::k_max_picture_dimension)
+        return false;
     if (output.size() < dxt_output_bytes(w, h, levels, code)) return false;
     uint8_t* out = output.data();
     switch (layout_of(code)) {

@@ -3,16 +3,9 @@
 #include "raster/pixel_format.h"
 #include "raster/raster_messages.h"
 #include "raster/row_order.h"
+#include "stream/byte_reader.h"
 
-namespace {
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-} // namespace
+namespace {} // namespace
 
 int pc_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
                               uint32_t count, int mode) {
@@ -39,7 +32,7 @@ int pc_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32_
     if (data.size() < row_bytes * height_px) return 0;
     reverse_rows(data.data(), row_bytes, height_px, [=](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
-            uint16_t v = le16(row + 2 * x);
+            uint16_t v = load_u16(row + 2 * x);
             if (mode == raster_view::texture) {
                 if (source_code == pixel_code::argb1555)
                     v &= 0x7FFF;
@@ -56,7 +49,7 @@ int pc_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32_
                 }
             }
             if (source_code != target_code) v = convert_16bit_value(source_code, target_code, v);
-            put16(row + 2 * x, v);
+            store_u16(row + 2 * x, v);
         }
     });
     return 1;
@@ -122,26 +115,11 @@ device_bitmap pc_bitmap::to_display_bitmap(uint32_t target_depth, uint32_t code)
                 break;
             }
             case 16: {
-                const uint16_t v = le16(s + 2 * x);
-                switch (code) {
-                case pixel_code::rgba4444:
-                    red = uint8_t((v >> 8) & 0xF0);
-                    g = uint8_t((v >> 4) & 0xF0);
-                    b = uint8_t(v & 0xF0);
-                    a = uint8_t((v & 0xF) << 4);
-                    break;
-                case pixel_code::rgb565:
-                    red = uint8_t((v >> 8) & 0xF8);
-                    g = uint8_t((v >> 3) & 0xFC);
-                    b = uint8_t((v & 0x1F) << 3);
-                    break;
-                default: // 0x1555, 0x555 and codes we do not know: 1-5-5-5
-                    red = uint8_t(((v >> 10) & 0x1F) << 3);
-                    g = uint8_t(((v >> 5) & 0x1F) << 3);
-                    b = uint8_t((v & 0x1F) << 3);
-                    a = code == pixel_code::rgb555 || (v & 0x8000) ? 0xFF : 0;
-                    break;
-                }
+                const rgba8 c = decode_16bit_pixel(code, load_u16(s + 2 * x));
+                red = c.r;
+                g = c.g;
+                b = c.b;
+                a = c.a;
                 break;
             }
             case 24:

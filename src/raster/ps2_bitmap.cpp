@@ -4,6 +4,7 @@
 #include "raster/raster_limits.h"
 #include "raster/raster_messages.h"
 #include "raster/row_order.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -70,109 +71,60 @@ void indexed_row(const uint8_t* s, uint8_t* d, uint32_t w, uint32_t bits,
 // --- headers -------------------------------------------------------------------------------------
 
 void bmp_file_header::store(uint8_t* out) const {
-    out[0] = type[0];
-    out[1] = type[1];
-    out[2] = uint8_t(file_size);
-    out[3] = uint8_t(file_size >> 8);
-    out[4] = uint8_t(file_size >> 16);
-    out[5] = uint8_t(file_size >> 24);
-    out[6] = uint8_t(reserved1);
-    out[7] = uint8_t(reserved1 >> 8);
-    out[8] = uint8_t(reserved2);
-    out[9] = uint8_t(reserved2 >> 8);
-    out[10] = uint8_t(pixel_offset);
-    out[11] = uint8_t(pixel_offset >> 8);
-    out[12] = uint8_t(pixel_offset >> 16);
-    out[13] = uint8_t(pixel_offset >> 24);
+    byte_writer w(std::span<uint8_t>(out, k_size));
+    w.u8(type[0]);
+    w.u8(type[1]);
+    w.u32(file_size);
+    w.u16(reserved1);
+    w.u16(reserved2);
+    w.u32(pixel_offset);
 }
-
-namespace {
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-} // namespace
 
 void bmp_file_header::load(std::span<const uint8_t, k_size> in) {
-    type[0] = in[0];
-    type[1] = in[1];
-    file_size = le32(&in[2]);
-    reserved1 = le16(&in[6]);
-    reserved2 = le16(&in[8]);
-    pixel_offset = le32(&in[10]);
+    byte_reader r(in);
+    type[0] = r.u8("BMP magic");
+    type[1] = r.u8("BMP magic");
+    file_size = r.u32("BMP file size");
+    reserved1 = r.u16("BMP reserved");
+    reserved2 = r.u16("BMP reserved");
+    pixel_offset = r.u32("BMP pixel offset");
 }
 
 void bmp_info_header::store(uint8_t* out) const {
-    put32(out + 0, header_size);
-    put32(out + 4, uint32_t(width));
-    put32(out + 8, uint32_t(height));
-    put16(out + 12, planes);
-    put16(out + 14, bit_count);
-    put32(out + 16, compression);
-    put32(out + 20, image_size);
-    put32(out + 24, uint32_t(x_resolution));
-    put32(out + 28, uint32_t(y_resolution));
-    put32(out + 32, colours_used);
-    put32(out + 36, colours_important);
+    byte_writer w(std::span<uint8_t>(out, k_size));
+    w.u32(header_size);
+    w.u32(uint32_t(width));
+    w.u32(uint32_t(height));
+    w.u16(planes);
+    w.u16(bit_count);
+    w.u32(compression);
+    w.u32(image_size);
+    w.u32(uint32_t(x_resolution));
+    w.u32(uint32_t(y_resolution));
+    w.u32(colours_used);
+    w.u32(colours_important);
 }
 
 void bmp_info_header::load(std::span<const uint8_t, k_size> in) {
-    header_size = le32(&in[0]);
-    width = int32_t(le32(&in[4]));
-    height = int32_t(le32(&in[8]));
-    planes = le16(&in[12]);
-    bit_count = le16(&in[14]);
-    compression = le32(&in[16]);
-    image_size = le32(&in[20]);
-    x_resolution = int32_t(le32(&in[24]));
-    y_resolution = int32_t(le32(&in[28]));
-    colours_used = le32(&in[32]);
-    colours_important = le32(&in[36]);
+    byte_reader r(in);
+    header_size = r.u32("BMP info header size");
+    width = int32_t(r.u32("BMP width"));
+    height = int32_t(r.u32("BMP height"));
+    planes = r.u16("BMP planes");
+    bit_count = r.u16("BMP bit count");
+    compression = r.u32("BMP compression");
+    image_size = r.u32("BMP image size");
+    x_resolution = int32_t(r.u32("BMP x resolution"));
+    y_resolution = int32_t(r.u32("BMP y resolution"));
+    colours_used = r.u32("BMP colours used");
+    colours_important = r.u32("BMP colours important");
 }
 
 // --- 16-bit value conversion ---------------------------------------------------------------------
 
 uint16_t convert_16bit_value(uint32_t source_code, uint32_t target_code, uint16_t v) {
-    uint32_t r = 0, g = 0, b = 0, a = 0xFF;
-    switch (source_code) {
-    case pixel_code::rgb565:
-        r = (v >> 8) & 0xF8;
-        g = (v >> 3) & 0xFC;
-        b = (v & 0x1F) << 3;
-        break;
-    case pixel_code::rgba4444:
-        r = (v >> 8) & 0xF0;
-        g = (v >> 4) & 0xF0;
-        b = v & 0xF0;
-        a = (v & 0xF) << 4;
-        break;
-    case pixel_code::argb1555:
-    case pixel_code::rgb555:
-        r = ((v >> 10) & 0x1F) << 3;
-        g = ((v >> 5) & 0x1F) << 3;
-        b = (v & 0x1F) << 3;
-        a = source_code == pixel_code::rgb555 || (v & 0x8000) ? 0xFF : 0;
-        break;
-    default:
-        // An unknown source is read as 1-5-5-5, the layout every other unknown code shows as.
-        r = ((v >> 10) & 0x1F) << 3;
-        g = ((v >> 5) & 0x1F) << 3;
-        b = (v & 0x1F) << 3;
-        a = (v & 0x8000) ? 0xFF : 0;
-        break;
-    }
+    const rgba8 c = decode_16bit_pixel(source_code, v);
+    const uint32_t r = c.r, g = c.g, b = c.b, a = c.a;
     switch (target_code) {
     case pixel_code::rgb565:
         return uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
@@ -247,13 +199,13 @@ int ps2_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32
     if (data.size() < row_bytes * height_px) return 0;
     reverse_rows(data.data(), row_bytes, height_px, [width_px, mode](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
-            const uint16_t v = le16(row + 2 * x);
+            const uint16_t v = load_u16(row + 2 * x);
             uint16_t out;
             if (mode == raster_view::alpha)
                 out = (v & 0x8000) ? 0x7FFF : 0;
             else
                 out = uint16_t((v & 0x1F) << 10 | (v & 0x3E0) | ((v >> 10) & 0x1F));
-            put16(row + 2 * x, out);
+            store_u16(row + 2 * x, out);
         }
     });
     return 1;
@@ -347,8 +299,8 @@ int ps2_bitmap::load_raster(uint32_t width_px, uint32_t height_px, uint32_t bits
         return 0;
     }
     if (raster_pixels.empty()) return 0;
-    if (width_px == 0 || height_px == 0 || width_px > raster_limits::k_max_dimension ||
-        height_px > raster_limits::k_max_dimension) {
+    if (width_px == 0 || height_px == 0 || width_px > raster_limits::k_max_picture_dimension ||
+        height_px > raster_limits::k_max_picture_dimension) {
         last_error = raster_msg::bad_image_size;
         return 0;
     }
@@ -458,7 +410,7 @@ device_bitmap ps2_bitmap::to_display_bitmap(uint32_t target_depth) {
             break;
         case 16:
             for (uint32_t x = 0; x < w; ++x, d += out_px) {
-                const uint16_t v = le16(s + 2 * x);
+                const uint16_t v = load_u16(s + 2 * x);
                 d[0] = uint8_t((v & 0x1F) << 3);
                 d[1] = uint8_t(((v >> 5) & 0x1F) << 3);
                 d[2] = uint8_t(((v >> 10) & 0x1F) << 3);

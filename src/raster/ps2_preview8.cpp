@@ -222,7 +222,7 @@ device_bitmap run(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
                   std::span<const uint8_t> palette, int mode, uint32_t target_bits,
                   unswizzle8_band_fn unswizzle, simd_isa lookup_isa) {
     if (!unswizzle || (target_bits != 24 && target_bits != 32)) return nullptr;
-    if (w > raster_limits::k_max_dimension || h > raster_limits::k_max_dimension ||
+    if (w > raster_limits::k_max_picture_dimension || h > raster_limits::k_max_picture_dimension ||
         !ps2_swizzling::is_permutation_size(w, h))
         return nullptr;
     if (raster.size() < raster_bytes(w, h, 8) || palette.size() < 256 * 4) return nullptr;

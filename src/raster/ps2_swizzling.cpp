@@ -241,13 +241,22 @@ void unswizzle_band8(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
     }
 }
 
+#if QM_SWIZZLE_SSE2
+// Calls step(column byte, two) across a 4-bit band: two blocks side by side (16 bytes of each
+// row) while they fit, then a single one if left.
+template <class Step> void for_block_pairs4(uint32_t width_px, Step step) {
+    uint32_t x0 = 0;
+    for (; x0 + 2 * k_block_w <= width_px; x0 += 2 * k_block_w)
+        step(x0 / 2, true);
+    if (x0 < width_px) step(x0 / 2, false);
+}
+#endif
+
 // 4-bit bands: W nibbles per row, so a band is 2·W bytes; a block row is 8 bytes and a run 16.
 void swizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t variant) {
     const uint32_t row_bytes = width_px / 2;
     std::memcpy(work, band, size_t(row_bytes) * k_block_h);
 #if QM_SWIZZLE_SSE2
-    // Two blocks side by side per step (16 bytes of each row), then a single one if left.
-    uint32_t x0 = 0;
     auto step = [&](uint32_t col, bool two) {
         for (uint32_t r = 0; r < 2; ++r) {
             const uint8_t* ra = work + r * row_bytes + col;
@@ -266,9 +275,7 @@ void swizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t var
             if (two) store16(run + 16, odd);
         }
     };
-    for (; x0 + 2 * k_block_w <= width_px; x0 += 2 * k_block_w)
-        step(x0 / 2, true);
-    if (x0 < width_px) step(x0 / 2, false);
+    for_block_pairs4(width_px, step);
 #else
     for (uint32_t x0 = 0; x0 < width_px; x0 += k_block_w) {
         const uint32_t col = x0 / 2;
@@ -295,7 +302,6 @@ void unswizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
     const uint32_t row_bytes = width_px / 2;
     std::memcpy(work, band, size_t(row_bytes) * k_block_h);
 #if QM_SWIZZLE_SSE2
-    uint32_t x0 = 0;
     auto step = [&](uint32_t col, bool two) {
         for (uint32_t r = 0; r < 2; ++r) {
             const uint8_t* run = work + r * width_px + 2 * col;
@@ -319,9 +325,7 @@ void unswizzle_band4(uint8_t* band, uint8_t* work, uint32_t width_px, uint32_t v
             }
         }
     };
-    for (; x0 + 2 * k_block_w <= width_px; x0 += 2 * k_block_w)
-        step(x0 / 2, true);
-    if (x0 < width_px) step(x0 / 2, false);
+    for_block_pairs4(width_px, step);
 #else
     for (uint32_t x0 = 0; x0 < width_px; x0 += k_block_w) {
         const uint32_t col = x0 / 2;
@@ -369,8 +373,8 @@ uint32_t ps2_swizzling::swizzle_offset(uint32_t x, uint32_t y, uint32_t width_px
 
 bool ps2_swizzling::is_permutation_size(uint32_t width_px, uint32_t height_px) {
     return width_px > 0 && height_px > 0 && width_px % k_block_w == 0 &&
-           height_px % k_block_h == 0 && width_px <= raster_limits::k_max_dimension * 2 &&
-           height_px <= raster_limits::k_max_dimension;
+           height_px % k_block_h == 0 && width_px <= raster_limits::k_max_picture_dimension * 2 &&
+           height_px <= raster_limits::k_max_picture_dimension;
 }
 
 bool ps2_swizzling::unswizzle8(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px) {

@@ -3,6 +3,7 @@
 #include "raster/ps2_swizzling.h"
 #include "raster/raster_limits.h"
 #include "raster/raster_messages.h"
+#include "stream/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,31 +12,14 @@
 
 namespace {
 
-// File header.
-constexpr size_t k_magic_offset = 0;
-constexpr size_t k_version_offset = 4;
-constexpr size_t k_format_id_offset = 5;
-constexpr size_t k_count_offset = 6;
+// File header: "TIM2", version, format identifier, picture count (16 bits), 8 reserved bytes.
 // Format identifier 1 pads the file header so that the first picture starts at byte 128.
 constexpr uint8_t k_format_aligned = 1;
 constexpr size_t k_aligned_first_picture = 128;
 
-// Picture header.
-constexpr size_t k_total_size_offset = 0;
-constexpr size_t k_clut_size_offset = 4;
-constexpr size_t k_image_size_offset = 8;
-constexpr size_t k_header_size_offset = 12;
-constexpr size_t k_clut_colours_offset = 14;
-constexpr size_t k_picture_format_offset = 16;
-constexpr size_t k_mipmap_count_offset = 17;
-constexpr size_t k_clut_type_offset = 18;
-constexpr size_t k_image_type_offset = 19;
-constexpr size_t k_width_offset = 20;
-constexpr size_t k_height_offset = 22;
-constexpr size_t k_tex0_offset = 24;
-constexpr size_t k_tex1_offset = 32;
-constexpr size_t k_texa_offset = 40;
-constexpr size_t k_texclut_offset = 44;
+// Picture header: total, CLUT and image sizes (32 bits), header size and CLUT colours (16 bits),
+// picture format, mipmap count, CLUT type and image type (8 bits), width and height (16 bits),
+// GS TEX0 and TEX1 (64 bits), TEXA and TEXCLUT (32 bits); then the mipmap header, if any.
 constexpr size_t k_reserved_offset = 48;
 constexpr size_t k_tag_offset = 64;
 constexpr size_t k_marker_offset = 72;
@@ -65,28 +49,6 @@ uint8_t image_type_of(uint32_t depth) {
     default:
         return 0;
     }
-}
-
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint64_t rd64(const uint8_t* p) {
-    return uint64_t(rd32(p)) | uint64_t(rd32(p + 4)) << 32;
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-void put64(uint8_t* p, uint64_t v) {
-    put32(p, uint32_t(v));
-    put32(p + 4, uint32_t(v >> 32));
 }
 
 uint8_t widen5(uint32_t f) {
@@ -230,7 +192,7 @@ std::span<const uint8_t> tim2_file::level_image(size_t index, uint32_t level) co
     for (uint32_t n = 0; n < level; ++n)
         at += pic.header.level_sizes[n];
     const uint64_t bytes = pic.header.level_sizes[level];
-    if (!range_fits(at, bytes, pic.image.size())) return {};
+    if (!fits(at, bytes, pic.image.size())) return {};
     return {pic.image.data() + at, size_t(bytes)};
 }
 
@@ -241,11 +203,13 @@ bool tim2_file::holds_swizzled_pixels(size_t index) const {
 }
 
 std::vector<uint8_t> tim2_file::bytes() const {
-    std::vector<uint8_t> out(tim2_file_header::k_size, 0);
-    std::memcpy(out.data() + k_magic_offset, "TIM2", 4);
-    out[k_version_offset] = header.version;
-    out[k_format_id_offset] = 0; // pictures follow the 16-byte header directly
-    put16(out.data() + k_count_offset, uint16_t(pictures.size()));
+    std::vector<uint8_t> out;
+    byte_writer file(out);
+    file.bytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("TIM2"), 4));
+    file.u8(header.version);
+    file.u8(0); // pictures follow the 16-byte header directly
+    file.u16(uint16_t(pictures.size()));
+    out.resize(tim2_file_header::k_size, 0);
     for (const tim2_picture& pic : pictures) {
         const tim2_picture_header& h = pic.header;
         const uint32_t clut_bytes = pic.has_clut ? uint32_t(pic.clut.size()) : 0;
@@ -254,33 +218,34 @@ std::vector<uint8_t> tim2_file::bytes() const {
         const size_t mip_bytes = tim2_picture_header::mipmap_header_bytes(levels);
         const size_t header_bytes = tim2_picture_header::k_size + mip_bytes;
         out.resize(at + header_bytes, 0);
-        uint8_t* p = out.data() + at;
-        put32(p + k_total_size_offset,
-              clut_bytes + uint32_t(pic.image.size()) + uint32_t(header_bytes));
-        put32(p + k_clut_size_offset, clut_bytes);
-        put32(p + k_image_size_offset, uint32_t(pic.image.size()));
-        put16(p + k_header_size_offset, uint16_t(header_bytes));
-        put16(p + k_clut_colours_offset, pic.has_clut ? h.clut_colours : 0);
-        p[k_picture_format_offset] = h.picture_format;
-        p[k_mipmap_count_offset] = uint8_t(levels);
+        byte_writer p(std::span<uint8_t>(out).subspan(at, header_bytes));
+        p.u32(clut_bytes + uint32_t(pic.image.size()) + uint32_t(header_bytes));
+        p.u32(clut_bytes);
+        p.u32(uint32_t(pic.image.size()));
+        p.u16(uint16_t(header_bytes));
+        p.u16(pic.has_clut ? h.clut_colours : 0);
+        p.u8(h.picture_format);
+        p.u8(uint8_t(levels));
         // CLUTs are held as 32-bit entries in console order whatever the source file had.
-        p[k_clut_type_offset] = pic.has_clut ? k_clut_32bit : 0;
-        p[k_image_type_offset] = h.image_type;
-        put16(p + k_width_offset, h.width);
-        put16(p + k_height_offset, h.height);
-        put64(p + k_tex0_offset, h.gs_tex0);
-        put64(p + k_tex1_offset, h.gs_tex1);
-        put32(p + k_texa_offset, h.gs_texa_fba_pabe);
-        put32(p + k_texclut_offset, h.gs_texclut);
+        p.u8(pic.has_clut ? k_clut_32bit : 0);
+        p.u8(h.image_type);
+        p.u16(h.width);
+        p.u16(h.height);
+        p.u64(h.gs_tex0);
+        p.u64(h.gs_tex1);
+        p.u32(h.gs_texa_fba_pabe);
+        p.u32(h.gs_texclut);
         if (levels > 1) {
-            put64(p + k_reserved_offset, h.gs_miptbp1);
-            put64(p + k_reserved_offset + 8, h.gs_miptbp2);
+            p.u64(h.gs_miptbp1);
+            p.u64(h.gs_miptbp2);
             for (uint32_t n = 0; n < levels; ++n)
-                put32(p + k_reserved_offset + 16 + 4 * n, h.level_sizes[n]);
+                p.u32(h.level_sizes[n]);
         }
         // Our extension follows the mipmap header.
-        std::memcpy(p + mip_bytes + k_tag_offset, k_tag, 4);
-        p[mip_bytes + k_marker_offset] = h.swizzle_marker;
+        p.seek(mip_bytes + k_tag_offset);
+        p.bytes(k_tag);
+        p.seek(mip_bytes + k_marker_offset);
+        p.u8(h.swizzle_marker);
         out.insert(out.end(), pic.image.begin(), pic.image.end());
         if (pic.has_clut) out.insert(out.end(), pic.clut.begin(), pic.clut.end());
     }
@@ -317,53 +282,62 @@ int tim2_file::read(std::span<const uint8_t> file) {
         last_error = raster_msg::not_valid_tim2;
         return 0;
     };
-    if (file.size() < tim2_file_header::k_size) return refuse();
-    if (std::memcmp(file.data() + k_magic_offset, "TIM2", 4) != 0) return refuse();
-    header.version = file[k_version_offset];
-    header.format_id = file[k_format_id_offset];
-    const uint16_t declared = rd16(file.data() + k_count_offset);
+    byte_reader in(file);
+    const auto magic = in.bytes(4, "TIM2 magic");
+    const uint8_t version = in.u8("TIM2 version");
+    const uint8_t format_id = in.u8("TIM2 format");
+    const uint16_t declared = in.u16("TIM2 picture count");
+    const auto reserved = in.bytes(sizeof header.reserved, "TIM2 file header");
+    if (!in.ok() || std::memcmp(magic.data(), "TIM2", 4) != 0) return refuse();
+    header.version = version;
+    header.format_id = format_id;
     // Files declaring more pictures than we hold keep the first ones.
     const uint32_t count = std::min<uint32_t>(declared, raster_limits::k_max_tim2_pictures);
     header.picture_count = uint16_t(count);
-    std::memcpy(header.reserved, file.data() + 8, sizeof header.reserved);
+    std::memcpy(header.reserved, reserved.data(), sizeof header.reserved);
 
     uint64_t pos =
         header.format_id == k_format_aligned ? k_aligned_first_picture : tim2_file_header::k_size;
     for (uint32_t i = 0; i < count; ++i) {
-        if (!range_fits(pos, tim2_picture_header::k_standard_size, file.size())) return refuse();
-        const uint8_t* p = file.data() + pos;
+        in.seek(pos, "TIM2 picture");
+        byte_reader f(in.bytes(tim2_picture_header::k_standard_size, "TIM2 picture header"), pos);
+        if (!in.ok()) return refuse();
         tim2_picture pic;
         tim2_picture_header& h = pic.header;
-        h.total_size = rd32(p + k_total_size_offset);
-        h.clut_size = rd32(p + k_clut_size_offset);
-        h.image_size = rd32(p + k_image_size_offset);
-        h.header_size = rd16(p + k_header_size_offset);
-        h.clut_colours = rd16(p + k_clut_colours_offset);
-        h.picture_format = p[k_picture_format_offset];
-        h.mipmap_count = p[k_mipmap_count_offset];
-        h.clut_type = p[k_clut_type_offset];
-        h.image_type = p[k_image_type_offset];
-        h.width = rd16(p + k_width_offset);
-        h.height = rd16(p + k_height_offset);
-        h.gs_tex0 = rd64(p + k_tex0_offset);
-        h.gs_tex1 = rd64(p + k_tex1_offset);
-        h.gs_texa_fba_pabe = rd32(p + k_texa_offset);
-        h.gs_texclut = rd32(p + k_texclut_offset);
+        h.total_size = f.u32("TIM2 total size");
+        h.clut_size = f.u32("TIM2 CLUT size");
+        h.image_size = f.u32("TIM2 image size");
+        h.header_size = f.u16("TIM2 header size");
+        h.clut_colours = f.u16("TIM2 CLUT colours");
+        h.picture_format = f.u8("TIM2 picture format");
+        h.mipmap_count = f.u8("TIM2 mipmap count");
+        h.clut_type = f.u8("TIM2 CLUT type");
+        h.image_type = f.u8("TIM2 image type");
+        h.width = f.u16("TIM2 width");
+        h.height = f.u16("TIM2 height");
+        h.gs_tex0 = f.u64("TIM2 TEX0");
+        h.gs_tex1 = f.u64("TIM2 TEX1");
+        h.gs_texa_fba_pabe = f.u32("TIM2 TEXA");
+        h.gs_texclut = f.u32("TIM2 TEXCLUT");
+        const uint32_t stored_clut_size = h.clut_size; // the CLUT is converted below
         if (h.header_size < tim2_picture_header::k_standard_size) return refuse();
-        if (!range_fits(pos, h.header_size, file.size())) return refuse();
+        if (!fits(pos, h.header_size, file.size())) return refuse();
+        // The whole picture header, mipmap header and extension included.
+        byte_reader whole(file.subspan(size_t(pos), h.header_size), pos);
         size_t mip_bytes = 0;
         if (h.mipmap_count > 1) {
             if (h.mipmap_count > tim2_picture_header::k_max_levels) return refuse();
             mip_bytes = tim2_picture_header::mipmap_header_bytes(h.mipmap_count);
             if (h.header_size < tim2_picture_header::k_standard_size + mip_bytes) return refuse();
-            h.gs_miptbp1 = rd64(p + k_reserved_offset);
-            h.gs_miptbp2 = rd64(p + k_reserved_offset + 8);
+            whole.seek(k_reserved_offset, "TIM2 mipmap header");
+            h.gs_miptbp1 = whole.u64("TIM2 MIPTBP1");
+            h.gs_miptbp2 = whole.u64("TIM2 MIPTBP2");
             uint64_t sum = 0;
             for (uint32_t n = 0; n < h.mipmap_count; ++n) {
-                h.level_sizes.push_back(rd32(p + k_reserved_offset + 16 + 4 * n));
+                h.level_sizes.push_back(whole.u32("TIM2 level size"));
                 sum += h.level_sizes.back();
             }
-            if (sum > h.image_size) return refuse();
+            if (!whole.ok() || sum > h.image_size) return refuse();
         }
         // Only our own longer headers carry the tag; the bytes past a shorter header are image
         // data, not a marker.
@@ -372,21 +346,27 @@ int tim2_file::read(std::span<const uint8_t> file) {
         h.extension_reserved = 0;
         h.swizzle_marker = k_marker_plain;
         if (h.header_size >= tim2_picture_header::k_size + mip_bytes) {
-            const uint8_t* ext = p + mip_bytes;
-            std::memcpy(h.reserved, ext + k_reserved_offset, sizeof h.reserved);
-            if (std::memcmp(ext + k_tag_offset, k_tag, 4) == 0) {
+            whole.seek(mip_bytes + k_reserved_offset, "TIM2 extension");
+            const auto ext_reserved = whole.bytes(sizeof h.reserved, "TIM2 extension");
+            const auto tag = whole.bytes(sizeof k_tag, "TIM2 extension tag");
+            whole.seek(mip_bytes + k_marker_offset, "TIM2 swizzle marker");
+            const uint8_t marker = whole.u8("TIM2 swizzle marker");
+            if (!whole.ok()) return refuse();
+            std::memcpy(h.reserved, ext_reserved.data(), sizeof h.reserved);
+            if (std::memcmp(tag.data(), k_tag, 4) == 0) {
                 std::memcpy(h.extension_tag, k_tag, 4);
-                h.swizzle_marker = ext[k_marker_offset];
+                h.swizzle_marker = marker;
                 pic.has_swizzle_tag = true;
             }
         }
 
         const uint64_t image_at = pos + h.header_size;
         const uint64_t clut_at = image_at + h.image_size;
-        if (!range_fits(image_at, h.image_size, file.size())) return refuse();
-        if (!range_fits(clut_at, h.clut_size, file.size())) return refuse();
+        if (!fits(image_at, h.image_size, file.size())) return refuse();
+        if (!fits(clut_at, h.clut_size, file.size())) return refuse();
         const uint32_t depth = picture_depth(h);
-        if (h.width > raster_limits::k_max_dimension || h.height > raster_limits::k_max_dimension)
+        if (h.width > raster_limits::k_max_picture_dimension ||
+            h.height > raster_limits::k_max_picture_dimension)
             return refuse();
         if (depth && h.image_size < raster_bytes(h.width, h.height, depth)) return refuse();
         pic.image.assign(file.begin() + image_at, file.begin() + image_at + h.image_size);
@@ -403,22 +383,26 @@ int tim2_file::read(std::span<const uint8_t> file) {
                 const uint32_t stored = std::min<uint32_t>(h.clut_colours, entries);
                 const bool linear = (h.clut_type & k_clut_linear) != 0;
                 pic.clut.assign(size_t(entries) * 4, 0); // entries the file leaves out are black
+                byte_reader colours(file.subspan(size_t(clut_at), h.clut_size), clut_at);
                 for (uint32_t e = 0; e < stored; ++e) {
-                    const uint8_t* s = file.data() + clut_at + size_t(e) * entry_bytes;
                     uint8_t rgba[4];
                     if (entry_bytes == 2) {
-                        const uint16_t v = rd16(s);
+                        const uint16_t v = colours.u16("TIM2 CLUT entry");
                         rgba[0] = widen5(v & 0x1F);
                         rgba[1] = widen5((v >> 5) & 0x1F);
                         rgba[2] = widen5((v >> 10) & 0x1F);
                         rgba[3] = (v & 0x8000) ? k_ps2_alpha_opaque : 0;
                     } else if (entry_bytes == 3) {
+                        const auto s = colours.bytes(3, "TIM2 CLUT entry");
+                        if (s.empty()) return refuse();
                         rgba[0] = s[0];
                         rgba[1] = s[1];
                         rgba[2] = s[2];
                         rgba[3] = k_ps2_alpha_opaque;
                     } else {
-                        std::memcpy(rgba, s, 4);
+                        const auto s = colours.bytes(4, "TIM2 CLUT entry");
+                        if (s.empty()) return refuse();
+                        std::memcpy(rgba, s.data(), 4);
                     }
                     // Linear files list colour e at e; the console order keeps it at clut_slot.
                     const uint32_t slot =
@@ -432,7 +416,7 @@ int tim2_file::read(std::span<const uint8_t> file) {
             }
         }
 
-        const uint64_t used = uint64_t(h.header_size) + h.image_size + rd32(p + k_clut_size_offset);
+        const uint64_t used = uint64_t(h.header_size) + h.image_size + stored_clut_size;
         // total_size may include alignment padding; never step by less than what was used.
         const uint64_t step = std::max<uint64_t>(used, h.total_size);
         pictures.push_back(std::move(pic));

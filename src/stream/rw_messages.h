@@ -43,4 +43,17 @@ inline std::string header_cut(uint64_t offset, bool inside_parent) {
 inline std::string nested_too_deep(uint64_t offset) {
     return "chunks nest more than 32 deep at offset " + std::to_string(offset);
 }
+// A bounded read or write that would pass the end of its buffer.
+inline std::string read_past_end(const char* what, uint64_t offset, uint64_t wanted,
+                                 uint64_t left) {
+    if (wanted == 0)
+        return std::string(what) + ": offset " + std::to_string(offset) +
+               " lies past the end of the data";
+    return std::string(what) + " at offset " + std::to_string(offset) + " needs " +
+           std::to_string(wanted) + " bytes, only " + std::to_string(left) + " remain";
+}
+inline std::string write_past_end(uint64_t offset, uint64_t wanted, uint64_t size) {
+    return "writing " + std::to_string(wanted) + " bytes at offset " + std::to_string(offset) +
+           " would pass the end of a " + std::to_string(size) + "-byte buffer";
+}
 } // namespace rw_msg

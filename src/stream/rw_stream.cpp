@@ -1,6 +1,6 @@
 #include "stream/rw_stream.h"
 
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
 
@@ -97,8 +97,8 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
         error_detail = rw_msg::too_short(file_length_ > offset ? file_length_ - offset : 0);
         return false;
     }
-    const uint32_t id = read_u32(header, 0);
-    const uint32_t size = read_u32(header, 4);
+    const uint32_t id = load_u32(header);
+    const uint32_t size = load_u32(header + 4);
     if (expected_root_id != 0 && expected_root_id != id) {
         last_error = rw_msg::wrong_root;
         error_detail = rw_msg::starts_with(header);
@@ -148,9 +148,9 @@ std::unique_ptr<rw_chunk> rw_stream::read_chunk(uint32_t offset, rw_chunk* paren
     }
     auto node = std::make_unique<rw_chunk>();
     allocated_bytes += k_chunk_node_bytes;
-    node->id = read_u32(header, 0);
-    node->size = read_u32(header, 4);
-    node->version = read_u32(header, 8);
+    node->id = load_u32(header);
+    node->size = load_u32(header + 4);
+    node->version = load_u32(header + 8);
     node->data_offset = offset + k_chunk_header_bytes;
     if (parent && !fits(node->data_offset, node->size, limit)) {
         note_damage(error_detail, fits(node->data_offset, node->size, file_length_)
@@ -263,10 +263,11 @@ bool rw_stream::set_version(uint32_t version, rw_chunk* chunk) {
 
 namespace {
 void serialise(const rw_chunk* chunk, std::vector<uint8_t>& out, size_t at) {
-    if (out.size() < at + k_chunk_header_bytes) out.resize(at + k_chunk_header_bytes);
-    write_u32(&out[at], chunk->id);
-    write_u32(&out[at + 4], chunk->size);
-    write_u32(&out[at + 8], chunk->version);
+    byte_writer header(out);
+    header.seek(at);
+    header.u32(chunk->id);
+    header.u32(chunk->size);
+    header.u32(chunk->version);
     size_t position = at + k_chunk_header_bytes;
     if (!chunk->children.empty()) {
         for (const auto& child : chunk->children) {

@@ -2,6 +2,7 @@
 
 #include "platform/settings.h"
 #include "platform/system.h"
+#include "stream/hex_text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -19,30 +20,9 @@ QString text_from_settings(const std::string& bytes) {
 }
 
 bool parse_hex(const std::string& text, uint32_t& value) {
-    size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-        ++pos;
-    if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X'))
-        pos += 2;
-    uint64_t number = 0;
-    size_t digits = 0;
-    for (; pos < text.size(); ++pos, ++digits) {
-        const char c = text[pos];
-        int digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            break;
-        number = number * 16 + static_cast<uint64_t>(digit);
-        if (number > 0xFFFFFFFFu) return false;
-    }
-    if (digits == 0) return false;
-    value = static_cast<uint32_t>(number);
-    return true;
+    const auto number = parse_hex(text, hex_form::leading_number);
+    if (number) value = *number;
+    return number.has_value();
 }
 
 CRWSelect::CRWSelect(uint32_t initial, QWidget* parent)

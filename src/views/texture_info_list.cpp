@@ -2,6 +2,7 @@
 
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/ps2_txd.h"
+#include "stream/byte_reader.h"
 #include "views/texture_platform.h"
 
 #include <QHeaderView>
@@ -156,11 +157,11 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
             data ? std::span<const uint8_t>(data->data(),
                                             std::min<size_t>(data->size(), raster_data->size))
                  : std::span<const uint8_t>();
-        const uint32_t qwc = word_at(bytes, k_transfer_qwc_word * 4);
+        const uint32_t qwc = u32_at(bytes, k_transfer_qwc_word * 4).value_or(0);
         add_info_row(row++, group_raster, L"sd",
-                     {L"RAW Width", word_at(bytes, k_transfer_width_word * 4)});
+                     {L"RAW Width", u32_at(bytes, k_transfer_width_word * 4).value_or(0)});
         add_info_row(row++, group_raster, L"sd",
-                     {L"RAW Height", word_at(bytes, k_transfer_height_word * 4)});
+                     {L"RAW Height", u32_at(bytes, k_transfer_height_word * 4).value_or(0)});
         add_info_row(row++, group_raster, L"ss",
                      {L"RAW Raster Size",
                       QString::asprintf("%d / %d", int(qwc), int(qwc * 16)).toStdWString()});
@@ -172,7 +173,8 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
                 const ptrdiff_t at = palette.data() - data->data();
                 if (at >= static_cast<ptrdiff_t>(k_transfer_header_bytes))
                     palette_qwc =
-                        word_at(bytes, at - k_transfer_header_bytes + k_transfer_qwc_word * 4);
+                        u32_at(bytes, at - k_transfer_header_bytes + k_transfer_qwc_word * 4)
+                            .value_or(0);
             }
             add_info_row(row++, group_raster, L"ss",
                          {L"RAW Palette Size",
@@ -192,8 +194,7 @@ void CTextureInfoList::add_pc_rows(uint32_t t, int& row) {
     else
         add_info_row(row++, group_platform, L"ss", {L"Compression", L"Not used"});
     const std::vector<uint8_t>* data = texture_struct_bytes(d, t);
-    const uint32_t format =
-        data ? word_at({data->data(), data->size()}, k_pc_raster_format_offset) : 0;
+    const uint32_t format = data ? u32_at(*data, k_pc_raster_format_offset).value_or(0) : 0;
     if (format != 0)
         add_info_row(row++, group_common, L"ss",
                      {L"Color Format", wide(colour_format_name(format))});

@@ -27,9 +27,3 @@ const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t
     rw_chunk* texture = dictionary.texture_chunk(t);
     return texture && texture->child(0) ? dictionary.load_data(texture->child(0)) : nullptr;
 }
-
-uint32_t word_at(std::span<const uint8_t> bytes, uint64_t offset) {
-    if (offset + 4 > bytes.size()) return 0;
-    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
-           uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
-}

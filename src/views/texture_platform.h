@@ -15,5 +15,3 @@ texture_family family_of(ps2_txd& dictionary, uint32_t t);
 
 // The Struct data of texture t (child 0), loaded; none when missing.
 const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t);
-// A little-endian word of `bytes`, 0 when it lies outside.
-uint32_t word_at(std::span<const uint8_t> bytes, uint64_t offset);

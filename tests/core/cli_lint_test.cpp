@@ -1,7 +1,7 @@
 #include "dictionary/ps2_txd.h"
 #include "image_reference.h"
 #include "run_cli.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +13,10 @@ TEST(CliNew, WritesAnEmptyPs2Dictionary) {
     ASSERT_EQ(run_cli({"new", (dir / "a.txd").string()}).exit_code, 0);
     const auto bytes = read_file(dir / "a.txd");
     ASSERT_EQ(bytes.size(), 40u);
-    EXPECT_EQ(read_u32(bytes, 8), 0x1803FFFFu);
-    EXPECT_EQ(read_u32(bytes, 24), 0x00060000u); // no textures, device id 6
+    EXPECT_EQ(u32_at(bytes, 8).value(), 0x1803FFFFu);
+    EXPECT_EQ(u32_at(bytes, 24).value(), 0x00060000u); // no textures, device id 6
     ASSERT_EQ(run_cli({"new", (dir / "b.txd").string(), "--version", "0x0C02FFFF"}).exit_code, 0);
-    EXPECT_EQ(read_u32(read_file(dir / "b.txd"), 8), 0x0C02FFFFu);
+    EXPECT_EQ(u32_at(read_file(dir / "b.txd"), 8).value(), 0x0C02FFFFu);
     EXPECT_EQ(run_cli({"new", (dir / "c.txd").string(), "--version", "nope"}).exit_code, 2);
     EXPECT_EQ(run_cli({"new"}).exit_code, 2);
     // Textures added to it come out game-ready.
@@ -43,9 +43,9 @@ TEST(CliLint, ReportsAndRepairRestores) {
     // Texture native at 28: its header, Struct 12 + 8, names 12 + 12 and 12 + 4, then the
     // raster's header and its header Struct's.
     const size_t header_at = 28 + 12 + 20 + 24 + 16 + 12 + 12;
-    ASSERT_EQ(read_u32(damaged, header_at), 32u);
-    ASSERT_EQ(read_u32(damaged, header_at + 16), 0x55408000u);
-    write_u32(&damaged[header_at + 16], 0);
+    ASSERT_EQ(u32_at(damaged, header_at).value(), 32u);
+    ASSERT_EQ(u32_at(damaged, header_at + 16).value(), 0x55408000u);
+    store_u32(&damaged[header_at + 16], 0);
     const auto path = write_temp("damaged.txd", damaged);
 
     const auto text = run_cli({"lint", path.string(), sample("flowerb.txd").string()});

@@ -313,22 +313,22 @@ TEST_P(EditBuildLayout, HeaderWordsAndReadBack) {
     EXPECT_EQ(built->child(3)->child(1)->size, c.data_size);
     EXPECT_EQ(built->child(4)->size, 16u);
     EXPECT_EQ(built->child(4)->child(0)->id, 0x110u);
-    EXPECT_EQ(read_u32(*built->child(4)->child(0)->data, 0), 4032u);
+    EXPECT_EQ(u32_at(*built->child(4)->child(0)->data, 0).value(), 4032u);
 
     const auto& header = *built->child(3)->child(0)->data;
-    EXPECT_EQ(read_u32(header, 12), c.format);
-    EXPECT_EQ(read_u32(header, 52), c.palette_size);
-    EXPECT_EQ(uint64_t(read_u32(header, 48)) + read_u32(header, 52), c.data_size);
+    EXPECT_EQ(u32_at(header, 12).value(), c.format);
+    EXPECT_EQ(u32_at(header, 52).value(), c.palette_size);
+    EXPECT_EQ(uint64_t(u32_at(header, 48).value()) + u32_at(header, 52).value(), c.data_size);
     const auto& data = *built->child(3)->child(1)->data;
-    EXPECT_EQ(read_u32(data, 0), 3u);
-    EXPECT_EQ(read_u32(data, 32), c.transfer_w);
-    EXPECT_EQ(read_u32(data, 36), c.transfer_h);
-    EXPECT_EQ(read_u32(data, 64), c.nloop);
+    EXPECT_EQ(u32_at(data, 0).value(), 3u);
+    EXPECT_EQ(u32_at(data, 32).value(), c.transfer_w);
+    EXPECT_EQ(u32_at(data, 36).value(), c.transfer_h);
+    EXPECT_EQ(u32_at(data, 64).value(), c.nloop);
     const size_t palette_at = 80 + size_t(c.nloop) * 16;
     if (c.depth <= 8) {
-        EXPECT_EQ(read_u32(data, palette_at + 32), c.palette_w);
-        EXPECT_EQ(read_u32(data, palette_at + 36), c.palette_h);
-        EXPECT_EQ(read_u32(data, palette_at + 64), c.palette_qwords);
+        EXPECT_EQ(u32_at(data, palette_at + 32).value(), c.palette_w);
+        EXPECT_EQ(u32_at(data, palette_at + 36).value(), c.palette_h);
+        EXPECT_EQ(u32_at(data, palette_at + 64).value(), c.palette_qwords);
     }
 
     ASSERT_TRUE(txd.append_texture(std::move(built)));

@@ -1,7 +1,7 @@
 #include "dictionary/ps2_raster_check.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "raster/tim2_file.h"
-#include "stream/byte_io.h"
+#include "stream/byte_reader.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -213,8 +213,8 @@ TEST(Ps2RasterLint, FindsEachDamagedWordAndRepairRestoresTheFile) {
         ASSERT_TRUE(txd.load(sample(d.file), 0, 0x16, 0)) << txd.last_error;
         auto* data = txd.load_data(raster_part(txd, d.texture, d.in_header ? 0 : 1));
         ASSERT_TRUE(data && data->size() >= d.offset + 4);
-        ASSERT_NE(read_u32(*data, d.offset), d.value) << "the damage must change the word";
-        write_u32(data->data() + d.offset, d.value);
+        ASSERT_NE(u32_at(*data, d.offset).value(), d.value) << "the damage must change the word";
+        store_u32(data->data() + d.offset, d.value);
 
         // Words 12 and 13 also disagree with the data size, which is reported on its own.
         auto problems = lint_ps2_textures(txd);
@@ -243,9 +243,9 @@ TEST(Ps2RasterLint, RepairFillsAHeaderOfZeros) {
         for (uint32_t t = 0; t < txd.texture_count(); ++t) {
             auto* header = txd.load_data(raster_part(txd, t, 0));
             ASSERT_TRUE(header && header->size() >= 64);
-            const uint32_t format = read_u32(*header, 12);
+            const uint32_t format = u32_at(*header, 12).value();
             std::fill(header->begin() + 12, header->begin() + 64, 0);
-            write_u32(header->data() + 12, format & 0x6F0F); // no kind, no mipmap bits
+            store_u32(header->data() + 12, format & 0x6F0F); // no kind, no mipmap bits
         }
         EXPECT_FALSE(lint_ps2_textures(txd).empty());
         std::vector<std::string> skipped;
@@ -288,7 +288,7 @@ std::vector<std::vector<uint8_t>> transfer_headers(const std::vector<uint8_t>& d
     size_t at = 0;
     while (at + 80 <= data.size() && headers.size() < 9) {
         headers.emplace_back(data.begin() + long(at), data.begin() + long(at) + 80);
-        at += 80 + size_t(read_u32(data, at + 64) & 0x7FFF) * 16;
+        at += 80 + size_t(u32_at(data, at + 64).value() & 0x7FFF) * 16;
     }
     return headers;
 }
@@ -370,8 +370,8 @@ TEST(Ps2Build, LevelsNamesAndLimits) {
     auto texture = txd.build_texture(source, &dropped);
     ASSERT_TRUE(texture) << txd.last_error;
     EXPECT_EQ(dropped, 1u);
-    EXPECT_EQ(read_u32(*texture->child(0)->data, 4), 0x1106u); // mipmapped default flags
-    EXPECT_EQ(texture->child(1)->size, 8u);                    // "sixteen" + zero, padded to 8
+    EXPECT_EQ(u32_at(*texture->child(0)->data, 4).value(), 0x1106u); // mipmapped default flags
+    EXPECT_EQ(texture->child(1)->size, 8u); // "sixteen" + zero, padded to 8
     ASSERT_TRUE(txd.append_texture(std::move(texture)));
     EXPECT_EQ(txd.mip_count(0), 2u);
     EXPECT_TRUE(lint_ps2_textures(txd).empty());
@@ -384,7 +384,7 @@ TEST(Ps2Build, LevelsNamesAndLimits) {
     texture = txd.build_texture(source);
     ASSERT_TRUE(texture);
     EXPECT_EQ(texture->child(1)->size, 32u);
-    EXPECT_EQ(read_u32(*texture->child(0)->data, 4), 0x1102u);
+    EXPECT_EQ(u32_at(*texture->child(0)->data, 4).value(), 0x1102u);
     source.levels = {std::span<const uint8_t>(level0).first(100)};
     EXPECT_FALSE(txd.build_texture(source));
     EXPECT_EQ(txd.last_error, "The image holds fewer bytes than its size needs.");
@@ -412,8 +412,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             ASSERT_TRUE(tim2.read(picture)) << tim2.last_error;
             EXPECT_EQ(tim2.level_count(0), levels);
             EXPECT_EQ(tim2.pictures[0].header.gs_miptbp1,
-                      read_u32({real.raster_header(t), 64}, 32) |
-                          uint64_t(read_u32({real.raster_header(t), 64}, 36)) << 32);
+                      u32_at({real.raster_header(t), 64}, 32).value() |
+                          uint64_t(u32_at({real.raster_header(t), 64}, 36).value()) << 32);
 
             ps2_txd added;
             ASSERT_TRUE(added.create_empty(real.root_version()));

@@ -300,9 +300,10 @@ TEST(Ps2Read, TransferHeadersOfSwizzleKindTwoRasters) {
     const uint8_t* palette_header = txd.palette_transfer_header(0);
     ASSERT_NE(pixels_header, nullptr);
     ASSERT_NE(palette_header, nullptr);
-    EXPECT_EQ(read_u32({pixels_header, 80}, 32), 16u);  // half the width, as swizzled files have
-    EXPECT_EQ(read_u32({palette_header, 80}, 32), 16u); // the 16x16 palette block
-    EXPECT_EQ(read_u32({palette_header, 80}, 64), 64u); // 1024 bytes in quadwords
+    EXPECT_EQ(u32_at({pixels_header, 80}, 32).value(),
+              16u); // half the width, as swizzled files have
+    EXPECT_EQ(u32_at({palette_header, 80}, 32).value(), 16u); // the 16x16 palette block
+    EXPECT_EQ(u32_at({palette_header, 80}, 64).value(), 64u); // 1024 bytes in quadwords
     EXPECT_EQ(txd.transfer_header(1), nullptr);
     EXPECT_EQ(txd.palette_transfer_header(1), nullptr);
 }
