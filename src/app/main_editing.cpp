@@ -316,7 +316,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
     int added = 0;
     // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
     png_add_options png;
-    png.swizzle = swizzle_mode_ != 0;
+    png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
     for (const std::string& path : paths) {
         if (session_.import_file(path, swizzle_mode_, png)) {
             ++added;

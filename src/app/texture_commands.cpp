@@ -139,7 +139,8 @@ void CMainDialog::cmd_export(int id) {
         file_request request;
         request.save = true;
         request.default_extension = kind.extension;
-        request.initial_name = dictionary()->texture_name(texture, alpha_mode_ == 1 ? 1 : 0);
+        request.initial_name =
+            dictionary()->texture_name(texture, alpha_mode_ == view_mode::alpha ? 1 : 0);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -262,7 +263,7 @@ void CMainDialog::cmd_import(int) {
         settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
         png.depth = dialog.depth;
         png.mips = dialog.mips;
-        png.swizzle = swizzle_mode_ != 0;
+        png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
         break;
     }
     int imported = 0;

@@ -32,7 +32,7 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
         if (w == 0 || h == 0 || w > ps2_txd::k_max_dimension || h > ps2_txd::k_max_dimension)
             findings.push_back(
                 {shown, "is " + std::to_string(w) + "x" + std::to_string(h) + ", outside 1..4096"});
-        if (!dictionary.render(t, view_texture, -1, nullptr, 0))
+        if (!dictionary.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0))
             findings.push_back({shown, dictionary.last_error.empty()
                                            ? std::string("cannot be shown")
                                            : "cannot be shown: " + dictionary.last_error});

@@ -20,8 +20,8 @@ class ios_txd : public ps2_txd {
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
     std::string texture_name(uint32_t t, int which) override;
-    bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                        int swizzle) override;
+    bool export_texture(uint32_t t, view_mode mode, int type, const std::filesystem::path* path,
+                        swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
     uint32_t depth(uint32_t t) override;
     uint32_t width(uint32_t t) override;
@@ -30,7 +30,7 @@ class ios_txd : public ps2_txd {
     std::span<uint8_t> palette(uint32_t) override { return {}; }
     // The Struct data stays in memory.
     bool release_pixels(uint32_t) override { return false; }
-    device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+    device_bitmap render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
                          uint32_t level) override;
     uint32_t compression(uint32_t t) override;
     uint32_t mip_count(uint32_t t) override;

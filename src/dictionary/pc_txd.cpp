@@ -301,7 +301,8 @@ bool pc_txd::release_pixels(uint32_t t) {
     return true;
 }
 
-device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
+device_bitmap pc_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* state_out,
+                             uint32_t level) {
     if (state_out) *state_out = false;
     const auto found = level_pixels(t, level, level_detail::full_colour);
     if (!found) return nullptr;
@@ -311,7 +312,7 @@ device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_
         last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
         return nullptr;
     }
-    return bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24, found->code);
+    return bitmap.to_display_bitmap(mode == view_mode::mixed ? 32 : 24, found->code);
 }
 
 bool pc_txd::rename_texture(uint32_t t, const std::string& name, int which) {

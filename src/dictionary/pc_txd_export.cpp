@@ -8,14 +8,15 @@
 #include "raster/pixel_format.h"
 #include "raster/tim2_file.h"
 
-std::filesystem::path pc_txd::export_path(uint32_t t, int mode, int type,
+std::filesystem::path pc_txd::export_path(uint32_t t, view_mode mode, int type,
                                           const std::filesystem::path* path) {
     if (path) return *path;
     const char* extension = type == export_bmp ? ".bmp" : type == export_tim2 ? ".tm2" : ".rwsect";
-    return texture_name(t, mode == 0 ? 0 : 1) + extension;
+    return texture_name(t, mode == view_mode::texture ? 0 : 1) + extension;
 }
 
-bool pc_txd::write_bitmap(const native_level& level, int mode, const std::filesystem::path& path) {
+bool pc_txd::write_bitmap(const native_level& level, view_mode mode,
+                          const std::filesystem::path& path) {
     pc_bitmap bitmap;
     // 16-bit textures come out as 1-5-5-5 bitmaps.
     if (!bitmap.load_raster(level.width, level.height, level.depth, level.pixels, level.palette,
@@ -43,8 +44,8 @@ bool pc_txd::export_raw_section(uint32_t t, const std::filesystem::path& path) {
     return ok;
 }
 
-bool pc_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                            int) {
+bool pc_txd::export_texture(uint32_t t, view_mode mode, int type, const std::filesystem::path* path,
+                            swizzle_mode) {
     if (!texture_exists(t)) return false;
     if (type != export_bmp && type != export_tim2 && type != export_rwsect) {
         last_error = txd_msg::unknown_export_type;

@@ -43,10 +43,10 @@ int ps2_txd::export_type_of(const std::string& extension) {
     return 0;
 }
 
-std::string ps2_txd::default_export_name(uint32_t t, int mode, int type) {
+std::string ps2_txd::default_export_name(uint32_t t, view_mode mode, int type) {
     const char* extension = extension_of_type(type);
     if (!extension) return {};
-    std::string name = texture_name(t, mode == view_texture ? 0 : 1);
+    std::string name = texture_name(t, mode == view_mode::texture ? 0 : 1);
     // Without a mask name the file would be a bare extension.
     if (name.empty()) name = texture_name(t, 0);
     // Names come from the file: they must not lead the export out of the current directory.
@@ -121,8 +121,8 @@ bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
     return true;
 }
 
-bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                             int swizzle) {
+bool ps2_txd::export_texture(uint32_t t, view_mode mode, int type,
+                             const std::filesystem::path* path, swizzle_mode swizzle) {
     if (!texture_exists(t)) return false;
     // PNG needs the picture libraries, which live outside the dictionary (src/imageio).
     if (!extension_of_type(type) || type == export_png) {
@@ -132,7 +132,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     const std::filesystem::path target =
         path ? *path : std::filesystem::path(default_export_name(t, mode, type));
     const bool stored_swizzled = is_swizzled(t);
-    const bool swizzled = swizzle == -1 ? stored_swizzled : swizzle != 0;
+    const bool swizzled = reads_swizzled(swizzle, stored_swizzled);
     const uint32_t w = width(t), h = height(t), d = depth(t);
 
     bool ok = false;

@@ -203,7 +203,8 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
     return false;
 }
 
-bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int, uint32_t* dropped_levels) {
+bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, swizzle_mode,
+                               uint32_t* dropped_levels) {
     tim2_file tim2;
     if (!tim2.read(path)) {
         last_error = tim2.last_error;

@@ -12,15 +12,6 @@ inline constexpr uint32_t rgb888 = 0x888;    // bytes red, green, blue
 inline constexpr uint32_t bgra8888 = 0x8888; // bytes blue, green, red, alpha
 } // namespace pixel_code
 
-// View modes of the conversions: colour only, alpha as grey, colour with alpha, and the reverse
-// conversion from BMP data to PS2 raster data.
-namespace raster_view {
-inline constexpr int texture = 0;
-inline constexpr int alpha = 1;
-inline constexpr int mixed = 2;
-inline constexpr int reverse = 3;
-} // namespace raster_view
-
 // Decodes v in the source layout into 8-bit channels and packs them in the target layout; a
 // target code outside 0x565, 0x4444, 0x1555 and 0x555 returns v unchanged.
 uint16_t convert_16bit_value(uint32_t source_code, uint32_t target_code, uint16_t v);

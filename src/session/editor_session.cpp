@@ -144,8 +144,8 @@ std::string editor_session::import_extension(const std::string& path) {
     return path.substr(dot);
 }
 
-bool editor_session::export_texture(uint32_t t, int view, int type,
-                                    const std::filesystem::path* path, int swizzle,
+bool editor_session::export_texture(uint32_t t, view_mode view, int type,
+                                    const std::filesystem::path* path, swizzle_mode swizzle,
                                     uint32_t level) {
     if (type == export_png) {
         const std::filesystem::path name =
@@ -168,7 +168,8 @@ bool editor_session::edit(const edit_record& record, const std::function<bool(ps
     return applied;
 }
 
-bool editor_session::import_file(const std::string& path, int swizzle, const png_add_options& png) {
+bool editor_session::import_file(const std::string& path, swizzle_mode swizzle,
+                                 const png_add_options& png) {
     const edit_record record{edit_kind::add, dictionary_->texture_count(), path, 0};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {

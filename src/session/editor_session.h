@@ -99,11 +99,12 @@ class editor_session {
     static std::string import_extension(const std::string& path);
     // Writes level `level` of texture t (only a PNG holds levels above 0); path none = the
     // default name in the current directory.
-    bool export_texture(uint32_t t, int view, int type, const std::filesystem::path* path,
-                        int swizzle, uint32_t level = 0);
+    bool export_texture(uint32_t t, view_mode view, int type, const std::filesystem::path* path,
+                        swizzle_mode swizzle, uint32_t level = 0);
     // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
     // A PNG is added as `png` says (its swizzle choice included).
-    bool import_file(const std::string& path, int swizzle, const png_add_options& png = {});
+    bool import_file(const std::string& path, swizzle_mode swizzle,
+                     const png_add_options& png = {});
     // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
     // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,

@@ -162,7 +162,8 @@ QString CTextureList::column_text(const QString& text) const {
 
 QIcon CTextureList::picture_for(uint32_t t) {
     if (picture_kind_ == pictures_thumbnails) {
-        device_bitmap picture = dictionary_->render(t, view_texture, -1, nullptr, 0);
+        device_bitmap picture =
+            dictionary_->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
         if (!picture) return {}; // a failed thumbnail leaves a gap
         return QIcon(QPixmap::fromImage(thumbnail_of(*picture, k_picture_size)));
     }

@@ -155,8 +155,8 @@ TEST(EditCli, ExportOneAndAllThenAddBack) {
     ps2_txd grown;
     ASSERT_TRUE(grown.load(out, 0, 0x16, 0));
     EXPECT_TRUE(grown.is_swizzled(2));
-    auto original = grown.render(0, 0, -1, nullptr, 0);
-    auto added = grown.render(2, 0, -1, nullptr, 0);
+    auto original = grown.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
+    auto added = grown.render(2, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(original && added);
     EXPECT_EQ(original->bytes, added->bytes);
 }

@@ -38,12 +38,13 @@ struct history_fixture : ::testing::Test {
 TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {
     // Files the edits need: a picture of texture 0 with one pixel changed, and a raw section.
     const auto bmp = dir / "one.bmp";
-    ASSERT_TRUE(session.export_texture(0, 0, 1, &bmp, -1));
+    ASSERT_TRUE(session.export_texture(0, view_mode::texture, 1, &bmp, swizzle_mode::as_stored));
     auto picture = read_file(bmp);
     picture.back() ^= 0x01;
     write_file(bmp, picture);
     const auto section = dir / "three.rwsect";
-    ASSERT_TRUE(session.export_texture(2, 0, 4, &section, -1));
+    ASSERT_TRUE(
+        session.export_texture(2, view_mode::texture, 4, &section, swizzle_mode::as_stored));
 
     const struct {
         const char* name;
@@ -55,7 +56,7 @@ TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {
         {"move down", [&] { return session.move_down(0); }},
         {"move up", [&] { return session.move_up(2); }},
         {"delete", [&] { return session.remove(0); }},
-        {"add", [&] { return session.import_file(section.string(), -1); }},
+        {"add", [&] { return session.import_file(section.string(), swizzle_mode::as_stored); }},
         {"set version", [&] { return session.set_version(0x1003FFFF); }},
     };
     for (const auto& e : edits) {

@@ -53,13 +53,14 @@ TEST(EditHostile, EveryOperationOnCorruptedDictionaries) {
         for (uint32_t t = 0; t < count + 1; ++t) {
             for (int type : {1, 2, 4}) {
                 const auto out = dir / (type == 1 ? "o.bmp" : type == 2 ? "o.tm2" : "o.rwsect");
-                txd.export_texture(t, int(rng() % 3), type, &out, int(rng() % 3) - 1);
+                txd.export_texture(t, view_mode_from_number(int(rng() % 3)).value(), type, &out,
+                                   swizzle_mode_from_number(int(rng() % 3) - 1).value());
             }
             txd.replace_texture(t, tim, 2, false);
             txd.replace_texture(t, bmp, 1, true);
             txd.rename_texture(t, "renamed", int(rng() % 2));
         }
-        txd.add_tim2_texture(tim, int(rng() % 3) - 1);
+        txd.add_tim2_texture(tim, swizzle_mode_from_number(int(rng() % 3) - 1).value());
         const auto section = dir / "o.rwsect";
         if (std::filesystem::exists(section)) txd.add_raw_section(section);
         if (txd.texture_count()) {

@@ -377,7 +377,8 @@ TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
     const auto dir = temp_dir();
     for (int type : {1, 2}) {
         const auto path = dir / (type == 1 ? "x.bmp" : "x.tm2");
-        EXPECT_FALSE(txd->export_texture(1, 0, type, &path, -1));
+        EXPECT_FALSE(
+            txd->export_texture(1, view_mode::texture, type, &path, swizzle_mode::as_stored));
         EXPECT_FALSE(txd->last_error.empty());
         EXPECT_FALSE(std::filesystem::exists(path));
     }
@@ -385,7 +386,7 @@ TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
     EXPECT_FALSE(txd->replace_texture(1, picture, 2, false));
     EXPECT_FALSE(txd->rename_texture(1, "name", 0));
     const auto again = dir / "again.rwsect";
-    ASSERT_TRUE(txd->export_texture(1, 0, 4, &again, -1));
+    ASSERT_TRUE(txd->export_texture(1, view_mode::texture, 4, &again, swizzle_mode::as_stored));
     EXPECT_EQ(read_file(again), pc.bytes());
     ASSERT_TRUE(txd->move_texture_up(1));
     EXPECT_EQ(txd->texture_name(1, 0), "ps2");

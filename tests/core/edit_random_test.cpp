@@ -124,14 +124,18 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             break;
         case 4: {
             const auto& input = inputs[pick(uint32_t(inputs.size()))];
-            ASSERT_TRUE(txd.add_tim2_texture(input, int(pick(3)) - 1)) << txd.last_error;
+            ASSERT_TRUE(
+                txd.add_tim2_texture(input, swizzle_mode_from_number(int(pick(3)) - 1).value()))
+                << txd.last_error;
             model.push_back(input.stem().string()); // named after the file, no extension
             break;
         }
         case 5: {
             if (!count) break;
             const auto section = dir / "step.rwsect";
-            ASSERT_TRUE(txd.export_texture(t, 0, 4, &section, -1)) << txd.last_error;
+            ASSERT_TRUE(
+                txd.export_texture(t, view_mode::texture, 4, &section, swizzle_mode::as_stored))
+                << txd.last_error;
             ASSERT_TRUE(txd.add_raw_section(section)) << txd.last_error;
             model.push_back(model[t]);
             EXPECT_EQ(raster_bytes_of(txd, count), raster_bytes_of(txd, t));
@@ -140,10 +144,11 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
         case 6: {
             // Export to TIM2 and replace from it: the raster comes back byte for byte.
             if (!count) break;
-            const int swizzle = int(pick(2)) - 1; // as stored, or off
+            const swizzle_mode swizzle = pick(2) ? swizzle_mode::off : swizzle_mode::as_stored;
             const auto before = raster_bytes_of(txd, t);
             const auto picture = dir / "step.tm2";
-            ASSERT_TRUE(txd.export_texture(t, int(pick(3)), 2, &picture, swizzle))
+            ASSERT_TRUE(txd.export_texture(t, view_mode_from_number(int(pick(3))).value(), 2,
+                                           &picture, swizzle))
                 << txd.last_error;
             ASSERT_TRUE(txd.replace_texture(t, picture, 2, false)) << txd.last_error;
             EXPECT_EQ(raster_bytes_of(txd, t), before);
@@ -158,7 +163,9 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             const bool lossless = (d == 32 && alpha_fits_ps2_scale(txd.pixels(t, 0))) ||
                                   ((d == 4 || d == 8) && alpha_fits_ps2_scale(txd.palette(t)));
             const auto picture = dir / "step.bmp";
-            ASSERT_TRUE(txd.export_texture(t, 2, 1, &picture, -1)) << txd.last_error;
+            ASSERT_TRUE(
+                txd.export_texture(t, view_mode::mixed, 1, &picture, swizzle_mode::as_stored))
+                << txd.last_error;
             const bool replaced = txd.replace_texture(t, picture, 1, true);
             if (d == 4 || d == 8 || d == 32)
                 ASSERT_TRUE(replaced) << txd.last_error;

@@ -407,7 +407,9 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             ++mipmapped;
             SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
             const auto picture = temp_dir() / (real.texture_name(t, 0) + ".tm2");
-            ASSERT_TRUE(real.export_texture(t, 0, 2, &picture, -1)) << real.last_error;
+            ASSERT_TRUE(
+                real.export_texture(t, view_mode::texture, 2, &picture, swizzle_mode::as_stored))
+                << real.last_error;
             tim2_file tim2;
             ASSERT_TRUE(tim2.read(picture)) << tim2.last_error;
             EXPECT_EQ(tim2.level_count(0), levels);
@@ -417,7 +419,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
 
             ps2_txd added;
             ASSERT_TRUE(added.create_empty(real.root_version()));
-            ASSERT_TRUE(added.add_tim2_texture(picture, -1)) << added.last_error;
+            ASSERT_TRUE(added.add_tim2_texture(picture, swizzle_mode::as_stored))
+                << added.last_error;
             EXPECT_EQ(added.texture_name(0, 0), real.texture_name(t, 0));
             ASSERT_EQ(added.mip_count(0), levels);
             EXPECT_EQ(chunk_data(added, added.texture_chunk(0)->child(3)->child(0)),
@@ -461,7 +464,7 @@ TEST(Ps2Tim2Levels, LevelsBeyondTheCountAreDropped) {
     ps2_txd txd;
     ASSERT_TRUE(txd.create_empty(0x1803FFFF));
     uint32_t dropped = 0;
-    ASSERT_TRUE(txd.add_tim2_texture(path, -1, &dropped)) << txd.last_error;
+    ASSERT_TRUE(txd.add_tim2_texture(path, swizzle_mode::as_stored, &dropped)) << txd.last_error;
     EXPECT_EQ(dropped, 1u);
     EXPECT_EQ(txd.mip_count(0), 2u);
     std::vector<uint8_t> level1;

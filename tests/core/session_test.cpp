@@ -96,11 +96,14 @@ TEST(EditorSession, EditsPassTheObserverAndMarkTheSessionModified) {
 TEST(EditorSession, ImportDispatchesByTheFileType) {
     SKIP_WITHOUT_SAMPLES();
     editor_session session = opened("VEHICLE2.txd");
-    EXPECT_TRUE(session.import_file(sample("i4c32.tm2").string(), -1)) << session.last_error();
+    EXPECT_TRUE(session.import_file(sample("i4c32.tm2").string(), swizzle_mode::as_stored))
+        << session.last_error();
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
-    EXPECT_FALSE(session.import_file((temp_dir() / "picture.bmp").string(), -1));
+    EXPECT_FALSE(
+        session.import_file((temp_dir() / "picture.bmp").string(), swizzle_mode::as_stored));
     EXPECT_EQ(session.last_error(), session_msg::bmp_import);
-    EXPECT_FALSE(session.import_file((temp_dir() / "x.tm2.d" / "picture").string(), -1));
+    EXPECT_FALSE(session.import_file((temp_dir() / "x.tm2.d" / "picture").string(),
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(session.last_error(), session_msg::unknown_import);
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
 }

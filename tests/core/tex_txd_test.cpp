@@ -81,7 +81,7 @@ TEST(TexTxd, ThreeRasterHeaderForms) {
     EXPECT_EQ(txd.root_version(), 0x00746578u);
     EXPECT_FALSE(txd.release_pixels(0));
     EXPECT_EQ(txd.compression(0), 0u);
-    EXPECT_TRUE(txd.render(0, 0, -1, nullptr, 0));
+    EXPECT_TRUE(txd.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
 }
 
 TEST(TexTxd, OneTextureLinkingBackToTheHead) {

@@ -39,7 +39,9 @@ struct commands : ::testing::Test, window_fixture {
             "source.txd",
             make_dictionary({make_ps2_texture({.name = "imported", .fill_seed = 9})})));
         const auto path = dir / file;
-        EXPECT_TRUE(source->export_texture(0, 0, type, &path, -1)) << source->last_error;
+        EXPECT_TRUE(
+            source->export_texture(0, view_mode::texture, type, &path, swizzle_mode::as_stored))
+            << source->last_error;
         return path;
     }
 };
@@ -110,7 +112,7 @@ TEST_F(commands, export_message_goes_the_same_way_as_the_button) {
 
 TEST_F(commands, export_in_alpha_view_proposes_the_mask_name) {
     ASSERT_TRUE(open(make_dictionary({make_ps2_texture({.name = "car", .mask = "cara"})})));
-    w().set_alpha_mode(1);
+    w().set_alpha_mode(view_mode::alpha);
     host.clear_log();
     const auto file = (dir / "x.tm2").string();
     host.answer_file(file);
@@ -253,7 +255,8 @@ TEST_F(commands, replace_from_a_bitmap_of_the_same_texture_succeeds) {
     open_named({"a", "b"});
     list().setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     const auto file = dir / "b.bmp";
-    ASSERT_TRUE(txd().export_texture(1, 0, export_bmp, &file, -1));
+    ASSERT_TRUE(
+        txd().export_texture(1, view_mode::texture, export_bmp, &file, swizzle_mode::as_stored));
     const auto before = txd().pixels(1, 0);
     const std::vector<uint8_t> pixels(before.begin(), before.end());
     host.answer_file(file.string());
