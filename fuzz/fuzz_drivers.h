@@ -133,7 +133,7 @@ inline void read_texture(ps2_txd& txd, uint32_t t) {
         (void)txd.render(t, view_mode::mixed, swizzle, nullptr, 0);
 }
 
-inline void export_one(ps2_txd& txd, uint32_t t, view_mode mode, int type,
+inline void export_one(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
                        const std::filesystem::path& path, swizzle_mode swizzle) {
     txd.last_error.clear();
     expect_message(txd.export_texture(t, mode, type, &path, swizzle), txd,
@@ -145,11 +145,12 @@ inline void export_texture(ps2_txd& txd, uint32_t t) {
     const auto tm2 = scratch() / "export.tm2";
     const auto sect = scratch() / "export.rwsect";
     for (view_mode mode : k_user_views)
-        export_one(txd, t, mode, export_bmp, bmp, swizzle_mode::as_stored);
-    export_one(txd, t, view_mode::texture, export_tim2, tm2, swizzle_mode::as_stored);
-    export_one(txd, t, view_mode::texture, export_tim2, tm2, swizzle_mode::off);
-    export_one(txd, t, view_mode::texture, export_rwsect, sect, swizzle_mode::as_stored);
-    export_one(txd, t, view_mode::texture, 3, sect, swizzle_mode::as_stored); // no such type
+        export_one(txd, t, mode, export_type::bmp, bmp, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::tim2, tm2, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::tim2, tm2, swizzle_mode::off);
+    export_one(txd, t, view_mode::texture, export_type::rwsect, sect, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::png, sect,
+               swizzle_mode::as_stored); // not the dictionary's own
     (void)txd.release_pixels(t);
 }
 
@@ -311,7 +312,7 @@ inline void drive_bmp(std::span<const uint8_t> data) {
         make_targets(txd, probe.width(), probe.height(), probe.depth());
         for (uint32_t t = 0; t < txd.texture_count(); ++t) {
             txd.last_error.clear();
-            expect_message(txd.replace_texture(t, path, export_bmp, t % 2 == 0), txd,
+            expect_message(txd.replace_texture(t, path, export_type::bmp, t % 2 == 0), txd,
                            "BMP replace refused without a message");
             (void)txd.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
         }
@@ -353,7 +354,7 @@ inline void drive_tim2(std::span<const uint8_t> data) {
             make_targets(targets, header.width, header.height, tim2.picture_depth());
             for (uint32_t t = 0; t < targets.texture_count(); ++t) {
                 targets.last_error.clear();
-                expect_message(targets.replace_texture(t, path, export_tim2, true), targets,
+                expect_message(targets.replace_texture(t, path, export_type::tim2, true), targets,
                                "TIM2 replace refused without a message");
                 (void)targets.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
             }

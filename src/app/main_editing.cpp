@@ -277,8 +277,8 @@ std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& te
         const auto texture = static_cast<uint32_t>(t);
         const std::filesystem::path path =
             std::filesystem::path(drag_folder_) /
-            dictionary()->default_export_name(texture, alpha_mode_, export_png);
-        if (session_.export_texture(texture, alpha_mode_, export_png, &path, swizzle_mode_))
+            dictionary()->default_export_name(texture, alpha_mode_, export_type::png);
+        if (session_.export_texture(texture, alpha_mode_, export_type::png, &path, swizzle_mode_))
             paths.push_back(path.string());
     }
     return paths;
@@ -295,9 +295,9 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
         return true;
     }
     if (!require_dictionary()) return false;
-    const int type = editor_session::export_type_for(first);
+    const std::optional<export_type> type = editor_session::export_type_for(first);
     if (texture >= 0 && paths.size() == 1 &&
-        (type == export_bmp || type == export_tim2 || type == export_png)) {
+        (type == export_type::bmp || type == export_type::tim2 || type == export_type::png)) {
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
         if (!session_.replace(t, paths.front(), false)) {

@@ -107,22 +107,22 @@ void CMainDialog::list_set_image_mode(int mode) {
 namespace {
 struct export_kind {
     const char* extension;
-    int type;
+    std::optional<export_type> type; // none: the chosen file's extension decides
     const char* filter;
 };
 
 export_kind export_kind_of(int id) {
     switch (id) {
     case cmd::export_png:
-        return {".png", export_png, app_msg::filter_png};
+        return {".png", export_type::png, app_msg::filter_png};
     case cmd::export_bmp:
-        return {".bmp", export_bmp, app_msg::filter_bmp};
+        return {".bmp", export_type::bmp, app_msg::filter_bmp};
     case cmd::export_tim2:
-        return {".tm2", export_tim2, app_msg::filter_tim2};
+        return {".tm2", export_type::tim2, app_msg::filter_tim2};
     case cmd::export_rwsect:
-        return {".rwsect", export_rwsect, app_msg::filter_rwsect};
+        return {".rwsect", export_type::rwsect, app_msg::filter_rwsect};
     default:
-        return {".png", 0, app_msg::filter_any_export};
+        return {".png", std::nullopt, app_msg::filter_any_export};
     }
 }
 } // namespace
@@ -133,7 +133,7 @@ void CMainDialog::cmd_export(int id) {
     const export_kind kind = export_kind_of(id);
     CTextureList* list = list_of(texture_list_);
     // The Export button names its type through the file name: it takes one texture.
-    if (kind.type == 0 || list->selectionModel()->selectedRows().size() < 2) {
+    if (!kind.type || list->selectionModel()->selectedRows().size() < 2) {
         const int t = list_has_dictionary() ? list_selected() : 0;
         const uint32_t texture = static_cast<uint32_t>(t);
         file_request request;
@@ -145,18 +145,18 @@ void CMainDialog::cmd_export(int id) {
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
         const uint64_t start = tick_ms();
-        int type = kind.type;
+        std::optional<export_type> type = kind.type;
         const std::string extension = dialog_extension(paths[0]);
-        if (type == 0) {
+        if (!type) {
             type = editor_session::export_type_for(extension);
-            if (type == 0) {
+            if (!type) {
                 host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
                                   box_icon::none);
                 return;
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!session_.export_texture(texture, alpha_mode_, type, &path, swizzle_mode_)) {
+        if (!session_.export_texture(texture, alpha_mode_, *type, &path, swizzle_mode_)) {
             host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
@@ -174,11 +174,11 @@ void CMainDialog::cmd_export(int id) {
     for (const QModelIndex& index : list->selectionModel()->selectedRows())
         textures.push_back(static_cast<uint32_t>(index.row()));
     std::sort(textures.begin(), textures.end());
+    const export_type type = *kind.type; // set: the branch above took the Export button
     file_request request;
     request.save = true;
     request.default_extension = kind.extension;
-    request.initial_name =
-        dictionary()->default_export_name(textures.front(), alpha_mode_, kind.type);
+    request.initial_name = dictionary()->default_export_name(textures.front(), alpha_mode_, type);
     request.filter = kind.filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -187,8 +187,8 @@ void CMainDialog::cmd_export(int id) {
     int exported = 0;
     for (uint32_t t : textures) {
         const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, alpha_mode_, kind.type);
-        if (session_.export_texture(t, alpha_mode_, kind.type, &path, swizzle_mode_)) {
+            folder / dictionary()->default_export_name(t, alpha_mode_, type);
+        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
             ++exported;
             continue;
         }
@@ -213,14 +213,14 @@ void CMainDialog::cmd_export_all(int) {
     file_request request;
     request.save = true;
     request.default_extension = ".png";
-    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_png);
+    request.initial_name = dictionary()->default_export_name(0, alpha_mode_, export_type::png);
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const uint64_t start = tick_ms();
     const std::string extension = dialog_extension(paths[0]);
-    const int type = editor_session::export_type_for(extension);
-    if (type == 0) {
+    const std::optional<export_type> type = editor_session::export_type_for(extension);
+    if (!type) {
         host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
                           box_icon::none);
         return;
@@ -229,8 +229,8 @@ void CMainDialog::cmd_export_all(int) {
     int exported = 0;
     for (uint32_t t = 0; t < count; ++t) {
         const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, alpha_mode_, type);
-        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
+            folder / dictionary()->default_export_name(t, alpha_mode_, *type);
+        if (session_.export_texture(t, alpha_mode_, *type, &path, swizzle_mode_)) {
             ++exported;
             continue;
         }
@@ -253,7 +253,8 @@ void CMainDialog::cmd_import(int) {
     // PNG pictures need a depth and a level count: asked once for them all, remembered.
     png_add_options png;
     for (const std::string& path : paths) {
-        if (editor_session::export_type_for(editor_session::import_extension(path)) != export_png)
+        if (editor_session::export_type_for(editor_session::import_extension(path)) !=
+            export_type::png)
             continue;
         CPngImportDialog dialog(this);
         dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));

@@ -286,10 +286,10 @@ device_bitmap ios_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* st
     return bitmap.to_display_bitmap(mode == view_mode::mixed ? 32 : 24, found->code);
 }
 
-bool ios_txd::export_texture(uint32_t t, view_mode mode, int type,
+bool ios_txd::export_texture(uint32_t t, view_mode mode, export_type type,
                              const std::filesystem::path* path, swizzle_mode) {
     if (!texture_exists(t)) return false;
-    if (type != export_bmp) {
+    if (type != export_type::bmp) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }

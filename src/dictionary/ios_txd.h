@@ -20,8 +20,8 @@ class ios_txd : public ps2_txd {
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
     std::string texture_name(uint32_t t, int which) override;
-    bool export_texture(uint32_t t, view_mode mode, int type, const std::filesystem::path* path,
-                        swizzle_mode swizzle) override;
+    bool export_texture(uint32_t t, view_mode mode, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
     uint32_t depth(uint32_t t) override;
     uint32_t width(uint32_t t) override;

@@ -21,8 +21,8 @@ class pc_txd : public ps2_txd {
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
     std::string texture_name(uint32_t t, int which) override;
-    bool export_texture(uint32_t t, view_mode mode, int type, const std::filesystem::path* path,
-                        swizzle_mode swizzle) override;
+    bool export_texture(uint32_t t, view_mode mode, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
     uint32_t depth(uint32_t t) override;
     uint32_t width(uint32_t t) override;
@@ -104,7 +104,7 @@ class pc_txd : public ps2_txd {
     std::span<uint8_t> hold_decoded(size_t bytes);
     bool write_bitmap(const native_level& level, view_mode mode, const std::filesystem::path& path);
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);
-    std::filesystem::path export_path(uint32_t t, view_mode mode, int type,
+    std::filesystem::path export_path(uint32_t t, view_mode mode, export_type type,
                                       const std::filesystem::path* path);
 
     // The decoded_raster store: one buffer per dictionary, replaced by every DXT decode.

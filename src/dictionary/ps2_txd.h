@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictionary/export_type.h"
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/swizzle_mode.h"
@@ -18,9 +19,6 @@
 
 class tim2_file;
 
-// Export/import file types.
-// PNG is written and read by src/imageio; the dictionary itself only knows its name.
-enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4, export_png = 8 };
 // The layout a dictionary class keeps its textures in: PS2 rasters (also the TEX class, which
 // builds them in memory), the Direct3D Struct of PC and XBOX, or the Struct of the mobile ports.
 enum class txd_family { ps2, pc_xbox, mobile };
@@ -41,8 +39,8 @@ class ps2_txd : public rw_stream {
                       uint32_t flags);
     // Slot 4: which 0 = texture name, other = mask name.
     virtual std::string texture_name(uint32_t t, int which);
-    // Slot 5: type 1 BMP, 2 TIM2, 4 raw section; path none = name in the current directory.
-    virtual bool export_texture(uint32_t t, view_mode mode, int type,
+    // Slot 5: BMP, TIM2 or raw section; path none = name in the current directory.
+    virtual bool export_texture(uint32_t t, view_mode mode, export_type type,
                                 const std::filesystem::path* path, swizzle_mode swizzle);
     virtual bool is_swizzled(uint32_t t); // slot 6
     virtual uint32_t depth(uint32_t t);   // slot 7
@@ -91,7 +89,8 @@ class ps2_txd : public rw_stream {
     bool delete_texture(uint32_t t);
     bool move_texture_up(uint32_t t);
     bool move_texture_down(uint32_t t);
-    bool replace_texture(uint32_t t, const std::filesystem::path& path, int type, bool keep_alpha);
+    bool replace_texture(uint32_t t, const std::filesystem::path& path, export_type type,
+                         bool keep_alpha);
     // Every mip level of picture 0, named after the file without its extension. The stored order
     // follows the raster's rule (PS2 layout), so `swizzle` no longer changes it; levels beyond
     // RenderWare's own count are dropped and counted in `dropped_levels`.
@@ -110,9 +109,8 @@ class ps2_txd : public rw_stream {
     // level with its whole block), loaded and writable; empty when the raster does not hold it.
     std::span<uint8_t> level_storage(uint32_t t, uint32_t level);
     bool append_texture(std::unique_ptr<rw_chunk> chunk);
-    static int export_type_of(const std::string& extension);
     // File name an export without a path writes into the current directory.
-    std::string default_export_name(uint32_t t, view_mode mode, int type);
+    std::string default_export_name(uint32_t t, view_mode mode, export_type type);
     // Builds a PS2 Texture Native laid out as the game's converter lays it out (every raster
     // header word, transfer header and padding). Levels beyond RenderWare's own count for the
     // size are left out and counted in `dropped_levels`.

@@ -13,39 +13,13 @@
 namespace {
 constexpr uint32_t k_source_format_1555 = 0x1555;
 
-const char* extension_of_type(int type) {
-    switch (type) {
-    case export_bmp:
-        return ".bmp";
-    case export_tim2:
-        return ".tm2";
-    case export_rwsect:
-        return ".rwsect";
-    case export_png:
-        return ".png";
-    default:
-        return nullptr;
-    }
-}
-
 bool is_headered(std::span<const uint8_t> data) {
     return read_u32(data, 0) == 3 || read_u32(data, 4) == 0x10000000;
 }
 } // namespace
 
-int ps2_txd::export_type_of(const std::string& extension) {
-    const std::string dotted =
-        (!extension.empty() && extension[0] == '.') ? extension : "." + extension;
-    if (dotted == ".bmp") return export_bmp;
-    if (dotted == ".tm2") return export_tim2;
-    if (dotted == ".rwsect") return export_rwsect;
-    if (dotted == ".png") return export_png;
-    return 0;
-}
-
-std::string ps2_txd::default_export_name(uint32_t t, view_mode mode, int type) {
-    const char* extension = extension_of_type(type);
-    if (!extension) return {};
+std::string ps2_txd::default_export_name(uint32_t t, view_mode mode, export_type type) {
+    const char* extension = export_extension(type);
     std::string name = texture_name(t, mode == view_mode::texture ? 0 : 1);
     // Without a mask name the file would be a bare extension.
     if (name.empty()) name = texture_name(t, 0);
@@ -121,11 +95,11 @@ bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
     return true;
 }
 
-bool ps2_txd::export_texture(uint32_t t, view_mode mode, int type,
+bool ps2_txd::export_texture(uint32_t t, view_mode mode, export_type type,
                              const std::filesystem::path* path, swizzle_mode swizzle) {
     if (!texture_exists(t)) return false;
     // PNG needs the picture libraries, which live outside the dictionary (src/imageio).
-    if (!extension_of_type(type) || type == export_png) {
+    if (type == export_type::png) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }
@@ -136,7 +110,7 @@ bool ps2_txd::export_texture(uint32_t t, view_mode mode, int type,
     const uint32_t w = width(t), h = height(t), d = depth(t);
 
     bool ok = false;
-    if (type == export_bmp) {
+    if (type == export_type::bmp) {
         ps2_bitmap bitmap;
         std::span<const uint8_t> raster = stored_pixels(t, 0, swizzled);
         std::vector<uint8_t> plain;
@@ -155,7 +129,7 @@ bool ps2_txd::export_texture(uint32_t t, view_mode mode, int type,
         } else {
             ok = true;
         }
-    } else if (type == export_tim2) {
+    } else if (type == export_type::tim2) {
         tim2_file tim2;
         std::span<uint8_t> raster = stored_pixels(t, 0, swizzled);
         // A swizzled level stored in a wider transfer rectangle unswizzles at that rectangle.

@@ -90,9 +90,9 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
     return texture_png(txd, t, level, mode, swizzle, png, error) && write_bytes(path, png, error);
 }
 
-bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, int type,
+bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
                         const std::filesystem::path& path, swizzle_mode swizzle) {
-    if (type != export_png) return txd.export_texture(t, mode, type, &path, swizzle);
+    if (type != export_type::png) return txd.export_texture(t, mode, type, &path, swizzle);
     std::string error;
     if (export_texture_png(txd, t, 0, mode, swizzle, path, error)) return true;
     txd.last_error = error;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,14 +94,15 @@ class editor_session {
 
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
-    static int export_type_for(const std::string& extension);
+    static std::optional<export_type> export_type_for(const std::string& extension);
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
     // Writes level `level` of texture t (only a PNG holds levels above 0); path none = the
     // default name in the current directory.
-    bool export_texture(uint32_t t, view_mode view, int type, const std::filesystem::path* path,
-                        swizzle_mode swizzle, uint32_t level = 0);
+    bool export_texture(uint32_t t, view_mode view, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle,
+                        uint32_t level = 0);
     // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
     // A PNG is added as `png` says (its swizzle choice included).
     bool import_file(const std::string& path, swizzle_mode swizzle,

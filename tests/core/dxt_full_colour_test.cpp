@@ -54,7 +54,7 @@ TEST(DxtFullColour, PreviewExportAndMobilePreviewKeepEightBitsPerChannel) {
     EXPECT_EQ(rgb_at(*image, 3, 5), (bgra{170, 170, 170, 0}));
 
     const auto bmp = dir / "grey.bmp";
-    ASSERT_TRUE(pc.dictionary->export_texture(0, view_mode::texture, export_bmp, &bmp,
+    ASSERT_TRUE(pc.dictionary->export_texture(0, view_mode::texture, export_type::bmp, &bmp,
                                               swizzle_mode::as_stored));
     ps2_bitmap exported;
     ASSERT_TRUE(exported.read_bmp(bmp));

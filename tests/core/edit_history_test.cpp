@@ -38,13 +38,14 @@ struct history_fixture : ::testing::Test {
 TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {
     // Files the edits need: a picture of texture 0 with one pixel changed, and a raw section.
     const auto bmp = dir / "one.bmp";
-    ASSERT_TRUE(session.export_texture(0, view_mode::texture, 1, &bmp, swizzle_mode::as_stored));
+    ASSERT_TRUE(session.export_texture(0, view_mode::texture, export_type::bmp, &bmp,
+                                       swizzle_mode::as_stored));
     auto picture = read_file(bmp);
     picture.back() ^= 0x01;
     write_file(bmp, picture);
     const auto section = dir / "three.rwsect";
-    ASSERT_TRUE(
-        session.export_texture(2, view_mode::texture, 4, &section, swizzle_mode::as_stored));
+    ASSERT_TRUE(session.export_texture(2, view_mode::texture, export_type::rwsect, &section,
+                                       swizzle_mode::as_stored));
 
     const struct {
         const char* name;

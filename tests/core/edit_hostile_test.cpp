@@ -51,13 +51,13 @@ TEST(EditHostile, EveryOperationOnCorruptedDictionaries) {
         const bool sound = dictionary_invariant_error(txd).empty();
         const uint32_t count = txd.texture_count();
         for (uint32_t t = 0; t < count + 1; ++t) {
-            for (int type : {1, 2, 4}) {
-                const auto out = dir / (type == 1 ? "o.bmp" : type == 2 ? "o.tm2" : "o.rwsect");
+            for (export_type type : {export_type::bmp, export_type::tim2, export_type::rwsect}) {
+                const auto out = dir / (std::string("o") + export_extension(type));
                 txd.export_texture(t, view_mode_from_number(int(rng() % 3)).value(), type, &out,
                                    swizzle_mode_from_number(int(rng() % 3) - 1).value());
             }
-            txd.replace_texture(t, tim, 2, false);
-            txd.replace_texture(t, bmp, 1, true);
+            txd.replace_texture(t, tim, export_type::tim2, false);
+            txd.replace_texture(t, bmp, export_type::bmp, true);
             txd.rename_texture(t, "renamed", int(rng() % 2));
         }
         txd.add_tim2_texture(tim, swizzle_mode_from_number(int(rng() % 3) - 1).value());

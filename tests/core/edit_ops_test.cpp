@@ -240,13 +240,14 @@ TEST(EditSave, SetVersionStampsEveryChunkHeader) {
 TEST(EditExportType, CaseAndDotRules) {
     struct row {
         const char* extension;
-        int type;
+        int type; // the stored number, 0 for none
     };
     const row rows[] = {{"bmp", 1},  {".bmp", 1}, {".BMP", 0},   {"Bmp", 0},     {"tm2", 2},
                         {".tm2", 2}, {".TM2", 0}, {"rwsect", 4}, {".rwsect", 4}, {".RWSECT", 0},
                         {"", 0},     {".", 0},    {"txd", 0},    {"..bmp", 0},   {".bmp ", 0}};
     for (const auto& r : rows)
-        EXPECT_EQ(ps2_txd::export_type_of(r.extension), r.type) << '"' << r.extension << '"';
+        EXPECT_EQ(export_type_of_extension(r.extension), export_type_from_number(r.type))
+            << '"' << r.extension << '"';
 }
 
 // The legacy entry point, checked against a real file: VEHICLE2's 32x32 swizzled 4-bit texture
@@ -375,18 +376,19 @@ TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
     const auto dir = temp_dir();
-    for (int type : {1, 2}) {
-        const auto path = dir / (type == 1 ? "x.bmp" : "x.tm2");
+    for (export_type type : {export_type::bmp, export_type::tim2}) {
+        const auto path = dir / (std::string("x") + export_extension(type));
         EXPECT_FALSE(
             txd->export_texture(1, view_mode::texture, type, &path, swizzle_mode::as_stored));
         EXPECT_FALSE(txd->last_error.empty());
         EXPECT_FALSE(std::filesystem::exists(path));
     }
     const auto picture = write_temp("p.tm2", std::vector<uint8_t>{'T', 'I', 'M', '2', 4, 0, 0, 0});
-    EXPECT_FALSE(txd->replace_texture(1, picture, 2, false));
+    EXPECT_FALSE(txd->replace_texture(1, picture, export_type::tim2, false));
     EXPECT_FALSE(txd->rename_texture(1, "name", 0));
     const auto again = dir / "again.rwsect";
-    ASSERT_TRUE(txd->export_texture(1, view_mode::texture, 4, &again, swizzle_mode::as_stored));
+    ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::rwsect, &again,
+                                    swizzle_mode::as_stored));
     EXPECT_EQ(read_file(again), pc.bytes());
     ASSERT_TRUE(txd->move_texture_up(1));
     EXPECT_EQ(txd->texture_name(1, 0), "ps2");

@@ -133,8 +133,8 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
         case 5: {
             if (!count) break;
             const auto section = dir / "step.rwsect";
-            ASSERT_TRUE(
-                txd.export_texture(t, view_mode::texture, 4, &section, swizzle_mode::as_stored))
+            ASSERT_TRUE(txd.export_texture(t, view_mode::texture, export_type::rwsect, &section,
+                                           swizzle_mode::as_stored))
                 << txd.last_error;
             ASSERT_TRUE(txd.add_raw_section(section)) << txd.last_error;
             model.push_back(model[t]);
@@ -147,10 +147,11 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             const swizzle_mode swizzle = pick(2) ? swizzle_mode::off : swizzle_mode::as_stored;
             const auto before = raster_bytes_of(txd, t);
             const auto picture = dir / "step.tm2";
-            ASSERT_TRUE(txd.export_texture(t, view_mode_from_number(int(pick(3))).value(), 2,
-                                           &picture, swizzle))
+            ASSERT_TRUE(txd.export_texture(t, view_mode_from_number(int(pick(3))).value(),
+                                           export_type::tim2, &picture, swizzle))
                 << txd.last_error;
-            ASSERT_TRUE(txd.replace_texture(t, picture, 2, false)) << txd.last_error;
+            ASSERT_TRUE(txd.replace_texture(t, picture, export_type::tim2, false))
+                << txd.last_error;
             EXPECT_EQ(raster_bytes_of(txd, t), before);
             break;
         }
@@ -163,10 +164,10 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             const bool lossless = (d == 32 && alpha_fits_ps2_scale(txd.pixels(t, 0))) ||
                                   ((d == 4 || d == 8) && alpha_fits_ps2_scale(txd.palette(t)));
             const auto picture = dir / "step.bmp";
-            ASSERT_TRUE(
-                txd.export_texture(t, view_mode::mixed, 1, &picture, swizzle_mode::as_stored))
+            ASSERT_TRUE(txd.export_texture(t, view_mode::mixed, export_type::bmp, &picture,
+                                           swizzle_mode::as_stored))
                 << txd.last_error;
-            const bool replaced = txd.replace_texture(t, picture, 1, true);
+            const bool replaced = txd.replace_texture(t, picture, export_type::bmp, true);
             if (d == 4 || d == 8 || d == 32)
                 ASSERT_TRUE(replaced) << txd.last_error;
             else
@@ -182,7 +183,7 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             EXPECT_FALSE(txd.move_texture_down(count ? count - 1 : 0));
             EXPECT_FALSE(txd.delete_texture(count));
             EXPECT_FALSE(txd.rename_texture(count, "nothing", 0));
-            EXPECT_FALSE(txd.replace_texture(count, inputs[0], 2, false));
+            EXPECT_FALSE(txd.replace_texture(count, inputs[0], export_type::tim2, false));
             break;
         }
         case 9: {

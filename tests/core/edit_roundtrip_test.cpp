@@ -83,20 +83,21 @@ class EditRoundTrip : public ::testing::TestWithParam<texture_case> {
 TEST_P(EditRoundTrip, BmpExportThenReplace) {
     const auto path = temp_dir() / "subject.bmp";
     // Mixed view keeps the alpha, which replace takes back with keep_alpha.
-    ASSERT_TRUE(txd->export_texture(1, view_mode::mixed, 1, &path, swizzle_mode::as_stored))
+    ASSERT_TRUE(
+        txd->export_texture(1, view_mode::mixed, export_type::bmp, &path, swizzle_mode::as_stored))
         << txd->last_error;
     scramble();
-    ASSERT_TRUE(txd->replace_texture(1, path, 1, true)) << txd->last_error;
+    ASSERT_TRUE(txd->replace_texture(1, path, export_type::bmp, true)) << txd->last_error;
     expect_restored();
 }
 
 TEST_P(EditRoundTrip, TimExportThenReplaceWithEverySwizzleSetting) {
     for (swizzle_mode swizzle : {swizzle_mode::as_stored, swizzle_mode::off, swizzle_mode::on}) {
         const auto path = temp_dir() / "subject.tm2";
-        ASSERT_TRUE(txd->export_texture(1, view_mode::texture, 2, &path, swizzle))
+        ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::tim2, &path, swizzle))
             << txd->last_error;
         scramble();
-        ASSERT_TRUE(txd->replace_texture(1, path, 2, false)) << txd->last_error;
+        ASSERT_TRUE(txd->replace_texture(1, path, export_type::tim2, false)) << txd->last_error;
         SCOPED_TRACE(swizzle_mode_number(swizzle));
         if (swizzle == swizzle_mode::on && !GetParam().swizzled && GetParam().depth <= 8) {
             // Forcing the swizzle on a plain texture writes a different picture on purpose.
@@ -112,7 +113,8 @@ TEST_P(EditRoundTrip, TimExportThenAddGivesTheSamePicture) {
             SCOPED_TRACE(std::to_string(swizzle_mode_number(export_swizzle)) + " " +
                          std::to_string(swizzle_mode_number(add_swizzle)));
             const auto path = temp_dir() / "subject.tm2";
-            ASSERT_TRUE(txd->export_texture(1, view_mode::texture, 2, &path, export_swizzle))
+            ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::tim2, &path,
+                                            export_swizzle))
                 << txd->last_error;
             ASSERT_TRUE(txd->add_tim2_texture(path, add_swizzle)) << txd->last_error;
             const uint32_t added = txd->texture_count() - 1;
@@ -148,7 +150,8 @@ TEST(EditRawSection, ExportThenAddTakesTheOtherVersion) {
         {make_ps2_texture({.name = "keep", .mask = "keepa", .depth = 4, .swizzled = true})},
         0x1803FFFF));
     const auto path = temp_dir() / "keep.rwsect";
-    ASSERT_TRUE(source->export_texture(0, view_mode::texture, 4, &path, swizzle_mode::as_stored))
+    ASSERT_TRUE(source->export_texture(0, view_mode::texture, export_type::rwsect, &path,
+                                       swizzle_mode::as_stored))
         << source->last_error;
     const auto section = read_file(path);
     EXPECT_EQ(section.size(), source->texture_chunk(0)->size + 12u);
@@ -197,14 +200,14 @@ TEST(EditExport, WithoutAPathWritesIntoTheCurrentDirectory) {
     const auto previous = std::filesystem::current_path();
     const auto dir = temp_dir();
     std::filesystem::current_path(dir);
-    const bool texture =
-        txd->export_texture(0, view_mode::texture, 1, nullptr, swizzle_mode::as_stored);
-    const bool alpha =
-        txd->export_texture(0, view_mode::alpha, 2, nullptr, swizzle_mode::as_stored);
-    const bool section =
-        txd->export_texture(0, view_mode::texture, 4, nullptr, swizzle_mode::as_stored);
-    const bool escaped =
-        txd->export_texture(1, view_mode::texture, 1, nullptr, swizzle_mode::as_stored);
+    const bool texture = txd->export_texture(0, view_mode::texture, export_type::bmp, nullptr,
+                                             swizzle_mode::as_stored);
+    const bool alpha = txd->export_texture(0, view_mode::alpha, export_type::tim2, nullptr,
+                                           swizzle_mode::as_stored);
+    const bool section = txd->export_texture(0, view_mode::texture, export_type::rwsect, nullptr,
+                                             swizzle_mode::as_stored);
+    const bool escaped = txd->export_texture(1, view_mode::texture, export_type::bmp, nullptr,
+                                             swizzle_mode::as_stored);
     std::filesystem::current_path(previous);
     EXPECT_TRUE(texture && alpha && section && escaped) << txd->last_error;
     EXPECT_TRUE(std::filesystem::exists(dir / "car.bmp"));
@@ -218,10 +221,12 @@ TEST(EditExport, WithoutAPathWritesIntoTheCurrentDirectory) {
 TEST(EditExport, UnknownTypeAndMissingTexture) {
     auto txd = open_dictionary(make_dictionary({make_ps2_texture({})}));
     const auto path = temp_dir() / "x.png";
-    EXPECT_FALSE(txd->export_texture(0, view_mode::texture, 3, &path, swizzle_mode::as_stored));
+    EXPECT_FALSE(txd->export_texture(0, view_mode::texture, export_type::png, &path,
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(txd->last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_FALSE(txd->export_texture(1, view_mode::texture, 1, &path, swizzle_mode::as_stored));
+    EXPECT_FALSE(txd->export_texture(1, view_mode::texture, export_type::bmp, &path,
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(txd->last_error, "Texture not exists.");
 }
 
@@ -240,7 +245,8 @@ TEST(EditExport, TimMarkerDescribesTheWrittenPixels) {
         auto txd = open_dictionary(
             make_dictionary({make_ps2_texture({.depth = 8, .swizzled = r.stored_swizzled})}));
         const auto path = temp_dir() / "m.tm2";
-        ASSERT_TRUE(txd->export_texture(0, view_mode::texture, 2, &path, r.swizzle));
+        ASSERT_TRUE(
+            txd->export_texture(0, view_mode::texture, export_type::tim2, &path, r.swizzle));
         const auto bytes = read_file(path);
         ASSERT_GT(bytes.size(), 16u + 76);
         EXPECT_EQ(std::string(bytes.begin() + 16 + 64, bytes.begin() + 16 + 68), "swiz");
@@ -258,12 +264,12 @@ TEST(EditReplace, DimensionAndDepthMessages) {
     const std::vector<uint8_t> palette(1024, 0x40);
     const auto bmp8 =
         write_temp("p8.bmp", make_bmp_bytes(32, 32, 8, std::vector<uint8_t>(32 * 32, 1), palette));
-    EXPECT_FALSE(txd->replace_texture(0, bmp8, 1, false));
+    EXPECT_FALSE(txd->replace_texture(0, bmp8, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Images must have same BPP!");
     const auto small =
         write_temp("s.bmp", make_bmp_bytes(16, 32, 4, std::vector<uint8_t>(16 * 16, 1),
                                            std::vector<uint8_t>(64, 0)));
-    EXPECT_FALSE(txd->replace_texture(0, small, 1, false));
+    EXPECT_FALSE(txd->replace_texture(0, small, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Image must have same dimensions!");
 
     const auto tim8 =
@@ -272,7 +278,7 @@ TEST(EditReplace, DimensionAndDepthMessages) {
                                               .depth = 8,
                                               .image = std::vector<uint8_t>(1024, 2),
                                               .clut = std::vector<uint8_t>(1024, 3)}));
-    EXPECT_FALSE(txd->replace_texture(0, tim8, 2, false));
+    EXPECT_FALSE(txd->replace_texture(0, tim8, export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Sorry, at the moment supported only equivalent bits per pixel.");
     const auto tim_wide =
         write_temp("w.tm2", make_tim2_bytes({.width = 64,
@@ -280,17 +286,19 @@ TEST(EditReplace, DimensionAndDepthMessages) {
                                              .depth = 4,
                                              .image = std::vector<uint8_t>(1024, 2),
                                              .clut = std::vector<uint8_t>(64, 3)}));
-    EXPECT_FALSE(txd->replace_texture(0, tim_wide, 2, false));
+    EXPECT_FALSE(txd->replace_texture(0, tim_wide, export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Image must have equivalent dimensions!");
     // An unreadable TIM2 file has no picture, so its size is 0 x 0.
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("no.tm2", {'X', 'X'}), 2, false));
+    EXPECT_FALSE(
+        txd->replace_texture(0, write_temp("no.tm2", {'X', 'X'}), export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Image must have equivalent dimensions!");
 
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("x.rwsect", {1}), 4, false));
+    EXPECT_FALSE(txd->replace_texture(0, write_temp("x.rwsect", {1}), export_type::rwsect, false));
     EXPECT_EQ(txd->last_error, "Unknown import format.");
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("bad.bmp", {'M', 'B', 0, 0}), 1, false));
+    EXPECT_FALSE(
+        txd->replace_texture(0, write_temp("bad.bmp", {'M', 'B', 0, 0}), export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "This is not valid BMP file.");
-    EXPECT_FALSE(txd->replace_texture(1, bmp8, 1, false));
+    EXPECT_FALSE(txd->replace_texture(1, bmp8, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Texture not exists.");
     EXPECT_EQ(copy(txd->pixels(0, 0)), before);
 }
@@ -308,7 +316,7 @@ TEST(EditReplace, EightBitBmpReplacesPixelsAndPalette) {
         bgra[i * 4 + 3] = 0xFF;
     }
     const auto path = write_temp("r.bmp", make_bmp_bytes(16, 4, 8, rows, bgra));
-    ASSERT_TRUE(txd->replace_texture(0, path, 1, false)) << txd->last_error;
+    ASSERT_TRUE(txd->replace_texture(0, path, export_type::bmp, false)) << txd->last_error;
     EXPECT_EQ(copy(txd->pixels(0, 0)), rows); // a plain texture keeps plain rows, top row first
     const auto palette = copy(txd->palette(0));
     for (uint32_t i = 0; i < 256; ++i) {
@@ -498,7 +506,8 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
     const std::vector<uint8_t> stored(data.begin() + 80, data.begin() + 80 + 256);
 
     const auto path = temp_dir() / "narrow.tm2";
-    ASSERT_TRUE(txd.export_texture(t, view_mode::texture, 2, &path, swizzle_mode::as_stored))
+    ASSERT_TRUE(txd.export_texture(t, view_mode::texture, export_type::tim2, &path,
+                                   swizzle_mode::as_stored))
         << txd.last_error;
     const auto file = read_file(path);
     ASSERT_EQ(file.size(), 16u + 76 + 128 + 64);
@@ -514,7 +523,7 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
     for (size_t i = 92; i < 92 + 128; ++i)
         changed[i] = uint8_t(changed[i] ^ 0xA5);
     const auto changed_path = write_temp("changed.tm2", changed);
-    ASSERT_TRUE(txd.replace_texture(t, changed_path, 2, false)) << txd.last_error;
+    ASSERT_TRUE(txd.replace_texture(t, changed_path, export_type::tim2, false)) << txd.last_error;
     const std::vector<uint8_t> after(data_chunk->data->begin() + 80,
                                      data_chunk->data->begin() + 80 + 256);
     for (uint32_t y = 0; y < 16; ++y)
@@ -565,7 +574,8 @@ TEST(EditAddTim, SmallAndOddSizesExportAsAdded) {
         }
         // Exported again with the swizzle as stored, the picture is the one that came in.
         const auto again = temp_dir() / "again.tm2";
-        ASSERT_TRUE(txd.export_texture(0, view_mode::texture, 2, &again, swizzle_mode::as_stored))
+        ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::tim2, &again,
+                                       swizzle_mode::as_stored))
             << txd.last_error;
         const auto bytes = read_file(again);
         ASSERT_EQ(bytes.size(), 16 + 76 + image.size() + clut.size());

@@ -140,8 +140,8 @@ TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
         EXPECT_FALSE(txd.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
         EXPECT_TRUE(txd.pixels(t, 0).empty());
         const auto target = dir / ("t" + std::to_string(t) + ".bmp");
-        EXPECT_FALSE(
-            txd.export_texture(t, view_mode::texture, 1, &target, swizzle_mode::as_stored));
+        EXPECT_FALSE(txd.export_texture(t, view_mode::texture, export_type::bmp, &target,
+                                        swizzle_mode::as_stored));
         EXPECT_FALSE(std::filesystem::exists(target));
     }
     EXPECT_EQ(txd.texture_name(0, 0), "pvrtex");
@@ -179,11 +179,13 @@ TEST(IosTxd, RefusalsAndExport) {
     auto desc = plain_levels(8, 8, {k_red565});
     ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({desc})), 0, 0x16, 0));
     const auto tim2 = dir / "out.tm2";
-    EXPECT_FALSE(txd.export_texture(0, view_mode::texture, 2, &tim2, swizzle_mode::as_stored));
+    EXPECT_FALSE(txd.export_texture(0, view_mode::texture, export_type::tim2, &tim2,
+                                    swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(tim2));
     const auto bmp = dir / "out.bmp";
-    EXPECT_TRUE(txd.export_texture(0, view_mode::texture, 1, &bmp, swizzle_mode::as_stored))
+    EXPECT_TRUE(
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
         << txd.last_error;
     EXPECT_TRUE(std::filesystem::exists(bmp));
 

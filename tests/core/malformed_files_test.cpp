@@ -277,7 +277,7 @@ std::vector<uint8_t> exported_bmp(const std::vector<uint8_t>& dictionary, view_m
     const auto path = write_temp("bmp_source.txd", dictionary);
     if (!txd.load(path, 0, 0x16, 0)) return {};
     const auto out = temp_dir() / "exported.bmp";
-    if (!txd.export_texture(0, mode, export_bmp, &out, swizzle_mode::as_stored)) return {};
+    if (!txd.export_texture(0, mode, export_type::bmp, &out, swizzle_mode::as_stored)) return {};
     return read_file(out);
 }
 

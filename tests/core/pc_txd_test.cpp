@@ -421,7 +421,8 @@ TEST(PcTxd, ExportTypes) {
     pc_txd& txd = opened->txd;
 
     const auto bmp = dir / "out.bmp";
-    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, 1, &bmp, swizzle_mode::as_stored))
+    ASSERT_TRUE(
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
         << txd.last_error;
     const auto bmp_bytes = read_file(bmp);
     ASSERT_GE(bmp_bytes.size(), 54u);
@@ -429,19 +430,22 @@ TEST(PcTxd, ExportTypes) {
     EXPECT_EQ(bmp_bytes[28], 32); // DXT blocks come out at full colour
 
     const auto bad = dir / "out.xxx";
-    EXPECT_FALSE(txd.export_texture(0, view_mode::texture, 3, &bad, swizzle_mode::as_stored));
+    EXPECT_FALSE(
+        txd.export_texture(0, view_mode::texture, export_type::png, &bad, swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(bad));
 
     const auto raw = dir / "out.rwsect";
-    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, 4, &raw, swizzle_mode::as_stored))
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::rwsect, &raw,
+                                   swizzle_mode::as_stored))
         << txd.last_error;
     rw_stream section;
     ASSERT_TRUE(section.open(raw, 0, 0x15, 0)) << section.last_error;
     EXPECT_EQ(read_file(raw), make_pc_texture(desc).bytes());
 
     const auto tim2 = dir / "out.tm2";
-    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, 2, &tim2, swizzle_mode::as_stored))
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::tim2, &tim2,
+                                   swizzle_mode::as_stored))
         << txd.last_error;
     const auto tim2_bytes = read_file(tim2);
     ASSERT_GE(tim2_bytes.size(), 4u);
@@ -494,8 +498,8 @@ TEST(PcTxd, Tim2ExportHoldsThePs2Layout) {
     ASSERT_TRUE(opened->ok);
     for (uint32_t t = 0; t < 2; ++t) {
         const auto target = dir / ("t" + std::to_string(t) + ".tm2");
-        ASSERT_TRUE(
-            opened->txd.export_texture(t, view_mode::texture, 2, &target, swizzle_mode::as_stored))
+        ASSERT_TRUE(opened->txd.export_texture(t, view_mode::texture, export_type::tim2, &target,
+                                               swizzle_mode::as_stored))
             << opened->txd.last_error;
         const auto picture = decode_tim2_reference(read_file(target));
         ASSERT_TRUE(picture.error.empty()) << picture.error;

@@ -407,8 +407,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             ++mipmapped;
             SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
             const auto picture = temp_dir() / (real.texture_name(t, 0) + ".tm2");
-            ASSERT_TRUE(
-                real.export_texture(t, view_mode::texture, 2, &picture, swizzle_mode::as_stored))
+            ASSERT_TRUE(real.export_texture(t, view_mode::texture, export_type::tim2, &picture,
+                                            swizzle_mode::as_stored))
                 << real.last_error;
             tim2_file tim2;
             ASSERT_TRUE(tim2.read(picture)) << tim2.last_error;
@@ -434,7 +434,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
                 std::vector<uint8_t> spoilt(got.size(), 0x5A);
                 ASSERT_TRUE(ps2_write_plain_level(added, 0, n, spoilt));
             }
-            ASSERT_TRUE(added.replace_texture(0, picture, 2, false)) << added.last_error;
+            ASSERT_TRUE(added.replace_texture(0, picture, export_type::tim2, false))
+                << added.last_error;
             for (uint32_t n = 0; n < levels; ++n) {
                 std::vector<uint8_t> want, got;
                 ASSERT_TRUE(ps2_plain_level(real, t, n, want));

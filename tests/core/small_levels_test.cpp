@@ -57,7 +57,7 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
     // A BMP of the texture with a known picture.
     const auto bmp = dir / "small.bmp";
     ASSERT_TRUE(
-        txd.export_texture(0, view_mode::texture, export_bmp, &bmp, swizzle_mode::as_stored))
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
         << txd.last_error;
     ps2_bitmap picture;
     ASSERT_TRUE(picture.read_bmp(bmp));
@@ -73,7 +73,7 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
                 row[x / 2] |= uint8_t((x & 1) ? v : v << 4);
         }
     ASSERT_TRUE(picture.write_bmp(bmp));
-    ASSERT_TRUE(txd.replace_texture(0, bmp, export_bmp, false)) << txd.last_error;
+    ASSERT_TRUE(txd.replace_texture(0, bmp, export_type::bmp, false)) << txd.last_error;
 
     level = txd.transfer_header(0) + k_transfer_header_bytes;
     std::vector<uint8_t> region(level, level + region_bytes);
@@ -88,8 +88,8 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
         }
 
     const auto again = dir / "again.bmp";
-    ASSERT_TRUE(
-        txd.export_texture(0, view_mode::texture, export_bmp, &again, swizzle_mode::as_stored))
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::bmp, &again,
+                                   swizzle_mode::as_stored))
         << txd.last_error;
     ps2_bitmap exported;
     ASSERT_TRUE(exported.read_bmp(again));

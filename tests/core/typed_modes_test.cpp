@@ -1,4 +1,5 @@
 // The numbers modes are stored and drawn as turn into typed modes only when they name one.
+#include "dictionary/export_type.h"
 #include "dictionary/swizzle_mode.h"
 #include "raster/view_mode.h"
 
@@ -41,4 +42,15 @@ TEST(TypedModes, StepsGoRoundTheWindowsOrder) {
     EXPECT_EQ(next_swizzle_mode(swizzle_mode::as_stored), swizzle_mode::off);
     EXPECT_EQ(next_swizzle_mode(swizzle_mode::off), swizzle_mode::on);
     EXPECT_EQ(next_swizzle_mode(swizzle_mode::on), swizzle_mode::as_stored);
+}
+
+TEST(TypedModes, ExportTypeNumbersAndExtensionsRoundTrip) {
+    for (export_type type :
+         {export_type::bmp, export_type::tim2, export_type::rwsect, export_type::png}) {
+        EXPECT_EQ(export_type_from_number(export_type_number(type)), type);
+        EXPECT_EQ(export_type_of_extension(export_extension(type)), type);
+    }
+    // The numbers between and beyond the four name no kind (3 was never one).
+    for (int unknown : {0, 3, 5, 6, 7, 9, 16, -1, INT_MIN, INT_MAX})
+        EXPECT_EQ(export_type_from_number(unknown), std::nullopt) << unknown;
 }

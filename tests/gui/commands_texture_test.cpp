@@ -34,7 +34,7 @@ struct commands : ::testing::Test, window_fixture {
         host.clear_log();
     }
     // A TIM2 file and a raw section written from a texture of another dictionary.
-    std::filesystem::path exported(const std::string& file, int type) {
+    std::filesystem::path exported(const std::string& file, export_type type) {
         auto source = load_as<ps2_txd>(write_dictionary(
             "source.txd",
             make_dictionary({make_ps2_texture({.name = "imported", .fill_seed = 9})})));
@@ -188,8 +188,8 @@ TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
 
 TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     open_named({"a"});
-    const auto tim2 = exported("first.tm2", export_tim2);
-    const auto section = exported("third.rwsect", export_rwsect);
+    const auto tim2 = exported("first.tm2", export_type::tim2);
+    const auto section = exported("third.rwsect", export_type::rwsect);
     const auto bitmap = write_file(dir / "second.bmp", {'B', 'M'});
     QSignalSpy refill(&list(), &CTextureList::current_texture_changed);
     host.answer_file({tim2.string(), bitmap.string(), section.string()});
@@ -222,7 +222,7 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
 
 TEST_F(commands, no_to_the_continue_question_ends_the_queue) {
     open_named({"a"});
-    const auto section = exported("third.rwsect", export_rwsect);
+    const auto section = exported("third.rwsect", export_type::rwsect);
     host.answer_file({(dir / "odd.txd").string(), section.string()});
     host.answer_message(id_no);
     w().run_command(cmd::import_button);
@@ -235,7 +235,7 @@ TEST_F(commands, no_to_the_continue_question_ends_the_queue) {
 
 TEST_F(commands, replace_from_a_section_fails_and_leaves_the_dictionary_unmodified) {
     open_named({"a", "b"});
-    const auto section = exported("s.rwsect", export_rwsect);
+    const auto section = exported("s.rwsect", export_type::rwsect);
     host.answer_file(section.string());
     w().run_command(cmd::replace);
     const auto files = host.of_kind(ui_event::file);
@@ -255,8 +255,8 @@ TEST_F(commands, replace_from_a_bitmap_of_the_same_texture_succeeds) {
     open_named({"a", "b"});
     list().setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     const auto file = dir / "b.bmp";
-    ASSERT_TRUE(
-        txd().export_texture(1, view_mode::texture, export_bmp, &file, swizzle_mode::as_stored));
+    ASSERT_TRUE(txd().export_texture(1, view_mode::texture, export_type::bmp, &file,
+                                     swizzle_mode::as_stored));
     const auto before = txd().pixels(1, 0);
     const std::vector<uint8_t> pixels(before.begin(), before.end());
     host.answer_file(file.string());
