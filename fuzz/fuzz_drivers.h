@@ -100,8 +100,8 @@ inline void touch(const uint8_t* bytes, size_t count) {
 // Every read-only operation of the dictionary interface on texture t, then rendering at every
 // level and view and export in every file type.
 inline void read_texture(ps2_txd& txd, uint32_t t) {
-    (void)txd.texture_name(t, 0);
-    (void)txd.texture_name(t, 1);
+    (void)txd.texture_name(t, name_kind::texture);
+    (void)txd.texture_name(t, name_kind::mask);
     (void)txd.is_swizzled(t);
     (void)txd.depth(t);
     (void)txd.width(t);
@@ -186,9 +186,9 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
     }
 
     if (txd.texture_count() > 0) {
-        (void)txd.rename_texture(0, "renamed_texture", 0);
-        (void)txd.rename_texture(0, "", 1);
-        (void)txd.texture_name(0, 0);
+        (void)txd.rename_texture(0, "renamed_texture", name_kind::texture);
+        (void)txd.rename_texture(0, "", name_kind::mask);
+        (void)txd.texture_name(0, name_kind::texture);
         (void)txd.move_texture_down(0);
         (void)txd.move_texture_up(1);
         (void)txd.move_texture_up(0);

@@ -55,7 +55,7 @@ void CMainDialog::create_editing_widgets() {
     });
     // Renaming in place is an edit like any other: it goes through the session's history.
     list->set_renamer([this](uint32_t t, const std::string& name) {
-        if (session_.rename(t, name, 0)) return true;
+        if (session_.rename(t, name, name_kind::texture)) return true;
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     });
@@ -306,10 +306,11 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
             return false;
         }
         refresh_after_edit(texture);
-        set_status_text(
-            0, QString::asprintf(
-                   app_msg::dropped_replaced,
-                   QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData()));
+        set_status_text(0, QString::asprintf(app_msg::dropped_replaced,
+                                             QString::fromLatin1(
+                                                 dictionary()->texture_name(t, name_kind::texture))
+                                                 .toUtf8()
+                                                 .constData()));
         return true;
     }
     if (refused(restrict_import)) return false;

@@ -130,7 +130,7 @@ void CMainDialog::cmd_dev_batch_log(int) {
             const uint32_t pixel_format = dictionary.pixel_format(t);
             if (pixel_format == 0x8888) continue;
             log << "File: " << path << ": #" << t << " (0x" << format("%x", pixel_format) << ") "
-                << dictionary.texture_name(t, 0) << "\n";
+                << dictionary.texture_name(t, name_kind::texture) << "\n";
         }
     }
     log.close();

@@ -42,11 +42,12 @@ int CMainDialog::render_preview(int index, int level) {
                                               static_cast<uint32_t>(level < 0 ? 0 : level)));
     const uint64_t elapsed = tick_ms() - start;
 
-    set_status_text(0,
-                    QString::asprintf(
-                        app_msg::rendered,
-                        QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData(),
-                        static_cast<double>(elapsed) / 1000.0));
+    set_status_text(
+        0, QString::asprintf(app_msg::rendered,
+                             QString::fromLatin1(dictionary()->texture_name(t, name_kind::texture))
+                                 .toUtf8()
+                                 .constData(),
+                             static_cast<double>(elapsed) / 1000.0));
     const char* view = alpha_mode_ == view_mode::texture ? "Texture"
                        : alpha_mode_ == view_mode::alpha ? "Alpha"
                                                          : "Mixed";

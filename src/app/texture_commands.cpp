@@ -139,8 +139,8 @@ void CMainDialog::cmd_export(int id) {
         file_request request;
         request.save = true;
         request.default_extension = kind.extension;
-        request.initial_name =
-            dictionary()->texture_name(texture, alpha_mode_ == view_mode::alpha ? 1 : 0);
+        request.initial_name = dictionary()->texture_name(
+            texture, alpha_mode_ == view_mode::alpha ? name_kind::mask : name_kind::texture);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -160,11 +160,12 @@ void CMainDialog::cmd_export(int id) {
             host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
-        set_status_text(
-            0, QString::asprintf(
-                   app_msg::exported_one,
-                   QString::fromLatin1(dictionary()->texture_name(texture, 0)).toUtf8().constData(),
-                   upper(extension).c_str(), seconds_since(start)));
+        set_status_text(0, QString::asprintf(app_msg::exported_one,
+                                             QString::fromLatin1(dictionary()->texture_name(
+                                                                     texture, name_kind::texture))
+                                                 .toUtf8()
+                                                 .constData(),
+                                             upper(extension).c_str(), seconds_since(start)));
         return;
     }
 
@@ -291,7 +292,7 @@ void CMainDialog::cmd_replace(int id) {
     const uint32_t texture = static_cast<uint32_t>(t);
     file_request request;
     request.default_extension = ".bmp";
-    request.initial_name = dictionary()->texture_name(texture, 0);
+    request.initial_name = dictionary()->texture_name(texture, name_kind::texture);
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -314,9 +315,9 @@ void CMainDialog::cmd_rename(int) {
     const int first = list_first_selected();
     const uint32_t t = static_cast<uint32_t>(first == -1 ? 0 : first);
     COneEditDialog dialog("", "", "", this);
-    dialog.value = dictionary()->texture_name(t, 0);
+    dialog.value = dictionary()->texture_name(t, name_kind::texture);
     if (host_.run(dialog) != id_ok) return;
-    if (!session_.rename(t, dialog.value, 0)) {
+    if (!session_.rename(t, dialog.value, name_kind::texture)) {
         host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
@@ -335,8 +336,8 @@ void CMainDialog::cmd_delete(int) {
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
-    const std::string question =
-        format(app_msg::delete_question, dictionary()->texture_name(texture, 0).c_str());
+    const std::string question = format(
+        app_msg::delete_question, dictionary()->texture_name(texture, name_kind::texture).c_str());
     if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
@@ -381,8 +382,8 @@ void CMainDialog::on_texture_properties() {
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
-    const std::wstring name = wide(dictionary()->texture_name(texture, 0));
-    const std::wstring alpha = wide(dictionary()->texture_name(texture, 1));
+    const std::wstring name = wide(dictionary()->texture_name(texture, name_kind::texture));
+    const std::wstring alpha = wide(dictionary()->texture_name(texture, name_kind::mask));
     CTextureDialog dialog(name.c_str(), alpha.c_str(), dictionary()->is_swizzled(texture) ? 1 : 0,
                           this);
     if (host_.run(dialog) != id_ok) return;
@@ -391,8 +392,9 @@ void CMainDialog::on_texture_properties() {
                           box_icon::error);
         return;
     }
-    const bool renamed = session_.rename(texture, narrow(dialog.name), 0);
-    const bool masked = renamed && session_.rename(texture, narrow(dialog.alpha_name), 1);
+    const bool renamed = session_.rename(texture, narrow(dialog.name), name_kind::texture);
+    const bool masked =
+        renamed && session_.rename(texture, narrow(dialog.alpha_name), name_kind::mask);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);

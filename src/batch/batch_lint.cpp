@@ -22,7 +22,7 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     // The game looks textures up by name without case: a second one of a name is never found.
     std::map<std::string, uint32_t> first_of_name;
     for (uint32_t t = 0; t < count; ++t) {
-        const std::string name = dictionary.texture_name(t, 0);
+        const std::string name = dictionary.texture_name(t, name_kind::texture);
         const std::string shown = name.empty() ? "#" + std::to_string(t) : name;
         if (name.empty())
             findings.push_back({shown, "has no name"});

@@ -156,9 +156,10 @@ uint32_t ios_txd::render_code(uint32_t t) {
     return has_alpha(t) ? pixel_code::rgba4444 : pixel_code::rgb565;
 }
 
-std::string ios_txd::texture_name(uint32_t t, int which) {
+std::string ios_txd::texture_name(uint32_t t, name_kind which) {
     if (!root || t >= texture_count()) return {};
-    return name_field_text(texture_struct(t), which == 0 ? k_offset_name : k_offset_mask_name,
+    return name_field_text(texture_struct(t),
+                           which == name_kind::texture ? k_offset_name : k_offset_mask_name,
                            k_name_field_bytes);
 }
 
@@ -298,7 +299,9 @@ bool ios_txd::export_texture(uint32_t t, view_mode mode, export_type type,
     if (!found) return false;
     const std::filesystem::path target =
         path ? *path
-             : std::filesystem::path(texture_name(t, mode == view_mode::texture ? 0 : 1) + ".bmp");
+             : std::filesystem::path(texture_name(t, mode == view_mode::texture ? name_kind::texture
+                                                                                : name_kind::mask) +
+                                     ".bmp");
     pc_bitmap bitmap;
     if (!bitmap.load_raster(found->width, found->height, found->depth, found->pixels, {}, false,
                             mode, found->code, pixel_code::rgb565) ||
@@ -309,7 +312,7 @@ bool ios_txd::export_texture(uint32_t t, view_mode mode, export_type type,
     return true;
 }
 
-bool ios_txd::rename_texture(uint32_t t, const std::string&, int) {
+bool ios_txd::rename_texture(uint32_t t, const std::string&, name_kind) {
     if (!texture_exists(t)) return false;
     last_error = platform_msg::rename_refused;
     return false;

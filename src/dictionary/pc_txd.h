@@ -20,7 +20,7 @@ class pc_txd : public ps2_txd {
 
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
-    std::string texture_name(uint32_t t, int which) override;
+    std::string texture_name(uint32_t t, name_kind which) override;
     bool export_texture(uint32_t t, view_mode mode, export_type type,
                         const std::filesystem::path* path, swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
@@ -36,7 +36,7 @@ class pc_txd : public ps2_txd {
     uint32_t mip_count(uint32_t t) override;
     uint32_t raster_format(uint32_t t) override;
     // Writes the Struct's own 32-byte name field; never adds a String chunk.
-    bool rename_texture(uint32_t t, const std::string& name, int which) override;
+    bool rename_texture(uint32_t t, const std::string& name, name_kind which) override;
 
     bool is_pc_texture(uint32_t t);
 

@@ -14,7 +14,8 @@ std::filesystem::path pc_txd::export_path(uint32_t t, view_mode mode, export_typ
     const char* extension = type == export_type::bmp    ? ".bmp"
                             : type == export_type::tim2 ? ".tm2"
                                                         : ".rwsect";
-    return texture_name(t, mode == view_mode::texture ? 0 : 1) + extension;
+    return texture_name(t, mode == view_mode::texture ? name_kind::texture : name_kind::mask) +
+           extension;
 }
 
 bool pc_txd::write_bitmap(const native_level& level, view_mode mode,

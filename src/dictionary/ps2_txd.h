@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dictionary/export_type.h"
+#include "dictionary/name_kind.h"
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/swizzle_mode.h"
@@ -37,8 +38,8 @@ class ps2_txd : public rw_stream {
     // Slot 3: opens the file and accepts it only when it belongs to this class's platform.
     virtual bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                       uint32_t flags);
-    // Slot 4: which 0 = texture name, other = mask name.
-    virtual std::string texture_name(uint32_t t, int which);
+    // Slot 4: the texture's own name or its mask name.
+    virtual std::string texture_name(uint32_t t, name_kind which);
     // Slot 5: BMP, TIM2 or raw section; path none = name in the current directory.
     virtual bool export_texture(uint32_t t, view_mode mode, export_type type,
                                 const std::filesystem::path* path, swizzle_mode swizzle);
@@ -85,7 +86,7 @@ class ps2_txd : public rw_stream {
 
     // Editing (they work on the shared chunk layout of any class). Rename is virtual because
     // PC, XBOX and mobile textures keep their names inside their Struct.
-    virtual bool rename_texture(uint32_t t, const std::string& name, int which);
+    virtual bool rename_texture(uint32_t t, const std::string& name, name_kind which);
     bool delete_texture(uint32_t t);
     bool move_texture_up(uint32_t t);
     bool move_texture_down(uint32_t t);

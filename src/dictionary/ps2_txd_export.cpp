@@ -20,9 +20,10 @@ bool is_headered(std::span<const uint8_t> data) {
 
 std::string ps2_txd::default_export_name(uint32_t t, view_mode mode, export_type type) {
     const char* extension = export_extension(type);
-    std::string name = texture_name(t, mode == view_mode::texture ? 0 : 1);
+    std::string name =
+        texture_name(t, mode == view_mode::texture ? name_kind::texture : name_kind::mask);
     // Without a mask name the file would be a bare extension.
-    if (name.empty()) name = texture_name(t, 0);
+    if (name.empty()) name = texture_name(t, name_kind::texture);
     // Names come from the file: they must not lead the export out of the current directory.
     for (char& c : name)
         if (c == '/' || c == '\\' || c == ':') c = '_';

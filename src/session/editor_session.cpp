@@ -214,8 +214,8 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
     });
 }
 
-bool editor_session::rename(uint32_t t, const std::string& name, int which) {
-    const edit_record record{edit_kind::rename, t, name, which ? 1u : 0u};
+bool editor_session::rename(uint32_t t, const std::string& name, name_kind which) {
+    const edit_record record{edit_kind::rename, t, name, uint32_t(name_kind_number(which))};
     return edit(record, [&](ps2_txd& txd) { return txd.rename_texture(t, name, which); });
 }
 

@@ -113,7 +113,7 @@ class editor_session {
                  bool regenerate_mips = false);
     // What the last import or replace changed on the way (colours reduced, levels limited).
     const std::string& last_note() const { return note_; }
-    bool rename(uint32_t t, const std::string& name, int which);
+    bool rename(uint32_t t, const std::string& name, name_kind which);
     bool remove(uint32_t t);
     bool move_up(uint32_t t);
     bool move_down(uint32_t t);

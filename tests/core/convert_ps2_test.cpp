@@ -77,10 +77,11 @@ void convert_and_compare(ps2_txd& source, const std::vector<std::string>& expect
     ASSERT_EQ(converted.texture_count(), source.texture_count() - skipped.size());
     uint32_t u = 0;
     for (uint32_t t = 0; t < source.texture_count(); ++t) {
-        const std::string name = source.texture_name(t, 0);
+        const std::string name = source.texture_name(t, name_kind::texture);
         if (std::find(skipped.begin(), skipped.end(), name) != skipped.end()) continue;
-        EXPECT_EQ(converted.texture_name(u, 0), name);
-        EXPECT_EQ(converted.texture_name(u, 1), source.texture_name(t, 1));
+        EXPECT_EQ(converted.texture_name(u, name_kind::texture), name);
+        EXPECT_EQ(converted.texture_name(u, name_kind::mask),
+                  source.texture_name(t, name_kind::mask));
         EXPECT_TRUE(converted.is_ps2(u));
         expect_same_picture(source, t, converted, u, tolerance_for(source, t));
         source.release_pixels(t);

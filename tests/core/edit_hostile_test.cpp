@@ -58,7 +58,7 @@ TEST(EditHostile, EveryOperationOnCorruptedDictionaries) {
             }
             txd.replace_texture(t, tim, export_type::tim2, false);
             txd.replace_texture(t, bmp, export_type::bmp, true);
-            txd.rename_texture(t, "renamed", int(rng() % 2));
+            txd.rename_texture(t, "renamed", name_kind_from_number(int(rng() % 2)).value());
         }
         txd.add_tim2_texture(tim, swizzle_mode_from_number(int(rng() % 3) - 1).value());
         const auto section = dir / "o.rwsect";

@@ -16,7 +16,7 @@ constexpr int k_steps = 300;
 std::vector<std::string> names(ps2_txd& txd) {
     std::vector<std::string> out;
     for (uint32_t t = 0; t < txd.texture_count(); ++t)
-        out.push_back(txd.texture_name(t, 0));
+        out.push_back(txd.texture_name(t, name_kind::texture));
     return out;
 }
 
@@ -95,13 +95,13 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
         switch (op) {
         case 0: {
             if (!count) break;
-            const int which = int(pick(2));
+            const name_kind which = name_kind_from_number(int(pick(2))).value();
             const std::string name = random_name();
             ASSERT_TRUE(txd.rename_texture(t, name, which)) << txd.last_error;
-            if (which == 0)
+            if (which == name_kind::texture)
                 model[t] = name;
             else
-                EXPECT_EQ(txd.texture_name(t, 1), name);
+                EXPECT_EQ(txd.texture_name(t, name_kind::mask), name);
             break;
         }
         case 1:
@@ -182,7 +182,7 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             EXPECT_FALSE(txd.move_texture_up(0));
             EXPECT_FALSE(txd.move_texture_down(count ? count - 1 : 0));
             EXPECT_FALSE(txd.delete_texture(count));
-            EXPECT_FALSE(txd.rename_texture(count, "nothing", 0));
+            EXPECT_FALSE(txd.rename_texture(count, "nothing", name_kind::texture));
             EXPECT_FALSE(txd.replace_texture(count, inputs[0], export_type::tim2, false));
             break;
         }

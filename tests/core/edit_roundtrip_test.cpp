@@ -118,8 +118,8 @@ TEST_P(EditRoundTrip, TimExportThenAddGivesTheSamePicture) {
                 << txd->last_error;
             ASSERT_TRUE(txd->add_tim2_texture(path, add_swizzle)) << txd->last_error;
             const uint32_t added = txd->texture_count() - 1;
-            EXPECT_EQ(txd->texture_name(added, 0), "subject");
-            EXPECT_EQ(txd->texture_name(added, 1), "");
+            EXPECT_EQ(txd->texture_name(added, name_kind::texture), "subject");
+            EXPECT_EQ(txd->texture_name(added, name_kind::mask), "");
             EXPECT_EQ(copy(txd->palette(added)), palette);
             const bool palettised = GetParam().depth <= 8;
             // The game's rule decides the stored order: 4- and 8-bit data swizzled under 3.6.
@@ -165,8 +165,8 @@ TEST(EditRawSection, ExportThenAddTakesTheOtherVersion) {
     auto target = open_dictionary(make_dictionary({make_ps2_texture({.name = "old"})}, 0x0401FFFF));
     ASSERT_TRUE(target->add_raw_section(path)) << target->last_error;
     EXPECT_EQ(target->texture_count(), 2u);
-    EXPECT_EQ(target->texture_name(1, 0), "keep");
-    EXPECT_EQ(target->texture_name(1, 1), "keepa");
+    EXPECT_EQ(target->texture_name(1, name_kind::texture), "keep");
+    EXPECT_EQ(target->texture_name(1, name_kind::mask), "keepa");
     EXPECT_TRUE(target->is_swizzled(1));
     EXPECT_EQ(dictionary_invariant_error(*target), "");
     const auto saved = temp_dir() / "target.txd";
@@ -373,7 +373,7 @@ TEST(EditAddTim, ReadFailuresAndNames) {
                                                           .image = std::vector<uint8_t>(64, 1),
                                                           .clut = std::vector<uint8_t>(1024, 2)}));
     ASSERT_TRUE(txd.add_tim2_texture(file, swizzle_mode::as_stored));
-    EXPECT_EQ(txd.texture_name(0, 0), "name.with.dots");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "name.with.dots");
     // Models name textures without extensions; the game reads at most 31 characters.
     const auto long_name = write_temp(std::string(32, 'n') + ".tm2", read_file(file));
     EXPECT_FALSE(txd.add_tim2_texture(long_name, swizzle_mode::as_stored));

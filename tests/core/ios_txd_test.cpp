@@ -67,7 +67,7 @@ TEST(IosTxd, WrongSizesAreReplacedByWhatWasRead) {
             EXPECT_EQ(w, 4u);
             EXPECT_EQ(solid_colour(*txd, t, 2, view_mode::texture), (bgra{248, 0, 0, 0}));
         }
-        EXPECT_EQ(txd->texture_name(1, 0), "mobile");
+        EXPECT_EQ(txd->texture_name(1, name_kind::texture), "mobile");
     }
 }
 
@@ -144,8 +144,8 @@ TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
                                         swizzle_mode::as_stored));
         EXPECT_FALSE(std::filesystem::exists(target));
     }
-    EXPECT_EQ(txd.texture_name(0, 0), "pvrtex");
-    EXPECT_EQ(txd.texture_name(1, 0), "atctex");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "pvrtex");
+    EXPECT_EQ(txd.texture_name(1, name_kind::texture), "atctex");
 }
 
 TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
@@ -157,7 +157,7 @@ TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
         EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 0, 248, 0}));
         EXPECT_EQ(txd->root->size, container_sum(*txd->root));
         // Positions the count claims but the file lacks show nothing.
-        EXPECT_EQ(txd->texture_name(1, 0), "");
+        EXPECT_EQ(txd->texture_name(1, name_kind::texture), "");
         EXPECT_FALSE(txd->render(1, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     }
 }
@@ -190,9 +190,9 @@ TEST(IosTxd, RefusalsAndExport) {
     EXPECT_TRUE(std::filesystem::exists(bmp));
 
     const auto before = txd.root->size;
-    EXPECT_FALSE(txd.rename_texture(0, "other", 0));
+    EXPECT_FALSE(txd.rename_texture(0, "other", name_kind::texture));
     EXPECT_EQ(txd.last_error, "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd.texture_name(0, 0), "mobile");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "mobile");
     EXPECT_EQ(txd.root->size, before);
     EXPECT_FALSE(txd.release_pixels(0));
     EXPECT_TRUE(txd.palette(0).empty());

@@ -91,9 +91,9 @@ TEST(PcTxd, FieldsNamesAndMessages) {
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
-    EXPECT_EQ(txd.texture_name(0, 0), "wheel");
-    EXPECT_EQ(txd.texture_name(0, 1), "wheela");
-    EXPECT_EQ(txd.texture_name(5, 0), "");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "wheel");
+    EXPECT_EQ(txd.texture_name(0, name_kind::mask), "wheela");
+    EXPECT_EQ(txd.texture_name(5, name_kind::texture), "");
     EXPECT_EQ(txd.width(0), 8u);
     EXPECT_EQ(txd.height(0), 8u);
     EXPECT_EQ(txd.depth(0), 16u);
@@ -390,12 +390,12 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     const uint32_t root_size = txd.root->size;
-    EXPECT_TRUE(txd.rename_texture(0, "brand_new_name", 0));
-    EXPECT_TRUE(txd.rename_texture(0, "m", 1));
-    EXPECT_FALSE(txd.rename_texture(0, std::string(32, 'x'), 0));
+    EXPECT_TRUE(txd.rename_texture(0, "brand_new_name", name_kind::texture));
+    EXPECT_TRUE(txd.rename_texture(0, "m", name_kind::mask));
+    EXPECT_FALSE(txd.rename_texture(0, std::string(32, 'x'), name_kind::texture));
     EXPECT_EQ(txd.last_error, "Texture name must not be longer than 31 characters.");
-    EXPECT_TRUE(txd.rename_texture(0, std::string(31, 'y'), 1));
-    EXPECT_EQ(txd.texture_name(0, 0), "brand_new_name");
+    EXPECT_TRUE(txd.rename_texture(0, std::string(31, 'y'), name_kind::mask));
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "brand_new_name");
     EXPECT_EQ(txd.texture_chunk(0)->child_count(), 2u); // no String chunk added
     EXPECT_EQ(txd.root->size, root_size);
     // Releasing must not lose the edit.
@@ -406,8 +406,8 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
     ASSERT_EQ(saved.size(), bytes.size());
     auto reopened = open_pc(dir / "renamed.txd");
     ASSERT_TRUE(reopened->ok);
-    EXPECT_EQ(reopened->txd.texture_name(0, 0), "brand_new_name");
-    EXPECT_EQ(reopened->txd.texture_name(0, 1), std::string(31, 'y'));
+    EXPECT_EQ(reopened->txd.texture_name(0, name_kind::texture), "brand_new_name");
+    EXPECT_EQ(reopened->txd.texture_name(0, name_kind::mask), std::string(31, 'y'));
     expect_solid(reopened->txd, 0, 0, 8, 8, {0, 0, 255, 0});
 }
 

@@ -156,7 +156,7 @@ TEST(PngAdd, PhotoLikePictureKeepsItsLook) {
         std::string note;
         ASSERT_TRUE(add_texture_png(*txd, png, options, error, note)) << error;
         ASSERT_EQ(txd->texture_count(), 1u);
-        EXPECT_EQ(txd->texture_name(0, 0), "photo");
+        EXPECT_EQ(txd->texture_name(0, name_kind::texture), "photo");
         EXPECT_EQ(txd->depth(0), r.depth == 32 ? 32u : r.depth);
         EXPECT_EQ(txd->mip_count(0), renderware_level_count(128, 64));
         EXPECT_EQ(note.find("quantized") != std::string::npos, r.depth != 32) << note;

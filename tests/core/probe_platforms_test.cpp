@@ -155,7 +155,7 @@ TEST(SamplePlatformsExtra, Tdem5IsDxt5AndOpaqueWhereTheBlocksSaySo) {
     auto result = probe_dictionary(sample("tdem_tde.txd"), 0, k_all_platforms);
     ASSERT_TRUE(result.dictionary);
     ps2_txd& txd = *result.dictionary;
-    ASSERT_EQ(txd.texture_name(3, 0), "tde-1");
+    ASSERT_EQ(txd.texture_name(3, name_kind::texture), "tde-1");
     EXPECT_EQ(txd.compression(3), 5u);
     auto image = txd.render(3, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image);

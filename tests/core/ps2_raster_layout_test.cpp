@@ -308,7 +308,7 @@ TEST(Ps2Build, RebuildsEveryRealTextureFromItsLevels) {
         ps2_txd built;
         ASSERT_TRUE(built.create_empty(real.root_version()));
         for (uint32_t t = 0; t < real.texture_count(); ++t) {
-            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
+            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, name_kind::texture));
             std::vector<std::vector<uint8_t>> plain(real.mip_count(t));
             std::vector<std::span<const uint8_t>> levels;
             for (uint32_t n = 0; n < plain.size(); ++n) {
@@ -317,8 +317,8 @@ TEST(Ps2Build, RebuildsEveryRealTextureFromItsLevels) {
             }
             const auto palette = real.palette(t);
             ps2_texture_source source;
-            source.name = real.texture_name(t, 0);
-            source.mask = real.texture_name(t, 1);
+            source.name = real.texture_name(t, name_kind::texture);
+            source.mask = real.texture_name(t, name_kind::mask);
             source.width = real.width(t);
             source.height = real.height(t);
             source.depth = real.depth(t);
@@ -405,8 +405,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             const uint32_t levels = real.mip_count(t);
             if (levels < 2) continue;
             ++mipmapped;
-            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
-            const auto picture = temp_dir() / (real.texture_name(t, 0) + ".tm2");
+            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, name_kind::texture));
+            const auto picture = temp_dir() / (real.texture_name(t, name_kind::texture) + ".tm2");
             ASSERT_TRUE(real.export_texture(t, view_mode::texture, export_type::tim2, &picture,
                                             swizzle_mode::as_stored))
                 << real.last_error;
@@ -421,7 +421,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             ASSERT_TRUE(added.create_empty(real.root_version()));
             ASSERT_TRUE(added.add_tim2_texture(picture, swizzle_mode::as_stored))
                 << added.last_error;
-            EXPECT_EQ(added.texture_name(0, 0), real.texture_name(t, 0));
+            EXPECT_EQ(added.texture_name(0, name_kind::texture),
+                      real.texture_name(t, name_kind::texture));
             ASSERT_EQ(added.mip_count(0), levels);
             EXPECT_EQ(chunk_data(added, added.texture_chunk(0)->child(3)->child(0)),
                       chunk_data(real, real.texture_chunk(t)->child(3)->child(0)));

@@ -82,7 +82,7 @@ TEST(EditorSession, EditsPassTheObserverAndMarkTheSessionModified) {
     EXPECT_FALSE(session.move_up(0));
     EXPECT_FALSE(session.modified());
     EXPECT_FALSE(session.last_error().empty());
-    EXPECT_TRUE(session.rename(1, "renamed", 0));
+    EXPECT_TRUE(session.rename(1, "renamed", name_kind::texture));
     EXPECT_TRUE(session.modified());
     EXPECT_TRUE(session.move_down(1));
     EXPECT_TRUE(session.remove(0));
@@ -90,7 +90,7 @@ TEST(EditorSession, EditsPassTheObserverAndMarkTheSessionModified) {
                                                    "applied", "before 3 1 of 3", "applied",
                                                    "before 1 0 of 3", "applied"}));
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
-    EXPECT_EQ(session.dictionary()->texture_name(1, 0), "renamed");
+    EXPECT_EQ(session.dictionary()->texture_name(1, name_kind::texture), "renamed");
 }
 
 TEST(EditorSession, ImportDispatchesByTheFileType) {

@@ -183,7 +183,7 @@ TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
         EXPECT_TRUE(std::filesystem::exists(folder / (std::string(name) + ".rwsect"))) << name;
     // An exported section goes back into a dictionary as a texture.
     EXPECT_TRUE(txd().add_raw_section(folder / "two.rwsect"));
-    EXPECT_EQ(txd().texture_name(3, 0), "two");
+    EXPECT_EQ(txd().texture_name(3, name_kind::texture), "two");
 }
 
 TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
@@ -212,8 +212,9 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     EXPECT_EQ(last_message().buttons, box_buttons::yes_no);
     EXPECT_EQ(last_message().icon, box_icon::warning);
     ASSERT_EQ(txd().texture_count(), 3u);
-    EXPECT_EQ(txd().texture_name(1, 0), tim2.stem().string()); // the file name without ".tm2"
-    EXPECT_EQ(txd().texture_name(2, 0), "imported");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture),
+              tim2.stem().string()); // the file name without ".tm2"
+    EXPECT_EQ(txd().texture_name(2, name_kind::texture), "imported");
     // The list shows the new textures and the change is marked.
     EXPECT_EQ(list().count(), 3);
     EXPECT_TRUE(w().modified());
@@ -297,7 +298,7 @@ TEST_F(commands, rename_through_the_one_edit_dialog) {
         return id_ok;
     });
     w().run_command(cmd::rename);
-    EXPECT_EQ(txd().texture_name(0, 0), "renamed");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "renamed");
     EXPECT_EQ(list().item_text(0, 0), "1. renamed");
     EXPECT_EQ(status(0), "Texture succesfully renamed.");
     EXPECT_TRUE(w().modified());
@@ -312,7 +313,7 @@ TEST_F(commands, rename_takes_the_first_selected_item_and_cancel_changes_nothing
         return id_cancel;
     });
     w().run_command(cmd::rename);
-    EXPECT_EQ(txd().texture_name(1, 0), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "b");
     EXPECT_FALSE(w().modified());
 }
 
@@ -324,7 +325,7 @@ TEST_F(commands, rename_in_a_mobile_dictionary_is_refused) {
     EXPECT_TRUE(host.of_kind(ui_event::modal).empty());
     ASSERT_EQ(host.message_texts().size(), 2u);
     EXPECT_EQ(host.message_texts()[0], "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd().texture_name(0, 0), "m");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "m");
     EXPECT_FALSE(w().modified());
 }
 
@@ -343,7 +344,7 @@ TEST_F(commands, delete_asks_and_removes_the_current_texture) {
     host.answer_message(id_yes);
     w().run_command(cmd::remove);
     ASSERT_EQ(txd().texture_count(), 2u);
-    EXPECT_EQ(txd().texture_name(1, 0), "c");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "c");
     EXPECT_EQ(list().count(), 2);
     EXPECT_EQ(list().selected(), 0);
     EXPECT_TRUE(w().modified());
@@ -382,14 +383,14 @@ TEST_F(commands, move_limits_and_selection_following) {
     w().set_modified(false);
     w().run_command(cmd::move_up);
     EXPECT_TRUE(host.message_texts().empty());
-    EXPECT_EQ(txd().texture_name(0, 0), "b");
-    EXPECT_EQ(txd().texture_name(1, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "a");
     EXPECT_EQ(list().selected(), 0);
     EXPECT_EQ(list().item_text(0, 0), "1. b");
     EXPECT_TRUE(w().modified());
 
     w().run_command(cmd::move_down);
-    EXPECT_EQ(txd().texture_name(1, 0), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "b");
     EXPECT_EQ(list().selected(), 1);
 }
 
@@ -439,8 +440,8 @@ TEST_F(commands, properties_apply_both_names) {
     });
     w().send_app_message(msg_texture_properties);
     EXPECT_TRUE(host.message_texts().empty());
-    EXPECT_EQ(txd().texture_name(1, 0), "brick");
-    EXPECT_EQ(txd().texture_name(1, 1), "");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "brick");
+    EXPECT_EQ(txd().texture_name(1, name_kind::mask), "");
     EXPECT_TRUE(w().modified());
     EXPECT_EQ(list().item_text(1, 1), "<no alpha channel>");
 }
@@ -457,7 +458,7 @@ TEST_F(commands, properties_refuse_an_empty_name_and_cancel_keeps_everything) {
     EXPECT_EQ(last_message().text, "You can't leave texture name empty!");
     EXPECT_EQ(last_message().caption, "Error");
     EXPECT_EQ(last_message().icon, box_icon::error);
-    EXPECT_EQ(txd().texture_name(0, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "a");
     EXPECT_FALSE(w().modified());
 
     host.answer_modal([](modal_dialog& dialog) {
@@ -465,7 +466,7 @@ TEST_F(commands, properties_refuse_an_empty_name_and_cancel_keeps_everything) {
         return id_cancel;
     });
     w().send_app_message(msg_texture_properties);
-    EXPECT_EQ(txd().texture_name(0, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "a");
     EXPECT_FALSE(w().modified());
 }
 
@@ -479,8 +480,8 @@ TEST_F(commands, properties_of_a_pc_texture_rename_inside_its_struct) {
         return id_ok;
     });
     w().send_app_message(msg_texture_properties);
-    EXPECT_EQ(txd().texture_name(0, 0), "renamed");
-    EXPECT_EQ(txd().texture_name(0, 1), "mask2");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "renamed");
+    EXPECT_EQ(txd().texture_name(0, name_kind::mask), "mask2");
     // No name String was added to the texture native.
     EXPECT_EQ(txd().texture_chunk(0)->child_count(), size_before);
 }
