@@ -1,5 +1,6 @@
 // The numbers modes are stored and drawn as turn into typed modes only when they name one.
 #include "dictionary/export_type.h"
+#include "dictionary/name_kind.h"
 #include "dictionary/swizzle_mode.h"
 #include "raster/view_mode.h"
 
@@ -53,4 +54,11 @@ TEST(TypedModes, ExportTypeNumbersAndExtensionsRoundTrip) {
     // The numbers between and beyond the four name no kind (3 was never one).
     for (int unknown : {0, 3, 5, 6, 7, 9, 16, -1, INT_MIN, INT_MAX})
         EXPECT_EQ(export_type_from_number(unknown), std::nullopt) << unknown;
+}
+
+TEST(TypedModes, NameKindNumbersRoundTripAndUnknownOnesGiveNone) {
+    for (name_kind kind : {name_kind::texture, name_kind::mask})
+        EXPECT_EQ(name_kind_from_number(name_kind_number(kind)), kind);
+    for (int unknown : {-1, 2, INT_MIN, INT_MAX})
+        EXPECT_EQ(name_kind_from_number(unknown), std::nullopt) << unknown;
 }
