@@ -140,7 +140,8 @@ void BM_render_only(benchmark::State& state) {
     if (!txd) return state.SkipWithError("dictionary did not open");
     for (auto _ : state)
         for (uint32_t t = 0; t < k_textures; ++t)
-            benchmark::DoNotOptimize(txd->render(t, view_texture, -1, nullptr, 0));
+            benchmark::DoNotOptimize(
+                txd->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * k_textures);
 }
 BENCHMARK(BM_render_only)->Unit(benchmark::kMillisecond);
@@ -151,7 +152,7 @@ void BM_thumbnails_only(benchmark::State& state) {
     if (!txd) return state.SkipWithError("dictionary did not open");
     std::vector<device_bitmap> pictures;
     for (uint32_t t = 0; t < k_textures; ++t)
-        pictures.push_back(txd->render(t, view_texture, -1, nullptr, 0));
+        pictures.push_back(txd->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     for (auto _ : state)
         for (const auto& picture : pictures)
             benchmark::DoNotOptimize(QIcon(QPixmap::fromImage(thumbnail_of(*picture, 32))));

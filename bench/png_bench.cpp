@@ -71,7 +71,8 @@ void png_export_rgba_512(benchmark::State& state) {
     std::vector<uint8_t> png;
     std::string error;
     for (auto _ : state) {
-        if (!texture_png(txd, 0, 0, view_texture, -1, png, error)) state.SkipWithError("export");
+        if (!texture_png(txd, 0, 0, view_mode::texture, swizzle_mode::as_stored, png, error))
+            state.SkipWithError("export");
         benchmark::DoNotOptimize(png.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(image.rgba.size()));

@@ -96,7 +96,8 @@ void preview_8bit_swizzled_512(benchmark::State& state) {
     const auto raster = random_bytes(size_t(k_preview_side) * k_preview_side);
     const auto palette = random_bytes(1024);
     for (auto _ : state) {
-        auto picture = preview_swizzled8(k_preview_side, k_preview_side, raster, palette, 0, 24);
+        auto picture = preview_swizzled8(k_preview_side, k_preview_side, raster, palette,
+                                         view_mode::texture, 24);
         if (!picture) return state.SkipWithError("no fused path on this machine");
         benchmark::DoNotOptimize(picture.get());
     }
@@ -108,8 +109,8 @@ void preview_8bit_swizzled_avx2_512(benchmark::State& state) {
     const auto raster = random_bytes(size_t(k_preview_side) * k_preview_side);
     const auto palette = random_bytes(1024);
     for (auto _ : state) {
-        auto picture = preview_swizzled8(k_preview_side, k_preview_side, raster, palette, 0, 24,
-                                         simd_isa::avx2);
+        auto picture = preview_swizzled8(k_preview_side, k_preview_side, raster, palette,
+                                         view_mode::texture, 24, simd_isa::avx2);
         if (!picture) return state.SkipWithError("no AVX2 on this machine");
         benchmark::DoNotOptimize(picture.get());
     }
@@ -121,7 +122,8 @@ void bitmap_preview_8bit_swizzled_512(benchmark::State& state) {
     const auto palette = random_bytes(1024);
     for (auto _ : state) {
         ps2_bitmap bitmap;
-        bitmap.load_raster(k_preview_side, k_preview_side, 8, raster, palette, true, 0, 0x1555, 0);
+        bitmap.load_raster(k_preview_side, k_preview_side, 8, raster, palette, true,
+                           view_mode::texture, 0x1555, 0);
         auto picture = bitmap.to_display_bitmap(24);
         benchmark::DoNotOptimize(picture.get());
     }

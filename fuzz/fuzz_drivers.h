@@ -100,8 +100,8 @@ inline void touch(const uint8_t* bytes, size_t count) {
 // Every read-only operation of the dictionary interface on texture t, then rendering at every
 // level and view and export in every file type.
 inline void read_texture(ps2_txd& txd, uint32_t t) {
-    (void)txd.texture_name(t, 0);
-    (void)txd.texture_name(t, 1);
+    (void)txd.texture_name(t, name_kind::texture);
+    (void)txd.texture_name(t, name_kind::mask);
     (void)txd.is_swizzled(t);
     (void)txd.depth(t);
     (void)txd.width(t);
@@ -121,20 +121,20 @@ inline void read_texture(ps2_txd& txd, uint32_t t) {
     const uint32_t levels = std::min(txd.mip_count(t), k_max_levels_driven);
     for (uint32_t level = 0; level < std::max(levels, 1u) + 1; ++level) {
         (void)txd.pixels(t, level);
-        for (int mode = view_texture; mode <= view_mixed; ++mode) {
+        for (view_mode mode : k_user_views) {
             bool state = false;
-            device_bitmap image = txd.render(t, mode, -1, &state, level);
+            device_bitmap image = txd.render(t, mode, swizzle_mode::as_stored, &state, level);
             if (image && image->bytes.size() < uint64_t(image->stride) * image->height)
                 broken("display image shorter than its rows");
         }
         (void)txd.release_pixels(t);
     }
-    for (int swizzle = 0; swizzle <= 1; ++swizzle)
-        (void)txd.render(t, view_mixed, swizzle, nullptr, 0);
+    for (swizzle_mode swizzle : {swizzle_mode::off, swizzle_mode::on})
+        (void)txd.render(t, view_mode::mixed, swizzle, nullptr, 0);
 }
 
-inline void export_one(ps2_txd& txd, uint32_t t, int mode, int type,
-                       const std::filesystem::path& path, int swizzle) {
+inline void export_one(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
+                       const std::filesystem::path& path, swizzle_mode swizzle) {
     txd.last_error.clear();
     expect_message(txd.export_texture(t, mode, type, &path, swizzle), txd,
                    "export refused without a message");
@@ -144,12 +144,13 @@ inline void export_texture(ps2_txd& txd, uint32_t t) {
     const auto bmp = scratch() / "export.bmp";
     const auto tm2 = scratch() / "export.tm2";
     const auto sect = scratch() / "export.rwsect";
-    for (int mode = view_texture; mode <= view_mixed; ++mode)
-        export_one(txd, t, mode, export_bmp, bmp, -1);
-    export_one(txd, t, view_texture, export_tim2, tm2, -1);
-    export_one(txd, t, view_texture, export_tim2, tm2, 0);
-    export_one(txd, t, view_texture, export_rwsect, sect, -1);
-    export_one(txd, t, view_texture, 3, sect, -1); // no such type
+    for (view_mode mode : k_user_views)
+        export_one(txd, t, mode, export_type::bmp, bmp, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::tim2, tm2, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::tim2, tm2, swizzle_mode::off);
+    export_one(txd, t, view_mode::texture, export_type::rwsect, sect, swizzle_mode::as_stored);
+    export_one(txd, t, view_mode::texture, export_type::png, sect,
+               swizzle_mode::as_stored); // not the dictionary's own
     (void)txd.release_pixels(t);
 }
 
@@ -185,9 +186,9 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
     }
 
     if (txd.texture_count() > 0) {
-        (void)txd.rename_texture(0, "renamed_texture", 0);
-        (void)txd.rename_texture(0, "", 1);
-        (void)txd.texture_name(0, 0);
+        (void)txd.rename_texture(0, "renamed_texture", name_kind::texture);
+        (void)txd.rename_texture(0, "", name_kind::mask);
+        (void)txd.texture_name(0, name_kind::texture);
         (void)txd.move_texture_down(0);
         (void)txd.move_texture_up(1);
         (void)txd.move_texture_up(0);
@@ -311,9 +312,9 @@ inline void drive_bmp(std::span<const uint8_t> data) {
         make_targets(txd, probe.width(), probe.height(), probe.depth());
         for (uint32_t t = 0; t < txd.texture_count(); ++t) {
             txd.last_error.clear();
-            expect_message(txd.replace_texture(t, path, export_bmp, t % 2 == 0), txd,
+            expect_message(txd.replace_texture(t, path, export_type::bmp, t % 2 == 0), txd,
                            "BMP replace refused without a message");
-            (void)txd.render(t, view_mixed, -1, nullptr, 0);
+            (void)txd.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
         }
     }
 }
@@ -331,17 +332,18 @@ inline void drive_tim2(std::span<const uint8_t> data) {
     const auto path = put("input.tm2", data);
     ps2_txd txd;
     txd.create_empty(0x1803FFFF);
-    for (int swizzle = -1; swizzle <= 1; ++swizzle) {
+    for (swizzle_mode swizzle : {swizzle_mode::as_stored, swizzle_mode::off, swizzle_mode::on}) {
         txd.last_error.clear();
         const bool added = txd.add_tim2_texture(path, swizzle);
         expect_message(added, txd, "TIM2 add refused without a message");
         // The added textures differ only in their order of pixels: one full pass is enough.
-        if (added && swizzle == 1) {
+        if (added && swizzle == swizzle_mode::on) {
             const uint32_t last = txd.texture_count() - 1;
             read_texture(txd, last);
             export_texture(txd, last);
         } else if (added) {
-            (void)txd.render(txd.texture_count() - 1, view_mixed, -1, nullptr, 0);
+            (void)txd.render(txd.texture_count() - 1, view_mode::mixed, swizzle_mode::as_stored,
+                             nullptr, 0);
         }
     }
     if (!tim2.pictures.empty()) {
@@ -352,9 +354,9 @@ inline void drive_tim2(std::span<const uint8_t> data) {
             make_targets(targets, header.width, header.height, tim2.picture_depth());
             for (uint32_t t = 0; t < targets.texture_count(); ++t) {
                 targets.last_error.clear();
-                expect_message(targets.replace_texture(t, path, export_tim2, true), targets,
+                expect_message(targets.replace_texture(t, path, export_type::tim2, true), targets,
                                "TIM2 replace refused without a message");
-                (void)targets.render(t, view_mixed, -1, nullptr, 0);
+                (void)targets.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
             }
         }
     }

@@ -35,11 +35,11 @@ void export_pictures(const fs::path& dictionary, const fs::path& out, const std:
         const std::string base = stem + "_" + std::to_string(t);
         for (int mode = 0; mode <= 2; ++mode) {
             const fs::path bmp = out / "bmp" / (base + "_v" + std::to_string(mode) + ".bmp");
-            (void)txd.export_texture(t, mode, export_bmp, &bmp, -1);
+            (void)txd.export_texture(t, mode, export_type::bmp, &bmp, swizzle_mode::as_stored);
         }
         for (int swizzle = 0; swizzle <= 1; ++swizzle) {
             const fs::path tm2 = out / "tim2" / (base + "_s" + std::to_string(swizzle) + ".tm2");
-            (void)txd.export_texture(t, 0, export_tim2, &tm2, swizzle);
+            (void)txd.export_texture(t, view_mode::texture, export_type::tim2, &tm2, swizzle);
         }
         for (int mode = 0; mode <= 1; ++mode) {
             std::string error;
@@ -47,7 +47,8 @@ void export_pictures(const fs::path& dictionary, const fs::path& out, const std:
             (void)export_texture_png(txd, t, 0, mode, -1, png, error);
         }
         const fs::path sect = out / "stream" / (base + ".rwsect");
-        (void)txd.export_texture(t, 0, export_rwsect, &sect, -1);
+        (void)txd.export_texture(t, view_mode::texture, export_type::rwsect, &sect,
+                                 swizzle_mode::as_stored);
     }
 }
 } // namespace

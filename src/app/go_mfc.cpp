@@ -37,7 +37,7 @@ int run_screenshot(const std::vector<std::string>& arguments,
     std::string out;
     std::string file;
     int select = 0;
-    int view = 0;
+    view_mode view = view_mode::texture;
     int zoom = 0; // 0: the picture at its own size
     std::string look;
     for (size_t i = 1; i < arguments.size(); ++i) {
@@ -48,7 +48,9 @@ int run_screenshot(const std::vector<std::string>& arguments,
             select = std::atoi(arguments[++i].c_str());
         } else if (a == "--view" && i + 1 < arguments.size()) {
             const std::string& v = arguments[++i];
-            view = v == "alpha" ? 1 : v == "mixed" ? 2 : 0;
+            view = v == "alpha"   ? view_mode::alpha
+                   : v == "mixed" ? view_mode::mixed
+                                  : view_mode::texture;
         } else if (a == "--zoom" && i + 1 < arguments.size()) {
             const std::string& z = arguments[++i];
             zoom = z == "fit" ? -1 : std::atoi(z.c_str());

@@ -112,8 +112,8 @@ void CMainDialog::initialize() {
     build_editing_menus();
     rebuild_recent_menu();
     qApp->installEventFilter(this); // accelerator table 118
-    set_alpha_mode(0);
-    set_swizzle_mode(-1);
+    set_alpha_mode(view_mode::texture);
+    set_swizzle_mode(::swizzle_mode::as_stored);
 
     restore_pane_sizes();
     info_shown_ = settings_.read_int("main", "enable_info", info_shown_ ? 1 : 0) != 0;

@@ -156,8 +156,8 @@ class CMainDialog : public QDialog {
     void set_restriction_mask(uint32_t mask) { session_.set_restriction_mask(mask); }
     bool modified() const { return session_.modified(); }
     void set_modified(bool value) { session_.set_modified(value); }
-    int alpha_mode() const { return alpha_mode_; }
-    int swizzle_mode() const { return swizzle_mode_; }
+    view_mode alpha_mode() const { return alpha_mode_; }
+    ::swizzle_mode swizzle_mode() const { return swizzle_mode_; }
     bool info_shown() const { return info_shown_; }
     bool warnings_enabled() const { return warnings_enabled_; }
     const settings_file& settings() const { return settings_; }
@@ -183,8 +183,8 @@ class CMainDialog : public QDialog {
     // Title for no file (empty name), a file name, or "Untitled".
     void set_title(const std::string& file_name);
     // Alpha and swizzle modes, with their menu marks and a new rendering.
-    void set_alpha_mode(int mode);
-    void set_swizzle_mode(int mode);
+    void set_alpha_mode(view_mode mode);
+    void set_swizzle_mode(::swizzle_mode mode);
     void render_again();
     // The layout rule for a client area of cx by cy pixels.
     void layout_controls(int cx, int cy);
@@ -346,8 +346,8 @@ class CMainDialog : public QDialog {
     texture_details* details_ = nullptr;
     std::string title_name_;
     std::string drag_folder_; // where dragged-out textures are written
-    int swizzle_mode_ = -1;
-    int alpha_mode_ = 0;
+    ::swizzle_mode swizzle_mode_ = ::swizzle_mode::as_stored;
+    view_mode alpha_mode_ = view_mode::texture;
     bool info_shown_ = false;
     bool warnings_enabled_ = true;
     // The stored outer rectangle, until the window manager's frame is known on the first show.

@@ -55,7 +55,7 @@ void CMainDialog::create_editing_widgets() {
     });
     // Renaming in place is an edit like any other: it goes through the session's history.
     list->set_renamer([this](uint32_t t, const std::string& name) {
-        if (session_.rename(t, name, 0)) return true;
+        if (session_.rename(t, name, name_kind::texture)) return true;
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     });
@@ -279,8 +279,8 @@ std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& te
         const auto texture = static_cast<uint32_t>(t);
         const std::filesystem::path path =
             std::filesystem::path(drag_folder_) /
-            dictionary()->default_export_name(texture, alpha_mode_, export_png);
-        if (session_.export_texture(texture, alpha_mode_, export_png, &path, swizzle_mode_))
+            dictionary()->default_export_name(texture, alpha_mode_, export_type::png);
+        if (session_.export_texture(texture, alpha_mode_, export_type::png, &path, swizzle_mode_))
             paths.push_back(path.string());
     }
     return paths;
@@ -297,9 +297,9 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
         return true;
     }
     if (!require_dictionary()) return false;
-    const int type = editor_session::export_type_for(first);
+    const std::optional<export_type> type = editor_session::export_type_for(first);
     if (texture >= 0 && paths.size() == 1 &&
-        (type == export_bmp || type == export_tim2 || type == export_png)) {
+        (type == export_type::bmp || type == export_type::tim2 || type == export_type::png)) {
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
         if (!session_.replace(t, paths.front(), false)) {
@@ -308,17 +308,18 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
             return false;
         }
         refresh_after_edit(texture);
-        set_status_text(
-            0, QString::asprintf(
-                   app_msg::dropped_replaced,
-                   QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData()));
+        set_status_text(0, QString::asprintf(app_msg::dropped_replaced,
+                                             QString::fromLatin1(
+                                                 dictionary()->texture_name(t, name_kind::texture))
+                                                 .toUtf8()
+                                                 .constData()));
         return true;
     }
     if (refused(restrict_import)) return false;
     int added = 0;
     // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
     png_add_options png;
-    png.swizzle = swizzle_mode_ != 0;
+    png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
     for (const std::string& path : paths) {
         if (session_.import_file(path, swizzle_mode_, png)) {
             ++added;

@@ -16,19 +16,19 @@
 #include <filesystem>
 #include <fstream>
 
-void CMainDialog::set_alpha_mode(int mode) {
+void CMainDialog::set_alpha_mode(view_mode mode) {
     alpha_mode_ = mode;
-    action(cmd::alpha_texture)->setChecked(mode == 0);
-    action(cmd::alpha_alpha)->setChecked(mode == 1);
-    action(cmd::alpha_mixed)->setChecked(mode == 2);
+    action(cmd::alpha_texture)->setChecked(mode == view_mode::texture);
+    action(cmd::alpha_alpha)->setChecked(mode == view_mode::alpha);
+    action(cmd::alpha_mixed)->setChecked(mode == view_mode::mixed);
     render_again();
 }
 
-void CMainDialog::set_swizzle_mode(int mode) {
+void CMainDialog::set_swizzle_mode(::swizzle_mode mode) {
     swizzle_mode_ = mode;
-    action(cmd::swizzle_auto)->setChecked(mode == -1);
-    action(cmd::swizzle_off)->setChecked(mode == 0);
-    action(cmd::swizzle_on)->setChecked(mode == 1);
+    action(cmd::swizzle_auto)->setChecked(mode == ::swizzle_mode::as_stored);
+    action(cmd::swizzle_off)->setChecked(mode == ::swizzle_mode::off);
+    action(cmd::swizzle_on)->setChecked(mode == ::swizzle_mode::on);
     action(cmd::swizzle_invert)->setChecked(false);
     action(cmd::swizzle_smart)->setChecked(false);
     render_again();
@@ -43,18 +43,18 @@ void CMainDialog::cmd_alpha(int id) {
     switch (id) {
     case cmd::alpha_texture:
     case cmd::popup_alpha_texture:
-        set_alpha_mode(0);
+        set_alpha_mode(view_mode::texture);
         break;
     case cmd::alpha_alpha:
     case cmd::popup_alpha_alpha:
-        set_alpha_mode(1);
+        set_alpha_mode(view_mode::alpha);
         break;
     case cmd::alpha_mixed:
     case cmd::popup_alpha_mixed:
-        set_alpha_mode(2);
+        set_alpha_mode(view_mode::mixed);
         break;
     default:
-        set_alpha_mode((alpha_mode_ + 1) % 3);
+        set_alpha_mode(next_user_view(alpha_mode_));
         break;
     }
 }
@@ -62,16 +62,16 @@ void CMainDialog::cmd_alpha(int id) {
 void CMainDialog::cmd_swizzle(int id) {
     switch (id) {
     case cmd::swizzle_auto:
-        set_swizzle_mode(-1);
+        set_swizzle_mode(::swizzle_mode::as_stored);
         break;
     case cmd::swizzle_on:
-        set_swizzle_mode(1);
+        set_swizzle_mode(::swizzle_mode::on);
         break;
     case cmd::swizzle_off:
-        set_swizzle_mode(0);
+        set_swizzle_mode(::swizzle_mode::off);
         break;
     default:
-        set_swizzle_mode((swizzle_mode_ + 2) % 3 - 1);
+        set_swizzle_mode(next_swizzle_mode(swizzle_mode_));
         break;
     }
 }
@@ -133,7 +133,7 @@ void CMainDialog::cmd_dev_batch_log(int) {
             const uint32_t pixel_format = dictionary.pixel_format(t);
             if (pixel_format == 0x8888) continue;
             log << "File: " << path << ": #" << t << " (0x" << format("%x", pixel_format) << ") "
-                << dictionary.texture_name(t, 0) << "\n";
+                << dictionary.texture_name(t, name_kind::texture) << "\n";
         }
     }
     log.close();

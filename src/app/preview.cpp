@@ -42,20 +42,23 @@ int CMainDialog::render_preview(int index, int level) {
                                               static_cast<uint32_t>(level < 0 ? 0 : level)));
     const uint64_t elapsed = tick_ms() - start;
 
-    set_status_text(0,
-                    QString::asprintf(
-                        app_msg::rendered,
-                        QString::fromLatin1(dictionary()->texture_name(t, 0)).toUtf8().constData(),
-                        static_cast<double>(elapsed) / 1000.0));
-    const char* view = alpha_mode_ == 0 ? "Texture" : alpha_mode_ == 1 ? "Alpha" : "Mixed";
+    set_status_text(
+        0, QString::asprintf(app_msg::rendered,
+                             QString::fromLatin1(dictionary()->texture_name(t, name_kind::texture))
+                                 .toUtf8()
+                                 .constData(),
+                             static_cast<double>(elapsed) / 1000.0));
+    const char* view = alpha_mode_ == view_mode::texture ? "Texture"
+                       : alpha_mode_ == view_mode::alpha ? "Alpha"
+                                                         : "Mixed";
     set_status_text(1,
                     QString::asprintf("%dx%d, %dbpp, %s", static_cast<int>(dictionary()->width(t)),
                                       static_cast<int>(dictionary()->height(t)),
                                       static_cast<int>(dictionary()->depth(t)), view));
-    const char* swizzle_text = swizzle_mode_ == -1
+    const char* swizzle_text = swizzle_mode_ == ::swizzle_mode::as_stored
                                    ? (swizzled ? app_msg::unswizzled : app_msg::no_swizzling)
-                               : swizzle_mode_ == 1 ? app_msg::swizzle_on
-                                                    : app_msg::swizzle_off;
+                               : swizzle_mode_ == ::swizzle_mode::on ? app_msg::swizzle_on
+                                                                     : app_msg::swizzle_off;
     set_status_text(2, swizzle_text);
     return 1;
 }

@@ -50,20 +50,6 @@ std::string dialog_extension(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
-// The extension of an export type without its dot, as export_type_of reads it back.
-std::string export_extension(int type) {
-    switch (type) {
-    case export_bmp:
-        return "bmp";
-    case export_tim2:
-        return "tm2";
-    case export_rwsect:
-        return "rwsect";
-    default:
-        return "png";
-    }
-}
-
 std::string upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -128,22 +114,22 @@ void CMainDialog::list_set_image_mode(int mode) {
 namespace {
 struct export_kind {
     const char* extension;
-    int type;
+    std::optional<export_type> type; // none: the chosen file's extension decides
     const char* filter;
 };
 
 export_kind export_kind_of(int id) {
     switch (id) {
     case cmd::export_png:
-        return {".png", export_png, app_msg::filter_png};
+        return {".png", export_type::png, app_msg::filter_png};
     case cmd::export_bmp:
-        return {".bmp", export_bmp, app_msg::filter_bmp};
+        return {".bmp", export_type::bmp, app_msg::filter_bmp};
     case cmd::export_tim2:
-        return {".tm2", export_tim2, app_msg::filter_tim2};
+        return {".tm2", export_type::tim2, app_msg::filter_tim2};
     case cmd::export_rwsect:
-        return {".rwsect", export_rwsect, app_msg::filter_rwsect};
+        return {".rwsect", export_type::rwsect, app_msg::filter_rwsect};
     default:
-        return {".png", 0, app_msg::filter_any_export};
+        return {".png", std::nullopt, app_msg::filter_any_export};
     }
 }
 } // namespace
@@ -154,37 +140,39 @@ void CMainDialog::cmd_export(int id) {
     const export_kind kind = export_kind_of(id);
     CTextureList* list = list_of(texture_list_);
     // The Export button names its type through the file name: it takes one texture.
-    if (kind.type == 0 || list->selectionModel()->selectedRows().size() < 2) {
+    if (!kind.type || list->selectionModel()->selectedRows().size() < 2) {
         const int t = list_has_dictionary() ? list_selected() : 0;
         const uint32_t texture = static_cast<uint32_t>(t);
         file_request request;
         request.save = true;
         request.default_extension = kind.extension;
-        request.initial_name = dictionary()->texture_name(texture, alpha_mode_ == 1 ? 1 : 0);
+        request.initial_name = dictionary()->texture_name(
+            texture, alpha_mode_ == view_mode::alpha ? name_kind::mask : name_kind::texture);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
         const uint64_t start = tick_ms();
-        int type = kind.type;
+        std::optional<export_type> type = kind.type;
         const std::string extension = dialog_extension(paths[0]);
-        if (type == 0) {
+        if (!type) {
             type = editor_session::export_type_for(extension);
-            if (type == 0) {
+            if (!type) {
                 host_.message_box(extension + session_msg::unknown_extension, "", box_buttons::ok,
                                   box_icon::none);
                 return;
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!session_.export_texture(texture, alpha_mode_, type, &path, swizzle_mode_)) {
+        if (!session_.export_texture(texture, alpha_mode_, *type, &path, swizzle_mode_)) {
             host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
-        set_status_text(
-            0, QString::asprintf(
-                   app_msg::exported_one,
-                   QString::fromLatin1(dictionary()->texture_name(texture, 0)).toUtf8().constData(),
-                   upper(extension).c_str(), seconds_since(start)));
+        set_status_text(0, QString::asprintf(app_msg::exported_one,
+                                             QString::fromLatin1(dictionary()->texture_name(
+                                                                     texture, name_kind::texture))
+                                                 .toUtf8()
+                                                 .constData(),
+                                             upper(extension).c_str(), seconds_since(start)));
         return;
     }
 
@@ -194,11 +182,11 @@ void CMainDialog::cmd_export(int id) {
     for (const QModelIndex& index : list->selectionModel()->selectedRows())
         textures.push_back(static_cast<uint32_t>(index.row()));
     std::sort(textures.begin(), textures.end());
+    const export_type type = *kind.type; // set: the branch above took the Export button
     file_request request;
     request.save = true;
     request.default_extension = kind.extension;
-    request.initial_name =
-        dictionary()->default_export_name(textures.front(), alpha_mode_, kind.type);
+    request.initial_name = dictionary()->default_export_name(textures.front(), alpha_mode_, type);
     request.filter = kind.filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -207,8 +195,8 @@ void CMainDialog::cmd_export(int id) {
     int exported = 0;
     for (uint32_t t : textures) {
         const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, alpha_mode_, kind.type);
-        if (session_.export_texture(t, alpha_mode_, kind.type, &path, swizzle_mode_)) {
+            folder / dictionary()->default_export_name(t, alpha_mode_, type);
+        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
             ++exported;
             continue;
         }
@@ -237,11 +225,13 @@ void CMainDialog::cmd_export_all(int) {
         dialog.folder =
             std::filesystem::path(link ? link->archive : session_.path()).parent_path().string();
     }
-    dialog.type = ps2_txd::export_type_of(
-        settings_.read_string(k_export_section, k_export_format_key, "png"));
+    dialog.type = export_type_of_extension(
+                      settings_.read_string(k_export_section, k_export_format_key, "png"))
+                      .value_or(export_type::png);
     if (host_.run(dialog) != id_ok) return;
-    const std::string extension = export_extension(dialog.type);
-    const int type = ps2_txd::export_type_of(extension);
+    const export_type type = dialog.type;
+    // Stored and shown without the dot: "png", "bmp", "tm2", "rwsect".
+    const std::string extension = export_extension(type) + 1;
     settings_.write_string(k_export_section, k_export_folder_key, dialog.folder);
     settings_.write_string(k_export_section, k_export_format_key, extension);
 
@@ -271,7 +261,8 @@ void CMainDialog::cmd_export_all(int) {
         else
             failures.push_back(name + ": " + session_.last_error());
         // Cancel takes effect between textures: the one being written is finished first.
-        const std::string next = done < count ? dictionary()->texture_name(done, 0) : "";
+        const std::string next =
+            done < count ? dictionary()->texture_name(done, name_kind::texture) : "";
         if (!progress->step(int(done), next)) break;
     }
     if (done < count)
@@ -303,7 +294,8 @@ void CMainDialog::cmd_import(int) {
     // PNG pictures need a depth and a level count: asked once for them all, remembered.
     png_add_options png;
     for (const std::string& path : paths) {
-        if (editor_session::export_type_for(editor_session::import_extension(path)) != export_png)
+        if (editor_session::export_type_for(editor_session::import_extension(path)) !=
+            export_type::png)
             continue;
         CPngImportDialog dialog(this);
         dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));
@@ -313,7 +305,7 @@ void CMainDialog::cmd_import(int) {
         settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
         png.depth = dialog.depth;
         png.mips = dialog.mips;
-        png.swizzle = swizzle_mode_ != 0;
+        png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
         break;
     }
     int imported = 0;
@@ -340,7 +332,7 @@ void CMainDialog::cmd_replace(int id) {
     const uint32_t texture = static_cast<uint32_t>(t);
     file_request request;
     request.default_extension = ".bmp";
-    request.initial_name = dictionary()->texture_name(texture, 0);
+    request.initial_name = dictionary()->texture_name(texture, name_kind::texture);
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -363,9 +355,9 @@ void CMainDialog::cmd_rename(int) {
     const int first = list_first_selected();
     const uint32_t t = static_cast<uint32_t>(first == -1 ? 0 : first);
     COneEditDialog dialog("", "", "", this);
-    dialog.value = dictionary()->texture_name(t, 0);
+    dialog.value = dictionary()->texture_name(t, name_kind::texture);
     if (host_.run(dialog) != id_ok) return;
-    if (!session_.rename(t, dialog.value, 0)) {
+    if (!session_.rename(t, dialog.value, name_kind::texture)) {
         host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
@@ -384,8 +376,8 @@ void CMainDialog::cmd_delete(int) {
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
-    const std::string question =
-        format(app_msg::delete_question, dictionary()->texture_name(texture, 0).c_str());
+    const std::string question = format(
+        app_msg::delete_question, dictionary()->texture_name(texture, name_kind::texture).c_str());
     if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
@@ -430,8 +422,8 @@ void CMainDialog::on_texture_properties() {
         return;
     }
     const uint32_t texture = static_cast<uint32_t>(t);
-    const std::wstring name = wide(dictionary()->texture_name(texture, 0));
-    const std::wstring alpha = wide(dictionary()->texture_name(texture, 1));
+    const std::wstring name = wide(dictionary()->texture_name(texture, name_kind::texture));
+    const std::wstring alpha = wide(dictionary()->texture_name(texture, name_kind::mask));
     CTextureDialog dialog(name.c_str(), alpha.c_str(), dictionary()->is_swizzled(texture) ? 1 : 0,
                           this);
     if (host_.run(dialog) != id_ok) return;
@@ -440,8 +432,9 @@ void CMainDialog::on_texture_properties() {
                           box_icon::error);
         return;
     }
-    const bool renamed = session_.rename(texture, narrow(dialog.name), 0);
-    const bool masked = renamed && session_.rename(texture, narrow(dialog.alpha_name), 1);
+    const bool renamed = session_.rename(texture, narrow(dialog.name), name_kind::texture);
+    const bool masked =
+        renamed && session_.rename(texture, narrow(dialog.alpha_name), name_kind::mask);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);

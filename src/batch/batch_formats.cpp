@@ -6,10 +6,11 @@
 
 namespace {
 // The dictionary's own export, as stored (view texture, swizzle as the texture says).
-template <int Type>
+template <export_type Type>
 bool write_native(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
                   std::string& error) {
-    if (dictionary.export_texture(t, view_texture, Type, &target, -1)) return true;
+    if (dictionary.export_texture(t, view_mode::texture, Type, &target, swizzle_mode::as_stored))
+        return true;
     error = dictionary.last_error;
     return false;
 }
@@ -17,14 +18,15 @@ bool write_native(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& 
 // Level 0 as the texture view shows it; palettised textures keep their palette.
 bool write_png(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
                std::string& error) {
-    return export_texture_png(dictionary, t, 0, view_texture, -1, target, error);
+    return export_texture_png(dictionary, t, 0, view_mode::texture, swizzle_mode::as_stored, target,
+                              error);
 }
 
 const std::array<export_format, 4> k_formats = {{
     {"png", ".png", &write_png},
-    {"bmp", ".bmp", &write_native<export_bmp>},
-    {"tm2", ".tm2", &write_native<export_tim2>},
-    {"rwsect", ".rwsect", &write_native<export_rwsect>},
+    {"bmp", ".bmp", &write_native<export_type::bmp>},
+    {"tm2", ".tm2", &write_native<export_type::tim2>},
+    {"rwsect", ".rwsect", &write_native<export_type::rwsect>},
 }};
 constexpr std::string_view k_default_format = "png";
 } // namespace

@@ -15,7 +15,7 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     // The game looks textures up by name without case: a second one of a name is never found.
     std::map<std::string, uint32_t> first_of_name;
     for (uint32_t t = 0; t < count; ++t) {
-        const std::string name = dictionary.texture_name(t, 0);
+        const std::string name = dictionary.texture_name(t, name_kind::texture);
         const std::string shown = name.empty() ? "#" + std::to_string(t) : name;
         if (name.empty())
             findings.push_back({shown, "has no name"});
@@ -25,7 +25,7 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
         if (w == 0 || h == 0 || w > ps2_txd::k_max_dimension || h > ps2_txd::k_max_dimension)
             findings.push_back(
                 {shown, "is " + std::to_string(w) + "x" + std::to_string(h) + ", outside 1..4096"});
-        if (!dictionary.render(t, view_texture, -1, nullptr, 0))
+        if (!dictionary.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0))
             findings.push_back({shown, dictionary.last_error.empty()
                                            ? std::string("cannot be shown")
                                            : "cannot be shown: " + dictionary.last_error});

@@ -124,7 +124,7 @@ dictionary_report process_source(const dictionary_source& source, const batch_op
     report.textures.resize(count);
     for (uint32_t t = 0; t < count; ++t) {
         auto& texture = report.textures[t];
-        texture.name = dictionary.texture_name(t, 0);
+        texture.name = dictionary.texture_name(t, name_kind::texture);
         texture.width = dictionary.width(t);
         texture.height = dictionary.height(t);
         texture.depth = dictionary.depth(t);

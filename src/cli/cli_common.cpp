@@ -93,20 +93,20 @@ std::optional<uint32_t> texture_index(const cli_args& args, ps2_txd& dictionary,
     return t;
 }
 
-std::optional<int> view_option(const cli_args& args, int& exit_code) {
+std::optional<view_mode> view_option(const cli_args& args, int& exit_code) {
     const std::string view = args.get("--view", "texture");
-    if (view == "texture") return 0;
-    if (view == "alpha") return 1;
-    if (view == "mixed") return 2;
+    if (view == "texture") return view_mode::texture;
+    if (view == "alpha") return view_mode::alpha;
+    if (view == "mixed") return view_mode::mixed;
     exit_code = usage_error("--view takes texture, alpha or mixed");
     return std::nullopt;
 }
 
-std::optional<int> swizzle_option(const cli_args& args, int& exit_code) {
+std::optional<swizzle_mode> swizzle_option(const cli_args& args, int& exit_code) {
     const std::string swizzle = args.get("--swizzle", "auto");
-    if (swizzle == "auto") return -1;
-    if (swizzle == "off") return 0;
-    if (swizzle == "on") return 1;
+    if (swizzle == "auto") return swizzle_mode::as_stored;
+    if (swizzle == "off") return swizzle_mode::off;
+    if (swizzle == "on") return swizzle_mode::on;
     exit_code = usage_error("--swizzle takes auto, on or off");
     return std::nullopt;
 }

@@ -58,8 +58,8 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
 // Reads "-t N" and checks it against the texture count; prints why on failure.
 std::optional<uint32_t> texture_index(const cli_args& args, ps2_txd& dictionary, int& exit_code);
 // --view texture|alpha|mixed and --swizzle auto|on|off.
-std::optional<int> view_option(const cli_args& args, int& exit_code);
-std::optional<int> swizzle_option(const cli_args& args, int& exit_code);
+std::optional<view_mode> view_option(const cli_args& args, int& exit_code);
+std::optional<swizzle_mode> swizzle_option(const cli_args& args, int& exit_code);
 
 // Writes the dictionary to -o OUT or, with --in-place, over FILE at its offset.
 int save_result(const cli_args& args, opened_dictionary& opened);

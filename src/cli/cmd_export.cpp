@@ -10,15 +10,16 @@
 
 namespace {
 // The type from -f, else from the output file's extension; bmp when neither names one.
-int chosen_export_type(const cli_args& args, const std::filesystem::path* file, int& exit_code) {
+std::optional<export_type> chosen_export_type(const cli_args& args,
+                                              const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
-        const int type = ps2_txd::export_type_of(args.get("-f"));
+        const std::optional<export_type> type = export_type_of_extension(args.get("-f"));
         if (!type) exit_code = usage_error("-f takes png, bmp, tm2 or rwsect");
         return type;
     }
-    if (!file) return export_bmp;
+    if (!file) return export_type::bmp;
     const std::string extension = file->extension().string();
-    const int type = ps2_txd::export_type_of(extension);
+    const std::optional<export_type> type = export_type_of_extension(extension);
     if (!type) {
         const std::string shown =
             extension.empty() ? file->filename().string() : extension.substr(1);
@@ -48,12 +49,14 @@ int cmd_export(const cli_args& args) {
         else
             file = out;
     }
-    const int type = chosen_export_type(args, file ? &*file : nullptr, code);
-    if (!type) return code;
+    const std::optional<export_type> chosen =
+        chosen_export_type(args, file ? &*file : nullptr, code);
+    if (!chosen) return code;
+    const export_type type = *chosen;
     // Only a PNG can hold any level; the other types hold level 0.
     const auto level = level_option(args, code);
     if (!level) return code;
-    if (*level && type != export_png) return usage_error("--level needs -f png");
+    if (*level && type != export_type::png) return usage_error("--level needs -f png");
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;

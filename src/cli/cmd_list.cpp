@@ -21,8 +21,8 @@ int cmd_list(const cli_args& args) {
                   << txd.allocated_bytes << "\n";
     }
     for (uint32_t t = 0; t < count; ++t) {
-        const std::string name = txd.texture_name(t, 0);
-        const std::string mask = txd.texture_name(t, 1);
+        const std::string name = txd.texture_name(t, name_kind::texture);
+        const std::string mask = txd.texture_name(t, name_kind::mask);
         const uint32_t w = txd.width(t), h = txd.height(t), d = txd.depth(t);
         const uint32_t format = txd.pixel_format(t), compression = txd.compression(t);
         const uint32_t mips = txd.mip_count(t), platform = txd.platform_id(t);

@@ -8,7 +8,7 @@ int cmd_rename(const cli_args& args) {
     const std::string& name = args.positional[1];
     // The properties dialog refuses an empty name; a texture without a name cannot be found.
     if (name.empty()) return failure(session_msg::name_empty);
-    const int which = args.has("--mask") ? 1 : 0;
+    const name_kind which = args.has("--mask") ? name_kind::mask : name_kind::texture;
     return edit_texture(args, [&name, which](editor_session& session, uint32_t t) {
         return session.rename(t, name, which);
     });

@@ -43,7 +43,8 @@ int cmd_render(const cli_args& args) {
                            ? "Texture " + std::to_string(*t) + " has no picture at this level."
                            : txd.last_error);
     }
-    const std::vector<uint8_t> bytes = display_image_to_bmp(*picture, *mode == 2 ? 32 : 24);
+    const std::vector<uint8_t> bytes =
+        display_image_to_bmp(*picture, *mode == view_mode::mixed ? 32 : 24);
     if (bytes.empty()) return failure("Current BPP is not supported");
     std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
     if (!out) return failure("Can't open file for writing.");
@@ -52,11 +53,13 @@ int cmd_render(const cli_args& args) {
     if (!out) return failure("Can't open file for writing.");
 
     // The two status texts the preview shows beside the picture.
-    const char* view = *mode == 0 ? "Texture" : *mode == 1 ? "Alpha" : "Mixed";
-    const char* state = *swizzle == 1     ? "Swizzling is ON"
-                        : *swizzle == 0   ? "Swizzling is OFF"
-                        : stored_swizzled ? "Texture unswizzled"
-                                          : "Texture have no swizzling";
+    const char* view = *mode == view_mode::texture ? "Texture"
+                       : *mode == view_mode::alpha ? "Alpha"
+                                                   : "Mixed";
+    const char* state = *swizzle == swizzle_mode::on    ? "Swizzling is ON"
+                        : *swizzle == swizzle_mode::off ? "Swizzling is OFF"
+                        : stored_swizzled               ? "Texture unswizzled"
+                                                        : "Texture have no swizzling";
     char line[256];
     std::snprintf(line, sizeof line, "%ux%u, %ubpp, %s\n%s\n", txd.width(*t), txd.height(*t),
                   txd.depth(*t), view, state);

@@ -193,7 +193,7 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
     const bool ps2_layout_class = source.family() == txd_family::ps2;
     const uint32_t count = source.texture_count();
     for (uint32_t t = 0; t < count; ++t) {
-        const std::string name = source.texture_name(t, 0);
+        const std::string name = source.texture_name(t, name_kind::texture);
         std::unique_ptr<rw_chunk> texture;
         if (ps2_layout_class && source.platform_id(t) == k_ps2_platform_id) {
             // PS2 textures stay exactly as they are.
@@ -208,7 +208,8 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
                     source.release_pixels(t);
                     return false;
                 }
-                texture = build_raster_texture(target, raster, name, source.texture_name(t, 1));
+                texture = build_raster_texture(target, raster, name,
+                                               source.texture_name(t, name_kind::mask));
                 if (!texture) {
                     error = target.last_error;
                     return false;

@@ -159,9 +159,10 @@ uint32_t ios_txd::render_code(uint32_t t) {
     return has_alpha(t) ? pixel_code::rgba4444 : pixel_code::rgb565;
 }
 
-std::string ios_txd::texture_name(uint32_t t, int which) {
+std::string ios_txd::texture_name(uint32_t t, name_kind which) {
     if (!root || t >= texture_count()) return {};
-    return name_field_text(texture_struct(t), which == 0 ? k_offset_name : k_offset_mask_name,
+    return name_field_text(texture_struct(t),
+                           which == name_kind::texture ? k_offset_name : k_offset_mask_name,
                            k_name_field_bytes);
 }
 
@@ -276,7 +277,8 @@ std::span<uint8_t> ios_txd::pixels(uint32_t t, uint32_t level) {
     return {const_cast<uint8_t*>(found->pixels.data()), found->pixels.size()};
 }
 
-device_bitmap ios_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
+device_bitmap ios_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* state_out,
+                              uint32_t level) {
     const auto found = level_pixels(t, level, level_detail::full_colour);
     if (!found) return nullptr;
     if (state_out) *state_out = false;
@@ -286,13 +288,13 @@ device_bitmap ios_txd::render(uint32_t t, int mode, int, bool* state_out, uint32
         last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
         return nullptr;
     }
-    return bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24, found->code);
+    return bitmap.to_display_bitmap(mode == view_mode::mixed ? 32 : 24, found->code);
 }
 
-bool ios_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                             int) {
+bool ios_txd::export_texture(uint32_t t, view_mode mode, export_type type,
+                             const std::filesystem::path* path, swizzle_mode) {
     if (!texture_exists(t)) return false;
-    if (type != export_bmp) {
+    if (type != export_type::bmp) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }
@@ -300,7 +302,10 @@ bool ios_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     const auto found = level_pixels(t, 0, level_detail::full_colour);
     if (!found) return false;
     const std::filesystem::path target =
-        path ? *path : std::filesystem::path(texture_name(t, mode == 0 ? 0 : 1) + ".bmp");
+        path ? *path
+             : std::filesystem::path(texture_name(t, mode == view_mode::texture ? name_kind::texture
+                                                                                : name_kind::mask) +
+                                     ".bmp");
     pc_bitmap bitmap;
     if (!bitmap.load_raster(found->width, found->height, found->depth, found->pixels, {}, false,
                             mode, found->code, pixel_code::rgb565) ||
@@ -311,7 +316,7 @@ bool ios_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     return true;
 }
 
-bool ios_txd::rename_texture(uint32_t t, const std::string&, int) {
+bool ios_txd::rename_texture(uint32_t t, const std::string&, name_kind) {
     if (!texture_exists(t)) return false;
     last_error = platform_msg::rename_refused;
     return false;

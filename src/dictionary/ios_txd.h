@@ -19,9 +19,9 @@ class ios_txd : public ps2_txd {
                                          uint32_t index) override;
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
-    std::string texture_name(uint32_t t, int which) override;
-    bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                        int swizzle) override;
+    std::string texture_name(uint32_t t, name_kind which) override;
+    bool export_texture(uint32_t t, view_mode mode, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
     uint32_t depth(uint32_t t) override;
     uint32_t width(uint32_t t) override;
@@ -30,13 +30,13 @@ class ios_txd : public ps2_txd {
     std::span<uint8_t> palette(uint32_t) override { return {}; }
     // The Struct data stays in memory.
     bool release_pixels(uint32_t) override { return false; }
-    device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+    device_bitmap render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
                          uint32_t level) override;
     uint32_t compression(uint32_t t) override;
     uint32_t mip_count(uint32_t t) override;
     uint32_t raster_format(uint32_t t) override;
     // Refused: the mobile Struct's name fields are not understood well enough to rewrite.
-    bool rename_texture(uint32_t t, const std::string& name, int which) override;
+    bool rename_texture(uint32_t t, const std::string& name, name_kind which) override;
 
     bool is_mobile_texture(uint32_t t);
     bool is_mobile_uncompressed(uint32_t t);

@@ -84,9 +84,10 @@ bool pc_txd::is_pc_texture(uint32_t t) {
     return platform == k_platform_d3d8 || platform == k_platform_d3d9;
 }
 
-std::string pc_txd::texture_name(uint32_t t, int which) {
+std::string pc_txd::texture_name(uint32_t t, name_kind which) {
     if (!root || t >= texture_count()) return {};
-    return name_field_text(texture_struct(t), which == 0 ? k_offset_name : k_offset_mask_name,
+    return name_field_text(texture_struct(t),
+                           which == name_kind::texture ? k_offset_name : k_offset_mask_name,
                            k_name_field_bytes);
 }
 
@@ -308,7 +309,8 @@ bool pc_txd::release_pixels(uint32_t t) {
     return true;
 }
 
-device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_t level) {
+device_bitmap pc_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* state_out,
+                             uint32_t level) {
     if (state_out) *state_out = false;
     const auto found = level_pixels(t, level, level_detail::full_colour);
     if (!found) return nullptr;
@@ -318,10 +320,10 @@ device_bitmap pc_txd::render(uint32_t t, int mode, int, bool* state_out, uint32_
         last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
         return nullptr;
     }
-    return bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24, found->code);
+    return bitmap.to_display_bitmap(mode == view_mode::mixed ? 32 : 24, found->code);
 }
 
-bool pc_txd::rename_texture(uint32_t t, const std::string& name, int which) {
+bool pc_txd::rename_texture(uint32_t t, const std::string& name, name_kind which) {
     if (!texture_exists(t)) return false;
     const std::string text = name.substr(0, name.find('\0'));
     if (text.size() > k_max_name_length) {
@@ -334,7 +336,8 @@ bool pc_txd::rename_texture(uint32_t t, const std::string& name, int which) {
         last_error = platform_msg::struct_short;
         return false;
     }
-    uint8_t* field = data.data() + (which == 0 ? k_offset_name : k_offset_mask_name);
+    uint8_t* field =
+        data.data() + (which == name_kind::texture ? k_offset_name : k_offset_mask_name);
     std::memset(field, 0, k_name_field_bytes);
     std::memcpy(field, text.data(), text.size());
     // The edited Struct can no longer be read again from the file.

@@ -20,9 +20,9 @@ class pc_txd : public ps2_txd {
 
     bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
               uint32_t flags) override;
-    std::string texture_name(uint32_t t, int which) override;
-    bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                        int swizzle) override;
+    std::string texture_name(uint32_t t, name_kind which) override;
+    bool export_texture(uint32_t t, view_mode mode, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle) override;
     bool is_swizzled(uint32_t) override { return false; }
     uint32_t depth(uint32_t t) override;
     uint32_t width(uint32_t t) override;
@@ -30,13 +30,13 @@ class pc_txd : public ps2_txd {
     std::span<uint8_t> pixels(uint32_t t, uint32_t level) override;
     std::span<uint8_t> palette(uint32_t t) override;
     bool release_pixels(uint32_t t) override;
-    device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+    device_bitmap render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
                          uint32_t level) override;
     uint32_t compression(uint32_t t) override;
     uint32_t mip_count(uint32_t t) override;
     uint32_t raster_format(uint32_t t) override;
     // Writes the Struct's own 32-byte name field; never adds a String chunk.
-    bool rename_texture(uint32_t t, const std::string& name, int which) override;
+    bool rename_texture(uint32_t t, const std::string& name, name_kind which) override;
 
     bool is_pc_texture(uint32_t t);
 
@@ -102,9 +102,9 @@ class pc_txd : public ps2_txd {
     static uint64_t level_bytes(const texture_layout& layout, uint32_t level);
 
     std::span<uint8_t> hold_decoded(size_t bytes);
-    bool write_bitmap(const native_level& level, int mode, const std::filesystem::path& path);
+    bool write_bitmap(const native_level& level, view_mode mode, const std::filesystem::path& path);
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);
-    std::filesystem::path export_path(uint32_t t, int mode, int type,
+    std::filesystem::path export_path(uint32_t t, view_mode mode, export_type type,
                                       const std::filesystem::path* path);
 
     // The decoded_raster store: one buffer per dictionary, replaced by every DXT decode.

@@ -8,14 +8,18 @@
 #include "raster/pixel_format.h"
 #include "raster/tim2_file.h"
 
-std::filesystem::path pc_txd::export_path(uint32_t t, int mode, int type,
+std::filesystem::path pc_txd::export_path(uint32_t t, view_mode mode, export_type type,
                                           const std::filesystem::path* path) {
     if (path) return *path;
-    const char* extension = type == export_bmp ? ".bmp" : type == export_tim2 ? ".tm2" : ".rwsect";
-    return texture_name(t, mode == 0 ? 0 : 1) + extension;
+    const char* extension = type == export_type::bmp    ? ".bmp"
+                            : type == export_type::tim2 ? ".tm2"
+                                                        : ".rwsect";
+    return texture_name(t, mode == view_mode::texture ? name_kind::texture : name_kind::mask) +
+           extension;
 }
 
-bool pc_txd::write_bitmap(const native_level& level, int mode, const std::filesystem::path& path) {
+bool pc_txd::write_bitmap(const native_level& level, view_mode mode,
+                          const std::filesystem::path& path) {
     pc_bitmap bitmap;
     // 16-bit textures come out as 1-5-5-5 bitmaps.
     if (!bitmap.load_raster(level.width, level.height, level.depth, level.pixels, level.palette,
@@ -43,20 +47,20 @@ bool pc_txd::export_raw_section(uint32_t t, const std::filesystem::path& path) {
     return ok;
 }
 
-bool pc_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                            int) {
+bool pc_txd::export_texture(uint32_t t, view_mode mode, export_type type,
+                            const std::filesystem::path* path, swizzle_mode) {
     if (!texture_exists(t)) return false;
-    if (type != export_bmp && type != export_tim2 && type != export_rwsect) {
+    if (type != export_type::bmp && type != export_type::tim2 && type != export_type::rwsect) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }
     const std::filesystem::path target = export_path(t, mode, type, path);
     bool ok = false;
-    if (type == export_bmp) {
+    if (type == export_type::bmp) {
         // PC rasters are never swizzled, so the swizzle argument changes nothing.
         const auto level = level_pixels(t, 0, level_detail::full_colour);
         ok = level && write_bitmap(*level, mode, target);
-    } else if (type == export_tim2) {
+    } else if (type == export_type::tim2) {
         // TIM2 pictures hold PS2 rasters: the texture is written in that layout, not as stored.
         ps2_raster raster;
         std::string error;

@@ -210,7 +210,7 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
     std::map<std::string, uint32_t> seen_names;
     const uint32_t count = txd.texture_count();
     for (uint32_t t = 0; t < count; ++t) {
-        const std::string name = txd.texture_name(t, 0);
+        const std::string name = txd.texture_name(t, name_kind::texture);
         auto report = [&](std::string what, std::string found, std::string expected) {
             problems.push_back({t, name, std::move(what), std::move(found), std::move(expected)});
         };
@@ -296,7 +296,7 @@ uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
         if (fits_layout && stored.palette)
             fits_layout = stored.palette->nloop == layout.palette_transfer.nloop;
         if (!fits_layout) {
-            if (skipped) skipped->push_back(txd.texture_name(t, 0));
+            if (skipped) skipped->push_back(txd.texture_name(t, name_kind::texture));
             continue;
         }
         const auto header = chunk_bytes(txd, raster_child(txd, t, 0));

@@ -148,13 +148,14 @@ bool ps2_txd::is_ps2(uint32_t t) {
     return has_ps2_tag(texture_struct(t));
 }
 
-std::string ps2_txd::texture_name(uint32_t t, int which) {
+std::string ps2_txd::texture_name(uint32_t t, name_kind which) {
     if (!root || texture_count() == 0 || t >= texture_count()) return {};
     rw_chunk* texture = texture_chunk(t);
     if (!texture) return {};
-    const auto* data = load_data(texture->child(which == 0 ? 1 : 2));
+    const auto* data = load_data(texture->child(which == name_kind::texture ? 1 : 2));
     if (!data) return {};
-    const size_t length = std::min<size_t>(data->size(), texture->child(which == 0 ? 1 : 2)->size);
+    const size_t length =
+        std::min<size_t>(data->size(), texture->child(which == name_kind::texture ? 1 : 2)->size);
     const auto* begin = reinterpret_cast<const char*>(data->data());
     return std::string(begin, strnlen(begin, length));
 }

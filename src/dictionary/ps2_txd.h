@@ -1,10 +1,14 @@
 #pragma once
 
+#include "dictionary/export_type.h"
+#include "dictionary/name_kind.h"
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
+#include "dictionary/swizzle_mode.h"
 #include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
 #include "raster/raster_limits.h"
+#include "raster/view_mode.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_stream.h"
 
@@ -17,11 +21,6 @@
 
 class tim2_file;
 
-// View modes shared by preview, export and the bitmap conversions.
-enum view_mode : int { view_texture = 0, view_alpha = 1, view_mixed = 2, view_reverse = 3 };
-// Export/import file types.
-// PNG is written and read by src/imageio; the dictionary itself only knows its name.
-enum export_type : int { export_bmp = 1, export_tim2 = 2, export_rwsect = 4, export_png = 8 };
 // The layout a dictionary class keeps its textures in: PS2 rasters (also the TEX class, which
 // builds them in memory), the Direct3D Struct of PC and XBOX, or the Struct of the mobile ports.
 enum class txd_family { ps2, pc_xbox, mobile };
@@ -40,11 +39,11 @@ class ps2_txd : public rw_stream {
     // Slot 3: opens the file and accepts it only when it belongs to this class's platform.
     virtual bool load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                       uint32_t flags);
-    // Slot 4: which 0 = texture name, other = mask name.
-    virtual std::string texture_name(uint32_t t, int which);
-    // Slot 5: type 1 BMP, 2 TIM2, 4 raw section; path none = name in the current directory.
-    virtual bool export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                                int swizzle);
+    // Slot 4: the texture's own name or its mask name.
+    virtual std::string texture_name(uint32_t t, name_kind which);
+    // Slot 5: BMP, TIM2 or raw section; path none = name in the current directory.
+    virtual bool export_texture(uint32_t t, view_mode mode, export_type type,
+                                const std::filesystem::path* path, swizzle_mode swizzle);
     virtual bool is_swizzled(uint32_t t); // slot 6
     virtual uint32_t depth(uint32_t t);   // slot 7
     virtual uint32_t width(uint32_t t);   // slot 8
@@ -54,8 +53,8 @@ class ps2_txd : public rw_stream {
     // Slot 11: the palette bytes (4·2^depth), bounded by the raster data; empty when short.
     virtual std::span<uint8_t> palette(uint32_t t);
     virtual bool release_pixels(uint32_t t); // slot 12
-    // Slot 13: swizzle -1 = as stored; state_out receives is_swizzled(t).
-    virtual device_bitmap render(uint32_t t, int mode, int swizzle, bool* state_out,
+    // Slot 13: state_out receives is_swizzled(t).
+    virtual device_bitmap render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
                                  uint32_t level);
     virtual uint32_t compression(uint32_t t); // slot 14
     virtual uint32_t mip_count(uint32_t t);   // slot 15
@@ -88,15 +87,16 @@ class ps2_txd : public rw_stream {
 
     // Editing (they work on the shared chunk layout of any class). Rename is virtual because
     // PC, XBOX and mobile textures keep their names inside their Struct.
-    virtual bool rename_texture(uint32_t t, const std::string& name, int which);
+    virtual bool rename_texture(uint32_t t, const std::string& name, name_kind which);
     bool delete_texture(uint32_t t);
     bool move_texture_up(uint32_t t);
     bool move_texture_down(uint32_t t);
-    bool replace_texture(uint32_t t, const std::filesystem::path& path, int type, bool keep_alpha);
+    bool replace_texture(uint32_t t, const std::filesystem::path& path, export_type type,
+                         bool keep_alpha);
     // Every mip level of picture 0, named after the file without its extension. The stored order
     // follows the raster's rule (PS2 layout), so `swizzle` no longer changes it; levels beyond
     // RenderWare's own count are dropped and counted in `dropped_levels`.
-    bool add_tim2_texture(const std::filesystem::path& path, int swizzle,
+    bool add_tim2_texture(const std::filesystem::path& path, swizzle_mode swizzle,
                           uint32_t* dropped_levels = nullptr);
     bool add_raw_section(const std::filesystem::path& path);
     // Level `level`'s pixels in plain row order (w·h·depth/8 bytes of that level), unswizzled
@@ -113,9 +113,8 @@ class ps2_txd : public rw_stream {
     bool append_texture(std::unique_ptr<rw_chunk> chunk);
     // Puts a texture section built anew in texture t's place (a conversion); sizes follow.
     bool replace_texture_chunk(uint32_t t, std::unique_ptr<rw_chunk> chunk);
-    static int export_type_of(const std::string& extension);
     // File name an export without a path writes into the current directory.
-    std::string default_export_name(uint32_t t, int mode, int type);
+    std::string default_export_name(uint32_t t, view_mode mode, export_type type);
     // Builds a PS2 Texture Native laid out as the game's converter lays it out (every raster
     // header word, transfer header and padding). Levels beyond RenderWare's own count for the
     // size are left out and counted in `dropped_levels`.

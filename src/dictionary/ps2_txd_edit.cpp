@@ -26,10 +26,10 @@ void write_count_word(rw_chunk* header, uint32_t count) {
 }
 } // namespace
 
-bool ps2_txd::rename_texture(uint32_t t, const std::string& name, int which) {
+bool ps2_txd::rename_texture(uint32_t t, const std::string& name, name_kind which) {
     if (!texture_exists(t)) return false;
     rw_chunk* texture = texture_chunk(t);
-    rw_chunk* string = texture->child(which == 0 ? 1 : 2);
+    rw_chunk* string = texture->child(which == name_kind::texture ? 1 : 2);
     // Other platforms keep their names in the texture's Struct; never overwrite a chunk that is
     // not the name String.
     if (!string || string->id != rw_id_string || !string->children.empty()) {

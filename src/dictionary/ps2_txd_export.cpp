@@ -13,42 +13,17 @@
 namespace {
 constexpr uint32_t k_source_format_1555 = 0x1555;
 
-const char* extension_of_type(int type) {
-    switch (type) {
-    case export_bmp:
-        return ".bmp";
-    case export_tim2:
-        return ".tm2";
-    case export_rwsect:
-        return ".rwsect";
-    case export_png:
-        return ".png";
-    default:
-        return nullptr;
-    }
-}
-
 bool is_headered(std::span<const uint8_t> data) {
     return u32_at(data, 0).value_or(0) == 3 || u32_at(data, 4).value_or(0) == 0x10000000;
 }
 } // namespace
 
-int ps2_txd::export_type_of(const std::string& extension) {
-    const std::string dotted =
-        (!extension.empty() && extension[0] == '.') ? extension : "." + extension;
-    if (dotted == ".bmp") return export_bmp;
-    if (dotted == ".tm2") return export_tim2;
-    if (dotted == ".rwsect") return export_rwsect;
-    if (dotted == ".png") return export_png;
-    return 0;
-}
-
-std::string ps2_txd::default_export_name(uint32_t t, int mode, int type) {
-    const char* extension = extension_of_type(type);
-    if (!extension) return {};
-    std::string name = texture_name(t, mode == view_texture ? 0 : 1);
+std::string ps2_txd::default_export_name(uint32_t t, view_mode mode, export_type type) {
+    const char* extension = export_extension(type);
+    std::string name =
+        texture_name(t, mode == view_mode::texture ? name_kind::texture : name_kind::mask);
     // Without a mask name the file would be a bare extension.
-    if (name.empty()) name = texture_name(t, 0);
+    if (name.empty()) name = texture_name(t, name_kind::texture);
     // Names come from the file: they must not lead the export out of the current directory.
     for (char& c : name)
         if (c == '/' || c == '\\' || c == ':') c = '_';
@@ -123,18 +98,18 @@ bool ps2_txd::add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle) {
     return true;
 }
 
-bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesystem::path* path,
-                             int swizzle) {
+bool ps2_txd::export_texture(uint32_t t, view_mode mode, export_type type,
+                             const std::filesystem::path* path, swizzle_mode swizzle) {
     if (!texture_exists(t)) return false;
     // PNG needs the picture libraries, which live outside the dictionary (src/imageio).
-    if (!extension_of_type(type) || type == export_png) {
+    if (type == export_type::png) {
         last_error = txd_msg::unknown_export_type;
         return false;
     }
     const std::filesystem::path target =
         path ? *path : std::filesystem::path(default_export_name(t, mode, type));
     const bool stored_swizzled = is_swizzled(t);
-    const bool swizzled = swizzle == -1 ? stored_swizzled : swizzle != 0;
+    const bool swizzled = reads_swizzled(swizzle, stored_swizzled);
     const uint32_t w = width(t), h = height(t), d = depth(t);
 
     // Level 0 as the files take it: a swizzled level stored in a wider transfer rectangle
@@ -149,7 +124,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
     };
 
     bool ok = false;
-    if (type == export_bmp) {
+    if (type == export_type::bmp) {
         ps2_bitmap bitmap;
         const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {
@@ -162,7 +137,7 @@ bool ps2_txd::export_texture(uint32_t t, int mode, int type, const std::filesyst
         } else {
             ok = true;
         }
-    } else if (type == export_tim2) {
+    } else if (type == export_type::tim2) {
         tim2_file tim2;
         const std::span<const uint8_t> raster = level0();
         if (raster.empty()) {

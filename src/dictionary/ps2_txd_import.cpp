@@ -117,7 +117,7 @@ std::span<uint8_t> ps2_txd::level_storage(uint32_t t, uint32_t level) {
     return stored_pixels(t, level, is_swizzled(t));
 }
 
-bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int type,
+bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, export_type type,
                               bool keep_alpha) {
     // A texture of another platform has no PS2 raster header to replace into.
     if (!texture_exists(t) || !raster_header(t)) return false;
@@ -125,7 +125,7 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
     const uint64_t pixel_bytes = uint64_t(w) * h * d / 8;
     const uint64_t palette_bytes = palettised(d) ? uint64_t(4) << d : 0;
 
-    if (type == export_bmp) {
+    if (type == export_type::bmp) {
         ps2_bitmap bitmap;
         if (!bitmap.read_bmp(path)) {
             last_error = bitmap.last_error;
@@ -159,7 +159,7 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
                (!palettised(d) || write_palette(t, entries));
     }
 
-    if (type == export_tim2) {
+    if (type == export_type::tim2) {
         tim2_file tim2;
         tim2.read(path);
         const tim2_picture* picture = tim2.pictures.empty() ? nullptr : &tim2.pictures[0];
@@ -203,7 +203,8 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, int
     return false;
 }
 
-bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, int, uint32_t* dropped_levels) {
+bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, swizzle_mode,
+                               uint32_t* dropped_levels) {
     tim2_file tim2;
     if (!tim2.read(path)) {
         last_error = tim2.last_error;

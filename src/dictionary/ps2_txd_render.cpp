@@ -11,9 +11,10 @@
 // The preview picture of one mip level: the raster is decoded by a ps2_bitmap (unswizzled as
 // asked, palette reordered, alpha expanded) and the raster data is released again, so that only
 // the texture on screen keeps its data in memory.
-device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out, uint32_t level) {
+device_bitmap ps2_txd::render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
+                              uint32_t level) {
     const bool stored_swizzled = is_swizzled(t);
-    if (swizzle == -1) swizzle = stored_swizzled ? 1 : 0;
+    const bool swizzled = reads_swizzled(swizzle, stored_swizzled);
     if (state_out) *state_out = stored_swizzled;
 
     device_bitmap picture;
@@ -23,19 +24,19 @@ device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out
         const uint32_t bits = depth(t);
         // Spans bounded by the raster data: load_raster refuses what they cannot hold. Narrow
         // swizzled 4-bit levels come with their whole stored block.
-        std::span<const uint8_t> level_pixels = stored_pixels(t, level, swizzle != 0);
+        std::span<const uint8_t> level_pixels = stored_pixels(t, level, swizzled);
         const std::span<const uint8_t> level_palette =
             bits == 4 || bits == 8 ? palette(t) : std::span<uint8_t>{};
         // Swizzled 8-bit levels of a whole swizzle size go through the fused pass; it declines
         // every other case.
-        if (bits == 8 && swizzle != 0)
+        if (bits == 8 && swizzled)
             picture =
                 preview_swizzled8(width(t) >> level_shift, height(t) >> level_shift, level_pixels,
-                                  level_palette, mode, mode == view_mixed ? 32 : 24);
+                                  level_palette, mode, mode == view_mode::mixed ? 32 : 24);
         // A swizzled level kept in a wider transfer rectangle (8-bit below 16 pixels, small mip
         // levels) unswizzles at that rectangle's size.
         std::vector<uint8_t> plain;
-        bool unswizzle = swizzle != 0;
+        bool unswizzle = swizzled;
         if (!picture && unswizzle && stored_swizzled && ps2_plain_level(*this, t, level, plain)) {
             level_pixels = plain;
             unswizzle = false;
@@ -43,7 +44,7 @@ device_bitmap ps2_txd::render(uint32_t t, int mode, int swizzle, bool* state_out
         if (!picture && bitmap.load_raster(width(t) >> level_shift, height(t) >> level_shift, bits,
                                            level_pixels, level_palette, unswizzle, mode,
                                            pixel_code::argb1555, 0))
-            picture = bitmap.to_display_bitmap(mode == view_mixed ? 32 : 24);
+            picture = bitmap.to_display_bitmap(mode == view_mode::mixed ? 32 : 24);
         if (!picture && !bitmap.last_error.empty()) last_error = bitmap.last_error;
     }
     release_pixels(t);

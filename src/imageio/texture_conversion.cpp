@@ -122,8 +122,8 @@ bool convert_texture(ps2_txd& txd, uint32_t t, texture_conversion conversion, bo
     }
 
     ps2_texture_source source;
-    source.name = txd.texture_name(t, 0);
-    source.mask = txd.texture_name(t, 1);
+    source.name = txd.texture_name(t, name_kind::texture);
+    source.mask = txd.texture_name(t, name_kind::mask);
     source.width = raster.width;
     source.height = raster.height;
     source.depth = raster.depth;

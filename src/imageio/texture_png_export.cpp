@@ -6,11 +6,11 @@
 
 namespace {
 // The picture the preview shows, as RGBA (mixed view carries alpha 0..255) or grey.
-bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, int swizzle,
+bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, swizzle_mode swizzle,
                   std::vector<uint8_t>& png, std::string& error) {
     txd.last_error.clear();
     const device_bitmap picture =
-        txd.render(t, alpha ? view_alpha : view_mixed, swizzle, nullptr, level);
+        txd.render(t, alpha ? view_mode::alpha : view_mode::mixed, swizzle, nullptr, level);
     if (!picture || picture->width == 0 || picture->height == 0) {
         error = txd.last_error.empty()
                     ? "Texture " + std::to_string(t) + " has no picture at level " +
@@ -50,7 +50,7 @@ bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, int swiz
 }
 } // namespace
 
-bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle,
+bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizzle_mode swizzle,
                  std::vector<uint8_t>& png, std::string& error) {
     if (t >= txd.texture_count()) {
         error = txd_msg::texture_not_exists;
@@ -64,10 +64,10 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle
     }
     const uint32_t d = txd.depth(t);
     const bool ps2_palette_texture = txd.raster_header(t) && (d == 4 || d == 8);
-    if (mode == view_alpha || !ps2_palette_texture)
-        return rendered_png(txd, t, level, mode == view_alpha, swizzle, png, error);
+    if (mode == view_mode::alpha || !ps2_palette_texture)
+        return rendered_png(txd, t, level, mode == view_mode::alpha, swizzle, png, error);
 
-    const bool swizzled = swizzle == -1 ? txd.is_swizzled(t) : swizzle != 0;
+    const bool swizzled = reads_swizzled(swizzle, txd.is_swizzled(t));
     const uint32_t shift = std::min<uint32_t>(level, 31);
     const uint32_t w = txd.width(t) >> shift, h = txd.height(t) >> shift;
     txd.last_error.clear();
@@ -83,15 +83,16 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle
     return !png.empty();
 }
 
-bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, int mode, int swizzle,
-                        const std::filesystem::path& path, std::string& error) {
+bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode,
+                        swizzle_mode swizzle, const std::filesystem::path& path,
+                        std::string& error) {
     std::vector<uint8_t> png;
     return texture_png(txd, t, level, mode, swizzle, png, error) && write_bytes(path, png, error);
 }
 
-bool export_texture_any(ps2_txd& txd, uint32_t t, int mode, int type,
-                        const std::filesystem::path& path, int swizzle) {
-    if (type != export_png) return txd.export_texture(t, mode, type, &path, swizzle);
+bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
+                        const std::filesystem::path& path, swizzle_mode swizzle) {
+    if (type != export_type::png) return txd.export_texture(t, mode, type, &path, swizzle);
     std::string error;
     if (export_texture_png(txd, t, 0, mode, swizzle, path, error)) return true;
     txd.last_error = error;

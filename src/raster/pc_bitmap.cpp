@@ -8,37 +8,37 @@
 namespace {} // namespace
 
 int pc_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
-                              uint32_t count, int mode) {
+                              uint32_t count, view_mode mode) {
     if (source.size() < size_t(count) * 4 || destination.size() < size_t(count) * 4) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* s = &source[size_t(i) * 4];
         uint8_t* d = &destination[size_t(i) * 4];
-        if (mode == raster_view::alpha) {
+        if (mode == view_mode::alpha) {
             d[0] = d[1] = d[2] = s[3];
             d[3] = 0;
         } else {
             d[0] = s[2];
             d[1] = s[1];
             d[2] = s[0];
-            d[3] = mode == raster_view::mixed ? s[3] : 0;
+            d[3] = mode == view_mode::mixed ? s[3] : 0;
         }
     }
     return 1;
 }
 
 int pc_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32_t height_px,
-                             int mode, uint32_t source_code, uint32_t target_code) {
+                             view_mode mode, uint32_t source_code, uint32_t target_code) {
     const size_t row_bytes = size_t(width_px) * 2;
     if (data.size() < row_bytes * height_px) return 0;
     reverse_rows(data.data(), row_bytes, height_px, [=](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
             uint16_t v = load_u16(row + 2 * x);
-            if (mode == raster_view::texture) {
+            if (mode == view_mode::texture) {
                 if (source_code == pixel_code::argb1555)
                     v &= 0x7FFF;
                 else if (source_code == pixel_code::rgba4444)
                     v &= 0xFFF0;
-            } else if (mode == raster_view::alpha) {
+            } else if (mode == view_mode::alpha) {
                 if (source_code == pixel_code::rgb565) {
                     v = 0xFFFF;
                 } else if (source_code == pixel_code::argb1555) {
@@ -56,15 +56,15 @@ int pc_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32_
 }
 
 int pc_bitmap::convert_32bit(std::span<uint8_t> data, uint32_t width_px, uint32_t height_px,
-                             int mode) {
+                             view_mode mode) {
     const size_t row_bytes = size_t(width_px) * 4;
     if (data.size() < row_bytes * height_px) return 0;
     reverse_rows(data.data(), row_bytes, height_px, [=](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
             uint8_t* p = row + 4 * x;
-            if (mode == raster_view::alpha)
+            if (mode == view_mode::alpha)
                 p[0] = p[1] = p[2] = p[3];
-            else if (mode != raster_view::mixed)
+            else if (mode != view_mode::mixed)
                 p[3] = 0;
         }
     });

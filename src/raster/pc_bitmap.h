@@ -7,11 +7,11 @@
 class pc_bitmap : public ps2_bitmap {
   public:
     int palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
-                       uint32_t count, int mode) override;
-    int convert_16bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px, int mode,
-                      uint32_t source_code, uint32_t target_code) override;
+                       uint32_t count, view_mode mode) override;
+    int convert_16bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
+                      view_mode mode, uint32_t source_code, uint32_t target_code) override;
     int convert_32bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
-                      int mode) override;
+                      view_mode mode) override;
     uint8_t expand_alpha(uint8_t alpha) override;
 
     // Hides ps2_bitmap's form: 16-bit pixels are read in `code`'s layout (an unknown code as

@@ -12,15 +12,6 @@ inline constexpr uint32_t rgb888 = 0x888;    // bytes red, green, blue
 inline constexpr uint32_t bgra8888 = 0x8888; // bytes blue, green, red, alpha
 } // namespace pixel_code
 
-// View modes of the conversions: colour only, alpha as grey, colour with alpha, and the reverse
-// conversion from BMP data to PS2 raster data.
-namespace raster_view {
-inline constexpr int texture = 0;
-inline constexpr int alpha = 1;
-inline constexpr int mixed = 2;
-inline constexpr int reverse = 3;
-} // namespace raster_view
-
 // One pixel as 8-bit channels.
 struct rgba8 {
     uint8_t r = 0, g = 0, b = 0, a = 0xFF;

@@ -141,12 +141,12 @@ uint16_t convert_16bit_value(uint32_t source_code, uint32_t target_code, uint16_
 // --- conversion slots ----------------------------------------------------------------------------
 
 int ps2_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
-                               uint32_t count, int mode) {
+                               uint32_t count, view_mode mode) {
     if (source.size() < size_t(count) * 4 || destination.size() < size_t(count) * 4) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* s = &source[size_t(i) * 4];
         uint8_t* d = &destination[size_t(count == 256 ? clut_slot(i) : i) * 4];
-        if (mode == raster_view::alpha) {
+        if (mode == view_mode::alpha) {
             const uint8_t a = expand_alpha(s[3]);
             d[0] = d[1] = d[2] = a;
             d[3] = 0;
@@ -154,7 +154,7 @@ int ps2_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_
             d[0] = s[2];
             d[1] = s[1];
             d[2] = s[0];
-            d[3] = mode == raster_view::mixed ? expand_alpha(s[3]) : 0;
+            d[3] = mode == view_mode::mixed ? expand_alpha(s[3]) : 0;
         }
     }
     return 1;
@@ -194,14 +194,14 @@ int ps2_bitmap::flip_rows_4bit(std::span<uint8_t> data, uint32_t width_px, uint3
 }
 
 int ps2_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32_t height_px,
-                              int mode, uint32_t, uint32_t) {
+                              view_mode mode, uint32_t, uint32_t) {
     const size_t row_bytes = size_t(width_px) * 2;
     if (data.size() < row_bytes * height_px) return 0;
     reverse_rows(data.data(), row_bytes, height_px, [width_px, mode](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
             const uint16_t v = load_u16(row + 2 * x);
             uint16_t out;
-            if (mode == raster_view::alpha)
+            if (mode == view_mode::alpha)
                 out = (v & 0x8000) ? 0x7FFF : 0;
             else
                 out = uint16_t((v & 0x1F) << 10 | (v & 0x3E0) | ((v >> 10) & 0x1F));
@@ -213,16 +213,15 @@ int ps2_bitmap::convert_16bit(std::span<uint8_t> data, uint32_t width_px, uint32
 
 // 24-bit rasters hold red, green, blue; the bitmap keeps blue, green, red so that the BMP file
 // and the screen show the right colours. They carry no alpha, so alpha view shows them opaque.
-// Mode 3 turns BMP data back into raster order.
+// The reverse view turns BMP data back into raster order.
 int ps2_bitmap::convert_24bit(std::span<uint8_t> data, uint32_t width_px, uint32_t height_px,
-                              int mode) {
+                              view_mode mode) {
     const size_t row_bytes = size_t(width_px) * 3;
     if (data.size() < row_bytes * height_px) return 0;
-    if (mode > raster_view::reverse) return 1;
     reverse_rows(data.data(), row_bytes, height_px, [width_px, mode](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
             uint8_t* p = row + 3 * x;
-            if (mode == raster_view::alpha)
+            if (mode == view_mode::alpha)
                 p[0] = p[1] = p[2] = 0xFF;
             else
                 std::swap(p[0], p[2]);
@@ -232,23 +231,22 @@ int ps2_bitmap::convert_24bit(std::span<uint8_t> data, uint32_t width_px, uint32
 }
 
 int ps2_bitmap::convert_32bit(std::span<uint8_t> data, uint32_t width_px, uint32_t height_px,
-                              int mode) {
+                              view_mode mode) {
     const size_t row_bytes = size_t(width_px) * 4;
     if (data.size() < row_bytes * height_px) return 0;
-    if (mode > raster_view::reverse) return 1;
     std::array<uint8_t, 256> alpha{};
     for (uint32_t a = 0; a < 256; ++a)
         alpha[a] =
-            mode == raster_view::reverse ? compress_alpha(uint8_t(a)) : expand_alpha(uint8_t(a));
+            mode == view_mode::reverse ? compress_alpha(uint8_t(a)) : expand_alpha(uint8_t(a));
     reverse_rows(data.data(), row_bytes, height_px, [width_px, mode, &alpha](uint8_t* row) {
         for (uint32_t x = 0; x < width_px; ++x) {
             uint8_t* p = row + 4 * x;
             switch (mode) {
-            case raster_view::texture:
+            case view_mode::texture:
                 std::swap(p[0], p[2]);
                 p[3] = 0;
                 break;
-            case raster_view::alpha:
+            case view_mode::alpha:
                 p[0] = p[1] = p[2] = p[3] = alpha[p[3]];
                 break;
             default: // mixed and reverse: swap red and blue, scale alpha
@@ -291,7 +289,7 @@ void ps2_bitmap::set_headers(uint32_t width_px, uint32_t height_px, uint32_t bit
 
 int ps2_bitmap::load_raster(uint32_t width_px, uint32_t height_px, uint32_t bits,
                             std::span<const uint8_t> raster_pixels,
-                            std::span<const uint8_t> raster_palette, bool swizzled, int mode,
+                            std::span<const uint8_t> raster_palette, bool swizzled, view_mode mode,
                             uint32_t source_code, uint32_t target_code) {
     if (target_code == 0) target_code = source_code;
     if (bits < 4 || bits > 32) {
@@ -339,7 +337,7 @@ int ps2_bitmap::load_raster(uint32_t width_px, uint32_t height_px, uint32_t bits
     case 16:
         new_pixels.assign(raster_pixels.begin(), raster_pixels.begin() + need);
         alpha16_.clear();
-        if (mode == raster_view::mixed) {
+        if (mode == view_mode::mixed) {
             // Bottom row first, like the bitmap's rows.
             alpha16_.resize(size_t(width_px) * height_px);
             for (uint32_t y = 0; y < height_px; ++y)
@@ -485,7 +483,7 @@ int ps2_bitmap::pixels_to_raster(std::span<uint8_t> output, bool keep_alpha) {
     } else if (bits == 8) {
         flip_rows(output, w, h, 8);
     } else {
-        convert_32bit(output, w, h, raster_view::reverse);
+        convert_32bit(output, w, h, view_mode::reverse);
         if (!keep_alpha) {
             const uint8_t opaque = compress_alpha(0xFF);
             for (size_t i = 3; i < need; i += 4)

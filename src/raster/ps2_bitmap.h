@@ -3,6 +3,7 @@
 #include "raster/bmp_format.h"
 #include "raster/display_image.h"
 #include "raster/ps2_swizzling.h"
+#include "raster/view_mode.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -27,7 +28,7 @@ class ps2_bitmap : public ps2_swizzling {
     // Conversion operations, in slot order. Palettes are `count` entries of 4 bytes; pixel spans
     // must hold the w×h image at the stated depth, otherwise nothing is changed and 0 returned.
     virtual int palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
-                               uint32_t count, int mode); // 0
+                               uint32_t count, view_mode mode); // 0
     virtual int palette_from_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
                                  uint32_t count); // 1
     virtual int flip_rows(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
@@ -35,11 +36,11 @@ class ps2_bitmap : public ps2_swizzling {
     virtual int flip_rows_4bit(std::span<uint8_t> pixels, uint32_t width_px,
                                uint32_t height_px); // 3
     virtual int convert_16bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
-                              int mode, uint32_t source_code, uint32_t target_code); // 4
+                              view_mode mode, uint32_t source_code, uint32_t target_code); // 4
     virtual int convert_24bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
-                              int mode); // 5
+                              view_mode mode); // 5
     virtual int convert_32bit(std::span<uint8_t> pixels, uint32_t width_px, uint32_t height_px,
-                              int mode);           // 6
+                              view_mode mode);     // 6
     virtual uint8_t expand_alpha(uint8_t alpha);   // 7
     virtual uint8_t compress_alpha(uint8_t alpha); // 8
 
@@ -48,7 +49,7 @@ class ps2_bitmap : public ps2_swizzling {
     // short one fails with a message. A target code of 0 means the source code.
     int load_raster(uint32_t width_px, uint32_t height_px, uint32_t depth,
                     std::span<const uint8_t> raster_pixels, std::span<const uint8_t> raster_palette,
-                    bool swizzled, int mode, uint32_t source_code, uint32_t target_code);
+                    bool swizzled, view_mode mode, uint32_t source_code, uint32_t target_code);
     // The picture for the screen at 24 or 32 bits; none without pixels.
     device_bitmap to_display_bitmap(uint32_t target_depth);
 

@@ -219,7 +219,7 @@ __attribute__((target("avx2"))) void lookup_row_avx2(const uint8_t* indices, uin
 #endif
 
 device_bitmap run(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
-                  std::span<const uint8_t> palette, int mode, uint32_t target_bits,
+                  std::span<const uint8_t> palette, view_mode mode, uint32_t target_bits,
                   unswizzle8_band_fn unswizzle, simd_isa lookup_isa) {
     if (!unswizzle || (target_bits != 24 && target_bits != 32)) return nullptr;
     if (w > raster_limits::k_max_picture_dimension || h > raster_limits::k_max_picture_dimension ||
@@ -271,13 +271,14 @@ device_bitmap run(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
 } // namespace
 
 device_bitmap preview_swizzled8(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
-                                std::span<const uint8_t> palette, int mode, uint32_t target_bits) {
+                                std::span<const uint8_t> palette, view_mode mode,
+                                uint32_t target_bits) {
     return run(w, h, raster, palette, mode, target_bits, best_unswizzle8_band_kernel(),
                simd_best_isa());
 }
 
 device_bitmap preview_swizzled8(uint32_t w, uint32_t h, std::span<const uint8_t> raster,
-                                std::span<const uint8_t> palette, int mode, uint32_t target_bits,
-                                simd_isa isa) {
+                                std::span<const uint8_t> palette, view_mode mode,
+                                uint32_t target_bits, simd_isa isa) {
     return run(w, h, raster, palette, mode, target_bits, unswizzle8_band_kernel(isa), isa);
 }

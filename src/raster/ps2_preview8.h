@@ -2,6 +2,7 @@
 
 #include "raster/display_image.h"
 #include "raster/simd_isa.h"
+#include "raster/view_mode.h"
 
 #include <cstdint>
 #include <span>
@@ -17,9 +18,9 @@
 // unswizzle kernel. Returns none otherwise, and the caller takes the general path.
 device_bitmap preview_swizzled8(uint32_t width_px, uint32_t height_px,
                                 std::span<const uint8_t> raster, std::span<const uint8_t> palette,
-                                int mode, uint32_t target_bits);
+                                view_mode mode, uint32_t target_bits);
 // The same with the kernels of one instruction set (the portable set always works), so that
 // tests can hold every set against the general path.
 device_bitmap preview_swizzled8(uint32_t width_px, uint32_t height_px,
                                 std::span<const uint8_t> raster, std::span<const uint8_t> palette,
-                                int mode, uint32_t target_bits, simd_isa isa);
+                                view_mode mode, uint32_t target_bits, simd_isa isa);

@@ -137,8 +137,8 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     return ::convert_to_ps2(*dictionary_, out, error_, skipped, transform);
 }
 
-int editor_session::export_type_for(const std::string& extension) {
-    return ps2_txd::export_type_of(extension);
+std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
+    return export_type_of_extension(extension);
 }
 
 std::string editor_session::import_extension(const std::string& path) {
@@ -148,10 +148,10 @@ std::string editor_session::import_extension(const std::string& path) {
     return path.substr(dot);
 }
 
-bool editor_session::export_texture(uint32_t t, int view, int type,
-                                    const std::filesystem::path* path, int swizzle,
+bool editor_session::export_texture(uint32_t t, view_mode view, export_type type,
+                                    const std::filesystem::path* path, swizzle_mode swizzle,
                                     uint32_t level) {
-    if (type == export_png) {
+    if (type == export_type::png) {
         const std::filesystem::path name =
             path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
         return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_);
@@ -172,28 +172,32 @@ bool editor_session::edit(const edit_record& record, const std::function<bool(ps
     return applied;
 }
 
-bool editor_session::import_file(const std::string& path, int swizzle, const png_add_options& png) {
+bool editor_session::import_file(const std::string& path, swizzle_mode swizzle,
+                                 const png_add_options& png) {
     const edit_record record{edit_kind::add, dictionary_->texture_count(), path, 0};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
-        switch (export_type_for(import_extension(path))) {
-        case export_bmp:
+        const std::optional<export_type> type = export_type_for(import_extension(path));
+        if (!type) {
+            txd.last_error = session_msg::unknown_import;
+            return false;
+        }
+        switch (*type) {
+        case export_type::bmp:
             txd.last_error = session_msg::bmp_import;
             return false;
-        case export_tim2: {
+        case export_type::tim2: {
             uint32_t dropped = 0;
             const bool added = txd.add_tim2_texture(path, swizzle, &dropped);
             if (added && dropped) note_ = txd_msg::levels_dropped;
             return added;
         }
-        case export_rwsect:
+        case export_type::rwsect:
             return txd.add_raw_section(path);
-        case export_png:
+        case export_type::png:
             return add_texture_png(txd, path, png, txd.last_error, note_);
-        default:
-            txd.last_error = session_msg::unknown_import;
-            return false;
         }
+        return false;
     });
 }
 
@@ -202,16 +206,20 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
     const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
-        const int type = export_type_for(import_extension(image));
-        if (type == export_png)
+        const std::optional<export_type> type = export_type_for(import_extension(image));
+        if (!type) {
+            txd.last_error = txd_msg::unknown_import_format;
+            return false;
+        }
+        if (*type == export_type::png)
             return replace_texture_png(txd, t, image, dither, txd.last_error, note_,
                                        regenerate_mips);
-        return txd.replace_texture(t, image, type, keep_alpha);
+        return txd.replace_texture(t, image, *type, keep_alpha);
     });
 }
 
-bool editor_session::rename(uint32_t t, const std::string& name, int which) {
-    const edit_record record{edit_kind::rename, t, name, which ? 1u : 0u};
+bool editor_session::rename(uint32_t t, const std::string& name, name_kind which) {
+    const edit_record record{edit_kind::rename, t, name, uint32_t(name_kind_number(which))};
     return edit(record, [&](ps2_txd& txd) { return txd.rename_texture(t, name, which); });
 }
 
@@ -261,7 +269,7 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
                 if (converted == 0)
                     txd.last_error = why;
                 else
-                    note_ = txd.texture_name(t, 0) + ": " + why;
+                    note_ = txd.texture_name(t, name_kind::texture) + ": " + why;
                 break;
             }
             ++converted;

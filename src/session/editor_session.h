@@ -109,24 +109,26 @@ class editor_session {
 
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
-    static int export_type_for(const std::string& extension);
+    static std::optional<export_type> export_type_for(const std::string& extension);
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
     // Writes level `level` of texture t (only a PNG holds levels above 0); path none = the
     // default name in the current directory.
-    bool export_texture(uint32_t t, int view, int type, const std::filesystem::path* path,
-                        int swizzle, uint32_t level = 0);
+    bool export_texture(uint32_t t, view_mode view, export_type type,
+                        const std::filesystem::path* path, swizzle_mode swizzle,
+                        uint32_t level = 0);
     // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
     // A PNG is added as `png` says (its swizzle choice included).
-    bool import_file(const std::string& path, int swizzle, const png_add_options& png = {});
+    bool import_file(const std::string& path, swizzle_mode swizzle,
+                     const png_add_options& png = {});
     // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
     // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  bool regenerate_mips = false);
     // What the last import or replace changed on the way (colours reduced, levels limited).
     const std::string& last_note() const { return note_; }
-    bool rename(uint32_t t, const std::string& name, int which);
+    bool rename(uint32_t t, const std::string& name, name_kind which);
     bool remove(uint32_t t);
     bool move_up(uint32_t t);
     bool move_down(uint32_t t);

@@ -18,10 +18,10 @@ CExportAllDialog::CExportAllDialog(QWidget* parent) : QDialog(parent) {
     browse_button = new QPushButton("Browse...", this);
     browse_button->setAutoDefault(false);
     format_box = new QComboBox(this);
-    format_box->addItem("PNG Picture (.png)", int(export_png));
-    format_box->addItem("Windows Bitmap (.bmp)", int(export_bmp));
-    format_box->addItem("PlayStation 2 TIM2 (.tm2)", int(export_tim2));
-    format_box->addItem("RenderWare section (.rwsect)", int(export_rwsect));
+    format_box->addItem("PNG Picture (.png)", export_type_number(export_type::png));
+    format_box->addItem("Windows Bitmap (.bmp)", export_type_number(export_type::bmp));
+    format_box->addItem("PlayStation 2 TIM2 (.tm2)", export_type_number(export_type::tim2));
+    format_box->addItem("RenderWare section (.rwsect)", export_type_number(export_type::rwsect));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_button = buttons->button(QDialogButtonBox::Ok);
     ok_button->setDefault(true);
@@ -48,15 +48,16 @@ CExportAllDialog::CExportAllDialog(QWidget* parent) : QDialog(parent) {
 void CExportAllDialog::initialize() {
     folder_box->setText(QFile::decodeName(folder.c_str()));
     ok_button->setEnabled(!folder_box->text().trimmed().isEmpty());
-    const int row = format_box->findData(type);
-    format_box->setCurrentIndex(row >= 0 ? row : format_box->findData(int(export_png)));
+    const int row = format_box->findData(export_type_number(type));
+    format_box->setCurrentIndex(
+        row >= 0 ? row : format_box->findData(export_type_number(export_type::png)));
 }
 
 void CExportAllDialog::press_ok() {
     const QString text = folder_box->text().trimmed();
     if (text.isEmpty()) return;
     folder = QFile::encodeName(text).toStdString();
-    type = format_box->currentData().toInt();
+    type = export_type_from_number(format_box->currentData().toInt()).value_or(export_type::png);
     done(id_ok);
 }
 

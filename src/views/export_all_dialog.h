@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dictionary/export_type.h"
+
 #include "platform/ui_host.h"
 
 #include <QDialog>
@@ -27,7 +29,7 @@ class CExportAllDialog : public QDialog, public modal_dialog {
     void press_ok();
 
     std::string folder;
-    int type = 0; // an export type of ps2_txd; 0 shows PNG
+    export_type type = export_type::png;
 
     QLineEdit* folder_box = nullptr;
     QComboBox* format_box = nullptr;

@@ -68,8 +68,9 @@ void texture_details::fill(ps2_txd* dictionary) {
         const uint32_t count = dictionary->texture_count();
         for (uint32_t t = 0; t < count; ++t) {
             auto* item = new details_item(this);
-            const QString name = QString::fromLatin1(dictionary->texture_name(t, 0));
-            const QString mask = QString::fromLatin1(dictionary->texture_name(t, 1));
+            const QString name =
+                QString::fromLatin1(dictionary->texture_name(t, name_kind::texture));
+            const QString mask = QString::fromLatin1(dictionary->texture_name(t, name_kind::mask));
             const uint32_t w = dictionary->width(t), h = dictionary->height(t);
             item->setText(col_name, name);
             item->setToolTip(col_name, mask.isEmpty() ? name : name + QStringLiteral(" / ") + mask);

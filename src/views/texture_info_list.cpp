@@ -107,8 +107,10 @@ void CTextureInfoList::show_texture_info(uint32_t t, ps2_txd* dictionary) {
 
     ps2_txd& d = *dictionary_;
     int row = 0;
-    add_info_row(row++, group_common, L"ss", {L"Texture Name", wide(d.texture_name(t, 0))});
-    add_info_row(row++, group_common, L"ss", {L"Alpha Name", wide(d.texture_name(t, 1))});
+    add_info_row(row++, group_common, L"ss",
+                 {L"Texture Name", wide(d.texture_name(t, name_kind::texture))});
+    add_info_row(row++, group_common, L"ss",
+                 {L"Alpha Name", wide(d.texture_name(t, name_kind::mask))});
     add_info_row(row++, group_common, L"sd>", {L"Width", d.width(t), L" px"});
     add_info_row(row++, group_common, L"sd>", {L"Height", d.height(t), L" px"});
     add_info_row(row++, group_common, L"sd>", {L"Color Depth", d.depth(t), L" bpp"});

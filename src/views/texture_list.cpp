@@ -162,7 +162,8 @@ QString CTextureList::column_text(const QString& text) const {
 
 QIcon CTextureList::picture_for(uint32_t t) {
     if (picture_kind_ == pictures_thumbnails) {
-        device_bitmap picture = dictionary_->render(t, view_texture, -1, nullptr, 0);
+        device_bitmap picture =
+            dictionary_->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
         if (!picture) return {}; // a failed thumbnail leaves a gap
         return QIcon(QPixmap::fromImage(thumbnail_of(*picture, k_picture_size)));
     }
@@ -191,8 +192,9 @@ int CTextureList::fill(int index) {
     setUpdatesEnabled(false);
     for (uint32_t t = 0; t < count; ++t) {
         auto* item = new QListWidgetItem;
-        item->setText(column_text(numbered(static_cast<int>(t), dictionary_->texture_name(t, 0))));
-        const std::string mask = dictionary_->texture_name(t, 1);
+        item->setText(column_text(
+            numbered(static_cast<int>(t), dictionary_->texture_name(t, name_kind::texture))));
+        const std::string mask = dictionary_->texture_name(t, name_kind::mask);
         item->setData(k_alpha_role, column_text(mask.empty() ? QStringLiteral("<no alpha channel>")
                                                              : QString::fromLatin1(mask)));
         const uint32_t w = dictionary_->width(t), h = dictionary_->height(t);
@@ -203,8 +205,8 @@ int CTextureList::fill(int index) {
                             ? QString::asprintf("%ux%u, DXT%u", w, h, compression)
                             : QString::asprintf("%ux%u, %ubpp", w, h, dictionary_->depth(t))));
         item->setData(Qt::UserRole, static_cast<int>(t));
-        item->setToolTip(QString::fromLatin1(dictionary_->texture_name(t, 0)) + '\n' +
-                         item->data(k_alpha_role).toString() + '\n' +
+        item->setToolTip(QString::fromLatin1(dictionary_->texture_name(t, name_kind::texture)) +
+                         '\n' + item->data(k_alpha_role).toString() + '\n' +
                          item->data(k_info_role).toString());
         item->setIcon(picture_for(t));
         item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -261,7 +263,8 @@ void CTextureList::on_selection_changed() {
 
 QString CTextureList::rename_start_text(int row) const {
     if (!dictionary_ || row < 0) return {};
-    return QString::fromLatin1(dictionary_->texture_name(static_cast<uint32_t>(row), 0));
+    return QString::fromLatin1(
+        dictionary_->texture_name(static_cast<uint32_t>(row), name_kind::texture));
 }
 
 bool CTextureList::finish_rename(int row, const QString& text) {
@@ -278,7 +281,7 @@ bool CTextureList::finish_rename(int row, const QString& text) {
                           "Rename Texture", box_buttons::ok, box_icon::warning);
     if (renamer_) {
         if (!renamer_(static_cast<uint32_t>(row), name)) return false;
-    } else if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, 0)) {
+    } else if (!dictionary_->rename_texture(static_cast<uint32_t>(row), name, name_kind::texture)) {
         host_.message_box(dictionary_->last_error, "Error", box_buttons::ok, box_icon::error);
         return false;
     }
@@ -399,9 +402,9 @@ void CTextureList::apply_filter() {
     if (!dictionary_) return;
     for (int row = 0; row < count(); ++row) {
         const uint32_t t = static_cast<uint32_t>(item(row)->data(Qt::UserRole).toInt());
-        item(row)->setHidden(
-            !texture_matches_filter(QString::fromLatin1(dictionary_->texture_name(t, 0)),
-                                    QString::fromLatin1(dictionary_->texture_name(t, 1)), filter_));
+        item(row)->setHidden(!texture_matches_filter(
+            QString::fromLatin1(dictionary_->texture_name(t, name_kind::texture)),
+            QString::fromLatin1(dictionary_->texture_name(t, name_kind::mask)), filter_));
     }
 }
 

@@ -44,7 +44,7 @@ TEST(ArchiveEntrySave, AnEditThatFitsIsWrittenInsideTheEntryOnly) {
     auto opened = make_archive();
     ps2_txd txd;
     ASSERT_TRUE(txd.load(opened.path, uint32_t(opened.entry.offset), 0x16, 0)) << txd.last_error;
-    ASSERT_TRUE(txd.rename_texture(0, "a_longer_name", 0)) << txd.last_error;
+    ASSERT_TRUE(txd.rename_texture(0, "a_longer_name", name_kind::texture)) << txd.last_error;
     std::string error;
     ASSERT_TRUE(
         save_into_archive_entry(txd, opened.path, opened.entry.offset, opened.entry.size, error))
@@ -53,7 +53,7 @@ TEST(ArchiveEntrySave, AnEditThatFitsIsWrittenInsideTheEntryOnly) {
     EXPECT_NE(read_file(opened.path), opened.before);
     ps2_txd again;
     ASSERT_TRUE(again.load(opened.path, uint32_t(opened.entry.offset), 0x16, 0));
-    EXPECT_EQ(again.texture_name(0, 0), "a_longer_name");
+    EXPECT_EQ(again.texture_name(0, name_kind::texture), "a_longer_name");
 }
 
 TEST(ArchiveEntrySave, AnEditThatOutgrowsTheEntryIsRefusedAndNothingIsWritten) {

@@ -85,7 +85,8 @@ uint8_t bitmap_byte(const ps2_bitmap& b, uint32_t picture_row, uint32_t byte) {
 TEST(BmpWrite, EightBitTwoWideHasFourByteRowsAndReadsBack) {
     const std::vector<uint8_t> px = {1, 2, 3, 4, 5, 6}; // 2x3
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 3, 8, px, ps2_palette(256), false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 3, 8, px, ps2_palette(256), false, view_mode::texture, 0x1555, 0),
+              1);
     const auto bytes = b.bmp_bytes();
     ASSERT_EQ(bytes.size(), 54u + 1024 + 3 * 4);
     EXPECT_EQ(le32(bytes, 10), 54u + 1024);
@@ -104,7 +105,8 @@ TEST(BmpWrite, EightBitTwoWideHasFourByteRowsAndReadsBack) {
 TEST(BmpWrite, FourBit64SquareFileSize) {
     const std::vector<uint8_t> px(64 * 64 / 2, 0x21);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(64, 64, 4, px, ps2_palette(16), false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(64, 64, 4, px, ps2_palette(16), false, view_mode::texture, 0x1555, 0),
+              1);
     const auto path = temp_dir() / "four.bmp";
     ASSERT_EQ(b.write_bmp(path), 1);
     const auto bytes = read_file(path);
@@ -124,7 +126,9 @@ TEST(BmpWrite, HeaderFieldsForEachDepth) {
     for (const auto& r : table) {
         std::vector<uint8_t> px(r.width * 2 * r.depth / 8 + 1, 0x11);
         ps2_bitmap b;
-        ASSERT_EQ(b.load_raster(r.width, 2, r.depth, px, ps2_palette(256), false, 0, 0x1555, 0), 1);
+        ASSERT_EQ(b.load_raster(r.width, 2, r.depth, px, ps2_palette(256), false,
+                                view_mode::texture, 0x1555, 0),
+                  1);
         const auto bytes = b.bmp_bytes();
         EXPECT_EQ(le32(bytes, 10), r.pixel_offset) << r.depth;
         EXPECT_EQ(bytes.size(), r.pixel_offset + 2 * r.stride) << r.depth;
@@ -137,12 +141,12 @@ TEST(BmpWrite, HeaderFieldsForEachDepth) {
 TEST(BmpWrite, ThirtyTwoBitAlphaViewAndTextureView) {
     const std::vector<uint8_t> px = {10, 20, 30, 0x40};
     ps2_bitmap alpha;
-    ASSERT_EQ(alpha.load_raster(1, 1, 32, px, {}, false, 1, 0x1555, 0), 1);
+    ASSERT_EQ(alpha.load_raster(1, 1, 32, px, {}, false, view_mode::alpha, 0x1555, 0), 1);
     auto bytes = alpha.bmp_bytes();
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 54, bytes.end()),
               (std::vector<uint8_t>{0x7F, 0x7F, 0x7F, 0x7F}));
     ps2_bitmap texture;
-    ASSERT_EQ(texture.load_raster(1, 1, 32, px, {}, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(texture.load_raster(1, 1, 32, px, {}, false, view_mode::texture, 0x1555, 0), 1);
     bytes = texture.bmp_bytes();
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 54, bytes.end()),
               (std::vector<uint8_t>{30, 20, 10, 0}));
@@ -150,7 +154,9 @@ TEST(BmpWrite, ThirtyTwoBitAlphaViewAndTextureView) {
 
 TEST(BmpWrite, WithoutPixelsNothingIsWritten) {
     ps2_bitmap b;
-    EXPECT_EQ(b.load_raster(4, 4, 2, std::vector<uint8_t>(8), {}, false, 0, 0x1555, 0), 0);
+    EXPECT_EQ(
+        b.load_raster(4, 4, 2, std::vector<uint8_t>(8), {}, false, view_mode::texture, 0x1555, 0),
+        0);
     const auto path = temp_dir() / "none.bmp";
     EXPECT_EQ(b.write_bmp(path), 0);
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -159,7 +165,9 @@ TEST(BmpWrite, WithoutPixelsNothingIsWritten) {
 
 TEST(BmpWrite, UnwritablePath) {
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(1, 1, 32, std::vector<uint8_t>(4), {}, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(
+        b.load_raster(1, 1, 32, std::vector<uint8_t>(4), {}, false, view_mode::texture, 0x1555, 0),
+        1);
     EXPECT_EQ(b.write_bmp(temp_dir() / "missing" / "x.bmp"), 0);
     EXPECT_EQ(b.last_error, raster_msg::cant_open_for_writing);
 }
@@ -171,7 +179,9 @@ TEST(BmpRead, WriteThenReadGivesTheSameRowsAtEveryDepth) {
             std::vector<uint8_t> px(w * 5 * depth / 8);
             std::iota(px.begin(), px.end(), uint8_t(w));
             ps2_bitmap b;
-            ASSERT_EQ(b.load_raster(w, 5, depth, px, ps2_palette(256), false, 2, 0x1555, 0), 1);
+            ASSERT_EQ(b.load_raster(w, 5, depth, px, ps2_palette(256), false, view_mode::mixed,
+                                    0x1555, 0),
+                      1);
             ps2_bitmap back;
             ASSERT_EQ(back.read_bmp(b.bmp_bytes()), 1) << depth << " " << w;
             EXPECT_EQ(back.pixels, b.pixels) << depth << " " << w;

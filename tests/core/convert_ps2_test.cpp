@@ -39,10 +39,10 @@ tolerance tolerance_for(ps2_txd& source, uint32_t t) {
 
 void expect_same_picture(ps2_txd& source, uint32_t t, ps2_txd& converted, uint32_t u,
                          const tolerance& limits) {
-    for (int mode : {0, 2}) {
-        if (mode == 2 && !limits.compare_alpha) continue;
-        auto want = source.render(t, mode, -1, nullptr, 0);
-        auto got = converted.render(u, mode, -1, nullptr, 0);
+    for (view_mode mode : {view_mode::texture, view_mode::mixed}) {
+        if (mode == view_mode::mixed && !limits.compare_alpha) continue;
+        auto want = source.render(t, mode, swizzle_mode::as_stored, nullptr, 0);
+        auto got = converted.render(u, mode, swizzle_mode::as_stored, nullptr, 0);
         ASSERT_TRUE(want) << "source " << t << ": " << source.last_error;
         ASSERT_TRUE(got) << "converted " << u << ": " << converted.last_error;
         ASSERT_EQ(got->width, want->width);
@@ -53,7 +53,7 @@ void expect_same_picture(ps2_txd& source, uint32_t t, ps2_txd& converted, uint32
                 ASSERT_LE(std::abs(a.r - b.r), limits.colour) << t << " @" << x << "," << y;
                 ASSERT_LE(std::abs(a.g - b.g), limits.colour) << t << " @" << x << "," << y;
                 ASSERT_LE(std::abs(a.b - b.b), limits.colour) << t << " @" << x << "," << y;
-                if (mode == 2) {
+                if (mode == view_mode::mixed) {
                     ASSERT_LE(std::abs(a.a - b.a), limits.alpha) << t << " @" << x << "," << y;
                 }
             }
@@ -77,10 +77,11 @@ void convert_and_compare(ps2_txd& source, const std::vector<std::string>& expect
     ASSERT_EQ(converted.texture_count(), source.texture_count() - skipped.size());
     uint32_t u = 0;
     for (uint32_t t = 0; t < source.texture_count(); ++t) {
-        const std::string name = source.texture_name(t, 0);
+        const std::string name = source.texture_name(t, name_kind::texture);
         if (std::find(skipped.begin(), skipped.end(), name) != skipped.end()) continue;
-        EXPECT_EQ(converted.texture_name(u, 0), name);
-        EXPECT_EQ(converted.texture_name(u, 1), source.texture_name(t, 1));
+        EXPECT_EQ(converted.texture_name(u, name_kind::texture), name);
+        EXPECT_EQ(converted.texture_name(u, name_kind::mask),
+                  source.texture_name(t, name_kind::mask));
         EXPECT_TRUE(converted.is_ps2(u));
         expect_same_picture(source, t, converted, u, tolerance_for(source, t));
         source.release_pixels(t);

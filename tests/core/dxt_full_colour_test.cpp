@@ -49,12 +49,13 @@ TEST(DxtFullColour, PreviewExportAndMobilePreviewKeepEightBitsPerChannel) {
                    make_dictionary({make_pc_texture(d3d9_dxt1(two_thirds_grey(4)))}).bytes()),
         0, k_all_platforms);
     ASSERT_TRUE(pc.dictionary);
-    auto image = pc.dictionary->render(0, 0, -1, nullptr, 0);
+    auto image = pc.dictionary->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image);
     EXPECT_EQ(rgb_at(*image, 3, 5), (bgra{170, 170, 170, 0}));
 
     const auto bmp = dir / "grey.bmp";
-    ASSERT_TRUE(pc.dictionary->export_texture(0, 0, export_bmp, &bmp, -1));
+    ASSERT_TRUE(pc.dictionary->export_texture(0, view_mode::texture, export_type::bmp, &bmp,
+                                              swizzle_mode::as_stored));
     ps2_bitmap exported;
     ASSERT_TRUE(exported.read_bmp(bmp));
     ASSERT_GE(exported.depth(), 24u);
@@ -66,7 +67,7 @@ TEST(DxtFullColour, PreviewExportAndMobilePreviewKeepEightBitsPerChannel) {
     mobile.data = two_thirds_grey(4);
     ios_txd txd;
     ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({mobile})), 0, 0x16, 0));
-    auto mobile_image = txd.render(0, 0, -1, nullptr, 0);
+    auto mobile_image = txd.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(mobile_image);
     EXPECT_EQ(rgb_at(*mobile_image, 0, 0), (bgra{170, 170, 170, 0}));
 }
@@ -84,8 +85,10 @@ TEST(DxtFullColour, PreviewEqualsThePreviewOfTheConvertedCopy) {
         std::string error;
         ASSERT_TRUE(convert_to_ps2(*source.dictionary, converted, error)) << error;
         for (uint32_t t = 0; t < source.dictionary->texture_count(); ++t) {
-            auto original = source.dictionary->render(t, 0, -1, nullptr, 0);
-            auto copy = converted.render(t, 0, -1, nullptr, 0);
+            auto original = source.dictionary->render(t, view_mode::texture,
+                                                      swizzle_mode::as_stored, nullptr, 0);
+            auto copy =
+                converted.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
             ASSERT_TRUE(original && copy) << file << " texture " << t;
             ASSERT_EQ(original->width, copy->width);
             ASSERT_EQ(original->height, copy->height);

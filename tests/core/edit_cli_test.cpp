@@ -28,7 +28,7 @@ std::vector<std::string> names_in(const std::filesystem::path& path) {
     EXPECT_EQ(dictionary_invariant_error(txd), "");
     std::vector<std::string> out;
     for (uint32_t t = 0; t < txd.texture_count(); ++t)
-        out.push_back(txd.texture_name(t, 0));
+        out.push_back(txd.texture_name(t, name_kind::texture));
     return out;
 }
 
@@ -49,7 +49,7 @@ TEST(EditCli, RenameDeleteMove) {
         0);
     ps2_txd renamed;
     ASSERT_TRUE(renamed.load(out, 0, 0x16, 0));
-    EXPECT_EQ(renamed.texture_name(0, 1), "newmask");
+    EXPECT_EQ(renamed.texture_name(0, name_kind::mask), "newmask");
 
     ASSERT_EQ(run_cli({"move", out.string(), "-t", "1", "up", "--in-place"}).exit_code, 0);
     EXPECT_EQ(names_in(out), (std::vector<std::string>{"windscreen", "body"}));
@@ -155,8 +155,8 @@ TEST(EditCli, ExportOneAndAllThenAddBack) {
     ps2_txd grown;
     ASSERT_TRUE(grown.load(out, 0, 0x16, 0));
     EXPECT_TRUE(grown.is_swizzled(2));
-    auto original = grown.render(0, 0, -1, nullptr, 0);
-    auto added = grown.render(2, 0, -1, nullptr, 0);
+    auto original = grown.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
+    auto added = grown.render(2, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(original && added);
     EXPECT_EQ(original->bytes, added->bytes);
 }

@@ -38,24 +38,26 @@ struct history_fixture : ::testing::Test {
 TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {
     // Files the edits need: a picture of texture 0 with one pixel changed, and a raw section.
     const auto bmp = dir / "one.bmp";
-    ASSERT_TRUE(session.export_texture(0, 0, 1, &bmp, -1));
+    ASSERT_TRUE(session.export_texture(0, view_mode::texture, export_type::bmp, &bmp,
+                                       swizzle_mode::as_stored));
     auto picture = read_file(bmp);
     picture.back() ^= 0x01;
     write_file(bmp, picture);
     const auto section = dir / "three.rwsect";
-    ASSERT_TRUE(session.export_texture(2, 0, 4, &section, -1));
+    ASSERT_TRUE(session.export_texture(2, view_mode::texture, export_type::rwsect, &section,
+                                       swizzle_mode::as_stored));
 
     const struct {
         const char* name;
         std::function<bool()> edit;
     } edits[] = {
-        {"rename", [&] { return session.rename(1, "renamed", 0); }},
-        {"rename mask", [&] { return session.rename(1, "mask2", 1); }},
+        {"rename", [&] { return session.rename(1, "renamed", name_kind::texture); }},
+        {"rename mask", [&] { return session.rename(1, "mask2", name_kind::mask); }},
         {"replace", [&] { return session.replace(0, bmp.string(), false); }},
         {"move down", [&] { return session.move_down(0); }},
         {"move up", [&] { return session.move_up(2); }},
         {"delete", [&] { return session.remove(0); }},
-        {"add", [&] { return session.import_file(section.string(), -1); }},
+        {"add", [&] { return session.import_file(section.string(), swizzle_mode::as_stored); }},
         {"set version", [&] { return session.set_version(0x1003FFFF); }},
     };
     for (const auto& e : edits) {
@@ -86,7 +88,7 @@ TEST_F(history_fixture, a_refused_edit_leaves_no_step) {
 }
 
 TEST_F(history_fixture, the_modified_flag_follows_the_saved_state) {
-    ASSERT_TRUE(session.rename(0, "a", 0));
+    ASSERT_TRUE(session.rename(0, "a", name_kind::texture));
     EXPECT_TRUE(session.modified());
     history->undo();
     EXPECT_FALSE(session.modified());
@@ -98,7 +100,7 @@ TEST_F(history_fixture, the_modified_flag_follows_the_saved_state) {
     history->undo();
     EXPECT_TRUE(session.modified());
     // A new edit here drops the saved state from the redo side: no way back to clean.
-    ASSERT_TRUE(session.rename(0, "b", 0));
+    ASSERT_TRUE(session.rename(0, "b", name_kind::texture));
     EXPECT_FALSE(history->can_redo());
     history->undo();
     EXPECT_TRUE(session.modified());
@@ -107,23 +109,23 @@ TEST_F(history_fixture, the_modified_flag_follows_the_saved_state) {
 TEST_F(history_fixture, more_than_a_hundred_steps_are_kept) {
     const std::vector<uint8_t> opened = bytes();
     for (int i = 0; i < int(edit_history::k_max_steps) + 5; ++i)
-        ASSERT_TRUE(session.rename(0, "n" + std::to_string(i), 0));
+        ASSERT_TRUE(session.rename(0, "n" + std::to_string(i), name_kind::texture));
     EXPECT_EQ(history->undo_steps(), edit_history::k_max_steps);
     while (history->undo()) {
     }
     // The oldest steps fell out: the name is the one after the fifth rename, and it is not the
     // saved state.
-    EXPECT_EQ(session.dictionary()->texture_name(0, 0), "n4");
+    EXPECT_EQ(session.dictionary()->texture_name(0, name_kind::texture), "n4");
     EXPECT_TRUE(session.modified());
     EXPECT_NE(bytes(), opened);
 }
 
 TEST_F(history_fixture, a_failed_open_keeps_the_dictionary_and_its_history) {
-    ASSERT_TRUE(session.rename(0, "kept", 0));
+    ASSERT_TRUE(session.rename(0, "kept", name_kind::texture));
     const auto bad = write_file(dir / "bad.txd", {1, 2, 3, 4, 5});
     EXPECT_EQ(session.open(bad.string(), 0, k_all_platforms), open_status::unsupported);
     ASSERT_TRUE(session.is_open());
-    EXPECT_EQ(session.dictionary()->texture_name(0, 0), "kept");
+    EXPECT_EQ(session.dictionary()->texture_name(0, name_kind::texture), "kept");
     EXPECT_EQ(session.path(), (dir / "h.txd").string());
     EXPECT_TRUE(session.modified());
     EXPECT_TRUE(history->can_undo());

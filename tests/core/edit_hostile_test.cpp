@@ -51,15 +51,16 @@ TEST(EditHostile, EveryOperationOnCorruptedDictionaries) {
         const bool sound = dictionary_invariant_error(txd).empty();
         const uint32_t count = txd.texture_count();
         for (uint32_t t = 0; t < count + 1; ++t) {
-            for (int type : {1, 2, 4}) {
-                const auto out = dir / (type == 1 ? "o.bmp" : type == 2 ? "o.tm2" : "o.rwsect");
-                txd.export_texture(t, int(rng() % 3), type, &out, int(rng() % 3) - 1);
+            for (export_type type : {export_type::bmp, export_type::tim2, export_type::rwsect}) {
+                const auto out = dir / (std::string("o") + export_extension(type));
+                txd.export_texture(t, view_mode_from_number(int(rng() % 3)).value(), type, &out,
+                                   swizzle_mode_from_number(int(rng() % 3) - 1).value());
             }
-            txd.replace_texture(t, tim, 2, false);
-            txd.replace_texture(t, bmp, 1, true);
-            txd.rename_texture(t, "renamed", int(rng() % 2));
+            txd.replace_texture(t, tim, export_type::tim2, false);
+            txd.replace_texture(t, bmp, export_type::bmp, true);
+            txd.rename_texture(t, "renamed", name_kind_from_number(int(rng() % 2)).value());
         }
-        txd.add_tim2_texture(tim, int(rng() % 3) - 1);
+        txd.add_tim2_texture(tim, swizzle_mode_from_number(int(rng() % 3) - 1).value());
         const auto section = dir / "o.rwsect";
         if (std::filesystem::exists(section)) txd.add_raw_section(section);
         if (txd.texture_count()) {

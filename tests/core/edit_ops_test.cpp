@@ -27,7 +27,7 @@ std::unique_ptr<ps2_txd> three_textures() {
 std::vector<std::string> names(ps2_txd& txd) {
     std::vector<std::string> out;
     for (uint32_t t = 0; t < txd.texture_count(); ++t)
-        out.push_back(txd.texture_name(t, 0));
+        out.push_back(txd.texture_name(t, name_kind::texture));
     return out;
 }
 
@@ -44,21 +44,21 @@ TEST(EditRename, SizeArithmeticFromAbcToAbcd) {
     const uint32_t texture_size = texture->size, root_size = txd->root->size;
     const uint32_t allocated = txd->allocated_bytes;
 
-    ASSERT_TRUE(txd->rename_texture(0, "abcd", 0)) << txd->last_error;
+    ASSERT_TRUE(txd->rename_texture(0, "abcd", name_kind::texture)) << txd->last_error;
     EXPECT_EQ(texture->child(1)->size, 5u);
     EXPECT_EQ(texture->size, texture_size + 1);
     EXPECT_EQ(txd->root->size, root_size + 1);
     EXPECT_EQ(txd->allocated_bytes, allocated + 1);
     ASSERT_GE(texture->child(1)->data->size(), 8u); // padded to the next word
     EXPECT_EQ(std::memcmp(texture->child(1)->data->data(), "abcd\0\0\0\0", 8), 0);
-    EXPECT_EQ(txd->texture_name(0, 0), "abcd");
+    EXPECT_EQ(txd->texture_name(0, name_kind::texture), "abcd");
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 }
 
 TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
     auto txd = three_textures();
-    ASSERT_TRUE(txd->rename_texture(1, "a-much-longer-mask-name", 1));
-    ASSERT_TRUE(txd->rename_texture(2, "x", 0));
+    ASSERT_TRUE(txd->rename_texture(1, "a-much-longer-mask-name", name_kind::mask));
+    ASSERT_TRUE(txd->rename_texture(2, "x", name_kind::texture));
     EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 2u);
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
@@ -66,9 +66,9 @@ TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
     ASSERT_TRUE(txd->save(path, 0));
     ps2_txd reopened;
     ASSERT_TRUE(reopened.load(path, 0, 0x16, 0)) << reopened.last_error;
-    EXPECT_EQ(reopened.texture_name(1, 1), "a-much-longer-mask-name");
-    EXPECT_EQ(reopened.texture_name(2, 0), "x");
-    EXPECT_EQ(reopened.texture_name(0, 0), "abc");
+    EXPECT_EQ(reopened.texture_name(1, name_kind::mask), "a-much-longer-mask-name");
+    EXPECT_EQ(reopened.texture_name(2, name_kind::texture), "x");
+    EXPECT_EQ(reopened.texture_name(0, name_kind::texture), "abc");
     EXPECT_EQ(dictionary_invariant_error(reopened), "");
     EXPECT_EQ(read_file(path).size(), uint64_t(reopened.root->size) + 12);
 }
@@ -80,16 +80,16 @@ TEST(EditRename, RefusesATextureWhoseNameIsNoString) {
     odd.children[2] = node(0x03, {});
     auto txd = open_dictionary(make_dictionary({make_ps2_texture({.name = "ps2"}), odd}));
     const auto before = saved_bytes(*txd);
-    EXPECT_FALSE(txd->rename_texture(1, "renamed", 0));
+    EXPECT_FALSE(txd->rename_texture(1, "renamed", name_kind::texture));
     EXPECT_EQ(txd->last_error,
               "The texture's name cannot be changed: it is not stored as a name section.");
-    EXPECT_FALSE(txd->rename_texture(1, "renamed", 1)); // child 2 is an Extension
+    EXPECT_FALSE(txd->rename_texture(1, "renamed", name_kind::mask)); // child 2 is an Extension
     EXPECT_EQ(saved_bytes(*txd), before);
 }
 
 TEST(EditRename, MissingTexture) {
     auto txd = three_textures();
-    EXPECT_FALSE(txd->rename_texture(3, "x", 0));
+    EXPECT_FALSE(txd->rename_texture(3, "x", name_kind::texture));
     EXPECT_EQ(txd->last_error, "Texture not exists.");
 }
 
@@ -158,7 +158,7 @@ TEST(EditAppend, GoesBeforeTheExtensionOrToTheEnd) {
     ASSERT_TRUE(txd->append_texture(std::move(built)));
     EXPECT_EQ(txd->root->size, root_size + added);
     EXPECT_EQ(txd->texture_count(), 4u);
-    EXPECT_EQ(txd->texture_name(3, 0), "new");
+    EXPECT_EQ(txd->texture_name(3, name_kind::texture), "new");
     EXPECT_EQ(txd->root->children.back()->id, 0x03u);
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
@@ -240,13 +240,14 @@ TEST(EditSave, SetVersionStampsEveryChunkHeader) {
 TEST(EditExportType, CaseAndDotRules) {
     struct row {
         const char* extension;
-        int type;
+        int type; // the stored number, 0 for none
     };
     const row rows[] = {{"bmp", 1},  {".bmp", 1}, {".BMP", 0},   {"Bmp", 0},     {"tm2", 2},
                         {".tm2", 2}, {".TM2", 0}, {"rwsect", 4}, {".rwsect", 4}, {".RWSECT", 0},
                         {"", 0},     {".", 0},    {"txd", 0},    {"..bmp", 0},   {".bmp ", 0}};
     for (const auto& r : rows)
-        EXPECT_EQ(ps2_txd::export_type_of(r.extension), r.type) << '"' << r.extension << '"';
+        EXPECT_EQ(export_type_of_extension(r.extension), export_type_from_number(r.type))
+            << '"' << r.extension << '"';
 }
 
 // The legacy entry point, checked against a real file: VEHICLE2's 32x32 swizzled 4-bit texture
@@ -336,7 +337,7 @@ TEST_P(EditBuildLayout, HeaderWordsAndReadBack) {
     EXPECT_EQ(txd.is_swizzled(0), c.depth <= 8);
     EXPECT_EQ(txd.mip_count(0), 1u);
     EXPECT_EQ(txd.width(0), c.width);
-    EXPECT_EQ(txd.texture_name(0, 1), "mask");
+    EXPECT_EQ(txd.texture_name(0, name_kind::mask), "mask");
     std::vector<uint8_t> stored;
     ASSERT_TRUE(ps2_plain_level(txd, 0, 0, stored));
     EXPECT_EQ(stored, pixels);
@@ -375,20 +376,22 @@ TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
     const auto dir = temp_dir();
-    for (int type : {1, 2}) {
-        const auto path = dir / (type == 1 ? "x.bmp" : "x.tm2");
-        EXPECT_FALSE(txd->export_texture(1, 0, type, &path, -1));
+    for (export_type type : {export_type::bmp, export_type::tim2}) {
+        const auto path = dir / (std::string("x") + export_extension(type));
+        EXPECT_FALSE(
+            txd->export_texture(1, view_mode::texture, type, &path, swizzle_mode::as_stored));
         EXPECT_FALSE(txd->last_error.empty());
         EXPECT_FALSE(std::filesystem::exists(path));
     }
     const auto picture = write_temp("p.tm2", std::vector<uint8_t>{'T', 'I', 'M', '2', 4, 0, 0, 0});
-    EXPECT_FALSE(txd->replace_texture(1, picture, 2, false));
-    EXPECT_FALSE(txd->rename_texture(1, "name", 0));
+    EXPECT_FALSE(txd->replace_texture(1, picture, export_type::tim2, false));
+    EXPECT_FALSE(txd->rename_texture(1, "name", name_kind::texture));
     const auto again = dir / "again.rwsect";
-    ASSERT_TRUE(txd->export_texture(1, 0, 4, &again, -1));
+    ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::rwsect, &again,
+                                    swizzle_mode::as_stored));
     EXPECT_EQ(read_file(again), pc.bytes());
     ASSERT_TRUE(txd->move_texture_up(1));
-    EXPECT_EQ(txd->texture_name(1, 0), "ps2");
+    EXPECT_EQ(txd->texture_name(1, name_kind::texture), "ps2");
     ASSERT_TRUE(txd->delete_texture(1));
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
     EXPECT_EQ(saved_bytes(*txd).size(), 40u + pc.bytes().size());

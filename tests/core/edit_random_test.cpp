@@ -16,7 +16,7 @@ constexpr int k_steps = 300;
 std::vector<std::string> names(ps2_txd& txd) {
     std::vector<std::string> out;
     for (uint32_t t = 0; t < txd.texture_count(); ++t)
-        out.push_back(txd.texture_name(t, 0));
+        out.push_back(txd.texture_name(t, name_kind::texture));
     return out;
 }
 
@@ -95,13 +95,13 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
         switch (op) {
         case 0: {
             if (!count) break;
-            const int which = int(pick(2));
+            const name_kind which = name_kind_from_number(int(pick(2))).value();
             const std::string name = random_name();
             ASSERT_TRUE(txd.rename_texture(t, name, which)) << txd.last_error;
-            if (which == 0)
+            if (which == name_kind::texture)
                 model[t] = name;
             else
-                EXPECT_EQ(txd.texture_name(t, 1), name);
+                EXPECT_EQ(txd.texture_name(t, name_kind::mask), name);
             break;
         }
         case 1:
@@ -124,14 +124,18 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             break;
         case 4: {
             const auto& input = inputs[pick(uint32_t(inputs.size()))];
-            ASSERT_TRUE(txd.add_tim2_texture(input, int(pick(3)) - 1)) << txd.last_error;
+            ASSERT_TRUE(
+                txd.add_tim2_texture(input, swizzle_mode_from_number(int(pick(3)) - 1).value()))
+                << txd.last_error;
             model.push_back(input.stem().string()); // named after the file, no extension
             break;
         }
         case 5: {
             if (!count) break;
             const auto section = dir / "step.rwsect";
-            ASSERT_TRUE(txd.export_texture(t, 0, 4, &section, -1)) << txd.last_error;
+            ASSERT_TRUE(txd.export_texture(t, view_mode::texture, export_type::rwsect, &section,
+                                           swizzle_mode::as_stored))
+                << txd.last_error;
             ASSERT_TRUE(txd.add_raw_section(section)) << txd.last_error;
             model.push_back(model[t]);
             EXPECT_EQ(raster_bytes_of(txd, count), raster_bytes_of(txd, t));
@@ -140,12 +144,14 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
         case 6: {
             // Export to TIM2 and replace from it: the raster comes back byte for byte.
             if (!count) break;
-            const int swizzle = int(pick(2)) - 1; // as stored, or off
+            const swizzle_mode swizzle = pick(2) ? swizzle_mode::off : swizzle_mode::as_stored;
             const auto before = raster_bytes_of(txd, t);
             const auto picture = dir / "step.tm2";
-            ASSERT_TRUE(txd.export_texture(t, int(pick(3)), 2, &picture, swizzle))
+            ASSERT_TRUE(txd.export_texture(t, view_mode_from_number(int(pick(3))).value(),
+                                           export_type::tim2, &picture, swizzle))
                 << txd.last_error;
-            ASSERT_TRUE(txd.replace_texture(t, picture, 2, false)) << txd.last_error;
+            ASSERT_TRUE(txd.replace_texture(t, picture, export_type::tim2, false))
+                << txd.last_error;
             EXPECT_EQ(raster_bytes_of(txd, t), before);
             break;
         }
@@ -158,8 +164,10 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             const bool lossless = (d == 32 && alpha_fits_ps2_scale(txd.pixels(t, 0))) ||
                                   ((d == 4 || d == 8) && alpha_fits_ps2_scale(txd.palette(t)));
             const auto picture = dir / "step.bmp";
-            ASSERT_TRUE(txd.export_texture(t, 2, 1, &picture, -1)) << txd.last_error;
-            const bool replaced = txd.replace_texture(t, picture, 1, true);
+            ASSERT_TRUE(txd.export_texture(t, view_mode::mixed, export_type::bmp, &picture,
+                                           swizzle_mode::as_stored))
+                << txd.last_error;
+            const bool replaced = txd.replace_texture(t, picture, export_type::bmp, true);
             if (d == 4 || d == 8 || d == 32)
                 ASSERT_TRUE(replaced) << txd.last_error;
             else
@@ -174,8 +182,8 @@ TEST_P(EditRandom, InvariantsHoldAfterEveryStep) {
             EXPECT_FALSE(txd.move_texture_up(0));
             EXPECT_FALSE(txd.move_texture_down(count ? count - 1 : 0));
             EXPECT_FALSE(txd.delete_texture(count));
-            EXPECT_FALSE(txd.rename_texture(count, "nothing", 0));
-            EXPECT_FALSE(txd.replace_texture(count, inputs[0], 2, false));
+            EXPECT_FALSE(txd.rename_texture(count, "nothing", name_kind::texture));
+            EXPECT_FALSE(txd.replace_texture(count, inputs[0], export_type::tim2, false));
             break;
         }
         case 9: {

@@ -83,20 +83,23 @@ class EditRoundTrip : public ::testing::TestWithParam<texture_case> {
 TEST_P(EditRoundTrip, BmpExportThenReplace) {
     const auto path = temp_dir() / "subject.bmp";
     // Mixed view keeps the alpha, which replace takes back with keep_alpha.
-    ASSERT_TRUE(txd->export_texture(1, 2, 1, &path, -1)) << txd->last_error;
+    ASSERT_TRUE(
+        txd->export_texture(1, view_mode::mixed, export_type::bmp, &path, swizzle_mode::as_stored))
+        << txd->last_error;
     scramble();
-    ASSERT_TRUE(txd->replace_texture(1, path, 1, true)) << txd->last_error;
+    ASSERT_TRUE(txd->replace_texture(1, path, export_type::bmp, true)) << txd->last_error;
     expect_restored();
 }
 
 TEST_P(EditRoundTrip, TimExportThenReplaceWithEverySwizzleSetting) {
-    for (int swizzle : {-1, 0, 1}) {
+    for (swizzle_mode swizzle : {swizzle_mode::as_stored, swizzle_mode::off, swizzle_mode::on}) {
         const auto path = temp_dir() / "subject.tm2";
-        ASSERT_TRUE(txd->export_texture(1, 0, 2, &path, swizzle)) << txd->last_error;
+        ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::tim2, &path, swizzle))
+            << txd->last_error;
         scramble();
-        ASSERT_TRUE(txd->replace_texture(1, path, 2, false)) << txd->last_error;
-        SCOPED_TRACE(swizzle);
-        if (swizzle == 1 && !GetParam().swizzled && GetParam().depth <= 8) {
+        ASSERT_TRUE(txd->replace_texture(1, path, export_type::tim2, false)) << txd->last_error;
+        SCOPED_TRACE(swizzle_mode_number(swizzle));
+        if (swizzle == swizzle_mode::on && !GetParam().swizzled && GetParam().depth <= 8) {
             // Forcing the swizzle on a plain texture writes a different picture on purpose.
             continue;
         }
@@ -105,15 +108,18 @@ TEST_P(EditRoundTrip, TimExportThenReplaceWithEverySwizzleSetting) {
 }
 
 TEST_P(EditRoundTrip, TimExportThenAddGivesTheSamePicture) {
-    for (int export_swizzle : {-1, 0}) {
-        for (int add_swizzle : {-1, 1}) {
-            SCOPED_TRACE(std::to_string(export_swizzle) + " " + std::to_string(add_swizzle));
+    for (swizzle_mode export_swizzle : {swizzle_mode::as_stored, swizzle_mode::off}) {
+        for (swizzle_mode add_swizzle : {swizzle_mode::as_stored, swizzle_mode::on}) {
+            SCOPED_TRACE(std::to_string(swizzle_mode_number(export_swizzle)) + " " +
+                         std::to_string(swizzle_mode_number(add_swizzle)));
             const auto path = temp_dir() / "subject.tm2";
-            ASSERT_TRUE(txd->export_texture(1, 0, 2, &path, export_swizzle)) << txd->last_error;
+            ASSERT_TRUE(txd->export_texture(1, view_mode::texture, export_type::tim2, &path,
+                                            export_swizzle))
+                << txd->last_error;
             ASSERT_TRUE(txd->add_tim2_texture(path, add_swizzle)) << txd->last_error;
             const uint32_t added = txd->texture_count() - 1;
-            EXPECT_EQ(txd->texture_name(added, 0), "subject");
-            EXPECT_EQ(txd->texture_name(added, 1), "");
+            EXPECT_EQ(txd->texture_name(added, name_kind::texture), "subject");
+            EXPECT_EQ(txd->texture_name(added, name_kind::mask), "");
             EXPECT_EQ(copy(txd->palette(added)), palette);
             const bool palettised = GetParam().depth <= 8;
             // The game's rule decides the stored order: 4- and 8-bit data swizzled under 3.6.
@@ -122,11 +128,11 @@ TEST_P(EditRoundTrip, TimExportThenAddGivesTheSamePicture) {
             if (!palettised || txd->is_swizzled(added) == GetParam().swizzled) {
                 EXPECT_EQ(copy(txd->pixels(added, 0)), pixels);
             }
-            for (int mode : {0, 1, 2}) {
-                auto original = txd->render(1, mode, -1, nullptr, 0);
-                auto again = txd->render(added, mode, -1, nullptr, 0);
+            for (view_mode mode : k_user_views) {
+                auto original = txd->render(1, mode, swizzle_mode::as_stored, nullptr, 0);
+                auto again = txd->render(added, mode, swizzle_mode::as_stored, nullptr, 0);
                 ASSERT_TRUE(original && again) << txd->last_error;
-                EXPECT_EQ(original->bytes, again->bytes) << "mode " << mode;
+                EXPECT_EQ(original->bytes, again->bytes) << "mode " << view_mode_number(mode);
             }
             EXPECT_EQ(dictionary_invariant_error(*txd), "");
         }
@@ -144,7 +150,9 @@ TEST(EditRawSection, ExportThenAddTakesTheOtherVersion) {
         {make_ps2_texture({.name = "keep", .mask = "keepa", .depth = 4, .swizzled = true})},
         0x1803FFFF));
     const auto path = temp_dir() / "keep.rwsect";
-    ASSERT_TRUE(source->export_texture(0, 0, 4, &path, -1)) << source->last_error;
+    ASSERT_TRUE(source->export_texture(0, view_mode::texture, export_type::rwsect, &path,
+                                       swizzle_mode::as_stored))
+        << source->last_error;
     const auto section = read_file(path);
     EXPECT_EQ(section.size(), source->texture_chunk(0)->size + 12u);
     // The raw section is the chunk as stored.
@@ -157,8 +165,8 @@ TEST(EditRawSection, ExportThenAddTakesTheOtherVersion) {
     auto target = open_dictionary(make_dictionary({make_ps2_texture({.name = "old"})}, 0x0401FFFF));
     ASSERT_TRUE(target->add_raw_section(path)) << target->last_error;
     EXPECT_EQ(target->texture_count(), 2u);
-    EXPECT_EQ(target->texture_name(1, 0), "keep");
-    EXPECT_EQ(target->texture_name(1, 1), "keepa");
+    EXPECT_EQ(target->texture_name(1, name_kind::texture), "keep");
+    EXPECT_EQ(target->texture_name(1, name_kind::mask), "keepa");
     EXPECT_TRUE(target->is_swizzled(1));
     EXPECT_EQ(dictionary_invariant_error(*target), "");
     const auto saved = temp_dir() / "target.txd";
@@ -192,10 +200,14 @@ TEST(EditExport, WithoutAPathWritesIntoTheCurrentDirectory) {
     const auto previous = std::filesystem::current_path();
     const auto dir = temp_dir();
     std::filesystem::current_path(dir);
-    const bool texture = txd->export_texture(0, 0, 1, nullptr, -1);
-    const bool alpha = txd->export_texture(0, 1, 2, nullptr, -1);
-    const bool section = txd->export_texture(0, 0, 4, nullptr, -1);
-    const bool escaped = txd->export_texture(1, 0, 1, nullptr, -1);
+    const bool texture = txd->export_texture(0, view_mode::texture, export_type::bmp, nullptr,
+                                             swizzle_mode::as_stored);
+    const bool alpha = txd->export_texture(0, view_mode::alpha, export_type::tim2, nullptr,
+                                           swizzle_mode::as_stored);
+    const bool section = txd->export_texture(0, view_mode::texture, export_type::rwsect, nullptr,
+                                             swizzle_mode::as_stored);
+    const bool escaped = txd->export_texture(1, view_mode::texture, export_type::bmp, nullptr,
+                                             swizzle_mode::as_stored);
     std::filesystem::current_path(previous);
     EXPECT_TRUE(texture && alpha && section && escaped) << txd->last_error;
     EXPECT_TRUE(std::filesystem::exists(dir / "car.bmp"));
@@ -209,31 +221,37 @@ TEST(EditExport, WithoutAPathWritesIntoTheCurrentDirectory) {
 TEST(EditExport, UnknownTypeAndMissingTexture) {
     auto txd = open_dictionary(make_dictionary({make_ps2_texture({})}));
     const auto path = temp_dir() / "x.png";
-    EXPECT_FALSE(txd->export_texture(0, 0, 3, &path, -1));
+    EXPECT_FALSE(txd->export_texture(0, view_mode::texture, export_type::png, &path,
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(txd->last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_FALSE(txd->export_texture(1, 0, 1, &path, -1));
+    EXPECT_FALSE(txd->export_texture(1, view_mode::texture, export_type::bmp, &path,
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(txd->last_error, "Texture not exists.");
 }
 
 TEST(EditExport, TimMarkerDescribesTheWrittenPixels) {
     struct row {
         bool stored_swizzled;
-        int swizzle;
+        swizzle_mode swizzle;
         uint8_t marker;
     };
     // 0x00 only when the file's pixels are in swizzled order.
-    const row rows[] = {{true, -1, 0x64},  {true, 1, 0x64},  {true, 0, 0x00},
-                        {false, -1, 0x64}, {false, 0, 0x64}, {false, 1, 0x64}};
+    const row rows[] = {
+        {true, swizzle_mode::as_stored, 0x64}, {true, swizzle_mode::on, 0x64},
+        {true, swizzle_mode::off, 0x00},       {false, swizzle_mode::as_stored, 0x64},
+        {false, swizzle_mode::off, 0x64},      {false, swizzle_mode::on, 0x64}};
     for (const auto& r : rows) {
         auto txd = open_dictionary(
             make_dictionary({make_ps2_texture({.depth = 8, .swizzled = r.stored_swizzled})}));
         const auto path = temp_dir() / "m.tm2";
-        ASSERT_TRUE(txd->export_texture(0, 0, 2, &path, r.swizzle));
+        ASSERT_TRUE(
+            txd->export_texture(0, view_mode::texture, export_type::tim2, &path, r.swizzle));
         const auto bytes = read_file(path);
         ASSERT_GT(bytes.size(), 16u + 76);
         EXPECT_EQ(std::string(bytes.begin() + 16 + 64, bytes.begin() + 16 + 68), "swiz");
-        EXPECT_EQ(bytes[16 + 72], r.marker) << r.stored_swizzled << " " << r.swizzle;
+        EXPECT_EQ(bytes[16 + 72], r.marker)
+            << r.stored_swizzled << " " << swizzle_mode_number(r.swizzle);
     }
 }
 
@@ -246,12 +264,12 @@ TEST(EditReplace, DimensionAndDepthMessages) {
     const std::vector<uint8_t> palette(1024, 0x40);
     const auto bmp8 =
         write_temp("p8.bmp", make_bmp_bytes(32, 32, 8, std::vector<uint8_t>(32 * 32, 1), palette));
-    EXPECT_FALSE(txd->replace_texture(0, bmp8, 1, false));
+    EXPECT_FALSE(txd->replace_texture(0, bmp8, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Images must have same BPP!");
     const auto small =
         write_temp("s.bmp", make_bmp_bytes(16, 32, 4, std::vector<uint8_t>(16 * 16, 1),
                                            std::vector<uint8_t>(64, 0)));
-    EXPECT_FALSE(txd->replace_texture(0, small, 1, false));
+    EXPECT_FALSE(txd->replace_texture(0, small, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Image must have same dimensions!");
 
     const auto tim8 =
@@ -260,7 +278,7 @@ TEST(EditReplace, DimensionAndDepthMessages) {
                                               .depth = 8,
                                               .image = std::vector<uint8_t>(1024, 2),
                                               .clut = std::vector<uint8_t>(1024, 3)}));
-    EXPECT_FALSE(txd->replace_texture(0, tim8, 2, false));
+    EXPECT_FALSE(txd->replace_texture(0, tim8, export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Sorry, at the moment supported only equivalent bits per pixel.");
     const auto tim_wide =
         write_temp("w.tm2", make_tim2_bytes({.width = 64,
@@ -268,17 +286,19 @@ TEST(EditReplace, DimensionAndDepthMessages) {
                                              .depth = 4,
                                              .image = std::vector<uint8_t>(1024, 2),
                                              .clut = std::vector<uint8_t>(64, 3)}));
-    EXPECT_FALSE(txd->replace_texture(0, tim_wide, 2, false));
+    EXPECT_FALSE(txd->replace_texture(0, tim_wide, export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Image must have equivalent dimensions!");
     // An unreadable TIM2 file has no picture, so its size is 0 x 0.
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("no.tm2", {'X', 'X'}), 2, false));
+    EXPECT_FALSE(
+        txd->replace_texture(0, write_temp("no.tm2", {'X', 'X'}), export_type::tim2, false));
     EXPECT_EQ(txd->last_error, "Image must have equivalent dimensions!");
 
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("x.rwsect", {1}), 4, false));
+    EXPECT_FALSE(txd->replace_texture(0, write_temp("x.rwsect", {1}), export_type::rwsect, false));
     EXPECT_EQ(txd->last_error, "Unknown import format.");
-    EXPECT_FALSE(txd->replace_texture(0, write_temp("bad.bmp", {'M', 'B', 0, 0}), 1, false));
+    EXPECT_FALSE(
+        txd->replace_texture(0, write_temp("bad.bmp", {'M', 'B', 0, 0}), export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "This is not valid BMP file.");
-    EXPECT_FALSE(txd->replace_texture(1, bmp8, 1, false));
+    EXPECT_FALSE(txd->replace_texture(1, bmp8, export_type::bmp, false));
     EXPECT_EQ(txd->last_error, "Texture not exists.");
     EXPECT_EQ(copy(txd->pixels(0, 0)), before);
 }
@@ -296,7 +316,7 @@ TEST(EditReplace, EightBitBmpReplacesPixelsAndPalette) {
         bgra[i * 4 + 3] = 0xFF;
     }
     const auto path = write_temp("r.bmp", make_bmp_bytes(16, 4, 8, rows, bgra));
-    ASSERT_TRUE(txd->replace_texture(0, path, 1, false)) << txd->last_error;
+    ASSERT_TRUE(txd->replace_texture(0, path, export_type::bmp, false)) << txd->last_error;
     EXPECT_EQ(copy(txd->pixels(0, 0)), rows); // a plain texture keeps plain rows, top row first
     const auto palette = copy(txd->palette(0));
     for (uint32_t i = 0; i < 256; ++i) {
@@ -322,7 +342,7 @@ TEST(EditAddTim, DimensionLimit) {
                                                .depth = 4,
                                                .image = std::vector<uint8_t>(4096 * 2048, 0x21),
                                                .clut = std::vector<uint8_t>(64, 0x80)}));
-    ASSERT_TRUE(txd.add_tim2_texture(big, -1)) << txd.last_error;
+    ASSERT_TRUE(txd.add_tim2_texture(big, swizzle_mode::as_stored)) << txd.last_error;
     EXPECT_EQ(txd.width(0), 4096u);
     EXPECT_EQ(txd.height(0), 4096u);
     const auto wide =
@@ -331,7 +351,7 @@ TEST(EditAddTim, DimensionLimit) {
                                                 .depth = 8,
                                                 .image = std::vector<uint8_t>(4097 * 16, 1),
                                                 .clut = std::vector<uint8_t>(1024, 2)}));
-    EXPECT_FALSE(txd.add_tim2_texture(wide, -1));
+    EXPECT_FALSE(txd.add_tim2_texture(wide, swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Texture dimension limit is 4096 x 4096");
     EXPECT_EQ(txd.texture_count(), 1u);
     EXPECT_EQ(dictionary_invariant_error(txd), "");
@@ -340,9 +360,10 @@ TEST(EditAddTim, DimensionLimit) {
 TEST(EditAddTim, ReadFailuresAndNames) {
     ps2_txd txd;
     ASSERT_TRUE(txd.create_empty(0x1803FFFF));
-    EXPECT_FALSE(txd.add_tim2_texture(temp_dir() / "missing.tm2", -1));
+    EXPECT_FALSE(txd.add_tim2_texture(temp_dir() / "missing.tm2", swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Can't open file for reading.");
-    EXPECT_FALSE(txd.add_tim2_texture(write_temp("bad.tm2", {'T', 'I', 'M', '3', 0, 0, 0, 0}), -1));
+    EXPECT_FALSE(txd.add_tim2_texture(write_temp("bad.tm2", {'T', 'I', 'M', '3', 0, 0, 0, 0}),
+                                      swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "This is not a valid PlayStation 2 TIM2 file.");
     EXPECT_EQ(txd.texture_count(), 0u);
     const auto file =
@@ -351,11 +372,11 @@ TEST(EditAddTim, ReadFailuresAndNames) {
                                                           .depth = 8,
                                                           .image = std::vector<uint8_t>(64, 1),
                                                           .clut = std::vector<uint8_t>(1024, 2)}));
-    ASSERT_TRUE(txd.add_tim2_texture(file, -1));
-    EXPECT_EQ(txd.texture_name(0, 0), "name.with.dots");
+    ASSERT_TRUE(txd.add_tim2_texture(file, swizzle_mode::as_stored));
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "name.with.dots");
     // Models name textures without extensions; the game reads at most 31 characters.
     const auto long_name = write_temp(std::string(32, 'n') + ".tm2", read_file(file));
-    EXPECT_FALSE(txd.add_tim2_texture(long_name, -1));
+    EXPECT_FALSE(txd.add_tim2_texture(long_name, swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Texture names hold at most 31 characters.");
     EXPECT_EQ(txd.texture_count(), 1u);
 }
@@ -389,7 +410,7 @@ TEST(EditAddTim, OnlyTaggedFilesSayTheirPixelsAreSwizzled) {
                                                                .header_size = r.header_size,
                                                                .tag = r.tag,
                                                                .marker = r.marker}));
-        ASSERT_TRUE(txd.add_tim2_texture(path, 0)) << txd.last_error;
+        ASSERT_TRUE(txd.add_tim2_texture(path, swizzle_mode::off)) << txd.last_error;
         EXPECT_TRUE(txd.is_swizzled(0));
         std::vector<uint8_t> stored;
         ASSERT_TRUE(ps2_plain_level(txd, 0, 0, stored));
@@ -407,7 +428,7 @@ TEST_P(EditTimSamples, AddedPictureRendersLikeTheFile) {
     SKIP_WITHOUT_SAMPLES();
     const auto files = sample_files(".tm2");
     ASSERT_FALSE(files.empty()) << "no .tm2 samples in " << samples_dir();
-    const int swizzle = GetParam();
+    const swizzle_mode swizzle = swizzle_mode_from_number(GetParam()).value();
     for (const auto& file : files) {
         SCOPED_TRACE(file.filename().string());
         const reference_picture expected = decode_tim2_reference(read_file(file));
@@ -424,7 +445,8 @@ TEST_P(EditTimSamples, AddedPictureRendersLikeTheFile) {
         ps2_txd reopened;
         ASSERT_TRUE(reopened.load(saved, 0, 0x16, 0)) << reopened.last_error;
         for (ps2_txd* dictionary : {&txd, &reopened}) {
-            auto picture = dictionary->render(0, 0, -1, nullptr, 0);
+            auto picture =
+                dictionary->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
             ASSERT_TRUE(picture) << dictionary->last_error;
             ASSERT_EQ(picture->width, expected.width);
             ASSERT_EQ(picture->height, expected.height);
@@ -484,7 +506,9 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
     const std::vector<uint8_t> stored(data.begin() + 80, data.begin() + 80 + 256);
 
     const auto path = temp_dir() / "narrow.tm2";
-    ASSERT_TRUE(txd.export_texture(t, 0, 2, &path, -1)) << txd.last_error;
+    ASSERT_TRUE(txd.export_texture(t, view_mode::texture, export_type::tim2, &path,
+                                   swizzle_mode::as_stored))
+        << txd.last_error;
     const auto file = read_file(path);
     ASSERT_EQ(file.size(), 16u + 76 + 128 + 64);
     const std::vector<uint8_t> image(file.begin() + 92, file.begin() + 92 + 128);
@@ -499,7 +523,7 @@ TEST(EditExport, NarrowSwizzledTexturesExportTheLeftColumnsOfTheirStoredRows) {
     for (size_t i = 92; i < 92 + 128; ++i)
         changed[i] = uint8_t(changed[i] ^ 0xA5);
     const auto changed_path = write_temp("changed.tm2", changed);
-    ASSERT_TRUE(txd.replace_texture(t, changed_path, 2, false)) << txd.last_error;
+    ASSERT_TRUE(txd.replace_texture(t, changed_path, export_type::tim2, false)) << txd.last_error;
     const std::vector<uint8_t> after(data_chunk->data->begin() + 80,
                                      data_chunk->data->begin() + 80 + 256);
     for (uint32_t y = 0; y < 16; ++y)
@@ -543,14 +567,16 @@ TEST(EditAddTim, SmallAndOddSizesExportAsAdded) {
                                                                .clut = clut}));
         ps2_txd txd;
         ASSERT_TRUE(txd.create_empty(0x1803FFFF));
-        ASSERT_TRUE(txd.add_tim2_texture(path, 1)) << txd.last_error;
+        ASSERT_TRUE(txd.add_tim2_texture(path, swizzle_mode::on)) << txd.last_error;
         EXPECT_EQ(txd.is_swizzled(0), r.swizzled);
         if (!r.swizzled) {
             EXPECT_EQ(copy(txd.pixels(0, 0)), image);
         }
         // Exported again with the swizzle as stored, the picture is the one that came in.
         const auto again = temp_dir() / "again.tm2";
-        ASSERT_TRUE(txd.export_texture(0, 0, 2, &again, -1)) << txd.last_error;
+        ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::tim2, &again,
+                                       swizzle_mode::as_stored))
+            << txd.last_error;
         const auto bytes = read_file(again);
         ASSERT_EQ(bytes.size(), 16 + 76 + image.size() + clut.size());
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 92, bytes.begin() + 92 + long(image.size())),

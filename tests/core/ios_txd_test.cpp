@@ -17,15 +17,15 @@ std::unique_ptr<ios_txd> open_mobile(const std::vector<uint8_t>& bytes, bool* ok
     return txd;
 }
 
-bgra solid_colour(ios_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t* w = nullptr) {
-    auto image = txd.render(t, mode, -1, nullptr, level);
+bgra solid_colour(ios_txd& txd, uint32_t t, uint32_t level, view_mode mode, uint32_t* w = nullptr) {
+    auto image = txd.render(t, mode, swizzle_mode::as_stored, nullptr, level);
     if (!image) return {1, 2, 3, 4};
     if (w) *w = image->width;
     const bgra first = pixel_at(*image, 0, 0);
     for (uint32_t y = 0; y < image->height; ++y)
         for (uint32_t x = 0; x < image->width; ++x)
             if (!(pixel_at(*image, x, y) == first)) return {5, 6, 7, 8};
-    return mode == 2 ? first : rgb_at(*image, 0, 0);
+    return mode == view_mode::mixed ? first : rgb_at(*image, 0, 0);
 }
 
 uint32_t container_sum(const rw_chunk& chunk) {
@@ -63,11 +63,11 @@ TEST(IosTxd, WrongSizesAreReplacedByWhatWasRead) {
             EXPECT_EQ(native->size, container_sum(*native));
             EXPECT_EQ(txd->mip_count(t), 3u);
             uint32_t w = 0;
-            EXPECT_EQ(solid_colour(*txd, t, 1, 0, &w), (bgra{0, 252, 0, 0}));
+            EXPECT_EQ(solid_colour(*txd, t, 1, view_mode::texture, &w), (bgra{0, 252, 0, 0}));
             EXPECT_EQ(w, 4u);
-            EXPECT_EQ(solid_colour(*txd, t, 2, 0), (bgra{248, 0, 0, 0}));
+            EXPECT_EQ(solid_colour(*txd, t, 2, view_mode::texture), (bgra{248, 0, 0, 0}));
         }
-        EXPECT_EQ(txd->texture_name(1, 0), "mobile");
+        EXPECT_EQ(txd->texture_name(1, name_kind::texture), "mobile");
     }
 }
 
@@ -83,7 +83,7 @@ TEST(IosTxd, MipCountFollowsTheStructSize) {
     EXPECT_EQ(txd->mip_count(0), 3u);
     EXPECT_EQ(txd->mip_count(1), 1u);
     EXPECT_LE(txd->mip_count(2), ios_txd::k_max_levels);
-    EXPECT_TRUE(txd->render(2, 0, -1, nullptr, 0));
+    EXPECT_TRUE(txd->render(2, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
 }
 
 TEST(IosTxd, DxtBlocksAtTheirOffsets) {
@@ -108,11 +108,11 @@ TEST(IosTxd, DxtBlocksAtTheirOffsets) {
     EXPECT_EQ(txd->mobile_pixel_format(0), 0x4444u);
     EXPECT_EQ(txd->mobile_pixel_format(1), 0x565u);
     EXPECT_EQ(txd->mip_count(0), 1u);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, 2), (bgra{0, 0xFF, 0, 0x70}));
-    EXPECT_EQ(solid_colour(*txd, 1, 0, 0), (bgra{0, 0, 255, 0}));
-    EXPECT_EQ(solid_colour(*txd, 2, 0, 0), (bgra{255, 0, 0, 0}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::mixed), (bgra{0, 0xFF, 0, 0x70}));
+    EXPECT_EQ(solid_colour(*txd, 1, 0, view_mode::texture), (bgra{0, 0, 255, 0}));
+    EXPECT_EQ(solid_colour(*txd, 2, 0, view_mode::texture), (bgra{255, 0, 0, 0}));
     // Platform 9 textures have one level only.
-    EXPECT_FALSE(txd->render(1, 0, -1, nullptr, 1));
+    EXPECT_FALSE(txd->render(1, view_mode::texture, swizzle_mode::as_stored, nullptr, 1));
 
     // Read from 152, the blocks of the last texture are 4 bytes short: no mobile texture.
     auto short_blocks = open_mobile(mobile_dictionary_bytes({dxt1, not_early}), &ok);
@@ -137,14 +137,15 @@ TEST(IosTxd, PvrAndAtcAreListedWithoutPixels) {
         EXPECT_EQ(txd.depth(t), 16u);
         EXPECT_EQ(txd.width(t), 8u);
         EXPECT_EQ(txd.compression(t), 0u);
-        EXPECT_FALSE(txd.render(t, 0, -1, nullptr, 0));
+        EXPECT_FALSE(txd.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
         EXPECT_TRUE(txd.pixels(t, 0).empty());
         const auto target = dir / ("t" + std::to_string(t) + ".bmp");
-        EXPECT_FALSE(txd.export_texture(t, 0, 1, &target, -1));
+        EXPECT_FALSE(txd.export_texture(t, view_mode::texture, export_type::bmp, &target,
+                                        swizzle_mode::as_stored));
         EXPECT_FALSE(std::filesystem::exists(target));
     }
-    EXPECT_EQ(txd.texture_name(0, 0), "pvrtex");
-    EXPECT_EQ(txd.texture_name(1, 0), "atctex");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "pvrtex");
+    EXPECT_EQ(txd.texture_name(1, name_kind::texture), "atctex");
 }
 
 TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
@@ -153,11 +154,11 @@ TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
         bool ok = false;
         auto txd = open_mobile(mobile_dictionary_bytes({desc}, 0, count), &ok);
         ASSERT_TRUE(ok) << count << ": " << txd->last_error;
-        EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{0, 0, 248, 0}));
+        EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 0, 248, 0}));
         EXPECT_EQ(txd->root->size, container_sum(*txd->root));
         // Positions the count claims but the file lacks show nothing.
-        EXPECT_EQ(txd->texture_name(1, 0), "");
-        EXPECT_FALSE(txd->render(1, 0, -1, nullptr, 0));
+        EXPECT_EQ(txd->texture_name(1, name_kind::texture), "");
+        EXPECT_FALSE(txd->render(1, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     }
 }
 
@@ -178,17 +179,20 @@ TEST(IosTxd, RefusalsAndExport) {
     auto desc = plain_levels(8, 8, {k_red565});
     ASSERT_TRUE(txd.load(write_file(dir / "m.txd", mobile_dictionary_bytes({desc})), 0, 0x16, 0));
     const auto tim2 = dir / "out.tm2";
-    EXPECT_FALSE(txd.export_texture(0, 0, 2, &tim2, -1));
+    EXPECT_FALSE(txd.export_texture(0, view_mode::texture, export_type::tim2, &tim2,
+                                    swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(tim2));
     const auto bmp = dir / "out.bmp";
-    EXPECT_TRUE(txd.export_texture(0, 0, 1, &bmp, -1)) << txd.last_error;
+    EXPECT_TRUE(
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
+        << txd.last_error;
     EXPECT_TRUE(std::filesystem::exists(bmp));
 
     const auto before = txd.root->size;
-    EXPECT_FALSE(txd.rename_texture(0, "other", 0));
+    EXPECT_FALSE(txd.rename_texture(0, "other", name_kind::texture));
     EXPECT_EQ(txd.last_error, "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd.texture_name(0, 0), "mobile");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "mobile");
     EXPECT_EQ(txd.root->size, before);
     EXPECT_FALSE(txd.release_pixels(0));
     EXPECT_TRUE(txd.palette(0).empty());

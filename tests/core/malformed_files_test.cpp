@@ -272,12 +272,12 @@ void handle(kind type, const std::vector<uint8_t>& bytes) {
     }
 }
 
-std::vector<uint8_t> exported_bmp(const std::vector<uint8_t>& dictionary, int mode) {
+std::vector<uint8_t> exported_bmp(const std::vector<uint8_t>& dictionary, view_mode mode) {
     ps2_txd txd;
     const auto path = write_temp("bmp_source.txd", dictionary);
     if (!txd.load(path, 0, 0x16, 0)) return {};
     const auto out = temp_dir() / "exported.bmp";
-    if (!txd.export_texture(0, mode, export_bmp, &out, -1)) return {};
+    if (!txd.export_texture(0, mode, export_type::bmp, &out, swizzle_mode::as_stored)) return {};
     return read_file(out);
 }
 
@@ -294,11 +294,11 @@ std::vector<malformed_case> cases() {
         if (input.name != "gen_d4_plain" && input.name != "gen_d8_plain_levels" &&
             input.name != "gen_d16" && input.name != "gen_d32_swizzled")
             continue;
-        for (int mode : {0, 2}) {
+        for (view_mode mode : {view_mode::texture, view_mode::mixed}) {
             auto bmp = exported_bmp(input.bytes, mode);
             if (!bmp.empty())
-                out.push_back(
-                    {input.name + "_bmp_view" + std::to_string(mode), kind::bmp, std::move(bmp)});
+                out.push_back({input.name + "_bmp_view" + std::to_string(view_mode_number(mode)),
+                               kind::bmp, std::move(bmp)});
         }
     }
     out.push_back({"three_forms_tex", kind::tex, qm_seeds::make_tex_file()});

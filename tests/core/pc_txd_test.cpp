@@ -43,8 +43,8 @@ pc_texture_desc dxt_desc(uint32_t platform, uint8_t compression, std::vector<uin
 
 // Rendering `t` at `level` in texture view must give a picture of one colour.
 void expect_solid(pc_txd& txd, uint32_t t, uint32_t level, uint32_t w, uint32_t h, bgra colour,
-                  int mode = 0) {
-    auto image = txd.render(t, mode, -1, nullptr, level);
+                  view_mode mode = view_mode::texture) {
+    auto image = txd.render(t, mode, swizzle_mode::as_stored, nullptr, level);
     ASSERT_TRUE(image) << txd.last_error;
     ASSERT_EQ(image->width, w);
     ASSERT_EQ(image->height, h);
@@ -54,7 +54,7 @@ void expect_solid(pc_txd& txd, uint32_t t, uint32_t level, uint32_t w, uint32_t 
             ASSERT_EQ(p.r, colour.r) << x << "," << y;
             ASSERT_EQ(p.g, colour.g) << x << "," << y;
             ASSERT_EQ(p.b, colour.b) << x << "," << y;
-            if (mode == 2) {
+            if (mode == view_mode::mixed) {
                 ASSERT_EQ(p.a, colour.a) << x << "," << y;
             }
         }
@@ -91,9 +91,9 @@ TEST(PcTxd, FieldsNamesAndMessages) {
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
-    EXPECT_EQ(txd.texture_name(0, 0), "wheel");
-    EXPECT_EQ(txd.texture_name(0, 1), "wheela");
-    EXPECT_EQ(txd.texture_name(5, 0), "");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "wheel");
+    EXPECT_EQ(txd.texture_name(0, name_kind::mask), "wheela");
+    EXPECT_EQ(txd.texture_name(5, name_kind::texture), "");
     EXPECT_EQ(txd.width(0), 8u);
     EXPECT_EQ(txd.height(0), 8u);
     EXPECT_EQ(txd.depth(0), 16u);
@@ -153,7 +153,7 @@ TEST(PcTxd, Dxt1RendersAtFullColour) {
     }
     auto opened = open_pc(write_dictionary({make_pc_texture(dxt_desc(8, 1, blocks))}));
     ASSERT_TRUE(opened->ok);
-    auto image = opened->txd.render(0, 0, -1, nullptr, 0);
+    auto image = opened->txd.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image) << opened->txd.last_error;
     EXPECT_EQ(rgb_at(*image, 0, 0), (bgra{0, 0, 255, 0}));
     EXPECT_EQ(rgb_at(*image, 4, 0), (bgra{0, 255, 0, 0}));
@@ -171,7 +171,7 @@ TEST(PcTxd, D3d9Dxt5WithFlagsByteDecodesAsDxt5) {
         ASSERT_TRUE(opened->ok);
         EXPECT_EQ(opened->txd.compression(0), 5u);
         // 4444 output: red 0xF0, alpha 0x80 -> nibble 8 -> 0x80.
-        expect_solid(opened->txd, 0, 0, 8, 8, {0, 0, 0xFF, 0x80}, 2);
+        expect_solid(opened->txd, 0, 0, 8, 8, {0, 0, 0xFF, 0x80}, view_mode::mixed);
     }
 }
 
@@ -181,7 +181,7 @@ TEST(PcTxd, D3d8CompressionFiveIsDxt5) {
     desc.raster_format = 0x8300;
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0xFF, 0, 0, 0xFF}, 2);
+    expect_solid(opened->txd, 0, 0, 8, 8, {0xFF, 0, 0, 0xFF}, view_mode::mixed);
 }
 
 TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
@@ -189,7 +189,7 @@ TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
     desc.raster_format = 0x300;
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xFF, 0, 0x40}, 2);
+    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xFF, 0, 0x40}, view_mode::mixed);
 }
 
 TEST(PcTxd, Dxt1OnA32BitTextureDecodesToFullColour) {
@@ -216,7 +216,7 @@ TEST(PcTxd, EightBitPaletteIsPlainOrder) {
     EXPECT_EQ(txd.palette(0).size(), 1024u);
     EXPECT_EQ(txd.palette(0).data(), txd.texture_struct(0).data() + 88);
     EXPECT_EQ(txd.pixels(0, 0).data(), txd.texture_struct(0).data() + 88 + 1024 + 4);
-    expect_solid(txd, 0, 0, 8, 8, {30, 20, 10, 200}, 2);
+    expect_solid(txd, 0, 0, 8, 8, {30, 20, 10, 200}, view_mode::mixed);
 }
 
 TEST(PcTxd, FourBitPaletteOnEightBitRasterHas32Entries) {
@@ -233,7 +233,7 @@ TEST(PcTxd, FourBitPaletteOnEightBitRasterHas32Entries) {
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     EXPECT_EQ(txd.palette(0).size(), 128u);
-    auto image = txd.render(0, 2, -1, nullptr, 0);
+    auto image = txd.render(0, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image) << txd.last_error;
     EXPECT_EQ(pixel_at(*image, 0, 0), (bgra{3, 2, 1, 255}));
     EXPECT_EQ(pixel_at(*image, 1, 1), (bgra{0, 0, 0, 0}));
@@ -250,7 +250,7 @@ TEST(PcTxd, FourBitRaster) {
     desc.levels = {std::vector<uint8_t>(32, 0x21)}; // left pixel 1 (low nibble), right 2
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    auto image = opened->txd.render(0, 0, -1, nullptr, 0);
+    auto image = opened->txd.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image) << opened->txd.last_error;
     EXPECT_EQ(rgb_at(*image, 0, 0), (bgra{50, 100, 200, 0}));
     EXPECT_EQ(rgb_at(*image, 1, 0), (bgra{7, 6, 5, 0}));
@@ -271,9 +271,9 @@ TEST(PcTxd, SixteenAndThirtyTwoBitPixels) {
     auto opened = open_pc(
         write_dictionary({make_pc_texture(s1555), make_pc_texture(s4444), make_pc_texture(s8888)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {248, 0, 0, 255}, 2);
-    expect_solid(opened->txd, 1, 0, 8, 8, {0x30, 0x20, 0x10, 0x80}, 2);
-    expect_solid(opened->txd, 2, 0, 8, 8, {9, 8, 7, 100}, 2);
+    expect_solid(opened->txd, 0, 0, 8, 8, {248, 0, 0, 255}, view_mode::mixed);
+    expect_solid(opened->txd, 1, 0, 8, 8, {0x30, 0x20, 0x10, 0x80}, view_mode::mixed);
+    expect_solid(opened->txd, 2, 0, 8, 8, {9, 8, 7, 100}, view_mode::mixed);
 }
 
 TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
@@ -293,7 +293,8 @@ TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
         expect_solid(opened->txd, t, 0, 8, 8, {0, 0, top5, 0});
         expect_solid(opened->txd, t, 1, 4, 4, {0, top6, 0, 0});
         expect_solid(opened->txd, t, 2, 2, 2, {top5, 0, 0, 0});
-        EXPECT_FALSE(opened->txd.render(t, 0, -1, nullptr, 3));
+        EXPECT_FALSE(
+            opened->txd.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 3));
     }
 }
 
@@ -389,12 +390,12 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
     ASSERT_TRUE(opened->ok);
     pc_txd& txd = opened->txd;
     const uint32_t root_size = txd.root->size;
-    EXPECT_TRUE(txd.rename_texture(0, "brand_new_name", 0));
-    EXPECT_TRUE(txd.rename_texture(0, "m", 1));
-    EXPECT_FALSE(txd.rename_texture(0, std::string(32, 'x'), 0));
+    EXPECT_TRUE(txd.rename_texture(0, "brand_new_name", name_kind::texture));
+    EXPECT_TRUE(txd.rename_texture(0, "m", name_kind::mask));
+    EXPECT_FALSE(txd.rename_texture(0, std::string(32, 'x'), name_kind::texture));
     EXPECT_EQ(txd.last_error, "Texture name must not be longer than 31 characters.");
-    EXPECT_TRUE(txd.rename_texture(0, std::string(31, 'y'), 1));
-    EXPECT_EQ(txd.texture_name(0, 0), "brand_new_name");
+    EXPECT_TRUE(txd.rename_texture(0, std::string(31, 'y'), name_kind::mask));
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "brand_new_name");
     EXPECT_EQ(txd.texture_chunk(0)->child_count(), 2u); // no String chunk added
     EXPECT_EQ(txd.root->size, root_size);
     // Releasing must not lose the edit.
@@ -405,8 +406,8 @@ TEST(PcTxd, RenameWritesTheStructNameFields) {
     ASSERT_EQ(saved.size(), bytes.size());
     auto reopened = open_pc(dir / "renamed.txd");
     ASSERT_TRUE(reopened->ok);
-    EXPECT_EQ(reopened->txd.texture_name(0, 0), "brand_new_name");
-    EXPECT_EQ(reopened->txd.texture_name(0, 1), std::string(31, 'y'));
+    EXPECT_EQ(reopened->txd.texture_name(0, name_kind::texture), "brand_new_name");
+    EXPECT_EQ(reopened->txd.texture_name(0, name_kind::mask), std::string(31, 'y'));
     expect_solid(reopened->txd, 0, 0, 8, 8, {0, 0, 255, 0});
 }
 
@@ -420,25 +421,32 @@ TEST(PcTxd, ExportTypes) {
     pc_txd& txd = opened->txd;
 
     const auto bmp = dir / "out.bmp";
-    ASSERT_TRUE(txd.export_texture(0, 0, 1, &bmp, -1)) << txd.last_error;
+    ASSERT_TRUE(
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
+        << txd.last_error;
     const auto bmp_bytes = read_file(bmp);
     ASSERT_GE(bmp_bytes.size(), 54u);
     EXPECT_EQ(bmp_bytes[0], 'B');
     EXPECT_EQ(bmp_bytes[28], 32); // DXT blocks come out at full colour
 
     const auto bad = dir / "out.xxx";
-    EXPECT_FALSE(txd.export_texture(0, 0, 3, &bad, -1));
+    EXPECT_FALSE(
+        txd.export_texture(0, view_mode::texture, export_type::png, &bad, swizzle_mode::as_stored));
     EXPECT_EQ(txd.last_error, "Unknown export type/extension");
     EXPECT_FALSE(std::filesystem::exists(bad));
 
     const auto raw = dir / "out.rwsect";
-    ASSERT_TRUE(txd.export_texture(0, 0, 4, &raw, -1)) << txd.last_error;
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::rwsect, &raw,
+                                   swizzle_mode::as_stored))
+        << txd.last_error;
     rw_stream section;
     ASSERT_TRUE(section.open(raw, 0, 0x15, 0)) << section.last_error;
     EXPECT_EQ(read_file(raw), make_pc_texture(desc).bytes());
 
     const auto tim2 = dir / "out.tm2";
-    ASSERT_TRUE(txd.export_texture(0, 0, 2, &tim2, -1)) << txd.last_error;
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::tim2, &tim2,
+                                   swizzle_mode::as_stored))
+        << txd.last_error;
     const auto tim2_bytes = read_file(tim2);
     ASSERT_GE(tim2_bytes.size(), 4u);
     EXPECT_EQ(std::string(tim2_bytes.begin(), tim2_bytes.begin() + 4), "TIM2");
@@ -490,7 +498,9 @@ TEST(PcTxd, Tim2ExportHoldsThePs2Layout) {
     ASSERT_TRUE(opened->ok);
     for (uint32_t t = 0; t < 2; ++t) {
         const auto target = dir / ("t" + std::to_string(t) + ".tm2");
-        ASSERT_TRUE(opened->txd.export_texture(t, 0, 2, &target, -1)) << opened->txd.last_error;
+        ASSERT_TRUE(opened->txd.export_texture(t, view_mode::texture, export_type::tim2, &target,
+                                               swizzle_mode::as_stored))
+            << opened->txd.last_error;
         const auto picture = decode_tim2_reference(read_file(target));
         ASSERT_TRUE(picture.error.empty()) << picture.error;
         ASSERT_EQ(picture.width, 8u);

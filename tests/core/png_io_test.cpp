@@ -80,7 +80,8 @@ TEST(PngRoundTrip, ExportThenReplaceKeepsPs2FilesByteIdentical) {
             ++palettised;
             const auto png = dir / "t.png";
             std::string error, note;
-            ASSERT_TRUE(export_texture_png(*txd, t, 0, view_texture, -1, png, error))
+            ASSERT_TRUE(export_texture_png(*txd, t, 0, view_mode::texture, swizzle_mode::as_stored,
+                                           png, error))
                 << name << " " << t << ": " << error;
             EXPECT_TRUE(decoded(read_file(png)).indexed) << name << " " << t;
             ASSERT_TRUE(replace_texture_png(*txd, t, png, true, error, note))
@@ -106,13 +107,19 @@ TEST(PngExport, EqualsThePreviewPicture) {
             for (uint32_t level = 0; level < std::max(txd->mip_count(t), 1u); ++level) {
                 std::vector<uint8_t> png, grey;
                 std::string error;
-                ASSERT_TRUE(texture_png(*txd, t, level, view_texture, -1, png, error))
+                ASSERT_TRUE(texture_png(*txd, t, level, view_mode::texture, swizzle_mode::as_stored,
+                                        png, error))
                     << name << " " << t << ": " << error;
-                ASSERT_TRUE(texture_png(*txd, t, level, view_alpha, -1, grey, error)) << error;
+                ASSERT_TRUE(texture_png(*txd, t, level, view_mode::alpha, swizzle_mode::as_stored,
+                                        grey, error))
+                    << error;
                 const auto colour = decoded(png), alpha = decoded(grey);
-                const auto preview = txd->render(t, view_texture, -1, nullptr, level);
-                const auto mixed = txd->render(t, view_mixed, -1, nullptr, level);
-                const auto alpha_view = txd->render(t, view_alpha, -1, nullptr, level);
+                const auto preview =
+                    txd->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, level);
+                const auto mixed =
+                    txd->render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, level);
+                const auto alpha_view =
+                    txd->render(t, view_mode::alpha, swizzle_mode::as_stored, nullptr, level);
                 ASSERT_TRUE(preview && mixed && alpha_view) << name << " " << t;
                 ASSERT_EQ(colour.image.width, preview->width);
                 ASSERT_EQ(colour.image.height, preview->height);
@@ -149,15 +156,19 @@ TEST(PngAdd, PhotoLikePictureKeepsItsLook) {
         std::string note;
         ASSERT_TRUE(add_texture_png(*txd, png, options, error, note)) << error;
         ASSERT_EQ(txd->texture_count(), 1u);
-        EXPECT_EQ(txd->texture_name(0, 0), "photo");
+        EXPECT_EQ(txd->texture_name(0, name_kind::texture), "photo");
         EXPECT_EQ(txd->depth(0), r.depth == 32 ? 32u : r.depth);
         EXPECT_EQ(txd->mip_count(0), renderware_level_count(128, 64));
         EXPECT_EQ(note.find("quantized") != std::string::npos, r.depth != 32) << note;
         std::vector<uint8_t> out;
-        ASSERT_TRUE(texture_png(*txd, 0, 0, view_texture, -1, out, error)) << error;
+        ASSERT_TRUE(
+            texture_png(*txd, 0, 0, view_mode::texture, swizzle_mode::as_stored, out, error))
+            << error;
         EXPECT_GE(psnr(source, decoded(out).image), r.min_psnr) << "depth " << r.depth;
         // Level 1 shows the box-filtered picture through level 0's palette.
-        ASSERT_TRUE(texture_png(*txd, 0, 1, view_texture, -1, out, error)) << error;
+        ASSERT_TRUE(
+            texture_png(*txd, 0, 1, view_mode::texture, swizzle_mode::as_stored, out, error))
+            << error;
         EXPECT_GE(psnr(half_size(source), decoded(out).image), r.min_psnr - 2)
             << "depth " << r.depth;
     }
@@ -282,10 +293,14 @@ TEST(PngReplace, OtherLevelsStayUnlessRegenerated) {
         EXPECT_EQ(txd->plain_level(1, 1, true) == before, !regenerate);
         if (!regenerate) continue;
         std::vector<uint8_t> after;
-        ASSERT_TRUE(texture_png(*txd, 1, 1, view_texture, -1, after, error)) << error;
+        ASSERT_TRUE(
+            texture_png(*txd, 1, 1, view_mode::texture, swizzle_mode::as_stored, after, error))
+            << error;
         EXPECT_GE(psnr(half_size(photo), decoded(after).image), 24.0);
         // The smallest level (8 x 8, stored as it stands) follows too.
-        ASSERT_TRUE(texture_png(*txd, 1, 3, view_texture, -1, after, error)) << error;
+        ASSERT_TRUE(
+            texture_png(*txd, 1, 3, view_mode::texture, swizzle_mode::as_stored, after, error))
+            << error;
         EXPECT_GE(psnr(half_size(half_size(half_size(photo))), decoded(after).image), 20.0);
     }
 }

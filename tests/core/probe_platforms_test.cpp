@@ -58,7 +58,9 @@ TEST(ProbePlatforms, EachSyntheticPlatformOpensWithItsClass) {
         EXPECT_EQ(platform_name(result), r.platform);
         EXPECT_EQ(result.restriction_mask,
                   platform_table()[result.platform_index].restriction_mask);
-        EXPECT_TRUE(result.dictionary->render(0, 0, -1, nullptr, 0)) << r.platform;
+        EXPECT_TRUE(
+            result.dictionary->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0))
+            << r.platform;
     }
 }
 
@@ -120,8 +122,8 @@ TEST_P(SamplePlatforms, OpensWithTheRightClassAndEveryTextureRenders) {
     ps2_txd& txd = *result.dictionary;
     ASSERT_EQ(txd.texture_count(), row.textures);
     for (uint32_t t = 0; t < txd.texture_count(); ++t) {
-        for (int mode : {0, 2}) {
-            auto image = txd.render(t, mode, -1, nullptr, 0);
+        for (view_mode mode : {view_mode::texture, view_mode::mixed}) {
+            auto image = txd.render(t, mode, swizzle_mode::as_stored, nullptr, 0);
             ASSERT_TRUE(image) << row.file << " texture " << t << ": " << txd.last_error;
             EXPECT_EQ(image->width, txd.width(t));
             EXPECT_EQ(image->height, txd.height(t));
@@ -153,9 +155,9 @@ TEST(SamplePlatformsExtra, Tdem5IsDxt5AndOpaqueWhereTheBlocksSaySo) {
     auto result = probe_dictionary(sample("tdem_tde.txd"), 0, k_all_platforms);
     ASSERT_TRUE(result.dictionary);
     ps2_txd& txd = *result.dictionary;
-    ASSERT_EQ(txd.texture_name(3, 0), "tde-1");
+    ASSERT_EQ(txd.texture_name(3, name_kind::texture), "tde-1");
     EXPECT_EQ(txd.compression(3), 5u);
-    auto image = txd.render(3, 2, -1, nullptr, 0);
+    auto image = txd.render(3, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
     ASSERT_TRUE(image);
     // The corners of this icon are a flat dark grey.
     const bgra corner = pixel_at(*image, 0, 0);

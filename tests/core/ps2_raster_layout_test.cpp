@@ -308,7 +308,7 @@ TEST(Ps2Build, RebuildsEveryRealTextureFromItsLevels) {
         ps2_txd built;
         ASSERT_TRUE(built.create_empty(real.root_version()));
         for (uint32_t t = 0; t < real.texture_count(); ++t) {
-            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
+            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, name_kind::texture));
             std::vector<std::vector<uint8_t>> plain(real.mip_count(t));
             std::vector<std::span<const uint8_t>> levels;
             for (uint32_t n = 0; n < plain.size(); ++n) {
@@ -317,8 +317,8 @@ TEST(Ps2Build, RebuildsEveryRealTextureFromItsLevels) {
             }
             const auto palette = real.palette(t);
             ps2_texture_source source;
-            source.name = real.texture_name(t, 0);
-            source.mask = real.texture_name(t, 1);
+            source.name = real.texture_name(t, name_kind::texture);
+            source.mask = real.texture_name(t, name_kind::mask);
             source.width = real.width(t);
             source.height = real.height(t);
             source.depth = real.depth(t);
@@ -405,9 +405,11 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
             const uint32_t levels = real.mip_count(t);
             if (levels < 2) continue;
             ++mipmapped;
-            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, 0));
-            const auto picture = temp_dir() / (real.texture_name(t, 0) + ".tm2");
-            ASSERT_TRUE(real.export_texture(t, 0, 2, &picture, -1)) << real.last_error;
+            SCOPED_TRACE(std::string(file) + " " + real.texture_name(t, name_kind::texture));
+            const auto picture = temp_dir() / (real.texture_name(t, name_kind::texture) + ".tm2");
+            ASSERT_TRUE(real.export_texture(t, view_mode::texture, export_type::tim2, &picture,
+                                            swizzle_mode::as_stored))
+                << real.last_error;
             tim2_file tim2;
             ASSERT_TRUE(tim2.read(picture)) << tim2.last_error;
             EXPECT_EQ(tim2.level_count(0), levels);
@@ -417,8 +419,10 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
 
             ps2_txd added;
             ASSERT_TRUE(added.create_empty(real.root_version()));
-            ASSERT_TRUE(added.add_tim2_texture(picture, -1)) << added.last_error;
-            EXPECT_EQ(added.texture_name(0, 0), real.texture_name(t, 0));
+            ASSERT_TRUE(added.add_tim2_texture(picture, swizzle_mode::as_stored))
+                << added.last_error;
+            EXPECT_EQ(added.texture_name(0, name_kind::texture),
+                      real.texture_name(t, name_kind::texture));
             ASSERT_EQ(added.mip_count(0), levels);
             EXPECT_EQ(chunk_data(added, added.texture_chunk(0)->child(3)->child(0)),
                       chunk_data(real, real.texture_chunk(t)->child(3)->child(0)));
@@ -431,7 +435,8 @@ TEST(Ps2Tim2Levels, ExportAddAndReplaceKeepEveryLevel) {
                 std::vector<uint8_t> spoilt(got.size(), 0x5A);
                 ASSERT_TRUE(ps2_write_plain_level(added, 0, n, spoilt));
             }
-            ASSERT_TRUE(added.replace_texture(0, picture, 2, false)) << added.last_error;
+            ASSERT_TRUE(added.replace_texture(0, picture, export_type::tim2, false))
+                << added.last_error;
             for (uint32_t n = 0; n < levels; ++n) {
                 std::vector<uint8_t> want, got;
                 ASSERT_TRUE(ps2_plain_level(real, t, n, want));
@@ -461,7 +466,7 @@ TEST(Ps2Tim2Levels, LevelsBeyondTheCountAreDropped) {
     ps2_txd txd;
     ASSERT_TRUE(txd.create_empty(0x1803FFFF));
     uint32_t dropped = 0;
-    ASSERT_TRUE(txd.add_tim2_texture(path, -1, &dropped)) << txd.last_error;
+    ASSERT_TRUE(txd.add_tim2_texture(path, swizzle_mode::as_stored, &dropped)) << txd.last_error;
     EXPECT_EQ(dropped, 1u);
     EXPECT_EQ(txd.mip_count(0), 2u);
     std::vector<uint8_t> level1;

@@ -21,9 +21,9 @@ TEST(Ps2Read, ReadsNamesSizesAndFormats) {
                  0, 0x16, 0))
         << txd.last_error;
     ASSERT_EQ(txd.texture_count(), 2u);
-    EXPECT_EQ(txd.texture_name(0, 0), "body");
-    EXPECT_EQ(txd.texture_name(0, 1), "bodya");
-    EXPECT_EQ(txd.texture_name(1, 1), "");
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "body");
+    EXPECT_EQ(txd.texture_name(0, name_kind::mask), "bodya");
+    EXPECT_EQ(txd.texture_name(1, name_kind::mask), "");
     EXPECT_EQ(txd.width(0), 64u);
     EXPECT_EQ(txd.height(0), 32u);
     EXPECT_EQ(txd.depth(0), 8u);
@@ -53,7 +53,7 @@ TEST(Ps2Read, MissingTexturesAnswerWithTheMessage) {
     EXPECT_EQ(txd.width(1), 0u);
     EXPECT_EQ(txd.last_error, "Texture not exists.");
     txd.last_error.clear();
-    EXPECT_EQ(txd.texture_name(5, 0), "");
+    EXPECT_EQ(txd.texture_name(5, name_kind::texture), "");
     EXPECT_TRUE(txd.last_error.empty()); // the name slot answers without a message
     EXPECT_TRUE(txd.pixels(3, 0).empty());
     EXPECT_FALSE(txd.is_ps2(1));

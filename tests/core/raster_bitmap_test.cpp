@@ -66,8 +66,8 @@ TEST(PaletteOrder, Ps2ReordersTwoHundredFiftySixColoursPcDoesNot) {
     std::vector<uint8_t> ps2_out(1024), pc_out(1024);
     ps2_bitmap ps2;
     pc_bitmap pc;
-    ASSERT_EQ(ps2.palette_to_bmp(raster, ps2_out, 256, 0), 1);
-    ASSERT_EQ(pc.palette_to_bmp(raster, pc_out, 256, 0), 1);
+    ASSERT_EQ(ps2.palette_to_bmp(raster, ps2_out, 256, view_mode::texture), 1);
+    ASSERT_EQ(pc.palette_to_bmp(raster, pc_out, 256, view_mode::texture), 1);
     // Raster entry 8 (red 8) is BMP entry 16 for PS2 and stays entry 8 for PC; BMP order is
     // blue, green, red.
     EXPECT_EQ(ps2_out[16 * 4 + 2], 8);
@@ -76,7 +76,7 @@ TEST(PaletteOrder, Ps2ReordersTwoHundredFiftySixColoursPcDoesNot) {
     EXPECT_EQ(pc_out[8 * 4 + 0], 8 ^ 0x55);
     // Sixteen colours keep their order.
     std::vector<uint8_t> small(64);
-    ASSERT_EQ(ps2.palette_to_bmp(raster, small, 16, 0), 1);
+    ASSERT_EQ(ps2.palette_to_bmp(raster, small, 16, view_mode::texture), 1);
     for (uint32_t i = 0; i < 16; ++i)
         EXPECT_EQ(small[4 * i + 2], i);
 }
@@ -85,14 +85,14 @@ TEST(PaletteOrder, ViewModesFillTheFourthByte) {
     const auto raster = ramp_palette(16, 0x80);
     std::vector<uint8_t> out(64);
     ps2_bitmap b;
-    b.palette_to_bmp(raster, out, 16, 2);
+    b.palette_to_bmp(raster, out, 16, view_mode::mixed);
     EXPECT_EQ(out[3], 0xFF); // mixed: 0x80 shows as 0xFF
-    b.palette_to_bmp(raster, out, 16, 1);
+    b.palette_to_bmp(raster, out, 16, view_mode::alpha);
     EXPECT_EQ(out[0], 0xFF); // alpha: grey of level 0xFF, fourth byte 0
     EXPECT_EQ(out[1], 0xFF);
     EXPECT_EQ(out[2], 0xFF);
     EXPECT_EQ(out[3], 0);
-    b.palette_to_bmp(raster, out, 16, 0);
+    b.palette_to_bmp(raster, out, 16, view_mode::texture);
     EXPECT_EQ(out[3], 0);
 }
 
@@ -100,7 +100,7 @@ TEST(PaletteOrder, FromBmpUndoesToBmpInMixedView) {
     const auto raster = ramp_palette(256, 0x40);
     std::vector<uint8_t> bmp(1024), back(1024);
     ps2_bitmap b;
-    b.palette_to_bmp(raster, bmp, 256, 2);
+    b.palette_to_bmp(raster, bmp, 256, view_mode::mixed);
     b.palette_from_bmp(bmp, back, 256);
     EXPECT_EQ(back, raster);
 }
@@ -108,41 +108,44 @@ TEST(PaletteOrder, FromBmpUndoesToBmpInMixedView) {
 TEST(Convert16, Ps2SwapsRedAndBlueAndShowsAlphaAsWhite) {
     struct row {
         uint16_t in;
-        int mode;
+        view_mode mode;
         uint16_t out;
     };
-    const row table[] = {{0x801F, 0, 0x7C00}, {0x801F, 2, 0x7C00}, {0x801F, 1, 0x7FFF},
-                         {0x001F, 1, 0x0000}, {0x7C00, 0, 0x001F}, {0x03E0, 0, 0x03E0}};
+    const row table[] = {
+        {0x801F, view_mode::texture, 0x7C00}, {0x801F, view_mode::mixed, 0x7C00},
+        {0x801F, view_mode::alpha, 0x7FFF},   {0x001F, view_mode::alpha, 0x0000},
+        {0x7C00, view_mode::texture, 0x001F}, {0x03E0, view_mode::texture, 0x03E0}};
     for (const auto& r : table) {
         ps2_bitmap b;
         auto px = u16_bytes({r.in});
         ASSERT_EQ(b.convert_16bit(px, 1, 1, r.mode, pixel_code::argb1555, 0), 1);
-        EXPECT_EQ(u16_at(px, 0), r.out) << std::hex << r.in << " mode " << r.mode;
+        EXPECT_EQ(u16_at(px, 0), r.out) << std::hex << r.in << " mode " << view_mode_number(r.mode);
     }
 }
 
 TEST(Convert16, PcAlphaViewAndTargetCodes) {
     struct row {
         uint16_t in;
-        int mode;
+        view_mode mode;
         uint32_t source, target;
         uint16_t out;
     };
     const row table[] = {
-        {0x1234, 1, 0x565, 0x565, 0xFFFF},   // 565 in alpha view is white
-        {0x1238, 1, 0x4444, 0x4444, 0x888F}, // alpha nibble everywhere, alpha F
-        {0x8000, 1, 0x1555, 0x1555, 0xFFFF}, {0x0000, 1, 0x1555, 0x1555, 0x8000},
-        {0x8123, 0, 0x1555, 0x1555, 0x0123}, // texture view drops the alpha bit
-        {0x123F, 0, 0x4444, 0x4444, 0x1230}, // and the alpha nibble
-        {0x0000, 2, 0x565, 0x1555, 0x8000},  // 565 to 1555 sets bit 15 on every pixel
-        {0x1230, 2, 0x4444, 0x1555, 0x0886}, // no alpha: no bit 15
-        {0x1231, 2, 0x4444, 0x1555, 0x8886},
+        {0x1234, view_mode::alpha, 0x565, 0x565, 0xFFFF},   // 565 in alpha view is white
+        {0x1238, view_mode::alpha, 0x4444, 0x4444, 0x888F}, // alpha nibble everywhere, alpha F
+        {0x8000, view_mode::alpha, 0x1555, 0x1555, 0xFFFF},
+        {0x0000, view_mode::alpha, 0x1555, 0x1555, 0x8000},
+        {0x8123, view_mode::texture, 0x1555, 0x1555, 0x0123}, // texture view drops the alpha bit
+        {0x123F, view_mode::texture, 0x4444, 0x4444, 0x1230}, // and the alpha nibble
+        {0x0000, view_mode::mixed, 0x565, 0x1555, 0x8000}, // 565 to 1555 sets bit 15 on every pixel
+        {0x1230, view_mode::mixed, 0x4444, 0x1555, 0x0886}, // no alpha: no bit 15
+        {0x1231, view_mode::mixed, 0x4444, 0x1555, 0x8886},
     };
     for (const auto& r : table) {
         pc_bitmap b;
         auto px = u16_bytes({r.in});
         ASSERT_EQ(b.convert_16bit(px, 1, 1, r.mode, r.source, r.target), 1);
-        EXPECT_EQ(u16_at(px, 0), r.out) << std::hex << r.in << " mode " << r.mode;
+        EXPECT_EQ(u16_at(px, 0), r.out) << std::hex << r.in << " mode " << view_mode_number(r.mode);
     }
 }
 
@@ -166,21 +169,20 @@ TEST(Convert32, Ps2ModesAndRowOrder) {
     // Two rows of one pixel each: R, G, B, A.
     const std::vector<uint8_t> raster = {10, 20, 30, 0x80, 40, 50, 60, 0x40};
     struct row {
-        int mode;
+        view_mode mode;
         std::vector<uint8_t> out;
     };
     const row table[] = {
-        {0, {60, 50, 40, 0, 30, 20, 10, 0}},
-        {2, {60, 50, 40, 0x7F, 30, 20, 10, 0xFF}},
-        {1, {0x7F, 0x7F, 0x7F, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}},
-        {3, {60, 50, 40, 0x20, 30, 20, 10, 0x40}},
-        {4, {10, 20, 30, 0x80, 40, 50, 60, 0x40}},
+        {view_mode::texture, {60, 50, 40, 0, 30, 20, 10, 0}},
+        {view_mode::mixed, {60, 50, 40, 0x7F, 30, 20, 10, 0xFF}},
+        {view_mode::alpha, {0x7F, 0x7F, 0x7F, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {view_mode::reverse, {60, 50, 40, 0x20, 30, 20, 10, 0x40}},
     };
     for (const auto& r : table) {
         ps2_bitmap b;
         auto px = raster;
         ASSERT_EQ(b.convert_32bit(px, 1, 2, r.mode), 1);
-        EXPECT_EQ(px, r.out) << "mode " << r.mode;
+        EXPECT_EQ(px, r.out) << "mode " << view_mode_number(r.mode);
     }
 }
 
@@ -188,13 +190,13 @@ TEST(Convert32, PcModes) {
     const std::vector<uint8_t> raster = {1, 2, 3, 0x99};
     pc_bitmap b;
     auto px = raster;
-    b.convert_32bit(px, 1, 1, 1);
+    b.convert_32bit(px, 1, 1, view_mode::alpha);
     EXPECT_EQ(px, (std::vector<uint8_t>{0x99, 0x99, 0x99, 0x99}));
     px = raster;
-    b.convert_32bit(px, 1, 1, 2);
+    b.convert_32bit(px, 1, 1, view_mode::mixed);
     EXPECT_EQ(px, raster);
     px = raster;
-    b.convert_32bit(px, 1, 1, 0);
+    b.convert_32bit(px, 1, 1, view_mode::texture);
     EXPECT_EQ(px, (std::vector<uint8_t>{1, 2, 3, 0}));
 }
 
@@ -217,17 +219,17 @@ TEST(FlipRows, OddHeightKeepsTheMiddleRow) {
 TEST(LoadRaster, DepthOutsideFourTo32IsRefused) {
     ps2_bitmap b;
     const std::vector<uint8_t> px(64);
-    EXPECT_EQ(b.load_raster(4, 4, 2, px, {}, false, 0, 0x1555, 0), 0);
+    EXPECT_EQ(b.load_raster(4, 4, 2, px, {}, false, view_mode::texture, 0x1555, 0), 0);
     EXPECT_EQ(b.last_error, raster_msg::unsupported_image_bpp);
     ps2_bitmap c;
-    EXPECT_EQ(c.load_raster(4, 4, 33, px, {}, false, 0, 0x1555, 0), 0);
+    EXPECT_EQ(c.load_raster(4, 4, 33, px, {}, false, view_mode::texture, 0x1555, 0), 0);
     EXPECT_EQ(c.last_error, raster_msg::unsupported_image_bpp);
 }
 
 TEST(LoadRaster, Depth12GivesHeadersAndNoPixels) {
     ps2_bitmap b;
     const std::vector<uint8_t> px(64);
-    EXPECT_EQ(b.load_raster(4, 4, 12, px, {}, false, 0, 0x1555, 0), 1);
+    EXPECT_EQ(b.load_raster(4, 4, 12, px, {}, false, view_mode::texture, 0x1555, 0), 1);
     EXPECT_EQ(b.info_header.bit_count, 12);
     EXPECT_EQ(b.info_header.width, 4);
     EXPECT_TRUE(b.pixels.empty());
@@ -236,7 +238,7 @@ TEST(LoadRaster, Depth12GivesHeadersAndNoPixels) {
 
 TEST(LoadRaster, AbsentPixelsFailSilently) {
     ps2_bitmap b;
-    EXPECT_EQ(b.load_raster(4, 4, 32, {}, {}, false, 0, 0x1555, 0), 0);
+    EXPECT_EQ(b.load_raster(4, 4, 32, {}, {}, false, view_mode::texture, 0x1555, 0), 0);
     EXPECT_TRUE(b.last_error.empty());
 }
 
@@ -245,20 +247,22 @@ TEST(LoadRaster, ShortRasterOrPaletteFailsWithAMessage) {
     {
         ps2_bitmap b;
         const std::vector<uint8_t> px(64 * 64 - 1);
-        EXPECT_EQ(b.load_raster(64, 64, 8, px, pal, true, 0, 0x1555, 0), 0);
+        EXPECT_EQ(b.load_raster(64, 64, 8, px, pal, true, view_mode::texture, 0x1555, 0), 0);
         EXPECT_EQ(b.last_error, raster_msg::raster_too_short);
         EXPECT_TRUE(b.pixels.empty());
     }
     {
         ps2_bitmap b;
         const std::vector<uint8_t> px(64 * 64);
-        EXPECT_EQ(b.load_raster(64, 64, 8, px, std::span(pal).first(1023), true, 0, 0x1555, 0), 0);
+        EXPECT_EQ(b.load_raster(64, 64, 8, px, std::span(pal).first(1023), true, view_mode::texture,
+                                0x1555, 0),
+                  0);
         EXPECT_EQ(b.last_error, raster_msg::palette_too_short);
     }
     {
         ps2_bitmap b;
         const std::vector<uint8_t> px(16 * 16 * 4);
-        EXPECT_EQ(b.load_raster(16, 17, 32, px, {}, false, 0, 0x1555, 0), 0);
+        EXPECT_EQ(b.load_raster(16, 17, 32, px, {}, false, view_mode::texture, 0x1555, 0), 0);
         EXPECT_EQ(b.last_error, raster_msg::raster_too_short);
     }
 }
@@ -268,7 +272,7 @@ TEST(LoadRaster, EightBitPaletteReorderedAndRowsBottomUp) {
     const std::vector<uint8_t> px = {8, 1, 2, 3};
     const auto pal = ramp_palette(256);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 2, 8, px, pal, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 2, 8, px, pal, false, view_mode::texture, 0x1555, 0), 1);
     EXPECT_EQ(b.pixels, (std::vector<uint8_t>{2, 3, 8, 1}));
     EXPECT_EQ(b.palette[16 * 4 + 2], 8); // raster entry 8 is BMP entry 16
     // The bitmap index 8 now refers to the BMP palette entry 8 = raster entry 16.
@@ -289,7 +293,7 @@ TEST(LoadRaster, FourBitSwizzledNarrowRasterUsesTheWideLayout) {
         }
     const auto pal = ramp_palette(16);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(16, 4, 4, stored, pal, true, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(16, 4, 4, stored, pal, true, view_mode::texture, 0x1555, 0), 1);
     auto image = b.to_display_bitmap(24);
     ASSERT_TRUE(image);
     for (uint32_t y = 0; y < 4; ++y)
@@ -302,7 +306,7 @@ TEST(LoadRaster, OddWidthFourBitKeepsEveryPixel) {
     const std::vector<uint8_t> px = {0x21, 0x43, 0x65};
     const auto pal = ramp_palette(16);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(3, 2, 4, px, pal, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(3, 2, 4, px, pal, false, view_mode::texture, 0x1555, 0), 1);
     auto image = b.to_display_bitmap(24);
     ASSERT_TRUE(image);
     const uint8_t expected[2][3] = {{1, 2, 3}, {4, 5, 6}};
@@ -313,30 +317,30 @@ TEST(LoadRaster, OddWidthFourBitKeepsEveryPixel) {
 
 TEST(LoadRaster, TwentyFourBitShowsRedGreenBlue) {
     const std::vector<uint8_t> px = {200, 100, 50, 1, 2, 3}; // 2x1: R, G, B each
-    for (int mode : {0, 2}) {
+    for (view_mode mode : {view_mode::texture, view_mode::mixed}) {
         ps2_bitmap b;
         ASSERT_EQ(b.load_raster(2, 1, 24, px, {}, false, mode, 0x1555, 0), 1);
-        auto image = b.to_display_bitmap(mode == 2 ? 32 : 24);
+        auto image = b.to_display_bitmap(mode == view_mode::mixed ? 32 : 24);
         ASSERT_TRUE(image);
-        const uint32_t step = mode == 2 ? 4 : 3;
+        const uint32_t step = mode == view_mode::mixed ? 4 : 3;
         EXPECT_EQ(image->top_row(0)[0], 50); // blue
         EXPECT_EQ(image->top_row(0)[1], 100);
         EXPECT_EQ(image->top_row(0)[2], 200); // red
         EXPECT_EQ(image->top_row(0)[step + 2], 1);
-        if (mode == 2) {
+        if (mode == view_mode::mixed) {
             EXPECT_EQ(image->top_row(0)[3], 0xFF);
         }
     }
     // The BMP data is blue, green, red too.
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 1, 24, px, {}, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 1, 24, px, {}, false, view_mode::texture, 0x1555, 0), 1);
     EXPECT_EQ(b.pixels, (std::vector<uint8_t>{50, 100, 200, 3, 2, 1}));
 }
 
 TEST(LoadRaster, SixteenBitMixedViewKeepsAlphaOnScreen) {
     const auto px = u16_bytes({0x801F, 0x001F});
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 1, 16, px, {}, false, 2, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 1, 16, px, {}, false, view_mode::mixed, 0x1555, 0), 1);
     EXPECT_EQ(u16_at(b.pixels, 0), 0x7C00); // the bitmap layout has no alpha bit
     auto image = b.to_display_bitmap(32);
     ASSERT_TRUE(image);
@@ -348,7 +352,7 @@ TEST(LoadRaster, SixteenBitMixedViewKeepsAlphaOnScreen) {
 TEST(DisplayBitmap, TwentyFourBitRowsArePadded) {
     const std::vector<uint8_t> px(2 * 2 * 4, 0x80);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 2, 32, px, {}, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 2, 32, px, {}, false, view_mode::texture, 0x1555, 0), 1);
     auto image = b.to_display_bitmap(24);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->stride, 8u);
@@ -360,11 +364,11 @@ TEST(DisplayBitmap, TwentyFourBitRowsArePadded) {
 TEST(DisplayBitmap, UnsupportedTargetDepth) {
     const std::vector<uint8_t> px(16, 1);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(2, 2, 32, px, {}, false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(2, 2, 32, px, {}, false, view_mode::texture, 0x1555, 0), 1);
     EXPECT_EQ(b.to_display_bitmap(16), nullptr);
     EXPECT_EQ(b.last_error, raster_msg::current_bpp_not_supported);
     pc_bitmap p;
-    ASSERT_EQ(p.load_raster(2, 2, 32, px, {}, false, 0, 0x8888, 0), 1);
+    ASSERT_EQ(p.load_raster(2, 2, 32, px, {}, false, view_mode::texture, 0x8888, 0), 1);
     EXPECT_EQ(p.to_display_bitmap(8, 0x8888), nullptr);
     EXPECT_EQ(p.last_error, raster_msg::unsupported_bpp);
 }
@@ -384,7 +388,7 @@ TEST(DisplayBitmap, PcSixteenBitCodes) {
         for (uint32_t target : {24u, 32u}) {
             pc_bitmap b;
             const auto px = u16_bytes({r.v});
-            ASSERT_EQ(b.load_raster(1, 1, 16, px, {}, false, 2, r.code, 0), 1);
+            ASSERT_EQ(b.load_raster(1, 1, 16, px, {}, false, view_mode::mixed, r.code, 0), 1);
             auto image = b.to_display_bitmap(target, r.code);
             ASSERT_TRUE(image) << std::hex << r.code;
             EXPECT_EQ(image->bits, 32u);
@@ -401,10 +405,10 @@ TEST(DisplayBitmap, ViewModesChangeThePicture) {
     for (size_t i = 0; i < px.size(); ++i)
         px[i] = uint8_t(i * 7);
     std::vector<std::vector<uint8_t>> pictures;
-    for (int mode : {0, 1, 2}) {
+    for (view_mode mode : k_user_views) {
         ps2_bitmap b;
         ASSERT_EQ(b.load_raster(4, 4, 32, px, {}, false, mode, 0x1555, 0), 1);
-        auto image = b.to_display_bitmap(mode == 2 ? 32 : 24);
+        auto image = b.to_display_bitmap(mode == view_mode::mixed ? 32 : 24);
         ASSERT_TRUE(image);
         pictures.push_back(image->bytes);
     }
@@ -418,7 +422,7 @@ TEST(ToRaster, PaletteAndPixelsGoBackToPs2Order) {
     std::iota(px.begin(), px.end(), 0);
     const auto pal = ramp_palette(256, 0x40);
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(16, 8, 8, px, pal, false, 2, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(16, 8, 8, px, pal, false, view_mode::mixed, 0x1555, 0), 1);
     std::vector<uint8_t> pal_back(1024), px_back(16 * 8);
     ASSERT_EQ(b.palette_to_raster(pal_back, true), 1);
     ASSERT_EQ(b.pixels_to_raster(px_back, true), 1);
@@ -431,7 +435,7 @@ TEST(ToRaster, PaletteAndPixelsGoBackToPs2Order) {
 TEST(ToRaster, ThirtyTwoBitAndFourBit) {
     std::vector<uint8_t> px32 = {10, 20, 30, 0x80, 40, 50, 60, 0x02};
     ps2_bitmap b;
-    ASSERT_EQ(b.load_raster(1, 2, 32, px32, {}, false, 2, 0x1555, 0), 1);
+    ASSERT_EQ(b.load_raster(1, 2, 32, px32, {}, false, view_mode::mixed, 0x1555, 0), 1);
     std::vector<uint8_t> back(8);
     ASSERT_EQ(b.pixels_to_raster(back, true), 1);
     EXPECT_EQ(back, px32);
@@ -440,7 +444,8 @@ TEST(ToRaster, ThirtyTwoBitAndFourBit) {
 
     const std::vector<uint8_t> px4 = {0x21, 0x43, 0x65, 0x87};
     ps2_bitmap c;
-    ASSERT_EQ(c.load_raster(4, 2, 4, px4, ramp_palette(16), false, 0, 0x1555, 0), 1);
+    ASSERT_EQ(c.load_raster(4, 2, 4, px4, ramp_palette(16), false, view_mode::texture, 0x1555, 0),
+              1);
     std::vector<uint8_t> back4(4);
     ASSERT_EQ(c.pixels_to_raster(back4, true), 1);
     EXPECT_EQ(back4, px4);
@@ -450,7 +455,7 @@ TEST(ToRaster, OtherDepthsAreRefused) {
     for (uint32_t depth : {16u, 24u}) {
         ps2_bitmap b;
         const std::vector<uint8_t> px(2 * 2 * depth / 8);
-        ASSERT_EQ(b.load_raster(2, 2, depth, px, {}, false, 0, 0x1555, 0), 1);
+        ASSERT_EQ(b.load_raster(2, 2, depth, px, {}, false, view_mode::texture, 0x1555, 0), 1);
         std::vector<uint8_t> out(px.size());
         EXPECT_EQ(b.pixels_to_raster(out, true), 0);
         EXPECT_EQ(b.last_error, raster_msg::unsupported_image_format);
@@ -469,7 +474,7 @@ TEST(LoadRaster, RandomSizesNeverReadPastTheSpans) {
         const size_t pixel_bytes = rng() % (data.size() + 1);
         const size_t palette_bytes = rng() % 1100;
         const bool swizzled = rng() % 2;
-        const int mode = int(rng() % 4);
+        const view_mode mode = view_mode_from_number(int(rng() % 4)).value();
         ps2_bitmap b;
         const int ok =
             b.load_raster(w, h, depth, std::span(data).first(pixel_bytes),
@@ -480,7 +485,7 @@ TEST(LoadRaster, RandomSizesNeverReadPastTheSpans) {
         }
         EXPECT_GE(pixel_bytes, (uint64_t(w) * h * depth + 7) / 8);
         EXPECT_EQ(b.pixels.size(), size_t(b.row_bytes()) * h);
-        auto image = b.to_display_bitmap(mode == 2 ? 32 : 24);
+        auto image = b.to_display_bitmap(mode == view_mode::mixed ? 32 : 24);
         ASSERT_TRUE(image);
         EXPECT_EQ(image->bytes.size(), size_t(image->stride) * h);
     }

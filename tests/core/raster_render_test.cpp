@@ -69,16 +69,18 @@ TEST(RenderSamples, EveryTextureLevelAndViewRenders) {
             const uint32_t levels = txd->mip_count(t);
             EXPECT_GE(levels, 1u) << path << " " << t;
             for (uint32_t level = 0; level < levels; ++level)
-                for (int mode : {0, 1, 2})
-                    for (int swizzle : {-1, 0, 1}) {
+                for (view_mode mode : k_user_views)
+                    for (swizzle_mode swizzle :
+                         {swizzle_mode::as_stored, swizzle_mode::off, swizzle_mode::on}) {
                         bool state = !txd->is_swizzled(t);
                         auto image = txd->render(t, mode, swizzle, &state, level);
-                        ASSERT_TRUE(image) << path << " texture " << t << " level " << level
-                                           << " mode " << mode << ": " << txd->last_error;
+                        ASSERT_TRUE(image)
+                            << path << " texture " << t << " level " << level << " mode "
+                            << view_mode_number(mode) << ": " << txd->last_error;
                         EXPECT_EQ(state, txd->is_swizzled(t));
                         EXPECT_EQ(image->width, txd->width(t) >> level);
                         EXPECT_EQ(image->height, txd->height(t) >> level);
-                        EXPECT_EQ(image->bits, mode == 2 ? 32u : 24u);
+                        EXPECT_EQ(image->bits, mode == view_mode::mixed ? 32u : 24u);
                         EXPECT_EQ(image->bytes.size(), size_t(image->stride) * image->height);
                         ++pictures;
                     }
@@ -95,8 +97,9 @@ TEST(RenderSamples, AutomaticUnswizzlingDiffersFromOffAndIsSmoother) {
         auto txd = open_ps2(path);
         for (uint32_t t = 0; t < txd->texture_count(); ++t) {
             if (!txd->is_swizzled(t)) continue;
-            auto automatic = txd->render(t, 0, -1, nullptr, 0);
-            auto off = txd->render(t, 0, 0, nullptr, 0);
+            auto automatic =
+                txd->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
+            auto off = txd->render(t, view_mode::texture, swizzle_mode::off, nullptr, 0);
             ASSERT_TRUE(automatic && off);
             const uint64_t a = roughness(*automatic), o = roughness(*off);
             if (o == 0) continue; // a single-colour texture looks the same in any order
@@ -120,19 +123,20 @@ TEST(RenderSamples, RenderingReleasesTheRasterData) {
     auto txd = open_ps2(path);
     ASSERT_TRUE(txd);
     const uint32_t before = txd->allocated_bytes;
-    ASSERT_TRUE(txd->render(1, 0, -1, nullptr, 0));
+    ASSERT_TRUE(txd->render(1, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     EXPECT_EQ(txd->allocated_bytes, before);
 }
 
 TEST(Render, LevelTwoOf256By128IsA64By32Picture) {
     auto txd = open_built(textures({{.width = 256, .height = 128, .depth = 8, .levels = 3}}));
     ASSERT_TRUE(txd);
-    auto image = txd->render(0, 0, -1, nullptr, 2);
+    auto image = txd->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 2);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 64u);
     EXPECT_EQ(image->height, 32u);
     EXPECT_EQ(image->bits, 24u);
-    EXPECT_FALSE(txd->render(0, 0, -1, nullptr, 3)); // no fourth level
+    EXPECT_FALSE(
+        txd->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 3)); // no fourth level
 }
 
 TEST(Render, SwizzleOptionsAndViewsChangeThePicture) {
@@ -142,14 +146,14 @@ TEST(Render, SwizzleOptionsAndViewsChangeThePicture) {
     ASSERT_FALSE(txd->is_swizzled(0));
     ASSERT_TRUE(txd->is_swizzled(1));
     for (uint32_t t : {0u, 1u}) {
-        auto off = txd->render(t, 0, 0, nullptr, 0);
-        auto on = txd->render(t, 0, 1, nullptr, 0);
-        auto automatic = txd->render(t, 0, -1, nullptr, 0);
+        auto off = txd->render(t, view_mode::texture, swizzle_mode::off, nullptr, 0);
+        auto on = txd->render(t, view_mode::texture, swizzle_mode::on, nullptr, 0);
+        auto automatic = txd->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
         ASSERT_TRUE(off && on && automatic);
         EXPECT_NE(off->bytes, on->bytes) << t; // "always on" scrambles a plain texture
         EXPECT_EQ(automatic->bytes, t == 0 ? off->bytes : on->bytes) << t;
-        auto alpha = txd->render(t, 1, -1, nullptr, 0);
-        auto mixed = txd->render(t, 2, -1, nullptr, 0);
+        auto alpha = txd->render(t, view_mode::alpha, swizzle_mode::as_stored, nullptr, 0);
+        auto mixed = txd->render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
         ASSERT_TRUE(alpha && mixed);
         EXPECT_NE(alpha->bytes, automatic->bytes);
         EXPECT_EQ(mixed->bits, 32u);
@@ -165,9 +169,10 @@ TEST(Render, EveryDepthRenders) {
                                     {.width = 8, .height = 8, .depth = 4, .swizzled = true}}));
     ASSERT_TRUE(txd);
     for (uint32_t t = 0; t < txd->texture_count(); ++t)
-        for (int mode : {0, 1, 2}) {
-            auto image = txd->render(t, mode, -1, nullptr, 0);
-            ASSERT_TRUE(image) << "texture " << t << " mode " << mode << ": " << txd->last_error;
+        for (view_mode mode : k_user_views) {
+            auto image = txd->render(t, mode, swizzle_mode::as_stored, nullptr, 0);
+            ASSERT_TRUE(image) << "texture " << t << " mode " << view_mode_number(mode) << ": "
+                               << txd->last_error;
             EXPECT_EQ(image->width, txd->width(t));
         }
 }
@@ -176,7 +181,7 @@ TEST(Render, MissingTextureGivesNoPicture) {
     auto txd = open_built(textures({{.width = 16, .height = 16}}));
     ASSERT_TRUE(txd);
     bool state = true;
-    EXPECT_FALSE(txd->render(5, 0, -1, &state, 0));
+    EXPECT_FALSE(txd->render(5, view_mode::texture, swizzle_mode::as_stored, &state, 0));
     EXPECT_FALSE(state);
 }
 
@@ -202,10 +207,10 @@ TEST(RenderCli, WritesTheViewAsBmp) {
         // Same picture as the dictionary renders, bottom row first as BMP stores it.
         auto dictionary = open_ps2(txd);
         auto image = dictionary->render(0,
-                                        std::string(r.view) == "mixed"   ? 2
-                                        : std::string(r.view) == "alpha" ? 1
-                                                                         : 0,
-                                        -1, nullptr, 0);
+                                        std::string(r.view) == "mixed"   ? view_mode::mixed
+                                        : std::string(r.view) == "alpha" ? view_mode::alpha
+                                                                         : view_mode::texture,
+                                        swizzle_mode::as_stored, nullptr, 0);
         ASSERT_TRUE(image);
         EXPECT_EQ(bmp.pixels[2], image->bytes[2]);
         EXPECT_EQ(bmp.pixels.size(), size_t(32) * 16 * r.bits / 8);

@@ -51,7 +51,7 @@ void expect_opens_as(const std::filesystem::path& path, const char* platform, ui
     ps2_txd& txd = *result.dictionary;
     ASSERT_EQ(txd.texture_count(), textures) << path;
     for (uint32_t t = 0; t < textures; ++t) {
-        auto image = txd.render(t, 0, -1, nullptr, 0);
+        auto image = txd.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
         ASSERT_TRUE(image) << path << " texture " << t << ": " << txd.last_error;
         EXPECT_EQ(image->width, txd.width(t));
     }

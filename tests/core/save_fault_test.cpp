@@ -107,7 +107,7 @@ TEST(SaveFault, TargetThatIsAFolder) {
     EXPECT_EQ(read_file(source), dictionary_bytes());
     EXPECT_EQ(leftovers(dir, {"a.txd", "folder.txd"}), std::vector<std::string>{});
     // The dictionary is still whole after the refusal.
-    EXPECT_EQ(txd.texture_name(1, 0), "second");
+    EXPECT_EQ(txd.texture_name(1, name_kind::texture), "second");
 }
 
 TEST(SaveFault, StaleFolderInPlaceOfTheTemporaryFile) {
@@ -163,7 +163,7 @@ TEST(SaveFault, OutOfSpace) {
 
     ps2_txd txd;
     ASSERT_TRUE(txd.load(source, 0, 0x16, 0)) << txd.last_error;
-    ASSERT_TRUE(txd.rename_texture(0, "renamed", 0)) << txd.last_error;
+    ASSERT_TRUE(txd.rename_texture(0, "renamed", name_kind::texture)) << txd.last_error;
     const auto limit_file_size = [] {
         std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of a killed process
         const rlimit limit{1024, 1024};

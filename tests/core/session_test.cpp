@@ -82,7 +82,7 @@ TEST(EditorSession, EditsPassTheObserverAndMarkTheSessionModified) {
     EXPECT_FALSE(session.move_up(0));
     EXPECT_FALSE(session.modified());
     EXPECT_FALSE(session.last_error().empty());
-    EXPECT_TRUE(session.rename(1, "renamed", 0));
+    EXPECT_TRUE(session.rename(1, "renamed", name_kind::texture));
     EXPECT_TRUE(session.modified());
     EXPECT_TRUE(session.move_down(1));
     EXPECT_TRUE(session.remove(0));
@@ -90,17 +90,20 @@ TEST(EditorSession, EditsPassTheObserverAndMarkTheSessionModified) {
                                                    "applied", "before 3 1 of 3", "applied",
                                                    "before 1 0 of 3", "applied"}));
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
-    EXPECT_EQ(session.dictionary()->texture_name(1, 0), "renamed");
+    EXPECT_EQ(session.dictionary()->texture_name(1, name_kind::texture), "renamed");
 }
 
 TEST(EditorSession, ImportDispatchesByTheFileType) {
     SKIP_WITHOUT_SAMPLES();
     editor_session session = opened("VEHICLE2.txd");
-    EXPECT_TRUE(session.import_file(sample("i4c32.tm2").string(), -1)) << session.last_error();
+    EXPECT_TRUE(session.import_file(sample("i4c32.tm2").string(), swizzle_mode::as_stored))
+        << session.last_error();
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
-    EXPECT_FALSE(session.import_file((temp_dir() / "picture.bmp").string(), -1));
+    EXPECT_FALSE(
+        session.import_file((temp_dir() / "picture.bmp").string(), swizzle_mode::as_stored));
     EXPECT_EQ(session.last_error(), session_msg::bmp_import);
-    EXPECT_FALSE(session.import_file((temp_dir() / "x.tm2.d" / "picture").string(), -1));
+    EXPECT_FALSE(session.import_file((temp_dir() / "x.tm2.d" / "picture").string(),
+                                     swizzle_mode::as_stored));
     EXPECT_EQ(session.last_error(), session_msg::unknown_import);
     EXPECT_EQ(session.dictionary()->texture_count(), 2u);
 }

@@ -56,7 +56,9 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
 
     // A BMP of the texture with a known picture.
     const auto bmp = dir / "small.bmp";
-    ASSERT_TRUE(txd.export_texture(0, 0, export_bmp, &bmp, -1)) << txd.last_error;
+    ASSERT_TRUE(
+        txd.export_texture(0, view_mode::texture, export_type::bmp, &bmp, swizzle_mode::as_stored))
+        << txd.last_error;
     ps2_bitmap picture;
     ASSERT_TRUE(picture.read_bmp(bmp));
     const uint32_t row_bytes = picture.row_bytes();
@@ -71,7 +73,7 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
                 row[x / 2] |= uint8_t((x & 1) ? v : v << 4);
         }
     ASSERT_TRUE(picture.write_bmp(bmp));
-    ASSERT_TRUE(txd.replace_texture(0, bmp, export_bmp, false)) << txd.last_error;
+    ASSERT_TRUE(txd.replace_texture(0, bmp, export_type::bmp, false)) << txd.last_error;
 
     level = txd.transfer_header(0) + k_transfer_header_bytes;
     std::vector<uint8_t> region(level, level + region_bytes);
@@ -86,7 +88,9 @@ TEST_P(SmallLevels, ReplaceWritesTheRegionAndExportReadsIt) {
         }
 
     const auto again = dir / "again.bmp";
-    ASSERT_TRUE(txd.export_texture(0, 0, export_bmp, &again, -1)) << txd.last_error;
+    ASSERT_TRUE(txd.export_texture(0, view_mode::texture, export_type::bmp, &again,
+                                   swizzle_mode::as_stored))
+        << txd.last_error;
     ps2_bitmap exported;
     ASSERT_TRUE(exported.read_bmp(again));
     EXPECT_EQ(exported.pixels, picture.pixels);
@@ -104,9 +108,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, SmallLevels,
 
 // Mean difference per channel between a mip level and level 0 scaled down by box averaging: a
 // level read with the right layout is a small copy of level 0.
-double distance_to_level0(ps2_txd& txd, uint32_t t, uint32_t level, int swizzle) {
-    auto big = txd.render(t, 0, -1, nullptr, 0);
-    auto small = txd.render(t, 0, swizzle, nullptr, level);
+double distance_to_level0(ps2_txd& txd, uint32_t t, uint32_t level, swizzle_mode swizzle) {
+    auto big = txd.render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
+    auto small = txd.render(t, view_mode::texture, swizzle, nullptr, level);
     if (!big || !small) return 1e9;
     const uint32_t scale = 1u << level;
     double total = 0;
@@ -141,8 +145,8 @@ TEST(SmallLevelSamples, SmallLevelsLookLikeLevelZero) {
         ps2_txd& txd = *opened.dictionary;
         ASSERT_EQ(txd.depth(r.texture), 8u);
         ASSERT_EQ(txd.width(r.texture) >> r.level, 8u) << r.file;
-        const double read = distance_to_level0(txd, r.texture, r.level, -1);
-        const double as_stored = distance_to_level0(txd, r.texture, r.level, 0);
+        const double read = distance_to_level0(txd, r.texture, r.level, swizzle_mode::as_stored);
+        const double as_stored = distance_to_level0(txd, r.texture, r.level, swizzle_mode::off);
         std::cout << r.file << " " << r.texture << "/" << r.level << ": " << read << " vs "
                   << as_stored << "\n";
         EXPECT_LT(read, 20.0) << r.file << " texture " << r.texture;

@@ -18,7 +18,8 @@ TEST(SectionName, NamesTheKnownIdsAndNotTheRest) {
     EXPECT_STREQ(section_name(0x11), "");
     EXPECT_STREQ(section_name(0x2C), "Coll Tree");
     EXPECT_STREQ(section_name(0x11F), "User Data PLG");
-    for (uint32_t id : {0x0u, 0x2Du, 0x100u, 0x120u, 0xFFFFFFFFu}) EXPECT_STREQ(section_name(id), "N/A") << id;
+    for (uint32_t id : {0x0u, 0x2Du, 0x100u, 0x120u, 0xFFFFFFFFu})
+        EXPECT_STREQ(section_name(id), "N/A") << id;
 }
 
 TEST(RwStream, WalksTheTreeWithTheContainerRule) {
@@ -50,7 +51,8 @@ TEST(RwStream, FindChunkRejectsIndicesOutsideTheChildren) {
 }
 
 TEST(RwStream, PreloadsLeavesUpToSixtyFourBytes) {
-    auto root = node(0x03, {leaf(0x01, std::vector<uint8_t>(64, 1)), leaf(0x01, std::vector<uint8_t>(65, 2))});
+    auto root = node(
+        0x03, {leaf(0x01, std::vector<uint8_t>(64, 1)), leaf(0x01, std::vector<uint8_t>(65, 2))});
     auto path = write_temp("leaves.bin", root.bytes());
     rw_stream stream;
     ASSERT_TRUE(stream.open(path, 0, 0, 0));
@@ -67,7 +69,8 @@ TEST(RwStream, PreloadsLeavesUpToSixtyFourBytes) {
 
 TEST(RwStream, KeepsMoreThanSixtyFourChildren) {
     std::vector<test_chunk> children;
-    for (int i = 0; i < 130; ++i) children.push_back(leaf(0x01, {uint8_t(i)}));
+    for (int i = 0; i < 130; ++i)
+        children.push_back(leaf(0x01, {uint8_t(i)}));
     auto path = write_temp("many.bin", node(0x03, children).bytes());
     rw_stream stream;
     ASSERT_TRUE(stream.open(path, 0, 0, 0));
@@ -161,7 +164,8 @@ TEST(RwStream, SetVersionStampsEveryChunk) {
         stack.pop_back();
         EXPECT_EQ(chunk->version, 0x1234u);
         ++seen;
-        for (const auto& child : chunk->children) stack.push_back(child.get());
+        for (const auto& child : chunk->children)
+            stack.push_back(child.get());
     }
     EXPECT_GT(seen, 20u);
     rw_stream empty;

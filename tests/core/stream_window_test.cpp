@@ -39,9 +39,9 @@ TEST(RwStreamWindow, LargeLeavesAreReadWholeAfterTheWalk) {
     std::vector<uint8_t> big(3 * rw_stream::k_read_window + 5);
     for (size_t k = 0; k < big.size(); ++k)
         big[k] = uint8_t(k * 13);
-    auto path = write_temp("window-big.bin",
-                           node(0x03, {leaf(0x01, {1, 2, 3}), leaf(0x01, big), leaf(0x01, {9})})
-                               .bytes());
+    auto path =
+        write_temp("window-big.bin",
+                   node(0x03, {leaf(0x01, {1, 2, 3}), leaf(0x01, big), leaf(0x01, {9})}).bytes());
     rw_stream stream;
     ASSERT_TRUE(stream.open(path, 0, 0, 0)) << stream.last_error;
     EXPECT_FALSE(stream.root->child(1)->has_data());

@@ -37,8 +37,8 @@ std::unique_ptr<loaded_tex> load(const std::vector<uint8_t>& bytes, uint32_t off
 
 void expect_texture(tex_txd& txd, uint32_t t, const tex_record_desc& desc, uint32_t w, uint32_t h,
                     uint32_t depth) {
-    EXPECT_EQ(txd.texture_name(t, 0), desc.name);
-    EXPECT_EQ(txd.texture_name(t, 1), desc.mask);
+    EXPECT_EQ(txd.texture_name(t, name_kind::texture), desc.name);
+    EXPECT_EQ(txd.texture_name(t, name_kind::mask), desc.mask);
     EXPECT_EQ(txd.width(t), w);
     EXPECT_EQ(txd.height(t), h);
     EXPECT_EQ(txd.depth(t), depth);
@@ -81,7 +81,7 @@ TEST(TexTxd, ThreeRasterHeaderForms) {
     EXPECT_EQ(txd.root_version(), 0x00746578u);
     EXPECT_FALSE(txd.release_pixels(0));
     EXPECT_EQ(txd.compression(0), 0u);
-    EXPECT_TRUE(txd.render(0, 0, -1, nullptr, 0));
+    EXPECT_TRUE(txd.render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
 }
 
 TEST(TexTxd, OneTextureLinkingBackToTheHead) {

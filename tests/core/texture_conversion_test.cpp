@@ -29,7 +29,8 @@ struct conversion_fixture : ::testing::Test {
     ps2_txd& txd() { return *session.dictionary(); }
     // Level 0 as the preview shows it, colour and alpha.
     std::vector<uint8_t> picture(uint32_t t) {
-        device_bitmap image = txd().render(t, view_mixed, -1, nullptr, 0);
+        device_bitmap image =
+            txd().render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
         return image ? image->bytes : std::vector<uint8_t>();
     }
     void expect_clean_lint() {
@@ -59,7 +60,7 @@ TEST_F(conversion_fixture, each_conversion_is_one_step_that_undoes_to_the_exact_
     ASSERT_EQ(txd().depth(t), 8u);
     const uint32_t levels = txd().mip_count(t);
     const uint32_t flags = txd().texture_flags(t);
-    const std::string name = txd().texture_name(t, 0);
+    const std::string name = txd().texture_name(t, name_kind::texture);
     ASSERT_GT(levels, 1u);
     const std::vector<uint8_t> original = bytes();
     for (const conversion_case& c : cases) {
@@ -71,7 +72,7 @@ TEST_F(conversion_fixture, each_conversion_is_one_step_that_undoes_to_the_exact_
         EXPECT_EQ(txd().is_swizzled(t), c.swizzled);
         EXPECT_EQ(txd().mip_count(t), c.keeps_levels ? levels : 1u);
         EXPECT_EQ(txd().texture_flags(t), flags);
-        EXPECT_EQ(txd().texture_name(t, 0), name);
+        EXPECT_EQ(txd().texture_name(t, name_kind::texture), name);
         expect_clean_lint();
         const std::vector<uint8_t> converted = bytes();
         EXPECT_NE(converted, original);

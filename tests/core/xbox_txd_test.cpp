@@ -28,9 +28,9 @@ pc_texture_desc xbox_desc(uint8_t compression, std::vector<std::vector<uint8_t>>
     return desc;
 }
 
-bgra solid_colour(xbox_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t* w = nullptr,
+bgra solid_colour(xbox_txd& txd, uint32_t t, uint32_t level, view_mode mode, uint32_t* w = nullptr,
                   uint32_t* h = nullptr) {
-    auto image = txd.render(t, mode, -1, nullptr, level);
+    auto image = txd.render(t, mode, swizzle_mode::as_stored, nullptr, level);
     if (!image) return {1, 2, 3, 4};
     if (w) *w = image->width;
     if (h) *h = image->height;
@@ -38,7 +38,7 @@ bgra solid_colour(xbox_txd& txd, uint32_t t, uint32_t level, int mode, uint32_t*
     for (uint32_t y = 0; y < image->height; ++y)
         for (uint32_t x = 0; x < image->width; ++x)
             if (!(pixel_at(*image, x, y) == first)) return {5, 6, 7, 8};
-    return mode == 2 ? first : rgb_at(*image, 0, 0);
+    return mode == view_mode::mixed ? first : rgb_at(*image, 0, 0);
 }
 } // namespace
 
@@ -75,7 +75,7 @@ TEST_P(XboxCompression, DecodesByTheXboxNumbers) {
     auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->compression(0), row.expected_compression);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, 2), row.expected) << txd->last_error;
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::mixed), row.expected) << txd->last_error;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -95,7 +95,7 @@ TEST(XboxTxd, UnknownCompressionIsDescribedButNotRendered) {
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->compression(0), 16u);
     EXPECT_EQ(txd->width(0), 8u);
-    EXPECT_FALSE(txd->render(0, 0, -1, nullptr, 0));
+    EXPECT_FALSE(txd->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0));
     EXPECT_TRUE(txd->pixels(0, 0).empty());
 }
 
@@ -107,7 +107,7 @@ TEST(XboxTxd, Dxt1On32Bit888DecodesTo8888) {
     bool ok = false;
     auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{255, 0, 0, 0}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{255, 0, 0, 0}));
 }
 
 TEST(XboxTxd, UncompressedPixelsFollowTheWordAfterThePalette) {
@@ -116,7 +116,7 @@ TEST(XboxTxd, UncompressedPixelsFollowTheWordAfterThePalette) {
     auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->pixels(0, 0).data(), txd->texture_struct(0).data() + 92);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, 0), (bgra{0, 252, 0, 0}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 252, 0, 0}));
 }
 
 TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
@@ -134,15 +134,15 @@ TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
     ASSERT_TRUE(ok);
     for (uint32_t t = 0; t < 2; ++t) {
         uint32_t w = 0, h = 0;
-        EXPECT_EQ(solid_colour(*txd, t, 1, 0, &w, &h), (bgra{0, 255, 0, 0})) << t;
+        EXPECT_EQ(solid_colour(*txd, t, 1, view_mode::texture, &w, &h), (bgra{0, 255, 0, 0})) << t;
         EXPECT_EQ(w, 4u);
         EXPECT_EQ(h, 4u);
-        EXPECT_EQ(solid_colour(*txd, t, 2, 0, &w, &h), (bgra{255, 0, 0, 0})) << t;
+        EXPECT_EQ(solid_colour(*txd, t, 2, view_mode::texture, &w, &h), (bgra{255, 0, 0, 0})) << t;
         EXPECT_EQ(w, 2u);
     }
     // Never the top of level 0 shown small: level 0 whole instead.
     uint32_t w = 0, h = 0;
-    EXPECT_EQ(solid_colour(*txd, 2, 1, 0, &w, &h), (bgra{0, 0, 255, 0}));
+    EXPECT_EQ(solid_colour(*txd, 2, 1, view_mode::texture, &w, &h), (bgra{0, 0, 255, 0}));
     EXPECT_EQ(w, 8u);
     EXPECT_EQ(h, 8u);
 }

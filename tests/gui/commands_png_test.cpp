@@ -58,7 +58,7 @@ TEST_F(png_commands, import_asks_once_and_remembers_the_choice) {
         EXPECT_EQ(txd().depth(t), 4u);
         EXPECT_EQ(txd().mip_count(t), 3u); // 32 x 32
     }
-    EXPECT_EQ(txd().texture_name(1, 0), "first");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "first");
     EXPECT_TRUE(window->modified());
     EXPECT_EQ(window->settings().read_int("main", "png_import_depth", 0), 4);
     EXPECT_EQ(window->settings().read_int("main", "png_import_mips", -1), 0);

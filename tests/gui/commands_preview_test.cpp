@@ -71,15 +71,15 @@ TEST_F(preview, swizzle_and_view_modes_in_the_panes) {
         {make_ps2_texture({.name = "sw", .width = 32, .height = 32, .depth = 8, .swizzled = true}),
          make_ps2_texture({.name = "plain", .width = 32, .height = 32, .depth = 32})})));
     EXPECT_EQ(status(2), "Texture unswizzled");
-    w().set_swizzle_mode(1);
+    w().set_swizzle_mode(swizzle_mode::on);
     EXPECT_EQ(status(2), "Swizzling is ON");
-    w().set_swizzle_mode(0);
+    w().set_swizzle_mode(swizzle_mode::off);
     EXPECT_EQ(status(2), "Swizzling is OFF");
-    w().set_swizzle_mode(-1);
-    w().set_alpha_mode(2);
+    w().set_swizzle_mode(swizzle_mode::as_stored);
+    w().set_alpha_mode(view_mode::mixed);
     EXPECT_EQ(status(1), "32x32, 8bpp, Mixed");
     EXPECT_EQ(w().picture()->bitmap()->bits, 32u);
-    w().set_alpha_mode(1);
+    w().set_alpha_mode(view_mode::alpha);
     EXPECT_EQ(status(1), "32x32, 8bpp, Alpha");
     EXPECT_EQ(w().picture()->bitmap()->bits, 24u);
 }
@@ -119,7 +119,7 @@ TEST_F(preview, mixed_view_shows_transparency_over_a_checkerboard) {
     auto& raster = clear.children[3].children[1].data;
     std::fill(raster.begin(), raster.end(), 0);
     ASSERT_TRUE(open(make_dictionary({clear})));
-    w().set_alpha_mode(2);
+    w().set_alpha_mode(view_mode::mixed);
     ASSERT_EQ(w().picture()->bitmap()->bits, 32u);
     const QImage shot = w().picture()->grab().toImage();
     // The 16x16 picture is centred; the board has cells of 8 pixels from its corner.
@@ -130,7 +130,7 @@ TEST_F(preview, mixed_view_shows_transparency_over_a_checkerboard) {
     EXPECT_EQ(shot.pixelColor(x + 10, y + 10), QColor(0xCC, 0xCC, 0xCC));
 
     // The texture view draws no backdrop.
-    w().set_alpha_mode(0);
+    w().set_alpha_mode(view_mode::texture);
     const QImage plain = w().picture()->grab().toImage();
     EXPECT_EQ(plain.pixelColor(x + 10, y + 2), plain.pixelColor(x + 2, y + 2));
 }

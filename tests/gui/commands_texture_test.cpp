@@ -35,12 +35,14 @@ struct commands : ::testing::Test, window_fixture {
         host.clear_log();
     }
     // A TIM2 file and a raw section written from a texture of another dictionary.
-    std::filesystem::path exported(const std::string& file, int type) {
+    std::filesystem::path exported(const std::string& file, export_type type) {
         auto source = load_as<ps2_txd>(write_dictionary(
             "source.txd",
             make_dictionary({make_ps2_texture({.name = "imported", .fill_seed = 9})})));
         const auto path = dir / file;
-        EXPECT_TRUE(source->export_texture(0, 0, type, &path, -1)) << source->last_error;
+        EXPECT_TRUE(
+            source->export_texture(0, view_mode::texture, type, &path, swizzle_mode::as_stored))
+            << source->last_error;
         return path;
     }
 };
@@ -111,7 +113,7 @@ TEST_F(commands, export_message_goes_the_same_way_as_the_button) {
 
 TEST_F(commands, export_in_alpha_view_proposes_the_mask_name) {
     ASSERT_TRUE(open(make_dictionary({make_ps2_texture({.name = "car", .mask = "cara"})})));
-    w().set_alpha_mode(1);
+    w().set_alpha_mode(view_mode::alpha);
     host.clear_log();
     const auto file = (dir / "x.tm2").string();
     host.answer_file(file);
@@ -179,7 +181,8 @@ TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
         auto& choice = dynamic_cast<CExportAllDialog&>(dialog);
         choice.initialize();
         choice.folder_box->setText(QString::fromStdString(folder.string()));
-        choice.format_box->setCurrentIndex(choice.format_box->findData(int(export_rwsect)));
+        choice.format_box->setCurrentIndex(
+            choice.format_box->findData(export_type_number(export_type::rwsect)));
         choice.press_ok();
         return id_ok;
     });
@@ -189,13 +192,13 @@ TEST_F(commands, export_all_writes_every_texture_in_the_chosen_format) {
         EXPECT_TRUE(std::filesystem::exists(folder / (std::string(name) + ".rwsect"))) << name;
     // An exported section goes back into a dictionary as a texture.
     EXPECT_TRUE(txd().add_raw_section(folder / "two.rwsect"));
-    EXPECT_EQ(txd().texture_name(3, 0), "two");
+    EXPECT_EQ(txd().texture_name(3, name_kind::texture), "two");
 }
 
 TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     open_named({"a"});
-    const auto tim2 = exported("first.tm2", export_tim2);
-    const auto section = exported("third.rwsect", export_rwsect);
+    const auto tim2 = exported("first.tm2", export_type::tim2);
+    const auto section = exported("third.rwsect", export_type::rwsect);
     const auto bitmap = write_file(dir / "second.bmp", {'B', 'M'});
     QSignalSpy refill(&list(), &CTextureList::current_texture_changed);
     host.answer_file({tim2.string(), bitmap.string(), section.string()});
@@ -218,8 +221,9 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
     EXPECT_EQ(last_message().buttons, box_buttons::yes_no);
     EXPECT_EQ(last_message().icon, box_icon::warning);
     ASSERT_EQ(txd().texture_count(), 3u);
-    EXPECT_EQ(txd().texture_name(1, 0), tim2.stem().string()); // the file name without ".tm2"
-    EXPECT_EQ(txd().texture_name(2, 0), "imported");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture),
+              tim2.stem().string()); // the file name without ".tm2"
+    EXPECT_EQ(txd().texture_name(2, name_kind::texture), "imported");
     // The list shows the new textures and the change is marked.
     EXPECT_EQ(list().count(), 3);
     EXPECT_TRUE(w().modified());
@@ -228,7 +232,7 @@ TEST_F(commands, import_of_three_files_with_a_bitmap_in_the_middle) {
 
 TEST_F(commands, no_to_the_continue_question_ends_the_queue) {
     open_named({"a"});
-    const auto section = exported("third.rwsect", export_rwsect);
+    const auto section = exported("third.rwsect", export_type::rwsect);
     host.answer_file({(dir / "odd.txd").string(), section.string()});
     host.answer_message(id_no);
     w().run_command(cmd::import_button);
@@ -241,7 +245,7 @@ TEST_F(commands, no_to_the_continue_question_ends_the_queue) {
 
 TEST_F(commands, replace_from_a_section_fails_and_leaves_the_dictionary_unmodified) {
     open_named({"a", "b"});
-    const auto section = exported("s.rwsect", export_rwsect);
+    const auto section = exported("s.rwsect", export_type::rwsect);
     host.answer_file(section.string());
     w().run_command(cmd::replace);
     const auto files = host.of_kind(ui_event::file);
@@ -261,7 +265,8 @@ TEST_F(commands, replace_from_a_bitmap_of_the_same_texture_succeeds) {
     open_named({"a", "b"});
     list().setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     const auto file = dir / "b.bmp";
-    ASSERT_TRUE(txd().export_texture(1, 0, export_bmp, &file, -1));
+    ASSERT_TRUE(txd().export_texture(1, view_mode::texture, export_type::bmp, &file,
+                                     swizzle_mode::as_stored));
     const auto before = txd().pixels(1, 0);
     const std::vector<uint8_t> pixels(before.begin(), before.end());
     host.answer_file(file.string());
@@ -302,7 +307,7 @@ TEST_F(commands, rename_through_the_one_edit_dialog) {
         return id_ok;
     });
     w().run_command(cmd::rename);
-    EXPECT_EQ(txd().texture_name(0, 0), "renamed");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "renamed");
     EXPECT_EQ(list().item_text(0, 0), "1. renamed");
     EXPECT_EQ(status(0), "Texture succesfully renamed.");
     EXPECT_TRUE(w().modified());
@@ -317,7 +322,7 @@ TEST_F(commands, rename_takes_the_first_selected_item_and_cancel_changes_nothing
         return id_cancel;
     });
     w().run_command(cmd::rename);
-    EXPECT_EQ(txd().texture_name(1, 0), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "b");
     EXPECT_FALSE(w().modified());
 }
 
@@ -329,7 +334,7 @@ TEST_F(commands, rename_in_a_mobile_dictionary_is_refused) {
     EXPECT_TRUE(host.of_kind(ui_event::modal).empty());
     ASSERT_EQ(host.message_texts().size(), 2u);
     EXPECT_EQ(host.message_texts()[0], "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd().texture_name(0, 0), "m");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "m");
     EXPECT_FALSE(w().modified());
 }
 
@@ -348,7 +353,7 @@ TEST_F(commands, delete_asks_and_removes_the_current_texture) {
     host.answer_message(id_yes);
     w().run_command(cmd::remove);
     ASSERT_EQ(txd().texture_count(), 2u);
-    EXPECT_EQ(txd().texture_name(1, 0), "c");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "c");
     EXPECT_EQ(list().count(), 2);
     EXPECT_EQ(list().selected(), 0);
     EXPECT_TRUE(w().modified());
@@ -387,14 +392,14 @@ TEST_F(commands, move_limits_and_selection_following) {
     w().set_modified(false);
     w().run_command(cmd::move_up);
     EXPECT_TRUE(host.message_texts().empty());
-    EXPECT_EQ(txd().texture_name(0, 0), "b");
-    EXPECT_EQ(txd().texture_name(1, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "a");
     EXPECT_EQ(list().selected(), 0);
     EXPECT_EQ(list().item_text(0, 0), "1. b");
     EXPECT_TRUE(w().modified());
 
     w().run_command(cmd::move_down);
-    EXPECT_EQ(txd().texture_name(1, 0), "b");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "b");
     EXPECT_EQ(list().selected(), 1);
 }
 
@@ -444,8 +449,8 @@ TEST_F(commands, properties_apply_both_names) {
     });
     w().send_app_message(msg_texture_properties);
     EXPECT_TRUE(host.message_texts().empty());
-    EXPECT_EQ(txd().texture_name(1, 0), "brick");
-    EXPECT_EQ(txd().texture_name(1, 1), "");
+    EXPECT_EQ(txd().texture_name(1, name_kind::texture), "brick");
+    EXPECT_EQ(txd().texture_name(1, name_kind::mask), "");
     EXPECT_TRUE(w().modified());
     EXPECT_EQ(list().item_text(1, 1), "<no alpha channel>");
 }
@@ -462,7 +467,7 @@ TEST_F(commands, properties_refuse_an_empty_name_and_cancel_keeps_everything) {
     EXPECT_EQ(last_message().text, "You can't leave texture name empty!");
     EXPECT_EQ(last_message().caption, "Error");
     EXPECT_EQ(last_message().icon, box_icon::error);
-    EXPECT_EQ(txd().texture_name(0, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "a");
     EXPECT_FALSE(w().modified());
 
     host.answer_modal([](modal_dialog& dialog) {
@@ -470,7 +475,7 @@ TEST_F(commands, properties_refuse_an_empty_name_and_cancel_keeps_everything) {
         return id_cancel;
     });
     w().send_app_message(msg_texture_properties);
-    EXPECT_EQ(txd().texture_name(0, 0), "a");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "a");
     EXPECT_FALSE(w().modified());
 }
 
@@ -484,8 +489,8 @@ TEST_F(commands, properties_of_a_pc_texture_rename_inside_its_struct) {
         return id_ok;
     });
     w().send_app_message(msg_texture_properties);
-    EXPECT_EQ(txd().texture_name(0, 0), "renamed");
-    EXPECT_EQ(txd().texture_name(0, 1), "mask2");
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "renamed");
+    EXPECT_EQ(txd().texture_name(0, name_kind::mask), "mask2");
     // No name String was added to the texture native.
     EXPECT_EQ(txd().texture_chunk(0)->child_count(), size_before);
 }

@@ -82,7 +82,7 @@ TEST_F(MainArchiveTest, TheListShowsKindsNarrowsAsTypedAndOpensTheChosenEntry) {
     });
     ASSERT_NE(window->dictionary(), nullptr) << testing::PrintToString(host.message_texts());
     EXPECT_EQ(window->dictionary()->texture_count(), 1u);
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "vehmirref32");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "vehmirref32");
     EXPECT_EQ(window->open_offset(), archive.entries[1].offset);
     EXPECT_EQ(window->windowTitle().toStdString(), "gta3.img \u203A VEHICLE2.txd - Quillmap v0.21");
     ASSERT_TRUE(window->session().entry_link());
@@ -97,7 +97,7 @@ TEST_F(MainArchiveTest, RenameAndSaveRewriteOnlyTheEntry) {
     auto window = make_window();
     open_entry(*window, 0);
     ASSERT_NE(window->dictionary(), nullptr);
-    ASSERT_TRUE(window->session().rename(1, "renamed_in_place", 0));
+    ASSERT_TRUE(window->session().rename(1, "renamed_in_place", name_kind::texture));
     window->run_command(cmd::file_save);
     EXPECT_TRUE(host.message_texts().empty()) << host.message_texts().front();
     EXPECT_FALSE(window->modified());
@@ -108,7 +108,7 @@ TEST_F(MainArchiveTest, RenameAndSaveRewriteOnlyTheEntry) {
     auto again = make_window();
     open_entry(*again, 0);
     ASSERT_NE(again->dictionary(), nullptr);
-    EXPECT_EQ(again->dictionary()->texture_name(1, 0), "renamed_in_place");
+    EXPECT_EQ(again->dictionary()->texture_name(1, name_kind::texture), "renamed_in_place");
 }
 
 TEST_F(MainArchiveTest, ADirChosenOpensItsImgAndSaveWritesIntoTheImg) {
@@ -125,20 +125,21 @@ TEST_F(MainArchiveTest, ADirChosenOpensItsImgAndSaveWritesIntoTheImg) {
     open_entry(*window, 1, {}, dir_file);
     ASSERT_NE(window->dictionary(), nullptr) << testing::PrintToString(host.message_texts());
     EXPECT_EQ(window->windowTitle().toStdString(), "pair.img \u203A flowerb.txd - Quillmap v0.21");
-    ASSERT_TRUE(window->session().rename(0, "paired", 0));
+    ASSERT_TRUE(window->session().rename(0, "paired", name_kind::texture));
     window->run_command(cmd::file_save);
     EXPECT_EQ(read_file(dir_file), pair.dir);
     expect_outside_unchanged(archive.entries[1]);
     ps2_txd again;
     ASSERT_TRUE(again.load(img, uint32_t(archive.entries[1].offset), 0x16, 0)) << again.last_error;
-    EXPECT_EQ(again.texture_name(0, 0), "paired");
+    EXPECT_EQ(again.texture_name(0, name_kind::texture), "paired");
 }
 
 TEST_F(MainArchiveTest, AnEntryTooSmallIsLeftAloneAndSaveAsWritesAFileOfItsOwn) {
     auto window = make_window();
     open_entry(*window, 1);
     ASSERT_NE(window->dictionary(), nullptr);
-    ASSERT_TRUE(window->session().import_file(sample("i8c16.tm2").string(), -1))
+    ASSERT_TRUE(
+        window->session().import_file(sample("i8c16.tm2").string(), swizzle_mode::as_stored))
         << window->session().last_error();
     host.clear_log();
     // No: nothing is written and the changes stay unsaved.
@@ -189,7 +190,7 @@ TEST_F(MainArchiveTest, AFailedOpenKeepsTheDictionaryAndItsLink) {
     open_entry(*window, 2); // the model is no dictionary
     EXPECT_EQ(host.message_texts().size(), 1u);
     ASSERT_NE(window->dictionary(), nullptr);
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "vehmirref32");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "vehmirref32");
     ASSERT_TRUE(window->session().entry_link());
     EXPECT_EQ(window->session().entry_link()->entry, "VEHICLE2.txd");
 }

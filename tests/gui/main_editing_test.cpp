@@ -23,17 +23,17 @@ TEST_F(MainWindowTest, CtrlZAndCtrlYTakeAnEditBackAndDoItAgain) {
 
     tiles(*window).setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     ASSERT_TRUE(window->run_command(cmd::move_up));
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "tex1");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex1");
     EXPECT_EQ(window->windowTitle().toStdString(), "u.txd* - Quillmap v0.21");
 
     QTest::keyClick(window->texture_list_, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "tex0");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex0");
     EXPECT_FALSE(window->modified());
     EXPECT_EQ(window->windowTitle().toStdString(), "u.txd - Quillmap v0.21");
     EXPECT_EQ(tiles(*window).item_text(0, 0), "1. tex0");
 
     QTest::keyClick(window->texture_list_, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "tex1");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex1");
     QTest::keyClick(window->texture_list_, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(window->command_enabled(cmd::edit_redo));
     // Save marks the clean state: undoing past it is a change again.
@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, DeletingEverySelectedTextureAsksOnceAndGraysTheCommands) 
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(window->run_command(cmd::edit_undo));
     EXPECT_EQ(window->dictionary()->texture_count(), 3u);
-    EXPECT_EQ(window->dictionary()->texture_name(2, 0), "tex2");
+    EXPECT_EQ(window->dictionary()->texture_name(2, name_kind::texture), "tex2");
     EXPECT_TRUE(window->command_enabled(cmd::remove));
 }
 
@@ -74,7 +74,7 @@ TEST_F(MainWindowTest, AFailedOpenAfterAnEditKeepsTheEditedDictionary) {
     window->run_command(cmd::file_open);
     // ... but the new file did not open, so the window still holds the dictionary.
     ASSERT_NE(window->dictionary(), nullptr);
-    EXPECT_EQ(window->dictionary()->texture_name(0, 0), "tex1");
+    EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex1");
     EXPECT_TRUE(window->command_enabled(cmd::edit_undo));
 }
 

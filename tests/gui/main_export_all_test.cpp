@@ -30,12 +30,12 @@ struct ExportAllTest : MainWindowTest {
     }
 
     // Answers the dialog with `folder` and the format shown as `format_text`.
-    void answer_dialog(const std::filesystem::path& folder, int type) {
+    void answer_dialog(const std::filesystem::path& folder, export_type type) {
         host.answer_modal([folder, type](modal_dialog& dialog) {
             auto& d = dynamic_cast<CExportAllDialog&>(dialog);
             d.initialize();
             d.folder_box->setText(QString::fromStdString(folder.string()));
-            d.format_box->setCurrentIndex(d.format_box->findData(type));
+            d.format_box->setCurrentIndex(d.format_box->findData(export_type_number(type)));
             d.press_ok();
             return id_ok;
         });
@@ -56,7 +56,7 @@ TEST_F(ExportAllTest, PngIsTheFirstChoiceAndEveryTextureGetsAFileOfItsOwnName) {
     host.answer_modal([this](modal_dialog& dialog) {
         auto& d = dynamic_cast<CExportAllDialog&>(dialog);
         d.initialize();
-        EXPECT_EQ(d.format_box->currentData().toInt(), int(export_png));
+        EXPECT_EQ(d.format_box->currentData().toInt(), export_type_number(export_type::png));
         EXPECT_EQ(d.folder_box->text().toStdString(), dir.string()); // the dictionary's folder
         d.folder_box->setText(QString::fromStdString(out.string()));
         d.press_ok();
@@ -77,13 +77,13 @@ TEST_F(ExportAllTest, PngIsTheFirstChoiceAndEveryTextureGetsAFileOfItsOwnName) {
 
 TEST_F(ExportAllTest, TheLastFolderAndFormatAreOfferedAgain) {
     auto window = open_named({"a", "b"});
-    answer_dialog(out, export_tim2);
+    answer_dialog(out, export_type::tim2);
     window->run_command(cmd::export_all);
     EXPECT_EQ(written(), (std::vector<std::string>{"a.tm2", "b.tm2"}));
     host.answer_modal([this](modal_dialog& dialog) {
         auto& d = dynamic_cast<CExportAllDialog&>(dialog);
         d.initialize();
-        EXPECT_EQ(d.format_box->currentData().toInt(), int(export_tim2));
+        EXPECT_EQ(d.format_box->currentData().toInt(), export_type_number(export_type::tim2));
         EXPECT_EQ(d.folder_box->text().toStdString(), out.string());
         return id_cancel;
     });
@@ -93,7 +93,7 @@ TEST_F(ExportAllTest, TheLastFolderAndFormatAreOfferedAgain) {
 
 TEST_F(ExportAllTest, CancelStopsAfterTheCurrentTextureAndSaysHowManyWereWritten) {
     auto window = open_named({"t0", "t1", "t2", "t3", "t4"});
-    answer_dialog(out, export_png);
+    answer_dialog(out, export_type::png);
     host.cancel_progress_at(2);
     window->run_command(cmd::export_all);
     EXPECT_EQ(written(), (std::vector<std::string>{"t0.png", "t1.png"}));
@@ -107,7 +107,7 @@ TEST_F(ExportAllTest, FailuresAreCollectedAndShownOnceAtTheEnd) {
     // A folder where a picture should go makes those two textures fail.
     std::filesystem::create_directories(out / "b.bmp");
     std::filesystem::create_directories(out / "d.bmp");
-    answer_dialog(out, export_bmp);
+    answer_dialog(out, export_type::bmp);
     window->run_command(cmd::export_all);
     const auto texts = host.message_texts();
     ASSERT_EQ(texts.size(), 1u);

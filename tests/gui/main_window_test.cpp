@@ -35,8 +35,8 @@ TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
     EXPECT_FALSE(window->command_checked(cmd::show_more_info));
     EXPECT_TRUE(window->warnings_enabled());
     EXPECT_EQ(window->dictionary(), nullptr);
-    EXPECT_EQ(window->swizzle_mode(), -1);
-    EXPECT_EQ(window->alpha_mode(), 0);
+    EXPECT_EQ(window->swizzle_mode(), swizzle_mode::as_stored);
+    EXPECT_EQ(window->alpha_mode(), view_mode::texture);
     EXPECT_TRUE(window->command_checked(cmd::swizzle_auto));
     EXPECT_TRUE(window->command_checked(cmd::alpha_texture));
     EXPECT_FALSE(window->command_checked(cmd::recent_autoload));
@@ -127,25 +127,27 @@ TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {
 
 TEST_F(MainWindowTest, CtrlShiftSCyclesSwizzleModes) {
     auto window = make_window();
-    const int expected[] = {0, 1, -1, 0};
-    for (int mode : expected) {
+    const swizzle_mode expected[] = {swizzle_mode::off, swizzle_mode::on, swizzle_mode::as_stored,
+                                     swizzle_mode::off};
+    for (swizzle_mode mode : expected) {
         press(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(window->swizzle_mode(), mode);
-        EXPECT_EQ(window->command_checked(cmd::swizzle_auto), mode == -1);
-        EXPECT_EQ(window->command_checked(cmd::swizzle_off), mode == 0);
-        EXPECT_EQ(window->command_checked(cmd::swizzle_on), mode == 1);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_auto), mode == swizzle_mode::as_stored);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_off), mode == swizzle_mode::off);
+        EXPECT_EQ(window->command_checked(cmd::swizzle_on), mode == swizzle_mode::on);
     }
 }
 
 TEST_F(MainWindowTest, CtrlShiftACyclesAlphaModes) {
     auto window = make_window();
-    const int expected[] = {1, 2, 0, 1};
-    for (int mode : expected) {
+    const view_mode expected[] = {view_mode::alpha, view_mode::mixed, view_mode::texture,
+                                  view_mode::alpha};
+    for (view_mode mode : expected) {
         press(window.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(window->alpha_mode(), mode);
-        EXPECT_EQ(window->command_checked(cmd::alpha_texture), mode == 0);
-        EXPECT_EQ(window->command_checked(cmd::alpha_alpha), mode == 1);
-        EXPECT_EQ(window->command_checked(cmd::alpha_mixed), mode == 2);
+        EXPECT_EQ(window->command_checked(cmd::alpha_texture), mode == view_mode::texture);
+        EXPECT_EQ(window->command_checked(cmd::alpha_alpha), mode == view_mode::alpha);
+        EXPECT_EQ(window->command_checked(cmd::alpha_mixed), mode == view_mode::mixed);
     }
 }
 
@@ -190,12 +192,12 @@ TEST_F(MainWindowTest, AcceleratorTable) {
 TEST_F(MainWindowTest, AcceleratorOfAGrayedItemDoesNothing) {
     auto window = make_window();
     press(window.get(), Qt::Key_2, Qt::ShiftModifier);
-    EXPECT_EQ(window->swizzle_mode(), 1);
+    EXPECT_EQ(window->swizzle_mode(), swizzle_mode::on);
     window->action(cmd::swizzle_off)->setEnabled(false);
     press(window.get(), Qt::Key_3, Qt::ShiftModifier);
-    EXPECT_EQ(window->swizzle_mode(), 1);
+    EXPECT_EQ(window->swizzle_mode(), swizzle_mode::on);
     EXPECT_TRUE(window->run_command(cmd::swizzle_off)); // the menu path itself still runs
-    EXPECT_EQ(window->swizzle_mode(), 0);
+    EXPECT_EQ(window->swizzle_mode(), swizzle_mode::off);
 }
 
 TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
@@ -282,12 +284,12 @@ TEST_F(MainWindowTest, CommandsFromEverySourceMeetInOneTable) {
     auto window = make_window();
     EXPECT_FALSE(window->run_command(12345));
     window->run_command(cmd::popup_alpha_mixed);
-    EXPECT_EQ(window->alpha_mode(), 2);
+    EXPECT_EQ(window->alpha_mode(), view_mode::mixed);
     EXPECT_TRUE(window->command_checked(cmd::alpha_mixed));
     window->action(cmd::alpha_alpha)->trigger();
-    EXPECT_EQ(window->alpha_mode(), 1);
+    EXPECT_EQ(window->alpha_mode(), view_mode::alpha);
     press(window.get(), Qt::Key_1, Qt::ControlModifier);
-    EXPECT_EQ(window->alpha_mode(), 0);
+    EXPECT_EQ(window->alpha_mode(), view_mode::texture);
 }
 
 TEST_F(MainWindowTest, MemoryReportNeedsADictionary) {

@@ -155,7 +155,7 @@ TEST(rw_tree_dialog, a_container_dump_follows_its_children_in_memory) {
     CRWTreeDialog dialog(txd.get());
     rw_chunk* texture = txd->texture_chunk(0);
     const QString before = dialog.dump_of(*texture);
-    ASSERT_TRUE(txd->rename_texture(0, "abcdefgh", 0));
+    ASSERT_TRUE(txd->rename_texture(0, "abcdefgh", name_kind::texture));
     const QString after = dialog.dump_of(*texture);
     EXPECT_NE(before, after);
     // 'a' 'b' 'c' 'd' of the new name appear after the Struct and the String's header.

@@ -39,7 +39,7 @@ TEST_F(Ps2ProblemsCommand, ListsEveryProblem) {
     // Two textures with the same name: one row, whatever their header words say.
     auto window = make_window({write_dictionary("two.txd", 2)});
     ASSERT_TRUE(window->dictionary());
-    ASSERT_TRUE(window->dictionary()->rename_texture(1, "TEX0", 0));
+    ASSERT_TRUE(window->dictionary()->rename_texture(1, "TEX0", name_kind::texture));
     const size_t expected = lint_ps2_textures(*window->dictionary()).size();
     ASSERT_GT(expected, 0u);
     const auto [rows, summary] = check(*window);

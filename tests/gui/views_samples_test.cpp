@@ -37,7 +37,7 @@ TEST_P(sample_views, every_texture_is_listed_described_and_rendered) {
     const int count = static_cast<int>(txd.texture_count());
     ASSERT_EQ(list.count(), count);
     for (int t = 0; t < count; ++t) {
-        const auto name = txd.texture_name(static_cast<uint32_t>(t), 0);
+        const auto name = txd.texture_name(static_cast<uint32_t>(t), name_kind::texture);
         EXPECT_EQ(list.item_text(t, 0).toStdString(),
                   (std::to_string(t + 1) + ". " + name).substr(0, 63));
         EXPECT_TRUE(list.item_has_picture(t)) << name;

@@ -145,7 +145,7 @@ TEST_F(list_fixture, rename_in_place_refuses_an_empty_name) {
     EXPECT_EQ(host.log[0].text, "Texture name cannot be empty!");
     EXPECT_EQ(host.log[0].caption, "Error");
     EXPECT_EQ(host.log[0].icon, box_icon::error);
-    EXPECT_EQ(txd->texture_name(0, 0), "brick");
+    EXPECT_EQ(txd->texture_name(0, name_kind::texture), "brick");
     EXPECT_EQ(list->item_text(0, 0), "1. brick");
     EXPECT_EQ(modified.count(), 0);
 }
@@ -161,7 +161,7 @@ TEST_F(list_fixture, rename_in_place_warns_about_a_long_name_and_renames) {
               "Texture name exceed 31 symbol length.\n\nThis MAY cause an error.");
     EXPECT_EQ(host.log[0].caption, "Rename Texture");
     EXPECT_EQ(host.log[0].icon, box_icon::warning);
-    EXPECT_EQ(txd->texture_name(1, 0), long_name);
+    EXPECT_EQ(txd->texture_name(1, name_kind::texture), long_name);
     EXPECT_EQ(list->item_text(1, 0), QString::fromStdString("2. " + long_name));
     EXPECT_EQ(modified.count(), 1);
 
@@ -182,7 +182,7 @@ TEST_F(list_fixture, the_edit_field_starts_with_the_bare_name_and_commits_throug
     editor->setText("oak");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents(); // the delegate commits through a queued call
-    EXPECT_EQ(txd->texture_name(1, 0), "oak");
+    EXPECT_EQ(txd->texture_name(1, name_kind::texture), "oak");
     EXPECT_EQ(list->item_text(1, 0), "2. oak");
 }
 
@@ -198,7 +198,7 @@ TEST_F(list_fixture, rename_in_place_in_a_mobile_dictionary_reports_the_refusal)
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_EQ(host.log[0].text, txd->last_error);
     EXPECT_EQ(list->item_text(0, 0), "1. m");
-    EXPECT_EQ(txd->texture_name(0, 0), "m");
+    EXPECT_EQ(txd->texture_name(0, name_kind::texture), "m");
 }
 
 TEST_F(list_fixture, no_menu_off_the_items) {
