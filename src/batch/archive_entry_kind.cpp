@@ -23,11 +23,11 @@ size_t read_entry_start(const game_archive& archive, const archive_entry& entry,
 } // namespace
 
 entry_description describe_archive_entry(const game_archive& archive, const archive_entry& entry) {
-    if (!entry.inside) return {"outside"};
+    if (!entry.inside) return {"outside", std::nullopt, 0};
     if (!has_dictionary_extension(entry.name)) {
         uint8_t bytes[12] = {};
         const size_t got = read_entry_start(archive, entry, bytes, sizeof bytes);
-        if (entry.size == 0 || !looks_like_dictionary(bytes, got)) return {"other"};
+        if (entry.size == 0 || !looks_like_dictionary(bytes, got)) return {"other", std::nullopt, 0};
     }
     dictionary_source source;
     source.file = archive.data_path;
@@ -35,7 +35,6 @@ entry_description describe_archive_entry(const game_archive& archive, const arch
     source.size = entry.size;
     std::string error;
     const probe_result probe = open_dictionary_source(source, k_all_platforms, error);
-    if (!probe.dictionary) return {"damaged"};
-    return {platform_table()[size_t(probe.platform_index)].name, probe.platform_index,
-            probe.dictionary->texture_count()};
+    if (!probe.dictionary) return {"damaged", std::nullopt, 0};
+    return {platform_name(*probe.platform), probe.platform, probe.dictionary->texture_count()};
 }

@@ -28,8 +28,7 @@ probe_result open_dictionary_source(const dictionary_source& source, std::string
         return probe;
     }
     // TEX containers are rebuilt in memory; their root has no size in the file.
-    const bool chunk_file =
-        std::string_view(platform_table()[size_t(probe.platform_index)].name) != "TEX";
+    const bool chunk_file = probe.platform != txd_platform::tex;
     if (chunk_file && source.size != 0 && probe.dictionary->root &&
         uint64_t(probe.dictionary->root->size) + k_chunk_header_bytes > source.size) {
         error = "the dictionary runs past the end of its archive entry";
@@ -119,7 +118,7 @@ dictionary_report process_source(const dictionary_source& source, const batch_op
     probe_result probe = open_dictionary_source(source, options.platforms, report.error);
     if (!probe.dictionary) return report;
     ps2_txd& dictionary = *probe.dictionary;
-    report.platform = platform_table()[size_t(probe.platform_index)].name;
+    report.platform = platform_name(*probe.platform);
     const uint32_t count = dictionary.texture_count();
     report.textures.resize(count);
     for (uint32_t t = 0; t < count; ++t) {

@@ -75,7 +75,7 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
         return std::nullopt;
     }
     opened.dictionary = opened.session.dictionary();
-    opened.platform_index = opened.session.platform_index();
+    opened.platform = opened.session.platform();
     opened.restriction_mask = opened.session.restriction_mask();
     return opened;
 }

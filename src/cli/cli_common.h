@@ -48,7 +48,7 @@ std::optional<uint32_t> parse_uint(const std::string& text);
 struct opened_dictionary {
     editor_session session;
     ps2_txd* dictionary = nullptr; // the session's, which keeps it at one address
-    int platform_index = -1;
+    std::optional<txd_platform> platform;
     uint32_t restriction_mask = 0;
     uint32_t offset = 0;
     const char* platform_name() const { return session.platform_name(); }

@@ -2,6 +2,7 @@
 
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "raster/pixel_format.h"
 #include "raster/ps2_swizzling.h"
 #include "stream/byte_reader.h"
@@ -10,7 +11,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_ps2_platform_id = 4;
 constexpr uint8_t k_ps2_opaque_alpha = 0x80;
 
 // PS2 rasters keep alpha 0 .. 0x80.
@@ -195,7 +195,7 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
     for (uint32_t t = 0; t < count; ++t) {
         const std::string name = source.texture_name(t, name_kind::texture);
         std::unique_ptr<rw_chunk> texture;
-        if (ps2_layout_class && source.platform_id(t) == k_ps2_platform_id) {
+        if (ps2_layout_class && source.platform_id(t) == stored_platform::ps2) {
             // PS2 textures stay exactly as they are.
             rw_chunk* chunk = source.texture_chunk(t);
             texture =

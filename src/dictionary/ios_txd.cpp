@@ -3,6 +3,7 @@
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "dictionary/txd_probe_fit.h"
 #include "dictionary/txd_repair.h"
 #include "raster/dxt.h"
@@ -16,8 +17,6 @@
 
 namespace {
 // Platform words: 9 DXT, 10 PVR and 11 ATC (no pixels we can decode), 12 uncompressed.
-constexpr uint32_t k_platform_dxt = 9;
-constexpr uint32_t k_platform_plain = 12;
 constexpr uint32_t k_mobile_depth = 16;
 } // namespace
 
@@ -107,7 +106,7 @@ bool ios_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t 
 std::string ios_txd::misfit(uint32_t t) {
     const auto data = texture_struct(t);
     const uint32_t platform = u32_at(data, k_offset_platform).value_or(0);
-    if (platform < k_platform_dxt || platform > k_platform_plain)
+    if (platform < stored_platform::mobile_dxt || platform > stored_platform::mobile_plain)
         return fit_msg::wrong_platform("iOS / Android", texture_struct(t));
     if (data.size() < k_offset_pixels) return fit_msg::struct_short(data.size(), k_offset_pixels);
     const uint32_t w = u16_at(data, k_offset_width).value_or(0),
@@ -116,8 +115,9 @@ std::string ios_txd::misfit(uint32_t t) {
         h > raster_limits::k_max_picture_dimension)
         return fit_msg::bad_size(w, h, raster_limits::k_max_picture_dimension);
     uint64_t needed = 0;
-    if (platform == k_platform_plain) needed = k_offset_pixels + raster_bytes(w, h, k_mobile_depth);
-    if (platform == k_platform_dxt) {
+    if (platform == stored_platform::mobile_plain)
+        needed = k_offset_pixels + raster_bytes(w, h, k_mobile_depth);
+    if (platform == stored_platform::mobile_dxt) {
         const bool alpha = u8_at(data, k_offset_alpha).value_or(0) != 0;
         const bool early =
             !alpha && u32_at(data, k_offset_block_word).value_or(0) == k_block_word_early;
@@ -143,16 +143,17 @@ bool ios_txd::is_mobile_texture(uint32_t t) {
         return false;
     }
     const uint32_t platform = platform_word(t);
-    return platform >= k_platform_dxt && platform <= k_platform_plain;
+    return platform >= stored_platform::mobile_dxt && platform <= stored_platform::mobile_plain;
 }
 
 bool ios_txd::is_mobile_uncompressed(uint32_t t) {
-    return texture_count() != 0 && is_mobile_texture(t) && platform_word(t) == k_platform_plain;
+    return texture_count() != 0 && is_mobile_texture(t) &&
+           platform_word(t) == stored_platform::mobile_plain;
 }
 
 uint32_t ios_txd::mobile_pixel_format(uint32_t t) {
-    return platform_word(t) == k_platform_dxt && has_alpha(t) ? pixel_code::rgba4444
-                                                              : pixel_code::rgb565;
+    return platform_word(t) == stored_platform::mobile_dxt && has_alpha(t) ? pixel_code::rgba4444
+                                                                           : pixel_code::rgb565;
 }
 
 uint32_t ios_txd::render_code(uint32_t t) {
@@ -182,7 +183,7 @@ uint32_t ios_txd::raster_format(uint32_t t) {
 }
 
 uint32_t ios_txd::compression(uint32_t t) {
-    return texture_exists(t) && platform_word(t) == k_platform_dxt ? 1 : 0;
+    return texture_exists(t) && platform_word(t) == stored_platform::mobile_dxt ? 1 : 0;
 }
 
 uint32_t ios_txd::mip_count(uint32_t t) {
@@ -211,7 +212,7 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
     if (!texture_exists(t)) return std::nullopt;
     const auto data = texture_struct(t);
     const uint32_t platform = platform_word(t);
-    if (platform != k_platform_dxt && platform != k_platform_plain) {
+    if (platform != stored_platform::mobile_dxt && platform != stored_platform::mobile_plain) {
         last_error = platform_msg::no_pixels;
         return std::nullopt;
     }
@@ -230,7 +231,7 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
     out.width = std::max<uint32_t>(1, w >> level);
     out.height = std::max<uint32_t>(1, h >> level);
 
-    if (platform == k_platform_plain) {
+    if (platform == stored_platform::mobile_plain) {
         uint64_t position = k_offset_pixels;
         for (uint32_t i = 0; i < level; ++i)
             position += raster_bytes(std::max<uint32_t>(1, w >> i), std::max<uint32_t>(1, h >> i),

@@ -3,6 +3,7 @@
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "dictionary/txd_probe_fit.h"
 #include "raster/dxt.h"
 #include "raster/pc_bitmap.h"
@@ -15,8 +16,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_platform_d3d8 = 8;
-constexpr uint32_t k_platform_d3d9 = 9;
 // Raster format flags for palettes: 0x2000 a 256-entry palette, 0x4000 a 32-entry one that
 // real files use for 4-bit palettes on 8-bit rasters.
 constexpr uint32_t k_format_pal8 = 0x2000;
@@ -39,7 +38,7 @@ bool pc_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t e
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
     if (!every_texture_fits(*this, platform_msg::not_pc, [this](uint32_t t) {
             const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
-            if (platform != k_platform_d3d8 && platform != k_platform_d3d9)
+            if (platform != stored_platform::d3d8 && platform != stored_platform::d3d9)
                 return fit_msg::wrong_platform("PC", texture_struct(t));
             return layout_misfit(t);
         }))
@@ -81,7 +80,7 @@ bool pc_txd::is_pc_texture(uint32_t t) {
         return false;
     }
     const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
-    return platform == k_platform_d3d8 || platform == k_platform_d3d9;
+    return platform == stored_platform::d3d8 || platform == stored_platform::d3d9;
 }
 
 std::string pc_txd::texture_name(uint32_t t, name_kind which) {
@@ -108,7 +107,7 @@ uint32_t pc_txd::compression(uint32_t t) {
     if (!texture_exists(t)) return 0;
     const auto data = texture_struct(t);
     const uint32_t b = u8_at(data, k_offset_compression).value_or(0);
-    if (u32_at(data, k_offset_platform).value_or(0) != k_platform_d3d9) return b;
+    if (u32_at(data, k_offset_platform).value_or(0) != stored_platform::d3d9) return b;
     // Direct3D 9 files keep flags in byte 87 (bit 3 compressed, bit 0 alpha); the format word
     // names the block kind. tdem_tde.txd holds DXT5 textures with byte 87 = 8 and 9.
     if (format_word_is(data, "DXT1")) return 1;

@@ -1,6 +1,7 @@
 #include "dictionary/ps2_raster_check.h"
 
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "raster/ps2_swizzling.h"
 #include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
@@ -220,7 +221,7 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
         if (!inserted)
             report("name used twice (case ignored)", name,
                    "a name other than texture " + std::to_string(first->second) + "'s");
-        if (txd.platform_id(t) != 4) continue;
+        if (txd.platform_id(t) != stored_platform::ps2) continue;
 
         ps2_stored_words stored;
         if (!read_stored_words(txd, t, stored)) {
@@ -281,7 +282,7 @@ uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
     uint32_t changed = 0;
     const uint32_t count = txd.texture_count();
     for (uint32_t t = 0; t < count; ++t) {
-        if (txd.platform_id(t) != 4) continue;
+        if (txd.platform_id(t) != stored_platform::ps2) continue;
         ps2_stored_words stored;
         ps2_raster_layout layout;
         std::string error;

@@ -3,6 +3,7 @@
 #include "dictionary/platform_messages.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "dictionary/txd_probe_fit.h"
 #include "stream/rw_ids.h"
 #include "stream/rw_messages.h"
@@ -213,7 +214,7 @@ uint32_t ps2_txd::texture_flags(uint32_t t) {
 uint32_t ps2_txd::platform_id(uint32_t t) {
     if (!texture_exists(t)) return 0;
     const auto data = texture_struct(t);
-    return has_ps2_tag(data) ? 4 : u32_at(data, 0).value_or(0);
+    return has_ps2_tag(data) ? stored_platform::ps2 : u32_at(data, 0).value_or(0);
 }
 
 uint32_t ps2_txd::root_version() {

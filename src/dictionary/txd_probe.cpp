@@ -13,17 +13,35 @@ template <class T> std::unique_ptr<ps2_txd> make() {
 }
 
 // Fixed order: the first class that accepts a file wins.
-const std::array<platform_entry, 5> k_platforms = {{
-    {"PS2", 0, &make<ps2_txd>},
-    {"PC", restrict_import | restrict_replace, &make<pc_txd>},
-    {"iOS", restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<ios_txd>},
-    {"XBOX", restrict_import | restrict_replace, &make<xbox_txd>},
-    {"TEX", restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<tex_txd>},
+constexpr std::array<platform_entry, 5> k_platforms = {{
+    {txd_platform::ps2, "PS2", 0, &make<ps2_txd>},
+    {txd_platform::pc, "PC", restrict_import | restrict_replace, &make<pc_txd>},
+    {txd_platform::ios, "iOS",
+     restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<ios_txd>},
+    {txd_platform::xbox, "XBOX", restrict_import | restrict_replace, &make<xbox_txd>},
+    {txd_platform::tex, "TEX",
+     restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<tex_txd>},
 }};
+
+constexpr bool rows_follow_the_enum() {
+    for (size_t row = 0; row < k_platforms.size(); ++row)
+        if (static_cast<size_t>(k_platforms[row].platform) != row) return false;
+    return true;
+}
+static_assert(rows_follow_the_enum(), "platform_entry_of indexes the table by the enum");
 } // namespace
 
 std::span<const platform_entry> platform_table() {
     return k_platforms;
+}
+
+const platform_entry& platform_entry_of(txd_platform platform) {
+    // The table lists the platforms in the enum's order.
+    return k_platforms[static_cast<size_t>(platform)];
+}
+
+const char* platform_name(txd_platform platform) {
+    return platform_entry_of(platform).name;
 }
 
 probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset,
@@ -42,7 +60,7 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
             auto dictionary = table[index].create();
             if (dictionary->load(path, offset, 0x16, 0)) {
                 result.dictionary = std::move(dictionary);
-                result.platform_index = static_cast<int>(index);
+                result.platform = table[index].platform;
                 result.restriction_mask = table[index].restriction_mask;
                 return result;
             }
@@ -67,11 +85,11 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
 bool probe_pc_test(ps2_txd& dictionary) {
     if (dictionary.texture_count() == 0) return true;
     const uint32_t id = dictionary.platform_id(0);
-    return id == 8 || id == 9;
+    return id == stored_platform::d3d8 || id == stored_platform::d3d9;
 }
 
 bool probe_mobile_test(ps2_txd& dictionary) {
     if (dictionary.texture_count() == 0) return false;
     const uint32_t id = dictionary.platform_id(0);
-    return id == 9 || id == 10 || id == 11;
+    return id >= stored_platform::mobile_dxt && id <= stored_platform::mobile_last_compressed;
 }

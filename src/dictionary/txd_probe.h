@@ -1,10 +1,12 @@
 #pragma once
 
 #include "dictionary/ps2_txd.h"
+#include "dictionary/txd_platform.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,20 +23,24 @@ enum restriction_bits : uint32_t {
 
 // One row of the platform table, tried in table order when a file is opened.
 struct platform_entry {
+    txd_platform platform;
     const char* name;
     uint32_t restriction_mask;
     std::unique_ptr<ps2_txd> (*create)();
 };
 
 std::span<const platform_entry> platform_table();
+// The row of `platform`, and its name ("PS2", "PC", "iOS", "XBOX", "TEX").
+const platform_entry& platform_entry_of(txd_platform platform);
+const char* platform_name(txd_platform platform);
 
 // The default of the "platform_priority" setting, and a text that names every platform.
 inline constexpr std::string_view k_default_platform_priority = "PS2,PC,iOS";
 inline constexpr std::string_view k_all_platforms = "PS2,PC,iOS,XBOX,TEX";
 
 struct probe_result {
-    std::unique_ptr<ps2_txd> dictionary; // none when every tried class refused the file
-    int platform_index = -1;
+    std::unique_ptr<ps2_txd> dictionary;  // none when every tried class refused the file
+    std::optional<txd_platform> platform; // none when no class accepted the file
     uint32_t restriction_mask = 0;
     // When no class accepted the file: why, for the reader. The file-level cause (the system's
     // reason, "not a RenderWare file: ...", a damaged chunk) when no class could read the file's

@@ -1,6 +1,7 @@
 #include "dictionary/txd_probe_fit.h"
 
 #include "dictionary/ps2_txd.h"
+#include "dictionary/txd_platform.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
@@ -21,7 +22,7 @@ bool every_texture_fits(ps2_txd& dictionary, const char* refusal, const texture_
 namespace fit_msg {
 std::string wrong_platform(const char* kind, std::span<const uint8_t> data) {
     const bool ps2 = data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
-    const uint32_t platform_id = ps2 ? 4 : u32_at(data, 0).value_or(0);
+    const uint32_t platform_id = ps2 ? stored_platform::ps2 : u32_at(data, 0).value_or(0);
     return "is no " + std::string(kind) + " texture (platform id " + std::to_string(platform_id) +
            ")";
 }

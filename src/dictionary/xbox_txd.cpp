@@ -2,21 +2,20 @@
 
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
+#include "dictionary/txd_platform.h"
 #include "dictionary/txd_probe_fit.h"
 #include "stream/byte_reader.h"
 
 #include <algorithm>
 
-namespace {
-constexpr uint32_t k_platform_xbox = 5;
-} // namespace
+namespace {} // namespace
 
 bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
                     uint32_t flags) {
     if (!open_dictionary_file(path, offset, expected_root_id, flags)) return false;
     if (!every_texture_fits(*this, platform_msg::not_xbox, [this](uint32_t t) {
             const uint32_t platform = u32_at(texture_struct(t), k_offset_platform).value_or(0);
-            if (platform != k_platform_xbox)
+            if (platform != stored_platform::xbox)
                 return fit_msg::wrong_platform("XBOX", texture_struct(t));
             return layout_misfit(t);
         }))
@@ -34,7 +33,7 @@ bool xbox_txd::is_xbox_texture(uint32_t t) {
         last_error = txd_msg::unknown_texture_id;
         return false;
     }
-    return u32_at(texture_struct(t), k_offset_platform) == k_platform_xbox;
+    return u32_at(texture_struct(t), k_offset_platform) == stored_platform::xbox;
 }
 
 uint32_t xbox_txd::compression(uint32_t t) {

@@ -5,10 +5,7 @@
 #include "session/session_messages.h"
 
 const char* editor_session::platform_name() const {
-    const auto table = platform_table();
-    return platform_index_ >= 0 && size_t(platform_index_) < table.size()
-               ? table[size_t(platform_index_)].name
-               : "?";
+    return platform_ ? ::platform_name(*platform_) : "?";
 }
 
 const char* editor_session::refusal(restriction_bits bit) const {
@@ -74,7 +71,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
         return open_status::refused;
     }
     dictionary_ = std::move(probe.dictionary);
-    platform_index_ = probe.platform_index;
+    platform_ = probe.platform;
     outside_priority_ = outside;
     path_ = path;
     offset_ = offset;
@@ -92,7 +89,7 @@ bool editor_session::create_new(uint32_t version) {
     }
     dictionary_ = std::move(created);
     // A new dictionary is a PS2 one: every command is allowed, and it has no file yet.
-    platform_index_ = -1;
+    platform_.reset();
     restriction_mask_ = 0;
     offset_ = 0;
     path_.clear();

@@ -66,8 +66,8 @@ class editor_session {
     void set_modified(bool value) { modified_ = value; }
     uint32_t restriction_mask() const { return restriction_mask_; }
     void set_restriction_mask(uint32_t mask) { restriction_mask_ = mask; }
-    // Row of platform_table() of the open dictionary, -1 for a new one; and its name ("?").
-    int platform_index() const { return platform_index_; }
+    // The class the open dictionary was opened as, none for a new one; and its name ("?").
+    std::optional<txd_platform> platform() const { return platform_; }
     const char* platform_name() const;
     // Whether the open dictionary's class is one that the priority text left out.
     bool opened_outside_priority() const { return outside_priority_; }
@@ -151,7 +151,7 @@ class editor_session {
     uint32_t offset_ = 0;
     bool modified_ = false;
     uint32_t restriction_mask_ = 0;
-    int platform_index_ = -1;
+    std::optional<txd_platform> platform_;
     bool outside_priority_ = false;
     std::string error_;
     std::string note_;

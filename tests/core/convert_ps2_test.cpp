@@ -71,7 +71,7 @@ void convert_and_compare(ps2_txd& source, const std::vector<std::string>& expect
 
     auto reopened = probe_dictionary(out, 0, k_all_platforms);
     ASSERT_TRUE(reopened.dictionary);
-    ASSERT_EQ(reopened.platform_index, 0);
+    ASSERT_EQ(reopened.platform, txd_platform::ps2);
     ps2_txd& converted = *reopened.dictionary;
     EXPECT_EQ(converted.root_version(), source.root_version());
     ASSERT_EQ(converted.texture_count(), source.texture_count() - skipped.size());
@@ -298,7 +298,7 @@ TEST(ConvertPs2, CommandLine) {
     EXPECT_NE(std::string(err.begin(), err.end()).find("skipped atctex"), std::string::npos);
     auto reopened = probe_dictionary(out, 0, k_all_platforms);
     ASSERT_TRUE(reopened.dictionary);
-    EXPECT_EQ(reopened.platform_index, 0);
+    EXPECT_EQ(reopened.platform, txd_platform::ps2);
     EXPECT_EQ(reopened.dictionary->texture_count(), 1u);
 
     const std::string usage =

@@ -8,7 +8,7 @@
 
 namespace {
 std::string platform_name(const probe_result& result) {
-    return result.platform_index < 0 ? "none" : platform_table()[result.platform_index].name;
+    return result.platform ? platform_name(*result.platform) : "none";
 }
 
 std::filesystem::path mobile_file() {
@@ -56,8 +56,7 @@ TEST(ProbePlatforms, EachSyntheticPlatformOpensWithItsClass) {
         auto result = probe_dictionary(r.file, 0, k_all_platforms);
         ASSERT_TRUE(result.dictionary) << r.file;
         EXPECT_EQ(platform_name(result), r.platform);
-        EXPECT_EQ(result.restriction_mask,
-                  platform_table()[result.platform_index].restriction_mask);
+        EXPECT_EQ(result.restriction_mask, platform_entry_of(*result.platform).restriction_mask);
         EXPECT_TRUE(
             result.dictionary->render(0, view_mode::texture, swizzle_mode::as_stored, nullptr, 0))
             << r.platform;

@@ -47,7 +47,8 @@ std::vector<uint8_t> d3d9_dictionary() {
 void expect_opens_as(const std::filesystem::path& path, const char* platform, uint32_t textures) {
     auto result = probe_dictionary(path, 0, k_all_platforms);
     ASSERT_TRUE(result.dictionary) << path;
-    EXPECT_STREQ(platform_table()[result.platform_index].name, platform) << path;
+    ASSERT_TRUE(result.platform) << path;
+    EXPECT_STREQ(platform_name(*result.platform), platform) << path;
     ps2_txd& txd = *result.dictionary;
     ASSERT_EQ(txd.texture_count(), textures) << path;
     for (uint32_t t = 0; t < textures; ++t) {
