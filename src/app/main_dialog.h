@@ -260,6 +260,8 @@ class CMainDialog : public QDialog {
   private:
     using command_handler = void (CMainDialog::*)(int id);
     void build_menus();
+    // A menu item that runs command `id`, known to action(id).
+    QAction* add_menu_action(QMenu* menu, int id, const char* text);
     void build_commands();
     void build_status_bar();
     void fit_status_pane(int pane);
@@ -275,6 +277,8 @@ class CMainDialog : public QDialog {
     bool choose_file_to_open(const char* filter, std::string& path);
     // Saves over the open file, or to `path` as its new file; the status text says which.
     bool save_to(const std::string& path, bool record_name);
+    // Asks where a dictionary goes (Save, Save As, conversion); false when nothing was chosen.
+    bool choose_dictionary_to_write(const std::string& proposed, std::string& path);
     // A refused command's message; true when `bit` refuses it for the open format.
     bool refused(restriction_bits bit);
 

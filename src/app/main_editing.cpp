@@ -81,11 +81,7 @@ void CMainDialog::build_editing_menus() {
     // Between File and View, where every editor keeps it.
     menu_bar_->insertMenu(menu_bar_->actions().at(1), edit);
     const auto add = [this](QMenu* menu, int id, const char* text) {
-        QAction* a = menu->addAction(QString::fromUtf8(text));
-        a->setData(id);
-        actions_[id] = a;
-        connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
-        return a;
+        return add_menu_action(menu, id, text);
     };
     add(edit, cmd::edit_undo, "&Undo\tCtrl+Z");
     add(edit, cmd::edit_redo, "&Redo\tCtrl+Y");

@@ -194,29 +194,32 @@ void CMainDialog::cmd_save(int) {
         save_to(session_.path(), false);
         return;
     }
-    file_request request;
-    request.save = true;
-    request.default_extension = ".txd";
-    request.filter = app_msg::filter_txd;
-    std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths)) return;
-    save_to(paths.front(), true);
+    std::string path;
+    if (choose_dictionary_to_write("", path)) save_to(path, true);
 }
 
 void CMainDialog::cmd_save_as(int) {
     if (!require_dictionary() || refused(restrict_save_as)) return;
+    // A dictionary from an archive is proposed under its entry's name beside the archive.
+    const auto& link = session_.entry_link();
+    const std::string proposed =
+        link ? (std::filesystem::path(link->archive).parent_path() / link->entry).string()
+             : session_.path();
+    std::string path;
+    if (choose_dictionary_to_write(proposed, path)) save_to(path, true);
+}
+
+bool CMainDialog::choose_dictionary_to_write(const std::string& proposed, std::string& path) {
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
-    // A dictionary from an archive is proposed under its entry's name beside the archive.
-    const auto& link = session_.entry_link();
-    request.initial_name =
-        link ? (std::filesystem::path(link->archive).parent_path() / link->entry).string()
-             : session_.path();
+    request.initial_name = proposed;
     request.filter = app_msg::filter_txd;
     std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths)) return;
-    save_to(paths.front(), true);
+    // A dialog that answers OK without a name writes nothing.
+    if (!host_.file_dialog(request, paths) || paths.empty()) return false;
+    path = paths.front();
+    return true;
 }
 
 void CMainDialog::add_recent(const std::string& path) {
@@ -241,16 +244,12 @@ void CMainDialog::cmd_toggle_autoload(int) {
 
 void CMainDialog::cmd_convert_ps2(int) {
     if (!session_.is_open()) return;
-    file_request request;
-    request.save = true;
-    request.default_extension = ".txd";
-    request.filter = app_msg::filter_txd;
-    std::vector<std::string> paths;
-    if (!host_.file_dialog(request, paths)) return;
+    std::string chosen;
+    if (!choose_dictionary_to_write("", chosen)) return;
     const QString before = status_text(0);
     set_status_text(0, app_msg::please_wait);
     std::vector<std::string> skipped;
-    const std::filesystem::path out(paths.front());
+    const std::filesystem::path out(chosen);
     if (!session_.convert_to_ps2(out, &skipped)) {
         // A write that failed is reported, never passed off as done.
         set_status_text(0, before);

@@ -64,13 +64,17 @@ void CMainDialog::fit_status_pane(int pane) {
     setMinimumWidth(std::max(k_min_window_width, status_bar_->minimumSizeHint().width()));
 }
 
+QAction* CMainDialog::add_menu_action(QMenu* menu, int id, const char* text) {
+    QAction* a = menu->addAction(QString::fromUtf8(text));
+    a->setData(id);
+    actions_[id] = a;
+    connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+    return a;
+}
+
 void CMainDialog::build_menus() {
     const auto add = [this](QMenu* menu, int id, const char* text) {
-        QAction* a = menu->addAction(QString::fromUtf8(text));
-        a->setData(id);
-        actions_[id] = a;
-        connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
-        return a;
+        return add_menu_action(menu, id, text);
     };
 
     file_menu_ = menu_bar_->addMenu("&File");

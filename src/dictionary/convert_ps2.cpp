@@ -168,6 +168,11 @@ std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster
     if (raster.swizzled)
         return target.build_texture_native(mask, raster.pixels.data(), name, raster.width,
                                            raster.height, raster.depth, palette, true);
+    return target.build_texture(texture_source_of(raster, name, mask), dropped_levels);
+}
+
+ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string& name,
+                                     const std::string& mask) {
     ps2_texture_source source;
     source.name = name;
     source.mask = mask;
@@ -178,7 +183,7 @@ std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster
     for (const auto& level : raster.further_levels)
         source.levels.emplace_back(level);
     source.palette = raster.palette;
-    return target.build_texture(source, dropped_levels);
+    return source;
 }
 
 bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,

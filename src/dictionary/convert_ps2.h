@@ -22,6 +22,10 @@ struct ps2_raster {
     std::vector<std::vector<uint8_t>> further_levels;
 };
 
+// What the builder takes for `raster` in plain order: sizes, depth, every level and the palette.
+ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string& name,
+                                     const std::string& mask);
+
 // A texture of `target` built from `raster` as the game's converter lays it out; levels beyond
 // RenderWare's own count are left out and counted in `dropped_levels`. None with last_error.
 std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster& raster,

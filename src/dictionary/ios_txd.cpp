@@ -202,12 +202,6 @@ uint32_t ios_txd::mip_count(uint32_t t) {
     return count;
 }
 
-std::span<uint8_t> ios_txd::hold_decoded(size_t bytes) {
-    decoded_buffers[0] = std::make_unique<std::vector<uint8_t>>(bytes);
-    decoded_count = 1;
-    return *decoded_buffers[0];
-}
-
 std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, level_detail detail) {
     if (!texture_exists(t)) return std::nullopt;
     const auto data = texture_struct(t);
@@ -260,7 +254,7 @@ std::optional<native_level> ios_txd::level_pixels(uint32_t t, uint32_t level, le
     out.code = detail == level_detail::full_colour ? pixel_code::bgra8888 : mobile_pixel_format(t);
     out.depth = dxt_pixel_size(out.code) * 8;
     auto buffer =
-        hold_decoded(static_cast<size_t>(dxt_output_bytes(out.width, out.height, 1, out.code)));
+        decoded.hold(static_cast<size_t>(dxt_output_bytes(out.width, out.height, 1, out.code)));
     const auto blocks = data.subspan(start, static_cast<size_t>(needed));
     const bool ok = alpha ? decode_dxt3(out.width, out.height, blocks, buffer, 1, out.code)
                           : decode_dxt1(out.width, out.height, blocks, buffer, 1, out.code);

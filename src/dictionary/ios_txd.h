@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictionary/decoded_raster.h"
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_txd.h"
 
@@ -71,10 +72,7 @@ class ios_txd : public ps2_txd {
     bool has_alpha(uint32_t t);
     // The 16-bit layout platform-12 pixels and decoded DXT pixels are shown in.
     uint32_t render_code(uint32_t t);
-    std::span<uint8_t> hold_decoded(size_t bytes);
     std::unique_ptr<rw_chunk> read_counted(std::unique_ptr<rw_chunk> node);
 
-    // The decoded_raster store, as in pc_txd.
-    std::array<std::unique_ptr<std::vector<uint8_t>>, 32> decoded_buffers;
-    uint32_t decoded_count = 0;
+    decoded_raster decoded;
 };

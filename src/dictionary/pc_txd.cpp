@@ -209,13 +209,6 @@ std::optional<pc_txd::texture_layout> pc_txd::layout(uint32_t t) {
     return found;
 }
 
-std::span<uint8_t> pc_txd::hold_decoded(size_t bytes) {
-    // Only the newest decode is kept; a pointer from an earlier one is no longer valid.
-    decoded_buffers[0] = std::make_unique<std::vector<uint8_t>>(bytes);
-    decoded_count = 1;
-    return *decoded_buffers[0];
-}
-
 uint32_t pc_txd::dxt_render_code(uint32_t t, const texture_layout& found) {
     if (found.depth == 16) {
         const uint32_t code = pixel_format(t);
@@ -260,7 +253,7 @@ std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, lev
             detail == level_detail::full_colour ? pixel_code::bgra8888 : dxt_render_code(t, *found);
         out.depth = dxt_pixel_size(out.code) * 8;
         auto buffer =
-            hold_decoded(static_cast<size_t>(dxt_output_bytes(out.width, out.height, 1, out.code)));
+            decoded.hold(static_cast<size_t>(dxt_output_bytes(out.width, out.height, 1, out.code)));
         bool ok = false;
         if (found->dxt == 1) ok = decode_dxt1(out.width, out.height, stored, buffer, 1, out.code);
         if (found->dxt == 3) ok = decode_dxt3(out.width, out.height, stored, buffer, 1, out.code);

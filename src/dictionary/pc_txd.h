@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictionary/decoded_raster.h"
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_txd.h"
 
@@ -101,13 +102,10 @@ class pc_txd : public ps2_txd {
     // Bytes of one level of w×h at the layout's depth or DXT kind.
     static uint64_t level_bytes(const texture_layout& layout, uint32_t level);
 
-    std::span<uint8_t> hold_decoded(size_t bytes);
     bool write_bitmap(const native_level& level, view_mode mode, const std::filesystem::path& path);
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);
     std::filesystem::path export_path(uint32_t t, view_mode mode, export_type type,
                                       const std::filesystem::path* path);
 
-    // The decoded_raster store: one buffer per dictionary, replaced by every DXT decode.
-    std::array<std::unique_ptr<std::vector<uint8_t>>, 32> decoded_buffers;
-    uint32_t decoded_count = 0;
+    decoded_raster decoded;
 };

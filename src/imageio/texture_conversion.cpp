@@ -121,16 +121,8 @@ bool convert_texture(ps2_txd& txd, uint32_t t, texture_conversion conversion, bo
         raster.palette.assign(palette.begin(), palette.begin() + (size_t(4) << raster.depth));
     }
 
-    ps2_texture_source source;
-    source.name = txd.texture_name(t, name_kind::texture);
-    source.mask = txd.texture_name(t, name_kind::mask);
-    source.width = raster.width;
-    source.height = raster.height;
-    source.depth = raster.depth;
-    source.levels.emplace_back(raster.pixels);
-    for (const auto& level : raster.further_levels)
-        source.levels.emplace_back(level);
-    source.palette = raster.palette;
+    ps2_texture_source source = texture_source_of(raster, txd.texture_name(t, name_kind::texture),
+                                                  txd.texture_name(t, name_kind::mask));
     source.flags = txd.texture_flags(t);
     source.plain_order = conversion == texture_conversion::unswizzle;
     std::unique_ptr<rw_chunk> texture = txd.build_texture(source, dropped_levels);

@@ -2,6 +2,7 @@
 
 #include "stream/rw_stream.h"
 #include "stream/section_name.h"
+#include "views/dialog_buttons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,13 +40,7 @@ CRWTreeDialog::CRWTreeDialog(rw_stream* stream, ui_host* host, QWidget* parent)
     QFont mono("Monospace");
     mono.setStyleHint(QFont::TypeWriter);
     hex->setFont(mono);
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("Cancel", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [ok, cancel, buttons] = make_ok_cancel_row(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tree, 3);
     layout->addWidget(new QLabel("HEX data (2KB max):", this));

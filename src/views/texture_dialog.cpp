@@ -1,5 +1,7 @@
 #include "views/texture_dialog.h"
 
+#include "views/dialog_buttons.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,13 +28,7 @@ CTextureDialog::CTextureDialog(const wchar_t* name_text, const wchar_t* alpha_te
     grid->addWidget(swizzle_check, 2, 1);
     grid->setColumnMinimumWidth(1, 190);
 
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("Cancel", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const auto [ok, cancel, buttons] = make_ok_cancel_row(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addLayout(buttons);
