@@ -33,18 +33,21 @@ void export_pictures(const fs::path& dictionary, const fs::path& out, const std:
     const uint32_t count = std::min(txd.texture_count(), 4u);
     for (uint32_t t = 0; t < count; ++t) {
         const std::string base = stem + "_" + std::to_string(t);
-        for (int mode = 0; mode <= 2; ++mode) {
-            const fs::path bmp = out / "bmp" / (base + "_v" + std::to_string(mode) + ".bmp");
+        for (const view_mode mode : k_user_views) {
+            const std::string v = std::to_string(static_cast<int>(mode));
+            const fs::path bmp = out / "bmp" / (base + "_v" + v + ".bmp");
             (void)txd.export_texture(t, mode, export_type::bmp, &bmp, swizzle_mode::as_stored);
         }
-        for (int swizzle = 0; swizzle <= 1; ++swizzle) {
-            const fs::path tm2 = out / "tim2" / (base + "_s" + std::to_string(swizzle) + ".tm2");
+        for (const swizzle_mode swizzle : {swizzle_mode::off, swizzle_mode::on}) {
+            const std::string s = std::to_string(static_cast<int>(swizzle));
+            const fs::path tm2 = out / "tim2" / (base + "_s" + s + ".tm2");
             (void)txd.export_texture(t, view_mode::texture, export_type::tim2, &tm2, swizzle);
         }
-        for (int mode = 0; mode <= 1; ++mode) {
+        for (const view_mode mode : {view_mode::texture, view_mode::alpha}) {
             std::string error;
-            const fs::path png = out / "png" / (base + "_v" + std::to_string(mode) + ".png");
-            (void)export_texture_png(txd, t, 0, mode, -1, png, error);
+            const std::string v = std::to_string(static_cast<int>(mode));
+            const fs::path png = out / "png" / (base + "_v" + v + ".png");
+            (void)export_texture_png(txd, t, 0, mode, swizzle_mode::as_stored, png, error);
         }
         const fs::path sect = out / "stream" / (base + ".rwsect");
         (void)txd.export_texture(t, view_mode::texture, export_type::rwsect, &sect,

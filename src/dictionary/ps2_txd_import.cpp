@@ -15,7 +15,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_narrow_stored_width = ps2_swizzling::k_narrow_stored_width;
 
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
