@@ -2,6 +2,7 @@
 // for byte, and done again gives the edited bytes back.
 #include "session/edit_history.h"
 #include "session/editor_session.h"
+#include "session_bytes.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +28,7 @@ struct history_fixture : ::testing::Test {
     }
 
     // What Save would write now.
-    std::vector<uint8_t> bytes() {
-        static int n = 0;
-        const auto out = dir / ("state" + std::to_string(n++) + ".txd");
-        EXPECT_TRUE(session.dictionary()->save(out, 0));
-        return read_file(out);
-    }
+    std::vector<uint8_t> bytes() { return saved_bytes(session, dir); }
 };
 
 TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {

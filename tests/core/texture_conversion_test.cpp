@@ -4,6 +4,7 @@
 #include "dictionary/ps2_raster_check.h"
 #include "session/edit_history.h"
 #include "session/editor_session.h"
+#include "session_bytes.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,7 @@ struct conversion_fixture : ::testing::Test {
         ASSERT_EQ(session.open(path.string(), 0, k_all_platforms), open_status::opened);
         history = std::make_unique<edit_history>(session);
     }
-    std::vector<uint8_t> bytes() {
-        static int n = 0;
-        const auto out = dir / ("state" + std::to_string(n++) + ".txd");
-        EXPECT_TRUE(session.dictionary()->save(out, 0));
-        return read_file(out);
-    }
+    std::vector<uint8_t> bytes() { return saved_bytes(session, dir); }
     ps2_txd& txd() { return *session.dictionary(); }
     // Level 0 as the preview shows it, colour and alpha.
     std::vector<uint8_t> picture(uint32_t t) {
