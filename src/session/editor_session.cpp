@@ -273,7 +273,7 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
             dropped += dropped_here;
         }
         if (dropped != 0 && note_.empty())
-            note_ = std::to_string(dropped) + " mip level(s) dropped: unswizzled data holds one";
+            note_ = std::to_string(dropped) + session_msg::levels_dropped;
         return converted != 0;
     });
 }

@@ -14,4 +14,5 @@ inline constexpr const char* unknown_extension = " is unknown extension!"; // af
 inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
 inline constexpr const char* conversion_not_applicable =
     "None of the selected textures can take this conversion.";
+inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";
 } // namespace session_msg
