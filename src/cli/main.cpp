@@ -26,7 +26,7 @@ const command_entry k_commands[] = {
      "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
      "[--dither on|off] (-o OUT | --in-place)"},
     {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
+     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips auto|keep|regenerate] "
      "(-o OUT | --in-place)"},
     {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
     {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
