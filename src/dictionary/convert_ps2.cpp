@@ -245,7 +245,8 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
             if (skipped) skipped->push_back(name);
             continue;
         }
-        if (!target.append_texture(std::move(texture))) {
+        // Every texture of the source is kept, also beyond the 255 a user may add.
+        if (!target.append_texture(std::move(texture), std::max(count, ps2_txd::k_max_textures))) {
             error = target.last_error;
             return false;
         }

@@ -113,7 +113,7 @@ bool ps2_txd::move_texture_down(uint32_t t) {
     return true;
 }
 
-bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk) {
+bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk, uint32_t limit) {
     if (!chunk) return false;
     rw_chunk* header = root ? root->child(0) : nullptr;
     if (!root || !header || !header->data || header->data->empty()) {
@@ -121,8 +121,9 @@ bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk) {
         return false;
     }
     const uint32_t count = texture_count();
-    // The count is one byte: a 256th texture would make the dictionary read as empty.
-    if (count >= k_max_textures) {
+    // Readers that take the count's low byte alone would see a 256th texture's dictionary as
+    // empty; only a conversion of a dictionary that already holds more goes beyond.
+    if (count >= std::min(limit, k_max_count_field)) {
         last_error = txd_msg::too_many_textures;
         return false;
     }

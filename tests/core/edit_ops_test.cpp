@@ -60,7 +60,7 @@ TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
     auto txd = three_textures();
     ASSERT_TRUE(txd->rename_texture(1, "a-much-longer-mask-name", name_kind::mask));
     ASSERT_TRUE(txd->rename_texture(2, "x", name_kind::texture));
-    EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 2u);
+    EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 4u); // "x", its NUL and padding
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
     const auto path = temp_dir() / "renamed.txd";

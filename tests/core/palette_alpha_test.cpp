@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -90,8 +91,8 @@ TEST(MipAlpha, GeneratedLevelsKeepEachPixelsAlphaClass) {
     const uint8_t bright[3] = {250, 248, 235};
     const rgba_image picture = cut_out(bright);
     std::string error;
-    enum class path { add, replace_regenerate, palette_png_add };
-    for (const path how : {path::add, path::replace_regenerate, path::palette_png_add}) {
+    enum class route { add, replace_regenerate, palette_png_add };
+    for (const route how : {route::add, route::replace_regenerate, route::palette_png_add}) {
         SCOPED_TRACE(int(how));
         const auto dir = temp_dir();
         const auto rgba_png = write_file(dir / "cut.png", encode_png_rgba(picture, error));
@@ -100,7 +101,7 @@ TEST(MipAlpha, GeneratedLevelsKeepEachPixelsAlphaClass) {
         editor_session session;
         ASSERT_TRUE(session.create_new(0x1803FFFF));
         const png_add_options add{.depth = 8, .mips = 0, .swizzle = true, .dither = true};
-        if (how == path::replace_regenerate) {
+        if (how == route::replace_regenerate) {
             // A texture of another picture first, then its replace by the cut-out.
             const uint8_t dark[3] = {0, 0, 0};
             rgba_image other = cut_out(dark);
@@ -112,7 +113,7 @@ TEST(MipAlpha, GeneratedLevelsKeepEachPixelsAlphaClass) {
                 session.replace(0, rgba_png.string(), false, true, other_levels::regenerate))
                 << session.last_error();
         } else {
-            const auto& file = how == path::add ? rgba_png : indexed_png;
+            const auto& file = how == route::add ? rgba_png : indexed_png;
             ASSERT_TRUE(session.import_file(file.string(), swizzle_mode::as_stored, add))
                 << session.last_error();
         }
