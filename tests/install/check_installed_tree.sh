@@ -71,7 +71,7 @@ if [ -e "$share/applications/quillmap.desktop" ]; then
     xmllint --noout "$share/metainfo/org.quillmap.Quillmap.metainfo.xml" || fail "xmllint metainfo"
 fi
 xmllint --noout "$share/mime/packages/quillmap.xml" || fail "xmllint MIME"
-update-mime-database "$share/mime" >"$work/mime.log" 2>&1 || fail "update-mime-database"
+XDG_DATA_DIRS="$share:/usr/share" update-mime-database "$share/mime" >"$work/mime.log" 2>&1 || fail "update-mime-database"
 [ -s "$work/mime.log" ] && { cat "$work/mime.log"; fail "update-mime-database warned"; }
 grep -q 'application/x-txd' "$share/mime/globs2" || fail "*.txd is not registered"
 grep -q 'quillmap-cli thumbnail %i %o --size %s' "$share/thumbnailers/quillmap.thumbnailer" ||
@@ -83,7 +83,7 @@ for page in "$share"/man/man1/*.1.gz; do
 done
 bash -n "$share/bash-completion/completions/quillmap-cli" || fail "bash completion does not parse"
 completion=$(bash -c "source '$share/bash-completion/completions/quillmap-cli'
-    COMP_WORDS=(quillmap-cli archive --) COMP_CWORD=2 _quillmap_cli; echo \${COMPREPLY[*]}")
+    COMP_WORDS=(quillmap-cli archive --); COMP_CWORD=2; _quillmap_cli; echo \${COMPREPLY[*]}")
 [[ $completion == *--json* ]] || fail "bash completion offers no options of archive: $completion"
 
 [ "$failures" -eq 0 ] || exit 1
