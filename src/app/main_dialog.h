@@ -158,6 +158,11 @@ class CMainDialog : public QDialog {
     void set_modified(bool value) { session_.set_modified(value); }
     view_mode alpha_mode() const { return alpha_mode_; }
     ::swizzle_mode swizzle_mode() const { return swizzle_mode_; }
+    // The order an export of `type` reads the pixels in: a PNG is the picture as the texture
+    // stores it, whatever the view's temporary override; BMP and TIM2 follow the view.
+    ::swizzle_mode export_swizzle(export_type type) const {
+        return type == export_type::png ? ::swizzle_mode::as_stored : swizzle_mode_;
+    }
     bool info_shown() const { return info_shown_; }
     bool warnings_enabled() const { return warnings_enabled_; }
     const settings_file& settings() const { return settings_; }

@@ -75,6 +75,9 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
         return std::nullopt;
     }
     opened.dictionary = opened.session.dictionary();
+    // Textures the count leaves out are kept; the disagreement is told, never passed over.
+    if (const std::string why = opened.dictionary->count_disagreement(); !why.empty())
+        std::cerr << args.positional[0] << ": " << why << "\n";
     opened.platform = opened.session.platform();
     opened.restriction_mask = opened.session.restriction_mask();
     return opened;

@@ -23,7 +23,7 @@ const cli_command k_commands[] = {
      "[--dither on|off] (-o OUT | --in-place)",
      "Adds textures from PNG, TIM2 or raw section files."},
     {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
+     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips auto|keep|regenerate] "
      "(-o OUT | --in-place)",
      "Replaces the pixels of one texture from a PNG, BMP or TIM2 picture."},
     {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)",

@@ -102,7 +102,8 @@ class editor_session {
     // Writes to `path` at offset 0, which becomes the session's file.
     bool save_as(const std::string& path);
     // Rebuilds the dictionary as a PS2 one into `out`; the session's own dictionary stays.
-    // `transform`, when given, reshapes textures of other platforms (depth, mip levels).
+    // `transform`, when given, reshapes textures of other platforms (depth, mip levels);
+    // without one, sides the game refuses are scaled to allowed ones and last_note names them.
     bool convert_to_ps2(const std::filesystem::path& out,
                         std::vector<std::string>* skipped = nullptr,
                         const raster_transform* transform = nullptr);
@@ -123,10 +124,12 @@ class editor_session {
     bool import_file(const std::string& path, swizzle_mode swizzle,
                      const png_add_options& png = {});
     // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
-    // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
+    // texture's palette is quantized (`dither`); the other mip levels follow `levels`, so a new
+    // palette never shows through old indices.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
-                 bool regenerate_mips = false);
-    // What the last import or replace changed on the way (colours reduced, levels limited).
+                 other_levels levels = other_levels::follow_palette);
+    // What the last import, replace or conversion changed on the way (colours reduced, levels
+    // limited, sizes scaled).
     const std::string& last_note() const { return note_; }
     bool rename(uint32_t t, const std::string& name, name_kind which);
     bool remove(uint32_t t);
@@ -145,6 +148,9 @@ class editor_session {
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.
     bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
+    // Adds the textures of one import file, by its extension; the note tells what changed.
+    bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
+                  const png_add_options& png);
 
     std::unique_ptr<ps2_txd> dictionary_;
     std::string path_;
