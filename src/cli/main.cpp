@@ -1,5 +1,7 @@
 #include "cli/cli_commands.h"
 #include "platform/system.h"
+#include "stream/safe_file.h"
+#include "stream/stop_request.h"
 
 #include <cstring>
 #include <iostream>
@@ -20,27 +22,31 @@ const command_entry k_commands[] = {
      "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
      "[--mips N|auto] [--dither on|off]"},
     {"export", cmd_export,
-     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
+     "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect] [--level K] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]"},
     {"add", cmd_add,
-     "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
+     "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
+     "[--resize] "
      "[--dither on|off] (-o OUT | --in-place)"},
     {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
+     "replace FILE -t N IMAGE [--offset HEX] [--keep-alpha] [--dither on|off] [--mips "
+     "keep|regenerate] "
      "(-o OUT | --in-place)"},
-    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
-    {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
-    {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},
-    {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
+    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] [--offset HEX] (-o OUT | --in-place)"},
+    {"delete", cmd_delete, "delete FILE -t N [--offset HEX] (-o OUT | --in-place)"},
+    {"move", cmd_move, "move FILE -t N up|down [--offset HEX] (-o OUT | --in-place)"},
+    {"set-version", cmd_set_version,
+     "set-version FILE VERSION [--offset HEX] (-o OUT | --in-place)"},
     {"new", cmd_new, "new OUT.txd [--version HEX]"},
-    {"lint", cmd_lint, "lint FILE... [--json]"},
-    {"repair", cmd_repair, "repair FILE (-o OUT | --in-place)"},
+    {"lint", cmd_lint, "lint FILE... [--offset HEX] [--json]"},
+    {"repair", cmd_repair, "repair FILE [--offset HEX] (-o OUT | --in-place)"},
     {"render", cmd_render,
-     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
+     "render FILE -t N [--offset HEX] [--level K] [--view texture|alpha|mixed] [--swizzle "
+     "auto|on|off] -o "
      "OUT.bmp"},
     {"batch", cmd_batch,
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
-     "[--overwrite]"},
+     "[--overwrite] [--fsync]"},
     {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
 };
 
@@ -48,10 +54,15 @@ void print_usage(std::ostream& out) {
     out << "usage: quillmap-cli COMMAND ... | --version\n";
     for (const auto& command : k_commands)
         out << "  quillmap-cli " << command.usage << "\n";
+    out << "--offset HEX opens the dictionary where it lies inside a larger file; --in-place "
+           "writes it back there only when it still fits the bytes it took.\n";
 }
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C and SIGTERM let the current file finish (no half-written output) and stop the rest.
+    stop_request::catch_signals();
+    safe_file::set_io_hook_from_environment();
     std::string error;
     auto args = parse_cli(argc, argv, error);
     if (!args) {
@@ -67,7 +78,10 @@ int main(int argc, char** argv) {
         return k_exit_ok;
     }
     for (const auto& command : k_commands)
-        if (args->command == command.name) return command.run(*args);
+        if (args->command == command.name) {
+            const int code = command.run(*args);
+            return stop_request::requested() ? k_exit_interrupted : code;
+        }
     print_usage(std::cerr);
     return usage_error("unknown command " + args->command);
 }
