@@ -68,6 +68,8 @@ inline constexpr const char* entry_too_small =
     "%s needs %llu bytes, but its archive entry holds only %llu bytes (%llu sectors).\n\n"
     "Save it as a separate file instead?";
 inline constexpr const char* save_caption = "Save";
+// After the session's message when the dictionary no longer fits where it lies in a larger file.
+inline constexpr const char* offer_save_as = "\n\nSave it as a separate file instead?";
 inline constexpr const char* saved_into_entry = "%s saved into its archive entry.";
 inline constexpr const char* entry_kind_none = "-";
 inline constexpr const char* exporting_all = "Exporting %d textures to %s...";

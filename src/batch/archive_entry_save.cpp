@@ -22,8 +22,8 @@ bool save_into_archive_entry(ps2_txd& dictionary, const std::filesystem::path& a
         error = "The archive entry lies beyond 4 GiB, where it cannot be written.";
         return false;
     }
-    // Saving at an offset rewrites the file around the tree, keeping every other byte.
-    if (!dictionary.save(archive, uint32_t(entry_offset))) {
+    // The tree is written in place inside the entry's sectors; every other byte stays.
+    if (!dictionary.save_within(archive, uint32_t(entry_offset), entry_size)) {
         error = dictionary.last_error;
         return false;
     }

@@ -1,9 +1,12 @@
 #include "batch/batch_sources.h"
 
+#include "archive/archive_messages.h"
 #include "archive/game_archive.h"
 #include "dictionary/tex_txd.h"
 #include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
+#include "stream/file_name_text.h"
+#include "stream/safe_file.h"
 
 #include <algorithm>
 #include <array>
@@ -86,7 +89,10 @@ class collector {
         if (ec) return fail(folder, {}, "cannot be read");
         for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
             if (ec) break;
-            if (it->is_regular_file(ec)) files.push_back(it->path());
+            // Our own temporary files (of a run that was stopped) are no dictionaries.
+            if (it->is_regular_file(ec) &&
+                !safe_file::is_temporary_name(it->path().filename().string()))
+                files.push_back(it->path());
         }
         if (ec) fail(folder, {}, "could not be walked completely: " + ec.message());
         std::sort(files.begin(), files.end());
@@ -105,6 +111,8 @@ class collector {
             return add_archive(*pair, parent);
         }
         if (pair && extension == ".dir") return add_archive(file, parent);
+        // A .dir named on its own is an archive's table without its data.
+        if (extension == ".dir" && !from_walk) return fail(file, {}, archive_msg::no_img);
         size_t got = 0;
         const auto bytes = sniff(file, 0, got);
         if (got >= 4 && bytes[0] == 'V' && bytes[1] == 'E' && bytes[2] == 'R' && bytes[3] == '2')
@@ -123,7 +131,12 @@ class collector {
     void add_archive(const fs::path& path, const fs::path& parent) {
         game_archive archive;
         std::string error;
-        if (!open_game_archive(path, archive, error)) return fail(path, {}, error);
+        if (!open_game_archive(path, archive, error)) {
+            // The report names the file already; the archive reader's message starts with it.
+            const std::string named = path.string() + ": ";
+            if (error.starts_with(named)) error.erase(0, named.size());
+            return fail(path, {}, error);
+        }
         const fs::path base = parent / safe_file_name(path.stem().string(), "archive");
         for (size_t i = 0; i < archive.entries.size(); ++i) {
             const auto& entry = archive.entries[i];
@@ -190,17 +203,7 @@ bool has_dictionary_extension(const fs::path& name) {
 }
 
 std::string safe_file_name(const std::string& name, const std::string& fallback) {
-    std::string out;
-    for (unsigned char c : name) {
-        // Separators, characters some file systems refuse, and control bytes.
-        const bool bad = c < 0x20 || c == 0x7F ||
-                         std::string_view("/\\:*?\"<>|").find(char(c)) != std::string_view::npos;
-        out += bad ? '_' : char(c);
-    }
-    while (!out.empty() && (out.back() == ' ' || out.back() == '.'))
-        out.pop_back();
-    if (out.empty()) return fallback;
-    return out;
+    return clean_file_name(name, fallback);
 }
 
 source_list collect_sources(const std::vector<fs::path>& inputs) {

@@ -5,8 +5,8 @@
 
 bool cli_is_flag(const std::string& name) {
     static const std::set<std::string> flags = {
-        "--json", "--all", "--in-place", "--keep-alpha", "--mask",
-        "--help", "-h",    "--resize",   "--quiet",      "--overwrite"};
+        "--json", "--all",    "--in-place", "--keep-alpha", "--mask", "--help",
+        "-h",     "--resize", "--quiet",    "--overwrite",  "--fsync"};
     return flags.count(name) != 0;
 }
 

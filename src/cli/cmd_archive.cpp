@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "stream/file_name_text.h"
 
 #include "archive/game_archive.h"
 #include "batch/archive_entry_kind.h"
@@ -29,10 +30,10 @@ int cmd_archive(const cli_args& args) {
                       << ",\"kind\":\"" << what.kind << "\",\"textures\":" << what.textures << "}";
         } else {
             char line[160];
-            std::snprintf(line, sizeof line, "%-24s %12llu %10llu  %-8s %u", entry.name.c_str(),
-                          static_cast<unsigned long long>(entry.offset),
-                          static_cast<unsigned long long>(entry.size), what.kind.c_str(),
-                          what.textures);
+            std::snprintf(
+                line, sizeof line, "%-24s %12llu %10llu  %-8s %u",
+                printable_text(entry.name).c_str(), static_cast<unsigned long long>(entry.offset),
+                static_cast<unsigned long long>(entry.size), what.kind.c_str(), what.textures);
             std::cout << line << "\n";
         }
     }

@@ -34,6 +34,7 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "hexadecimal."},
         {"--quiet", "Prints only failures and the summary."},
         {"--overwrite", "Replaces output files that already exist."},
+        {"--fsync", "Flushes every batch output to the disk before it is renamed into place."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
     };
     return texts;

@@ -5,6 +5,7 @@
 #include "imageio/ps2_conversion.h"
 #include "session/session_messages.h"
 #include "session/texture_names.h"
+#include "stream/safe_file.h"
 
 const char* editor_session::platform_name() const {
     return platform_ ? ::platform_name(*platform_) : "?";
@@ -109,8 +110,13 @@ void editor_session::close() {
 }
 
 bool editor_session::save() {
+    save_needs_new_file_ = false;
+    // A dictionary inside a larger file: the seam where a game archive's entry save (which may
+    // grow the entry) takes over; any other container keeps every byte outside the old tree.
     if (!dictionary_->save(std::filesystem::path(path_), offset_)) {
         error_ = dictionary_->last_error;
+        save_needs_new_file_ =
+            offset_ != 0 && dictionary_->tree_bytes() > dictionary_->room_at(path_, offset_);
         return false;
     }
     modified_ = false;
@@ -118,8 +124,11 @@ bool editor_session::save() {
 }
 
 bool editor_session::save_as(const std::string& path) {
+    save_needs_new_file_ = false;
     if (!dictionary_->save(std::filesystem::path(path), 0)) {
         error_ = dictionary_->last_error;
+        // Writing over the container it came from: only another file can take it.
+        save_needs_new_file_ = offset_ != 0 && safe_file::same_file(path, path_);
         return false;
     }
     path_ = path;

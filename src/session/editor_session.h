@@ -97,8 +97,13 @@ class editor_session {
     bool create_new(uint32_t version);
     // Drops the dictionary and its path; the mask and the modified flag return to 0.
     void close();
-    // Writes over the open file at its offset.
+    // Writes over the open file at its offset. At an offset inside a larger file the dictionary
+    // is written in place, and only when it fits the bytes it took there; otherwise nothing is
+    // written and `save_needs_new_file` tells the caller to offer Save As.
     bool save();
+    // Whether the last save failed because the dictionary no longer fits where it lies (or the
+    // target is the container it was read from): only a new file can take it.
+    bool save_needs_new_file() const { return save_needs_new_file_; }
     // Writes to `path` at offset 0, which becomes the session's file.
     bool save_as(const std::string& path);
     // Rebuilds the dictionary as a PS2 one into `out`; the session's own dictionary stays.
@@ -155,6 +160,7 @@ class editor_session {
     std::unique_ptr<ps2_txd> dictionary_;
     std::string path_;
     uint32_t offset_ = 0;
+    bool save_needs_new_file_ = false;
     bool modified_ = false;
     uint32_t restriction_mask_ = 0;
     std::optional<txd_platform> platform_;
