@@ -34,6 +34,8 @@ class QStatusBar;
 class QLabel;
 class QLineEdit;
 class texture_details;
+struct game_archive;
+enum class archive_entry_action;
 class CPictureControl;
 
 // Command ids of menu 102, the pop-up menu 110 and the buttons.
@@ -287,9 +289,19 @@ class CMainDialog : public QDialog {
     void cmd_open_by_offset(int id);
     // ---- game archives (main_archive_commands.cpp) ----
     void cmd_open_from_archive(int id);
-    // Save of a dictionary opened from an archive entry: into the entry when it fits, else
-    // the question whether to save it as a file of its own.
+    // Save of a dictionary opened from an archive entry: back into the entry, which grows when
+    // it no longer fits its sectors.
     void save_into_entry();
+    // ---- archive edits from the entry dialog (main_archive_edits.cpp) ----
+    // One button of the entry dialog on the selected entries; the dialog then shows the new
+    // table. Failures are shown and leave the archive as it was.
+    void archive_action(game_archive& archive, archive_entry_action action,
+                        const std::vector<int>& entries);
+    // Runs `work` on a thread of its own while a progress window with Cancel shows; Cancel
+    // makes the next progress call answer false. The result of `work`.
+    bool run_with_progress(
+        const std::string& text,
+        const std::function<bool(const std::function<bool(uint64_t, uint64_t)>&)>& work);
     // The title name of a dictionary opened from an archive entry: "archive.img › entry.txd".
     static std::string entry_title(const archive_entry_link& link);
     void cmd_save(int id);

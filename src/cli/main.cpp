@@ -41,7 +41,15 @@ const command_entry k_commands[] = {
     {"batch", cmd_batch,
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
      "[--overwrite]"},
-    {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
+    {"archive", cmd_archive,
+     "archive list ARCHIVE [--json]\n"
+     "  quillmap-cli archive extract ARCHIVE [ENTRY...] -o DIR [--json]\n"
+     "  quillmap-cli archive add ARCHIVE FILE... [--name NAME]\n"
+     "  quillmap-cli archive replace ARCHIVE ENTRY FILE\n"
+     "  quillmap-cli archive delete ARCHIVE ENTRY...\n"
+     "  quillmap-cli archive rename ARCHIVE ENTRY NEWNAME\n"
+     "  quillmap-cli archive compact ARCHIVE [-o OUT]\n"
+     "  (ENTRY: an entry's name, case ignored, or #N for its position from 0)"},
 };
 
 void print_usage(std::ostream& out) {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/cli_common.h"
+
+#include <string>
+
+// The archive subcommands other than list; positional 0 is the subcommand, 1 the archive.
+int archive_extract(const cli_args& args);
+int archive_add(const cli_args& args);
+int archive_replace(const cli_args& args);
+int archive_delete(const cli_args& args);
+int archive_rename(const cli_args& args);
+int archive_compact(const cli_args& args);
+
+// An entry name for a text line: control characters shown as \xNN, so a hostile name cannot
+// move the cursor or clear the terminal.
+std::string printable_name(const std::string& name);
