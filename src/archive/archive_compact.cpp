@@ -51,6 +51,61 @@ bool write_packed(const game_archive& archive, archive_io_file& source, archive_
     if (progress) progress(total, total);
     return true;
 }
+
+// Copies every entry of `from` to its place in `to` within the same .img (the ranges never
+// overlap) and flushes. `progress` sees `base` + bytes copied; a cancel is honoured only when
+// `may_cancel`.
+bool move_entries(const game_archive& archive, archive_io_file& data,
+                  const std::vector<archive_entry>& from, const std::vector<archive_entry>& to,
+                  const archive_progress& progress, uint64_t base, uint64_t total, bool may_cancel,
+                  std::string& error) {
+    uint64_t done = base;
+    for (size_t i = 0; i < from.size(); ++i) {
+        if (progress && !progress(done, total) && may_cancel)
+            return fail(archive.data_path, archive_msg::cancelled, error);
+        if (from[i].size &&
+            !copy_range(data, from[i].offset, from[i].size, data, to[i].offset, error))
+            return false;
+        done += from[i].size;
+    }
+    return data.sync(error);
+}
+
+// A pair cannot be renamed into place as one file: the .img is compacted inside itself in two
+// moves, each made safe as any edit is. First every entry is copied, packed, past the end of the
+// data (space nothing points to) and the .dir switched to the copies; then the packed block is
+// copied to the start (space nothing points to any more), the .dir switched again, and the file
+// cut after it. A crash leaves the old table, the table of the copies at the end, or the new one.
+bool compact_pair_in_place(game_archive& archive, archive_io_file& data,
+                           const archive_progress& progress, std::string& error) {
+    const uint64_t length_before = data.length();
+    const uint64_t end = data_end_sectors(archive.entries, data.length());
+    const auto at_end = packed_layout(archive.entries, end);
+    const auto packed = packed_layout(archive.entries, 0);
+    uint64_t bytes = 0;
+    for (const auto& entry : archive.entries)
+        bytes += entry.size;
+    if (end + sectors_for(bytes) > k_archive_max_offset_sectors)
+        return fail(archive.data_path, archive_msg::archive_too_large, error);
+    std::string ignored;
+    if (!move_entries(archive, data, archive.entries, at_end, progress, 0, 2 * bytes, true,
+                      error)) {
+        data.truncate(length_before, ignored);
+        return false;
+    }
+    bool renamed = false;
+    if (!replace_file_safely(archive.index_path, encode_dir_table(at_end), error, &renamed)) {
+        if (!renamed) data.truncate(length_before, ignored);
+        return false;
+    }
+    // From here on the archive is whole whatever happens; the second move is not cancelled.
+    if (!move_entries(archive, data, at_end, packed, progress, bytes, 2 * bytes, false, error) ||
+        !replace_file_safely(archive.index_path, encode_dir_table(packed), error, &renamed))
+        return false;
+    if (!data.truncate(bytes, error)) return false;
+    if (progress) progress(2 * bytes, 2 * bytes);
+    return true;
+}
 } // namespace
 
 bool compact_archive(game_archive& archive, const std::filesystem::path& out,
@@ -81,6 +136,12 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
                                k_archive_max_offset_sectors)
         return fail(img, archive_msg::archive_too_large, error);
 
+    if (archive.kind == archive_kind::dir_img && out.empty()) {
+        if (!compact_pair_in_place(archive, source, progress, error)) return false;
+        const std::filesystem::path index = archive.index_path; // open clears `archive` first
+        return open_game_archive(index, archive, error);
+    }
+
     archive_io_file target;
     std::filesystem::path temp;
     if (!create_temp_beside(img, target, temp, error)) return false;
@@ -89,8 +150,7 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
         return false;
     }
     if (archive.kind == archive_kind::dir_img) {
-        // The .img goes first: until the .dir follows a moment later, the pair disagrees (two
-        // files cannot be renamed at once); both are complete on disk before either rename.
+        // A new pair beside the old one: the .dir follows the .img, both complete on disk.
         std::filesystem::path dir_temp;
         archive_io_file dir_file;
         if (!create_temp_beside(dir, dir_file, dir_temp, error)) {
