@@ -170,8 +170,18 @@ bool copy_range(archive_io_file& from, uint64_t offset, uint64_t size, archive_i
     return true;
 }
 
-bool create_temp_beside(const std::filesystem::path& target, archive_io_file& file,
+// A link to the archive is written through: the file it points to is replaced, beside itself,
+// and the link stays a link.
+std::filesystem::path through_links(const std::filesystem::path& target) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(target, ec)) return target;
+    const auto real = std::filesystem::canonical(target, ec);
+    return ec ? target : real;
+}
+
+bool create_temp_beside(const std::filesystem::path& link, archive_io_file& file,
                         std::filesystem::path& temp, std::string& error) {
+    const auto target = through_links(link);
     std::string pattern = target.string() + ".quillmap-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -194,8 +204,9 @@ bool create_temp_beside(const std::filesystem::path& target, archive_io_file& fi
 }
 
 bool commit_temp(archive_io_file& file, const std::filesystem::path& temp,
-                 const std::filesystem::path& target, std::string& error, bool durable,
+                 const std::filesystem::path& link, std::string& error, bool durable,
                  bool* renamed) {
+    const auto target = through_links(link);
     if (renamed) *renamed = false;
     if (durable && !file.sync(error)) {
         discard_temp(temp);

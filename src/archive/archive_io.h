@@ -57,7 +57,9 @@ bool copy_range(archive_io_file& from, uint64_t offset, uint64_t size, archive_i
                 uint64_t to_offset, std::string& error);
 
 // Writes `bytes` to a new temporary file beside `target`, flushes it, renames it over `target`
-// and flushes the folder. The temporary is created exclusively and never through a link.
+// and flushes the folder. The temporary is created exclusively and never through a link; a
+// `target` that is a symbolic link is written through (the file it names is replaced, the link
+// stays) and the replaced file keeps its mode.
 // `renamed`, when given, tells a failure after the rename (the folder flush) from one before.
 bool replace_file_safely(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                          std::string& error, bool* renamed = nullptr);

@@ -424,3 +424,25 @@ TEST(ArchiveExtract, ChosenEntriesAreWrittenAndACancelStopsBetweenEntries) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out2), fs::directory_iterator()), 1);
 }
 } // namespace
+
+namespace {
+// A .dir reached through a symbolic link: the edit replaces the file the link names and the
+// link stays a link, so the game's folder still sees the archive it links to.
+TEST(ArchiveEdit, ALinkedDirIsWrittenThroughAndKeepsItsMode) {
+    const auto files = base_files();
+    const auto real = write_archive(archive_kind::dir_img, files);
+    fs::permissions(real, fs::perms(0640));
+    const auto linked_folder = fast_dir();
+    fs::create_symlink(real, linked_folder / "test.dir");
+    fs::create_symlink(real.parent_path() / "test.img", linked_folder / "test.img");
+    game_archive archive;
+    std::string error;
+    ASSERT_TRUE(open_game_archive(linked_folder / "test.dir", archive, error)) << error;
+    ASSERT_TRUE(rename_entry(archive, 0, "linked.txd", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(linked_folder / "test.dir"));
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+    const auto found = read_contents(real);
+    ASSERT_TRUE(found);
+    EXPECT_EQ((*found)[0].first, "linked.txd");
+}
+} // namespace
