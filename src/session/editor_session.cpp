@@ -2,6 +2,10 @@
 
 #include "archive/archive_edit.h"
 
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_messages.h"
 #include "session/session_messages.h"
@@ -118,12 +122,30 @@ bool editor_session::save() {
     return true;
 }
 
-bool editor_session::save_into_entry() {
-    std::vector<uint8_t> bytes;
-    if (!dictionary_->to_bytes(bytes)) {
-        error_ = dictionary_->last_error;
+namespace {
+// The bytes Save writes for the dictionary: written once to a file of their own in the system's
+// temporary folder and read back, which costs the dictionary's size, not the archive's.
+bool dictionary_bytes(ps2_txd& dictionary, std::vector<uint8_t>& bytes, std::string& error) {
+    std::error_code ec;
+    const auto temp = std::filesystem::temp_directory_path(ec) /
+                      ("quillmap-entry-" + std::to_string(::getpid()) + ".txd");
+    if (!dictionary.save(temp, 0)) {
+        error = dictionary.last_error;
         return false;
     }
+    std::ifstream in(temp, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    const bool read = bool(in) || in.eof();
+    in.close();
+    std::filesystem::remove(temp, ec);
+    if (!read) error = temp.string() + ": cannot be read";
+    return read;
+}
+} // namespace
+
+bool editor_session::save_into_entry() {
+    std::vector<uint8_t> bytes;
+    if (!dictionary_bytes(*dictionary_, bytes, error_)) return false;
     archive_entry moved;
     // The archive's table is read again, so an entry moved or removed since it was opened is
     // noticed instead of overwritten; the save costs about the entry's size.

@@ -291,17 +291,6 @@ std::string describe_errno(const char* what) {
 }
 } // namespace
 
-bool rw_stream::to_bytes(std::vector<uint8_t>& out) {
-    out.clear();
-    if (!root) {
-        last_error = rw_msg::not_opened;
-        return false;
-    }
-    if (!load_all(root.get())) return false;
-    serialise(root.get(), out, 0);
-    return true;
-}
-
 bool rw_stream::save(const std::filesystem::path& target, uint32_t offset) {
     if (!root) {
         last_error = rw_msg::not_opened;

@@ -44,8 +44,6 @@ class rw_stream {
     void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
     // Writes the tree at `offset`. The original file is replaced only after a complete write.
     bool save(const std::filesystem::path& path, uint32_t offset);
-    // The bytes `save` writes for the tree, in memory (for a save into an archive entry).
-    bool to_bytes(std::vector<uint8_t>& out);
     bool save(const char* path, uint32_t offset) {
         return save(std::filesystem::path(path), offset);
     }
