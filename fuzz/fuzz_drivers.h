@@ -458,20 +458,23 @@ inline void drive_archive_edit(std::span<const uint8_t> data) {
         return;
     }
     const size_t count = archive.entries.size();
-    // The entries' bytes before the edit (a few, bounded), by index.
+    // The entries' bytes before the edit (a few, bounded), by index. Entries over the VER2 table
+    // itself hold table bytes, which an edit of the table changes by design: they are not kept.
+    const uint64_t table_end =
+        archive.kind == archive_kind::ver2 ? (count + 2) * k_archive_entry_bytes + 8 : 0;
     constexpr size_t k_checked = 8;
-    std::vector<std::pair<archive_entry, std::vector<uint8_t>>> before;
+    std::vector<std::pair<size_t, std::vector<uint8_t>>> before;
     for (size_t i = 0; i < count && before.size() < k_checked; ++i) {
         std::vector<uint8_t> bytes;
         const auto& entry = archive.entries[i];
         if (entry.inside && !entry.overlaps && entry.size <= (1u << 16) &&
-            read_entry_bytes(archive, i, bytes, error))
-            before.emplace_back(entry, std::move(bytes));
+            entry.offset >= table_end && read_entry_bytes(archive, i, bytes, error))
+            before.emplace_back(i, std::move(bytes));
     }
     const size_t target = count ? (choice >> 3) % count : 0;
     const std::vector<uint8_t> fresh(size_t(choice) * 37 % 5000, uint8_t(choice));
     bool ok = false;
-    std::string touched = count ? archive.entries[target].name : std::string();
+    bool removed = false; // the target's row is gone: later rows move up by one
     error.clear();
     switch (choice % 5) {
     case 0:
@@ -479,17 +482,16 @@ inline void drive_archive_edit(std::span<const uint8_t> data) {
         break;
     case 1:
         ok = add_entry(archive, "fuzz_added.txd", fresh, error);
-        touched = "fuzz_added.txd";
         break;
     case 2:
         ok = count && delete_entries(archive, {target}, error);
+        removed = true;
         break;
     case 3:
         ok = count && rename_entry(archive, target, "fuzz_renamed", error);
         break;
     default:
         ok = compact_archive(archive, {}, {}, error);
-        touched.clear();
         break;
     }
     if (!ok) {
@@ -499,15 +501,14 @@ inline void drive_archive_edit(std::span<const uint8_t> data) {
     game_archive again;
     if (!open_game_archive(path, again, error)) broken("archive does not open after an edit");
     if (!same_entries(again.entries, archive.entries)) broken("table in memory differs from disk");
-    for (const auto& [entry, bytes] : before) {
-        if (entry.name == touched || entry.name == "fuzz_renamed") continue;
-        for (size_t i = 0; i < again.entries.size(); ++i) {
-            if (again.entries[i].name != entry.name) continue;
-            std::vector<uint8_t> now;
-            if (!read_entry_bytes(again, i, now, error) || now != bytes)
-                broken("an entry the edit did not touch changed");
-            break;
-        }
+    const bool target_changed = choice % 5 == 0;
+    for (const auto& [index, bytes] : before) {
+        if (index == target && (target_changed || removed)) continue;
+        const size_t now_index = removed && index > target ? index - 1 : index;
+        std::vector<uint8_t> now;
+        if (now_index >= again.entries.size() || !read_entry_bytes(again, now_index, now, error) ||
+            now != bytes)
+            broken("an entry the edit did not touch changed");
     }
 }
 

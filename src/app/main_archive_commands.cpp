@@ -5,6 +5,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_text.h"
+#include "app/main_archive_edits.h"
 #include "app/qt_ui_host.h"
 #include "archive/game_archive.h"
 #include "batch/archive_entry_kind.h"
@@ -104,7 +105,8 @@ void CMainDialog::cmd_open_from_archive(int) {
     auto filler = std::make_unique<entry_kind_filler>(archive, dialog);
     dialog.on_action = [&](archive_entry_action action, const std::vector<int>& entries) {
         filler.reset();
-        archive_action(archive, action, entries);
+        if (const auto status = archive_action(host_, this, archive, action, entries))
+            set_status_text(0, path_to_qt(*status));
         dialog.set_rows(entry_rows(archive));
         filler = std::make_unique<entry_kind_filler>(archive, dialog);
     };

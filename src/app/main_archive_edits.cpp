@@ -2,11 +2,10 @@
 // open archive. The archive module makes each edit safe against a crash; these functions ask
 // the user, run the long ones off the window's thread with a progress window, and show the
 // outcome.
-#include "app/main_dialog.h"
+#include "app/main_archive_edits.h"
 
 #include "app/app_messages.h"
 #include "app/app_text.h"
-#include "app/qt_ui_host.h"
 #include "archive/archive_compact.h"
 #include "archive/archive_edit.h"
 #include "archive/archive_extract.h"
@@ -25,10 +24,9 @@ std::string folder_of(const game_archive& archive) {
 }
 } // namespace
 
-bool CMainDialog::run_with_progress(
-    const std::string& text,
-    const std::function<bool(const std::function<bool(uint64_t, uint64_t)>&)>& work) {
-    const auto progress = host_.begin_progress(text, 100);
+bool run_with_progress(ui_host& host, const std::string& text,
+                       const std::function<bool(const archive_progress&)>& work) {
+    const auto progress = host.begin_progress(text, 100);
     // Cancel before the first piece costs nothing: the task has not started.
     if (!progress->step(0, "")) return false;
     std::atomic<uint64_t> done{0}, total{0};
@@ -54,8 +52,9 @@ bool CMainDialog::run_with_progress(
     return result;
 }
 
-void CMainDialog::archive_action(game_archive& archive, archive_entry_action action,
-                                 const std::vector<int>& entries) {
+std::optional<std::string> archive_action(ui_host& host, QWidget* parent, game_archive& archive,
+                                          archive_entry_action action,
+                                          const std::vector<int>& entries) {
     const std::string shown = file_name_of(archive.data_path.string());
     std::vector<size_t> indices(entries.begin(), entries.end());
     std::string error;
@@ -72,23 +71,27 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
                                     entry_file_name(entry.name, indices[0]))
                                        .string();
             std::vector<std::string> paths;
-            if (!host_.file_dialog(request, paths) || paths.empty()) return;
+            if (!host.file_dialog(request, paths) || paths.empty()) return std::nullopt;
             std::vector<uint8_t> bytes;
             ok = read_entry_bytes(archive, indices[0], bytes, error) &&
                  replace_file_safely(paths[0], bytes, error);
             status = format(app_msg::extracted_one, entry.name.c_str(), paths[0].c_str());
             break;
         }
-        request.folder = true;
-        request.initial_name = folder_of(archive);
+        // A new folder beside the archive is proposed; the one named is created when missing.
+        request.save = true;
+        request.filter = app_msg::entry_filter_all;
+        request.initial_name = (std::filesystem::path(folder_of(archive)) /
+                                (archive.data_path.stem().string() + "_entries"))
+                                   .string();
         std::vector<std::string> paths;
-        if (!host_.file_dialog(request, paths) || paths.empty()) return;
+        if (!host.file_dialog(request, paths) || paths.empty()) return std::nullopt;
         std::vector<extracted_entry> done;
-        ok = run_with_progress(format(app_msg::extracting, int(indices.size()), paths[0].c_str()),
-                               [&](const archive_progress& progress) {
-                                   return extract_entries(archive, indices, paths[0], progress,
-                                                          done, error);
-                               });
+        ok = run_with_progress(
+            host, format(app_msg::extracting, int(indices.size()), paths[0].c_str()),
+            [&](const archive_progress& progress) {
+                return extract_entries(archive, indices, paths[0], progress, done, error);
+            });
         size_t renamed = 0;
         for (const auto& item : done)
             renamed += item.renamed;
@@ -104,7 +107,7 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
         request.multiple = true;
         request.filter = app_msg::entry_filter_all;
         std::vector<std::string> paths;
-        if (!host_.file_dialog(request, paths) || paths.empty()) return;
+        if (!host.file_dialog(request, paths) || paths.empty()) return std::nullopt;
         int added = 0;
         for (const auto& path : paths) {
             ok = add_entry_from_file(archive, std::filesystem::path(path).filename().string(), path,
@@ -119,17 +122,17 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
         file_request request;
         request.filter = app_msg::entry_filter_all;
         std::vector<std::string> paths;
-        if (!host_.file_dialog(request, paths) || paths.empty()) return;
+        if (!host.file_dialog(request, paths) || paths.empty()) return std::nullopt;
         ok = replace_entry_from_file(archive, indices[0], paths[0], error);
         status = format(app_msg::entry_replaced, archive.entries[indices[0]].name.c_str(),
                         paths[0].c_str());
         break;
     }
     case archive_entry_action::remove: {
-        if (host_.message_box(
+        if (host.message_box(
                 format(app_msg::delete_entries_question, int(indices.size()), shown.c_str()),
                 app_msg::delete_entries_caption, box_buttons::yes_no, box_icon::question) != id_yes)
-            return;
+            return std::nullopt;
         ok = delete_entries(archive, indices, error);
         status = format(app_msg::entries_deleted, int(indices.size()), shown.c_str());
         break;
@@ -137,8 +140,8 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
     case archive_entry_action::rename: {
         const std::string old_name = archive.entries[indices[0]].name;
         COneEditDialog ask(app_msg::rename_entry_title, app_msg::rename_entry_label, old_name,
-                           this);
-        if (host_.run(ask) != id_ok || ask.value == old_name) return;
+                           parent);
+        if (host.run(ask) != id_ok || ask.value == old_name) return std::nullopt;
         ok = rename_entry(archive, indices[0], ask.value, error);
         status = format(app_msg::entry_renamed, old_name.c_str(), ask.value.c_str());
         break;
@@ -146,7 +149,7 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
     case archive_entry_action::compact: {
         std::error_code ec;
         const auto before = std::filesystem::file_size(archive.data_path, ec);
-        ok = run_with_progress(format(app_msg::compacting, shown.c_str()),
+        ok = run_with_progress(host, format(app_msg::compacting, shown.c_str()),
                                [&](const archive_progress& progress) {
                                    return compact_archive(archive, {}, progress, error);
                                });
@@ -160,12 +163,12 @@ void CMainDialog::archive_action(game_archive& archive, archive_entry_action act
     }
     }
     if (!ok) {
-        host_.message_box(error, app_msg::error, box_buttons::ok, box_icon::error);
+        host.message_box(error, app_msg::error, box_buttons::ok, box_icon::error);
         // Whatever happened, the dialog shows the table as it now is on disk.
         std::string ignored;
         game_archive fresh;
         if (open_game_archive(archive.index_path, fresh, ignored)) archive = std::move(fresh);
-        return;
+        return std::nullopt;
     }
-    set_status_text(0, path_to_qt(status));
+    return status;
 }

@@ -34,8 +34,6 @@ class QStatusBar;
 class QLabel;
 class QLineEdit;
 class texture_details;
-struct game_archive;
-enum class archive_entry_action;
 class CPictureControl;
 
 // Command ids of menu 102, the pop-up menu 110 and the buttons.
@@ -289,19 +287,9 @@ class CMainDialog : public QDialog {
     void cmd_open_by_offset(int id);
     // ---- game archives (main_archive_commands.cpp) ----
     void cmd_open_from_archive(int id);
-    // Save of a dictionary opened from an archive entry: back into the entry, which grows when
-    // it no longer fits its sectors.
+    // Save of a dictionary opened from an archive entry: back into the entry, which grows into
+    // free sectors of the archive when it no longer fits its own.
     void save_into_entry();
-    // ---- archive edits from the entry dialog (main_archive_edits.cpp) ----
-    // One button of the entry dialog on the selected entries; the dialog then shows the new
-    // table. Failures are shown and leave the archive as it was.
-    void archive_action(game_archive& archive, archive_entry_action action,
-                        const std::vector<int>& entries);
-    // Runs `work` on a thread of its own while a progress window with Cancel shows; Cancel
-    // makes the next progress call answer false. The result of `work`.
-    bool run_with_progress(
-        const std::string& text,
-        const std::function<bool(const std::function<bool(uint64_t, uint64_t)>&)>& work);
     // The title name of a dictionary opened from an archive entry: "archive.img › entry.txd".
     static std::string entry_title(const archive_entry_link& link);
     void cmd_save(int id);

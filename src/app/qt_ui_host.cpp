@@ -79,8 +79,7 @@ bool qt_ui_host::file_dialog(const file_request& request, std::vector<std::strin
     paths.clear();
     QFileDialog dialog(parent);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.folder     ? QFileDialog::Directory
-                       : request.save     ? QFileDialog::AnyFile
+    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
                        : request.multiple ? QFileDialog::ExistingFiles
                                           : QFileDialog::ExistingFile);
     dialog.setNameFilters(qt_name_filters(request.filter));

@@ -27,7 +27,6 @@ class modal_dialog {
 struct file_request {
     bool save = false;
     bool multiple = false;
-    bool folder = false;           // a folder is chosen instead of files
     std::string default_extension; // ".txd"; empty for none
     std::string initial_name;
     std::string filter;

@@ -9,6 +9,8 @@
 #include "views/one_edit_dialog.h"
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTreeView>
 
@@ -342,5 +344,33 @@ TEST_F(MainArchiveTest, AnEmptyEntryIsNotOpened) {
     EXPECT_EQ(window->dictionary(), nullptr);
     ASSERT_EQ(host.message_texts().size(), 1u);
     EXPECT_EQ(host.message_texts()[0], "The entry empty.txd is empty: it holds no dictionary.");
+}
+
+// A game's archive holds thousands of entries: the list shows before every entry was looked at,
+// and the kinds past the first ones arrive from a thread while the dialog is open.
+TEST_F(MainArchiveTest, KindsOfALargeArchiveFillInAfterTheListShows) {
+    std::vector<archive_file> files;
+    for (int i = 0; i < 300; ++i)
+        files.push_back(i % 2 ? archive_file{"m" + std::to_string(i) + ".dff", {1, 2, 3}}
+                              : archive_file{"v" + std::to_string(i) + ".txd",
+                                             read_file(sample("VEHICLE2.txd"))});
+    write_file(img, make_ver2_archive(files));
+    auto window = make_window();
+    host.answer_file(img.string());
+    host.answer_modal([](modal_dialog& dialog) {
+        auto& list = dynamic_cast<CArchiveEntryDialog&>(dialog);
+        EXPECT_EQ(list.shown_rows(), 300);
+        EXPECT_EQ(cell(list, 0, 2), "PS2 TXD");
+        EXPECT_EQ(cell(list, 298, 2), "\u2026"); // not looked at yet
+        QElapsedTimer waited;
+        waited.start();
+        while (cell(list, 298, 2) == "\u2026" && waited.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_EQ(cell(list, 298, 2), "PS2 TXD");
+        EXPECT_EQ(cell(list, 298, 3), "1");
+        EXPECT_EQ(cell(list, 299, 2), "-");
+        return id_cancel;
+    });
+    window->run_command(cmd::file_open_from_archive);
 }
 } // namespace
