@@ -115,7 +115,13 @@ int cmd_batch(const cli_args& args) {
     const bool json = args.has("--json");
 
     std::vector<std::filesystem::path> inputs(args.positional.begin() + 1, args.positional.end());
-    source_list list = collect_sources(inputs);
+    // Archives of many thousand entries take a moment to plan: say how far it has come.
+    const bool show_collecting = progress_style(args) == batch_progress::style::terminal;
+    source_list list = collect_sources(inputs, [&](size_t done, size_t total) {
+        if (show_collecting && total >= 4096)
+            std::cerr << "\rPlanning outputs: " << done << "/" << total
+                      << (done == total ? "\n" : "") << std::flush;
+    });
     std::vector<batch_failure> failures = list.failures;
     for (const auto& failure : list.failures) {
         if (json)

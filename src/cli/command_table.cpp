@@ -49,8 +49,13 @@ const cli_command k_commands[] = {
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
      "[--overwrite] [--fsync]",
      "Runs export, convert, lint or list over files, folders and game archives on every core."},
-    {"archive", cmd_archive, "archive list ARCHIVE [--json]",
-     "Lists the entries of a game archive (a VER2 .img, or a .dir with its .img)."},
+    {"archive", cmd_archive,
+     "archive list|extract|add|replace|delete|rename|compact ARCHIVE [ENTRY...] [FILE...] "
+     "[NEWNAME] [-o OUT] [--name NAME] [--json]",
+     "Lists the entries of a game archive (a VER2 .img, or a .dir with its .img), extracts them "
+     "(-o DIR), adds files, replaces an entry from a file, deletes, renames and compacts entries; "
+     "ENTRY is an entry's name (case ignored) or #N for its position. Every edit leaves the "
+     "archive whole if it is interrupted."},
     {"thumbnail", cmd_thumbnail, "thumbnail FILE OUT.png [--size N]",
      "Draws the first texture, or the first four, as a PNG for a file manager; FILE may be a "
      "file:// URI."},

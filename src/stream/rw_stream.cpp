@@ -311,6 +311,17 @@ uint64_t rw_stream::room_at(const std::filesystem::path& target, uint32_t offset
     return fits(offset, bytes, length) ? bytes : 0;
 }
 
+bool rw_stream::tree_image(std::vector<uint8_t>& out) {
+    if (!root) {
+        last_error = rw_msg::not_opened;
+        return false;
+    }
+    if (!load_all(root.get())) return false;
+    out.clear();
+    serialise(root.get(), out, 0);
+    return true;
+}
+
 bool rw_stream::save(const std::filesystem::path& target, uint32_t offset) {
     return save_within(target, offset, offset == 0 ? 0 : room_at(target, offset));
 }

@@ -61,6 +61,9 @@ class rw_stream {
     bool set_version(uint32_t version, rw_chunk* chunk = nullptr);
     // The bytes the tree takes when written, header included.
     uint64_t tree_bytes() const;
+    // The bytes a save would write, loading every leaf first; false (with last_error) when a leaf
+    // cannot be read.
+    bool tree_image(std::vector<uint8_t>& out);
     // The bytes at `offset` of `path` that a save there may overwrite: the tree this stream was
     // opened from when it is that file and offset, otherwise the tree found there now; 0 when
     // there is none.
