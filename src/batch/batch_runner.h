@@ -19,6 +19,7 @@ struct batch_options {
     unsigned jobs = 0;                             // 0 = one per core
     bool overwrite = false;                        // replace files that exist
     std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
+    png_write_options png;                         // export: how PNG files are packed
 };
 
 struct texture_report {

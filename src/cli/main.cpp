@@ -20,7 +20,7 @@ const command_entry k_commands[] = {
      "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
      "[--mips N|auto] [--dither on|off]"},
     {"export", cmd_export,
-     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
+     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] [--png-level 0..12] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]"},
     {"add", cmd_add,
      "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
@@ -40,7 +40,7 @@ const command_entry k_commands[] = {
      "OUT.bmp"},
     {"batch", cmd_batch,
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
-     "[--overwrite]"},
+     "[--overwrite] [--png-level 0..12]"},
     {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
 };
 
