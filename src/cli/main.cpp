@@ -28,6 +28,8 @@ const command_entry k_commands[] = {
     {"replace", cmd_replace,
      "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
      "(-o OUT | --in-place)"},
+    {"replace-all", cmd_replace_all,
+     "replace-all FILE DIR [--dither on|off] (-o OUT | --in-place)"},
     {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
     {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
     {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},

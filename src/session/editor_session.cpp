@@ -216,6 +216,10 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
 }
 
 bool editor_session::rename(uint32_t t, const std::string& name, name_kind which) {
+    // The name it already has changes nothing: no edit, no undo step, no modified mark.
+    if (dictionary_ && t < dictionary_->texture_count() &&
+        dictionary_->texture_name(t, which) == name)
+        return true;
     const edit_record record{edit_kind::rename, t, name, uint32_t(name_kind_number(which))};
     return edit(record, [&](ps2_txd& txd) { return txd.rename_texture(t, name, which); });
 }
@@ -276,4 +280,8 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
             note_ = std::to_string(dropped) + session_msg::levels_dropped;
         return converted != 0;
     });
+}
+
+std::vector<picture_size> editor_session::import_sizes(uint32_t width, uint32_t height) {
+    return power_of_two_sizes(width, height, ps2_txd::k_max_dimension);
 }
