@@ -81,7 +81,9 @@ TEST(FolderReplace, EachTextureTakesThePictureNamedAfterIt) {
         const folder_replacement* row = row_of(report, e.texture, e.file);
         ASSERT_NE(row, nullptr) << e.texture << "/" << e.file;
         EXPECT_EQ(row->replaced, e.replaced) << e.texture << "/" << e.file;
-        if (!e.replaced) EXPECT_EQ(row->why, e.why) << e.texture << "/" << e.file;
+        if (!e.replaced) {
+            EXPECT_EQ(row->why, e.why) << e.texture << "/" << e.file;
+        }
     }
     EXPECT_EQ(rendered(session, 0), rendered(source, 0));
     EXPECT_EQ(rendered(session, 1), rendered(source, 1));

@@ -92,8 +92,9 @@ TEST_F(command_table_test, the_menu_bar_holds_every_row_and_nothing_else) {
         if (row.id == 0 || row.menu == menu_id::none) continue;
         EXPECT_TRUE(in_menus.count(row.id)) << row.label;
         // Undo and Redo name the step they take; the rest show their row's text.
-        if (row.id != cmd::edit_undo && row.id != cmd::edit_redo)
+        if (row.id != cmd::edit_undo && row.id != cmd::edit_redo) {
             EXPECT_EQ(window->action(row.id)->text().toStdString(), row.label);
+        }
         EXPECT_EQ(window->action(row.id)->isCheckable(), bool(row.flags & checkable)) << row.label;
     }
 }
@@ -132,8 +133,9 @@ TEST_F(command_table_test, every_key_runs_one_command_and_the_menu_names_it) {
                 << key_text(binding).toStdString();
         }
         // The keys a menu item shows are the first that run it.
-        if (row.label && row.keys[0].key != 0 && !shown_keys(row.label).isEmpty())
+        if (row.label && row.keys[0].key != 0 && !shown_keys(row.label).isEmpty()) {
             EXPECT_EQ(shown_keys(row.label), key_text(row.keys[0])) << row.label;
+        }
     }
     // Within the menu bar, and within each pop-up menu, no two items show the same keys.
     std::map<QString, const char*> shown;

@@ -115,12 +115,11 @@ TEST_F(window_faults, a_drag_that_ends_in_its_own_window_imports_nothing) {
     ASSERT_TRUE(open(make_dictionary(named_textures({"a", "b"}))));
     const std::vector<std::string> dragged = w().export_for_drag({0});
     ASSERT_EQ(dragged.size(), 1u);
-    const auto drop_on = [&](QWidget* target, bool own) {
+    const auto drop_on = [&](QWidget* target) {
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dragged[0]))});
-        if (own)
-            mime.setData("application/x-quillmap-texture-drag",
-                         QByteArray::number(QCoreApplication::applicationPid()));
+        mime.setData("application/x-quillmap-texture-drag",
+                     QByteArray::number(QCoreApplication::applicationPid()));
         const QPoint at = list().visualItemRect(list().item(1)).center();
         QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
@@ -133,14 +132,28 @@ TEST_F(window_faults, a_drag_that_ends_in_its_own_window_imports_nothing) {
     };
     const row rows[] = {{"window", &w()}, {"list", list().viewport()}};
     for (const row& r : rows) {
-        drop_on(r.target, true);
+        drop_on(r.target);
         EXPECT_TRUE(host.message_texts().empty()) << r.where;
         EXPECT_EQ(w().dictionary()->texture_count(), 2u) << r.where;
         EXPECT_FALSE(w().modified()) << r.where;
     }
-    // The same file from outside the window is an import on the list.
-    drop_on(list().viewport(), false);
-    EXPECT_EQ(w().dictionary()->texture_count(), 3u);
+    // The same file from outside the window, let go beside the tiles, is an import.
+    w().show();
+    QApplication::processEvents();
+    const QPoint beside(list().viewport()->width() - 2, list().viewport()->height() - 2);
+    ASSERT_EQ(list().texture_at(beside), -1);
+    QMimeData outside;
+    outside.setUrls({QUrl::fromLocalFile(QString::fromStdString(dragged[0]))});
+    QDragEnterEvent enter(beside, Qt::CopyAction, &outside, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list().viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(beside, Qt::CopyAction, &outside, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list().viewport(), &move);
+    QDropEvent drop(beside, Qt::CopyAction, &outside, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list().viewport(), &drop);
+    EXPECT_EQ(w().dictionary()->texture_count(), 3u)
+        << (host.message_texts().empty() ? std::string() : host.message_texts().back());
+    w().hide();
 }
 
 // After an edit, an undo, a save or a rename in place, the panel describes the dictionary as it
@@ -149,13 +162,19 @@ TEST_F(window_faults, the_information_panel_follows_every_edit) {
     ASSERT_TRUE(open(make_dictionary(
         {make_ps2_texture({.name = "small", .width = 16, .height = 16, .depth = 8}),
          make_ps2_texture({.name = "big", .width = 64, .height = 64, .depth = 8})})));
+    // Where the file itself holds the texture's raster: past the raster data's header and its
+    // first transfer header.
     const auto fresh_values = [&](int texture) {
-        window_fixture other("[main]\nenable_thumbs=0\nenable_info=1\n");
-        EXPECT_TRUE(other.window->open_dictionary(w().current_path(), 0));
-        static_cast<CTextureList*>(other.window->texture_list_)
-            ->setCurrentRow(texture, QItemSelectionModel::ClearAndSelect);
-        auto& panel = *static_cast<CTextureInfoList*>(other.window->info_list_);
-        return std::pair{panel.value_of("Raster address"), panel.value_of("Palette address")};
+        ps2_txd file;
+        EXPECT_TRUE(file.load(std::filesystem::path(w().current_path()), 0, 0x16, 0));
+        const rw_chunk* raster = file.texture_chunk(uint32_t(texture))->child(3)->child(1);
+        const uint32_t pixels = file.width(uint32_t(texture)) * file.height(uint32_t(texture));
+        return std::pair{
+            QString("0x%1").arg(raster->data_offset + 80, 0, 16).toUpper().replace("0X", "0x"),
+            QString("0x%1")
+                .arg(raster->data_offset + pixels + 160, 0, 16)
+                .toUpper()
+                .replace("0X", "0x")};
     };
     list().setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     const auto opened =
@@ -185,7 +204,6 @@ TEST_F(window_faults, long_information_values_elide_with_a_tooltip) {
     ASSERT_TRUE(open(make_dictionary({make_ps2_texture({.name = name, .mask = name})})));
     w().resize(700, 500);
     w().show();
-    info().resize(160, 300);
     QApplication::processEvents();
     EXPECT_EQ(info().textElideMode(), Qt::ElideRight);
     const QHeaderView* header = info().header();
@@ -303,15 +321,16 @@ TEST_F(window_faults, selections_and_folders_follow_the_work) {
     ASSERT_TRUE(w().run_command(cmd::convert_32bpp));
     EXPECT_EQ(list().selected_textures(), (std::vector<int>{0, 2}));
 
-    // The same name again: nothing to undo, nothing to save.
+    // The same name again: no new undo step, nothing to save.
     ASSERT_TRUE(w().run_command(cmd::file_save));
+    const QString last_step = w().action(cmd::edit_undo)->text();
     host.answer_modal([](modal_dialog&) { return id_ok; }); // the dialog keeps the name
     list().setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
     ASSERT_TRUE(w().run_command(cmd::rename));
     EXPECT_FALSE(w().modified());
-    EXPECT_FALSE(w().command_enabled(cmd::edit_undo));
     EXPECT_TRUE(list().finish_rename(2, "c"));
     EXPECT_FALSE(w().modified());
+    EXPECT_EQ(w().action(cmd::edit_undo)->text(), last_step);
     // A real rename through the dialog keeps the renamed texture selected.
     host.answer_modal([](modal_dialog& dialog) {
         dynamic_cast<COneEditDialog&>(dialog).value = "renamed";
@@ -433,7 +452,9 @@ TEST_F(window_faults, the_status_bar_never_cuts_a_text_silently) {
     for (status_pane* pane : panes) {
         EXPECT_TRUE(bar.contains(pane->geometry())) << pane->full_text().toStdString();
         for (status_pane* other : panes)
-            if (other != pane) EXPECT_FALSE(pane->geometry().intersects(other->geometry()));
+            if (other != pane) {
+                EXPECT_FALSE(pane->geometry().intersects(other->geometry()));
+            }
         const bool fits = pane->fontMetrics().horizontalAdvance(pane->full_text()) <=
                           pane->contentsRect().width();
         if (fits) {
@@ -521,7 +542,7 @@ TEST_F(window_faults, dark_theme_marks_are_plain_to_see) {
         radio.style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, &radio);
     // The dot against the inside of the ring.
     const QColor inside = shot.pixelColor(indicator.left() + 3, indicator.center().y());
-    EXPECT_GE(strongest_contrast(shot, indicator.adjusted(4, 4, -4, -4), inside), 3.0);
+    EXPECT_GE(strongest_contrast(shot, indicator.adjusted(4, 4, -4, -4), inside), 4.5);
 
     struct row {
         bool exclusive;
@@ -540,7 +561,7 @@ TEST_F(window_faults, dark_theme_marks_are_plain_to_see) {
         const QRect place = menu.actionGeometry(item);
         const QColor back = image.pixelColor(place.right() - 2, place.center().y());
         const QRect check(place.left(), place.top(), place.height() + 4, place.height());
-        EXPECT_GE(strongest_contrast(image, check, back), r.enabled ? 3.0 : 2.0)
+        EXPECT_GE(strongest_contrast(image, check, back), r.enabled ? 4.5 : 3.0)
             << r.exclusive << r.enabled;
     }
     w().set_theme(theme::system);
