@@ -12,6 +12,8 @@ inline constexpr const char* error = "Error";
 inline constexpr const char* unsaved_changes =
     "You have unsaved changes in the TXD.\n\nDo you want to save the changes?";
 inline constexpr const char* exit_caption = "Exit?";
+// The same question before another dictionary replaces the edited one.
+inline constexpr const char* open_caption = "Open?";
 inline constexpr const char* unsupported_compression =
     "Unsupported compression: \r\n Some textures will not be rendered.";
 inline constexpr const char* warning_caption = "Warning!";
@@ -95,6 +97,10 @@ inline constexpr const char* export_cancelled =
 inline constexpr const char* export_failures = "%d of %d textures could not be exported:\n";
 inline constexpr const char* export_more_failures = "...and %d more.";
 inline constexpr const char* cannot_create_folder = "Cannot create folder %s.";
+
+// Replace All from Folder.
+inline constexpr const char* replace_all_caption = "Replace All from Folder";
+inline constexpr const char* replaced_from_folder = "%d of %d textures replaced from %s.";
 
 // File dialog filters: "description|pattern|...|".
 inline constexpr const char* filter_txd = "PlayStation2 TXD (*.txd)|*.txd|";

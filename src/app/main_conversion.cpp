@@ -4,6 +4,7 @@
 #include "app/app_text.h"
 #include "app/main_dialog.h"
 #include "imageio/texture_conversion.h"
+#include "views/texture_list.h"
 
 #include <optional>
 
@@ -80,6 +81,8 @@ void CMainDialog::cmd_convert(int id) {
         return;
     }
     refresh_after_edit(current); // thumbnails, details and preview show the new pixels
+    // The textures converted together stay selected together.
+    static_cast<CTextureList*>(texture_list_)->select_textures(selected);
     QString status = QString::asprintf(app_msg::textures_converted, applicable);
     if (!session_.last_note().empty())
         status += QStringLiteral(" ") + QString::fromStdString(session_.last_note());

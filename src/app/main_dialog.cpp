@@ -8,6 +8,9 @@
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
+#include "views/mip_strip.h"
+#include "views/palette_view.h"
+#include "views/status_pane.h"
 #include "views/texture_details.h"
 
 #include <QAbstractSpinBox>
@@ -21,6 +24,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -35,10 +39,13 @@ static void init_quillmap_resources() {
 
 namespace {
 
-// The enable list of the texture commands.
-constexpr int k_texture_commands[] = {
-    cmd::move_up,    cmd::move_down,  cmd::remove,      cmd::rename,        cmd::import_file,
-    cmd::export_png, cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all};
+QRect clamped_to(QRect rect, const QRect& room) {
+    if (room.isEmpty()) return rect;
+    rect.setSize(rect.size().boundedTo(room.size()));
+    rect.moveLeft(std::clamp(rect.left(), room.left(), room.right() + 1 - rect.width()));
+    rect.moveTop(std::clamp(rect.top(), room.top(), room.bottom() + 1 - rect.height()));
+    return rect;
+}
 
 bool is_text_entry(QWidget* widget) {
     return qobject_cast<QLineEdit*>(widget) || qobject_cast<QTextEdit*>(widget) ||
@@ -46,6 +53,13 @@ bool is_text_entry(QWidget* widget) {
 }
 
 } // namespace
+
+bool CMainDialog::is_inline_editor(const QWidget* widget) const {
+    if (!is_text_entry(const_cast<QWidget*>(widget))) return false;
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (w == texture_list_ || w == details_) return true;
+    return false;
+}
 
 CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent)
     : QDialog(parent), host_(host) {
@@ -66,6 +80,18 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
     create_texture_views();
     preview_ = new CPictureControl(client_);
     mip_box_ = new QComboBox(client_);
+    palette_view_ = new palette_view(client_);
+    palette_view_->setObjectName("palette_view");
+    palette_view_->hide(); // shown for 4- and 8-bit textures
+    connect(palette_view_, &palette_view::swatch_hovered, this,
+            [this](int index) { mark_palette_index(index); });
+    mip_strip_ = new mip_strip(client_);
+    mip_strip_->setObjectName("mip_strip");
+    mip_strip_->hide(); // shown for textures of more than one level
+    connect(mip_strip_, &mip_strip::level_chosen, this, [this](int level) {
+        mip_box_->setCurrentIndex(level);
+        on_mip_level_changed(level);
+    });
     create_editing_widgets();
     build_panes();
     import_button_ = new QPushButton("Import", client_);
@@ -118,7 +144,7 @@ void CMainDialog::initialize() {
     restore_pane_sizes();
     info_shown_ = settings_.read_int("main", "enable_info", info_shown_ ? 1 : 0) != 0;
     action(cmd::show_more_info)->setChecked(info_shown_);
-    if (info_list_) info_list_->setVisible(info_shown_);
+    info_column_->setVisible(info_shown_);
 
     set_status_text(0, app_msg::ready);
     set_status_text(1, app_msg::not_loaded);
@@ -126,17 +152,25 @@ void CMainDialog::initialize() {
     set_status_text(3, app_msg::unknown_version);
 
     set_title({});
-    enable_texture_commands(false);
 
     const int left = settings_.read_int("main", "pos_left", 0);
     if (left != 0) {
         const int right = settings_.read_int("main", "pos_right", 0);
         const int top = settings_.read_int("main", "pos_top", 0);
         const int bottom = settings_.read_int("main", "pos_bottom", 0);
-        move(left, top);
-        resize(std::max(1, right - left), std::max(1, bottom - top));
-        restored_outer_ = QRect(left, top, std::max(1, right - left), std::max(1, bottom - top));
+        // A rectangle from a larger screen (or a window that grew past it) comes back inside
+        // the screen, so that the status bar is never off-screen.
+        QRect outer(left, top, std::max(1, right - left), std::max(1, bottom - top));
+        if (const QScreen* screen = QGuiApplication::screenAt(outer.center())
+                                        ? QGuiApplication::screenAt(outer.center())
+                                        : QGuiApplication::primaryScreen())
+            outer = clamped_to(outer, screen->availableGeometry());
+        move(outer.topLeft());
+        resize(outer.size());
+        restored_outer_ = outer;
     }
+    if (settings_.read_int("main", "maximized", 0) != 0)
+        setWindowState(windowState() | Qt::WindowMaximized);
 
     list_set_image_mode(settings_.read_int("main", "enable_thumbs", 1));
     warnings_enabled_ = settings_.read_int("main", "enable_warnings", 1) != 0;
@@ -151,9 +185,35 @@ void CMainDialog::initialize() {
         action(cmd::recent_autoload)->setChecked(false);
     }
 
-    if (settings_.read_int("main", "enable_debug_mode", 0) == 0) {
-        menu_bar_->removeAction(dev_menu_->menuAction());
-        action(cmd::file_open_by_offset)->setEnabled(false);
+    debug_mode_ = settings_.read_int("main", "enable_debug_mode", 0) != 0;
+    if (!debug_mode_) menu_bar_->removeAction(dev_menu_->menuAction());
+    update_command_states();
+}
+
+bool CMainDialog::rule_allows(enabled_when rule) const {
+    ps2_txd* txd = session_.dictionary();
+    switch (rule) {
+    case enabled_when::always:
+    case enabled_when::own_rule:
+        return true;
+    case enabled_when::never:
+        return false;
+    case enabled_when::dictionary:
+        return txd != nullptr;
+    case enabled_when::textures:
+        return txd && txd->texture_count() > 0;
+    case enabled_when::debug_mode:
+        return debug_mode_;
+    case enabled_when::ps2_convert:
+        return txd && txd->texture_count() > 0 && !txd->is_ps2(0);
+    }
+    return true;
+}
+
+void CMainDialog::update_command_states() {
+    for (const command_row& row : command_table()) {
+        if (row.id == 0 || row.rule == enabled_when::own_rule) continue;
+        if (QAction* a = action(row.id)) a->setEnabled(rule_allows(row.rule));
     }
 }
 
@@ -167,6 +227,8 @@ void CMainDialog::build_commands() {
         {cmd::file_save_as, &CMainDialog::cmd_save_as},
         {cmd::recent_autoload, &CMainDialog::cmd_toggle_autoload},
         {cmd::convert_pc, &CMainDialog::cmd_nothing},
+        {cmd::check_ps2_problems, &CMainDialog::cmd_check_ps2_problems},
+        {cmd::filter_focus, &CMainDialog::cmd_filter_focus},
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},
         {cmd::file_exit, &CMainDialog::cmd_exit},
         {cmd::alpha_texture, &CMainDialog::cmd_alpha},
@@ -198,6 +260,7 @@ void CMainDialog::build_commands() {
         {cmd::import_button, &CMainDialog::cmd_import},
         {cmd::replace, &CMainDialog::cmd_replace},
         {cmd::replace_using_alpha, &CMainDialog::cmd_replace},
+        {cmd::replace_all_from_folder, &CMainDialog::cmd_replace_all},
         {cmd::replace_texture, &CMainDialog::cmd_nothing},
         {cmd::replace_alpha, &CMainDialog::cmd_nothing},
         {cmd::rename, &CMainDialog::cmd_rename},
@@ -222,8 +285,11 @@ void CMainDialog::build_commands() {
 
 bool CMainDialog::run_command(int id, bool from_accelerator) {
     if (from_accelerator) {
-        // An accelerator does nothing while its menu item is grayed or out of the menu bar.
+        // An accelerator does nothing while its menu item is grayed or out of the menu bar, nor
+        // while the rule of a command without an item says it does not apply.
         if (QAction* a = action(id); a && !command_enabled(id)) return false;
+        if (const command_row* row = command_of(id); row && !action(id) && !rule_allows(row->rule))
+            return false;
     }
     if (id >= cmd::recent_first && id <= cmd::recent_last) {
         cmd_open_recent(id);
@@ -258,72 +324,7 @@ void CMainDialog::send_app_message(int message) {
 }
 
 int CMainDialog::accelerator_command(int key, Qt::KeyboardModifiers modifiers) {
-    const auto mods = modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
-    const bool ctrl = mods == Qt::ControlModifier;
-    const bool shift = mods == Qt::ShiftModifier;
-    const bool ctrl_shift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
-    const bool none = mods == Qt::NoModifier;
-    if (ctrl) {
-        switch (key) {
-        case Qt::Key_N:
-            return cmd::file_new;
-        case Qt::Key_O:
-            return cmd::file_open;
-        case Qt::Key_S:
-            return cmd::file_save;
-        case Qt::Key_1:
-            return cmd::alpha_texture;
-        case Qt::Key_2:
-            return cmd::alpha_alpha;
-        case Qt::Key_3:
-            return cmd::alpha_mixed;
-        case Qt::Key_I:
-            return cmd::show_more_info;
-        case Qt::Key_Z:
-            return cmd::edit_undo;
-        case Qt::Key_Y:
-            return cmd::edit_redo;
-        case Qt::Key_Plus:
-        case Qt::Key_Equal:
-            return cmd::zoom_in;
-        case Qt::Key_Minus:
-            return cmd::zoom_out;
-        default:
-            return 0;
-        }
-    }
-    if (shift) {
-        // Shift+digit arrives as the digit or as its shifted sign, depending on the layout.
-        switch (key) {
-        case Qt::Key_1:
-        case Qt::Key_Exclam:
-            return cmd::swizzle_auto;
-        case Qt::Key_2:
-        case Qt::Key_At:
-            return cmd::swizzle_on;
-        case Qt::Key_3:
-        case Qt::Key_NumberSign:
-            return cmd::swizzle_off;
-        case Qt::Key_4:
-        case Qt::Key_Dollar:
-            return cmd::swizzle_invert;
-        default:
-            return 0;
-        }
-    }
-    if (ctrl_shift) {
-        if (key == Qt::Key_S) return cmd::swizzle_next;
-        if (key == Qt::Key_A) return cmd::alpha_next;
-        if (key == Qt::Key_Z) return cmd::edit_redo;
-        // Ctrl++ on layouts where '+' needs Shift.
-        if (key == Qt::Key_Plus) return cmd::zoom_in;
-        return 0;
-    }
-    if (none) {
-        if (key == Qt::Key_Delete) return cmd::remove;
-        if (key == Qt::Key_F5) return cmd::reload_list;
-    }
-    return 0;
+    return command_for_key(key, modifiers);
 }
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -341,9 +342,10 @@ bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
     // While a name is being typed, plain and shifted keys belong to the text.
     if (!(key->modifiers() & Qt::ControlModifier) && is_text_entry(QApplication::focusWidget()))
         return false;
-    // In a text field, undo and redo belong to the text being typed.
+    // Undo and redo take back edits of the dictionary whatever has the focus (the filter box
+    // included), except while a name is being edited in place, where they belong to the text.
     if ((id == cmd::edit_undo || id == cmd::edit_redo) &&
-        is_text_entry(QApplication::focusWidget()))
+        is_inline_editor(QApplication::focusWidget()))
         return false;
     run_command(id, true);
     return true;
@@ -380,23 +382,18 @@ bool CMainDialog::command_checked(int id) const {
 }
 
 QString CMainDialog::status_text(int pane) const {
-    return pane >= 0 && pane < 4 && panes_[pane] ? panes_[pane]->text() : QString();
+    return pane >= 0 && pane < 4 && panes_[pane] ? panes_[pane]->full_text() : QString();
 }
 
 void CMainDialog::set_status_text(int pane, const QString& text) {
     if (pane < 0 || pane >= 4 || !panes_[pane]) return;
-    panes_[pane]->setText(text);
+    panes_[pane]->set_full_text(text);
     fit_status_pane(pane);
 }
 
 void CMainDialog::set_title(const std::string& file_name) {
     title_name_ = file_name;
     refresh_title();
-}
-
-void CMainDialog::enable_texture_commands(bool enable) {
-    for (int id : k_texture_commands)
-        action(id)->setEnabled(enable);
 }
 
 bool CMainDialog::require_dictionary() {
@@ -457,7 +454,10 @@ bool CMainDialog::close_request() {
 }
 
 void CMainDialog::store_window_rect() {
-    const QRect outer = frameGeometry();
+    // A maximised window stores the rectangle it goes back to, and that it was maximised.
+    const bool maximized = isMaximized();
+    settings_.write_int(maximized ? 1 : 0, "main", "maximized");
+    const QRect outer = maximized ? normalGeometry() : frameGeometry();
     settings_.write_int(outer.top(), "main", "pos_top");
     settings_.write_int(outer.top() + outer.height(), "main", "pos_bottom");
     settings_.write_int(outer.left(), "main", "pos_left");

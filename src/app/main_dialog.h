@@ -9,9 +9,11 @@
 #include "session/edit_history.h"
 #include "session/editor_session.h"
 #include "session/recent_files.h"
+#include "views/command_table.h"
 #include "views/theme.h"
 
 #include <QDialog>
+#include <QPoint>
 #include <QRect>
 
 #include <cstdint>
@@ -34,82 +36,10 @@ class QStatusBar;
 class QLabel;
 class QLineEdit;
 class texture_details;
+class mip_strip;
+class palette_view;
+class status_pane;
 class CPictureControl;
-
-// Command ids of menu 102, the pop-up menu 110 and the buttons.
-namespace cmd {
-enum : int {
-    file_new = 57600,
-    file_open = 57601,
-    file_save = 57603,
-    file_open_by_offset = 40164,
-    file_save_as = 40018,
-    recent_autoload = 40179,
-    recent_placeholder = 40046,
-    recent_first = 33068, // entry n is recent_first + n
-    recent_last = 33168,
-    convert_pc = 40183,
-    convert_ps2 = 40184,
-    file_exit = 40003,
-    alpha_texture = 40071,
-    alpha_alpha = 40072,
-    alpha_mixed = 40126,
-    popup_alpha_texture = 40074,
-    popup_alpha_alpha = 40075,
-    popup_alpha_mixed = 40077,
-    alpha_next = 40138,
-    swizzle_auto = 40123,
-    swizzle_on = 40131,
-    swizzle_off = 40132,
-    swizzle_invert = 40128,
-    swizzle_smart = 40127,
-    swizzle_next = 40137,
-    brighten_alphas = 40130,
-    original_size = 40160,
-    best_fit = 40159,
-    stretch_image = 40122,
-    reload_list = 40155,
-    show_more_info = 40129,
-    export_bmp = 40028,
-    export_tim2 = 40023,
-    export_rwsect = 40025,
-    export_all = 40015,
-    export_button = 1015,
-    import_file = 40006,
-    import_button = 1014,
-    replace = 40169,
-    replace_using_alpha = 40176,
-    replace_texture = 40170,
-    replace_alpha = 40171,
-    rename = 40008,
-    remove = 40007,
-    move_up = 40021,
-    move_down = 40022,
-    change_version = 40158,
-    dev_structure = 40031,
-    dev_memory = 40048,
-    dev_batch_log = 40067,
-    about = 40161,
-    // Commands beyond the classic menu: undo, zoom, the details view and the themes.
-    edit_undo = 41001,
-    edit_redo = 41002,
-    zoom_in = 41003,
-    zoom_out = 41004,
-    details_view = 41005,
-    theme_system = 41010,
-    theme_light = 41011,
-    theme_dark = 41012,
-    export_png = 41013,
-    file_open_from_archive = 41020,
-    // The pop-up menu's "&Conversion" items.
-    convert_unswizzle = 40148,
-    convert_swizzle = 40149,
-    convert_4bpp = 40150,
-    convert_8bpp = 40151,
-    convert_16bpp_gray = 40152,
-    convert_32bpp = 40153,
-};
-} // namespace cmd
 
 // Messages the window accepts, relative to the first application message.
 enum app_message : int {
@@ -220,19 +150,33 @@ class CMainDialog : public QDialog {
     int render_preview(int index, int level = 0);
     void on_current_texture_changed();    // msg_current_texture
     void on_mip_level_changed(int level); // the mip-level box's selection
-    void cmd_export(int id);              // 40028, 40023, 40025
-    void cmd_export_button(int id);       // 1015 and msg_export_current
-    void cmd_export_all(int id);          // 40015
-    void cmd_import(int id);              // 40006, 1014
-    void cmd_replace(int id);             // 40169, 40176
-    void cmd_rename(int id);              // 40008
-    void cmd_delete(int id);              // 40007
-    void cmd_move(int id);                // 40021, 40022
-    void cmd_change_version(int id);      // 40158
-    void on_texture_properties();         // msg_texture_properties
-    QWidget* texture_list_ = nullptr;     // CTextureList, control 1066
-    QWidget* info_list_ = nullptr;        // CTextureInfoList, control 1001
-                                          // ---- end of the texture block ----
+    // The pixel inspector: position, colour as shown, palette index, stored alpha and zoom of
+    // the preview's pixel `pixel` in the message pane; nothing off the picture.
+    void show_pixel_info(QPoint pixel);
+    void mark_palette_index(int index);
+    // Whether the preview shows the texture's level swizzled data read as unswizzled.
+    bool reads_swizzled(uint32_t texture);
+    // The mip strip follows the texture, its view and swizzle modes, and the chosen level.
+    void update_mip_strip();
+    mip_strip* level_strip() const { return mip_strip_; }
+    // The palette view follows the texture; hovering a swatch marks its pixels in the preview
+    // and clicking a pixel selects its swatch.
+    void update_palette_view();
+    palette_view* palette_panel() const { return palette_view_; }
+    void cmd_export(int id);          // 40028, 40023, 40025
+    void cmd_export_button(int id);   // 1015 and msg_export_current
+    void cmd_export_all(int id);      // 40015
+    void cmd_import(int id);          // 40006, 1014
+    void cmd_replace(int id);         // 40169, 40176
+    void cmd_replace_all(int id);     // Replace All from Folder
+    void cmd_rename(int id);          // 40008
+    void cmd_delete(int id);          // 40007
+    void cmd_move(int id);            // 40021, 40022
+    void cmd_change_version(int id);  // 40158
+    void on_texture_properties();     // msg_texture_properties
+    QWidget* texture_list_ = nullptr; // CTextureList, control 1066
+    QWidget* info_list_ = nullptr;    // CTextureInfoList, control 1001
+                                      // ---- end of the texture block ----
 
     // ---- editing comforts (main_editing.cpp) ----
     edit_history& history() { return history_; }
@@ -244,6 +188,8 @@ class CMainDialog : public QDialog {
     void refresh_after_edit(int select);
     // The title shows '*' after the file name while there are unsaved changes.
     void refresh_title();
+    // The information panel describes the selected texture as the dictionary stands now.
+    void refresh_texture_info();
     void set_theme(theme which);
     // A pop-up conversion item's state for the selected textures: enabled, and its check mark.
     bool conversion_state(int id, bool& checked);
@@ -264,17 +210,20 @@ class CMainDialog : public QDialog {
 
   private:
     using command_handler = void (CMainDialog::*)(int id);
+    // The menu bar, from the command table.
     void build_menus();
-    // A menu item that runs command `id`, known to action(id).
-    QAction* add_menu_action(QMenu* menu, int id, const char* text);
     void build_commands();
+    // Grays and enables every item whose table row says when it applies.
+    void update_command_states();
+    bool rule_allows(enabled_when rule) const;
+    // A text field in which a texture's name is being edited in place.
+    bool is_inline_editor(const QWidget* widget) const;
     void build_status_bar();
     void fit_status_pane(int pane);
     void build_panes();
     void restore_pane_sizes();
     void store_pane_sizes();
     void initialize();
-    void enable_texture_commands(bool enable);
     void discard_dictionary();
     // The unsaved-changes prompt of Open and the close request; false when the caller stops.
     bool ask_unsaved_changes();
@@ -312,9 +261,10 @@ class CMainDialog : public QDialog {
     void cmd_dev_batch_log(int id);
     void cmd_about(int id);
     void cmd_nothing(int) {}
+    void cmd_check_ps2_problems(int id);
+    void cmd_filter_focus(int id);
     void create_editing_widgets();
     void build_editing_menus();
-    void update_texture_commands();
     void delete_textures(const std::vector<int>& textures);
     void cmd_undo(int id);
     void cmd_redo(int id);
@@ -330,14 +280,16 @@ class CMainDialog : public QDialog {
     QMenuBar* menu_bar_ = nullptr;
     QWidget* client_ = nullptr; // the client area; the layout rule works in its pixels
     QStatusBar* status_bar_ = nullptr;
-    QLabel* panes_[4] = {};
-    QMenu* file_menu_ = nullptr;
+    status_pane* panes_[4] = {};
     QMenu* recent_menu_ = nullptr;
     QMenu* dev_menu_ = nullptr;
     QPushButton* export_button_ = nullptr;
     QPushButton* import_button_ = nullptr;
     CPictureControl* preview_ = nullptr;
     QComboBox* mip_box_ = nullptr;
+    mip_strip* mip_strip_ = nullptr; // every level of the texture, above the chooser
+    QWidget* info_column_ = nullptr; // the information panel and the palette view
+    palette_view* palette_view_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QWidget* list_column_ = nullptr; // filter box, list or details, mip-level box
     // Widths of the side columns as last chosen; a narrow window shrinks them for a while only.
@@ -359,6 +311,7 @@ class CMainDialog : public QDialog {
     view_mode alpha_mode_ = view_mode::texture;
     bool info_shown_ = false;
     bool warnings_enabled_ = true;
+    bool debug_mode_ = false;
     // The stored outer rectangle, until the window manager's frame is known on the first show.
     QRect restored_outer_;
 };

@@ -8,7 +8,10 @@
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
+#include "session/pixel_probe.h"
+#include "views/palette_view.h"
 #include "views/texture_details.h"
+#include "views/texture_info_list.h"
 #include "views/texture_list.h"
 
 #include <QAction>
@@ -53,6 +56,18 @@ void CMainDialog::create_editing_widgets() {
         fit->setChecked(preview_->fits());
         original->setChecked(!preview_->fits() && preview_->zoom_percent() == 100);
     });
+    // The pixel inspector: what lies under the pointer, in the message pane.
+    connect(preview_, &picture_view::pixel_hovered, this,
+            [this](QPoint pixel) { show_pixel_info(pixel); });
+    // A click on a pixel selects its swatch in the palette view.
+    connect(preview_, &picture_view::pixel_clicked, this, [this](QPoint pixel) {
+        const int t = list_selected();
+        if (!session_.is_open() || t < 0) return;
+        const stored_pixel stored = probe_stored_pixel(
+            *dictionary(), uint32_t(t), uint32_t(std::max(0, mip_box_->currentIndex())),
+            uint32_t(pixel.x()), uint32_t(pixel.y()), reads_swizzled(uint32_t(t)));
+        if (stored.index) palette_view_->set_selected(int(*stored.index));
+    });
     // Renaming in place is an edit like any other: it goes through the session's history.
     list->set_renamer([this](uint32_t t, const std::string& name) {
         if (session_.rename(t, name, name_kind::texture)) return true;
@@ -77,44 +92,6 @@ void CMainDialog::create_editing_widgets() {
 }
 
 void CMainDialog::build_editing_menus() {
-    QMenu* edit = new QMenu("&Edit", menu_bar_);
-    // Between File and View, where every editor keeps it.
-    menu_bar_->insertMenu(menu_bar_->actions().at(1), edit);
-    const auto add = [this](QMenu* menu, int id, const char* text) {
-        return add_menu_action(menu, id, text);
-    };
-    add(edit, cmd::edit_undo, "&Undo\tCtrl+Z");
-    add(edit, cmd::edit_redo, "&Redo\tCtrl+Y");
-
-    // Zoom items go after "Best Fit"; details and themes after "Show More Info".
-    QMenu* view = qobject_cast<QMenu*>(action(cmd::best_fit)->parent());
-    QAction* after_fit = nullptr;
-    const QList<QAction*> items = view->actions();
-    for (qsizetype i = 0; i + 1 < items.size(); ++i)
-        if (items[i] == action(cmd::best_fit)) after_fit = items[i + 1];
-    for (const auto& [id, text] : {std::pair{int(cmd::zoom_in), "Zoom &In\tCtrl++"},
-                                   std::pair{int(cmd::zoom_out), "Zoom &Out\tCtrl+-"}}) {
-        QAction* a = new QAction(QString::fromUtf8(text), view);
-        a->setData(id);
-        actions_[id] = a;
-        connect(a, &QAction::triggered, this, [this, id = id] { run_command(id); });
-        view->insertAction(after_fit, a);
-    }
-    action(cmd::best_fit)->setEnabled(true);
-    action(cmd::best_fit)->setCheckable(true);
-    view->addSeparator();
-    add(view, cmd::details_view, "Texture &Details")->setCheckable(true);
-    QMenu* themes = view->addMenu("T&heme");
-    auto* group = new QActionGroup(themes);
-    for (const auto& [id, text] :
-         {std::pair{int(cmd::theme_system), "&System"}, std::pair{int(cmd::theme_light), "&Light"},
-          std::pair{int(cmd::theme_dark), "&Dark"}}) {
-        QAction* a = add(themes, id, text);
-        a->setCheckable(true);
-        group->addAction(a);
-    }
-    action(cmd::theme_system)->setChecked(true);
-
     for (int id : {cmd::edit_undo, cmd::edit_redo})
         commands_.emplace(id,
                           id == cmd::edit_undo ? &CMainDialog::cmd_undo : &CMainDialog::cmd_redo);
@@ -134,7 +111,9 @@ std::vector<int> CMainDialog::selected_textures() const {
     std::vector<int> textures = details_ && details_->isVisible()
                                     ? details_->selected_textures()
                                     : tiles(texture_list_)->selected_textures();
-    if (textures.empty() && list_selected() >= 0) textures.push_back(list_selected());
+    if (textures.empty() && list_selected() >= 0 &&
+        (details_->isVisible() || tiles(texture_list_)->texture_shown(list_selected())))
+        textures.push_back(list_selected());
     return textures;
 }
 
@@ -155,14 +134,11 @@ void CMainDialog::refresh_title() {
     }
 }
 
-void CMainDialog::update_texture_commands() {
-    if (!session_.is_open()) return;
-    // Without textures only adding makes sense.
-    const bool any = dictionary()->texture_count() > 0;
-    for (int id : {cmd::move_up, cmd::move_down, cmd::remove, cmd::rename, cmd::export_png,
-                   cmd::export_bmp, cmd::export_tim2, cmd::export_rwsect, cmd::export_all})
-        action(id)->setEnabled(any);
-    action(cmd::import_file)->setEnabled(true);
+void CMainDialog::refresh_texture_info() {
+    const int t = list_selected();
+    if (!info_shown_ || !session_.is_open() || t < 0) return;
+    static_cast<CTextureInfoList*>(info_list_)
+        ->show_texture_info(static_cast<uint32_t>(t), session_.dictionary());
 }
 
 void CMainDialog::refresh_after_edit(int select) {
@@ -180,8 +156,9 @@ void CMainDialog::refresh_after_edit(int select) {
         set_status_text(1, app_msg::not_loaded);
         set_status_text(2, "");
     }
-    update_texture_commands();
+    update_command_states();
     update_version_display();
+    refresh_texture_info();
     refresh_title();
 }
 

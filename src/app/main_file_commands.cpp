@@ -14,6 +14,7 @@
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_details.h"
+#include "views/texture_list.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,8 +34,10 @@ void CMainDialog::discard_dictionary() {
     session_.close();
     preview_->clear();
     mip_box_->clear();
+    update_mip_strip();
+    update_palette_view();
     set_title({});
-    enable_texture_commands(false);
+    update_command_states();
 }
 
 bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
@@ -60,8 +63,6 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
     }
     history_.clear();
     ps2_txd& txd = *session_.dictionary();
-    action(cmd::convert_ps2)->setEnabled(!(txd.texture_count() == 0 || txd.is_ps2(0)));
-    action(cmd::convert_pc)->setEnabled(!pc_test);
 
     preview_->clear();
     mip_box_->clear();
@@ -80,8 +81,7 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
     if (const std::string why = txd.count_disagreement(); !why.empty()) loaded += " " + why;
     set_status_text(0, path_to_qt(loaded));
     set_title(name);
-    enable_texture_commands(true);
-    update_texture_commands();
+    update_command_states();
     if (texture_list_) texture_list_->setFocus();
     update_version_display();
     return true;
@@ -103,14 +103,15 @@ void CMainDialog::update_version_display() {
 }
 
 bool CMainDialog::ask_unsaved_changes() {
-    const int answer = host_.message_box(app_msg::unsaved_changes, app_msg::exit_caption,
+    const int answer = host_.message_box(app_msg::unsaved_changes, app_msg::open_caption,
                                          box_buttons::yes_no_cancel, box_icon::warning);
     if (answer == id_cancel) return false;
     if (answer == id_yes) {
         cmd_save(cmd::file_save);
         return !session_.modified();
     }
-    session_.set_modified(false);
+    // No gives the changes up only once another dictionary has taken their place: an open that
+    // fails or is cancelled leaves the edited one, still marked, with its history.
     return true;
 }
 
@@ -134,7 +135,7 @@ void CMainDialog::cmd_new(int) {
     list_set_dictionary(session_.dictionary());
     list_fill(0);
     details_->fill(session_.dictionary());
-    update_texture_commands();
+    update_command_states();
     render_preview(-1, 0);
     update_version_display();
     set_title(app_msg::untitled);
@@ -186,6 +187,7 @@ bool CMainDialog::save_to(const std::string& path, bool record_name) {
         return false;
     }
     history_.mark_saved();
+    refresh_texture_info(); // the addresses are those of the file as written
     if (record_name) {
         set_title(file_name_of(path));
         set_status_text(0, path_to_qt(file_name_of(path) + app_msg::saved_as));
@@ -285,6 +287,11 @@ void CMainDialog::cmd_convert_ps2(int) {
 }
 
 void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    // Tiles dragged out of the list and let go over the window are not files to open.
+    if (is_own_texture_drag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     if (event->mimeData()->hasUrls()) {
         for (const QUrl& url : event->mimeData()->urls()) {
             if (url.isLocalFile()) {
@@ -296,12 +303,16 @@ void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainDialog::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasUrls()) return;
+    if (!event->mimeData()->hasUrls() || is_own_texture_drag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
     open_dropped(event->mimeData());
 }
 
 bool CMainDialog::open_dropped(const QMimeData* mime) {
+    if (is_own_texture_drag(mime)) return false;
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
         const std::string path = path_from_qt(url.toLocalFile());

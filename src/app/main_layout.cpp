@@ -4,8 +4,10 @@
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
+#include "views/mip_strip.h"
+#include "views/palette_view.h"
 #include "views/pane_splitter.h"
-#include "views/ps2_problems_dialog.h"
+#include "views/status_pane.h"
 #include "views/texture_details.h"
 
 #include <QAction>
@@ -43,11 +45,10 @@ void CMainDialog::build_status_bar() {
     status_bar_ = new QStatusBar(client_);
     status_bar_->setSizeGripEnabled(true);
     for (int i = 0; i < 4; ++i) {
-        panes_[i] = new QLabel(status_bar_);
+        panes_[i] = new status_pane(status_bar_);
         if (i == 0) {
-            // The message pane takes what the others leave and cuts a long message; it never
-            // holds the window wide.
-            panes_[i]->setMinimumWidth(1);
+            // The message pane takes what the others leave and ends a long message in an
+            // ellipsis, with the whole message in its tooltip; it never holds the window wide.
             status_bar_->addWidget(panes_[i], 1);
         } else {
             panes_[i]->setMinimumWidth(k_pane_widths[i]);
@@ -64,102 +65,18 @@ void CMainDialog::fit_status_pane(int pane) {
     setMinimumWidth(std::max(k_min_window_width, status_bar_->minimumSizeHint().width()));
 }
 
-QAction* CMainDialog::add_menu_action(QMenu* menu, int id, const char* text) {
-    QAction* a = menu->addAction(QString::fromUtf8(text));
-    a->setData(id);
-    actions_[id] = a;
-    connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
-    return a;
-}
-
 void CMainDialog::build_menus() {
-    const auto add = [this](QMenu* menu, int id, const char* text) {
-        return add_menu_action(menu, id, text);
-    };
-
-    file_menu_ = menu_bar_->addMenu("&File");
-    add(file_menu_, cmd::file_new, "&New\tCtrl+N");
-    add(file_menu_, cmd::file_open, "&Open...\tCtrl+O");
-    add(file_menu_, cmd::file_open_by_offset, "Open By Offse&t...");
-    add(file_menu_, cmd::file_open_from_archive, "Open from A&rchive\u2026");
-    add(file_menu_, cmd::file_save, "&Save\tCtrl+S");
-    add(file_menu_, cmd::file_save_as, "Save &As...");
-    file_menu_->addSeparator();
-    recent_menu_ = file_menu_->addMenu("Recent Files"); // position 7
-    add(recent_menu_, cmd::recent_autoload, "Load Recent File On Startup")->setCheckable(true);
-    recent_menu_->addSeparator();
-    add(recent_menu_, cmd::recent_placeholder, "(no recent files)")->setEnabled(false);
-    QMenu* convert = file_menu_->addMenu("&Convert TXD to");
-    add(convert, cmd::convert_pc, "PC Version");
-    add(convert, cmd::convert_ps2, "PS2 Version");
-    file_menu_->addSeparator();
-    add(file_menu_, cmd::file_exit, "E&xit\tAlt+F4");
-
-    QMenu* view = menu_bar_->addMenu("&View");
-    for (int id : {cmd::alpha_texture, cmd::alpha_alpha, cmd::alpha_mixed}) {
-        const char* text = id == cmd::alpha_texture ? "Texture\tCtrl+1"
-                           : id == cmd::alpha_alpha ? "Alpha\tCtrl+2"
-                                                    : "Texture+Alpha\tCtrl+3";
-        add(view, id, text)->setCheckable(true);
-    }
-    view->addSeparator();
-    QMenu* swizzling = view->addMenu("&Swizzling");
-    QAction* autos = add(swizzling, cmd::swizzle_auto, "Auto\tShift+1");
-    add(swizzling, cmd::swizzle_on, "Always ON\tShift+2");
-    add(swizzling, cmd::swizzle_off, "Always OFF\tShift+3");
-    add(swizzling, cmd::swizzle_invert, "Invert\tShift+4")->setEnabled(false);
-    swizzling->addSeparator();
-    add(swizzling, cmd::swizzle_smart, "SmartSwizzling\tShift+7")->setEnabled(false);
-    for (int id : {cmd::swizzle_auto, cmd::swizzle_on, cmd::swizzle_off, cmd::swizzle_invert,
-                   cmd::swizzle_smart})
-        actions_[id]->setCheckable(true);
-    swizzling->setDefaultAction(autos); // shown in bold
-    QAction* brighten = add(view, cmd::brighten_alphas, "&Brighten Alphas\tCtrl+Shift+B");
-    brighten->setCheckable(true);
-    brighten->setChecked(true);
-    view->addSeparator();
-    QAction* original = add(view, cmd::original_size, "Original &Size");
-    original->setCheckable(true);
-    original->setChecked(true);
-    add(view, cmd::best_fit, "Best &Fit")->setEnabled(false);
-    add(view, cmd::stretch_image, "S&tretch Image");
-    view->addSeparator();
-    add(view, cmd::reload_list, "Reload List\tF5");
-    add(view, cmd::show_more_info, "Show More &Info\tCtrl+I")->setCheckable(true);
-
-    QMenu* texture = menu_bar_->addMenu("&Texture");
-    QMenu* exports = texture->addMenu("&Export");
-    add(exports, cmd::export_png, "PNG Picture\t.png");
-    add(exports, cmd::export_bmp, "Windows Bitmap\t.bmp");
-    add(exports, cmd::export_tim2, "PlayStation 2 TIM2\t.tm2");
-    add(exports, cmd::export_rwsect, "RenderWare section \t.rwsect");
-    add(texture, cmd::export_all, "Export &All...");
-    add(texture, cmd::import_file, "&Import...");
-    QMenu* replaces = texture->addMenu("&Replace");
-    add(replaces, cmd::replace, "Replace...");
-    add(replaces, cmd::replace_using_alpha, "Replace Using Alpha...");
-    replaces->addSeparator();
-    add(replaces, cmd::replace_texture, "Replace Texture...");
-    add(replaces, cmd::replace_alpha, "Replace Alpha...");
-    texture->addSeparator();
-    add(texture, cmd::rename, "Re&name");
-    add(texture, cmd::remove, "&Delete\tDel");
-    add(texture, cmd::move_up, "Move Up");
-    add(texture, cmd::move_down, "Move Down");
-    texture->addSeparator();
-    add(texture, cmd::change_version, "&Change RW Version...");
-    QAction* check = texture->addAction(QString::fromUtf8("Check for PS2 problems\u2026"));
-    connect(check, &QAction::triggered, this, [this] {
-        if (dictionary()) show_ps2_problems(host_, *dictionary(), this);
-    });
-
-    dev_menu_ = menu_bar_->addMenu("DEV"); // the fourth top-level menu
-    add(dev_menu_, cmd::dev_structure, "Show RW structure");
-    add(dev_menu_, cmd::dev_memory, "RW Tree Memory Test");
-    add(dev_menu_, cmd::dev_batch_log, "MainDialog::MenuDEVTest02( void )\tDEV");
-
-    QMenu* help = menu_bar_->addMenu("&Help");
-    add(help, cmd::about, "&About...");
+    build_menu_bar(
+        *menu_bar_,
+        [this](QAction* a, const command_row& row) {
+            const int id = row.id;
+            actions_[id] = a;
+            connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+        },
+        [this](menu_id which, QMenu* menu) {
+            if (which == menu_id::recent) recent_menu_ = menu;
+            if (which == menu_id::dev) dev_menu_ = menu;
+        });
 }
 
 void CMainDialog::rebuild_recent_menu() {
@@ -197,6 +114,7 @@ void CMainDialog::build_panes() {
     column->addWidget(texture_list_, 1);
     column->addWidget(details_, 1);
     column->addSpacing(8);
+    column->addWidget(mip_strip_);
     column->addWidget(mip_box_);
     column->addSpacing(3);
 
@@ -206,7 +124,15 @@ void CMainDialog::build_panes() {
     splitter_->setChildrenCollapsible(false);
     splitter_->addWidget(list_column_);
     splitter_->addWidget(preview_);
-    splitter_->addWidget(info_list_);
+    // The right column: the information panel, and under it the palette of a 4- or 8-bit
+    // texture.
+    info_column_ = new QWidget(client_);
+    auto* right = new QVBoxLayout(info_column_);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(3);
+    right->addWidget(info_list_, 1);
+    right->addWidget(palette_view_);
+    splitter_->addWidget(info_column_);
     // A wider or narrower window changes the preview; the columns keep their widths.
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
@@ -249,7 +175,9 @@ void CMainDialog::layout_controls(int cx, int cy) {
     const int handles = info_shown_ ? 2 * k_handle : k_handle;
     int left = left_width_;
     int info = info_shown_ ? info_width_ : 0;
-    const int room = std::max(0, inner_w - handles - k_min_preview);
+    // The preview keeps at least a third of the width, so stored column widths from a larger
+    // window never squeeze it to a strip.
+    const int room = std::max(0, inner_w - handles - std::max(k_min_preview, inner_w / 3));
     if (left + info > room && left + info > 0) {
         left = static_cast<int>(int64_t(room) * left / (left + info));
         info = info_shown_ ? room - left : 0;

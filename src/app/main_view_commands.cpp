@@ -8,11 +8,15 @@
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
 #include "views/about_dialog.h"
+#include "views/ps2_problems_dialog.h"
 #include "views/rw_tree_dialog.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QSplitter>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -36,7 +40,11 @@ void CMainDialog::set_swizzle_mode(::swizzle_mode mode) {
 
 void CMainDialog::render_again() {
     if (list_has_dictionary() && list_selected() == -1) return;
-    render_preview(list_has_dictionary() ? list_selected() : 0, 0);
+    // The level the chooser shows stays drawn, so the chooser and the picture always agree.
+    render_preview(list_has_dictionary() ? list_selected() : 0,
+                   std::max(0, mip_box_->currentIndex()));
+    update_mip_strip();
+    update_palette_view();
 }
 
 void CMainDialog::cmd_alpha(int id) {
@@ -82,7 +90,7 @@ void CMainDialog::cmd_reload_list(int) {
 
 void CMainDialog::cmd_show_more_info(int) {
     info_shown_ = !info_shown_;
-    if (info_list_) info_list_->setVisible(info_shown_);
+    info_column_->setVisible(info_shown_);
     // The splitter learns of a hidden pane from a posted event; the layout below needs it now.
     splitter_->refresh();
     render_again();
@@ -143,4 +151,18 @@ void CMainDialog::cmd_dev_batch_log(int) {
 void CMainDialog::cmd_about(int) {
     CAboutDialog dialog(this);
     host_.run(dialog);
+}
+
+void CMainDialog::cmd_check_ps2_problems(int) {
+    if (!require_dictionary()) return;
+    // A double-click on a problem selects its texture behind the list.
+    show_ps2_problems(host_, *dictionary(), this, [this](int texture) {
+        if (filter_box_->text().size() > 0) filter_box_->clear();
+        list_fill(texture);
+    });
+}
+
+void CMainDialog::cmd_filter_focus(int) {
+    filter_box_->setFocus(Qt::ShortcutFocusReason);
+    filter_box_->selectAll();
 }

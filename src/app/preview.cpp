@@ -2,13 +2,17 @@
 #include "app/app_messages.h"
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
+#include "session/pixel_probe.h"
 #include "views/display_qimage.h"
+#include "views/mip_strip.h"
+#include "views/palette_view.h"
 #include "views/texture_info_list.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -68,6 +72,8 @@ void CMainDialog::on_current_texture_changed() {
     if (!session_.is_open() || i < 0) {
         mip_box_->clear();
         render_preview(-1, 0);
+        update_mip_strip();
+        update_palette_view();
         return;
     }
     const uint32_t t = static_cast<uint32_t>(i);
@@ -88,8 +94,87 @@ void CMainDialog::on_current_texture_changed() {
     mip_box_->setCurrentIndex(0);
     mip_box_->setEnabled(n > 1);
     render_preview(i, 0);
+    update_mip_strip();
+    update_palette_view();
 }
 
 void CMainDialog::on_mip_level_changed(int level) {
     render_preview(list_first_selected(), level);
+    mip_strip_->set_current(level);
+}
+
+void CMainDialog::update_mip_strip() {
+    const int t = list_selected();
+    const uint32_t levels = session_.is_open() && t >= 0 ? dictionary()->mip_count(uint32_t(t)) : 0;
+    std::vector<QImage> pictures;
+    for (uint32_t k = 0; levels > 1 && k < levels; ++k) {
+        const device_bitmap level =
+            dictionary()->render(uint32_t(t), alpha_mode_, swizzle_mode_, nullptr, k);
+        // A level that cannot be drawn leaves an empty place, so the others keep their order.
+        pictures.push_back(level ? wrap_display_image(*level).mirrored()
+                                 : QImage(1, 1, QImage::Format_ARGB32));
+    }
+    const int current = std::max(0, mip_box_->currentIndex());
+    mip_strip_->set_levels(std::move(pictures));
+    mip_strip_->set_current(current);
+    mip_strip_->setVisible(levels > 1);
+}
+
+void CMainDialog::show_pixel_info(QPoint pixel) {
+    const int t = list_selected();
+    const QImage& shown = preview_->shown_picture();
+    if (pixel.x() < 0 || pixel.y() < 0 || !session_.is_open() || t < 0 || shown.isNull() ||
+        !shown.rect().contains(pixel))
+        return;
+    const QColor colour = shown.pixelColor(pixel);
+    QString text = QString::asprintf("x %d, y %d: RGBA %d %d %d %d", pixel.x(), pixel.y(),
+                                     colour.red(), colour.green(), colour.blue(), colour.alpha());
+    const auto texture = static_cast<uint32_t>(t);
+    const stored_pixel stored =
+        probe_stored_pixel(*dictionary(), texture, uint32_t(std::max(0, mip_box_->currentIndex())),
+                           uint32_t(pixel.x()), uint32_t(pixel.y()), reads_swizzled(texture));
+    if (stored.index) text += QString::asprintf(", index %u", *stored.index);
+    if (stored.alpha) text += QString::asprintf(", stored alpha 0x%02X", *stored.alpha);
+    text += QString::asprintf(", zoom %d%%", preview_->zoom_percent());
+    set_status_text(0, text);
+}
+
+bool CMainDialog::reads_swizzled(uint32_t texture) {
+    return swizzle_mode_ == ::swizzle_mode::as_stored ? dictionary()->is_swizzled(texture)
+                                                      : swizzle_mode_ == ::swizzle_mode::on;
+}
+
+void CMainDialog::update_palette_view() {
+    const int t = list_selected();
+    std::vector<QColor> colours;
+    if (session_.is_open() && t >= 0)
+        for (const auto& [r, g, b, a] : indexed_palette(*dictionary(), uint32_t(t)))
+            // PS2 alpha runs to 0x80 for opaque.
+            colours.emplace_back(r, g, b, std::min(255, a * 2));
+    const bool shown = !colours.empty();
+    palette_view_->set_colours(std::move(colours));
+    palette_view_->setVisible(shown);
+}
+
+void CMainDialog::mark_palette_index(int index) {
+    const int t = list_selected();
+    const QImage& shown = preview_->shown_picture();
+    if (index < 0 || !session_.is_open() || t < 0 || shown.isNull()) {
+        preview_->set_highlight({});
+        return;
+    }
+    const uint32_t level = uint32_t(std::max(0, mip_box_->currentIndex()));
+    const std::vector<uint8_t> indices =
+        level_indices(*dictionary(), uint32_t(t), level, reads_swizzled(uint32_t(t)));
+    if (indices.size() != size_t(shown.width()) * size_t(shown.height())) return;
+    // The pixels of the hovered colour in a colour that stands out; the rest stays as it is.
+    QImage marks(shown.size(), QImage::Format_ARGB32);
+    marks.fill(Qt::transparent);
+    const QRgb mark = qRgba(255, 0, 255, 200);
+    for (int y = 0; y < shown.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(marks.scanLine(y));
+        for (int x = 0; x < shown.width(); ++x)
+            if (indices[size_t(y) * size_t(shown.width()) + size_t(x)] == index) row[x] = mark;
+    }
+    preview_->set_highlight(marks);
 }

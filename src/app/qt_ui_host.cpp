@@ -79,10 +79,11 @@ bool qt_ui_host::file_dialog(const file_request& request, std::vector<std::strin
     paths.clear();
     QFileDialog dialog(parent);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
+    dialog.setFileMode(request.folder     ? QFileDialog::Directory
+                       : request.save     ? QFileDialog::AnyFile
                        : request.multiple ? QFileDialog::ExistingFiles
                                           : QFileDialog::ExistingFile);
-    dialog.setNameFilters(qt_name_filters(request.filter));
+    if (!request.folder) dialog.setNameFilters(qt_name_filters(request.filter));
     if (!request.default_extension.empty()) {
         std::string suffix = request.default_extension;
         if (suffix.front() == '.') suffix.erase(0, 1);

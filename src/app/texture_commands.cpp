@@ -13,15 +13,19 @@
 #include "views/one_edit_dialog.h"
 #include "views/png_import_dialog.h"
 #include "views/rw_select.h"
+#include "views/size_choice_dialog.h"
 #include "views/texture_dialog.h"
 #include "views/texture_info_list.h"
 #include "views/texture_list.h"
 #include "views/texture_platform.h"
 
 #include <QComboBox>
+#include <QImageReader>
 
+#include <bit>
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 namespace {
 // Where the PNG import dialog remembers its choices.
@@ -32,6 +36,8 @@ const char* const k_png_mips_key = "png_import_mips";
 const char* const k_export_section = "main";
 const char* const k_export_folder_key = "export_all_folder";
 const char* const k_export_format_key = "export_all_format";
+// The folder a texture was last exported to, where Replace starts looking.
+const char* const k_last_export_key = "last_export_folder";
 
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -78,9 +84,11 @@ void CMainDialog::create_texture_views() {
     connect(list, &CTextureList::texture_properties_requested, this,
             [this] { send_app_message(msg_texture_properties); });
     connect(list, &CTextureList::command_requested, this, [this](int id) { run_command(id); });
+    // A rename in place went through the session, which marked the change; the title and the
+    // information panel follow it.
     connect(list, &CTextureList::dictionary_modified, this, [this] {
-        set_modified(true);
         refresh_title();
+        refresh_texture_info();
     });
     auto* info = new CTextureInfoList(client());
     info->setObjectName("texture_info"); // control 1001
@@ -167,6 +175,7 @@ void CMainDialog::cmd_export(int id) {
             host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
+        settings_.write_string(k_export_section, k_last_export_key, path.parent_path().string());
         set_status_text(0, QString::asprintf(app_msg::exported_one,
                                              QString::fromLatin1(dictionary()->texture_name(
                                                                      texture, name_kind::texture))
@@ -192,6 +201,7 @@ void CMainDialog::cmd_export(int id) {
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const uint64_t start = tick_ms();
     const std::filesystem::path folder = std::filesystem::path(paths[0]).parent_path();
+    settings_.write_string(k_export_section, k_last_export_key, folder.string());
     int exported = 0;
     for (uint32_t t : textures) {
         const std::filesystem::path path =
@@ -234,6 +244,7 @@ void CMainDialog::cmd_export_all(int) {
     const std::string extension = export_extension(type) + 1;
     settings_.write_string(k_export_section, k_export_folder_key, dialog.folder);
     settings_.write_string(k_export_section, k_export_format_key, extension);
+    settings_.write_string(k_export_section, k_last_export_key, dialog.folder);
 
     const std::filesystem::path folder(dialog.folder);
     std::error_code ec;
@@ -291,13 +302,39 @@ void CMainDialog::cmd_import(int) {
     request.filter = app_msg::filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    // PNG pictures need a depth and a level count: asked once for them all, remembered.
+    // A PNG picture whose sides are not powers of two is scaled to a size chosen first, from
+    // the nearest ones; then a depth and a level count are asked once for them all, remembered.
     png_add_options png;
+    std::map<std::string, CSizeChoiceDialog::size> scale_to;
+    std::string heading;
+    for (const std::string& path : paths) {
+        if (editor_session::export_type_for(editor_session::import_extension(path)) !=
+            export_type::png)
+            continue;
+        const QSize given = QImageReader(path_to_qt(path)).size();
+        if (!given.isValid()) continue; // the import says why it cannot read the file
+        const std::string name = std::filesystem::path(path).filename().string();
+        std::string size_note = format("%dx%d", given.width(), given.height());
+        if (!std::has_single_bit(uint32_t(given.width())) ||
+            !std::has_single_bit(uint32_t(given.height()))) {
+            std::vector<CSizeChoiceDialog::size> sizes;
+            for (const picture_size& s :
+                 editor_session::import_sizes(uint32_t(given.width()), uint32_t(given.height())))
+                sizes.emplace_back(s.width, s.height);
+            CSizeChoiceDialog ask(name, {uint32_t(given.width()), uint32_t(given.height())}, sizes,
+                                  this);
+            if (host_.run(ask) != id_ok) return;
+            scale_to[path] = ask.chosen;
+            size_note += format(", scaled to %ux%u", ask.chosen.first, ask.chosen.second);
+        }
+        if (heading.empty()) heading = name + " (" + size_note + ")";
+    }
     for (const std::string& path : paths) {
         if (editor_session::export_type_for(editor_session::import_extension(path)) !=
             export_type::png)
             continue;
         CPngImportDialog dialog(this);
+        dialog.heading = heading;
         dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));
         dialog.mips = uint32_t(settings_.read_int(k_png_section, k_png_mips_key, 1));
         if (host_.run(dialog) != id_ok) return;
@@ -310,6 +347,9 @@ void CMainDialog::cmd_import(int) {
     }
     int imported = 0;
     for (const std::string& path : paths) {
+        const auto scaled = scale_to.find(path);
+        png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
+        png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
         if (session_.import_file(path, swizzle_mode_, png)) {
             ++imported;
             continue;
@@ -318,11 +358,9 @@ void CMainDialog::cmd_import(int) {
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
-    // The new textures are part of the dictionary now (the session marked the change).
-    if (imported > 0) {
-        const int selected = list_selected();
-        refresh_after_edit(selected == -1 ? 0 : selected);
-    }
+    // The new textures are part of the dictionary now (the session marked the change); the
+    // last one added is the one shown.
+    if (imported > 0) refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
 }
 
 void CMainDialog::cmd_replace(int id) {
@@ -333,6 +371,10 @@ void CMainDialog::cmd_replace(int id) {
     file_request request;
     request.default_extension = ".bmp";
     request.initial_name = dictionary()->texture_name(texture, name_kind::texture);
+    // The folder last exported to: the edited picture is most likely there.
+    if (const std::string folder = settings_.read_string(k_export_section, k_last_export_key);
+        !folder.empty())
+        request.initial_name = (std::filesystem::path(folder) / request.initial_name).string();
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -343,6 +385,39 @@ void CMainDialog::cmd_replace(int id) {
         return;
     }
     refresh_after_edit(t); // the tile's thumbnail shows the new pixels too
+}
+
+void CMainDialog::cmd_replace_all(int) {
+    if (!require_dictionary() || refused(restrict_replace)) return;
+    file_request request;
+    request.folder = true;
+    // Where the pictures were exported to is where the edited ones most likely are.
+    request.initial_name = settings_.read_string(k_export_section, k_last_export_key);
+    if (request.initial_name.empty())
+        request.initial_name = settings_.read_string(k_export_section, k_export_folder_key);
+    std::vector<std::string> paths;
+    if (!host_.file_dialog(request, paths) || paths.empty()) return;
+    std::vector<folder_replacement> report;
+    if (!session_.replace_all_from_folder(paths.front(), report)) {
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    int replaced = 0;
+    std::string text;
+    for (const folder_replacement& row : report) {
+        replaced += row.replaced ? 1 : 0;
+        const std::string what = row.texture.empty() ? row.file : row.texture;
+        text += (row.replaced ? "Replaced " + what + " from " + row.file
+                              : "Skipped " + what + ": " + row.why) +
+                (row.replaced && !row.why.empty() ? " (" + row.why + ")" : "") + "\n";
+    }
+    const int selected = list_selected();
+    if (replaced > 0) refresh_after_edit(selected < 0 ? 0 : selected);
+    const std::string summary = format(app_msg::replaced_from_folder, replaced,
+                                       int(dictionary()->texture_count()), paths.front().c_str());
+    set_status_text(0, path_to_qt(summary));
+    host_.message_box(summary + "\n\n" + text, app_msg::replace_all_caption, box_buttons::ok,
+                      replaced > 0 ? box_icon::information : box_icon::warning);
 }
 
 void CMainDialog::cmd_rename(int) {
@@ -357,25 +432,28 @@ void CMainDialog::cmd_rename(int) {
     COneEditDialog dialog("", "", "", this);
     dialog.value = dictionary()->texture_name(t, name_kind::texture);
     if (host_.run(dialog) != id_ok) return;
+    const bool changes = dialog.value != dictionary()->texture_name(t, name_kind::texture);
     if (!session_.rename(t, dialog.value, name_kind::texture)) {
         host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
-    list_fill(0);
-    // The session marks a real rename modified; the name the texture already had is no edit.
+    if (!changes) return; // the same name: no edit
+    // The renamed texture stays the selected one.
+    refresh_after_edit(int(t));
     set_status_text(0, app_msg::renamed);
 }
 
 void CMainDialog::cmd_delete(int) {
     if (!session_.is_open()) return;
-    const int t = list_has_dictionary() ? list_selected() : 0;
-    if (t == -1) return;
+    // Only textures the list shows: a selection the filter hides is never deleted.
+    const std::vector<int> chosen = selected_textures();
+    if (chosen.empty()) return;
     // Several selected textures go together, after one question.
-    if (const std::vector<int> chosen = selected_textures(); chosen.size() > 1) {
+    if (chosen.size() > 1) {
         delete_textures(chosen);
         return;
     }
-    const uint32_t texture = static_cast<uint32_t>(t);
+    const uint32_t texture = static_cast<uint32_t>(chosen.front());
     const std::string question = format(
         app_msg::delete_question, dictionary()->texture_name(texture, name_kind::texture).c_str());
     if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
@@ -438,5 +516,5 @@ void CMainDialog::on_texture_properties() {
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
-    list_fill(0);
+    refresh_after_edit(t);
 }

@@ -3,6 +3,7 @@
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/tex_txd.h"
+#include "dictionary/txd_probe_fit.h"
 #include "dictionary/xbox_txd.h"
 
 #include <array>
@@ -48,7 +49,10 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
                               std::string_view priority) {
     probe_result result;
     const auto table = platform_table();
-    std::string file_cause, refusals;
+    // When every class refuses, the reason is that of the class that got furthest: one that
+    // knew the textures as its own and refused them, else the file's own fault (a damaged chunk
+    // walk), else the list of classes that knew none of the textures.
+    std::string file_cause, refusals, foreign_refusals;
     for (size_t index = 0; index < table.size(); ++index) {
         const std::string_view name = table[index].name;
         size_t pos = 0;
@@ -69,16 +73,20 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
             // A tree read from the file (not one built in memory) means the chunks were fine
             // and the class refused the textures.
             const bool read_tree = dictionary->root && dictionary->root->data_offset != 0;
+            std::string& list = read_tree && fit_msg::is_wrong_platform(dictionary->error_detail)
+                                    ? foreign_refusals
+                                    : refusals;
             if (read_tree)
-                refusals += (refusals.empty() ? "" : "; ") + std::string(name) + ": " + why;
+                list += (list.empty() ? "" : "; ") + std::string(name) + ": " + why;
             else if (file_cause.empty())
                 file_cause = why;
             pos += name.size() + 1;
         }
     }
-    result.reason = !refusals.empty()     ? "no class reads its textures: " + refusals
-                    : !file_cause.empty() ? file_cause
-                                          : "no dictionary class is named in the setting";
+    result.reason = !refusals.empty()           ? "no class reads its textures: " + refusals
+                    : !file_cause.empty()       ? file_cause
+                    : !foreign_refusals.empty() ? "no class reads its textures: " + foreign_refusals
+                                                : "no dictionary class is named in the setting";
     return result;
 }
 

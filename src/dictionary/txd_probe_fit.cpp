@@ -26,6 +26,13 @@ std::string wrong_platform(const char* kind, std::span<const uint8_t> data) {
     return "is no " + std::string(kind) + " texture (platform id " + std::to_string(platform_id) +
            ")";
 }
+bool is_wrong_platform(std::string_view detail) {
+    // "texture N is no KIND texture (platform id P)", as every_texture_fits and wrong_platform
+    // put it together.
+    const size_t is_no = detail.find(" is no ");
+    return detail.starts_with("texture ") && is_no != std::string_view::npos &&
+           detail.find(" texture (platform id ", is_no) != std::string_view::npos;
+}
 std::string struct_short(uint64_t holds, uint64_t needs) {
     return "needs " + std::to_string(needs) + " bytes, its Struct holds " + std::to_string(holds);
 }

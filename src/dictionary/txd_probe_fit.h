@@ -4,6 +4,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 class ps2_txd;
 
@@ -24,6 +25,9 @@ bool every_texture_fits(ps2_txd& dictionary, const char* refusal, const texture_
 namespace fit_msg {
 // `data` is the texture's Struct; a PS2 one shows as platform id 4.
 std::string wrong_platform(const char* kind, std::span<const uint8_t> data);
+// Whether a refusal's detail is wrong_platform's: the class did not know the textures as its own,
+// which tells less about the file than any other refusal.
+bool is_wrong_platform(std::string_view detail);
 std::string struct_short(uint64_t holds, uint64_t needs);
 std::string bad_size(uint32_t width, uint32_t height, uint32_t largest);
 std::string bad_depth(uint32_t depth);

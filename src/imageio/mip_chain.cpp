@@ -268,3 +268,23 @@ uint32_t nearest_power_of_two(uint32_t value) {
     const uint32_t below = power_of_two_below(value), above = power_of_two_above(value);
     return value - below < above - value ? below : above;
 }
+
+std::vector<picture_size> power_of_two_sizes(uint32_t width, uint32_t height, uint32_t largest) {
+    std::vector<picture_size> sizes;
+    if (width == 0 || height == 0 || largest == 0) return sizes;
+    const auto fit = [largest](uint32_t side) { return std::clamp<uint32_t>(side, 1, largest); };
+    const auto add = [&sizes, &fit](uint32_t w, uint32_t h) {
+        const picture_size size{fit(w), fit(h)};
+        if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) sizes.push_back(size);
+    };
+    const picture_size nearest{fit(nearest_power_of_two(width)), fit(nearest_power_of_two(height))};
+    add(nearest.width, nearest.height);
+    add(power_of_two_below(width), power_of_two_below(height));
+    add(power_of_two_above(width), power_of_two_above(height));
+    // The square whose area is nearest the picture's, offered when it keeps the area better.
+    const double area = double(width) * double(height);
+    const uint32_t side = nearest_power_of_two(static_cast<uint32_t>(std::lround(std::sqrt(area))));
+    const auto area_gap = [area](double w, double h) { return std::abs(w * h - area); };
+    if (area_gap(side, side) < area_gap(nearest.width, nearest.height)) add(side, side);
+    return sizes;
+}

@@ -30,3 +30,14 @@ uint32_t power_of_two_below(uint32_t value);
 uint32_t power_of_two_above(uint32_t value);
 // The nearer of the two (the larger on a tie).
 uint32_t nearest_power_of_two(uint32_t value);
+
+struct picture_size {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool operator==(const picture_size&) const = default;
+};
+// The power-of-two sizes a width x height picture may be scaled to, the nearest first: each side
+// to its nearest power of two, both sides down, both sides up, and the square nearest in area
+// when it keeps the area better than the nearest size does. Sides stay within 1..largest;
+// no size appears twice.
+std::vector<picture_size> power_of_two_sizes(uint32_t width, uint32_t height, uint32_t largest);

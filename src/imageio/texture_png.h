@@ -46,6 +46,9 @@ struct png_add_options {
     uint32_t mips = 1;  // levels wanted; 0 = RenderWare's own count
     bool swizzle = true;
     bool resize = false; // scale a size that is not a power of two to the nearest one
+    // When both are set: the power-of-two size the picture is scaled to, whatever its own.
+    uint32_t width = 0;
+    uint32_t height = 0;
     bool dither = true;
 };
 

@@ -84,7 +84,17 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
     std::vector<std::string> notes;
 
     const uint32_t w = image.width, h = image.height;
-    if (!is_power_of_two(w) || !is_power_of_two(h)) {
+    if (options.width != 0 && options.height != 0 && (options.width != w || options.height != h)) {
+        if (!is_power_of_two(options.width) || !is_power_of_two(options.height) ||
+            options.width > ps2_txd::k_max_dimension || options.height > ps2_txd::k_max_dimension) {
+            error = size_text(options.width, options.height) + " is no PS2 texture size";
+            return false;
+        }
+        image = resized(image, options.width, options.height);
+        given = nullptr;
+        notes.push_back("scaled from " + size_text(w, h) + " to " +
+                        size_text(options.width, options.height));
+    } else if (!is_power_of_two(w) || !is_power_of_two(h)) {
         if (!options.resize) {
             error = path.filename().string() + " is " + size_text(w, h) +
                     ": PS2 textures need power-of-two sides; the nearest sizes are " +

@@ -27,6 +27,7 @@ class modal_dialog {
 struct file_request {
     bool save = false;
     bool multiple = false;
+    bool folder = false;           // a folder is chosen, not a file
     std::string default_extension; // ".txd"; empty for none
     std::string initial_name;
     std::string filter;

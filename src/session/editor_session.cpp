@@ -365,3 +365,7 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
         return converted != 0;
     });
 }
+
+std::vector<picture_size> editor_session::import_sizes(uint32_t width, uint32_t height) {
+    return power_of_two_sizes(width, height, ps2_txd::k_max_dimension);
+}

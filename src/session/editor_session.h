@@ -7,6 +7,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/mip_chain.h"
 #include "imageio/texture_conversion.h"
 #include "imageio/texture_png.h"
 
@@ -42,6 +43,14 @@ class edit_observer {
 };
 
 enum class open_status { opened, unsupported, refused };
+
+// One row of Replace All from Folder's report.
+struct folder_replacement {
+    std::string texture; // the texture's name; empty for a picture that matched none
+    std::string file;    // the picture's file name; empty when the folder held none
+    bool replaced = false;
+    std::string why; // what was skipped and why, or a note on what the replace changed
+};
 
 // The game archive entry the open dictionary was read from. Saving goes back into the entry,
 // which grows into free sectors of the archive when the dictionary no longer fits its own; the
@@ -128,6 +137,8 @@ class editor_session {
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
+    // The PS2 sizes a picture of width x height may be imported at, the nearest first.
+    static std::vector<picture_size> import_sizes(uint32_t width, uint32_t height);
     // Writes level `level` of texture t (only a PNG holds levels above 0, packed as `png`
     // says); path none = the default name in the current directory.
     bool export_texture(uint32_t t, view_mode view, export_type type,
@@ -142,6 +153,12 @@ class editor_session {
     // palette never shows through old indices.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  other_levels levels = other_levels::follow_palette);
+    // Replaces every texture that `folder` holds a picture for, named after the texture (case
+    // aside; PNG, DDS, BMP or TIM2), as one edit; the export-all, edit, put-back loop. The
+    // report has a row per texture and per picture that matched nothing; false (with the
+    // error) when the folder cannot be read, true otherwise, even when nothing matched.
+    bool replace_all_from_folder(const std::filesystem::path& folder,
+                                 std::vector<folder_replacement>& report, bool dither = true);
     // What the last import, replace or conversion changed on the way (colours reduced, levels
     // limited, sizes scaled).
     const std::string& last_note() const { return note_; }

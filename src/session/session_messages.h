@@ -15,6 +15,12 @@ inline constexpr const char* bmp_import = "BMP is not suppoorted yet.";
 inline constexpr const char* unknown_import = "Unknown import format";
 inline constexpr const char* unknown_extension = " is unknown extension!"; // after the extension
 inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
+// Replace All from Folder.
+inline constexpr const char* folder_unreadable = "Cannot read the folder %s: %s";
+inline constexpr const char* no_picture_named = "no picture of this name";
+inline constexpr const char* no_texture_named = "no texture of this name";
+inline constexpr const char* other_picture_used = "another picture of this name was used: %s";
+inline constexpr const char* picture_format_unknown = "not a picture the replace reads";
 inline constexpr const char* conversion_not_applicable =
     "None of the selected textures can take this conversion.";
 inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";

@@ -22,10 +22,12 @@ picture_view::picture_view(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setCursor(Qt::OpenHandCursor);
+    viewport()->setMouseTracking(true); // the pixel under the pointer, without a button held
 }
 
 void picture_view::set_picture(const QImage& picture) {
     picture_ = picture;
+    highlight_ = QImage();
     update_scroll_bars();
     viewport()->update();
 }
@@ -104,6 +106,11 @@ QRect picture_view::picture_rect() const {
     return {QPoint(x, y), size};
 }
 
+void picture_view::set_highlight(const QImage& marks) {
+    highlight_ = marks;
+    viewport()->update();
+}
+
 void picture_view::set_grid_enabled(bool enabled) {
     grid_enabled_ = enabled;
     viewport()->update();
@@ -134,6 +141,7 @@ void picture_view::paintEvent(QPaintEvent*) {
     // Without smoothing Qt picks the nearest source pixel: magnified pixels stay hard squares.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(target, picture_);
+    if (highlight_.size() == picture_.size()) painter.drawImage(target, highlight_);
     if (!grid_shown()) return;
     painter.setPen(QColor(0x80, 0x80, 0x80, 0x90));
     const int cell = zoom_percent() / 100;
@@ -172,6 +180,10 @@ void picture_view::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    if (event->button() == Qt::LeftButton) {
+        const QPoint pixel = picture_pixel_at(event->position().toPoint());
+        if (pixel.x() >= 0) emit pixel_clicked(pixel);
+    }
     dragging_ = true;
     drag_start_ = event->position().toPoint();
     scroll_start_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -179,7 +191,19 @@ void picture_view::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
+QPoint picture_view::picture_pixel_at(QPoint viewport_point) const {
+    const QRect rect = picture_rect();
+    if (picture_.isNull() || !rect.contains(viewport_point) || rect.width() <= 0 ||
+        rect.height() <= 0)
+        return {-1, -1};
+    const int64_t x = int64_t(viewport_point.x() - rect.left()) * picture_.width() / rect.width();
+    const int64_t y = int64_t(viewport_point.y() - rect.top()) * picture_.height() / rect.height();
+    return {int(std::min<int64_t>(x, picture_.width() - 1)),
+            int(std::min<int64_t>(y, picture_.height() - 1))};
+}
+
 void picture_view::mouseMoveEvent(QMouseEvent* event) {
+    emit pixel_hovered(picture_pixel_at(event->position().toPoint()));
     if (!dragging_) {
         QAbstractScrollArea::mouseMoveEvent(event);
         return;

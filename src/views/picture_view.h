@@ -37,11 +37,22 @@ class picture_view : public QAbstractScrollArea {
 
     // Where the picture lies in viewport coordinates at the current zoom and scroll position.
     QRect picture_rect() const;
+    // Pixels to mark over the picture: an image of the picture's size whose opaque pixels are
+    // drawn over it (the palette view's hovered colour); a null image marks nothing. A new
+    // picture drops the marks.
+    void set_highlight(const QImage& marks);
+    const QImage& highlight() const { return highlight_; }
+    // The picture pixel under a viewport point; (-1, -1) off the picture.
+    QPoint picture_pixel_at(QPoint viewport_point) const;
     void set_grid_enabled(bool enabled);
     bool grid_shown() const;
 
   signals:
     void zoom_changed(int percent);
+    // The pointer moved over the pane: the picture pixel under it, (-1, -1) off the picture.
+    void pixel_hovered(QPoint pixel);
+    // A left click on the picture, at a picture pixel.
+    void pixel_clicked(QPoint pixel);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -60,6 +71,7 @@ class picture_view : public QAbstractScrollArea {
     void zoom_about(int percent, QPointF anchor);
 
     QImage picture_;
+    QImage highlight_;
     bool fit_ = false; // the picture starts at its own size
     int percent_ = 100;
     bool grid_enabled_ = true;

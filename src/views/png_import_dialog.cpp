@@ -23,17 +23,22 @@ CPngImportDialog::CPngImportDialog(QWidget* parent) : QDialog(parent) {
     auto* cancel = new QPushButton("Cancel", this);
     ok->setDefault(true);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel("Depth:", this), 0, 0);
-    grid->addWidget(depth_box, 0, 1);
-    grid->addWidget(ok, 0, 2);
-    grid->addWidget(new QLabel("Mip levels:", this), 1, 0);
-    grid->addWidget(mips_box, 1, 1);
-    grid->addWidget(cancel, 1, 2);
+    heading_label = new QLabel(this);
+    heading_label->hide();
+    grid->addWidget(heading_label, 0, 0, 1, 3);
+    grid->addWidget(new QLabel("Depth:", this), 1, 0);
+    grid->addWidget(depth_box, 1, 1);
+    grid->addWidget(ok, 1, 2);
+    grid->addWidget(new QLabel("Mip levels:", this), 2, 0);
+    grid->addWidget(mips_box, 2, 1);
+    grid->addWidget(cancel, 2, 2);
     connect(ok, &QPushButton::clicked, this, &CPngImportDialog::press_ok);
     connect(cancel, &QPushButton::clicked, this, [this] { done(id_cancel); });
 }
 
 void CPngImportDialog::initialize() {
+    heading_label->setText(QString::fromStdString(heading));
+    heading_label->setVisible(!heading.empty());
     const int depth_row = depth_box->findData(depth);
     depth_box->setCurrentIndex(depth_row >= 0 ? depth_row : depth_box->findData(8));
     const int mips_row = mips_box->findData(mips);

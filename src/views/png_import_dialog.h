@@ -5,8 +5,10 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <string>
 
 class QComboBox;
+class QLabel;
 
 // Asked once per import that brings PNG pictures in: the depth they become (4, 8 or 32 bits)
 // and the mip levels (1 to 7, or 0 for RenderWare's own count for the size).
@@ -25,7 +27,10 @@ class CPngImportDialog : public QDialog, public modal_dialog {
 
     uint32_t depth = 8;
     uint32_t mips = 1;
+    // The picture the choices are for: its file name and size, shown above them.
+    std::string heading;
 
     QComboBox* depth_box = nullptr;
     QComboBox* mips_box = nullptr;
+    QLabel* heading_label = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -16,7 +17,10 @@ class CPs2ProblemsDialog : public QDialog, public modal_dialog {
     Q_OBJECT
 
   public:
-    explicit CPs2ProblemsDialog(std::vector<ps2_problem> problems, QWidget* parent = nullptr);
+    // `choose` is told the texture of a row double-clicked (numbered from 0, as the dictionary
+    // counts; the list shows it from 1, as the texture list does).
+    explicit CPs2ProblemsDialog(std::vector<ps2_problem> problems, QWidget* parent = nullptr,
+                                std::function<void(int texture)> choose = {});
 
     int run_modal() override;
     const char* dialog_name() const override { return "CPs2ProblemsDialog"; }
@@ -27,4 +31,5 @@ class CPs2ProblemsDialog : public QDialog, public modal_dialog {
 
 // Lints the dictionary and shows the list through the host; the raster data read for it is
 // released again.
-void show_ps2_problems(ui_host& host, ps2_txd& txd, QWidget* parent);
+void show_ps2_problems(ui_host& host, ps2_txd& txd, QWidget* parent,
+                       std::function<void(int texture)> choose = {});

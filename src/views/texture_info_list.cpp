@@ -28,6 +28,34 @@ std::wstring wide(const char* s) {
     return QString::fromLatin1(s).toStdWString();
 }
 
+// Where a chunk's data lies in the file the tree is written to: headers and sizes laid out from
+// the root, as a save writes them. The offsets read from the file go stale after any edit (and
+// chunks made in memory have none), so the panel never shows them.
+bool find_data_offset(const rw_chunk& node, uint64_t data_at, const rw_chunk* target,
+                      uint64_t& found) {
+    if (&node == target) {
+        found = data_at;
+        return true;
+    }
+    uint64_t at = data_at;
+    for (uint32_t i = 0; i < node.child_count(); ++i) {
+        const rw_chunk* child = node.child(i);
+        if (!child) continue;
+        if (find_data_offset(*child, at + k_chunk_header_bytes, target, found)) return true;
+        at += k_chunk_header_bytes + uint64_t(child->size);
+    }
+    return false;
+}
+
+uint64_t written_data_offset(const rw_chunk* root, const rw_chunk* target) {
+    if (!root || !target) return 0;
+    // A dictionary opened inside a bigger file starts where its root was read.
+    const uint64_t start =
+        root->data_offset >= k_chunk_header_bytes ? root->data_offset - k_chunk_header_bytes : 0;
+    uint64_t found = 0;
+    return find_data_offset(*root, start + k_chunk_header_bytes, target, found) ? found : 0;
+}
+
 const char* colour_format_name(uint32_t raster_format) {
     return CTextureInfoList::colour_format_names[((raster_format >> 8) & 0xF) % 11];
 }
@@ -83,11 +111,15 @@ void CTextureInfoList::show_texture_info(uint32_t t, ps2_txd* dictionary) {
         setColumnCount(2);
         setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
         setHeaderHidden(false);
-        // Columns fit their longest entry (at least the classic 100 pixels); the panel scrolls
-        // sideways when it is narrower than that.
+        // The names fit their longest entry (at least the classic 100 pixels); the values take
+        // the rest of the panel and end in an ellipsis when they are longer, with the whole
+        // value in the row's tooltip.
         header()->setMinimumSectionSize(k_column_width);
-        header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        header()->setStretchLastSection(false);
+        header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+        header()->setSectionResizeMode(1, QHeaderView::Stretch);
+        header()->setStretchLastSection(true);
+        setTextElideMode(Qt::ElideRight);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setAllColumnsShowFocus(true); // whole-row selection
         const uint32_t word0 = dictionary_->platform_id(0);
         const bool pc_heading = (word0 == 8 || word0 == 9) && !is_mobile_dictionary(*dictionary_);
@@ -139,13 +171,14 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
     const uint32_t w = d.width(t), h = d.height(t), depth = d.depth(t);
     rw_chunk* raster = d.texture_chunk(t)->child(3);
     rw_chunk* raster_data = raster ? raster->child(1) : nullptr;
-    const uint32_t data_offset = raster_data ? raster_data->data_offset : 0;
+    const uint64_t data_offset = written_data_offset(d.root.get(), raster_data);
 
     add_info_row(row++, group_common, L"ss", {L"Color Format", wide(colour_format_name(format))});
     add_info_row(row++, group_common, L"ss",
                  {L"Swizzling state", d.is_swizzled(t) ? L"Yes" : L"No"});
-    add_info_row(row++, group_common, L"sx",
-                 {L"Raster address", data_offset + k_transfer_header_bytes});
+    add_info_row(
+        row++, group_common, L"sx",
+        {L"Raster address", static_cast<unsigned long>(data_offset + k_transfer_header_bytes)});
     if (depth < 16)
         add_info_row(row++, group_common, L"sx",
                      {L"Palette address",
@@ -289,6 +322,8 @@ void CTextureInfoList::rebuild_items() {
             auto* item = new QTreeWidgetItem(heading);
             item->setText(0, r.label);
             item->setText(1, r.value);
+            item->setToolTip(0, r.label + QStringLiteral(": ") + r.value);
+            item->setToolTip(1, r.value);
         }
         heading->setHidden(heading->childCount() == 0);
         heading->setExpanded(true);

@@ -2,6 +2,7 @@
 
 #include "dictionary/ps2_txd.h"
 #include "platform/ui_host.h"
+#include "views/command_table.h"
 #include "views/display_qimage.h"
 #include "views/texture_details.h"
 
@@ -22,28 +23,13 @@
 #include <algorithm>
 
 namespace {
-// Main-menu command ids that the pop-up menus reuse.
-enum menu_id : int {
-    id_export_bmp = 40028,
-    id_export_tim2 = 40023,
-    id_export_rwsect = 40025,
-    id_export_png = 41013,
-    id_replace = 40169,
-    id_replace_using_alpha = 40176,
-    id_replace_texture = 40170,
-    id_replace_alpha = 40171,
-    id_unswizzle = 40148,
-    id_swizzle = 40149,
-    id_4bpp = 40150,
-    id_8bpp = 40151,
-    id_16bpp_gray = 40152,
-    id_32bpp = 40153,
-    id_view_texture = 40074,
-    id_view_alpha = 40075,
-    id_view_mixed = 40077,
-    id_delete = 40007,
-    id_rename = 40008,
-};
+// The mark a drag out of the list carries: the process id, so that a drag from another running
+// copy of the program still imports.
+const QString k_own_drag_format = QStringLiteral("application/x-quillmap-texture-drag");
+
+QByteArray own_drag_mark() {
+    return QByteArray::number(QCoreApplication::applicationPid());
+}
 
 const char* const k_kind_icon_paths[7] = {
     ":/kind_icons/kind_general.xpm", ":/kind_icons/kind_4bpp.xpm",  ":/kind_icons/kind_8bpp.xpm",
@@ -297,60 +283,19 @@ std::unique_ptr<QMenu> CTextureList::context_menu_at(const QPoint& viewport_poin
     selected_ = hit->data(Qt::UserRole).toInt();
 
     auto menu = std::make_unique<QMenu>(this);
-    auto add = [this](QMenu* into, const QString& text, int id) {
-        QAction* action = into->addAction(text);
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { emit command_requested(id); });
-        return action;
-    };
-    auto add_exports = [&](QMenu* into) {
-        add(into, "PNG Picture\t.png", id_export_png);
-        add(into, "Windows Bitmap\t.bmp", id_export_bmp);
-        add(into, "PlayStation 2 TIM2\t.tm2", id_export_tim2);
-        add(into, "RenderWare section \t.rwsect", id_export_rwsect);
-    };
-    // Conversions work on every selected texture, so both menus offer them.
-    auto add_conversions = [&](QMenu* conversion) {
-        add(conversion, "Unswizzle", id_unswizzle);
-        add(conversion, "Swizzle", id_swizzle);
-        conversion->addSeparator();
-        add(conversion, "4 bpp", id_4bpp);
-        add(conversion, "8 bpp", id_8bpp);
-        add(conversion, "16 bpp Grayscale", id_16bpp_gray);
-        add(conversion, "32bpp RGBA", id_32bpp);
-        for (QAction* action : conversion->actions()) {
-            if (action->isSeparator()) continue;
-            action->setCheckable(true);
-            bool checked = action->data().toInt() == id_8bpp;
-            if (command_state_) action->setEnabled(command_state_(action->data().toInt(), checked));
-            action->setChecked(checked);
-        }
-    };
-    if (selectionModel()->selectedRows().size() < 2) {
-        QMenu* exports = menu->addMenu("&Export");
-        add_exports(exports);
-        QMenu* replace = menu->addMenu("&Replace");
-        add(replace, "Replace...", id_replace);
-        add(replace, "Replace Using Alpha...", id_replace_using_alpha);
-        replace->addSeparator();
-        add(replace, "Replace Texture...", id_replace_texture);
-        add(replace, "Replace Alpha...", id_replace_alpha);
-        add_conversions(menu->addMenu("&Conversion"));
-        menu->addSeparator();
-        QMenu* view = menu->addMenu("&View\tCtrl+Shift+A");
-        add(view, "Texture\tCtrl+1", id_view_texture);
-        add(view, "Alpha\tCtrl+2", id_view_alpha);
-        add(view, "Texture+Alpha\tCtrl+3", id_view_mixed);
-        menu->addSeparator();
-        add(menu.get(), "&Delete\tDel", id_delete);
-        add(menu.get(), "Rena&me", id_rename);
-    } else {
-        QMenu* exports = menu->addMenu("Export Selected");
-        add_exports(exports);
-        add_conversions(menu->addMenu("&Conversion"));
-        menu->addSeparator();
-        add(menu.get(), "Delete\tDel", id_delete);
-    }
+    const bool several = selectionModel()->selectedRows().size() >= 2;
+    build_popup(*menu, several ? menu_id::popup_many : menu_id::popup_one,
+                [this](QAction* action, const command_row& row) {
+                    const int id = row.id;
+                    connect(action, &QAction::triggered, this,
+                            [this, id] { emit command_requested(id); });
+                    if (row.rule != enabled_when::own_rule || !action->isCheckable()) return;
+                    // The conversion items follow the selected textures; without a judge they
+                    // keep the classic look.
+                    bool checked = id == cmd::convert_8bpp;
+                    if (command_state_) action->setEnabled(command_state_(id, checked));
+                    action->setChecked(checked);
+                });
     menu->setDefaultAction(menu->actions().first());
     return menu;
 }
@@ -417,11 +362,23 @@ int CTextureList::visible_count() const {
 
 std::vector<int> CTextureList::selected_textures() const {
     std::vector<int> textures;
+    // A tile the filter hides is out of reach of every command, selected or not.
     for (const QModelIndex& i : selectionModel()->selectedIndexes())
-        textures.push_back(i.data(Qt::UserRole).toInt());
+        if (!isRowHidden(i.row())) textures.push_back(i.data(Qt::UserRole).toInt());
     std::sort(textures.begin(), textures.end());
     textures.erase(std::unique(textures.begin(), textures.end()), textures.end());
     return textures;
+}
+
+void CTextureList::select_textures(const std::vector<int>& textures) {
+    for (int t : textures)
+        if (QListWidgetItem* it = item(t)) it->setSelected(true);
+}
+
+bool CTextureList::texture_shown(int t) const {
+    for (int row = 0; row < count(); ++row)
+        if (item(row)->data(Qt::UserRole).toInt() == t) return !item(row)->isHidden();
+    return false;
 }
 
 int CTextureList::texture_at(const QPoint& viewport_point) const {
@@ -438,6 +395,7 @@ void CTextureList::startDrag(Qt::DropActions) {
     if (urls.isEmpty()) return;
     auto* mime = new QMimeData;
     mime->setUrls(urls);
+    mime->setData(k_own_drag_format, own_drag_mark());
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     if (const QListWidgetItem* first = item(textures.front()); first && !first->icon().isNull())
@@ -447,9 +405,15 @@ void CTextureList::startDrag(Qt::DropActions) {
 
 namespace {
 bool carries_outside_files(const QDropEvent* event, const QObject* list) {
-    return event->source() != list && event->mimeData()->hasUrls();
+    return event->source() != list && event->mimeData()->hasUrls() &&
+           !is_own_texture_drag(event->mimeData());
 }
 } // namespace
+
+bool is_own_texture_drag(const QMimeData* mime) {
+    return mime && mime->hasFormat(k_own_drag_format) &&
+           mime->data(k_own_drag_format) == own_drag_mark();
+}
 
 void CTextureList::dragEnterEvent(QDragEnterEvent* event) {
     if (carries_outside_files(event, this))

@@ -10,6 +10,11 @@
 class ps2_txd;
 class ui_host;
 class QMenu;
+class QMimeData;
+
+// Whether a drag carries textures dragged out of a list of this process: dropped back on the
+// same window it is no import (nor a file to open), only a drag that went nowhere.
+bool is_own_texture_drag(const QMimeData* mime);
 
 // The texture list at the left of the main window: one tile per texture with a 32x32 picture
 // and three lines (numbered name, alpha name, size and depth).
@@ -53,8 +58,12 @@ class CTextureList : public QListWidget {
     void set_filter(const QString& text);
     const QString& filter() const { return filter_; }
     int visible_count() const;
-    // Textures of every selected item, in dictionary order.
+    // Textures of every selected item the filter shows, in dictionary order.
     std::vector<int> selected_textures() const;
+    // Adds textures to the selection (after fill, which selects the current one only).
+    void select_textures(const std::vector<int>& textures);
+    // Whether the filter shows texture t's tile.
+    bool texture_shown(int t) const;
     // Who renames in place (the window records the edit); without one the dictionary does.
     void set_renamer(std::function<bool(uint32_t, const std::string&)> renamer) {
         renamer_ = std::move(renamer);

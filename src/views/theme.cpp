@@ -46,6 +46,10 @@ QPalette dark_palette() {
     for (QPalette::ColorRole role :
          {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
         p.setColor(QPalette::Disabled, role, disabled);
+    // Check marks and radio dots are drawn in a darker shade of the text colour: grayed items
+    // that are checked (the Conversion items that would change nothing) need a lighter gray to
+    // show their mark on the dark base.
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0xA8, 0xA8, 0xA8));
     p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x50, 0x50, 0x50));
     return p;
 }

@@ -39,3 +39,31 @@ TEST(OpenMessages, CliPrefixesTheFile) {
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.err, missing + ": No such file or directory\n");
 }
+
+// When every class refuses a file, the reason is that of the class that got furthest: a class
+// that reads any chunk file and then finds no texture of its own does not hide the damaged
+// chunk the strict walk found.
+TEST(OpenMessages, TheClassThatGotFurthestGivesTheReason) {
+    const auto dir = temp_dir();
+    const auto good = make_dictionary({make_ps2_texture({.name = "a"})}).bytes();
+    const std::vector<uint8_t> truncated(good.begin(), good.end() - 40);
+    const std::string walk = "chunk 0x16 at offset 0 runs past the end of the file";
+    struct row {
+        const char* priority;
+        std::string reason;
+    };
+    const row rows[] = {
+        {"PS2", walk},
+        {"PS2,PC,iOS", walk},
+        {"iOS,PS2", walk},
+        // A class that only knows other textures, alone, still says what it found.
+        {"iOS", "no class reads its textures: iOS: texture 0 is no iOS / Android texture "
+                "(platform id 4)"},
+    };
+    const auto file = write_file(dir / "truncated.txd", truncated);
+    for (const row& r : rows) {
+        const auto result = probe_dictionary(file, 0, r.priority);
+        EXPECT_FALSE(result.dictionary) << r.priority;
+        EXPECT_EQ(result.reason, r.reason) << r.priority;
+    }
+}

@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, OpenPromptCancelKeepsEverything) {
     window->run_command(cmd::file_open);
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_EQ(host.log[0].text, k_unsaved);
-    EXPECT_EQ(host.log[0].caption, "Exit?");
+    EXPECT_EQ(host.log[0].caption, "Open?");
     EXPECT_EQ(host.log[0].buttons, box_buttons::yes_no_cancel);
     EXPECT_EQ(host.log[0].icon, box_icon::warning);
     EXPECT_NE(window->dictionary(), nullptr);
@@ -134,9 +134,9 @@ TEST_F(MainWindowTest, OpenPromptNoThenCancelledDialogKeepsTheDictionary) {
     host.answer_message(id_no);
     window->run_command(cmd::file_open); // the file dialog is cancelled
     EXPECT_EQ(host.of_kind(ui_event::file).size(), 1u);
-    // Nothing else was opened, so nothing was thrown away; the changes count as given up.
+    // Nothing else was opened, so nothing was thrown away: the changes are still unsaved.
     EXPECT_EQ(window->dictionary(), before);
-    EXPECT_FALSE(window->modified());
+    EXPECT_TRUE(window->modified());
     EXPECT_EQ(window->current_path(), path);
 }
 

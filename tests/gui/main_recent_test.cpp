@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, RecentEntryAsksBeforeDroppingUnsavedChanges) {
     host.answer_message(id_cancel);
     window->run_command(cmd::recent_first);
     EXPECT_EQ(host.message_texts().size(), 1u);
-    EXPECT_EQ(host.log.back().caption, "Exit?");
+    EXPECT_EQ(host.log.back().caption, "Open?");
     EXPECT_EQ(window->current_path(), a);
     EXPECT_TRUE(window->modified());
 

@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, FileMenuOrderPutsOpenFromArchiveAfterOpenByOffset) {
     ASSERT_GT(file->actions().size(), 7);
     EXPECT_EQ(file->actions()[2], window->action(cmd::file_open_by_offset));
     EXPECT_EQ(file->actions()[3], window->action(cmd::file_open_from_archive));
-    EXPECT_EQ(file->actions()[3]->text().toStdString(), "Open from A&rchive\u2026");
+    EXPECT_EQ(file->actions()[3]->text().toStdString(), "Open from A&rchive\u2026\tCtrl+Shift+O");
     EXPECT_EQ(file->actions()[7]->menu(), window->recent_menu());
     EXPECT_EQ(window->action(cmd::file_new)->text(), "&New\tCtrl+N");
     EXPECT_EQ(window->action(cmd::file_exit)->text(), "E&xit\tAlt+F4");

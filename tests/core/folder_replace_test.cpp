@@ -1,0 +1,121 @@
+// Replace All from Folder: each texture takes the picture named after it, one undo step takes
+// them all back, and the report says what was replaced, what was skipped and why.
+#include "run_cli.h"
+#include "session/edit_history.h"
+#include "session/editor_session.h"
+#include "session_bytes.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+std::vector<uint8_t> dictionary_of(std::initializer_list<std::pair<const char*, uint8_t>> named) {
+    std::vector<test_chunk> textures;
+    for (const auto& [name, seed] : named)
+        textures.push_back(make_ps2_texture(
+            {.name = name, .width = 16, .height = 16, .depth = 8, .fill_seed = seed}));
+    return make_dictionary(std::move(textures)).bytes();
+}
+
+std::vector<uint8_t> rendered(editor_session& session, uint32_t t) {
+    const device_bitmap picture =
+        session.dictionary()->render(t, view_mode::texture, swizzle_mode::as_stored, nullptr, 0);
+    return picture ? picture->bytes : std::vector<uint8_t>{};
+}
+
+const folder_replacement* row_of(const std::vector<folder_replacement>& report,
+                                 const std::string& texture, const std::string& file) {
+    for (const auto& row : report)
+        if (row.texture == texture && row.file == file) return &row;
+    return nullptr;
+}
+} // namespace
+
+TEST(FolderReplace, EachTextureTakesThePictureNamedAfterIt) {
+    const auto dir = temp_dir();
+    const auto pictures = dir / "edited";
+    std::filesystem::create_directories(pictures);
+    // The edited pictures: textures of another dictionary, exported under these names.
+    const auto source_path = write_file(dir / "source.txd", dictionary_of({{"A", 7}, {"b", 8}}));
+    editor_session source;
+    ASSERT_EQ(source.open(source_path.string(), 0, k_all_platforms), open_status::opened);
+    struct picture {
+        uint32_t texture;
+        const char* file;
+        export_type type;
+    };
+    for (const picture& p :
+         {picture{0, "a.png", export_type::png}, picture{1, "b.png", export_type::png},
+          picture{1, "B.bmp", export_type::bmp}, picture{1, "stray.png", export_type::png}}) {
+        const auto out = pictures / p.file;
+        ASSERT_TRUE(source.export_texture(p.texture, view_mode::texture, p.type, &out,
+                                          swizzle_mode::as_stored));
+    }
+
+    const auto target_path =
+        write_file(dir / "target.txd", dictionary_of({{"a", 1}, {"b", 2}, {"c", 3}}));
+    editor_session session;
+    edit_history history(session);
+    ASSERT_EQ(session.open(target_path.string(), 0, k_all_platforms), open_status::opened);
+    const std::vector<uint8_t> before = saved_bytes(session, dir);
+    const std::vector<uint8_t> c_before = rendered(session, 2);
+
+    std::vector<folder_replacement> report;
+    ASSERT_TRUE(session.replace_all_from_folder(pictures, report)) << session.last_error();
+    struct expected {
+        std::string texture, file;
+        bool replaced;
+        std::string why;
+    };
+    const expected rows[] = {
+        {"a", "a.png", true, ""},
+        {"b", "b.png", true, ""},
+        {"b", "B.bmp", false, "another picture of this name was used: b.png"},
+        {"c", "", false, "no picture of this name"},
+        {"", "stray.png", false, "no texture of this name"},
+    };
+    EXPECT_EQ(report.size(), std::size(rows));
+    for (const expected& e : rows) {
+        const folder_replacement* row = row_of(report, e.texture, e.file);
+        ASSERT_NE(row, nullptr) << e.texture << "/" << e.file;
+        EXPECT_EQ(row->replaced, e.replaced) << e.texture << "/" << e.file;
+        if (!e.replaced) {
+            EXPECT_EQ(row->why, e.why) << e.texture << "/" << e.file;
+        }
+    }
+    EXPECT_EQ(rendered(session, 0), rendered(source, 0));
+    EXPECT_EQ(rendered(session, 1), rendered(source, 1));
+    EXPECT_EQ(rendered(session, 2), c_before);
+    EXPECT_TRUE(session.modified());
+
+    // One step back restores the dictionary byte for byte.
+    ASSERT_TRUE(history.undo());
+    EXPECT_FALSE(history.can_undo());
+    EXPECT_EQ(saved_bytes(session, dir), before);
+
+    // The command line does the same and writes the result.
+    const auto out = dir / "cli.txd";
+    const auto result =
+        run_cli({"replace-all", target_path.string(), pictures.string(), "-o", out.string()});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("replaced a from a.png"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("skipped c: no picture of this name"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("2 of 3 textures replaced"), std::string::npos) << result.out;
+    editor_session written;
+    ASSERT_EQ(written.open(out.string(), 0, k_all_platforms), open_status::opened);
+    EXPECT_EQ(rendered(written, 0), rendered(source, 0));
+}
+
+TEST(FolderReplace, AFolderThatCannotBeReadIsAnError) {
+    const auto dir = temp_dir();
+    const auto path = write_file(dir / "t.txd", dictionary_of({{"a", 1}}));
+    editor_session session;
+    ASSERT_EQ(session.open(path.string(), 0, k_all_platforms), open_status::opened);
+    std::vector<folder_replacement> report;
+    EXPECT_FALSE(session.replace_all_from_folder(dir / "missing", report));
+    EXPECT_NE(session.last_error().find("Cannot read the folder"), std::string::npos);
+    EXPECT_FALSE(session.modified());
+}
