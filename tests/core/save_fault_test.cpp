@@ -100,7 +100,7 @@ TEST(SaveFault, TargetThatIsAFolder) {
     ps2_txd txd;
     ASSERT_TRUE(txd.load(source, 0, 0x16, 0)) << txd.last_error;
     EXPECT_FALSE(txd.save(folder, 0));
-    EXPECT_EQ(txd.last_error, "Cannot open output file.");
+    EXPECT_EQ(txd.last_error, "Cannot open output file. (folder.txd: Is a directory)");
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_TRUE(fs::is_empty(folder));
     EXPECT_FALSE(fs::exists(temp_of(folder)));
@@ -110,6 +110,8 @@ TEST(SaveFault, TargetThatIsAFolder) {
     EXPECT_EQ(txd.texture_name(1, name_kind::texture), "second");
 }
 
+// Temporary names are unique (mkstemp), so a folder left under the name older versions used for
+// their temporary file no longer stops a save.
 TEST(SaveFault, StaleFolderInPlaceOfTheTemporaryFile) {
     const fs::path dir = temp_dir();
     const fs::path source = write_file(dir / "a.txd", dictionary_bytes());
@@ -117,11 +119,14 @@ TEST(SaveFault, StaleFolderInPlaceOfTheTemporaryFile) {
 
     ps2_txd txd;
     ASSERT_TRUE(txd.load(source, 0, 0x16, 0)) << txd.last_error;
-    EXPECT_FALSE(txd.save(source, 0));
-    EXPECT_FALSE(txd.last_error.empty());
-    EXPECT_EQ(read_file(source), dictionary_bytes());
+    ASSERT_TRUE(txd.rename_texture(0, "renamed", name_kind::texture)) << txd.last_error;
+    EXPECT_TRUE(txd.save(source, 0)) << txd.last_error;
+    ps2_txd reread;
+    ASSERT_TRUE(reread.load(source, 0, 0x16, 0)) << reread.last_error;
+    EXPECT_EQ(reread.texture_name(0, name_kind::texture), "renamed");
     // Somebody else's folder is neither used nor removed.
     EXPECT_TRUE(fs::is_directory(temp_of(source)));
+    EXPECT_EQ(leftovers(dir, {"a.txd", "a.txd.quillmap-save"}), std::vector<std::string>{});
 }
 
 TEST(SaveFault, ReadOnlyFolder) {
@@ -149,7 +154,7 @@ TEST(SaveFault, ReadOnlyFolder) {
         GTEST_SKIP() << "running as root and cannot act as an ordinary user, so a read-only "
                         "folder would not stop the save";
     EXPECT_NE(verdict, k_saved);
-    EXPECT_EQ(verdict, "Cannot open output file.");
+    EXPECT_EQ(verdict, "Cannot open output file. (a.txd: Permission denied)");
     EXPECT_EQ(read_file(source), dictionary_bytes());
     EXPECT_EQ(leftovers(locked, {"a.txd"}), std::vector<std::string>{});
 }

@@ -224,7 +224,7 @@ TEST(RwStream, AFailedSaveLeavesTheTargetUntouched) {
     EXPECT_FALSE(stream.last_error.empty());
     // A folder that does not exist.
     EXPECT_FALSE(stream.save(dir / "no" / "such.txd", 0));
-    EXPECT_EQ(stream.last_error, "Cannot open output file.");
+    EXPECT_EQ(stream.last_error, "Cannot open output file. (such.txd: No such file or directory)");
     EXPECT_EQ(read_file(path), bytes);
 }
 

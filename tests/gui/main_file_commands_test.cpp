@@ -317,6 +317,42 @@ TEST_F(MainWindowTest, OpenByOffsetSavesAtTheOffsetAndSaveAsAtZero) {
     EXPECT_EQ(read_file(copy), dictionary);
 }
 
+// A dictionary that grew past the bytes it took inside a larger file is not written there; the
+// window offers Save As, and No leaves every file as it was.
+TEST_F(MainWindowTest, OpenByOffsetThatNoLongerFitsOffersSaveAs) {
+    settings.write_int(1, "main", "enable_debug_mode");
+    const auto dictionary = dictionary_bytes(1);
+    std::vector<uint8_t> container(0x40, 0xAB);
+    container.insert(container.end(), dictionary.begin(), dictionary.end());
+    container.insert(container.end(), 16, 0xCD);
+    const std::string path = write_file(dir / "container.bin", container).string();
+    const std::string copy = (dir / "copy.txd").string();
+
+    for (const int answer : {id_no, id_yes}) {
+        SCOPED_TRACE(answer == id_yes ? "Yes" : "No");
+        auto window = make_window();
+        host.answer_file(path);
+        host.answer_modal(type_offset("0x40"));
+        window->run_command(cmd::file_open_by_offset);
+        ASSERT_NE(window->dictionary(), nullptr);
+        ASSERT_TRUE(window->dictionary()->rename_texture(0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234",
+                                                         name_kind::texture));
+        window->set_modified(true);
+        host.log.clear();
+        host.answer_message(answer);
+        if (answer == id_yes) host.answer_file(copy);
+        window->run_command(cmd::file_save);
+        const auto messages = host.message_texts();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find("would overwrite what follows"), std::string::npos);
+        EXPECT_NE(messages[0].find("Save it as a separate file instead?"), std::string::npos);
+        EXPECT_EQ(host.log[0].buttons, box_buttons::yes_no);
+        EXPECT_EQ(read_file(path), container);
+        EXPECT_EQ(std::filesystem::exists(copy), answer == id_yes);
+        EXPECT_EQ(window->modified(), answer == id_no);
+    }
+}
+
 TEST_F(MainWindowTest, OpenByOffsetAsksBeforeDroppingUnsavedChanges) {
     settings.write_int(1, "main", "enable_debug_mode");
     auto window = make_window();
