@@ -292,8 +292,8 @@ class CMainDialog : public QDialog {
     void cmd_open_by_offset(int id);
     // ---- game archives (main_archive_commands.cpp) ----
     void cmd_open_from_archive(int id);
-    // Save of a dictionary opened from an archive entry: into the entry when it fits, else
-    // the question whether to save it as a file of its own.
+    // Save of a dictionary opened from an archive entry: back into the entry, which grows into
+    // free sectors of the archive when it no longer fits its own.
     void save_into_entry();
     // The title name of a dictionary opened from an archive entry: "archive.img › entry.txd".
     static std::string entry_title(const archive_entry_link& link);

@@ -173,6 +173,15 @@ void CMainDialog::cmd_open_by_offset(int) {
 
 bool CMainDialog::save_to(const std::string& path, bool record_name) {
     if (!(record_name ? session_.save_as(path) : session_.save())) {
+        // A dictionary that outgrew its place inside a larger file can still go to a file of
+        // its own; the larger file was not touched.
+        if (session_.save_needs_new_file()) {
+            if (host_.message_box(session_.last_error() + app_msg::offer_save_as,
+                                  app_msg::save_caption, box_buttons::yes_no,
+                                  box_icon::warning) == id_yes)
+                cmd_save_as(cmd::file_save_as);
+            return false;
+        }
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }

@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "dictionary/ps2_raster_check.h"
+#include "stream/file_name_text.h"
 
 #include <iostream>
 
@@ -31,9 +32,9 @@ int cmd_lint(const cli_args& args) {
                 std::cout << file << ": " << p.what << ": found " << p.found << ", expected "
                           << p.expected << "\n";
             } else {
-                std::cout << file << ": texture " << p.texture << " \"" << p.name
-                          << "\": " << p.what << ": found " << p.found << ", expected "
-                          << p.expected << "\n";
+                std::cout << printable_text(file) << ": texture " << p.texture << " \""
+                          << printable_text(p.name) << "\": " << p.what << ": found " << p.found
+                          << ", expected " << p.expected << "\n";
             }
         }
     }

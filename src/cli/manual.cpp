@@ -34,7 +34,9 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "hexadecimal."},
         {"--quiet", "Prints only failures and the summary."},
         {"--overwrite", "Replaces output files that already exist."},
+        {"--fsync", "Flushes every batch output to the disk before it is renamed into place."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
+        {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
     };
     return texts;
 }

@@ -1,10 +1,13 @@
 #include "session/editor_session.h"
 
+#include "archive/archive_edit.h"
+
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/ps2_conversion.h"
 #include "session/session_messages.h"
 #include "session/texture_names.h"
+#include "stream/safe_file.h"
 
 const char* editor_session::platform_name() const {
     return platform_ ? ::platform_name(*platform_) : "?";
@@ -109,24 +112,70 @@ void editor_session::close() {
 }
 
 bool editor_session::save() {
+    save_needs_new_file_ = false;
+    if (entry_link_) return save_into_entry();
+    // Any other container keeps every byte outside the old tree.
     if (!dictionary_->save(std::filesystem::path(path_), offset_)) {
         error_ = dictionary_->last_error;
+        save_needs_new_file_ =
+            offset_ != 0 && dictionary_->tree_bytes() > dictionary_->room_at(path_, offset_);
         return false;
     }
-    modified_ = false;
+    saved();
     return true;
 }
 
+bool editor_session::save_into_entry() {
+    std::vector<uint8_t> bytes;
+    if (!dictionary_->tree_image(bytes)) {
+        error_ = dictionary_->last_error;
+        return false;
+    }
+    archive_entry moved;
+    // The archive's table is read again, so an entry moved or removed since it was opened is
+    // noticed instead of overwritten; the save costs about the entry's size.
+    if (!::save_into_entry(entry_link_->archive, entry_link_->entry, entry_link_->offset, bytes,
+                           moved, error_))
+        return false;
+    entry_link_->offset = moved.offset;
+    entry_link_->size = moved.size;
+    // The tree was read whole for the save: the old offset is no longer needed to read it.
+    if (moved.offset <= UINT32_MAX) offset_ = uint32_t(moved.offset);
+    saved();
+    return true;
+}
+
+bool editor_session::link_entry_at_offset() {
+    if (!dictionary_ || offset_ == 0 || !is_game_archive(path_)) return false;
+    game_archive archive;
+    std::string ignored;
+    if (!open_game_archive(path_, archive, ignored) || archive.data_path != path_) return false;
+    for (const archive_entry& entry : archive.entries)
+        if (entry.offset == offset_ && entry.size) {
+            entry_link_ = archive_entry_link{path_, entry.name, entry.offset, entry.size};
+            return true;
+        }
+    return false;
+}
+
+void editor_session::saved() {
+    modified_ = false;
+    if (observer_) observer_->after_save();
+}
+
 bool editor_session::save_as(const std::string& path) {
+    save_needs_new_file_ = false;
     if (!dictionary_->save(std::filesystem::path(path), 0)) {
         error_ = dictionary_->last_error;
+        // Writing over the container it came from: only another file can take it.
+        save_needs_new_file_ = offset_ != 0 && safe_file::same_file(path, path_);
         return false;
     }
     path_ = path;
     entry_link_.reset();
     // The new file holds the dictionary at its start; later saves go there too.
     offset_ = 0;
-    modified_ = false;
+    saved();
     return true;
 }
 
