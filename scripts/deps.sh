@@ -2,7 +2,7 @@
 # Sourced by the other scripts; QUILLMAP_EXTRA_PACKAGES adds more (for example clang for fuzzing).
 quillmap_install_deps() {
     local wanted=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  qt6-base-dev libgl-dev libsquish-dev libspng-dev libimagequant-dev
+                  qt6-base-dev libgl-dev libsquish-dev libspng-dev libimagequant-dev libdeflate-dev
                   desktop-file-utils appstream libxml2-utils shared-mime-info groff-base
                   ${QUILLMAP_EXTRA_PACKAGES:-})
     local missing=()

@@ -8,7 +8,7 @@ namespace {
 // The dictionary's own export, as stored (view texture, swizzle as the texture says).
 template <export_type Type>
 bool write_native(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
-                  std::string& error) {
+                  const png_write_options&, std::string& error) {
     if (dictionary.export_texture(t, view_mode::texture, Type, &target, swizzle_mode::as_stored))
         return true;
     error = dictionary.last_error;
@@ -17,9 +17,9 @@ bool write_native(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& 
 
 // Level 0 as the texture view shows it; palettised textures keep their palette.
 bool write_png(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
-               std::string& error) {
+               const png_write_options& png, std::string& error) {
     return export_texture_png(dictionary, t, 0, view_mode::texture, swizzle_mode::as_stored, target,
-                              error);
+                              error, png);
 }
 
 const std::array<export_format, 4> k_formats = {{

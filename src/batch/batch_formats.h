@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dictionary/ps2_txd.h"
+#include "imageio/png_writer.h"
 
 #include <filesystem>
 #include <span>
@@ -12,9 +13,9 @@
 struct export_format {
     const char* name;      // as -f takes it
     const char* extension; // with the dot
-    // False with `error` when the texture could not be written.
+    // False with `error` when the texture could not be written. `png` says how a PNG is packed.
     bool (*write)(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
-                  std::string& error);
+                  const png_write_options& png, std::string& error);
 };
 
 std::span<const export_format> export_formats();

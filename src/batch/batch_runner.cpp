@@ -85,7 +85,7 @@ void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary
         const std::string name = unique_name(stem, format.extension, taken);
         const fs::path target = folder / name;
         if (may_write(target, options, texture.error) &&
-            format.write(dictionary, t, target, texture.error))
+            format.write(dictionary, t, target, options.png, texture.error))
             texture.output = (source.out_dir / name).generic_string();
         // Exports read the raster on demand; give it back so memory stays flat per job.
         dictionary.release_pixels(t);

@@ -20,6 +20,7 @@ struct batch_options {
     bool overwrite = false;                        // replace files that exist
     bool durable = false;                          // flush every output (see ARCHITECTURE.md)
     std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
+    png_write_options png;                         // export: how PNG files are packed
 };
 
 struct texture_report {

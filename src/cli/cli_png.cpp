@@ -9,6 +9,19 @@ std::optional<uint32_t> level_option(const cli_args& args, int& exit_code) {
     return level;
 }
 
+std::optional<png_write_options> png_level_option(const cli_args& args, int& exit_code) {
+    png_write_options options;
+    if (!args.has("--png-level")) return options;
+    const auto level = parse_uint(args.get("--png-level"));
+    if (!level || *level > uint32_t(k_png_max_level)) {
+        exit_code = usage_error("--png-level takes a number from 0 (fastest) to " +
+                                std::to_string(k_png_max_level) + " (smallest)");
+        return std::nullopt;
+    }
+    options.level = int(*level);
+    return options;
+}
+
 std::optional<bool> dither_option(const cli_args& args, int& exit_code) {
     const std::string dither = args.get("--dither", "on");
     if (dither == "on") return true;

@@ -9,6 +9,8 @@
 
 // --level K (default 0).
 std::optional<uint32_t> level_option(const cli_args& args, int& exit_code);
+// --png-level 0..12: how tightly PNG files are packed (default the writer's own level).
+std::optional<png_write_options> png_level_option(const cli_args& args, int& exit_code);
 // --dither on|off (default on).
 std::optional<bool> dither_option(const cli_args& args, int& exit_code);
 // --mips N|auto (default 1; auto = 0, RenderWare's own count).

@@ -3,6 +3,7 @@
 
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
+#include "cli/cli_png.h"
 
 #include <iostream>
 #include <map>
@@ -111,6 +112,12 @@ int cmd_batch(const cli_args& args) {
     }
     options.overwrite = args.has("--overwrite");
     options.durable = args.has("--fsync");
+    int code = k_exit_ok;
+    const auto png = png_level_option(args, code);
+    if (!png) return code;
+    if (args.has("--png-level") && options.action != batch_action::export_textures)
+        return usage_error("--png-level applies to batch export");
+    options.png = *png;
     options.platforms = args.get("--platforms", std::string(k_all_platforms));
     const bool json = args.has("--json");
 

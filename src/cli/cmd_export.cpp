@@ -59,6 +59,10 @@ int cmd_export(const cli_args& args) {
     const auto level = level_option(args, code);
     if (!level) return code;
     if (*level && type != export_type::png) return usage_error("--level needs -f png");
+    const auto png = png_level_option(args, code);
+    if (!png) return code;
+    if (args.has("--png-level") && type != export_type::png)
+        return usage_error("--png-level needs -f png");
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
@@ -81,7 +85,7 @@ int cmd_export(const cli_args& args) {
             target = *folder / names.claim(txd.default_export_name(t, *view, type));
             path = &target;
         }
-        if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level))
+        if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level, *png))
             return failure(opened->session.last_error());
         std::cout << printable_text(path ? path->string() : txd.default_export_name(t, *view, type))
                   << "\n";

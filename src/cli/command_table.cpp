@@ -16,6 +16,7 @@ const cli_command k_commands[] = {
      "Rebuilds a dictionary of any platform as a PS2 dictionary."},
     {"export", cmd_export,
      "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect] [--level K] "
+     "[--png-level 0..12] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]",
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
@@ -47,7 +48,7 @@ const cli_command k_commands[] = {
      "Writes the preview picture of one mip level as a BMP file."},
     {"batch", cmd_batch,
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
-     "[--overwrite] [--fsync]",
+     "[--overwrite] [--fsync] [--png-level 0..12]",
      "Runs export, convert, lint or list over files, folders and game archives on every core."},
     {"archive", cmd_archive,
      "archive list|extract|add|replace|delete|rename|compact ARCHIVE [ENTRY...] [FILE...] "

@@ -23,6 +23,8 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
                    "(rebuilt when the palette changes), keep or regenerate."},
         {"--dither", "Dithers when colours are reduced to a palette (on or off)."},
         {"--level", "The mip level to write, counted from 0."},
+        {"--png-level",
+         "How tightly PNG files are packed: 0 stores the pixels, 12 packs tightest (default 1)."},
         {"--view", "The view to write: texture, alpha or mixed."},
         {"--swizzle", "Reads pixels as swizzled (on), plain (off) or as stored (auto)."},
         {"--resize", "Scales a picture whose sides are not powers of two to the nearest ones."},

@@ -88,45 +88,6 @@ bool decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr, png_picture& out, std:
     return true;
 }
 
-// Runs the encoder over `pixels` laid out as the header says.
-std::vector<uint8_t> encode(spng_ihdr ihdr, std::span<const uint8_t> pixels, const spng_plte* plte,
-                            spng_trns* trns, std::string& error) {
-    ctx_ptr ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx) {
-        error = "PNG: out of memory";
-        return {};
-    }
-    spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
-    int rc = spng_set_ihdr(ctx.get(), &ihdr);
-    if (!rc && plte) rc = spng_set_plte(ctx.get(), const_cast<spng_plte*>(plte));
-    if (!rc && trns) rc = spng_set_trns(ctx.get(), trns);
-    if (!rc)
-        rc = spng_encode_image(ctx.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
-                               SPNG_ENCODE_FINALIZE);
-    if (rc) {
-        error = png_error(rc);
-        return {};
-    }
-    size_t size = 0;
-    void* buffer = spng_get_png_buffer(ctx.get(), &size, &rc);
-    if (!buffer) {
-        error = png_error(rc);
-        return {};
-    }
-    std::vector<uint8_t> out(static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + size);
-    std::free(buffer);
-    return out;
-}
-
-spng_ihdr header(uint32_t width, uint32_t height, uint8_t bits, uint8_t colour_type) {
-    spng_ihdr ihdr{};
-    ihdr.width = width;
-    ihdr.height = height;
-    ihdr.bit_depth = bits;
-    ihdr.color_type = colour_type;
-    return ihdr;
-}
-
 bool sized(uint32_t width, uint32_t height, size_t bytes, size_t per_pixel, std::string& error) {
     if (width == 0 || height == 0 || bytes != size_t(width) * height * per_pixel) {
         error = "PNG: picture size does not match its pixels";
@@ -201,21 +162,21 @@ bool read_png_file(const std::filesystem::path& path, png_picture& out, std::str
     return true;
 }
 
-std::vector<uint8_t> encode_png_rgba(const rgba_image& image, std::string& error) {
+std::vector<uint8_t> encode_png_rgba(const rgba_image& image, std::string& error,
+                                     const png_write_options& options) {
     if (!sized(image.width, image.height, image.rgba.size(), 4, error)) return {};
-    return encode(header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA), image.rgba,
-                  nullptr, nullptr, error);
+    return write_png({image.width, image.height, 8, png_colour::rgba}, image.rgba, {}, {}, options,
+                     error);
 }
 
 std::vector<uint8_t> encode_png_grey(uint32_t width, uint32_t height, std::span<const uint8_t> grey,
-                                     std::string& error) {
+                                     std::string& error, const png_write_options& options) {
     if (!sized(width, height, grey.size(), 1, error)) return {};
-    return encode(header(width, height, 8, SPNG_COLOR_TYPE_GRAYSCALE), grey, nullptr, nullptr,
-                  error);
+    return write_png({width, height, 8, png_colour::grey}, grey, {}, {}, options, error);
 }
 
 std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bits,
-                                        std::string& error) {
+                                        std::string& error, const png_write_options& options) {
     if (!sized(image.width, image.height, image.indices.size(), 1, error)) return {};
     const uint32_t entries = image.entries();
     if (bits != 4) bits = 8;
@@ -223,17 +184,15 @@ std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bit
         error = "PNG: palette does not fit the bit depth";
         return {};
     }
-    spng_plte plte{};
-    spng_trns trns{};
+    std::vector<uint8_t> plte(size_t(entries) * 3), trns(entries);
     bool translucent = false;
-    plte.n_entries = entries;
-    trns.n_type3_entries = entries;
     for (uint32_t i = 0; i < entries; ++i) {
         const uint8_t* entry = &image.palette[size_t(i) * 4];
-        plte.entries[i] = {entry[0], entry[1], entry[2], 255};
-        trns.type3_alpha[i] = entry[3];
+        std::copy_n(entry, 3, &plte[size_t(i) * 3]);
+        trns[i] = entry[3];
         translucent |= entry[3] != 255;
     }
+    if (!translucent) trns.clear();
     const size_t row_bytes = (size_t(image.width) * bits + 7) / 8;
     std::vector<uint8_t> packed(row_bytes * image.height, 0);
     for (uint32_t y = 0; y < image.height; ++y) {
@@ -250,8 +209,8 @@ std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bit
                 row[x / 2] |= uint8_t(in[x] << (x % 2 ? 0 : 4));
         }
     }
-    return encode(header(image.width, image.height, uint8_t(bits), SPNG_COLOR_TYPE_INDEXED), packed,
-                  &plte, translucent ? &trns : nullptr, error);
+    return write_png({image.width, image.height, uint8_t(bits), png_colour::indexed}, packed, plte,
+                     trns, options, error);
 }
 
 bool write_bytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,

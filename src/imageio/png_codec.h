@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imageio/picture.h"
+#include "imageio/png_writer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -26,14 +27,15 @@ bool decode_png(std::span<const uint8_t> bytes, png_picture& out, std::string& e
 // The same for a file; the message names the file.
 bool read_png_file(const std::filesystem::path& path, png_picture& out, std::string& error);
 
-// Encoders; empty with `error` on failure.
-std::vector<uint8_t> encode_png_rgba(const rgba_image& image, std::string& error);
+// Encoders (through png_writer.h); empty with `error` on failure.
+std::vector<uint8_t> encode_png_rgba(const rgba_image& image, std::string& error,
+                                     const png_write_options& options = {});
 std::vector<uint8_t> encode_png_grey(uint32_t width, uint32_t height, std::span<const uint8_t> grey,
-                                     std::string& error);
+                                     std::string& error, const png_write_options& options = {});
 // 4-bit PNG when `bits` is 4 (at most 16 entries), else 8-bit. The PLTE holds every entry, the
 // tRNS every entry's alpha (left out when all are opaque).
 std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bits,
-                                        std::string& error);
+                                        std::string& error, const png_write_options& options = {});
 
 bool write_bytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                  std::string& error);

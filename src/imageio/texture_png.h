@@ -3,6 +3,8 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "imageio/replace_levels.h"
+#include "imageio/picture.h"
+#include "imageio/png_writer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -12,18 +14,24 @@
 // PNG in and out of a dictionary. Everything here works through the dictionary's public
 // operations, so the core stays free of the picture libraries.
 
+// A rendered picture (bottom-up BGR(A)) as top-down RGBA; alpha 255 for 24 bits.
+rgba_image rgba_of_display(const display_image& image);
+
 // The PNG of texture t at mip `level` in view `mode` (texture or alpha; mixed is taken as
 // texture). A palettised PS2 texture in texture view becomes a palette PNG with its entries in
 // logical order, so no colour changes; every other texture becomes RGBA as the preview shows it
 // with alpha 0..255; alpha view gives a grey PNG. `swizzle` as for rendering (-1 as stored).
+// `options` trade file size for time.
 bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizzle_mode swizzle,
-                 std::vector<uint8_t>& png, std::string& error);
+                 std::vector<uint8_t>& png, std::string& error,
+                 const png_write_options& options = {});
 bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode,
-                        swizzle_mode swizzle, const std::filesystem::path& path,
-                        std::string& error);
+                        swizzle_mode swizzle, const std::filesystem::path& path, std::string& error,
+                        const png_write_options& options = {});
 // Level 0 in any export type: PNG here, the others by the dictionary. False with last_error.
 bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
-                        const std::filesystem::path& path, swizzle_mode swizzle);
+                        const std::filesystem::path& path, swizzle_mode swizzle,
+                        const png_write_options& options = {});
 
 // Replaces level 0 of PS2 texture t from a PNG of the same size, keeping the texture's depth. A
 // palette PNG whose palette fits the depth is taken as it is; other pictures are quantized to

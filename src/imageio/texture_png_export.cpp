@@ -4,10 +4,30 @@
 #include "imageio/png_codec.h"
 #include "imageio/ps2_picture.h"
 
+rgba_image rgba_of_display(const display_image& image) {
+    const uint32_t bytes_per_pixel = image.bits / 8;
+    rgba_image rgba;
+    rgba.width = image.width;
+    rgba.height = image.height;
+    rgba.rgba.resize(size_t(image.width) * image.height * 4);
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.top_row(y);
+        for (uint32_t x = 0; x < image.width; ++x) {
+            const uint8_t* p = row + x * bytes_per_pixel;
+            uint8_t* q = rgba.pixel(x, y);
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
+        }
+    }
+    return rgba;
+}
+
 namespace {
 // The picture the preview shows, as RGBA (mixed view carries alpha 0..255) or grey.
 bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, swizzle_mode swizzle,
-                  std::vector<uint8_t>& png, std::string& error) {
+                  std::vector<uint8_t>& png, std::string& error, const png_write_options& options) {
     txd.last_error.clear();
     const device_bitmap picture =
         txd.render(t, alpha ? view_mode::alpha : view_mode::mixed, swizzle, nullptr, level);
@@ -27,31 +47,17 @@ bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, swizzle_
             for (uint32_t x = 0; x < image.width; ++x)
                 grey[size_t(y) * image.width + x] = row[x * bytes_per_pixel];
         }
-        png = encode_png_grey(image.width, image.height, grey, error);
+        png = encode_png_grey(image.width, image.height, grey, error, options);
         return !png.empty();
     }
-    rgba_image rgba;
-    rgba.width = image.width;
-    rgba.height = image.height;
-    rgba.rgba.resize(size_t(image.width) * image.height * 4);
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.top_row(y);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t* p = row + x * bytes_per_pixel;
-            uint8_t* q = rgba.pixel(x, y);
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
-        }
-    }
-    png = encode_png_rgba(rgba, error);
+    const rgba_image rgba = rgba_of_display(image);
+    png = encode_png_rgba(rgba, error, options);
     return !png.empty();
 }
 } // namespace
 
 bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizzle_mode swizzle,
-                 std::vector<uint8_t>& png, std::string& error) {
+                 std::vector<uint8_t>& png, std::string& error, const png_write_options& options) {
     if (t >= txd.texture_count()) {
         error = txd_msg::texture_not_exists;
         return false;
@@ -65,7 +71,7 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
     const uint32_t d = txd.depth(t);
     const bool ps2_palette_texture = txd.raster_header(t) && (d == 4 || d == 8);
     if (mode == view_mode::alpha || !ps2_palette_texture)
-        return rendered_png(txd, t, level, mode == view_mode::alpha, swizzle, png, error);
+        return rendered_png(txd, t, level, mode == view_mode::alpha, swizzle, png, error, options);
 
     const bool swizzled = reads_swizzled(swizzle, txd.is_swizzled(t));
     const uint32_t shift = std::min<uint32_t>(level, 31);
@@ -79,22 +85,24 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
         error = txd.last_error.empty() ? txd_msg::raster_layout_short : txd.last_error;
         return false;
     }
-    png = encode_png_indexed(indexed, d, error);
+    png = encode_png_indexed(indexed, d, error, options);
     return !png.empty();
 }
 
 bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode,
-                        swizzle_mode swizzle, const std::filesystem::path& path,
-                        std::string& error) {
+                        swizzle_mode swizzle, const std::filesystem::path& path, std::string& error,
+                        const png_write_options& options) {
     std::vector<uint8_t> png;
-    return texture_png(txd, t, level, mode, swizzle, png, error) && write_bytes(path, png, error);
+    return texture_png(txd, t, level, mode, swizzle, png, error, options) &&
+           write_bytes(path, png, error);
 }
 
 bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
-                        const std::filesystem::path& path, swizzle_mode swizzle) {
+                        const std::filesystem::path& path, swizzle_mode swizzle,
+                        const png_write_options& options) {
     if (type != export_type::png) return txd.export_texture(t, mode, type, &path, swizzle);
     std::string error;
-    if (export_texture_png(txd, t, 0, mode, swizzle, path, error)) return true;
+    if (export_texture_png(txd, t, 0, mode, swizzle, path, error, options)) return true;
     txd.last_error = error;
     return false;
 }

@@ -206,11 +206,11 @@ std::string editor_session::import_extension(const std::string& path) {
 
 bool editor_session::export_texture(uint32_t t, view_mode view, export_type type,
                                     const std::filesystem::path* path, swizzle_mode swizzle,
-                                    uint32_t level) {
+                                    uint32_t level, const png_write_options& png) {
     if (type == export_type::png) {
         const std::filesystem::path name =
             path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
-        return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_);
+        return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_, png);
     }
     if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
     error_ = dictionary_->last_error;

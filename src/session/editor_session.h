@@ -128,11 +128,11 @@ class editor_session {
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
-    // Writes level `level` of texture t (only a PNG holds levels above 0); path none = the
-    // default name in the current directory.
+    // Writes level `level` of texture t (only a PNG holds levels above 0, packed as `png`
+    // says); path none = the default name in the current directory.
     bool export_texture(uint32_t t, view_mode view, export_type type,
-                        const std::filesystem::path* path, swizzle_mode swizzle,
-                        uint32_t level = 0);
+                        const std::filesystem::path* path, swizzle_mode swizzle, uint32_t level = 0,
+                        const png_write_options& png = {});
     // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
     // A PNG is added as `png` says (its swizzle choice included).
     bool import_file(const std::string& path, swizzle_mode swizzle,

@@ -1,0 +1,248 @@
+// The fast picture paths held to the plain ones: the PNG writer (filters, levels, libdeflate)
+// to what libspng decodes, the vector half-size step to the one-pixel-at-a-time one, and the
+// --png-level option of export and batch export.
+#include "run_cli.h"
+#include "test_files.h"
+
+#include "dictionary/txd_probe.h"
+#include "imageio/mip_chain.h"
+#include "imageio/png_codec.h"
+#include "imageio/texture_png.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+// Level 0 of every texture of the named samples as RGBA, as the preview shows them.
+std::vector<rgba_image> sample_pictures(std::initializer_list<const char*> names) {
+    std::vector<rgba_image> out;
+    if (!samples_available()) return out;
+    for (const char* name : names) {
+        auto probed = probe_dictionary(sample(name), 0, std::string(k_all_platforms));
+        if (!probed.dictionary) continue;
+        for (uint32_t t = 0; t < probed.dictionary->texture_count(); ++t) {
+            const auto picture =
+                probed.dictionary->render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
+            if (picture) out.push_back(rgba_of_display(*picture));
+        }
+    }
+    return out;
+}
+
+// Made pictures for the edges the samples lack: odd sides, one pixel, clear and half-clear
+// texels, fine detail that every filter treats differently.
+rgba_image made(uint32_t width, uint32_t height, uint32_t seed) {
+    rgba_image image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(size_t(width) * height * 4);
+    uint32_t state = seed * 2654435761u + 1;
+    for (size_t i = 0; i < image.rgba.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        const uint32_t x = uint32_t(i / 4 % width), y = uint32_t(i / 4 / width);
+        const uint8_t smooth = uint8_t((x * 7 + y * 3 + (i % 4) * 50) & 0xFF);
+        image.rgba[i] = (state >> 28) < 3 ? uint8_t(state >> 16) : smooth;
+    }
+    if (seed % 2) // alpha classes: clear, half and opaque, in patches
+        for (size_t p = 0; p < size_t(width) * height; ++p)
+            image.rgba[p * 4 + 3] = uint8_t((p / 3) % 3 == 0 ? 0 : (p / 5) % 2 ? 128 : 255);
+    return image;
+}
+
+png_picture decoded(const std::vector<uint8_t>& png) {
+    png_picture picture;
+    std::string error;
+    EXPECT_TRUE(decode_png(png, picture, error)) << error;
+    return picture;
+}
+
+// Bytes of the pixels as the PNG holds them: indices for a palette picture, else RGBA.
+size_t raw_size(const png_picture& picture) {
+    return picture.indexed ? picture.indexed->indices.size() : picture.image.rgba.size();
+}
+
+struct named_picture {
+    std::string name;
+    rgba_image image;
+};
+
+std::vector<named_picture> all_pictures() {
+    std::vector<named_picture> rows = {{"1x1", made(1, 1, 1)},     {"3x5", made(3, 5, 2)},
+                                       {"33x7", made(33, 7, 3)},   {"2x64", made(2, 64, 4)},
+                                       {"64x2", made(64, 2, 5)},   {"130x66", made(130, 66, 7)},
+                                       {"clear", made(16, 16, 9)}, {"8x8", made(8, 8, 10)}};
+    for (auto& row : rows)
+        if (row.name == "clear")
+            for (size_t i = 3; i < row.image.rgba.size(); i += 4)
+                row.image.rgba[i] = 0;
+    uint32_t n = 0;
+    for (auto& picture : sample_pictures(
+             {"pcbtns.txd", "AMBULAN.TXD", "flowerb.txd", "cspolic.txd", "radar00.txd"}))
+        rows.push_back({"sample " + std::to_string(n++), std::move(picture)});
+    return rows;
+}
+} // namespace
+
+// Every filter and level writes a PNG that libspng reads back to the very pixels, in colour and
+// in grey.
+TEST(PngWriter, DecodesToThePixelsAtEveryFilterAndLevel) {
+    const png_filter filters[] = {png_filter::none,    png_filter::sub,   png_filter::up,
+                                  png_filter::average, png_filter::paeth, png_filter::adaptive,
+                                  png_filter::sampled};
+    for (const auto& row : all_pictures())
+        for (png_filter filter : filters)
+            for (int level : {k_png_min_level, k_png_default_level, 2, 6, k_png_max_level}) {
+                // The tightest level is slow: the small made pictures cover it.
+                if (level == k_png_max_level && row.image.rgba.size() > 64 * 64 * 4) continue;
+                const png_write_options options{level, filter};
+                const std::string where = row.name + " filter " + std::to_string(int(filter)) +
+                                          " level " + std::to_string(level);
+                std::string error;
+                const auto png = encode_png_rgba(row.image, error, options);
+                ASSERT_FALSE(png.empty()) << where << ": " << error;
+                const png_picture back = decoded(png);
+                ASSERT_EQ(back.image.width, row.image.width) << where;
+                ASSERT_EQ(back.image.height, row.image.height) << where;
+                EXPECT_EQ(back.image.rgba, row.image.rgba) << where;
+
+                std::vector<uint8_t> grey(row.image.rgba.size() / 4);
+                for (size_t i = 0; i < grey.size(); ++i)
+                    grey[i] = row.image.rgba[i * 4 + 1];
+                const auto grey_png =
+                    encode_png_grey(row.image.width, row.image.height, grey, error, options);
+                ASSERT_FALSE(grey_png.empty()) << where << ": " << error;
+                const png_picture grey_back = decoded(grey_png);
+                for (size_t i = 0; i < grey.size(); ++i)
+                    ASSERT_EQ(grey_back.image.rgba[i * 4], grey[i]) << where << " pixel " << i;
+            }
+}
+
+// Palette pictures come back with the same indices and palette at every level, at 4 and 8 bits,
+// with and without translucent entries.
+TEST(PngWriter, PalettePicturesComeBackIndexForIndex) {
+    struct row {
+        uint32_t width, height, bits, entries;
+        bool translucent;
+    };
+    const row rows[] = {{1, 1, 4, 1, false},    {3, 5, 4, 16, true},    {33, 7, 4, 9, false},
+                        {64, 64, 8, 256, true}, {17, 3, 8, 200, false}, {2, 2, 8, 2, true}};
+    for (const row& r : rows)
+        for (int level : {k_png_min_level, k_png_default_level, k_png_max_level}) {
+            indexed_image image;
+            image.width = r.width;
+            image.height = r.height;
+            for (uint32_t i = 0; i < r.width * r.height; ++i)
+                image.indices.push_back(uint8_t((i * 7 + i / r.width) % r.entries));
+            for (uint32_t e = 0; e < r.entries; ++e)
+                image.palette.insert(image.palette.end(),
+                                     {uint8_t(e * 3), uint8_t(255 - e), uint8_t(e * 11),
+                                      uint8_t(r.translucent ? e * 37 : 255)});
+            const std::string where = std::to_string(r.width) + "x" + std::to_string(r.height) +
+                                      " " + std::to_string(r.bits) + " bits level " +
+                                      std::to_string(level);
+            std::string error;
+            const auto png = encode_png_indexed(image, r.bits, error, {level});
+            ASSERT_FALSE(png.empty()) << where << ": " << error;
+            const png_picture back = decoded(png);
+            ASSERT_TRUE(back.indexed) << where;
+            EXPECT_EQ(back.indexed->indices, image.indices) << where;
+            EXPECT_EQ(back.indexed->palette, image.palette) << where;
+        }
+}
+
+// Layouts whose parts do not fit together are refused with the cause, never written.
+TEST(PngWriter, RefusesLayoutsThatDoNotFit) {
+    const std::vector<uint8_t> rgb3(9), four(4), palette(3 * 4), big_palette(3 * 257);
+    const std::vector<uint8_t> long_alpha(5);
+    struct row {
+        const char* name;
+        png_layout layout;
+        std::span<const uint8_t> rows, palette, alpha;
+        const char* error;
+    };
+    const char* sizes = "PNG: picture size does not match its pixels";
+    const char* palettes = "PNG: palette does not fit the bit depth";
+    const row rows[] = {
+        {"no width", {0, 1, 8, png_colour::rgba}, {}, {}, {}, sizes},
+        {"rows short", {1, 1, 8, png_colour::rgba}, rgb3, {}, {}, sizes},
+        {"rgb at 4 bits", {2, 1, 4, png_colour::rgb}, rgb3, {}, {}, sizes},
+        {"grey at 16 bits", {1, 1, 16, png_colour::grey}, four, {}, {}, sizes},
+        {"no palette", {4, 1, 8, png_colour::indexed}, four, {}, {}, palettes},
+        {"257 entries", {4, 1, 8, png_colour::indexed}, four, big_palette, {}, palettes},
+        {"alpha past palette", {4, 1, 8, png_colour::indexed}, four, palette, long_alpha, palettes},
+    };
+    for (const row& r : rows) {
+        std::string error;
+        EXPECT_TRUE(write_png(r.layout, r.rows, r.palette, r.alpha, {}, error).empty()) << r.name;
+        EXPECT_EQ(error, r.error) << r.name;
+    }
+}
+
+// The vector half-size step gives the plain step's bytes, on real textures and on the edges,
+// through a whole chain.
+TEST(HalfSize, VectorFormEqualsThePlainOne) {
+    for (const auto& row : all_pictures()) {
+        rgba_image fast = row.image, plain = row.image;
+        for (int level = 1; level <= 7; ++level) {
+            fast = half_size(fast);
+            plain = half_size_plain(plain);
+            ASSERT_EQ(fast.width, plain.width) << row.name << " level " << level;
+            ASSERT_EQ(fast.height, plain.height) << row.name << " level " << level;
+            ASSERT_EQ(fast.rgba, plain.rgba) << row.name << " level " << level;
+        }
+    }
+}
+
+// --png-level trades size for time in export and batch export; out-of-range values and other
+// formats are refused.
+TEST(PngLevelCli, PacksAsAskedAndRefusesWhatDoesNotApply) {
+    SKIP_WITHOUT_SAMPLES();
+    const auto dir = temp_dir();
+    const auto txd = write_file(dir / "pcbtns.txd", read_file(sample("pcbtns.txd")));
+    struct row {
+        std::vector<std::string> arguments;
+        int exit_code;
+    };
+    const std::string file = txd.string();
+    const row rows[] = {
+        {{"export", file, "-t", "0", "-f", "png", "--png-level", "0", "-o",
+          (dir / "stored.png").string()},
+         0},
+        {{"export", file, "-t", "0", "-f", "png", "--png-level", "12", "-o",
+          (dir / "tight.png").string()},
+         0},
+        {{"export", file, "-t", "0", "-f", "png", "--png-level", "13", "-o",
+          (dir / "x.png").string()},
+         2},
+        {{"export", file, "-t", "0", "-f", "png", "--png-level", "fast", "-o",
+          (dir / "x.png").string()},
+         2},
+        {{"export", file, "-t", "0", "-f", "bmp", "--png-level", "3", "-o",
+          (dir / "x.bmp").string()},
+         2},
+        {{"batch", "export", file, "-o", (dir / "batch").string(), "--png-level", "0"}, 0},
+        {{"batch", "list", file, "--png-level", "0"}, 2},
+    };
+    for (const row& r : rows) {
+        const auto result = run_cli(r.arguments);
+        EXPECT_EQ(result.exit_code, r.exit_code)
+            << r.arguments[0] << " " << r.arguments.back() << ": " << result.err;
+    }
+    const auto stored = read_file(dir / "stored.png"), tight = read_file(dir / "tight.png");
+    const png_picture picture = decoded(stored);
+    EXPECT_EQ(decoded(tight).image.rgba, picture.image.rgba);
+    // Level 0 stores the pixels: a filter byte per row and the pixels themselves at least.
+    EXPECT_GT(stored.size(), raw_size(picture) + picture.image.height);
+    EXPECT_LT(tight.size(), stored.size());
+    // The batch export wrote its files stored too.
+    size_t batch_files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir / "batch")) {
+        if (entry.path().extension() != ".png") continue;
+        ++batch_files;
+        const auto bytes = read_file(entry.path());
+        const png_picture written = decoded(bytes);
+        EXPECT_GT(bytes.size(), raw_size(written)) << entry.path();
+    }
+    EXPECT_GT(batch_files, 0u);
+}
