@@ -172,6 +172,7 @@ TEST(ConvertPs2, PaletteAndPixelBytesAreInThePs2Layout) {
     pc_texture_desc pal8;
     pal8.depth = 8;
     pal8.raster_format = 0x2500;
+    pal8.format_word = {1, 0, 0, 0}; // has alpha: its palette's alpha bytes count
     pal8.palette.assign(1024, 0);
     const uint8_t entry8[4] = {1, 2, 3, 255}, entry16[4] = {4, 5, 6, 0};
     std::memcpy(&pal8.palette[32], entry8, 4);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 
 namespace {
@@ -42,6 +44,13 @@ TEST_F(history_fixture, every_edit_undoes_and_redoes_to_the_exact_bytes) {
     const auto section = dir / "three.rwsect";
     ASSERT_TRUE(session.export_texture(2, view_mode::texture, export_type::rwsect, &section,
                                        swizzle_mode::as_stored));
+    // Added back under a name of its own: "three" is taken.
+    auto section_bytes = read_file(section);
+    const std::string taken = "three";
+    auto name = std::search(section_bytes.begin(), section_bytes.end(), taken.begin(), taken.end());
+    ASSERT_NE(name, section_bytes.end());
+    std::copy_n("other", 5, name);
+    write_file(section, section_bytes);
 
     const struct {
         const char* name;

@@ -205,6 +205,7 @@ TEST(PcTxd, EightBitPaletteIsPlainOrder) {
     pc_texture_desc desc;
     desc.depth = 8;
     desc.raster_format = 0x2500;
+    desc.format_word = {1, 0, 0, 0}; // has alpha: its palette's alpha bytes count
     desc.palette.assign(1024, 0);
     // Entry 8 would move to slot 16 in console order; PC palettes are not reordered.
     const uint8_t entry8[4] = {10, 20, 30, 200};
@@ -223,6 +224,7 @@ TEST(PcTxd, FourBitPaletteOnEightBitRasterHas32Entries) {
     pc_texture_desc desc;
     desc.depth = 8;
     desc.raster_format = 0x4500;
+    desc.format_word = {1, 0, 0, 0}; // has alpha: its palette's alpha bytes count
     desc.palette.assign(128, 0);
     const uint8_t entry31[4] = {1, 2, 3, 255};
     std::memcpy(&desc.palette[124], entry31, 4);
