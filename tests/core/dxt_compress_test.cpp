@@ -99,4 +99,75 @@ INSTANTIATE_TEST_SUITE_P(Samples, DxtCompressReal,
                                            real_case{"crsr_hud.txd", 1, dxt_kind::dxt5, 0},
                                            real_case{"g3le_MISC.TXD", 2, dxt_kind::dxt3, 0}));
 
+// A smooth picture with edges and an alpha ramp, not a multiple of 4 in some sizes.
+std::vector<uint8_t> gradient(uint32_t w, uint32_t h) {
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t* p = &rgba[(size_t(y) * w + x) * 4];
+            p[0] = uint8_t(x * 255 / std::max(1u, w - 1));
+            p[1] = uint8_t(y * 255 / std::max(1u, h - 1));
+            p[2] = uint8_t((x + y) % 7 < 3 ? 40 : 200);
+            p[3] = uint8_t((x * 37 + y * 11) & 0xFF);
+        }
+    return rgba;
+}
+
+struct size_case {
+    uint32_t width, height;
+    dxt_kind kind;
+};
+
+class DxtCompressSizes : public ::testing::TestWithParam<size_case> {};
+
+// Whatever the number of threads, the blocks are the same; edge blocks of sizes that are not a
+// multiple of 4 hold the picture's own pixels, so the decoded picture stays close to it.
+TEST_P(DxtCompressSizes, SameBlocksOnAnyThreadCountAndEdgesKeepThePicture) {
+    const size_case c = GetParam();
+    const auto rgba = gradient(c.width, c.height);
+    const auto one = compress_dxt_on(rgba, c.width, c.height, c.kind, false, 1);
+    ASSERT_EQ(one.size(),
+              size_t((c.width + 3) / 4) * ((c.height + 3) / 4) * dxt_block_bytes(c.kind));
+    for (unsigned threads : {2u, 3u, 8u})
+        EXPECT_EQ(compress_dxt_on(rgba, c.width, c.height, c.kind, false, threads), one)
+            << threads << " threads";
+    EXPECT_EQ(compress_dxt(rgba, c.width, c.height, c.kind), one);
+
+    std::vector<uint8_t> input = rgba;
+    if (c.kind == dxt_kind::dxt1)
+        for (size_t i = 3; i < input.size(); i += 4)
+            input[i] = 255;
+    const auto back = decoded_rgba(one, c.width, c.height, c.kind);
+    EXPECT_GE(psnr(input, back, c.kind == dxt_kind::dxt5), 24.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DxtCompressSizes,
+    ::testing::Values(size_case{1, 1, dxt_kind::dxt1}, size_case{3, 2, dxt_kind::dxt5},
+                      size_case{5, 7, dxt_kind::dxt1}, size_case{13, 9, dxt_kind::dxt3},
+                      size_case{64, 36, dxt_kind::dxt5}, size_case{130, 66, dxt_kind::dxt1}));
+
+// DXT1 keeps alpha only when asked: pixels below 128 become transparent, the rest opaque.
+TEST(DxtCompress, Dxt1OneBitAlphaOnlyWhenAsked) {
+    const uint32_t w = 8, h = 8;
+    auto rgba = gradient(w, h);
+    for (uint32_t i = 0; i < w * h; ++i)
+        rgba[i * 4 + 3] = (i % 3 == 0) ? 0 : 255;
+    const auto opaque =
+        decoded_rgba(compress_dxt(rgba, w, h, dxt_kind::dxt1), w, h, dxt_kind::dxt1);
+    const auto cut =
+        decoded_rgba(compress_dxt(rgba, w, h, dxt_kind::dxt1, true), w, h, dxt_kind::dxt1);
+    for (uint32_t i = 0; i < w * h; ++i) {
+        EXPECT_EQ(opaque[i * 4 + 3], 255) << "pixel " << i;
+        EXPECT_EQ(cut[i * 4 + 3], rgba[i * 4 + 3]) << "pixel " << i;
+    }
+}
+
+TEST(DxtCompress, ShortOrEmptyPictureGivesNoBlocks) {
+    const std::vector<uint8_t> rgba(4 * 4 * 4 - 1);
+    EXPECT_TRUE(compress_dxt(rgba, 4, 4, dxt_kind::dxt5).empty());
+    EXPECT_TRUE(compress_dxt(rgba, 0, 4, dxt_kind::dxt1).empty());
+    EXPECT_TRUE(compress_dxt({}, 0x10000, 0x10000, dxt_kind::dxt1).empty());
+}
+
 } // namespace
