@@ -101,7 +101,8 @@ const rgba_image& picture(subject which, dxt_kind kind) {
     return slot;
 }
 
-// PSNR over red, green, blue and alpha of the decoded blocks.
+// PSNR over red, green and blue as a viewer sees them (weighted by alpha, so that colours under
+// transparent pixels, which neither encoder tries to keep, do not count) and alpha.
 double psnr(const rgba_image& source, std::span<const uint8_t> blocks, dxt_kind kind) {
     std::vector<uint8_t> bgra(source.rgba.size());
     if (kind == dxt_kind::dxt1)
@@ -110,10 +111,12 @@ double psnr(const rgba_image& source, std::span<const uint8_t> blocks, dxt_kind 
         decode_dxt5(source.width, source.height, blocks, bgra, 1, 0x8888);
     double sum = 0;
     for (size_t i = 0; i < bgra.size(); i += 4) {
-        const int d[4] = {source.rgba[i] - bgra[i + 2], source.rgba[i + 1] - bgra[i + 1],
-                          source.rgba[i + 2] - bgra[i], source.rgba[i + 3] - bgra[i + 3]};
-        for (int c : d)
-            sum += double(c) * c;
+        const double a = source.rgba[i + 3] / 255.0, b = bgra[i + 3] / 255.0;
+        const double d[4] = {
+            source.rgba[i] * a - bgra[i + 2] * b, source.rgba[i + 1] * a - bgra[i + 1] * b,
+            source.rgba[i + 2] * a - bgra[i] * b, double(source.rgba[i + 3]) - bgra[i + 3]};
+        for (double c : d)
+            sum += c * c;
     }
     const double mse = sum / double(bgra.size());
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);

@@ -8,16 +8,16 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <thread>
 
 namespace {
 
-// A block whose range fit errs less than this (sum of squared channel errors over its pixels,
-// colour weighted as the fit weights it) keeps the range fit: cluster fit could gain only a
-// fraction of an already small error there, and costs twenty times as much. Per pixel this is
-// about 2.5 steps of error in each colour channel, well below what DXT loses on edges, so
-// the picture's PSNR moves by hundredths of a decibel (bench/dxt_encode measures both).
-constexpr float k_range_fit_enough = 16 * 3 * 6.0f; // for 16 pixels; edge blocks in proportion
+// Range fit keeps a block when its colour error exceeds the least error any DXT palette could
+// reach by at most this much per pixel (squared steps summed over red, green and blue): cluster
+// fit could gain no more there, and costs twenty times as much. bench/dxt_encode measures the
+// PSNR this gives against cluster fit on every block.
+constexpr float k_range_fit_excess = 1.5f;
 
 int squish_flags(dxt_kind kind, bool one_bit_alpha) {
     int flags = 0;
@@ -37,8 +37,59 @@ int squish_flags(dxt_kind kind, bool one_bit_alpha) {
     return flags;
 }
 
-// Squared error of a compressed block against its pixels, over the pixels in `mask`: colour
-// weighted by alpha when the fit weights it, alpha counted as it is.
+// Weight of a pixel's colour error: by its alpha when the fit weights colour so.
+float colour_weight(const uint8_t* pixel, bool weighted) {
+    return weighted ? (float(pixel[3]) + 1) / 256 : 1.0f;
+}
+
+// A lower bound of the colour error of any DXT block for the pixels in `mask` (those with alpha
+// below 128 left out where they become transparent): all colours of a block's palette lie on
+// one line, and no line comes closer to the pixels than their principal axis.
+float line_bound(const uint8_t* pixels, int mask, bool weighted, bool skip_transparent) {
+    float total = 0, mean[3] = {0, 0, 0};
+    auto counted = [&](int i) {
+        return (mask & (1 << i)) && !(skip_transparent && pixels[i * 4 + 3] < 128);
+    };
+    for (int i = 0; i < 16; ++i) {
+        if (!counted(i)) continue;
+        const float w = colour_weight(pixels + i * 4, weighted);
+        total += w;
+        for (int c = 0; c < 3; ++c)
+            mean[c] += w * pixels[i * 4 + c];
+    }
+    if (total <= 0) return 0;
+    for (float& m : mean)
+        m /= total;
+    float cov[3][3] = {};
+    for (int i = 0; i < 16; ++i) {
+        if (!counted(i)) continue;
+        const float w = colour_weight(pixels + i * 4, weighted);
+        float d[3];
+        for (int c = 0; c < 3; ++c)
+            d[c] = pixels[i * 4 + c] - mean[c];
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b)
+                cov[a][b] += w * d[a] * d[b];
+    }
+    // The principal axis by power iteration; the spread along it is what a line can cover.
+    float v[3] = {1, 1, 1};
+    float along = 0;
+    for (int step = 0; step < 12; ++step) {
+        float next[3];
+        for (int a = 0; a < 3; ++a)
+            next[a] = cov[a][0] * v[0] + cov[a][1] * v[1] + cov[a][2] * v[2];
+        const float norm = std::sqrt(next[0] * next[0] + next[1] * next[1] + next[2] * next[2]);
+        if (norm <= 0) break;
+        for (int a = 0; a < 3; ++a)
+            v[a] = next[a] / norm;
+        along = norm; // the eigenvalue once v has settled
+    }
+    const float spread = cov[0][0] + cov[1][1] + cov[2][2];
+    return std::max(0.0f, spread - along);
+}
+
+// Colour error of a compressed block against its pixels, over the pixels in `mask`, weighted
+// as the fit weights it. Alpha is left out: both fits encode it alike.
 float block_error(const uint8_t* pixels, int mask, const uint8_t* block, dxt_kind kind,
                   bool weighted) {
     uint8_t decoded[16 * 4];
@@ -63,9 +114,7 @@ float block_error(const uint8_t* pixels, int mask, const uint8_t* block, dxt_kin
         const uint8_t* p = pixels + i * 4;
         const uint8_t* q = decoded + i * 4; // blue, green, red, alpha
         const float dr = float(p[0]) - q[2], dg = float(p[1]) - q[1], db = float(p[2]) - q[0];
-        const float da = float(p[3]) - q[3];
-        const float weight = weighted ? (float(p[3]) + 1) / 256 : 1.0f;
-        sum += weight * (dr * dr + dg * dg + db * db) + da * da;
+        sum += colour_weight(p, weighted) * (dr * dr + dg * dg + db * db);
     }
     return sum;
 }
@@ -87,7 +136,8 @@ struct block_job {
         uint8_t range[16], cluster[16];
         squish::CompressMasked(pixels, mask, range, flags | squish::kColourRangeFit);
         const float range_error = block_error(pixels, mask, range, kind, weighted);
-        if (range_error <= k_range_fit_enough / 16 * float(std::popcount(unsigned(mask)))) {
+        const float bound = line_bound(pixels, mask, weighted, kind == dxt_kind::dxt1);
+        if (range_error <= bound + k_range_fit_excess * float(std::popcount(unsigned(mask)))) {
             std::copy(range, range + block_bytes, target);
             return;
         }

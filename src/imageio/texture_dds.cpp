@@ -36,8 +36,11 @@ bool stored_dxt(pc_txd& pc, uint32_t t, dds_image& out) {
 }
 
 std::optional<dds_format> plain_format(const native_level& level) {
-    if (level.depth == 32 && level.code == pixel_code::bgra8888)
-        return level.opaque ? dds_format::xrgb8888 : dds_format::argb8888;
+    // 888 rasters keep 32-bit pixels whose fourth byte is unused.
+    if (level.depth == 32 &&
+        (level.code == pixel_code::bgra8888 || level.code == pixel_code::rgb888))
+        return level.opaque || level.code == pixel_code::rgb888 ? dds_format::xrgb8888
+                                                                : dds_format::argb8888;
     if (level.depth != 16) return std::nullopt;
     switch (level.code) {
     case pixel_code::rgb565:
