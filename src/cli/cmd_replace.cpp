@@ -10,18 +10,20 @@ int cmd_replace(const cli_args& args) {
     int code = k_exit_ok;
     const auto dither = dither_option(args, code);
     if (!dither) return code;
-    // The other mip levels stay as they are unless asked to follow the new picture.
-    const std::string mips = args.get("--mips", "keep");
-    if (mips != "keep" && mips != "regenerate")
-        return usage_error("--mips takes keep or regenerate");
+    // The other mip levels follow a new palette unless asked to keep their own pictures.
+    const std::string mips = args.get("--mips", "auto");
+    if (mips != "auto" && mips != "keep" && mips != "regenerate")
+        return usage_error("--mips takes auto, keep or regenerate");
+    const other_levels levels = mips == "keep"         ? other_levels::keep
+                                : mips == "regenerate" ? other_levels::regenerate
+                                                       : other_levels::follow_palette;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
     auto t = texture_index(args, *opened->dictionary, code);
     if (!t) return code;
     const std::string& image = args.positional[1];
-    if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither,
-                                 mips == "regenerate"))
+    if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither, levels))
         return failure(opened->session.last_error());
     if (!opened->session.last_note().empty())
         std::cout << image << ": " << opened->session.last_note() << "\n";
