@@ -19,6 +19,7 @@
 #include "dictionary/txd_probe.h"
 #include "dictionary/xbox_txd.h"
 #include "platform/profile.h"
+#include "raster/dds_file.h"
 #include "raster/ps2_bitmap.h"
 #include "raster/raster_limits.h"
 #include "raster/tim2_file.h"
@@ -320,6 +321,35 @@ inline void drive_bmp(std::span<const uint8_t> data) {
             (void)txd.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, 0);
         }
     }
+}
+
+// DDS reading: whatever is accepted has every level at its size, decodes level by level, and
+// writes back into a file that reads as the same picture.
+inline void drive_dds(std::span<const uint8_t> data) {
+    dds_image image;
+    std::string error;
+    if (!read_dds(data, image, error)) {
+        if (error.empty()) broken("DDS read failed without a message");
+        if (!image.levels.empty()) broken("a refused DDS left levels behind");
+        return;
+    }
+    if (image.levels.empty() || image.levels.size() > k_dds_max_levels)
+        broken("DDS level count outside 1..15");
+    for (uint32_t level = 0; level < image.levels.size(); ++level) {
+        const uint32_t w = std::max<uint32_t>(1, image.width >> level);
+        const uint32_t h = std::max<uint32_t>(1, image.height >> level);
+        if (image.levels[level].size() != dds_level_bytes(image.format, w, h))
+            broken("DDS level does not have its size");
+        if (level < k_max_levels_driven && dds_level_rgba(image, level).size() != size_t(w) * h * 4)
+            broken("DDS level does not decode to its picture");
+    }
+    const std::vector<uint8_t> again = write_dds(image, error);
+    dds_image back;
+    if (again.empty() || !read_dds(again, back, error))
+        broken("an accepted DDS does not write back");
+    if (back.format != image.format || back.width != image.width || back.height != image.height ||
+        back.levels != image.levels)
+        broken("a written DDS reads as another picture");
 }
 
 inline void drive_tim2(std::span<const uint8_t> data) {

@@ -2,6 +2,8 @@
 // fit the target, inputs built in memory, and pictures exported from them.
 #include "archive_builders.h"
 #include "dictionary/ps2_txd.h"
+#include "dictionary/txd_probe.h"
+#include "imageio/texture_dds.h"
 #include "imageio/texture_png.h"
 #include "seed_inputs.h"
 
@@ -54,6 +56,18 @@ void export_pictures(const fs::path& dictionary, const fs::path& out, const std:
                                  swizzle_mode::as_stored);
     }
 }
+
+// DDS files of the first textures of any platform: DXT blocks, plain formats and 8888.
+void export_dds(const fs::path& dictionary, const fs::path& out, const std::string& stem) {
+    auto probe = probe_dictionary(dictionary, 0, k_all_platforms);
+    if (!probe.dictionary) return;
+    const uint32_t count = std::min(probe.dictionary->texture_count(), 4u);
+    for (uint32_t t = 0; t < count; ++t) {
+        std::string error;
+        (void)export_texture_dds(*probe.dictionary, t,
+                                 out / "dds" / (stem + "_" + std::to_string(t) + ".dds"), error);
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -64,7 +78,7 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     for (const char* target :
-         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini", "png",
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "dds", "ini", "png",
           "archive", "archive_edit", "texture_conversion"})
         fs::create_directories(out / target, ec);
 
@@ -73,6 +87,7 @@ int main(int argc, char** argv) {
              {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "texture_conversion"})
             copy_in(out / target, file);
         export_pictures(file, out, file.stem().string());
+        export_dds(file, out, file.stem().string());
     }
     for (const auto& file : sample_files(".tm2"))
         copy_in(out / "tim2", file);

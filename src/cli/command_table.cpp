@@ -15,7 +15,7 @@ const cli_command k_commands[] = {
      "[--mips N|auto] [--dither on|off]",
      "Rebuilds a dictionary of any platform as a PS2 dictionary."},
     {"export", cmd_export,
-     "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect] [--level K] "
+     "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--png-level 0..12] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]",
      "Writes one texture, or all of them, as picture files or raw sections."},

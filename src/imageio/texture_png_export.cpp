@@ -3,6 +3,7 @@
 #include "dictionary/txd_messages.h"
 #include "imageio/png_codec.h"
 #include "imageio/ps2_picture.h"
+#include "imageio/texture_dds.h"
 
 rgba_image rgba_of_display(const display_image& image) {
     const uint32_t bytes_per_pixel = image.bits / 8;
@@ -100,9 +101,12 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
 bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
                         const std::filesystem::path& path, swizzle_mode swizzle,
                         const png_write_options& options) {
-    if (type != export_type::png) return txd.export_texture(t, mode, type, &path, swizzle);
+    if (type != export_type::png && type != export_type::dds)
+        return txd.export_texture(t, mode, type, &path, swizzle);
     std::string error;
-    if (export_texture_png(txd, t, 0, mode, swizzle, path, error, options)) return true;
+    if (type == export_type::dds ? export_texture_dds(txd, t, path, error)
+                                 : export_texture_png(txd, t, 0, mode, swizzle, path, error, options))
+        return true;
     txd.last_error = error;
     return false;
 }

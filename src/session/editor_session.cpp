@@ -4,6 +4,7 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_messages.h"
+#include "imageio/texture_dds.h"
 #include "imageio/ps2_conversion.h"
 #include "session/session_messages.h"
 #include "session/texture_names.h"
@@ -212,6 +213,12 @@ bool editor_session::export_texture(uint32_t t, view_mode view, export_type type
             path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
         return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_, png);
     }
+    if (type == export_type::dds) {
+        // A DDS file holds every mip level: `level` does not apply.
+        const std::filesystem::path name =
+            path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
+        return export_texture_dds(*dictionary_, t, name, error_);
+    }
     if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
     error_ = dictionary_->last_error;
     return false;
@@ -272,6 +279,7 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
     case export_type::rwsect:
         return txd.add_raw_section(path);
     case export_type::png:
+    case export_type::dds:
         return add_texture_png(txd, path, png, txd.last_error, note_);
     }
     return false;
@@ -287,7 +295,7 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
             txd.last_error = txd_msg::unknown_import_format;
             return false;
         }
-        if (*type == export_type::png)
+        if (*type == export_type::png || *type == export_type::dds)
             return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
         const levels_before before = capture_levels(txd, t);
         return txd.replace_texture(t, image, *type, keep_alpha) &&

@@ -23,6 +23,7 @@ const std::map<std::string, driver>& drivers() {
         t["ps2_txd"] = qm_fuzz::drive_dictionary<ps2_txd>;
         t["bmp"] = qm_fuzz::drive_bmp;
         t["tim2"] = qm_fuzz::drive_tim2;
+        t["dds"] = qm_fuzz::drive_dds;
         t["ini"] = qm_fuzz::drive_ini;
         t["archive"] = qm_fuzz::drive_archive;
         t["archive_edit"] = qm_fuzz::drive_archive_edit;

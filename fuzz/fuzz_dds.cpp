@@ -1,0 +1,7 @@
+// libFuzzer entry point: DDS reading, decoding of every level and writing back.
+#include "fuzz_drivers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    qm_fuzz::drive_dds(std::span<const uint8_t>(data, size));
+    return 0;
+}
