@@ -11,18 +11,32 @@ int cmd_replace(const cli_args& args) {
     const auto dither = dither_option(args, code);
     if (!dither) return code;
     // The other mip levels stay as they are unless asked to follow the new picture.
-    const std::string mips = args.get("--mips", "keep");
-    if (mips != "keep" && mips != "regenerate")
-        return usage_error("--mips takes keep or regenerate");
+    const auto mips = mips_request_option(args, code);
+    const auto format = format_option(args, code);
+    if (!mips || !format) return code;
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
     auto t = texture_index(args, *opened->dictionary, code);
     if (!t) return code;
     const std::string& image = args.positional[1];
-    if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither,
-                                 mips == "regenerate"))
-        return failure(opened->session.last_error());
+    const bool pc = opened->dictionary->family() == txd_family::pc_xbox;
+    if (pc && editor_session::import_extension(image) == ".png") {
+        pc_edit_options options;
+        options.format = *format;
+        options.mips = *mips;
+        options.resize = args.has("--resize");
+        options.dither = *dither;
+        if (!opened->session.replace_pc(*t, image, options))
+            return failure(opened->session.last_error());
+    } else {
+        // PS2 textures keep their depth and take keep or regenerate only.
+        if (*format || (mips->mode != mips_mode::keep && mips->mode != mips_mode::regenerate))
+            return usage_error("--format and a --mips count apply to PC and XBOX textures");
+        if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither,
+                                     mips->mode == mips_mode::regenerate))
+            return failure(opened->session.last_error());
+    }
     if (!opened->session.last_note().empty())
         std::cout << image << ": " << opened->session.last_note() << "\n";
     return save_result(args, *opened);

@@ -17,17 +17,20 @@ const command_entry k_commands[] = {
     {"tree", cmd_tree, "tree FILE [--offset HEX]"},
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
     {"convert", cmd_convert,
-     "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
-     "[--mips N|auto] [--dither on|off]"},
+     "convert FILE -o OUT.txd [--to ps2|d3d8|d3d9|xbox|mobile] [--offset HEX] "
+     "[--platforms TEXT] [--depth 4|8|32|keep] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] "
+     "[--mips N|auto|keep|regenerate] [--dither on|off]"},
     {"export", cmd_export,
      "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]"},
     {"add", cmd_add,
      "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
-     "[--dither on|off] (-o OUT | --in-place)"},
+     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--dither on|off] (-o OUT | --in-place)"},
     {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
-     "(-o OUT | --in-place)"},
+     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips N|auto|keep|regenerate] "
+     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--resize] (-o OUT | --in-place)"},
+    {"mips", cmd_mips,
+     "mips FILE -t N --mips N|auto|regenerate [--dither on|off] (-o OUT | --in-place)"},
     {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
     {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
     {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},

@@ -53,6 +53,8 @@ struct ps2_problem {
     std::string what;
     std::string found;
     std::string expected;
+    // A deviation that real game files show and games accept: reported, not counted as damage.
+    bool accepted = false;
 };
 
 // Every problem of every PS2 texture of the dictionary, in texture order.

@@ -2,9 +2,11 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
+#include "imageio/pc_levels.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@ struct png_add_options {
     bool swizzle = true;
     bool resize = false; // scale a size that is not a power of two to the nearest one
     bool dither = true;
+    // PC and XBOX dictionaries: the format asked for (none: DXT1 or DXT5 by the alpha).
+    std::optional<pc_format> format;
 };
 
 // Adds a new PS2 texture named after the file's stem. `note` tells what was changed on the way

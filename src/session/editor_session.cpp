@@ -1,7 +1,9 @@
 #include "session/editor_session.h"
 
 #include "dictionary/convert_ps2.h"
+#include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
+#include "imageio/png_codec.h"
 #include "session/session_messages.h"
 
 const char* editor_session::platform_name() const {
@@ -134,6 +136,13 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     return ::convert_to_ps2(*dictionary_, out, error_, skipped, transform);
 }
 
+bool editor_session::convert_to_pc(const std::filesystem::path& out,
+                                   const pc_convert_options& options,
+                                   std::vector<std::string>& skipped,
+                                   std::vector<std::string>& notes) {
+    return ::convert_to_pc(*dictionary_, out, options, skipped, notes, error_);
+}
+
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
     return export_type_of_extension(extension);
 }
@@ -192,6 +201,7 @@ bool editor_session::import_file(const std::string& path, swizzle_mode swizzle,
         case export_type::rwsect:
             return txd.add_raw_section(path);
         case export_type::png:
+            if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_png(*pc, path, png);
             return add_texture_png(txd, path, png, txd.last_error, note_);
         }
         return false;
@@ -208,10 +218,64 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
             txd.last_error = txd_msg::unknown_import_format;
             return false;
         }
+        if (*type == export_type::png && txd.family() == txd_family::pc_xbox) {
+            pc_edit_options options;
+            options.dither = dither;
+            options.mips.mode = regenerate_mips ? mips_mode::regenerate : mips_mode::keep;
+            return replace_pc_png(txd, t, image, options);
+        }
         if (*type == export_type::png)
             return replace_texture_png(txd, t, image, dither, txd.last_error, note_,
                                        regenerate_mips);
         return txd.replace_texture(t, image, *type, keep_alpha);
+    });
+}
+
+bool editor_session::replace_pc(uint32_t t, const std::string& image,
+                                const pc_edit_options& options) {
+    const edit_record record{edit_kind::replace, t, image, 0};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) { return replace_pc_png(txd, t, image, options); });
+}
+
+bool editor_session::replace_pc_png(ps2_txd& txd, uint32_t t, const std::string& image,
+                                    const pc_edit_options& options) {
+    auto* pc = dynamic_cast<pc_txd*>(&txd);
+    if (!pc) {
+        txd.last_error = session_msg::pc_edits_only;
+        return false;
+    }
+    png_picture picture;
+    if (!read_png_file(image, picture, txd.last_error)) return false;
+    return replace_pc_texture(*pc, t, picture.image, picture.indexed ? &*picture.indexed : nullptr,
+                              options, txd.last_error, note_);
+}
+
+bool editor_session::add_pc_png(pc_txd& txd, const std::string& path, const png_add_options& png) {
+    png_picture picture;
+    if (!read_png_file(path, picture, txd.last_error)) return false;
+    pc_edit_options options;
+    options.format = png.format;
+    options.resize = png.resize;
+    options.dither = png.dither;
+    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
+                                 : mips_request{mips_mode::count, png.mips};
+    std::string name = std::filesystem::path(path).stem().string();
+    return add_pc_texture(txd, picture.image, picture.indexed ? &*picture.indexed : nullptr, name,
+                          options, txd.last_error, note_);
+}
+
+bool editor_session::set_mips(uint32_t t, mips_request mips, bool dither) {
+    const edit_record record{
+        edit_kind::mips, t, {}, mips.mode == mips_mode::count ? mips.count : 0};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) {
+        auto* pc = dynamic_cast<pc_txd*>(&txd);
+        if (!pc) {
+            txd.last_error = session_msg::pc_edits_only;
+            return false;
+        }
+        return set_pc_mips(*pc, t, mips, dither, txd.last_error, note_);
     });
 }
 

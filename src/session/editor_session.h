@@ -7,7 +7,9 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/convert_pc.h"
 #include "imageio/texture_conversion.h"
+#include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
 
 #include <cstdint>
@@ -19,7 +21,17 @@
 #include <string_view>
 #include <vector>
 
-enum class edit_kind { rename, remove, move_up, move_down, replace, add, set_version, convert };
+enum class edit_kind {
+    rename,
+    remove,
+    move_up,
+    move_down,
+    replace,
+    add,
+    set_version,
+    convert,
+    mips
+};
 
 // One edit as the session ran it: enough to replay it or to name it in an undo list.
 struct edit_record {
@@ -107,6 +119,11 @@ class editor_session {
                         std::vector<std::string>* skipped = nullptr,
                         const raster_transform* transform = nullptr);
 
+    // Rebuilds the dictionary as a D3D8, D3D9 or XBOX one into `out`; the session's own
+    // dictionary stays. `notes` tells what changed on the way, per texture.
+    bool convert_to_pc(const std::filesystem::path& out, const pc_convert_options& options,
+                       std::vector<std::string>& skipped, std::vector<std::string>& notes);
+
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
     static std::optional<export_type> export_type_for(const std::string& extension);
@@ -126,6 +143,11 @@ class editor_session {
     // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  bool regenerate_mips = false);
+    // Replaces texture t of a PC or XBOX dictionary from a PNG: its own format unless
+    // options.format names another, the mip levels as options.mips asks.
+    bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options);
+    // Gives texture t of a PC or XBOX dictionary the mip levels asked for (level 0 kept).
+    bool set_mips(uint32_t t, mips_request mips, bool dither = true);
     // What the last import or replace changed on the way (colours reduced, levels limited).
     const std::string& last_note() const { return note_; }
     bool rename(uint32_t t, const std::string& name, name_kind which);
@@ -145,6 +167,10 @@ class editor_session {
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.
     bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
+    // The PC steps of replace and import (inside an edit).
+    bool replace_pc_png(ps2_txd& txd, uint32_t t, const std::string& image,
+                        const pc_edit_options& options);
+    bool add_pc_png(pc_txd& txd, const std::string& path, const png_add_options& png);
 
     std::unique_ptr<ps2_txd> dictionary_;
     std::string path_;

@@ -15,4 +15,6 @@ inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
 inline constexpr const char* conversion_not_applicable =
     "None of the selected textures can take this conversion.";
 inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";
+inline constexpr const char* pc_edits_only =
+    "This edit works on PC and XBOX dictionaries; PS2 textures take their own commands.";
 } // namespace session_msg
