@@ -267,10 +267,22 @@ std::vector<ps2_problem> lint_pc_textures(ps2_txd& txd) {
     return problems;
 }
 
+bool settle_pc_device_id(ps2_txd& txd) {
+    if (txd.family() != txd_family::pc_xbox || !txd.root || txd.texture_count() == 0) return false;
+    const auto layout = pc_layout_of(txd.platform_id(0));
+    rw_chunk* header = txd.root->child(0);
+    auto* words = header && layout ? txd.load_data(header) : nullptr;
+    if (!words || words->size() < 4) return false;
+    const uint16_t expected = pc_device_id(*layout, txd.root_version());
+    if (load_u16(words->data() + 2) == expected) return false;
+    store_u16(words->data() + 2, expected);
+    header->data_offset = 0;
+    return true;
+}
+
 uint32_t repair_pc_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
     uint32_t changed = 0;
     if (txd.family() != txd_family::pc_xbox || !txd.root) return 0;
-    std::optional<pc_layout> first_layout;
     for (uint32_t t = 0; t < txd.texture_count(); ++t) {
         std::string error;
         const auto check = check_of(txd, t, error);
@@ -281,7 +293,6 @@ uint32_t repair_pc_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
         }
         const texture_check& c = *check;
         const pc_header_fields& e = c.expected;
-        if (!first_layout) first_layout = c.fields.layout;
         std::span<uint8_t> d = c.data;
         uint32_t here = 0;
         auto put8 = [&](uint32_t at, uint8_t value) {
@@ -312,15 +323,6 @@ uint32_t repair_pc_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
             changed += here;
         }
     }
-    rw_chunk* header = txd.root->child(0);
-    auto* words = header && first_layout ? txd.load_data(header) : nullptr;
-    if (words && words->size() >= 4) {
-        const uint16_t expected = pc_device_id(*first_layout, txd.root_version());
-        if (load_u16(words->data() + 2) != expected) {
-            store_u16(words->data() + 2, expected);
-            header->data_offset = 0;
-            ++changed;
-        }
-    }
+    if (settle_pc_device_id(txd)) ++changed;
     return changed;
 }

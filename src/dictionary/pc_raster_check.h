@@ -20,6 +20,10 @@ std::vector<ps2_problem> lint_pc_textures(ps2_txd& txd);
 // the number of fields changed.
 uint32_t repair_pc_textures(ps2_txd& txd, std::vector<std::string>* skipped = nullptr);
 
+// Writes the device id the first texture's layout and the root's stamp determine into the
+// dictionary Struct (a new version stamp moves D3D8 between 0 and 1). True when it changed.
+bool settle_pc_device_id(ps2_txd& txd);
+
 // Whether some texel of level 0 has alpha below 255 (what D3D9's alpha bit records); false
 // with `ok` false when the level cannot be read.
 bool pc_level0_has_transparency(ps2_txd& txd, uint32_t t, bool& ok);

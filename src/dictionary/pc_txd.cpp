@@ -159,7 +159,13 @@ uint64_t pc_txd::level_bytes(const texture_layout& layout, uint32_t level) {
     const uint32_t h = std::max<uint32_t>(1, level < 32 ? layout.height >> level : 0);
     if (layout.dxt != 0 && layout.dxt != k_no_pixels)
         return dxt_input_bytes(w, h, 1, layout.dxt == 1 ? 8 : 16);
-    return raster_bytes(w, h, layout.depth);
+    return level_pitch(layout, level) * h;
+}
+
+uint64_t pc_txd::level_pitch(const texture_layout& layout, uint32_t level) {
+    // Rows of uncompressed levels are padded to 4 bytes (a 2x2 8-bit level takes 8 bytes).
+    const uint32_t w = std::max<uint32_t>(1, level < 32 ? layout.width >> level : 0);
+    return (raster_bytes(w, 1, layout.depth) + 3) / 4 * 4;
 }
 
 void pc_txd::locate_levels(std::span<const uint8_t> data, texture_layout& layout) {
@@ -268,6 +274,15 @@ std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, lev
     }
     out.depth = found->depth;
     out.pixels = stored;
+    const uint64_t row = raster_bytes(out.width, 1, out.depth);
+    const uint64_t pitch = level_pitch(*found, level);
+    if (pitch != row) {
+        // Narrow levels: the rows without their padding, as the bitmap code reads them.
+        auto rows = decoded.hold(static_cast<size_t>(row * out.height));
+        for (uint32_t y = 0; y < out.height; ++y)
+            std::memcpy(rows.data() + y * row, stored.data() + y * pitch, static_cast<size_t>(row));
+        out.pixels = rows;
+    }
     out.code = pixel_format(t);
     if (out.depth == 16 && !is_16bit_code(out.code)) out.code = pixel_code::argb1555;
     out.opaque = (found->raster_format & 0xF00) == 0x600;

@@ -108,6 +108,8 @@ class pc_txd : public ps2_txd {
     static uint32_t stored_palette_bytes(uint32_t depth, uint32_t raster_format);
     // Bytes of one level of w×h at the layout's depth or DXT kind.
     static uint64_t level_bytes(const texture_layout& layout, uint32_t level);
+    // Bytes per stored row of an uncompressed level: its texels padded to a multiple of 4.
+    static uint64_t level_pitch(const texture_layout& layout, uint32_t level);
 
     bool write_bitmap(const native_level& level, view_mode mode, const std::filesystem::path& path);
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);

@@ -1,6 +1,7 @@
 #include "session/editor_session.h"
 
 #include "dictionary/convert_ps2.h"
+#include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/png_codec.h"
@@ -305,6 +306,8 @@ bool editor_session::set_version(uint32_t version) {
         txd.root->version = version;
         for (const auto& child : txd.root->children)
             if (!child || !txd.set_version(version, child.get())) break;
+        // D3D8 dictionaries carry device id 0 up to RenderWare 3.3 and 1 after.
+        settle_pc_device_id(txd);
         return true;
     });
 }

@@ -1,3 +1,4 @@
+#include "pc_builders.h"
 #include "test_files.h"
 
 #include "dictionary/pc_texture_build.h"
@@ -181,5 +182,41 @@ TEST(PcTextureBuild, WrongLevelAndPaletteSizesAreRefused) {
     EXPECT_FALSE(pc_struct_data(source, error));
     source.palette.clear();
     EXPECT_TRUE(pc_struct_data(source, error)) << error;
+}
+} // namespace
+
+namespace {
+// Narrow uncompressed levels pad each row to 4 bytes; the reader skips the padding (it read the
+// 2x2 level's second row from the first row's padding before).
+TEST(PcTextureBuild, NarrowLevelsAreReadPastTheirRowPadding) {
+    pc_texture_source source;
+    source.fields = {.width = 4,
+                     .height = 4,
+                     .pixel_format = pc_pixel::rgb888,
+                     .palette = pc_format_bit::pal8,
+                     .levels = 3};
+    source.palette.assign(pc_pal8_bytes, 0);
+    const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (uint32_t i = 0; i < 4; ++i)
+        std::copy_n(colours[i], 3, source.palette.begin() + 4 * i);
+    source.levels = {std::vector<uint8_t>(16, 3),
+                     {0, 1, 9, 9, 2, 3, 9, 9}, // 2x2: rows of 2 indices, 2 padding bytes
+                     {2, 9, 9, 9}};
+    std::string error;
+    auto texture = build_pc_texture(source, 0x0800FFFF, error);
+    ASSERT_TRUE(texture) << error;
+    test_chunk dictionary =
+        make_dictionary({make_struct_texture(*texture->child(0)->data)}, 0x0800FFFF);
+    pc_txd txd;
+    ASSERT_TRUE(txd.load(write_temp("narrow.txd", dictionary.bytes()), 0, 0x16, 0))
+        << txd.last_error;
+    const auto level = txd.level_pixels(0, 1);
+    ASSERT_TRUE(level) << txd.last_error;
+    ASSERT_EQ(level->pixels.size(), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(level->pixels.begin(), level->pixels.end()),
+              (std::vector<uint8_t>{0, 1, 2, 3}));
+    const auto smallest = txd.level_pixels(0, 2);
+    ASSERT_TRUE(smallest);
+    EXPECT_EQ(smallest->pixels[0], 2);
 }
 } // namespace
