@@ -295,7 +295,8 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
     if (!require_dictionary()) return false;
     const std::optional<export_type> type = editor_session::export_type_for(first);
     if (texture >= 0 && paths.size() == 1 &&
-        (type == export_type::bmp || type == export_type::tim2 || type == export_type::png)) {
+        (type == export_type::bmp || type == export_type::tim2 || type == export_type::png ||
+         type == export_type::dds)) {
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
         if (!session_.replace(t, paths.front(), false)) {

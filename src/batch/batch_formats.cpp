@@ -1,5 +1,6 @@
 #include "batch/batch_formats.h"
 
+#include "imageio/texture_dds.h"
 #include "imageio/texture_png.h"
 
 #include <array>
@@ -22,8 +23,15 @@ bool write_png(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& tar
                               error);
 }
 
-const std::array<export_format, 4> k_formats = {{
+// Every level, DXT blocks as stored.
+bool write_dds(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
+               std::string& error) {
+    return export_texture_dds(dictionary, t, target, error);
+}
+
+const std::array<export_format, 5> k_formats = {{
     {"png", ".png", &write_png},
+    {"dds", ".dds", &write_dds},
     {"bmp", ".bmp", &write_native<export_type::bmp>},
     {"tm2", ".tm2", &write_native<export_type::tim2>},
     {"rwsect", ".rwsect", &write_native<export_type::rwsect>},

@@ -14,7 +14,7 @@ std::optional<export_type> chosen_export_type(const cli_args& args,
                                               const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
         const std::optional<export_type> type = export_type_of_extension(args.get("-f"));
-        if (!type) exit_code = usage_error("-f takes png, bmp, tm2 or rwsect");
+        if (!type) exit_code = usage_error("-f takes png, bmp, tm2, rwsect or dds");
         return type;
     }
     if (!file) return export_type::bmp;

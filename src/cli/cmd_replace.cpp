@@ -21,7 +21,8 @@ int cmd_replace(const cli_args& args) {
     if (!t) return code;
     const std::string& image = args.positional[1];
     const bool pc = opened->dictionary->family() == txd_family::pc_xbox;
-    if (pc && editor_session::import_extension(image) == ".png") {
+    const auto type = editor_session::export_type_for(editor_session::import_extension(image));
+    if (pc && (type == export_type::png || type == export_type::dds)) {
         pc_edit_options options;
         options.format = *format;
         options.mips = *mips;

@@ -21,7 +21,7 @@ const command_entry k_commands[] = {
      "[--platforms TEXT] [--depth 4|8|32|keep] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] "
      "[--mips N|auto|keep|regenerate] [--dither on|off]"},
     {"export", cmd_export,
-     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
+     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]"},
     {"add", cmd_add,
      "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "

@@ -3,9 +3,10 @@
 #include <optional>
 #include <string>
 
-// The file kinds a texture is exported to or read from. PNG is written and read by src/imageio;
-// the dictionary itself only knows its name. The numbers are the ones the kinds are stored as.
-enum class export_type { bmp = 1, tim2 = 2, rwsect = 4, png = 8 };
+// The file kinds a texture is exported to or read from. PNG and DDS are written and read by
+// src/imageio; the dictionary itself only knows their names. The numbers are the ones the kinds
+// are stored as.
+enum class export_type { bmp = 1, tim2 = 2, rwsect = 4, png = 8, dds = 16 };
 
 // The stored number back to a kind; an unknown number gives none.
 constexpr std::optional<export_type> export_type_from_number(int number) {
@@ -18,6 +19,8 @@ constexpr std::optional<export_type> export_type_from_number(int number) {
         return export_type::rwsect;
     case 8:
         return export_type::png;
+    case 16:
+        return export_type::dds;
     default:
         return std::nullopt;
     }
@@ -27,7 +30,7 @@ constexpr int export_type_number(export_type type) {
     return static_cast<int>(type);
 }
 
-// ".bmp", ".tm2", ".rwsect" or ".png".
+// ".bmp", ".tm2", ".rwsect", ".png" or ".dds".
 constexpr const char* export_extension(export_type type) {
     switch (type) {
     case export_type::bmp:
@@ -38,6 +41,8 @@ constexpr const char* export_extension(export_type type) {
         return ".rwsect";
     case export_type::png:
         return ".png";
+    case export_type::dds:
+        return ".dds";
     }
     return ".bmp";
 }
@@ -46,8 +51,8 @@ constexpr const char* export_extension(export_type type) {
 inline std::optional<export_type> export_type_of_extension(const std::string& extension) {
     const std::string dotted =
         (!extension.empty() && extension[0] == '.') ? extension : "." + extension;
-    for (export_type type :
-         {export_type::bmp, export_type::tim2, export_type::rwsect, export_type::png})
+    for (export_type type : {export_type::bmp, export_type::tim2, export_type::rwsect,
+                             export_type::png, export_type::dds})
         if (dotted == export_extension(type)) return type;
     return std::nullopt;
 }

@@ -295,6 +295,16 @@ std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, lev
     return out;
 }
 
+std::optional<pc_txd::stored_blocks> pc_txd::dxt_blocks(uint32_t t, uint32_t level) {
+    const auto found = layout(t);
+    if (!found || found->dxt == 0 || found->dxt == k_no_pixels || level >= found->levels.size() ||
+        found->levels[level].bytes < level_bytes(*found, level))
+        return std::nullopt;
+    const auto data = texture_struct(t);
+    return stored_blocks{found->dxt, data.subspan(size_t(found->levels[level].offset),
+                                                  size_t(level_bytes(*found, level)))};
+}
+
 std::span<uint8_t> pc_txd::pixels(uint32_t t, uint32_t level) {
     const auto found = level_pixels(t, level);
     if (!found) return {};

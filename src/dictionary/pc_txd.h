@@ -54,6 +54,15 @@ class pc_txd : public ps2_txd {
                                              level_detail detail = level_detail::declared) override;
     txd_family family() const override { return txd_family::pc_xbox; }
 
+    // The blocks of level `level` of a DXT texture as stored (exactly the level's bytes), with
+    // the DXT kind they decode with (1, 3 or 5). None when the texture holds no DXT blocks or
+    // the level is not all there; the bytes live until the next release or edit.
+    struct stored_blocks {
+        uint32_t dxt = 0;
+        std::span<const uint8_t> bytes;
+    };
+    std::optional<stored_blocks> dxt_blocks(uint32_t t, uint32_t level);
+
     // Longest name the 32-byte name fields hold (with their NUL).
     static constexpr uint32_t k_max_name_length = 31;
 

@@ -6,6 +6,7 @@
 #include "dictionary/txd_platform.h"
 #include "imageio/mip_chain.h"
 #include "imageio/ps2_picture.h"
+#include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
@@ -113,8 +114,8 @@ bool take_ps2_palette(ps2_txd& source, uint32_t t, const pc_convert_options& opt
 // Any texture decoded and encoded again; sizes that are no power of two are scaled.
 bool encode_any(ps2_txd& source, uint32_t t, const pc_convert_options& options,
                 pc_texture_source& out, std::string& note, std::string& error) {
-    rgba_image level0;
-    if (!texture_rgba(source, t, 0, level0, error)) return false;
+    const rgba_image level0 = texture_rgba(source, t, 0, error);
+    if (level0.rgba.empty()) return false;
     const uint32_t stored_levels = std::max<uint32_t>(1, source.mip_count(t));
     const uint32_t w = level0.width, h = level0.height;
     std::vector<rgba_image> chain{level0};
@@ -137,7 +138,7 @@ bool encode_any(ps2_txd& source, uint32_t t, const pc_convert_options& options,
         std::string ignored;
         const bool own = !scaled && level < stored_levels &&
                          (!options.mips || options.mips->mode != mips_mode::regenerate) &&
-                         texture_rgba(source, t, level, picture, ignored) &&
+                         !(picture = texture_rgba(source, t, level, ignored)).rgba.empty() &&
                          picture.width == std::max<uint32_t>(1, out.fields.width >> level) &&
                          picture.height == std::max<uint32_t>(1, out.fields.height >> level);
         chain.push_back(own ? std::move(picture) : half_size(chain.back()));

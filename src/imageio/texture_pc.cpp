@@ -4,6 +4,7 @@
 #include "dictionary/xbox_txd.h"
 #include "imageio/mip_chain.h"
 #include "imageio/quantize.h"
+#include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 
 #include <algorithm>
@@ -89,34 +90,6 @@ pc_layout layout_for_new_textures(pc_txd& txd) {
     const auto* words = header ? txd.load_data(header) : nullptr;
     const uint16_t device = words && words->size() >= 4 ? load_u16(words->data() + 2) : 0;
     return device == k_d3d9_device_id ? pc_layout::d3d9 : pc_layout::d3d8;
-}
-
-bool texture_rgba(ps2_txd& txd, uint32_t t, uint32_t level, rgba_image& out, std::string& error) {
-    txd.last_error.clear();
-    const device_bitmap picture =
-        txd.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr, level);
-    if (!picture || picture->width == 0 || picture->height == 0) {
-        error = txd.last_error.empty() ? "texture " + std::to_string(t) + " has no picture"
-                                       : txd.last_error;
-        return false;
-    }
-    const display_image& image = *picture;
-    const uint32_t bytes_per_pixel = image.bits / 8;
-    out.width = image.width;
-    out.height = image.height;
-    out.rgba.resize(size_t(image.width) * image.height * 4);
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.top_row(y);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t* p = row + x * bytes_per_pixel;
-            uint8_t* q = out.pixel(x, y);
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
-        }
-    }
-    return true;
 }
 
 bool replace_pc_texture(pc_txd& txd, uint32_t t, const rgba_image& image,
@@ -244,8 +217,8 @@ bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::s
     }
     source.palette.assign(palette.begin(), palette.end());
     const std::vector<uint8_t> kept(level0.begin(), level0.end());
-    rgba_image picture;
-    if (!texture_rgba(txd, t, 0, picture, error)) return false;
+    const rgba_image picture = texture_rgba(txd, t, 0, error);
+    if (picture.rgba.empty()) return false;
     const std::vector<rgba_image> chain = mip_chain(picture, f.levels);
     if (f.palette) {
         // Further levels take level 0's own palette, every stored entry of it.
@@ -267,4 +240,115 @@ bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::s
         source.levels[0] = kept;
     }
     return store(txd, t, source, error);
+}
+
+std::optional<pc_format> pc_format_of_dds(dds_format format) {
+    switch (format) {
+    case dds_format::dxt1:
+        return pc_format::dxt1;
+    case dds_format::dxt3:
+        return pc_format::dxt3;
+    case dds_format::dxt5:
+        return pc_format::dxt5;
+    case dds_format::argb8888:
+        return pc_format::argb8888;
+    case dds_format::xrgb8888:
+        return pc_format::rgb888;
+    default:
+        return std::nullopt;
+    }
+}
+
+namespace {
+rgba_image dds_picture(const dds_image& dds) {
+    rgba_image picture;
+    picture.width = dds.width;
+    picture.height = dds.height;
+    picture.rgba = dds_level_rgba(dds, 0);
+    return picture;
+}
+
+// How many of the DDS's levels go in as they are for `mips`; 0 when the request needs levels
+// the file does not hold (they are built from its picture then).
+uint32_t dds_levels_taken(const dds_image& dds, mips_request mips) {
+    const uint32_t held =
+        std::min<uint32_t>(uint32_t(dds.levels.size()), pc_full_chain(dds.width, dds.height));
+    switch (mips.mode) {
+    case mips_mode::keep:
+        return held;
+    case mips_mode::regenerate:
+        return 0;
+    case mips_mode::count:
+        return mips.count <= held ? std::max<uint32_t>(1, mips.count) : 0;
+    case mips_mode::full_chain:
+        return held == pc_full_chain(dds.width, dds.height) ? held : 0;
+    }
+    return 0;
+}
+
+// Fields for levels taken as they stand: the format's pixel format by the picture's alpha,
+// except that a DXT1 texture stored as 1555 stays so (1555 holds opaque blocks too).
+bool take_dds_levels(pc_texture_source& source, const dds_image& dds, pc_format format,
+                     uint32_t levels, std::string& error) {
+    const uint32_t kept_format = source.fields.pixel_format;
+    const bool kept_1555 = source.fields.dxt == 1 && kept_format == pc_pixel::argb1555;
+    if (!set_pc_format(source.fields, format, alpha_of(dds_picture(dds)), error)) return false;
+    if (kept_1555 && format == pc_format::dxt1 && source.fields.layout != pc_layout::xbox)
+        source.fields.pixel_format = pc_pixel::argb1555;
+    source.fields.width = dds.width;
+    source.fields.height = dds.height;
+    source.fields.levels = levels;
+    settle_filter(source.fields);
+    source.palette.clear();
+    source.levels.assign(dds.levels.begin(), dds.levels.begin() + levels);
+    return true;
+}
+} // namespace
+
+bool replace_pc_texture_dds(pc_txd& txd, uint32_t t, const dds_image& dds,
+                            const pc_edit_options& options, std::string& error, std::string& note) {
+    pc_texture_source source;
+    if (!source_of(txd, t, source, error)) return false;
+    const auto own = pc_format_of(source.fields);
+    const auto given = pc_format_of_dds(dds.format);
+    const auto wanted = options.format ? options.format : own;
+    const uint32_t levels = dds_levels_taken(dds, options.mips);
+    const bool as_stored = given && given == wanted && levels != 0 &&
+                           dds.width == source.fields.width && dds.height == source.fields.height;
+    if (!as_stored)
+        return replace_pc_texture(txd, t, dds_picture(dds), nullptr, options, error, note);
+    // The texture's own levels coming back change nothing, not even a flag the file deviates in.
+    bool unchanged = wanted == own && levels == source.fields.levels;
+    for (uint32_t level = 0; unchanged && level < levels; ++level) {
+        const auto stored = txd.stored_level(t, level);
+        unchanged = std::equal(stored.begin(), stored.end(), dds.levels[level].begin(),
+                               dds.levels[level].end());
+    }
+    if (unchanged) return true;
+    if (!take_dds_levels(source, dds, *given, levels, error)) return false;
+    return store(txd, t, source, error);
+}
+
+bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& name,
+                        const pc_edit_options& options, std::string& error, std::string& note) {
+    const auto given = pc_format_of_dds(dds.format);
+    const uint32_t levels = dds_levels_taken(dds, options.mips);
+    if (!given || (options.format && options.format != given) || levels == 0 ||
+        !is_power_of_two(dds.width) || !is_power_of_two(dds.height))
+        return add_pc_texture(txd, dds_picture(dds), nullptr, name, options, error, note);
+    if (txd.texture_count() >= ps2_txd::k_max_textures) {
+        error = txd_msg::too_many_textures;
+        return false;
+    }
+    pc_texture_source source;
+    source.fields.layout = layout_for_new_textures(txd);
+    source.name = name.substr(0, k_max_name_chars);
+    if (!take_dds_levels(source, dds, *given, levels, error)) return false;
+    auto texture = build_pc_texture(source, txd.root_version(), error);
+    if (!texture) return false;
+    if (!txd.append_texture(std::move(texture))) {
+        error = txd.last_error;
+        return false;
+    }
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "dictionary/pc_txd.h"
 #include "imageio/pc_levels.h"
 #include "imageio/picture.h"
+#include "raster/dds_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -49,8 +50,16 @@ bool add_pc_texture(pc_txd& txd, const rgba_image& image, const indexed_image* g
 bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::string& error,
                  std::string& note);
 
-// Texture t's level `level` as the preview shows it, in RGBA 0..255 (any dictionary class).
-bool texture_rgba(ps2_txd& txd, uint32_t t, uint32_t level, rgba_image& out, std::string& error);
+// The texture format that stores a DDS format's levels as they stand (DXT1/3/5, 8888, and 888
+// for X8R8G8B8); none for formats that are decoded first.
+std::optional<pc_format> pc_format_of_dds(dds_format format);
+
+// Replace and add from a DDS: levels in the texture's format go in untouched (a texture's own
+// DDS export gives its bytes back); other DDS files are decoded and encoded as a picture.
+bool replace_pc_texture_dds(pc_txd& txd, uint32_t t, const dds_image& dds,
+                            const pc_edit_options& options, std::string& error, std::string& note);
+bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& name,
+                        const pc_edit_options& options, std::string& error, std::string& note);
 
 // The levels a request asks for at a size, given the count the texture has now.
 uint32_t requested_levels(mips_request mips, uint32_t width, uint32_t height, uint32_t current);

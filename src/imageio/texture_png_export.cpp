@@ -3,6 +3,7 @@
 #include "dictionary/txd_messages.h"
 #include "imageio/png_codec.h"
 #include "imageio/ps2_picture.h"
+#include "imageio/texture_dds.h"
 
 namespace {
 // The picture the preview shows, as RGBA (mixed view carries alpha 0..255) or grey.
@@ -92,9 +93,12 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
 
 bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
                         const std::filesystem::path& path, swizzle_mode swizzle) {
-    if (type != export_type::png) return txd.export_texture(t, mode, type, &path, swizzle);
+    if (type != export_type::png && type != export_type::dds)
+        return txd.export_texture(t, mode, type, &path, swizzle);
     std::string error;
-    if (export_texture_png(txd, t, 0, mode, swizzle, path, error)) return true;
+    if (type == export_type::dds ? export_texture_dds(txd, t, path, error)
+                                 : export_texture_png(txd, t, 0, mode, swizzle, path, error))
+        return true;
     txd.last_error = error;
     return false;
 }

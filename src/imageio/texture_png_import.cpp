@@ -3,6 +3,7 @@
 #include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
+#include "imageio/picture_file.h"
 #include "imageio/png_codec.h"
 #include "imageio/ps2_levels.h"
 #include "imageio/ps2_picture.h"
@@ -62,7 +63,7 @@ bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& 
         return false;
     }
     png_picture picture;
-    if (!read_png_file(path, picture, error)) return false;
+    if (!read_picture_file(path, picture, error)) return false;
     const uint32_t w = txd.width(t), h = txd.height(t), d = txd.depth(t);
     if (picture.image.width != w || picture.image.height != h) {
         error = txd_msg::same_dimensions;
@@ -104,7 +105,7 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
         return false;
     }
     png_picture picture;
-    if (!read_png_file(path, picture, error)) return false;
+    if (!read_picture_file(path, picture, error)) return false;
     rgba_image image = std::move(picture.image);
     const indexed_image* given = picture.indexed ? &*picture.indexed : nullptr;
     std::vector<std::string> notes;

@@ -15,3 +15,21 @@ inline constexpr const char* raster_too_short = "Raster data is too short.";
 inline constexpr const char* palette_too_short = "Palette data is too short.";
 inline constexpr const char* bad_image_size = "Image size is not supported.";
 } // namespace raster_msg
+
+// DDS files: the cause of a refusal, completed with the numbers found.
+namespace dds_msg {
+inline constexpr const char* not_dds = "not a DDS file: it does not start with \"DDS \"";
+inline constexpr const char* header_size = "DDS header size is ";
+inline constexpr const char* pixel_format_size = "DDS pixel format size is ";
+inline constexpr const char* bad_size = "DDS picture size is not supported: ";
+inline constexpr const char* cube_or_volume = "DDS cube maps and volume textures are not supported";
+inline constexpr const char* too_many_levels = "DDS file declares too many mip levels: ";
+inline constexpr const char* premultiplied =
+    "DDS premultiplied alpha (DXT2, DXT4) is not supported";
+inline constexpr const char* unknown_fourcc = "DDS compression is not supported: ";
+inline constexpr const char* unknown_rgb = "DDS pixel layout is not supported: ";
+inline constexpr const char* unknown_dxgi = "DDS DXGI format is not supported: ";
+inline constexpr const char* not_2d = "DDS file holds no single 2D texture: ";
+inline constexpr const char* no_levels = "DDS picture has no levels";
+inline constexpr const char* level_size = "DDS level size does not match the picture: level ";
+} // namespace dds_msg

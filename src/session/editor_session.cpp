@@ -4,7 +4,8 @@
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
-#include "imageio/png_codec.h"
+#include "imageio/picture_file.h"
+#include "imageio/texture_dds.h"
 #include "session/session_messages.h"
 
 const char* editor_session::platform_name() const {
@@ -163,6 +164,12 @@ bool editor_session::export_texture(uint32_t t, view_mode view, export_type type
             path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
         return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_);
     }
+    if (type == export_type::dds) {
+        // A DDS file holds every mip level: `level` does not apply.
+        const std::filesystem::path name =
+            path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
+        return export_texture_dds(*dictionary_, t, name, error_);
+    }
     if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
     error_ = dictionary_->last_error;
     return false;
@@ -202,7 +209,8 @@ bool editor_session::import_file(const std::string& path, swizzle_mode swizzle,
         case export_type::rwsect:
             return txd.add_raw_section(path);
         case export_type::png:
-            if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_png(*pc, path, png);
+        case export_type::dds:
+            if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
             return add_texture_png(txd, path, png, txd.last_error, note_);
         }
         return false;
@@ -219,13 +227,14 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
             txd.last_error = txd_msg::unknown_import_format;
             return false;
         }
-        if (*type == export_type::png && txd.family() == txd_family::pc_xbox) {
+        const bool picture = *type == export_type::png || *type == export_type::dds;
+        if (picture && txd.family() == txd_family::pc_xbox) {
             pc_edit_options options;
             options.dither = dither;
             options.mips.mode = regenerate_mips ? mips_mode::regenerate : mips_mode::keep;
-            return replace_pc_png(txd, t, image, options);
+            return replace_pc_picture(txd, t, image, options);
         }
-        if (*type == export_type::png)
+        if (picture)
             return replace_texture_png(txd, t, image, dither, txd.last_error, note_,
                                        regenerate_mips);
         return txd.replace_texture(t, image, *type, keep_alpha);
@@ -236,32 +245,43 @@ bool editor_session::replace_pc(uint32_t t, const std::string& image,
                                 const pc_edit_options& options) {
     const edit_record record{edit_kind::replace, t, image, 0};
     note_.clear();
-    return edit(record, [&](ps2_txd& txd) { return replace_pc_png(txd, t, image, options); });
+    return edit(record, [&](ps2_txd& txd) { return replace_pc_picture(txd, t, image, options); });
 }
 
-bool editor_session::replace_pc_png(ps2_txd& txd, uint32_t t, const std::string& image,
-                                    const pc_edit_options& options) {
+bool editor_session::replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                        const pc_edit_options& options) {
     auto* pc = dynamic_cast<pc_txd*>(&txd);
     if (!pc) {
         txd.last_error = session_msg::pc_edits_only;
         return false;
     }
+    if (export_type_for(import_extension(image)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(image, dds, txd.last_error)) return false;
+        return replace_pc_texture_dds(*pc, t, dds, options, txd.last_error, note_);
+    }
     png_picture picture;
-    if (!read_png_file(image, picture, txd.last_error)) return false;
+    if (!read_picture_file(image, picture, txd.last_error)) return false;
     return replace_pc_texture(*pc, t, picture.image, picture.indexed ? &*picture.indexed : nullptr,
                               options, txd.last_error, note_);
 }
 
-bool editor_session::add_pc_png(pc_txd& txd, const std::string& path, const png_add_options& png) {
-    png_picture picture;
-    if (!read_png_file(path, picture, txd.last_error)) return false;
+bool editor_session::add_pc_picture(pc_txd& txd, const std::string& path,
+                                    const png_add_options& png) {
     pc_edit_options options;
     options.format = png.format;
     options.resize = png.resize;
     options.dither = png.dither;
     options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
                                  : mips_request{mips_mode::count, png.mips};
-    std::string name = std::filesystem::path(path).stem().string();
+    const std::string name = std::filesystem::path(path).stem().string();
+    if (export_type_for(import_extension(path)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(path, dds, txd.last_error)) return false;
+        return add_pc_texture_dds(txd, dds, name, options, txd.last_error, note_);
+    }
+    png_picture picture;
+    if (!read_picture_file(path, picture, txd.last_error)) return false;
     return add_pc_texture(txd, picture.image, picture.indexed ? &*picture.indexed : nullptr, name,
                           options, txd.last_error, note_);
 }

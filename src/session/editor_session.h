@@ -143,7 +143,8 @@ class editor_session {
     // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  bool regenerate_mips = false);
-    // Replaces texture t of a PC or XBOX dictionary from a PNG: its own format unless
+    // Replaces texture t of a PC or XBOX dictionary from a PNG or DDS (a DDS in the texture's
+    // own format goes in as it is): its own format unless
     // options.format names another, the mip levels as options.mips asks.
     bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options);
     // Gives texture t of a PC or XBOX dictionary the mip levels asked for (level 0 kept).
@@ -168,9 +169,9 @@ class editor_session {
     // kept on failure.
     bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
     // The PC steps of replace and import (inside an edit).
-    bool replace_pc_png(ps2_txd& txd, uint32_t t, const std::string& image,
-                        const pc_edit_options& options);
-    bool add_pc_png(pc_txd& txd, const std::string& path, const png_add_options& png);
+    bool replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                            const pc_edit_options& options);
+    bool add_pc_picture(pc_txd& txd, const std::string& path, const png_add_options& png);
 
     std::unique_ptr<ps2_txd> dictionary_;
     std::string path_;

@@ -22,6 +22,7 @@ CExportAllDialog::CExportAllDialog(QWidget* parent) : QDialog(parent) {
     format_box->addItem("Windows Bitmap (.bmp)", export_type_number(export_type::bmp));
     format_box->addItem("PlayStation 2 TIM2 (.tm2)", export_type_number(export_type::tim2));
     format_box->addItem("RenderWare section (.rwsect)", export_type_number(export_type::rwsect));
+    format_box->addItem("DirectDraw Surface (.dds)", export_type_number(export_type::dds));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_button = buttons->button(QDialogButtonBox::Ok);
     ok_button->setDefault(true);

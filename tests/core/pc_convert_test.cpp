@@ -7,6 +7,7 @@
 #include "dictionary/txd_probe.h"
 #include "imageio/convert_pc.h"
 #include "imageio/texture_pc.h"
+#include "imageio/texture_rgba.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,9 @@ std::vector<std::string> damage(ps2_txd& txd) {
 }
 
 rgba_image picture_of(ps2_txd& txd, uint32_t t) {
-    rgba_image out;
     std::string error;
-    EXPECT_TRUE(texture_rgba(txd, t, 0, out, error)) << error;
+    rgba_image out = texture_rgba(txd, t, 0, error);
+    EXPECT_FALSE(out.rgba.empty()) << error;
     return out;
 }
 

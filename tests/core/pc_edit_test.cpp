@@ -4,6 +4,7 @@
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
 #include "imageio/png_codec.h"
+#include "imageio/texture_rgba.h"
 #include "raster/display_image.h"
 #include "session/edit_history.h"
 
@@ -30,9 +31,9 @@ std::vector<std::string> damage(ps2_txd& txd) {
 }
 
 rgba_image picture_of(ps2_txd& txd, uint32_t t, uint32_t level = 0) {
-    rgba_image out;
     std::string error;
-    EXPECT_TRUE(texture_rgba(txd, t, level, out, error)) << error;
+    rgba_image out = texture_rgba(txd, t, level, error);
+    EXPECT_FALSE(out.rgba.empty()) << error;
     return out;
 }
 
