@@ -236,3 +236,47 @@ TEST(PcEdit, ReplaceOfAnotherSizeNeedsResize) {
     EXPECT_EQ(session.dictionary()->width(0), 64u);
 }
 } // namespace
+
+namespace {
+// A DXT or 8888 texture exported as DDS and replaced from it gives the file back byte for
+// byte; a DDS of another block kind is decoded and the texture keeps its own kind.
+TEST(PcEdit, DdsOfTheTexturesOwnFormatGoesInUntouched) {
+    SKIP_WITHOUT_SAMPLES();
+    struct row {
+        const char* file;
+        uint32_t texture;
+        const char* other; // a second file whose texture 0 (another format) replaces it
+    };
+    const row rows[] = {
+        {"AMBULAN.TXD", 0, "mainsc2.txd"}, {"AMBULAN.TXD", 9, "pcbtns.txd"},
+        {"crsr_hud.txd", 17, nullptr},     {"LD_SPAC.txd", 0, nullptr},
+        {"crsr_hud.txd", 25, nullptr},     {"g3le_MISC.TXD", 2, nullptr},
+        {"radar00.txd", 0, "AMBULAN.TXD"}, {"tdem_tde.txd", 0, "crsr_misc.txd"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::string(r.file) + " " + std::to_string(r.texture));
+        const auto dir = temp_dir();
+        editor_session session = opened(sample(r.file));
+        const std::vector<uint8_t> before = saved_bytes(session, dir);
+        const auto dds = dir / "own.dds";
+        ASSERT_TRUE(session.export_texture(r.texture, view_mode::texture, export_type::dds, &dds,
+                                           swizzle_mode::as_stored))
+            << session.last_error();
+        ASSERT_TRUE(session.replace_pc(r.texture, dds.string(), {})) << session.last_error();
+        EXPECT_EQ(saved_bytes(session, dir), before);
+        if (!r.other) continue;
+        editor_session other = opened(sample(r.other));
+        const auto foreign = dir / "other.dds";
+        ASSERT_TRUE(other.export_texture(0, view_mode::texture, export_type::dds, &foreign,
+                                         swizzle_mode::as_stored));
+        ps2_txd& txd = *session.dictionary();
+        const uint32_t compression = txd.compression(r.texture);
+        pc_edit_options options;
+        options.resize = true;
+        ASSERT_TRUE(session.replace_pc(r.texture, foreign.string(), options))
+            << session.last_error();
+        EXPECT_EQ(txd.compression(r.texture), compression);
+        expect_round_trip(session, dir);
+    }
+}
+} // namespace
