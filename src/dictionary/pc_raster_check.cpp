@@ -116,11 +116,13 @@ bool pc_level0_has_transparency(ps2_txd& txd, uint32_t t, bool& ok) {
     const size_t count = size_t(level->width) * level->height;
     const auto pixels = level->pixels;
     bool transparent = false;
+    // The block decoder widens DXT3's 4-bit alpha by a shift: 15, fully opaque, reads as 0xF0.
+    const uint8_t opaque_from = txd.compression(t) == 3 ? 0xF0 : 0xFF;
     switch (level->depth) {
     case 32:
         if (pixels.size() < count * 4) return false;
         for (size_t i = 0; i < count && !level->opaque; ++i)
-            transparent = transparent || pixels[4 * i + 3] < 0xFF;
+            transparent = transparent || pixels[4 * i + 3] < opaque_from;
         break;
     case 16:
         if (pixels.size() < count * 2) return false;

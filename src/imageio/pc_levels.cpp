@@ -121,7 +121,8 @@ bool set_pc_format(pc_free_fields& f, pc_format format, picture_alpha alpha, std
         f.pixel_format = opaque ? pc_pixel::rgb888 : pc_pixel::argb8888;
         break;
     }
-    f.source_alpha = !opaque;
+    // What the stored texels keep of the picture's alpha (888 keeps none).
+    f.source_alpha = !opaque && f.pixel_format != pc_pixel::rgb888;
     return true;
 }
 

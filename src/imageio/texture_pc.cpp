@@ -37,6 +37,18 @@ bool source_of(pc_txd& txd, uint32_t t, pc_texture_source& source, std::string& 
     return true;
 }
 
+// A texture that keeps its format keeps its own pixel format too where the layout allows it
+// and the picture's alpha fits it (DXT1 stored as 1555 stays 1555 with opaque blocks; an XBOX
+// DXT1 stays 565): only a picture with alpha moves an opaque format to one with alpha.
+void keep_pixel_format(pc_free_fields& fields, uint32_t own, picture_alpha alpha) {
+    const bool own_has_alpha =
+        own == pc_pixel::argb1555 || own == pc_pixel::argb4444 || own == pc_pixel::argb8888;
+    if (own == fields.pixel_format || (alpha != picture_alpha::opaque && !own_has_alpha)) return;
+    pc_free_fields kept = fields;
+    kept.pixel_format = own;
+    if (pc_fields_misfit(kept).empty()) fields.pixel_format = own;
+}
+
 // The filter byte for a level count: a texture left with one level filters linearly.
 void settle_filter(pc_free_fields& f) {
     if (f.levels == 1 && f.filter == pc_filter::mip_linear) f.filter = pc_filter::linear;
@@ -118,7 +130,9 @@ bool replace_pc_texture(pc_txd& txd, uint32_t t, const rgba_image& image,
         error = "the texture's 16-bit uncompressed format is not written; --format names one";
         return false;
     }
-    if (!set_pc_format(f, *format, alpha_of(picture), error)) return false;
+    const picture_alpha alpha = alpha_of(picture);
+    if (!set_pc_format(f, *format, alpha, error)) return false;
+    if (format == own) keep_pixel_format(f, before.pixel_format, alpha);
     f.levels = requested_levels(options.mips, f.width, f.height, before.levels);
     settle_filter(f);
 
@@ -290,11 +304,11 @@ uint32_t dds_levels_taken(const dds_image& dds, mips_request mips) {
 // except that a DXT1 texture stored as 1555 stays so (1555 holds opaque blocks too).
 bool take_dds_levels(pc_texture_source& source, const dds_image& dds, pc_format format,
                      uint32_t levels, std::string& error) {
-    const uint32_t kept_format = source.fields.pixel_format;
-    const bool kept_1555 = source.fields.dxt == 1 && kept_format == pc_pixel::argb1555;
-    if (!set_pc_format(source.fields, format, alpha_of(dds_picture(dds)), error)) return false;
-    if (kept_1555 && format == pc_format::dxt1 && source.fields.layout != pc_layout::xbox)
-        source.fields.pixel_format = pc_pixel::argb1555;
+    const auto own = source.fields.width ? pc_format_of(source.fields) : std::nullopt;
+    const uint32_t own_pixel_format = source.fields.pixel_format;
+    const picture_alpha alpha = alpha_of(dds_picture(dds));
+    if (!set_pc_format(source.fields, format, alpha, error)) return false;
+    if (own == format) keep_pixel_format(source.fields, own_pixel_format, alpha);
     source.fields.width = dds.width;
     source.fields.height = dds.height;
     source.fields.levels = levels;

@@ -196,7 +196,7 @@ TEST(PcEdit, MipLevelsKeepLevelZeroAndSetTheFilter) {
         {"AMBULAN.TXD", 0, {mips_mode::count, 1}, 1, 2},
         {"AMBULAN.TXD", 0, {mips_mode::regenerate, 0}, 5, 6},
         {"g3le_MISC.TXD", 0, {mips_mode::full_chain, 0}, 7, 6},
-        {"crsr_hud.txd", 0, {mips_mode::full_chain, 0}, 9, 6},
+        {"crsr_hud.txd", 0, {mips_mode::full_chain, 0}, 8, 6}, // 128x128
         {"radar00.txd", 0, {mips_mode::count, 4}, 4, 6},
     };
     for (const row& r : rows) {

@@ -174,3 +174,28 @@ TEST(PcLint, WrongDeviceIdIsFoundAndRepaired) {
     EXPECT_TRUE(lint_pc_textures(*txd).empty());
 }
 } // namespace
+
+namespace {
+// Opaque DXT3 blocks (alpha nibbles 15) are no transparency: D3D9's alpha bit stays 0 for them
+// (lint took the decoder's 0xF0 for alpha below 255 before).
+TEST(PcLint, OpaqueDxt3BlocksCarryNoAlphaBit) {
+    struct row {
+        uint8_t alpha4;
+        uint8_t byte87;
+    };
+    for (const row& r : {row{15, 8}, row{7, 9}}) {
+        pc_texture_desc desc;
+        desc.platform = 9;
+        desc.filter_flags = 0x1102;
+        desc.raster_format = 0x300;
+        desc.format_word = {'D', 'X', 'T', '3'};
+        desc.compression = r.byte87;
+        desc.levels = {dxt3_solid(0x07E0, r.alpha4, 4)};
+        test_chunk dictionary = make_dictionary({make_pc_texture(desc)});
+        dictionary.children[0].data = {1, 0, 2, 0};
+        auto txd = open_any(write_temp("dxt3.txd", dictionary.bytes()));
+        ASSERT_TRUE(txd);
+        EXPECT_TRUE(lint_pc_textures(*txd).empty()) << int(r.alpha4);
+    }
+}
+} // namespace
