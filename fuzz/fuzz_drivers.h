@@ -6,6 +6,9 @@
 // result with a message is fine); they abort only when an invariant that holds for every input
 // is broken.
 
+#include "archive/archive_compact.h"
+#include "archive/archive_edit.h"
+#include "archive/archive_extract.h"
 #include "archive/game_archive.h"
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ios_txd.h"
@@ -434,6 +437,78 @@ inline void drive_archive(std::span<const uint8_t> data) {
                 probe_dictionary(archive.data_path, uint32_t(entry.offset), k_all_platforms);
             if (probe.dictionary) drive_loaded(*probe.dictionary, 2);
         }
+    }
+}
+
+// The edit paths: the first byte chooses the archive kind and one edit, the rest is the table
+// and data (a VER2 file, or the same bytes as both halves of a pair). After an edit that
+// succeeds, the archive must open again and every entry the edit did not touch must hold the
+// bytes it held; after one that fails, there must be a message.
+inline void drive_archive_edit(std::span<const uint8_t> data) {
+    if (data.empty()) return;
+    const uint8_t choice = data[0];
+    const auto rest = data.subspan(1);
+    const bool pair = choice & 0x80;
+    const auto path = pair ? put("edit.dir", rest) : put("edit.img", rest);
+    if (pair) (void)put("edit.img", rest);
+    game_archive archive;
+    std::string error;
+    if (!open_game_archive(path, archive, error)) {
+        if (error.empty()) broken("archive refused without a message");
+        return;
+    }
+    const size_t count = archive.entries.size();
+    // The entries' bytes before the edit (a few, bounded), by index. Entries over the VER2 table
+    // itself hold table bytes, which an edit of the table changes by design: they are not kept.
+    const uint64_t table_end =
+        archive.kind == archive_kind::ver2 ? (count + 2) * k_archive_entry_bytes + 8 : 0;
+    constexpr size_t k_checked = 8;
+    std::vector<std::pair<size_t, std::vector<uint8_t>>> before;
+    for (size_t i = 0; i < count && before.size() < k_checked; ++i) {
+        std::vector<uint8_t> bytes;
+        const auto& entry = archive.entries[i];
+        if (entry.inside && !entry.overlaps && entry.size <= (1u << 16) &&
+            entry.offset >= table_end && read_entry_bytes(archive, i, bytes, error))
+            before.emplace_back(i, std::move(bytes));
+    }
+    const size_t target = count ? (choice >> 3) % count : 0;
+    const std::vector<uint8_t> fresh(size_t(choice) * 37 % 5000, uint8_t(choice));
+    bool ok = false;
+    bool removed = false; // the target's row is gone: later rows move up by one
+    error.clear();
+    switch (choice % 5) {
+    case 0:
+        ok = count && replace_entry(archive, target, fresh, error);
+        break;
+    case 1:
+        ok = add_entry(archive, "fuzz_added.txd", fresh, error);
+        break;
+    case 2:
+        ok = count && delete_entries(archive, {target}, error);
+        removed = true;
+        break;
+    case 3:
+        ok = count && rename_entry(archive, target, "fuzz_renamed", error);
+        break;
+    default:
+        ok = compact_archive(archive, {}, {}, error);
+        break;
+    }
+    if (!ok) {
+        if (count && error.empty()) broken("archive edit failed without a message");
+        return;
+    }
+    game_archive again;
+    if (!open_game_archive(path, again, error)) broken("archive does not open after an edit");
+    if (!same_entries(again.entries, archive.entries)) broken("table in memory differs from disk");
+    const bool target_changed = choice % 5 == 0;
+    for (const auto& [index, bytes] : before) {
+        if (index == target && (target_changed || removed)) continue;
+        const size_t now_index = removed && index > target ? index - 1 : index;
+        std::vector<uint8_t> now;
+        if (now_index >= again.entries.size() || !read_entry_bytes(again, now_index, now, error) ||
+            now != bytes)
+            broken("an entry the edit did not touch changed");
     }
 }
 

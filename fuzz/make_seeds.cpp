@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
     }
     const fs::path out = argv[1];
     std::error_code ec;
-    for (const char* target : {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp",
-                               "tim2", "ini", "png", "archive", "texture_conversion"})
+    for (const char* target :
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "ini", "png",
+          "archive", "archive_edit", "texture_conversion"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {
@@ -89,6 +90,16 @@ int main(int argc, char** argv) {
         if (entries.size() < 3) entries.push_back({input.name + ".txd", input.bytes});
     save(out / "archive", "three_dictionaries.img", make_ver2_archive(entries));
     save(out / "archive", "three_dictionaries.dir", make_dir_img_archive(entries).dir);
+    // One seed per edit and kind: the first byte chooses them.
+    const auto ver2 = make_ver2_archive(entries);
+    const auto dir = make_dir_img_archive(entries).dir;
+    for (uint8_t choice = 0; choice < 10; ++choice) {
+        const uint8_t kind_and_edit = uint8_t(choice % 5 + (choice >= 5 ? 0x80 : 0) + 8 * choice);
+        std::vector<uint8_t> seed{kind_and_edit};
+        const auto& body = choice >= 5 ? dir : ver2;
+        seed.insert(seed.end(), body.begin(), body.end());
+        save(out / "archive_edit", "edit_" + std::to_string(choice) + ".bin", seed);
+    }
     for (const auto& input : qm_seeds::generated_ini_files())
         save(out / "ini", input.name + ".ini", input.bytes);
     std::printf("seeds written to %s\n", out.c_str());

@@ -64,10 +64,29 @@ inline constexpr const char* entry_outside =
     "The entry %s lies past the end of the archive and cannot be opened.";
 inline constexpr const char* entry_beyond_4gib =
     "The entry %s lies beyond 4 GiB in the archive, where it cannot be opened.";
-inline constexpr const char* entry_too_small =
-    "%s needs %llu bytes, but its archive entry holds only %llu bytes (%llu sectors).\n\n"
-    "Save it as a separate file instead?";
+inline constexpr const char* entry_empty = "The entry %s is empty: it holds no dictionary.";
+inline constexpr const char* entry_filter_all = "All Files (*.*)|*.*|";
+inline constexpr const char* extracting = "Extracting %d entries to %s...";
+inline constexpr const char* extracted = "%d entries extracted to %s.";
+inline constexpr const char* extracted_renamed =
+    "%d entries extracted to %s; %d names were changed into safe file names.";
+inline constexpr const char* extracted_one = "%s extracted to %s.";
+inline constexpr const char* entries_added = "%d entries added to %s.";
+inline constexpr const char* entry_replaced = "%s replaced from %s.";
+inline constexpr const char* delete_entries_question =
+    "Delete %d entries from %s?\n\nTheir sectors stay in the archive as free space until "
+    "it is compacted.";
+inline constexpr const char* delete_entries_caption = "Delete Entries";
+inline constexpr const char* entries_deleted = "%d entries deleted from %s.";
+inline constexpr const char* rename_entry_title = "Rename Entry";
+inline constexpr const char* rename_entry_label = "New name (at most 24 characters):";
+inline constexpr const char* entry_renamed = "%s renamed to %s.";
+inline constexpr const char* compacting = "Compacting %s...";
+inline constexpr const char* compacted = "%s compacted: %llu bytes before, %llu after.";
+inline constexpr const char* archive_task_cancelled = "Cancelled; %s is as it was.";
 inline constexpr const char* save_caption = "Save";
+// After the session's message when the dictionary no longer fits where it lies in a larger file.
+inline constexpr const char* offer_save_as = "\n\nSave it as a separate file instead?";
 inline constexpr const char* saved_into_entry = "%s saved into its archive entry.";
 inline constexpr const char* entry_kind_none = "-";
 inline constexpr const char* exporting_all = "Exporting %d textures to %s...";

@@ -158,6 +158,11 @@ class CMainDialog : public QDialog {
     void set_modified(bool value) { session_.set_modified(value); }
     view_mode alpha_mode() const { return alpha_mode_; }
     ::swizzle_mode swizzle_mode() const { return swizzle_mode_; }
+    // The order an export of `type` reads the pixels in: a PNG is the picture as the texture
+    // stores it, whatever the view's temporary override; BMP and TIM2 follow the view.
+    ::swizzle_mode export_swizzle(export_type type) const {
+        return type == export_type::png ? ::swizzle_mode::as_stored : swizzle_mode_;
+    }
     bool info_shown() const { return info_shown_; }
     bool warnings_enabled() const { return warnings_enabled_; }
     const settings_file& settings() const { return settings_; }
@@ -287,8 +292,8 @@ class CMainDialog : public QDialog {
     void cmd_open_by_offset(int id);
     // ---- game archives (main_archive_commands.cpp) ----
     void cmd_open_from_archive(int id);
-    // Save of a dictionary opened from an archive entry: into the entry when it fits, else
-    // the question whether to save it as a file of its own.
+    // Save of a dictionary opened from an archive entry: back into the entry, which grows into
+    // free sectors of the archive when it no longer fits its own.
     void save_into_entry();
     // The title name of a dictionary opened from an archive entry: "archive.img › entry.txd".
     static std::string entry_title(const archive_entry_link& link);

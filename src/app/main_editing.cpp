@@ -276,7 +276,8 @@ std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& te
         const std::filesystem::path path =
             std::filesystem::path(drag_folder_) /
             dictionary()->default_export_name(texture, alpha_mode_, export_type::png);
-        if (session_.export_texture(texture, alpha_mode_, export_type::png, &path, swizzle_mode_))
+        if (session_.export_texture(texture, alpha_mode_, export_type::png, &path,
+                                    export_swizzle(export_type::png)))
             paths.push_back(path.string());
     }
     return paths;

@@ -82,6 +82,8 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
                txd.allocated_bytes / 1024.0);
     if (session_.opened_outside_priority())
         loaded += format(app_msg::opened_outside_priority, session_.platform_name());
+    // Textures the count leaves out are listed all the same; the status line says so.
+    if (const std::string why = txd.count_disagreement(); !why.empty()) loaded += " " + why;
     set_status_text(0, path_to_qt(loaded));
     set_title(name);
     enable_texture_commands(true);
@@ -177,6 +179,15 @@ void CMainDialog::cmd_open_by_offset(int) {
 
 bool CMainDialog::save_to(const std::string& path, bool record_name) {
     if (!(record_name ? session_.save_as(path) : session_.save())) {
+        // A dictionary that outgrew its place inside a larger file can still go to a file of
+        // its own; the larger file was not touched.
+        if (session_.save_needs_new_file()) {
+            if (host_.message_box(session_.last_error() + app_msg::offer_save_as,
+                                  app_msg::save_caption, box_buttons::yes_no,
+                                  box_icon::warning) == id_yes)
+                cmd_save_as(cmd::file_save_as);
+            return false;
+        }
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
@@ -292,8 +303,11 @@ void CMainDialog::convert_dictionary(
     const auto out_bytes = std::filesystem::file_size(out, ec);
     const int converted =
         static_cast<int>(dictionary()->texture_count()) - static_cast<int>(skipped.size());
-    set_status_text(0, QString::asprintf(app_msg::converted, converted, before_kb,
-                                         ec ? 0.0 : out_bytes / 1024.0));
+    QString done =
+        QString::asprintf(app_msg::converted, converted, before_kb, ec ? 0.0 : out_bytes / 1024.0);
+    // Textures scaled to sizes the game takes are named.
+    if (!session_.last_note().empty()) done += " " + QString::fromStdString(session_.last_note());
+    set_status_text(0, done);
 }
 
 void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {

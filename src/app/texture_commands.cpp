@@ -163,7 +163,7 @@ void CMainDialog::cmd_export(int id) {
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!session_.export_texture(texture, alpha_mode_, *type, &path, swizzle_mode_)) {
+        if (!session_.export_texture(texture, alpha_mode_, *type, &path, export_swizzle(*type))) {
             host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
@@ -196,7 +196,7 @@ void CMainDialog::cmd_export(int id) {
     for (uint32_t t : textures) {
         const std::filesystem::path path =
             folder / dictionary()->default_export_name(t, alpha_mode_, type);
-        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_)) {
+        if (session_.export_texture(t, alpha_mode_, type, &path, export_swizzle(type))) {
             ++exported;
             continue;
         }
@@ -256,7 +256,7 @@ void CMainDialog::cmd_export_all(int) {
         const std::string name =
             names.claim(dictionary()->default_export_name(t, alpha_mode_, type));
         const std::filesystem::path path = folder / name;
-        if (session_.export_texture(t, alpha_mode_, type, &path, swizzle_mode_))
+        if (session_.export_texture(t, alpha_mode_, type, &path, export_swizzle(type)))
             ++exported;
         else
             failures.push_back(name + ": " + session_.last_error());
@@ -362,7 +362,7 @@ void CMainDialog::cmd_rename(int) {
         return;
     }
     list_fill(0);
-    set_modified(true);
+    // The session marks a real rename modified; the name the texture already had is no edit.
     set_status_text(0, app_msg::renamed);
 }
 

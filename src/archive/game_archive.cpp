@@ -1,6 +1,7 @@
 #include "archive/game_archive.h"
 
 #include "archive/archive_messages.h"
+#include "archive/archive_space.h"
 #include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
 
@@ -58,6 +59,13 @@ bool fail(const std::filesystem::path& path, const std::string& cause, std::stri
 }
 } // namespace
 
+bool same_entries(const std::vector<archive_entry>& a, const std::vector<archive_entry>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const archive_entry& x, const archive_entry& y) {
+                          return x.name == y.name && x.offset == y.offset && x.size == y.size;
+                      });
+}
+
 bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
                       std::vector<archive_entry>& entries, std::string& error) {
     entries.clear();
@@ -87,6 +95,7 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
         const uint16_t archived = row.u16("archive entry size");
         entries.push_back(read_entry(row, streaming != 0 ? streaming : archived, data_length));
     }
+    mark_overlapping_entries(entries);
     return true;
 }
 
@@ -109,6 +118,7 @@ bool parse_dir_table(std::span<const uint8_t> bytes, uint64_t data_length,
         const uint32_t sectors = row.u32("archive entry size");
         entries.push_back(read_entry(row, sectors, data_length));
     }
+    mark_overlapping_entries(entries);
     return true;
 }
 

@@ -18,7 +18,13 @@ struct archive_entry {
     uint64_t size = 0;   // bytes, whole sectors
     // False when the entry runs past the end of the .img: it is listed but cannot be read.
     bool inside = true;
+    // True when its sectors overlap those of an entry before it in offset order: listed, but
+    // never opened or copied, so a table of a million rows over the same bytes costs nothing.
+    bool overlaps = false;
 };
+
+// Whether two tables list the same names at the same places, in the same order.
+bool same_entries(const std::vector<archive_entry>& a, const std::vector<archive_entry>& b);
 
 struct game_archive {
     archive_kind kind = archive_kind::ver2;

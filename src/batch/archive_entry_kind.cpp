@@ -24,10 +24,14 @@ size_t read_entry_start(const game_archive& archive, const archive_entry& entry,
 
 entry_description describe_archive_entry(const game_archive& archive, const archive_entry& entry) {
     if (!entry.inside) return {"outside", std::nullopt, 0};
+    // An empty entry holds nothing: what follows its offset belongs to other entries.
+    if (entry.size == 0) return {"empty", std::nullopt, 0};
+    // Bytes another entry already holds are not opened a second time.
+    if (entry.overlaps) return {"shared", std::nullopt, 0};
     if (!has_dictionary_extension(entry.name)) {
         uint8_t bytes[12] = {};
         const size_t got = read_entry_start(archive, entry, bytes, sizeof bytes);
-        if (entry.size == 0 || !looks_like_dictionary(bytes, got)) return {"other", std::nullopt, 0};
+        if (!looks_like_dictionary(bytes, got)) return {"other", std::nullopt, 0};
     }
     dictionary_source source;
     source.file = archive.data_path;

@@ -13,6 +13,8 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     const uint32_t count = dictionary.texture_count();
     if (count > ps2_txd::k_max_textures)
         findings.push_back({{}, "holds " + std::to_string(count) + " textures, more than 255"});
+    if (const std::string why = dictionary.count_disagreement(); !why.empty())
+        findings.push_back({{}, why});
     // The game looks textures up by name without case: a second one of a name is never found.
     std::map<std::string, uint32_t> first_of_name;
     for (uint32_t t = 0; t < count; ++t) {
@@ -40,7 +42,8 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     for (ps2_problem& problem : lint_pc_textures(dictionary))
         if (!problem.accepted) problems.push_back(std::move(problem));
     for (const ps2_problem& problem : problems) {
-        if (problem.what.rfind("name", 0) == 0) continue;
+        // Names and the dictionary's own problems were checked above.
+        if (problem.what.rfind("name", 0) == 0 || problem.whole_dictionary) continue;
         const std::string shown =
             problem.name.empty() ? "#" + std::to_string(problem.texture) : problem.name;
         findings.push_back(

@@ -3,6 +3,8 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
 #include "stream/ascii_lower.h"
+#include "stream/safe_file.h"
+#include "stream/stop_request.h"
 
 #include <algorithm>
 #include <atomic>
@@ -24,7 +26,9 @@ probe_result open_dictionary_source(const dictionary_source& source, std::string
     }
     probe = probe_dictionary(source.file, uint32_t(source.offset), platforms);
     if (!probe.dictionary) {
-        error = "Unsupported TXD file type.";
+        // Say what is wrong with the file (too short, an absurd root size, not RenderWare...).
+        error = probe.reason.empty() ? std::string("Unsupported TXD file type.")
+                                     : "Unsupported TXD file type. (" + probe.reason + ")";
         return probe;
     }
     // TEX containers are rebuilt in memory; their root has no size in the file.
@@ -47,17 +51,20 @@ std::string unique_name(const std::string& stem, const std::string& extension,
     return name;
 }
 
-bool prepare_folder(const fs::path& folder, std::string& error) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (fs::is_directory(folder, ec)) return true;
-    error = "cannot create folder " + folder.string();
-    return false;
+// Creates the folder under the output root without following a symlink planted in the tree.
+bool prepare_folder(const batch_options& options, const fs::path& relative, std::string& error) {
+    return safe_file::make_folders(options.out, relative, error);
 }
 
 bool may_write(const fs::path& target, const batch_options& options, std::string& error) {
     std::error_code ec;
-    if (options.overwrite || !fs::exists(target, ec)) return true;
+    const auto status = fs::symlink_status(target, ec);
+    if (fs::is_symlink(status)) {
+        error =
+            target.string() + " is a symbolic link; batch outputs are never written through one";
+        return false;
+    }
+    if (options.overwrite || !fs::exists(status)) return true;
     error = target.string() + " exists; --overwrite replaces it";
     return false;
 }
@@ -70,7 +77,7 @@ void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary
     }
     const export_format& format = options.format ? *options.format : default_export_format();
     const fs::path folder = options.out / source.out_dir;
-    if (!prepare_folder(folder, report.error)) return;
+    if (!prepare_folder(options, source.out_dir, report.error)) return;
     std::set<std::string> taken;
     for (auto& texture : report.textures) {
         const uint32_t t = uint32_t(&texture - report.textures.data());
@@ -90,7 +97,7 @@ void convert_dictionary(ps2_txd& dictionary, const dictionary_source& source,
     const fs::path relative =
         source.out_dir.parent_path() / (source.out_dir.filename().string() + ".txd");
     const fs::path target = options.out / relative;
-    if (!prepare_folder(target.parent_path(), report.error)) return;
+    if (!prepare_folder(options, relative.parent_path(), report.error)) return;
     if (!may_write(target, options, report.error)) return;
     std::vector<std::string> skipped;
     if (!convert_to_ps2(dictionary, target, report.error, &skipped)) return;
@@ -112,7 +119,28 @@ size_t dictionary_report::failures() const {
     return count + findings.size();
 }
 
+size_t remove_stale_temporaries(const fs::path& out) {
+    size_t removed = 0;
+    std::error_code ec;
+    if (out.empty() || !fs::is_directory(out, ec)) return 0;
+    fs::recursive_directory_iterator it(out, fs::directory_options::skip_permission_denied, ec);
+    for (fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_symlink(ec) && it->is_regular_file(ec) &&
+            safe_file::is_temporary_name(it->path().filename().string()) &&
+            fs::remove(it->path(), ec))
+            ++removed;
+    }
+    return removed;
+}
+
 dictionary_report process_source(const dictionary_source& source, const batch_options& options) {
+    // Outputs are new files in the output tree: no link is followed, nothing is replaced unless
+    // asked, and a re-run remakes anything a crash lost, so flushing is the caller's choice.
+    safe_file::write_options policy;
+    policy.durable = options.durable;
+    policy.replace = options.overwrite;
+    policy.follow_links = false;
+    const safe_file::output_policy outputs(policy);
     dictionary_report report;
     report.source = &source;
     probe_result probe = open_dictionary_source(source, options.platforms, report.error);
@@ -155,14 +183,32 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
     batch_summary summary;
     summary.dictionaries = sources.size();
     summary.failed = source_failures;
+    if (options.action == batch_action::export_textures || options.action == batch_action::convert)
+        remove_stale_temporaries(options.out);
 
     std::vector<std::optional<dictionary_report>> reports(sources.size());
+    std::vector<char> skipped(sources.size(), 0); // left alone after a stop request
     std::atomic<size_t> next{0};
     std::mutex lock; // guards reports, the emission point, the summary and the sinks
     size_t emitted = 0, done = 0;
 
+    // Reports leave in source order: each waits for those before it. Call with `lock` held.
+    const auto emit_ready = [&] {
+        while (emitted < reports.size() && (reports[emitted] || skipped[emitted])) {
+            if (reports[emitted] && on_report) on_report(*reports[emitted]);
+            reports[emitted].reset();
+            ++emitted;
+        }
+    };
     auto work = [&] {
         for (size_t i = next++; i < sources.size(); i = next++) {
+            if (stop_request::requested()) {
+                std::lock_guard guard(lock);
+                ++summary.not_started;
+                skipped[i] = 1;
+                emit_ready();
+                continue;
+            }
             if (on_progress) {
                 std::lock_guard guard(lock);
                 on_progress(done, sources.size(), sources[i], true);
@@ -174,12 +220,7 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
             reports[i] = std::move(report);
             ++done;
             if (on_progress) on_progress(done, sources.size(), sources[i], false);
-            // Reports leave in source order: each waits for those before it.
-            while (emitted < reports.size() && reports[emitted]) {
-                if (on_report) on_report(*reports[emitted]);
-                reports[emitted].reset();
-                ++emitted;
-            }
+            emit_ready();
         }
     };
     const unsigned jobs = job_count(options.jobs, sources.size());

@@ -18,6 +18,7 @@ struct batch_options {
     const export_format* format = nullptr;         // export; none = the default format
     unsigned jobs = 0;                             // 0 = one per core
     bool overwrite = false;                        // replace files that exist
+    bool durable = false;                          // flush every output (see ARCHITECTURE.md)
     std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
 };
 
@@ -43,8 +44,10 @@ struct dictionary_report {
 
 struct batch_summary {
     size_t dictionaries = 0;
-    size_t textures = 0; // textures of the dictionaries that opened
-    size_t failed = 0;   // failed dictionaries, textures and findings, plus the source failures
+    size_t textures = 0;    // textures of the dictionaries that opened
+    size_t failed = 0;      // failed dictionaries, textures and findings, plus the source failures
+    size_t not_started = 0; // dictionaries left alone because a stop was requested
+    bool stopped() const { return not_started != 0; }
 };
 
 // Called once per source, in source order, whatever order the jobs finish in.
@@ -54,10 +57,17 @@ using progress_sink =
     std::function<void(size_t done, size_t total, const dictionary_source& current, bool started)>;
 
 // Works on every source with `jobs` threads, each dictionary opened on its own. A failure is
-// reported and the run goes on. `source_failures` counts into the summary.
+// reported and the run goes on. `source_failures` counts into the summary. When a stop is
+// requested (stop_request.h) each job finishes its current dictionary and takes no other; the
+// summary counts what was left. Outputs appear under their names only when complete, so a
+// stopped run leaves no partial file and a re-run makes what is missing.
 batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t source_failures,
                         const batch_options& options, const report_sink& on_report,
                         const progress_sink& on_progress = {});
+
+// Removes the temporary files a stopped or killed run left in the output folder (names that
+// safe_file::is_temporary_name knows); returns how many.
+size_t remove_stale_temporaries(const std::filesystem::path& out);
 
 // Works on one source (what each job does); exposed for the window's export and the tests.
 dictionary_report process_source(const dictionary_source& source, const batch_options& options);

@@ -1,9 +1,12 @@
 #include "batch/batch_sources.h"
 
+#include "archive/archive_messages.h"
 #include "archive/game_archive.h"
 #include "dictionary/tex_txd.h"
 #include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
+#include "stream/file_name_text.h"
+#include "stream/safe_file.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +15,8 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -45,6 +50,8 @@ struct planned {
 
 class collector {
   public:
+    explicit collector(collect_progress progress) : progress_(std::move(progress)) {}
+
     source_list run(const std::vector<fs::path>& inputs) {
         for (const auto& input : inputs)
             add_input(input);
@@ -55,6 +62,7 @@ class collector {
     }
 
   private:
+    collect_progress progress_;
     source_list list_;
     std::vector<planned> planned_;
 
@@ -86,7 +94,10 @@ class collector {
         if (ec) return fail(folder, {}, "cannot be read");
         for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
             if (ec) break;
-            if (it->is_regular_file(ec)) files.push_back(it->path());
+            // Our own temporary files (of a run that was stopped) are no dictionaries.
+            if (it->is_regular_file(ec) &&
+                !safe_file::is_temporary_name(it->path().filename().string()))
+                files.push_back(it->path());
         }
         if (ec) fail(folder, {}, "could not be walked completely: " + ec.message());
         std::sort(files.begin(), files.end());
@@ -105,6 +116,8 @@ class collector {
             return add_archive(*pair, parent);
         }
         if (pair && extension == ".dir") return add_archive(file, parent);
+        // A .dir named on its own is an archive's table without its data.
+        if (extension == ".dir" && !from_walk) return fail(file, {}, archive_msg::no_img);
         size_t got = 0;
         const auto bytes = sniff(file, 0, got);
         if (got >= 4 && bytes[0] == 'V' && bytes[1] == 'E' && bytes[2] == 'R' && bytes[3] == '2')
@@ -123,8 +136,14 @@ class collector {
     void add_archive(const fs::path& path, const fs::path& parent) {
         game_archive archive;
         std::string error;
-        if (!open_game_archive(path, archive, error)) return fail(path, {}, error);
+        if (!open_game_archive(path, archive, error)) {
+            // The report names the file already; the archive reader's message starts with it.
+            const std::string named = path.string() + ": ";
+            if (error.starts_with(named)) error.erase(0, named.size());
+            return fail(path, {}, error);
+        }
         const fs::path base = parent / safe_file_name(path.stem().string(), "archive");
+        size_t overlapping = 0;
         for (size_t i = 0; i < archive.entries.size(); ++i) {
             const auto& entry = archive.entries[i];
             const bool named = has_dictionary_extension(entry.name);
@@ -132,6 +151,14 @@ class collector {
                 if (named)
                     fail(archive.data_path, entry.name,
                          "the entry lies past the end of the archive");
+                continue;
+            }
+            if (entry.size == 0) {
+                if (named) fail(archive.data_path, entry.name, "the entry is empty");
+                continue;
+            }
+            if (entry.overlaps) {
+                ++overlapping; // reported once per archive below
                 continue;
             }
             if (entry.offset > UINT32_MAX) {
@@ -154,25 +181,38 @@ class collector {
                 safe_file_name(fs::path(entry.name).stem().string(), "entry" + std::to_string(i));
             planned_.push_back(std::move(item));
         }
+        if (overlapping)
+            fail(archive.data_path, {},
+                 std::to_string(overlapping) +
+                     " entries share their bytes with another entry and were skipped");
     }
 
     // Output folders: every folder that holds a source's folder is reserved first, so that a
     // dictionary named like a sibling folder or archive does not pour its textures into it.
     // Names compare without case, since the output may land on a case-blind file system.
+    // Taken names live in a hash set, and each wanted name remembers the last suffix it got, so
+    // 40,000 entries of one name cost linear time instead of trying every suffix again.
     void assign_folders() {
-        std::set<std::string> taken;
+        std::unordered_set<std::string> taken;
+        taken.reserve(planned_.size() * 2);
         for (const auto& item : planned_)
             for (fs::path p = item.parent; !p.empty(); p = p.parent_path()) {
-                taken.insert(ascii_lower(p.generic_string()));
+                if (!taken.insert(ascii_lower(p.generic_string())).second) break;
                 if (p == p.parent_path()) break;
             }
-        for (auto& item : planned_) {
+        std::unordered_map<std::string, unsigned> next_suffix;
+        for (size_t i = 0; i < planned_.size(); ++i) {
+            auto& item = planned_[i];
+            if (progress_ && i % 4096 == 0) progress_(i, planned_.size());
             fs::path candidate = item.parent / item.wanted;
-            for (unsigned n = 2; taken.count(ascii_lower(candidate.generic_string())); ++n)
-                candidate = item.parent / (item.wanted + "_" + std::to_string(n));
+            const std::string wanted_key = ascii_lower(candidate.generic_string());
+            unsigned& n = next_suffix.try_emplace(wanted_key, 2).first->second;
+            while (taken.count(ascii_lower(candidate.generic_string())))
+                candidate = item.parent / (item.wanted + "_" + std::to_string(n++));
             taken.insert(ascii_lower(candidate.generic_string()));
             item.source.out_dir = candidate;
         }
+        if (progress_) progress_(planned_.size(), planned_.size());
     }
 };
 } // namespace
@@ -190,19 +230,9 @@ bool has_dictionary_extension(const fs::path& name) {
 }
 
 std::string safe_file_name(const std::string& name, const std::string& fallback) {
-    std::string out;
-    for (unsigned char c : name) {
-        // Separators, characters some file systems refuse, and control bytes.
-        const bool bad = c < 0x20 || c == 0x7F ||
-                         std::string_view("/\\:*?\"<>|").find(char(c)) != std::string_view::npos;
-        out += bad ? '_' : char(c);
-    }
-    while (!out.empty() && (out.back() == ' ' || out.back() == '.'))
-        out.pop_back();
-    if (out.empty()) return fallback;
-    return out;
+    return clean_file_name(name, fallback);
 }
 
-source_list collect_sources(const std::vector<fs::path>& inputs) {
-    return collector().run(inputs);
+source_list collect_sources(const std::vector<fs::path>& inputs, const collect_progress& progress) {
+    return collector(progress).run(inputs);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,11 @@ struct source_list {
 // first bytes are a texture dictionary or TEX container, or its extension is .txd, .tex, .xtx
 // or .chk) and game archives (every entry that is such a dictionary). Each source gets an output
 // folder of its own whose name never collides with another's (a suffix is added).
-source_list collect_sources(const std::vector<std::filesystem::path>& inputs);
+// `progress`, when given, hears how far the naming of the output folders has come (sources done,
+// sources in all), for archives of many thousand entries.
+using collect_progress = std::function<void(size_t done, size_t total)>;
+source_list collect_sources(const std::vector<std::filesystem::path>& inputs,
+                            const collect_progress& progress = {});
 
 // Whether the bytes begin a texture dictionary (chunk 0x16) or a TEX container.
 bool looks_like_dictionary(const uint8_t* bytes, size_t size);

@@ -5,8 +5,8 @@
 
 bool cli_is_flag(const std::string& name) {
     static const std::set<std::string> flags = {
-        "--json", "--all", "--in-place", "--keep-alpha", "--mask",
-        "--help", "-h",    "--resize",   "--quiet",      "--overwrite"};
+        "--json", "--all",    "--in-place", "--keep-alpha", "--mask", "--help",
+        "-h",     "--resize", "--quiet",    "--overwrite",  "--fsync"};
     return flags.count(name) != 0;
 }
 
@@ -74,7 +74,12 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
         exit_code = failure(args.positional[0] + ": " + opened.session.open_reason());
         return std::nullopt;
     }
+    // A dictionary inside a game archive is saved back through the archive's entry save.
+    opened.session.link_entry_at_offset();
     opened.dictionary = opened.session.dictionary();
+    // Textures the count leaves out are kept; the disagreement is told, never passed over.
+    if (const std::string why = opened.dictionary->count_disagreement(); !why.empty())
+        std::cerr << args.positional[0] << ": " << why << "\n";
     opened.platform = opened.session.platform();
     opened.restriction_mask = opened.session.restriction_mask();
     return opened;

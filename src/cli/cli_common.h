@@ -17,6 +17,7 @@
 constexpr int k_exit_ok = 0;
 constexpr int k_exit_failure = 1; // the file or operation failed; the system's message on stderr
 constexpr int k_exit_usage = 2;
+constexpr int k_exit_interrupted = 130; // stopped by SIGINT or SIGTERM after the current item
 
 struct cli_args {
     std::string command;

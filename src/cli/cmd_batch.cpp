@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "stream/file_name_text.h"
 
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
@@ -49,20 +50,20 @@ void print_json(const dictionary_report& report) {
 void print_text(const dictionary_report& report, batch_action action) {
     const dictionary_source& source = *report.source;
     if (!report.error.empty() && report.platform.empty()) {
-        std::cout << source.shown << ": not opened\n";
+        std::cout << printable_text(source.shown) << ": not opened\n";
         return;
     }
-    std::cout << source.shown << ": " << report.platform << ", " << report.textures.size()
-              << " textures";
+    std::cout << printable_text(source.shown) << ": " << report.platform << ", "
+              << report.textures.size() << " textures";
     if (action == batch_action::export_textures && report.error.empty())
-        std::cout << " -> " << source.out_dir.generic_string();
-    if (!report.output.empty()) std::cout << " -> " << report.output;
+        std::cout << " -> " << printable_text(source.out_dir.generic_string());
+    if (!report.output.empty()) std::cout << " -> " << printable_text(report.output);
     if (report.failures()) std::cout << ", " << report.failures() << " failed";
     std::cout << "\n";
     if (action == batch_action::list)
         for (const auto& texture : report.textures)
-            std::cout << "  " << texture.name << "  " << texture.width << "x" << texture.height
-                      << " " << texture.depth << "bpp\n";
+            std::cout << "  " << printable_text(texture.name) << "  " << texture.width << "x"
+                      << texture.height << " " << texture.depth << "bpp\n";
 }
 
 // Every failure of the run, each with the file, the archive entry and the texture it concerns.
@@ -109,11 +110,18 @@ int cmd_batch(const cli_args& args) {
         options.jobs = *jobs;
     }
     options.overwrite = args.has("--overwrite");
+    options.durable = args.has("--fsync");
     options.platforms = args.get("--platforms", std::string(k_all_platforms));
     const bool json = args.has("--json");
 
     std::vector<std::filesystem::path> inputs(args.positional.begin() + 1, args.positional.end());
-    source_list list = collect_sources(inputs);
+    // Archives of many thousand entries take a moment to plan: say how far it has come.
+    const bool show_collecting = progress_style(args) == batch_progress::style::terminal;
+    source_list list = collect_sources(inputs, [&](size_t done, size_t total) {
+        if (show_collecting && total >= 4096)
+            std::cerr << "\rPlanning outputs: " << done << "/" << total
+                      << (done == total ? "\n" : "") << std::flush;
+    });
     std::vector<batch_failure> failures = list.failures;
     for (const auto& failure : list.failures) {
         if (json)
@@ -121,7 +129,7 @@ int cmd_batch(const cli_args& args) {
                       << json_escape(failure.entry) << "\",\"error\":\""
                       << json_escape(failure.reason) << "\"}\n";
         else
-            std::cout << where(failure.file, failure.entry) << ": not read\n";
+            std::cout << printable_text(where(failure.file, failure.entry)) << ": not read\n";
     }
 
     batch_progress progress(std::cerr, progress_style(args));
@@ -143,10 +151,15 @@ int cmd_batch(const cli_args& args) {
     // The failures again in one place, so that a long run's problems are not lost in its report.
     std::ostream& tail = json ? std::cerr : std::cout;
     for (const auto& failure : failures)
-        tail << "failed: " << where(failure.file, failure.entry)
-             << (failure.texture.empty() ? "" : " [" + failure.texture + "]") << ": "
-             << failure.reason << "\n";
+        tail << "failed: " << printable_text(where(failure.file, failure.entry))
+             << (failure.texture.empty() ? "" : " [" + printable_text(failure.texture) + "]")
+             << ": " << printable_text(failure.reason) << "\n";
     tail << summary.dictionaries << " dictionaries, " << summary.textures << " textures, "
-         << summary.failed << " failed\n";
+         << summary.failed << " failed";
+    if (summary.stopped())
+        tail << "; stopped, " << summary.not_started
+             << " not started (run again to make what is missing)";
+    tail << "\n";
+    if (summary.stopped()) return k_exit_interrupted;
     return summary.failed ? k_exit_failure : k_exit_ok;
 }

@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_png.h"
+#include "imageio/ps2_conversion.h"
 
 #include <iostream>
 
@@ -52,14 +53,17 @@ int cmd_convert(const cli_args& args) {
     const auto dither = dither_option(args, code);
     if (!mips || !dither) return code;
     const uint32_t bits = depth == "keep" ? 0 : uint32_t(std::stoul(depth));
-    const raster_transform transform = depth_transform(bits, *mips, *dither);
-    const bool changes = bits != 0 || *mips != 1;
+    // Sizes the game refuses are scaled to the nearest it takes, whatever else is asked.
+    std::vector<std::string> scaled;
+    const raster_transform transform = ps2_conversion_transform(bits, *mips, *dither, &scaled);
 
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     std::vector<std::string> skipped;
-    if (!opened->session.convert_to_ps2(args.get("-o"), &skipped, changes ? &transform : nullptr))
+    if (!opened->session.convert_to_ps2(args.get("-o"), &skipped, &transform))
         return failure(opened->session.last_error());
+    for (const auto& line : scaled)
+        std::cout << line << "\n";
     // Textures without pixels (PVR, ATC, damaged ones) are left out; say which.
     for (const auto& name : skipped)
         std::cerr << "skipped " << name << "\n";

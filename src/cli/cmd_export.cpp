@@ -3,6 +3,8 @@
 #include "cli/cli_png.h"
 #include "session/export_names.h"
 #include "session/session_messages.h"
+#include "stream/file_name_text.h"
+#include "stream/safe_file.h"
 
 #include <filesystem>
 #include <iostream>
@@ -63,10 +65,8 @@ int cmd_export(const cli_args& args) {
     if (const char* refused = opened->session.refusal(restrict_export)) return failure(refused);
     ps2_txd& txd = *opened->dictionary;
     if (folder) {
-        std::error_code ec;
-        std::filesystem::create_directories(*folder, ec);
-        if (!std::filesystem::is_directory(*folder, ec))
-            return failure("Cannot create folder " + folder->string());
+        std::string error;
+        if (!safe_file::make_folders(*folder, {}, error)) return failure(error);
     }
 
     // Two textures of one name (or of names that differ in case only) must not overwrite
@@ -83,7 +83,8 @@ int cmd_export(const cli_args& args) {
         }
         if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level))
             return failure(opened->session.last_error());
-        std::cout << (path ? path->string() : txd.default_export_name(t, *view, type)) << "\n";
+        std::cout << printable_text(path ? path->string() : txd.default_export_name(t, *view, type))
+                  << "\n";
         return k_exit_ok;
     };
     if (!all) {

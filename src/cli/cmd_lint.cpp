@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/ps2_raster_check.h"
+#include "stream/file_name_text.h"
 
 #include <iostream>
 
@@ -25,16 +26,20 @@ int cmd_lint(const cli_args& args) {
             // Deviations that games accept are told but do not fail the file.
             found_any = found_any || !p.accepted;
             if (json) {
+                const std::string texture = p.whole_dictionary ? "null" : std::to_string(p.texture);
                 std::cout << (first ? "" : ",") << "{\"file\":\"" << json_escape(file)
-                          << "\",\"texture\":" << p.texture << ",\"name\":\"" << json_escape(p.name)
+                          << "\",\"texture\":" << texture << ",\"name\":\"" << json_escape(p.name)
                           << "\",\"what\":\"" << json_escape(p.what) << "\",\"found\":\""
                           << json_escape(p.found) << "\",\"expected\":\"" << json_escape(p.expected)
                           << "\"}";
                 first = false;
-            } else {
-                std::cout << file << ": texture " << p.texture << " \"" << p.name
-                          << "\": " << p.what << ": found " << p.found << ", expected "
+            } else if (p.whole_dictionary) {
+                std::cout << file << ": " << p.what << ": found " << p.found << ", expected "
                           << p.expected << "\n";
+            } else {
+                std::cout << printable_text(file) << ": texture " << p.texture << " \""
+                          << printable_text(p.name) << "\": " << p.what << ": found " << p.found
+                          << ", expected " << p.expected << "\n";
             }
         }
     }

@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "stream/file_name_text.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,8 +43,8 @@ int cmd_list(const cli_args& args) {
             std::snprintf(line, sizeof line,
                           "%3u  %-32s mask %-32s %ux%u %ubpp format 0x%X compression %u mips %u "
                           "swizzled %s platform %u",
-                          t, name.c_str(), mask.c_str(), w, h, d, format, compression, mips,
-                          swizzled ? "yes" : "no", platform);
+                          t, printable_text(name).c_str(), printable_text(mask).c_str(), w, h, d,
+                          format, compression, mips, swizzled ? "yes" : "no", platform);
             std::cout << line << "\n";
         }
     }

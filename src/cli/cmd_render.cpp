@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "raster/display_bmp.h"
+#include "stream/safe_file.h"
 
 #include <cstdio>
 #include <fstream>
@@ -46,11 +47,8 @@ int cmd_render(const cli_args& args) {
     const std::vector<uint8_t> bytes =
         display_image_to_bmp(*picture, *mode == view_mode::mixed ? 32 : 24);
     if (bytes.empty()) return failure("Current BPP is not supported");
-    std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
-    if (!out) return failure("Can't open file for writing.");
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    if (!out) return failure("Can't open file for writing.");
+    std::string error;
+    if (!safe_file::write_file(out_path, bytes, error)) return failure(error);
 
     // The two status texts the preview shows beside the picture.
     const char* view = *mode == view_mode::texture ? "Texture"

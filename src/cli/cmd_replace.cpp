@@ -10,10 +10,14 @@ int cmd_replace(const cli_args& args) {
     int code = k_exit_ok;
     const auto dither = dither_option(args, code);
     if (!dither) return code;
-    // The other mip levels stay as they are unless asked to follow the new picture.
-    const auto mips = mips_request_option(args, code);
-    const auto format = format_option(args, code);
-    if (!mips || !format) return code;
+    // The other mip levels follow a new palette unless asked to keep their own pictures.
+    const std::string mips = args.get("--mips", "auto");
+    if (mips != "auto" && mips != "keep" && mips != "regenerate")
+        return usage_error("--mips takes auto, keep or regenerate");
+    const other_levels levels = mips == "keep"         ? other_levels::keep
+                                : mips == "regenerate" ? other_levels::regenerate
+                                                       : other_levels::follow_palette;
+    const bool pc_option = args.has("--format") || args.has("--resize");
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
@@ -23,19 +27,21 @@ int cmd_replace(const cli_args& args) {
     const bool pc = opened->dictionary->family() == txd_family::pc_xbox;
     const auto type = editor_session::export_type_for(editor_session::import_extension(image));
     if (pc && (type == export_type::png || type == export_type::dds)) {
+        // PC and XBOX: the texture's format unless --format names another; levels kept unless
+        // asked (auto: the full chain).
+        const auto pc_mips = mips_request_option(args, code);
+        const auto format = format_option(args, code);
+        if (!pc_mips || !format) return code;
         pc_edit_options options;
         options.format = *format;
-        options.mips = *mips;
+        options.mips = args.has("--mips") ? *pc_mips : mips_request{mips_mode::keep, 0};
         options.resize = args.has("--resize");
         options.dither = *dither;
         if (!opened->session.replace_pc(*t, image, options))
             return failure(opened->session.last_error());
     } else {
-        // PS2 textures keep their depth and take keep or regenerate only.
-        if (*format || (mips->mode != mips_mode::keep && mips->mode != mips_mode::regenerate))
-            return usage_error("--format and a --mips count apply to PC and XBOX textures");
-        if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither,
-                                     mips->mode == mips_mode::regenerate))
+        if (pc_option) return usage_error("--format and --resize apply to PC and XBOX textures");
+        if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither, levels))
             return failure(opened->session.last_error());
     }
     if (!opened->session.last_note().empty())

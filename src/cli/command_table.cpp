@@ -16,42 +16,52 @@ const cli_command k_commands[] = {
      "[--mips N|auto|keep|regenerate] [--dither on|off]",
      "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9 or XBOX dictionary."},
     {"export", cmd_export,
-     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect|dds] [--level K] "
+     "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]",
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
-     "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
-     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--dither on|off] (-o OUT | --in-place)",
+     "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
+     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--dither on|off] "
+     "(-o OUT | --in-place)",
      "Adds textures from PNG, DDS, TIM2 or raw section files."},
     {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips N|auto|keep|regenerate] "
-     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--resize] (-o OUT | --in-place)",
+     "replace FILE -t N IMAGE [--offset HEX] [--keep-alpha] [--dither on|off] "
+     "[--mips N|auto|keep|regenerate] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--resize] "
+     "(-o OUT | --in-place)",
      "Replaces the pixels of one texture from a PNG, DDS, BMP or TIM2 picture."},
     {"mips", cmd_mips,
      "mips FILE -t N --mips N|auto|regenerate [--dither on|off] (-o OUT | --in-place)",
      "Gives a PC or XBOX texture the mip levels asked for, level 0 kept as it is."},
-    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)",
+    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] [--offset HEX] (-o OUT | --in-place)",
      "Renames a texture or its mask."},
-    {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)", "Deletes a texture."},
-    {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)",
+    {"delete", cmd_delete, "delete FILE -t N [--offset HEX] (-o OUT | --in-place)",
+     "Deletes a texture."},
+    {"move", cmd_move, "move FILE -t N up|down [--offset HEX] (-o OUT | --in-place)",
      "Moves a texture one place up or down."},
-    {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)",
+    {"set-version", cmd_set_version,
+     "set-version FILE VERSION [--offset HEX] (-o OUT | --in-place)",
      "Stamps a RenderWare version on every chunk."},
     {"new", cmd_new, "new OUT.txd [--version HEX]", "Creates an empty PS2 dictionary."},
-    {"lint", cmd_lint, "lint FILE... [--json]",
+    {"lint", cmd_lint, "lint FILE... [--offset HEX] [--json]",
      "Checks every texture's headers against what the game's converter writes."},
-    {"repair", cmd_repair, "repair FILE (-o OUT | --in-place)",
+    {"repair", cmd_repair, "repair FILE [--offset HEX] (-o OUT | --in-place)",
      "Rewrites the headers that lint reports as damaged."},
     {"render", cmd_render,
-     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
+     "render FILE -t N [--offset HEX] [--level K] [--view texture|alpha|mixed] "
+     "[--swizzle auto|on|off] -o "
      "OUT.bmp",
      "Writes the preview picture of one mip level as a BMP file."},
     {"batch", cmd_batch,
      "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
-     "[--overwrite]",
+     "[--overwrite] [--fsync]",
      "Runs export, convert, lint or list over files, folders and game archives on every core."},
-    {"archive", cmd_archive, "archive list ARCHIVE [--json]",
-     "Lists the entries of a game archive (a VER2 .img, or a .dir with its .img)."},
+    {"archive", cmd_archive,
+     "archive list|extract|add|replace|delete|rename|compact ARCHIVE [ENTRY...] [FILE...] "
+     "[NEWNAME] [-o OUT] [--name NAME] [--json]",
+     "Lists the entries of a game archive (a VER2 .img, or a .dir with its .img), extracts them "
+     "(-o DIR), adds files, replaces an entry from a file, deletes, renames and compacts entries; "
+     "ENTRY is an entry's name (case ignored) or #N for its position. Every edit leaves the "
+     "archive whole if it is interrupted."},
     {"thumbnail", cmd_thumbnail, "thumbnail FILE OUT.png [--size N]",
      "Draws the first texture, or the first four, as a PNG for a file manager; FILE may be a "
      "file:// URI."},

@@ -1,6 +1,8 @@
 #include "cli/command_table.h"
 #include "cli/manual.h"
 #include "platform/system.h"
+#include "stream/safe_file.h"
+#include "stream/stop_request.h"
 
 #include <cstring>
 #include <iostream>
@@ -10,6 +12,8 @@ void print_usage(std::ostream& out) {
     out << "usage: quillmap-cli COMMAND ... | --version\n";
     for (const auto& command : cli_command_table())
         out << "  quillmap-cli " << command.usage << "\n";
+    out << "--offset HEX opens the dictionary where it lies inside a larger file; --in-place "
+           "writes it back there only when it still fits the bytes it took.\n";
 }
 
 // --manual and --completion bash|zsh write what the build installs beside the program.
@@ -34,6 +38,9 @@ int print_documentation(const cli_args& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C and SIGTERM let the current file finish (no half-written output) and stop the rest.
+    stop_request::catch_signals();
+    safe_file::set_io_hook_from_environment();
     std::string error;
     auto args = parse_cli(argc, argv, error);
     if (!args) {
@@ -51,7 +58,10 @@ int main(int argc, char** argv) {
     if (args->command == "--manual" || args->command == "--completion")
         return print_documentation(*args);
     for (const auto& command : cli_command_table())
-        if (args->command == command.name) return command.run(*args);
+        if (args->command == command.name) {
+            const int code = command.run(*args);
+            return stop_request::requested() ? k_exit_interrupted : code;
+        }
     print_usage(std::cerr);
     return usage_error("unknown command " + args->command);
 }

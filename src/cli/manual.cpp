@@ -19,8 +19,8 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"--platforms", "The platform classes to try, in order (PS2, PC, iOS, XBOX, TEX)."},
         {"--json", "Prints the result as JSON."},
         {"--depth", "Bits per pixel of the textures written (4, 8, 32, or keep)."},
-        {"--mips", "Mip levels: a count, auto (RenderWare's own count; the full chain on PC and "
-                   "XBOX), keep or regenerate."},
+        {"--mips", "Mip levels: a count, auto for RenderWare's own count; for replace auto "
+                   "(rebuilt when the palette changes), keep or regenerate."},
         {"--dither", "Dithers when colours are reduced to a palette (on or off)."},
         {"--level", "The mip level to write, counted from 0."},
         {"--view", "The view to write: texture, alpha or mixed."},
@@ -38,7 +38,9 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"--format",
          "The format of PC and XBOX textures written: dxt1, dxt3, dxt5, 8888, 888, pal8 or "
          "pal4 (palettes on D3D8 only; default DXT1, or DXT5 for graded alpha)."},
+        {"--fsync", "Flushes every batch output to the disk before it is renamed into place."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
+        {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
     };
     return texts;
 }

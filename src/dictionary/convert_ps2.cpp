@@ -12,6 +12,11 @@
 
 namespace {
 constexpr uint8_t k_ps2_opaque_alpha = 0x80;
+// RenderWare's filter modes (the low byte of the texture flags word).
+constexpr uint32_t k_filter_nearest = 1;
+constexpr uint32_t k_filter_linear = 2;
+constexpr uint32_t k_filter_mip_nearest = 3;
+constexpr uint32_t k_filter_linear_mip_linear = 6;
 
 // PS2 rasters keep alpha 0 .. 0x80.
 uint8_t ps2_alpha(uint8_t alpha) {
@@ -158,7 +163,19 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
         error = source.last_error;
         return false;
     }
-    return from_native(*level, out, error);
+    if (!from_native(*level, out, error)) return false;
+    // PC and XBOX Structs keep filter and addressing where PS2 ones do.
+    if (source.family() == txd_family::pc_xbox) out.flags = source.texture_flags(t);
+    return true;
+}
+
+uint32_t flags_for_levels(uint32_t flags, uint32_t levels) {
+    if (levels <= 1) return flags;
+    const uint32_t filter = flags & 0xFF;
+    const uint32_t mip_filter = filter == k_filter_nearest  ? k_filter_mip_nearest
+                                : filter == k_filter_linear ? k_filter_linear_mip_linear
+                                                            : filter;
+    return (flags & ~uint32_t{0xFF}) | mip_filter;
 }
 
 std::unique_ptr<rw_chunk> build_raster_texture(ps2_txd& target, const ps2_raster& raster,
@@ -183,6 +200,7 @@ ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string
     for (const auto& level : raster.further_levels)
         source.levels.emplace_back(level);
     source.palette = raster.palette;
+    source.flags = flags_for_levels(raster.flags, uint32_t(source.levels.size()));
     return source;
 }
 
@@ -209,6 +227,7 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
             ps2_raster raster;
             std::string why;
             if (ps2_raster_of(source, t, raster, why)) {
+                raster.name = name;
                 if (transform && *transform && !(*transform)(raster, error)) {
                     source.release_pixels(t);
                     return false;
@@ -226,7 +245,8 @@ bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
             if (skipped) skipped->push_back(name);
             continue;
         }
-        if (!target.append_texture(std::move(texture))) {
+        // Every texture of the source is kept, also beyond the 255 a user may add.
+        if (!target.append_texture(std::move(texture), std::max(count, ps2_txd::k_max_textures))) {
             error = target.last_error;
             return false;
         }

@@ -20,7 +20,17 @@ struct ps2_raster {
     bool swizzled = false;
     // Mip levels 1, 2, ... in plain row order; empty for one level.
     std::vector<std::vector<uint8_t>> further_levels;
+    // The source's filter and addressing word (0: the builder's default); a filter without mip
+    // levels becomes its mip variant when the raster has them.
+    uint32_t flags = 0;
+    // The source texture's name, for what a transform reports about it.
+    std::string name;
 };
+
+// The texture flags word for a texture of `levels` levels: a nearest or linear filter of a
+// mipmapped texture becomes the mip variant of the same filter (nearest: mip-nearest, linear:
+// linear-mip-linear); everything else stays.
+uint32_t flags_for_levels(uint32_t flags, uint32_t levels);
 
 // What the builder takes for `raster` in plain order: sizes, depth, every level and the palette.
 ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string& name,

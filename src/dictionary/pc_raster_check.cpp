@@ -252,14 +252,14 @@ std::vector<ps2_problem> lint_pc_textures(ps2_txd& txd) {
         const uint32_t expected = pc_device_id(*first_layout, version);
         if (device != expected)
             problems.push_back({0, "", "dictionary device id", std::to_string(device),
-                                std::to_string(expected), false});
+                                std::to_string(expected), true, false});
         std::vector<const rw_chunk*> walk{txd.root.get()};
         while (!walk.empty()) {
             const rw_chunk* chunk = walk.back();
             walk.pop_back();
             if (chunk->version != version) {
                 problems.push_back({0, "", "version stamp of a chunk " + hex(chunk->id),
-                                    hex(chunk->version), hex(version), false});
+                                    hex(chunk->version), hex(version), true, false});
                 break;
             }
             for (const auto& child : chunk->children)

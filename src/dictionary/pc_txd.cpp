@@ -122,6 +122,14 @@ uint32_t pc_txd::compression(uint32_t t) {
     return b;
 }
 
+bool pc_txd::says_no_alpha(std::span<const uint8_t> data) const {
+    // Direct3D 9 keeps its alpha flag in bit 0 of byte 87 (the word at 76 names the format);
+    // Direct3D 8 and XBOX Structs keep a has-alpha word at 76.
+    if (u32_at(data, k_offset_platform).value_or(0) == stored_platform::d3d9)
+        return (u8_at(data, k_offset_compression).value_or(1) & 1) == 0;
+    return u32_at(data, k_offset_format_word).value_or(1) == 0;
+}
+
 uint32_t pc_txd::dxt_kind(uint32_t value) const {
     // DXT2 and DXT4 are the premultiplied forms of DXT3 and DXT5 and decode with them.
     switch (value) {
@@ -291,6 +299,14 @@ std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, lev
         out.palette.assign(size_t(4) << out.depth, 0);
         const size_t copied = std::min<size_t>(out.palette.size(), found->palette_bytes);
         std::memcpy(out.palette.data(), data.data() + k_offset_palette, copied);
+        // A palette of a texture that says it has no alpha carries arbitrary alpha bytes (often
+        // all 0): here, the one place every picture, export and conversion reads them from, they
+        // become opaque.
+        if (out.opaque || says_no_alpha(data)) {
+            out.opaque = true;
+            for (size_t i = 3; i < out.palette.size(); i += 4)
+                out.palette[i] = 0xFF;
+        }
     }
     return out;
 }

@@ -103,6 +103,8 @@ class pc_txd : public ps2_txd {
     // Why texture t's Struct does not fit the layout (sizes, depth, palette and level 0 inside
     // the Struct); empty when it fits. The platform word is checked by each class itself.
     std::string layout_misfit(uint32_t t);
+    // Whether texture Struct `data` says the texture has no alpha (its has-alpha field or flag).
+    bool says_no_alpha(std::span<const uint8_t> data) const;
     // Where this platform keeps its levels; PC: a size word before each level.
     virtual void locate_levels(std::span<const uint8_t> data, texture_layout& layout);
     // Whether a level that is not stored renders level 0 instead of nothing.

@@ -210,6 +210,20 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
     std::vector<ps2_problem> problems;
     std::map<std::string, uint32_t> seen_names;
     const uint32_t count = txd.texture_count();
+    if (count > ps2_txd::k_max_textures)
+        problems.push_back({0,
+                            {},
+                            k_too_many_textures_what,
+                            std::to_string(count),
+                            "at most " + std::to_string(ps2_txd::k_max_textures),
+                            true});
+    if (const std::string why = txd.count_disagreement(); !why.empty())
+        problems.push_back({0,
+                            {},
+                            k_count_disagrees_what,
+                            std::to_string(txd.stored_texture_count()) + " in the Struct",
+                            std::to_string(txd.texture_chunks()) + " stored",
+                            true});
     for (uint32_t t = 0; t < count; ++t) {
         const std::string name = txd.texture_name(t, name_kind::texture);
         auto report = [&](std::string what, std::string found, std::string expected) {
@@ -242,8 +256,17 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
             report("layout", error, "a size, depth and level count a PS2 raster can have");
             continue;
         }
+        // Levels beyond RenderWare's own count have no placement rule: their words are named.
+        const std::string beyond = std::to_string(layout.levels.size()) +
+                                   " levels, more than RenderWare's own count for the size";
         for (uint32_t i = 0; i < 16; ++i) {
-            if (ps2_is_placement_word(i) && !layout.placement_determined) continue;
+            if (ps2_is_placement_word(i) && !layout.placement_determined) {
+                report(k_not_checked,
+                       "header word " + std::to_string(i) + " (" + k_word_names[i] + ") " +
+                           hex(stored.words[i]),
+                       beyond);
+                continue;
+            }
             if (stored.words[i] != layout.words[i])
                 report("header word " + std::to_string(i) + " (" + k_word_names[i] + ")",
                        hex(stored.words[i]), hex(layout.words[i]));
@@ -253,7 +276,10 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
             const ps2_transfer& found = stored.levels[n];
             const ps2_transfer& want = layout.levels[n].transfer;
             const std::string level = "level " + std::to_string(n) + " ";
-            if (layout.placement_determined && (found.dsax != want.dsax || found.dsay != want.dsay))
+            if (!layout.placement_determined)
+                report(k_not_checked, level + "TRXPOS " + hex(found.dsax | found.dsay << 16),
+                       beyond);
+            else if (found.dsax != want.dsax || found.dsay != want.dsay)
                 report(level + "TRXPOS", hex(found.dsax | found.dsay << 16),
                        hex(want.dsax | want.dsay << 16));
             if (found.rrw != want.rrw || found.rrh != want.rrh)
@@ -266,7 +292,10 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
         if (layout.has_palette && stored.palette) {
             const ps2_transfer& found = *stored.palette;
             const ps2_transfer& want = layout.palette_transfer;
-            if (layout.placement_determined && (found.dsax != want.dsax || found.dsay != want.dsay))
+            if (!layout.placement_determined)
+                report(k_not_checked, "palette TRXPOS " + hex(found.dsax | found.dsay << 16),
+                       beyond);
+            else if (found.dsax != want.dsax || found.dsay != want.dsay)
                 report("palette TRXPOS", hex(found.dsax | found.dsay << 16),
                        hex(want.dsax | want.dsay << 16));
             if (found.rrw != want.rrw || found.rrh != want.rrh)

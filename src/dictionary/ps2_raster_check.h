@@ -53,11 +53,20 @@ struct ps2_problem {
     std::string what;
     std::string found;
     std::string expected;
+    bool whole_dictionary = false; // a problem of the dictionary, not of texture `texture`
     // A deviation that real game files show and games accept: reported, not counted as damage.
     bool accepted = false;
 };
 
-// Every problem of every PS2 texture of the dictionary, in texture order.
+// What a word the rules cannot check is reported as: levels beyond RenderWare's own count have
+// no placement rule, so their words are named rather than passed.
+inline constexpr const char* k_not_checked = "not checked";
+inline constexpr const char* k_too_many_textures_what = "more than 255 textures";
+inline constexpr const char* k_count_disagrees_what = "texture count";
+
+// The dictionary's own problems (more textures than the game's tools store, a count that
+// disagrees with the stored textures), then every problem of every PS2 texture, in texture
+// order.
 std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd);
 
 // Rewrites the derived words of every PS2 texture in memory. Textures whose data does not follow

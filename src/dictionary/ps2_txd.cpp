@@ -112,11 +112,35 @@ std::string ps2_txd::misfit(uint32_t t) {
     return {};
 }
 
-uint32_t ps2_txd::texture_count() const {
+uint32_t ps2_txd::stored_texture_count() const {
     if (!root) return 0;
     const rw_chunk* header = root->child(0);
     if (!header || !header->data || header->data->empty()) return 0;
-    return (*header->data)[0];
+    // A 16-bit field: the other half of the word is the device id. A Struct cut short after
+    // one byte still says its count.
+    const std::span<const uint8_t> word(header->data->data(),
+                                        std::min<size_t>(header->data->size(), header->size));
+    return u16_at(word, 0).value_or(word.empty() ? 0 : word[0]);
+}
+
+uint32_t ps2_txd::texture_chunks() const {
+    if (!root || root->child_count() < 1) return 0;
+    // Every child between the dictionary Struct and the closing Extension holds a texture.
+    const uint32_t after_struct = root->child_count() - 1;
+    const rw_chunk* last = root->child(root->child_count() - 1);
+    return last && last->id == rw_id_extension && after_struct > 0 ? after_struct - 1
+                                                                   : after_struct;
+}
+
+uint32_t ps2_txd::texture_count() const {
+    // Textures stored beyond what the count says are kept, never dropped unseen.
+    return std::max(stored_texture_count(), texture_chunks());
+}
+
+std::string ps2_txd::count_disagreement() const {
+    const uint32_t stored = stored_texture_count(), chunks = texture_chunks();
+    if (!root || stored == chunks) return {};
+    return txd_msg::count_disagrees(stored, chunks);
 }
 
 rw_chunk* ps2_txd::texture_chunk(uint32_t t) const {

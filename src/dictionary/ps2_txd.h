@@ -69,7 +69,14 @@ class ps2_txd : public rw_stream {
     // The one do-nothing operation that fills unsupported slots of other platforms.
     static int unsupported(uint32_t) { return 0; }
 
+    // The textures the dictionary holds: the count its Struct says (a 16-bit field), or the
+    // texture sections stored, when more are stored than it says.
     uint32_t texture_count() const;
+    uint32_t stored_texture_count() const;
+    // The sections between the dictionary Struct and its closing Extension.
+    uint32_t texture_chunks() const;
+    // What is wrong when the Struct's count and the stored sections disagree; empty when not.
+    std::string count_disagreement() const;
     // The Struct data of texture t (child 0), loaded and bounded by its size; empty when missing.
     std::span<uint8_t> texture_struct(uint32_t t);
     bool is_ps2(uint32_t t);
@@ -110,7 +117,9 @@ class ps2_txd : public rw_stream {
     // The bytes level `level` occupies as stored (swizzled or not, a narrow swizzled 4-bit
     // level with its whole block), loaded and writable; empty when the raster does not hold it.
     std::span<uint8_t> level_storage(uint32_t t, uint32_t level);
-    bool append_texture(std::unique_ptr<rw_chunk> chunk);
+    // Refused once the dictionary holds `limit` textures: k_max_textures for anything a user
+    // adds; a conversion keeps every texture of its source, up to what the 16-bit count holds.
+    bool append_texture(std::unique_ptr<rw_chunk> chunk, uint32_t limit = k_max_textures);
     // Puts a texture section built anew in texture t's place (a conversion); sizes follow.
     bool replace_texture_chunk(uint32_t t, std::unique_ptr<rw_chunk> chunk);
     // File name an export without a path writes into the current directory.
@@ -128,7 +137,10 @@ class ps2_txd : public rw_stream {
                                                    uint32_t height, uint32_t depth,
                                                    const uint8_t* palette, bool swizzled);
 
+    // Textures a dictionary may be given: the game's own tools store at most 255 (the count's
+    // low byte); files with more are read whole but not grown.
     static constexpr uint32_t k_max_textures = 255;
+    static constexpr uint32_t k_max_count_field = 0xFFFF;
     // The PS2 texture limit of raster_limits.h, under the name the dictionary users know.
     static constexpr uint32_t k_max_dimension = raster_limits::k_max_ps2_dimension;
 

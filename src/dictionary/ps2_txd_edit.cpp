@@ -37,15 +37,16 @@ bool ps2_txd::rename_texture(uint32_t t, const std::string& name, name_kind whic
         return false;
     }
     const std::string text = name.substr(0, name.find('\0'));
-    const uint64_t length = uint64_t(text.size()) + 1;
+    // As the game's files store names (and as new textures get them): the text, its NUL and
+    // zeros up to a multiple of 4, so every later chunk stays on a 4-byte boundary.
+    const uint64_t length = (uint64_t(text.size()) + 4) & ~uint64_t(3);
     const int64_t delta = int64_t(length) - int64_t(string->size);
     if (int64_t(texture->size) + delta > int64_t(k_max_chunk_size) ||
         int64_t(root->size) + delta > int64_t(k_max_chunk_size)) {
         last_error = txd_msg::dictionary_too_large;
         return false;
     }
-    // The buffer is padded to the next word; the chunk's size is the name and its NUL only.
-    std::vector<uint8_t> buffer((length & ~uint64_t(3)) + 4, 0);
+    std::vector<uint8_t> buffer(length, 0);
     std::memcpy(buffer.data(), text.data(), text.size());
     string->data = std::move(buffer);
     string->data_offset = 0;
@@ -112,7 +113,7 @@ bool ps2_txd::move_texture_down(uint32_t t) {
     return true;
 }
 
-bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk) {
+bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk, uint32_t limit) {
     if (!chunk) return false;
     rw_chunk* header = root ? root->child(0) : nullptr;
     if (!root || !header || !header->data || header->data->empty()) {
@@ -120,8 +121,9 @@ bool ps2_txd::append_texture(std::unique_ptr<rw_chunk> chunk) {
         return false;
     }
     const uint32_t count = texture_count();
-    // The count is one byte: a 256th texture would make the dictionary read as empty.
-    if (count >= k_max_textures) {
+    // Readers that take the count's low byte alone would see a 256th texture's dictionary as
+    // empty; only a conversion of a dictionary that already holds more goes beyond.
+    if (count >= std::min(limit, k_max_count_field)) {
         last_error = txd_msg::too_many_textures;
         return false;
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Messages of the dictionary classes, shown to the user as they stand.
 namespace txd_msg {
 inline constexpr const char* texture_not_exists = "Texture not exists.";
@@ -29,4 +32,11 @@ inline constexpr const char* no_ps2_layout =
 inline constexpr const char* name_too_long = "Texture names hold at most 31 characters.";
 inline constexpr const char* levels_dropped =
     "Mip levels beyond RenderWare's own count for the size were left out.";
+// The dictionary Struct's count against the texture sections found after it.
+inline std::string count_disagrees(uint32_t stored, uint32_t chunks) {
+    return "The dictionary says it holds " + std::to_string(stored) + " textures but " +
+           std::to_string(chunks) + " are stored; " +
+           (chunks > stored ? "all " + std::to_string(chunks) + " are kept."
+                            : "the missing ones cannot be shown.");
+}
 } // namespace txd_msg

@@ -1,5 +1,6 @@
 #include "imageio/png_codec.h"
 
+#include "stream/safe_file.h"
 #include <spng.h>
 
 #include <algorithm>
@@ -255,12 +256,6 @@ std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bit
 
 bool write_bytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                  std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    if (!out) {
-        error = "Can't open file for writing.";
-        return false;
-    }
-    return true;
+    // The picture appears under its name only when it is complete.
+    return safe_file::write_file(path, bytes, error);
 }

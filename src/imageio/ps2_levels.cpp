@@ -2,6 +2,7 @@
 
 #include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
+#include "imageio/palette_map.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/quantize.h"
 
@@ -49,8 +50,12 @@ bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const ind
     out.pixels = stored(level0);
     out.palette = ps2_palette(level0.palette, d);
     for (size_t k = 1; k < chain.size(); ++k) {
-        indexed_image level;
-        if (!remap(chain[k], level0.palette, recipe.dither, level, error)) return false;
+        // Each pixel keeps its alpha class: a cut-out's edges stay transparent on every level.
+        const indexed_image level = map_to_palette(chain[k], level0.palette, recipe.dither);
+        if (level.indices.empty()) {
+            error = txd_msg::image_data_short;
+            return false;
+        }
         out.further_levels.push_back(stored(level));
     }
     return true;

@@ -1,5 +1,7 @@
 #include "imageio/quantize.h"
 
+#include "imageio/palette_map.h"
+
 #include <libimagequant.h>
 
 #include <algorithm>
@@ -104,6 +106,7 @@ bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_im
     std::vector<uint8_t> palette;
     if (!run(attr.get(), input.get(), image, dither, out, palette, error)) return false;
     out.palette = std::move(palette);
+    keep_transparent_colours(image, out);
     return true;
 }
 

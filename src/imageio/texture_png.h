@@ -3,6 +3,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "imageio/pc_levels.h"
+#include "imageio/replace_levels.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -29,11 +30,11 @@ bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type ty
 
 // Replaces level 0 of PS2 texture t from a PNG of the same size, keeping the texture's depth. A
 // palette PNG whose palette fits the depth is taken as it is; other pictures are quantized to
-// the texture's palette size. Other mip levels stay as they are unless `regenerate_mips`, which
-// rebuilds them from the new picture with level 0's palette. `note` tells when colours were
-// reduced.
+// the texture's palette size. The other mip levels follow `levels` (replace_levels.h); rebuilt
+// ones come from the PNG's own colours. `note` tells when colours were reduced.
 bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& path, bool dither,
-                         std::string& error, std::string& note, bool regenerate_mips = false);
+                         std::string& error, std::string& note,
+                         other_levels levels = other_levels::follow_palette);
 
 struct png_add_options {
     uint32_t depth = 8; // 4, 8 or 32
@@ -49,7 +50,3 @@ struct png_add_options {
 // (colours reduced, levels limited, size scaled).
 bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
                      const png_add_options& options, std::string& error, std::string& note);
-
-// For convert_to_ps2: textures of other platforms at `depth` (4, 8 or 32; 0 keeps theirs)
-// with `mips` levels (0 = RenderWare's own count, 1 = none).
-raster_transform depth_transform(uint32_t depth, uint32_t mips, bool dither);

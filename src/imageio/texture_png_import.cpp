@@ -8,6 +8,7 @@
 #include "imageio/ps2_levels.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/quantize.h"
+#include "imageio/replace_levels.h"
 
 namespace {
 // Texture names are 32-byte fields in the game's files: 31 characters and the terminator.
@@ -15,34 +16,6 @@ constexpr size_t k_max_name_chars = 31;
 
 std::string size_text(uint32_t width, uint32_t height) {
     return std::to_string(width) + "x" + std::to_string(height);
-}
-
-// Levels 1 .. n - 1 of texture t rebuilt from its new level 0 picture, in the layout each level
-// is stored in. Palettised levels reuse level 0's palette.
-bool regenerate_levels(ps2_txd& txd, uint32_t t, const rgba_image& image,
-                       const indexed_image& level0, bool dither, std::string& error) {
-    const uint32_t d = txd.depth(t);
-    const std::vector<rgba_image> chain = mip_chain(image, txd.mip_count(t));
-    for (uint32_t k = 1; k < chain.size(); ++k) {
-        const rgba_image& source = chain[k];
-        std::vector<uint8_t> stored;
-        if (d == 4 || d == 8) {
-            indexed_image level;
-            if (!remap(source, level0.palette, dither, level, error)) return false;
-            stored = pack_indices(level.indices, d);
-        } else {
-            stored = ps2_pixels_from_rgba(source, d);
-        }
-        // Swizzled levels go into their transfer rectangles as the game lays them out.
-        if (txd.is_swizzled(t) && ps2_write_plain_level(txd, t, k, stored)) continue;
-        const std::span<uint8_t> target = txd.level_storage(t, k);
-        if (target.size() < stored.size() || stored.empty()) {
-            error = txd_msg::raster_layout_short;
-            return false;
-        }
-        std::copy(stored.begin(), stored.end(), target.begin());
-    }
-    return true;
 }
 
 std::string texture_name_from(const std::filesystem::path& path) {
@@ -53,7 +26,7 @@ std::string texture_name_from(const std::filesystem::path& path) {
 } // namespace
 
 bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& path, bool dither,
-                         std::string& error, std::string& note, bool regenerate_mips) {
+                         std::string& error, std::string& note, other_levels levels) {
     if (t >= txd.texture_count()) {
         error = txd_msg::texture_not_exists;
         return false;
@@ -87,11 +60,12 @@ bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& 
         error = txd_msg::same_bpp;
         return false;
     }
+    const levels_before before = capture_levels(txd, t);
     if (!txd.replace_level0(t, plain, palette)) {
         error = txd.last_error;
         return false;
     }
-    return !regenerate_mips || regenerate_levels(txd, t, picture.image, indexed, dither, error);
+    return update_other_levels(txd, t, before, &picture.image, levels, dither, error);
 }
 
 bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
@@ -155,28 +129,4 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
         return false;
     }
     return true;
-}
-
-raster_transform depth_transform(uint32_t depth, uint32_t mips, bool dither) {
-    return [depth, mips, dither](ps2_raster& raster, std::string& error) {
-        const rgba_image image =
-            rgba_from_ps2(raster.pixels, raster.width, raster.height, raster.depth, raster.palette);
-        if (image.rgba.empty()) {
-            error = txd_msg::image_data_short;
-            return false;
-        }
-        level_recipe recipe;
-        recipe.depth = depth ? depth : raster.depth;
-        const uint32_t most = renderware_level_count(raster.width, raster.height);
-        recipe.levels = mips == 0 ? most : std::min(mips, most);
-        recipe.dither = dither;
-        // A palette the source already has is kept when the depth stays.
-        indexed_image kept;
-        if (recipe.depth == raster.depth && (raster.depth == 4 || raster.depth == 8))
-            kept = indexed_from_ps2(raster.pixels, raster.width, raster.height, raster.depth,
-                                    raster.palette);
-        bool quantized = false;
-        return build_ps2_levels(image, kept.indices.empty() ? nullptr : &kept, recipe, raster,
-                                quantized, error);
-    };
 }

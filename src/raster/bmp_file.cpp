@@ -3,6 +3,7 @@
 #include "raster/raster_messages.h"
 #include "stream/byte_reader.h"
 
+#include "stream/safe_file.h"
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -140,11 +141,5 @@ int ps2_bitmap::write_bmp(const std::filesystem::path& path) {
     if (pixels.empty()) return 0;
     const std::vector<uint8_t> bytes = bmp_bytes();
     if (bytes.empty()) return 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        last_error = raster_msg::cant_open_for_writing;
-        return 0;
-    }
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return 1;
+    return safe_file::write_file(path, bytes, last_error) ? 1 : 0;
 }

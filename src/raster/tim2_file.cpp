@@ -4,6 +4,7 @@
 #include "raster/raster_limits.h"
 #include "raster/raster_messages.h"
 #include "stream/byte_reader.h"
+#include "stream/safe_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -254,13 +255,7 @@ std::vector<uint8_t> tim2_file::bytes() const {
 
 int tim2_file::write(const std::filesystem::path& path) {
     const std::vector<uint8_t> data = bytes();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        last_error = raster_msg::cant_open_for_writing;
-        return 0;
-    }
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    return 1;
+    return safe_file::write_file(path, data, last_error) ? 1 : 0;
 }
 
 int tim2_file::read(const std::filesystem::path& path) {

@@ -44,6 +44,7 @@ class edit_history : public edit_observer {
 
     void before_edit(const edit_record& edit, ps2_txd& dictionary) override;
     void after_edit(const edit_record& edit, bool applied) override;
+    void after_save() override { mark_saved(); }
 
   private:
     struct step {

@@ -1,12 +1,17 @@
 #include "session/editor_session.h"
 
+#include "archive/archive_edit.h"
+
 #include "dictionary/convert_ps2.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/picture_file.h"
+#include "imageio/ps2_conversion.h"
 #include "imageio/texture_dds.h"
 #include "session/session_messages.h"
+#include "session/texture_names.h"
+#include "stream/safe_file.h"
 
 const char* editor_session::platform_name() const {
     return platform_ ? ::platform_name(*platform_) : "?";
@@ -111,31 +116,85 @@ void editor_session::close() {
 }
 
 bool editor_session::save() {
+    save_needs_new_file_ = false;
+    if (entry_link_) return save_into_entry();
+    // Any other container keeps every byte outside the old tree.
     if (!dictionary_->save(std::filesystem::path(path_), offset_)) {
         error_ = dictionary_->last_error;
+        save_needs_new_file_ =
+            offset_ != 0 && dictionary_->tree_bytes() > dictionary_->room_at(path_, offset_);
         return false;
     }
-    modified_ = false;
+    saved();
     return true;
 }
 
+bool editor_session::save_into_entry() {
+    std::vector<uint8_t> bytes;
+    if (!dictionary_->tree_image(bytes)) {
+        error_ = dictionary_->last_error;
+        return false;
+    }
+    archive_entry moved;
+    // The archive's table is read again, so an entry moved or removed since it was opened is
+    // noticed instead of overwritten; the save costs about the entry's size.
+    if (!::save_into_entry(entry_link_->archive, entry_link_->entry, entry_link_->offset, bytes,
+                           moved, error_))
+        return false;
+    entry_link_->offset = moved.offset;
+    entry_link_->size = moved.size;
+    // The tree was read whole for the save: the old offset is no longer needed to read it.
+    if (moved.offset <= UINT32_MAX) offset_ = uint32_t(moved.offset);
+    saved();
+    return true;
+}
+
+bool editor_session::link_entry_at_offset() {
+    if (!dictionary_ || offset_ == 0 || !is_game_archive(path_)) return false;
+    game_archive archive;
+    std::string ignored;
+    if (!open_game_archive(path_, archive, ignored) || archive.data_path != path_) return false;
+    for (const archive_entry& entry : archive.entries)
+        if (entry.offset == offset_ && entry.size) {
+            entry_link_ = archive_entry_link{path_, entry.name, entry.offset, entry.size};
+            return true;
+        }
+    return false;
+}
+
+void editor_session::saved() {
+    modified_ = false;
+    if (observer_) observer_->after_save();
+}
+
 bool editor_session::save_as(const std::string& path) {
+    save_needs_new_file_ = false;
     if (!dictionary_->save(std::filesystem::path(path), 0)) {
         error_ = dictionary_->last_error;
+        // Writing over the container it came from: only another file can take it.
+        save_needs_new_file_ = offset_ != 0 && safe_file::same_file(path, path_);
         return false;
     }
     path_ = path;
     entry_link_.reset();
     // The new file holds the dictionary at its start; later saves go there too.
     offset_ = 0;
-    modified_ = false;
+    saved();
     return true;
 }
 
 bool editor_session::convert_to_ps2(const std::filesystem::path& out,
                                     std::vector<std::string>* skipped,
                                     const raster_transform* transform) {
-    return ::convert_to_ps2(*dictionary_, out, error_, skipped, transform);
+    note_.clear();
+    // Without a transform of the caller's, sizes the game refuses are still scaled.
+    std::vector<std::string> scaled;
+    const raster_transform sizes = ps2_conversion_transform(0, 1, true, &scaled);
+    const bool converted =
+        ::convert_to_ps2(*dictionary_, out, error_, skipped, transform ? transform : &sizes);
+    for (const auto& line : scaled)
+        note_ += (note_.empty() ? "" : "; ") + line;
+    return converted;
 }
 
 bool editor_session::convert_to_pc(const std::filesystem::path& out,
@@ -191,34 +250,54 @@ bool editor_session::import_file(const std::string& path, swizzle_mode swizzle,
     const edit_record record{edit_kind::add, dictionary_->texture_count(), path, 0};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
-        const std::optional<export_type> type = export_type_for(import_extension(path));
-        if (!type) {
-            txd.last_error = session_msg::unknown_import;
+        const uint32_t before = txd.texture_count();
+        if (!add_file(txd, path, swizzle, png)) return false;
+        // A name another texture already has (case ignored) would never be found by the game:
+        // the added texture goes again.
+        const uint32_t added = txd.texture_count();
+        for (uint32_t t = before; t < added; ++t) {
+            const std::string why =
+                name_refusal(txd, t, txd.texture_name(t, name_kind::texture), name_kind::texture);
+            if (why.empty()) continue;
+            for (uint32_t last = added; last > before; --last)
+                txd.delete_texture(last - 1);
+            txd.last_error = why;
+            note_.clear();
             return false;
         }
-        switch (*type) {
-        case export_type::bmp:
-            txd.last_error = session_msg::bmp_import;
-            return false;
-        case export_type::tim2: {
-            uint32_t dropped = 0;
-            const bool added = txd.add_tim2_texture(path, swizzle, &dropped);
-            if (added && dropped) note_ = txd_msg::levels_dropped;
-            return added;
-        }
-        case export_type::rwsect:
-            return txd.add_raw_section(path);
-        case export_type::png:
-        case export_type::dds:
-            if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
-            return add_texture_png(txd, path, png, txd.last_error, note_);
-        }
-        return false;
+        return true;
     });
 }
 
+bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
+                              const png_add_options& png) {
+    const std::optional<export_type> type = export_type_for(import_extension(path));
+    if (!type) {
+        txd.last_error = session_msg::unknown_import;
+        return false;
+    }
+    switch (*type) {
+    case export_type::bmp:
+        txd.last_error = session_msg::bmp_import;
+        return false;
+    case export_type::tim2: {
+        uint32_t dropped = 0;
+        const bool added = txd.add_tim2_texture(path, swizzle, &dropped);
+        if (added && dropped) note_ = txd_msg::levels_dropped;
+        return added;
+    }
+    case export_type::rwsect:
+        return txd.add_raw_section(path);
+    case export_type::png:
+    case export_type::dds:
+        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
+        return add_texture_png(txd, path, png, txd.last_error, note_);
+    }
+    return false;
+}
+
 bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither,
-                             bool regenerate_mips) {
+                             other_levels levels) {
     const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
@@ -227,17 +306,20 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
             txd.last_error = txd_msg::unknown_import_format;
             return false;
         }
-        const bool picture = *type == export_type::png || *type == export_type::dds;
-        if (picture && txd.family() == txd_family::pc_xbox) {
+        const bool pc_picture = (*type == export_type::png || *type == export_type::dds) &&
+                                txd.family() == txd_family::pc_xbox;
+        if (pc_picture) {
             pc_edit_options options;
             options.dither = dither;
-            options.mips.mode = regenerate_mips ? mips_mode::regenerate : mips_mode::keep;
+            options.mips.mode =
+                levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep;
             return replace_pc_picture(txd, t, image, options);
         }
-        if (picture)
-            return replace_texture_png(txd, t, image, dither, txd.last_error, note_,
-                                       regenerate_mips);
-        return txd.replace_texture(t, image, *type, keep_alpha);
+        if (*type == export_type::png || *type == export_type::dds)
+            return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
+        const levels_before before = capture_levels(txd, t);
+        return txd.replace_texture(t, image, *type, keep_alpha) &&
+               update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
     });
 }
 
@@ -301,6 +383,14 @@ bool editor_session::set_mips(uint32_t t, mips_request mips, bool dither) {
 }
 
 bool editor_session::rename(uint32_t t, const std::string& name, name_kind which) {
+    const std::string text = name.substr(0, name.find('\0')); // names end at their first NUL
+    // The name the texture already has is no edit: no undo step, nothing modified.
+    if (t < dictionary_->texture_count() && dictionary_->texture_name(t, which) == text)
+        return true;
+    if (const std::string why = name_refusal(*dictionary_, t, text, which); !why.empty()) {
+        error_ = why;
+        return false;
+    }
     const edit_record record{edit_kind::rename, t, name, uint32_t(name_kind_number(which))};
     return edit(record, [&](ps2_txd& txd) { return txd.rename_texture(t, name, which); });
 }

@@ -49,12 +49,15 @@ class edit_observer {
     virtual ~edit_observer() = default;
     virtual void before_edit(const edit_record& edit, ps2_txd& dictionary) = 0;
     virtual void after_edit(const edit_record& edit, bool applied) = 0;
+    // The dictionary was written where the session keeps it: this is now the saved state.
+    virtual void after_save() {}
 };
 
 enum class open_status { opened, unsupported, refused };
 
-// The game archive entry the open dictionary was read from. Saving goes back into the entry
-// while the dictionary fits its sectors; the bytes around it belong to other files.
+// The game archive entry the open dictionary was read from. Saving goes back into the entry,
+// which grows into free sectors of the archive when the dictionary no longer fits its own; the
+// bytes around it belong to other files.
 struct archive_entry_link {
     std::string archive; // the file the entry's bytes lie in (the .img)
     std::string entry;   // the entry's name in the archive's table
@@ -93,6 +96,10 @@ class editor_session {
     // opening an entry; every other open, new, close and save as drops it.
     const std::optional<archive_entry_link>& entry_link() const { return entry_link_; }
     void set_entry_link(archive_entry_link link) { entry_link_ = std::move(link); }
+    // When the open file is a game archive and the open offset is where one of its entries
+    // starts, links that entry, so that saving in place goes through the archive (and grows the
+    // entry) instead of writing over the entry after it. False when no entry starts there.
+    bool link_entry_at_offset();
 
     // The message that refuses a command of `bit` for the open format; none when allowed.
     const char* refusal(restriction_bits bit) const;
@@ -109,12 +116,20 @@ class editor_session {
     bool create_new(uint32_t version);
     // Drops the dictionary and its path; the mask and the modified flag return to 0.
     void close();
-    // Writes over the open file at its offset.
+    // Writes over the open file at its offset. A dictionary opened from an archive entry goes
+    // back into that entry (see archive_entry_link), which grows when it must, and the link then
+    // holds its new place. At an offset inside any other larger file the dictionary is written in
+    // place, and only when it fits the bytes it took there; otherwise nothing is written and
+    // `save_needs_new_file` tells the caller to offer Save As.
     bool save();
+    // Whether the last save failed because the dictionary no longer fits where it lies (or the
+    // target is the container it was read from): only a new file can take it.
+    bool save_needs_new_file() const { return save_needs_new_file_; }
     // Writes to `path` at offset 0, which becomes the session's file.
     bool save_as(const std::string& path);
     // Rebuilds the dictionary as a PS2 one into `out`; the session's own dictionary stays.
-    // `transform`, when given, reshapes textures of other platforms (depth, mip levels).
+    // `transform`, when given, reshapes textures of other platforms (depth, mip levels);
+    // without one, sides the game refuses are scaled to allowed ones and last_note names them.
     bool convert_to_ps2(const std::filesystem::path& out,
                         std::vector<std::string>* skipped = nullptr,
                         const raster_transform* transform = nullptr);
@@ -140,16 +155,18 @@ class editor_session {
     bool import_file(const std::string& path, swizzle_mode swizzle,
                      const png_add_options& png = {});
     // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
-    // texture's palette is quantized (`dither`); `regenerate_mips` rebuilds the other levels.
+    // texture's palette is quantized (`dither`); the other mip levels follow `levels`, so a new
+    // palette never shows through old indices.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
-                 bool regenerate_mips = false);
+                 other_levels levels = other_levels::follow_palette);
     // Replaces texture t of a PC or XBOX dictionary from a PNG or DDS (a DDS in the texture's
-    // own format goes in as it is): its own format unless
-    // options.format names another, the mip levels as options.mips asks.
+    // own format goes in as it is): its own format unless options.format names another, the
+    // mip levels as options.mips asks.
     bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options);
     // Gives texture t of a PC or XBOX dictionary the mip levels asked for (level 0 kept).
     bool set_mips(uint32_t t, mips_request mips, bool dither = true);
-    // What the last import or replace changed on the way (colours reduced, levels limited).
+    // What the last import, replace or conversion changed on the way (colours reduced, levels
+    // limited, sizes scaled).
     const std::string& last_note() const { return note_; }
     bool rename(uint32_t t, const std::string& name, name_kind which);
     bool remove(uint32_t t);
@@ -172,10 +189,16 @@ class editor_session {
     bool replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
                             const pc_edit_options& options);
     bool add_pc_picture(pc_txd& txd, const std::string& path, const png_add_options& png);
+    // Adds the textures of one import file, by its extension; the note tells what changed.
+    bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
+                  const png_add_options& png);
+    bool save_into_entry();
+    void saved();
 
     std::unique_ptr<ps2_txd> dictionary_;
     std::string path_;
     uint32_t offset_ = 0;
+    bool save_needs_new_file_ = false;
     bool modified_ = false;
     uint32_t restriction_mask_ = 0;
     std::optional<txd_platform> platform_;

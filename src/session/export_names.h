@@ -8,7 +8,8 @@
 // gets "_2", "_3"... before its extension, so no export overwrites another of the same run.
 class export_name_set {
   public:
-    // `name` ("sky.png"), or the first free "sky_2.png", "sky_3.png"...; the result is taken.
+    // `name` ("sky.png") cleaned as clean_file_name does, or the first free "sky_2.png",
+    // "sky_3.png"...; the result is taken.
     std::string claim(const std::string& name);
 
   private:

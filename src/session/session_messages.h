@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Messages of the editor session, shown as they stand by the window and the command line.
 namespace session_msg {
 inline constexpr const char* unsupported_file = "Unsupported TXD file type.";
@@ -17,4 +20,9 @@ inline constexpr const char* conversion_not_applicable =
 inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";
 inline constexpr const char* pc_edits_only =
     "This edit works on PC and XBOX dictionaries; PS2 textures take their own commands.";
+// A texture name that another texture of the dictionary already has (case ignored).
+inline std::string name_taken_by(uint32_t other, const std::string& other_name) {
+    return "Texture " + std::to_string(other) + " is already named \"" + other_name +
+           "\"; names must differ in more than case.";
+}
 } // namespace session_msg

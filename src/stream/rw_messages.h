@@ -43,6 +43,23 @@ inline std::string header_cut(uint64_t offset, bool inside_parent) {
 inline std::string nested_too_deep(uint64_t offset) {
     return "chunks nest more than 32 deep at offset " + std::to_string(offset);
 }
+// Saving at an offset inside a larger file.
+inline std::string does_not_fit(uint64_t needed, uint64_t room, uint64_t offset) {
+    return "The dictionary now needs " + std::to_string(needed) + " bytes but only " +
+           std::to_string(room) + " bytes at offset " + std::to_string(offset) +
+           " are its own; writing it there would overwrite what follows. Nothing was written.";
+}
+inline std::string would_replace_container(const std::string& file, uint64_t offset) {
+    return "The dictionary was read from offset " + std::to_string(offset) + " of " + file +
+           "; writing it to that file at offset 0 would replace everything else the file "
+           "holds. Nothing was written; save it in place (--in-place on the command line) or "
+           "to another file.";
+}
+inline std::string no_tree_at(uint64_t offset) {
+    return "There is no dictionary at offset " + std::to_string(offset) +
+           " of the output file to write over. Nothing was written.";
+}
+
 // A bounded read or write that would pass the end of its buffer.
 inline std::string read_past_end(const char* what, uint64_t offset, uint64_t wanted,
                                  uint64_t left) {

@@ -88,6 +88,9 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
     file.seekg(0, std::ios::end);
     const auto end = file.tellg();
     file_length_ = end < 0 ? 0 : static_cast<uint64_t>(end);
+    opened_offset_ = offset;
+    opened_tree_bytes_ = 0;
+    opened_stamp_ = safe_file::stamp_of(path);
     allocated_bytes = 0;
     root.reset();
 
@@ -119,6 +122,7 @@ bool rw_stream::open(const std::filesystem::path& path, uint32_t offset, uint32_
         last_error = rw_msg::not_valid;
         return false;
     }
+    opened_tree_bytes_ = tree_bytes();
     return true;
 }
 
@@ -286,65 +290,85 @@ void serialise(const rw_chunk* chunk, std::vector<uint8_t>& out, size_t at) {
     }
 }
 
-std::string describe_errno(const char* what) {
-    return std::string(what) + " (" + std::strerror(errno) + ")";
-}
 } // namespace
 
+uint64_t rw_stream::tree_bytes() const {
+    return root ? uint64_t(root->size) + k_chunk_header_bytes : 0;
+}
+
+uint64_t rw_stream::room_at(const std::filesystem::path& target, uint32_t offset) {
+    if (offset == opened_offset_ && opened_tree_bytes_ != 0 && safe_file::same_file(target, path_))
+        return opened_tree_bytes_;
+    // Another file or offset: the tree that lies there now, if its header fits the file.
+    std::ifstream in(target, std::ios::binary);
+    uint8_t header[k_chunk_header_bytes];
+    in.seekg(std::streamoff(offset));
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
+    in.seekg(0, std::ios::end);
+    const auto end = in.tellg();
+    const uint64_t length = end < 0 ? 0 : uint64_t(end);
+    const uint64_t bytes = uint64_t(load_u32(header + 4)) + k_chunk_header_bytes;
+    return fits(offset, bytes, length) ? bytes : 0;
+}
+
+bool rw_stream::tree_image(std::vector<uint8_t>& out) {
+    if (!root) {
+        last_error = rw_msg::not_opened;
+        return false;
+    }
+    if (!load_all(root.get())) return false;
+    out.clear();
+    serialise(root.get(), out, 0);
+    return true;
+}
+
 bool rw_stream::save(const std::filesystem::path& target, uint32_t offset) {
+    return save_within(target, offset, offset == 0 ? 0 : room_at(target, offset));
+}
+
+bool rw_stream::save_within(const std::filesystem::path& target, uint32_t offset, uint64_t room) {
     if (!root) {
         last_error = rw_msg::not_opened;
         return false;
     }
     if (!load_all(root.get())) return false;
 
-    std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) {
-        last_error = rw_msg::cannot_open_output;
-        return false;
-    }
-    // Saving inside a larger file keeps every byte around the tree.
-    std::vector<uint8_t> bytes;
-    if (offset > 0) {
-        std::ifstream existing(target, std::ios::binary);
-        if (existing) bytes.assign(std::istreambuf_iterator<char>(existing), {});
-        if (bytes.size() < offset) bytes.resize(offset);
-    }
     std::vector<uint8_t> tree;
     serialise(root.get(), tree, 0);
-    if (bytes.size() < offset + tree.size()) bytes.resize(offset + tree.size());
-    if (!tree.empty()) std::memcpy(bytes.data() + offset, tree.data(), tree.size());
-
-    // Write beside the target and rename over it, so a failed write leaves the original intact.
-    std::filesystem::path temp = target;
-    temp += ".quillmap-save";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            last_error = rw_msg::cannot_open_output;
+    const bool own_file = safe_file::same_file(target, path_);
+    safe_file::write_options options = safe_file::current_policy();
+    // Saving back over the file the tree came from: nobody else may have changed it meanwhile.
+    if (own_file) options.unchanged_since = opened_stamp_;
+    std::string error;
+    if (offset == 0) {
+        if (own_file && opened_offset_ != 0) {
+            last_error = rw_msg::would_replace_container(path_.filename().string(), opened_offset_);
             return false;
         }
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            last_error = describe_errno("Cannot write output file.");
-            out.close();
-            std::filesystem::remove(temp, ec);
+        if (!safe_file::write_file(target, tree, options, error)) {
+            last_error = error;
             return false;
         }
-        out.close();
-        if (!out) {
-            last_error = describe_errno("Cannot write output file.");
-            std::filesystem::remove(temp, ec);
+    } else {
+        if (room == 0) {
+            last_error = rw_msg::no_tree_at(offset);
+            return false;
+        }
+        if (tree.size() > room) {
+            last_error = rw_msg::does_not_fit(tree.size(), room, offset);
+            return false;
+        }
+        // Other parts of a container change under their own saves (other archive entries):
+        // only this tree's bytes matter here.
+        options.unchanged_since.reset();
+        // A shorter tree leaves no stale bytes of the old one behind it.
+        const uint64_t old_bytes = own_file && offset == opened_offset_ ? opened_tree_bytes_ : 0;
+        if (tree.size() < std::min(old_bytes, room)) tree.resize(size_t(std::min(old_bytes, room)));
+        if (!safe_file::write_at(target, offset, tree, options, error)) {
+            last_error = error;
             return false;
         }
     }
-    std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        last_error = std::string(rw_msg::cannot_open_output) + " (" + ec.message() + ")";
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
+    if (own_file) opened_stamp_ = safe_file::stamp_of(target);
     return true;
 }

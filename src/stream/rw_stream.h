@@ -1,11 +1,13 @@
 #pragma once
 
 #include "stream/rw_chunk.h"
+#include "stream/safe_file.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A RenderWare chunk file held as an in-memory tree. Leaf data larger than preload_limit is
@@ -42,8 +44,14 @@ class rw_stream {
     // file.
     rw_chunk* load_all(rw_chunk* chunk = nullptr);
     void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
-    // Writes the tree at `offset`. The original file is replaced only after a complete write.
+    // Writes the tree. At offset 0 the tree becomes the whole file, replaced only after a
+    // complete write (safe_file.h). At another offset the tree is written in place inside the
+    // existing file, and only when it fits the bytes the old tree took there (`room_at`); every
+    // other byte of the file stays, and nothing is written when it does not fit.
     bool save(const std::filesystem::path& path, uint32_t offset);
+    // The same at an offset with `room` bytes from the offset on that the tree may take (an
+    // archive entry's sectors, say).
+    bool save_within(const std::filesystem::path& path, uint32_t offset, uint64_t room);
     bool save(const char* path, uint32_t offset) {
         return save(std::filesystem::path(path), offset);
     }
@@ -51,6 +59,15 @@ class rw_stream {
         return save(std::filesystem::path(path), offset);
     }
     bool set_version(uint32_t version, rw_chunk* chunk = nullptr);
+    // The bytes the tree takes when written, header included.
+    uint64_t tree_bytes() const;
+    // The bytes a save would write, loading every leaf first; false (with last_error) when a leaf
+    // cannot be read.
+    bool tree_image(std::vector<uint8_t>& out);
+    // The bytes at `offset` of `path` that a save there may overwrite: the tree this stream was
+    // opened from when it is that file and offset, otherwise the tree found there now; 0 when
+    // there is none.
+    uint64_t room_at(const std::filesystem::path& path, uint32_t offset);
     // Frees a subtree, keeping allocated_bytes as it was.
     static void free_chunk(std::unique_ptr<rw_chunk> chunk) { chunk.reset(); }
 
@@ -93,6 +110,11 @@ class rw_stream {
 
   private:
     std::filesystem::path path_;
+    // Where the tree was read from, how many bytes it took there and what the file was then:
+    // saves back into it keep to those bytes and notice another program's changes.
+    uint32_t opened_offset_ = 0;
+    uint64_t opened_tree_bytes_ = 0;
+    std::optional<safe_file::file_stamp> opened_stamp_;
     uint64_t file_length_ = 0;
     uint64_t bytes_read_ = 0;
     uint64_t file_reads_ = 0;

@@ -25,6 +25,7 @@ const std::map<std::string, driver>& drivers() {
         t["tim2"] = qm_fuzz::drive_tim2;
         t["ini"] = qm_fuzz::drive_ini;
         t["archive"] = qm_fuzz::drive_archive;
+        t["archive_edit"] = qm_fuzz::drive_archive_edit;
         t["pc_txd"] = qm_fuzz::drive_dictionary<pc_txd>;
         t["xbox_txd"] = qm_fuzz::drive_dictionary<xbox_txd>;
         t["ios_txd"] = qm_fuzz::drive_dictionary<ios_txd>;

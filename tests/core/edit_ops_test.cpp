@@ -44,12 +44,13 @@ TEST(EditRename, SizeArithmeticFromAbcToAbcd) {
     const uint32_t texture_size = texture->size, root_size = txd->root->size;
     const uint32_t allocated = txd->allocated_bytes;
 
+    // Names are stored as the game stores them: NUL-terminated and padded to a multiple of 4.
     ASSERT_TRUE(txd->rename_texture(0, "abcd", name_kind::texture)) << txd->last_error;
-    EXPECT_EQ(texture->child(1)->size, 5u);
-    EXPECT_EQ(texture->size, texture_size + 1);
-    EXPECT_EQ(txd->root->size, root_size + 1);
-    EXPECT_EQ(txd->allocated_bytes, allocated + 1);
-    ASSERT_GE(texture->child(1)->data->size(), 8u); // padded to the next word
+    EXPECT_EQ(texture->child(1)->size, 8u);
+    EXPECT_EQ(texture->size, texture_size + 4);
+    EXPECT_EQ(txd->root->size, root_size + 4);
+    EXPECT_EQ(txd->allocated_bytes, allocated + 4);
+    ASSERT_EQ(texture->child(1)->data->size(), 8u);
     EXPECT_EQ(std::memcmp(texture->child(1)->data->data(), "abcd\0\0\0\0", 8), 0);
     EXPECT_EQ(txd->texture_name(0, name_kind::texture), "abcd");
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
@@ -59,7 +60,7 @@ TEST(EditRename, MaskNameAndShorterNamesAndSaveReopen) {
     auto txd = three_textures();
     ASSERT_TRUE(txd->rename_texture(1, "a-much-longer-mask-name", name_kind::mask));
     ASSERT_TRUE(txd->rename_texture(2, "x", name_kind::texture));
-    EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 2u);
+    EXPECT_EQ(txd->texture_chunk(2)->child(1)->size, 4u); // "x", its NUL and padding
     EXPECT_EQ(dictionary_invariant_error(*txd), "");
 
     const auto path = temp_dir() / "renamed.txd";

@@ -94,3 +94,31 @@ TEST_F(png_commands, export_and_replace_through_png_keep_the_texture) {
             EXPECT_EQ(after[i], palette[i]) << i;
         }
 }
+
+// A PNG (the Export button's and a drag's) is the picture as the texture stores it, whatever
+// the view's temporary swizzle override; a BMP follows the override as it always did.
+TEST_F(png_commands, png_exports_ignore_the_views_swizzle_override) {
+    ASSERT_TRUE(open(make_dictionary({make_ps2_texture(
+        {.name = "sw", .width = 32, .height = 32, .depth = 8, .swizzled = true})})));
+    auto exported = [&](const std::string& name, bool drag) {
+        if (drag) {
+            const auto paths = window->export_for_drag({0});
+            return paths.empty() ? std::vector<uint8_t>{} : read_file(paths.front());
+        }
+        const auto path = dir / name;
+        host.answer_file(path.string());
+        window->run_command(cmd::export_button);
+        return read_file(path);
+    };
+    const auto png = exported("stored.png", false);
+    const auto bmp = exported("stored.bmp", false);
+    ASSERT_FALSE(png.empty());
+    for (const swizzle_mode mode : {swizzle_mode::off, swizzle_mode::on}) {
+        SCOPED_TRACE(int(mode));
+        window->set_swizzle_mode(mode);
+        EXPECT_EQ(exported("override.png", false), png);
+        EXPECT_EQ(exported("drag.png", true), png);
+        if (mode == swizzle_mode::off) EXPECT_NE(exported("override.bmp", false), bmp);
+    }
+    window->set_swizzle_mode(swizzle_mode::as_stored);
+}

@@ -1,0 +1,49 @@
+// archive extract: the chosen entries (all when none is named) as files in the -o folder, each
+// holding the entry's bytes. Names that would not be safe file names are changed, and the
+// output says so.
+#include "cli/cli_archive.h"
+
+#include "archive/archive_extract.h"
+#include "archive/archive_table.h"
+
+#include "stream/file_name_text.h"
+
+#include <cstdio>
+#include <iostream>
+
+int archive_extract(const cli_args& args) {
+    if (args.positional.size() < 2 || !args.options.count("-o"))
+        return usage_error("archive extract takes ARCHIVE [ENTRY...] -o DIR");
+    game_archive archive;
+    std::string error;
+    if (!open_game_archive(args.positional[1], archive, error)) return failure(error);
+    std::vector<size_t> indices;
+    for (size_t i = 2; i < args.positional.size(); ++i) {
+        const auto index = find_entry(archive, args.positional[i], error);
+        if (!index) return failure(error);
+        indices.push_back(*index);
+    }
+    const size_t wanted = indices.empty() ? archive.entries.size() : indices.size();
+    std::vector<extracted_entry> done;
+    const bool ok = extract_entries(archive, indices, args.get("-o"), {}, done, error);
+    const bool json = args.has("--json");
+    if (json) std::cout << "{\"folder\":\"" << json_escape(args.get("-o")) << "\",\"entries\":[";
+    for (size_t i = 0; i < done.size(); ++i) {
+        const std::string& name = archive.entries[done[i].entry].name;
+        if (json)
+            std::cout << (i ? "," : "") << "{\"entry\":\"" << json_escape(name) << "\",\"file\":\""
+                      << json_escape(done[i].file)
+                      << "\",\"renamed\":" << (done[i].renamed ? "true" : "false") << "}";
+        else if (done[i].renamed)
+            std::cout << printable_text(name) << " -> " << printable_text(done[i].file)
+                      << " (name made safe)\n";
+        else
+            std::cout << printable_text(name) << "\n";
+    }
+    if (json) std::cout << "],\"complete\":" << (ok ? "true" : "false") << "}\n";
+    if (!ok) {
+        std::cerr << done.size() << " of " << wanted << " entries were written.\n";
+        return failure(error);
+    }
+    return k_exit_ok;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "imageio/picture.h"
+
+#include <cstdint>
+#include <span>
+
+// Pictures mapped onto a palette that already exists: mip levels onto level 0's palette, old
+// levels onto a replaced palette.
+
+// Each pixel keeps its alpha class: a fully transparent pixel takes a fully transparent entry and
+// a fully opaque pixel an opaque one whenever the palette has such an entry; among the entries of
+// its class the nearest colour wins (alpha weighted, for partly transparent pixels). With
+// `dither` the colour error of visible pixels (never their alpha) is spread Floyd-Steinberg to
+// the neighbours of the same class. `palette` holds RGBA entries in logical order (at most 256);
+// `out.palette` is a copy of it. An empty palette gives an empty result.
+indexed_image map_to_palette(const rgba_image& image, std::span<const uint8_t> palette,
+                             bool dither);
+
+// Fully transparent palette entries take the mean colour of the pixels of `image` mapped to
+// them, so a quantizer's arbitrary colour there (which bilinear filtering blends into the edges
+// of a cut-out) becomes the picture's own. Entries no pixel uses stay as they are.
+void keep_transparent_colours(const rgba_image& image, indexed_image& mapped);

@@ -1,0 +1,76 @@
+#include "imageio/ps2_conversion.h"
+
+#include "dictionary/ps2_raster_check.h"
+#include "dictionary/txd_messages.h"
+#include "imageio/mip_chain.h"
+#include "imageio/palette_map.h"
+#include "imageio/ps2_levels.h"
+#include "imageio/ps2_picture.h"
+
+#include <algorithm>
+
+namespace {
+std::string size_text(uint32_t width, uint32_t height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+bool palettised(uint32_t depth) {
+    return depth == 4 || depth == 8;
+}
+} // namespace
+
+bool ps2_side_allowed(uint32_t side) {
+    return is_power_of_two(side) && side <= k_max_game_side_px;
+}
+
+uint32_t ps2_allowed_side(uint32_t side) {
+    return std::min(nearest_power_of_two(std::max(side, 1u)), k_max_game_side_px);
+}
+
+raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool dither,
+                                          std::vector<std::string>* scaled) {
+    return [depth, mips, dither, scaled](ps2_raster& raster, std::string& error) {
+        const bool fits = ps2_side_allowed(raster.width) && ps2_side_allowed(raster.height);
+        if (fits && depth == 0 && mips == 1) return true;
+        rgba_image image =
+            rgba_from_ps2(raster.pixels, raster.width, raster.height, raster.depth, raster.palette);
+        if (image.rgba.empty()) {
+            error = txd_msg::image_data_short;
+            return false;
+        }
+        level_recipe recipe;
+        recipe.depth = depth ? depth : raster.depth;
+        recipe.dither = dither;
+        // A palette the source already has is kept when the depth stays.
+        const bool keeps_palette = palettised(raster.depth) && recipe.depth == raster.depth;
+        indexed_image kept;
+        if (!fits) {
+            const uint32_t w = ps2_allowed_side(raster.width), h = ps2_allowed_side(raster.height);
+            image = resized(image, w, h);
+            if (scaled)
+                scaled->push_back(raster.name + ": scaled from " +
+                                  size_text(raster.width, raster.height) + " to " +
+                                  size_text(w, h));
+            if (keeps_palette) {
+                const uint8_t one_pixel = 0;
+                const indexed_image palette =
+                    indexed_from_ps2({&one_pixel, 1}, 1, 1, raster.depth, raster.palette);
+                kept = map_to_palette(image, palette.palette, dither);
+            }
+        } else if (keeps_palette) {
+            kept = indexed_from_ps2(raster.pixels, raster.width, raster.height, raster.depth,
+                                    raster.palette);
+        }
+        const uint32_t most = renderware_level_count(image.width, image.height);
+        recipe.levels = mips == 0 ? most : std::min(mips, most);
+        // The builder's input starts anew; what the source said about itself stays.
+        const uint32_t flags = raster.flags;
+        const std::string name = raster.name;
+        bool quantized = false;
+        const bool built = build_ps2_levels(image, kept.indices.empty() ? nullptr : &kept, recipe,
+                                            raster, quantized, error);
+        raster.flags = flags;
+        raster.name = name;
+        return built;
+    };
+}

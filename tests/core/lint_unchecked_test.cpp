@@ -1,0 +1,41 @@
+// Words that no rule places (those of textures with more levels than RenderWare's own count)
+// are reported as not checked instead of passing in silence.
+#include "run_cli.h"
+#include "test_files.h"
+
+#include "dictionary/ps2_raster_check.h"
+#include "dictionary/ps2_txd.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
+    const struct {
+        uint32_t levels;
+        bool unchecked; // 128 x 128: RenderWare's own count is 5
+    } cases[] = {{6, true}, {5, false}, {1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.levels);
+        const auto file = write_temp(
+            "l.txd",
+            make_dictionary(
+                {make_ps2_texture({.name = "lv", .width = 128, .height = 128, .levels = c.levels})})
+                .bytes());
+        ps2_txd txd;
+        ASSERT_TRUE(txd.load(file, 0, 0x16, 0)) << txd.last_error;
+        const auto problems = lint_ps2_textures(txd);
+        for (uint32_t word = 0; word < 16; ++word) {
+            if (!ps2_is_placement_word(word)) continue;
+            const std::string named = "header word " + std::to_string(word) + " (";
+            const bool reported =
+                std::any_of(problems.begin(), problems.end(), [&](const ps2_problem& p) {
+                    return p.what == k_not_checked && p.found.rfind(named, 0) == 0;
+                });
+            EXPECT_EQ(reported, c.unchecked) << "word " << word;
+        }
+        const auto json = run_cli({"lint", file.string(), "--json"});
+        EXPECT_EQ(json.out.find("\"what\":\"not checked\"") != std::string::npos, c.unchecked)
+            << json.out;
+    }
+}
