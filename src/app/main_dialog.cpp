@@ -226,7 +226,7 @@ void CMainDialog::build_commands() {
         {cmd::file_save, &CMainDialog::cmd_save},
         {cmd::file_save_as, &CMainDialog::cmd_save_as},
         {cmd::recent_autoload, &CMainDialog::cmd_toggle_autoload},
-        {cmd::convert_pc, &CMainDialog::cmd_nothing},
+        {cmd::convert_pc, &CMainDialog::cmd_convert_pc},
         {cmd::check_ps2_problems, &CMainDialog::cmd_check_ps2_problems},
         {cmd::filter_focus, &CMainDialog::cmd_filter_focus},
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},

@@ -251,6 +251,11 @@ class CMainDialog : public QDialog {
     void cmd_toggle_autoload(int id);
     void cmd_open_recent(int id);
     void cmd_convert_ps2(int id);
+    // D3D9 for dictionaries stamped after RenderWare 3.5 (San Andreas), D3D8 before.
+    void cmd_convert_pc(int id);
+    // Asks for the file, runs `convert` into it and tells what was done in the status bar.
+    void convert_dictionary(const std::function<bool(const std::filesystem::path&,
+                                                     std::vector<std::string>&)>& convert);
     void cmd_exit(int id);
     void cmd_alpha(int id);
     void cmd_swizzle(int id);

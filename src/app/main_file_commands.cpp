@@ -8,6 +8,7 @@
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
 #include "batch/archive_entry_save.h"
+#include "dictionary/ps2_raster_layout.h"
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
@@ -25,6 +26,11 @@
 #include <QUrl>
 
 #include <filesystem>
+
+namespace {
+// RenderWare 3.5: the last library the PC games used with Direct3D 8 natives.
+constexpr uint32_t k_last_d3d8_version = 0x35000;
+} // namespace
 
 void CMainDialog::discard_dictionary() {
     history_.clear();
@@ -256,6 +262,26 @@ void CMainDialog::cmd_toggle_autoload(int) {
 }
 
 void CMainDialog::cmd_convert_ps2(int) {
+    convert_dictionary([this](const std::filesystem::path& out, std::vector<std::string>& skipped) {
+        return session_.convert_to_ps2(out, &skipped);
+    });
+}
+
+void CMainDialog::cmd_convert_pc(int) {
+    if (!session_.is_open()) return;
+    pc_convert_options options;
+    options.layout = rw_library_version(dictionary()->root_version()) > k_last_d3d8_version
+                         ? pc_layout::d3d9
+                         : pc_layout::d3d8;
+    convert_dictionary(
+        [this, options](const std::filesystem::path& out, std::vector<std::string>& skipped) {
+            std::vector<std::string> notes;
+            return session_.convert_to_pc(out, options, skipped, notes);
+        });
+}
+
+void CMainDialog::convert_dictionary(
+    const std::function<bool(const std::filesystem::path&, std::vector<std::string>&)>& convert) {
     if (!session_.is_open()) return;
     std::string chosen;
     if (!choose_dictionary_to_write("", chosen)) return;
@@ -263,7 +289,7 @@ void CMainDialog::cmd_convert_ps2(int) {
     set_status_text(0, app_msg::please_wait);
     std::vector<std::string> skipped;
     const std::filesystem::path out(chosen);
-    if (!session_.convert_to_ps2(out, &skipped)) {
+    if (!convert(out, skipped)) {
         // A write that failed is reported, never passed off as done.
         set_status_text(0, before);
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);

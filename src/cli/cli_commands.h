@@ -12,6 +12,7 @@ int cmd_export(const cli_args& args);
 int cmd_add(const cli_args& args);
 int cmd_replace(const cli_args& args);
 int cmd_replace_all(const cli_args& args);
+int cmd_mips(const cli_args& args);
 int cmd_rename(const cli_args& args);
 int cmd_delete(const cli_args& args);
 int cmd_move(const cli_args& args);

@@ -41,6 +41,29 @@ std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code) {
     return count;
 }
 
+std::optional<std::optional<pc_format>> format_option(const cli_args& args, int& exit_code) {
+    if (!args.has("--format")) return std::optional<pc_format>{};
+    const auto format = pc_format_named(args.get("--format"));
+    if (!format) {
+        exit_code = usage_error("--format takes dxt1, dxt3, dxt5, 8888, 888, pal8 or pal4");
+        return std::nullopt;
+    }
+    return format;
+}
+
+std::optional<mips_request> mips_request_option(const cli_args& args, int& exit_code) {
+    const std::string mips = args.get("--mips", "keep");
+    if (mips == "keep") return mips_request{mips_mode::keep, 0};
+    if (mips == "regenerate") return mips_request{mips_mode::regenerate, 0};
+    if (mips == "auto") return mips_request{mips_mode::full_chain, 0};
+    const auto count = parse_uint(mips);
+    if (!count || *count == 0) {
+        exit_code = usage_error("--mips takes a level count, auto, keep or regenerate");
+        return std::nullopt;
+    }
+    return mips_request{mips_mode::count, *count};
+}
+
 std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_code) {
     png_add_options options;
     const std::string depth = args.get("--depth", "8");
@@ -56,5 +79,8 @@ std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_c
     options.dither = *dither;
     options.resize = args.has("--resize");
     options.swizzle = args.get("--swizzle", "on") != "off";
+    const auto format = format_option(args, exit_code);
+    if (!format) return std::nullopt;
+    options.format = *format;
     return options;
 }

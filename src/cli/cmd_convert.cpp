@@ -4,8 +4,46 @@
 
 #include <iostream>
 
+namespace {
+// --to d3d8|d3d9|xbox: every texture rebuilt in that layout.
+int convert_to_pc_layout(const cli_args& args, pc_layout layout) {
+    int code = k_exit_ok;
+    const auto format = format_option(args, code);
+    const auto dither = dither_option(args, code);
+    if (!format || !dither) return code;
+    pc_convert_options options;
+    options.layout = layout;
+    options.format = *format;
+    options.dither = *dither;
+    if (args.has("--mips")) {
+        const auto mips = mips_request_option(args, code);
+        if (!mips) return code;
+        options.mips = *mips;
+    }
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    std::vector<std::string> skipped, notes;
+    if (!opened->session.convert_to_pc(args.get("-o"), options, skipped, notes))
+        return failure(opened->session.last_error());
+    for (const auto& note : notes)
+        std::cout << note << "\n";
+    for (const auto& name : skipped)
+        std::cerr << "skipped " << name << "\n";
+    return k_exit_ok;
+}
+} // namespace
+
 int cmd_convert(const cli_args& args) {
     if (!args.options.count("-o")) return usage_error("convert needs -o OUT.txd");
+    const std::string to = args.get("--to", "ps2");
+    if (to == "d3d8") return convert_to_pc_layout(args, pc_layout::d3d8);
+    if (to == "d3d9") return convert_to_pc_layout(args, pc_layout::d3d9);
+    if (to == "xbox") return convert_to_pc_layout(args, pc_layout::xbox);
+    if (to == "mobile")
+        return failure("Conversion to the mobile layout is not written: its Struct is not known "
+                       "well enough to write textures a game reads.");
+    if (to != "ps2") return usage_error("--to takes ps2, d3d8, d3d9, xbox or mobile");
+    if (args.has("--format")) return usage_error("--format applies to --to d3d8, d3d9 and xbox");
     int code = k_exit_ok;
     // --depth and --mips apply to textures of other platforms; PS2 textures stay as they are.
     const std::string depth = args.get("--depth", "keep");

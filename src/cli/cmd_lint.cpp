@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "dictionary/pc_raster_check.h"
 #include "dictionary/ps2_raster_check.h"
 #include "stream/file_name_text.h"
 
@@ -18,8 +19,12 @@ int cmd_lint(const cli_args& args) {
             if (json) std::cout << "]}\n";
             return code;
         }
-        for (const ps2_problem& p : lint_ps2_textures(*opened->dictionary)) {
-            found_any = true;
+        std::vector<ps2_problem> problems = lint_ps2_textures(*opened->dictionary);
+        for (ps2_problem& p : lint_pc_textures(*opened->dictionary))
+            problems.push_back(std::move(p));
+        for (const ps2_problem& p : problems) {
+            // Deviations that games accept are told but do not fail the file.
+            found_any = found_any || !p.accepted;
             if (json) {
                 const std::string texture = p.whole_dictionary ? "null" : std::to_string(p.texture);
                 std::cout << (first ? "" : ",") << "{\"file\":\"" << json_escape(file)

@@ -11,9 +11,10 @@ const cli_command k_commands[] = {
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]",
      "Writes the dictionary read from FILE (at an offset inside a larger file) to OUT."},
     {"convert", cmd_convert,
-     "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
-     "[--mips N|auto] [--dither on|off]",
-     "Rebuilds a dictionary of any platform as a PS2 dictionary."},
+     "convert FILE -o OUT.txd [--to ps2|d3d8|d3d9|xbox|mobile] [--offset HEX] "
+     "[--platforms TEXT] [--depth 4|8|32|keep] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] "
+     "[--mips N|auto|keep|regenerate] [--dither on|off]",
+     "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9 or XBOX dictionary."},
     {"export", cmd_export,
      "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--png-level 0..12] "
@@ -21,17 +22,20 @@ const cli_command k_commands[] = {
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
      "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
-     "[--resize] "
-     "[--dither on|off] (-o OUT | --in-place)",
-     "Adds textures from PNG, TIM2 or raw section files."},
+     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--dither on|off] "
+     "(-o OUT | --in-place)",
+     "Adds textures from PNG, DDS, TIM2 or raw section files."},
     {"replace", cmd_replace,
      "replace FILE -t N IMAGE [--offset HEX] [--keep-alpha] [--dither on|off] "
-     "[--mips auto|keep|regenerate] "
+     "[--mips N|auto|keep|regenerate] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--resize] "
      "(-o OUT | --in-place)",
-     "Replaces the pixels of one texture from a PNG, BMP or TIM2 picture."},
+     "Replaces the pixels of one texture from a PNG, DDS, BMP or TIM2 picture."},
     {"replace-all", cmd_replace_all, "replace-all FILE DIR [--dither on|off] (-o OUT | --in-place)",
      "Replaces every texture that DIR holds a PNG, BMP or TIM2 picture named after, and tells "
      "what was replaced and skipped."},
+    {"mips", cmd_mips,
+     "mips FILE -t N --mips N|auto|regenerate [--dither on|off] (-o OUT | --in-place)",
+     "Gives a PC or XBOX texture the mip levels asked for, level 0 kept as it is."},
     {"rename", cmd_rename, "rename FILE -t N NAME [--mask] [--offset HEX] (-o OUT | --in-place)",
      "Renames a texture or its mask."},
     {"delete", cmd_delete, "delete FILE -t N [--offset HEX] (-o OUT | --in-place)",

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 // Raster format flags for palettes: 0x2000 a 256-entry palette, 0x4000 a 32-entry one that
@@ -166,7 +167,13 @@ uint64_t pc_txd::level_bytes(const texture_layout& layout, uint32_t level) {
     const uint32_t h = std::max<uint32_t>(1, level < 32 ? layout.height >> level : 0);
     if (layout.dxt != 0 && layout.dxt != k_no_pixels)
         return dxt_input_bytes(w, h, 1, layout.dxt == 1 ? 8 : 16);
-    return raster_bytes(w, h, layout.depth);
+    return level_pitch(layout, level) * h;
+}
+
+uint64_t pc_txd::level_pitch(const texture_layout& layout, uint32_t level) {
+    // Rows of uncompressed levels are padded to 4 bytes (a 2x2 8-bit level takes 8 bytes).
+    const uint32_t w = std::max<uint32_t>(1, level < 32 ? layout.width >> level : 0);
+    return (raster_bytes(w, 1, layout.depth) + 3) / 4 * 4;
 }
 
 void pc_txd::locate_levels(std::span<const uint8_t> data, texture_layout& layout) {
@@ -275,6 +282,15 @@ std::optional<native_level> pc_txd::level_pixels(uint32_t t, uint32_t level, lev
     }
     out.depth = found->depth;
     out.pixels = stored;
+    const uint64_t row = raster_bytes(out.width, 1, out.depth);
+    const uint64_t pitch = level_pitch(*found, level);
+    if (pitch != row) {
+        // Narrow levels: the rows without their padding, as the bitmap code reads them.
+        auto rows = decoded.hold(static_cast<size_t>(row * out.height));
+        for (uint32_t y = 0; y < out.height; ++y)
+            std::memcpy(rows.data() + y * row, stored.data() + y * pitch, static_cast<size_t>(row));
+        out.pixels = rows;
+    }
     out.code = pixel_format(t);
     if (out.depth == 16 && !is_16bit_code(out.code)) out.code = pixel_code::argb1555;
     out.opaque = (found->raster_format & 0xF00) == 0x600;
@@ -360,5 +376,47 @@ bool pc_txd::rename_texture(uint32_t t, const std::string& name, name_kind which
     std::memcpy(field, text.data(), text.size());
     // The edited Struct can no longer be read again from the file.
     chunk->data_offset = 0;
+    return true;
+}
+
+std::span<const uint8_t> pc_txd::stored_level(uint32_t t, uint32_t level) {
+    const auto found = layout(t);
+    if (!found) return {};
+    if (level >= found->levels.size()) {
+        last_error = platform_msg::level_missing;
+        return {};
+    }
+    const level_span where = found->levels[level];
+    const uint64_t needed = level_bytes(*found, level);
+    if (where.bytes < needed) {
+        last_error = platform_msg::struct_short;
+        return {};
+    }
+    return texture_struct(t).subspan(static_cast<size_t>(where.offset),
+                                     static_cast<size_t>(where.bytes));
+}
+
+bool pc_txd::replace_struct(uint32_t t, std::vector<uint8_t> data) {
+    if (!texture_exists(t)) return false;
+    rw_chunk* texture = texture_chunk(t);
+    rw_chunk* chunk = texture->child(0);
+    if (!chunk || chunk->id != rw_id_struct || !chunk->children.empty()) {
+        last_error = platform_msg::struct_short;
+        return false;
+    }
+    const int64_t delta = int64_t(data.size()) - int64_t(chunk->size);
+    if (int64_t(root->size) + delta > int64_t(std::numeric_limits<uint32_t>::max()) ||
+        int64_t(texture->size) + delta > int64_t(std::numeric_limits<uint32_t>::max())) {
+        last_error = txd_msg::dictionary_too_large;
+        return false;
+    }
+    if (chunk->data) allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
+    allocated_bytes += static_cast<uint32_t>(data.size());
+    chunk->size = static_cast<uint32_t>(data.size());
+    chunk->data = std::move(data);
+    // The edited Struct can no longer be read again from the file.
+    chunk->data_offset = 0;
+    texture->size = static_cast<uint32_t>(int64_t(texture->size) + delta);
+    root->size = static_cast<uint32_t>(int64_t(root->size) + delta);
     return true;
 }

@@ -41,6 +41,13 @@ class pc_txd : public ps2_txd {
 
     bool is_pc_texture(uint32_t t);
 
+    // Level `level` of texture t exactly as stored (DXT blocks, padded rows); empty with
+    // last_error when the texture has no such level inside its Struct.
+    std::span<const uint8_t> stored_level(uint32_t t, uint32_t level);
+    // Puts new Struct data in texture t's place (an edit built by pc_texture_build); the
+    // texture's Extension stays, and the texture's and the dictionary's sizes follow.
+    bool replace_struct(uint32_t t, std::vector<uint8_t> data);
+
     // Level `level` of texture t, every byte of it inside the Struct data; none (with
     // last_error) when the texture has no such level or its fields do not fit the Struct.
     std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
@@ -112,6 +119,8 @@ class pc_txd : public ps2_txd {
     static uint32_t stored_palette_bytes(uint32_t depth, uint32_t raster_format);
     // Bytes of one level of w×h at the layout's depth or DXT kind.
     static uint64_t level_bytes(const texture_layout& layout, uint32_t level);
+    // Bytes per stored row of an uncompressed level: its texels padded to a multiple of 4.
+    static uint64_t level_pitch(const texture_layout& layout, uint32_t level);
 
     bool write_bitmap(const native_level& level, view_mode mode, const std::filesystem::path& path);
     bool export_raw_section(uint32_t t, const std::filesystem::path& path);

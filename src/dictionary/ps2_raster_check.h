@@ -54,6 +54,8 @@ struct ps2_problem {
     std::string found;
     std::string expected;
     bool whole_dictionary = false; // a problem of the dictionary, not of texture `texture`
+    // A deviation that real game files show and games accept: reported, not counted as damage.
+    bool accepted = false;
 };
 
 // What a word the rules cannot check is reported as: levels beyond RenderWare's own count have

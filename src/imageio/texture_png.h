@@ -2,12 +2,14 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
+#include "imageio/pc_levels.h"
 #include "imageio/replace_levels.h"
 #include "imageio/picture.h"
 #include "imageio/png_writer.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,8 @@ struct png_add_options {
     uint32_t width = 0;
     uint32_t height = 0;
     bool dither = true;
+    // PC and XBOX dictionaries: the format asked for (none: DXT1 or DXT5 by the alpha).
+    std::optional<pc_format> format;
 };
 
 // Adds a new PS2 texture named after the file's stem. `note` tells what was changed on the way

@@ -37,6 +37,8 @@ const char* edit_kind_name(edit_kind kind) {
         return "Change RW Version";
     case edit_kind::convert:
         return "Conversion";
+    case edit_kind::mips:
+        return "Mip Levels";
     }
     return "Edit";
 }

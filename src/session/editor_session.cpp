@@ -3,9 +3,12 @@
 #include "archive/archive_edit.h"
 
 #include "dictionary/convert_ps2.h"
+#include "dictionary/pc_raster_check.h"
+#include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
-#include "imageio/texture_dds.h"
+#include "imageio/picture_file.h"
 #include "imageio/ps2_conversion.h"
+#include "imageio/texture_dds.h"
 #include "session/session_messages.h"
 #include "session/texture_names.h"
 #include "stream/safe_file.h"
@@ -194,6 +197,13 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     return converted;
 }
 
+bool editor_session::convert_to_pc(const std::filesystem::path& out,
+                                   const pc_convert_options& options,
+                                   std::vector<std::string>& skipped,
+                                   std::vector<std::string>& notes) {
+    return ::convert_to_pc(*dictionary_, out, options, skipped, notes, error_);
+}
+
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
     return export_type_of_extension(extension);
 }
@@ -280,6 +290,7 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         return txd.add_raw_section(path);
     case export_type::png:
     case export_type::dds:
+        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
         return add_texture_png(txd, path, png, txd.last_error, note_);
     }
     return false;
@@ -295,11 +306,79 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
             txd.last_error = txd_msg::unknown_import_format;
             return false;
         }
+        const bool pc_picture = (*type == export_type::png || *type == export_type::dds) &&
+                                txd.family() == txd_family::pc_xbox;
+        if (pc_picture) {
+            pc_edit_options options;
+            options.dither = dither;
+            options.mips.mode =
+                levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep;
+            return replace_pc_picture(txd, t, image, options);
+        }
         if (*type == export_type::png || *type == export_type::dds)
             return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
         const levels_before before = capture_levels(txd, t);
         return txd.replace_texture(t, image, *type, keep_alpha) &&
                update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
+    });
+}
+
+bool editor_session::replace_pc(uint32_t t, const std::string& image,
+                                const pc_edit_options& options) {
+    const edit_record record{edit_kind::replace, t, image, 0};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) { return replace_pc_picture(txd, t, image, options); });
+}
+
+bool editor_session::replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                        const pc_edit_options& options) {
+    auto* pc = dynamic_cast<pc_txd*>(&txd);
+    if (!pc) {
+        txd.last_error = session_msg::pc_edits_only;
+        return false;
+    }
+    if (export_type_for(import_extension(image)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(image, dds, txd.last_error)) return false;
+        return replace_pc_texture_dds(*pc, t, dds, options, txd.last_error, note_);
+    }
+    png_picture picture;
+    if (!read_picture_file(image, picture, txd.last_error)) return false;
+    return replace_pc_texture(*pc, t, picture.image, picture.indexed ? &*picture.indexed : nullptr,
+                              options, txd.last_error, note_);
+}
+
+bool editor_session::add_pc_picture(pc_txd& txd, const std::string& path,
+                                    const png_add_options& png) {
+    pc_edit_options options;
+    options.format = png.format;
+    options.resize = png.resize;
+    options.dither = png.dither;
+    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
+                                 : mips_request{mips_mode::count, png.mips};
+    const std::string name = std::filesystem::path(path).stem().string();
+    if (export_type_for(import_extension(path)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(path, dds, txd.last_error)) return false;
+        return add_pc_texture_dds(txd, dds, name, options, txd.last_error, note_);
+    }
+    png_picture picture;
+    if (!read_picture_file(path, picture, txd.last_error)) return false;
+    return add_pc_texture(txd, picture.image, picture.indexed ? &*picture.indexed : nullptr, name,
+                          options, txd.last_error, note_);
+}
+
+bool editor_session::set_mips(uint32_t t, mips_request mips, bool dither) {
+    const edit_record record{
+        edit_kind::mips, t, {}, mips.mode == mips_mode::count ? mips.count : 0};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) {
+        auto* pc = dynamic_cast<pc_txd*>(&txd);
+        if (!pc) {
+            txd.last_error = session_msg::pc_edits_only;
+            return false;
+        }
+        return set_pc_mips(*pc, t, mips, dither, txd.last_error, note_);
     });
 }
 
@@ -337,6 +416,8 @@ bool editor_session::set_version(uint32_t version) {
         txd.root->version = version;
         for (const auto& child : txd.root->children)
             if (!child || !txd.set_version(version, child.get())) break;
+        // D3D8 dictionaries carry device id 0 up to RenderWare 3.3 and 1 after.
+        settle_pc_device_id(txd);
         return true;
     });
 }

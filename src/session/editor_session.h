@@ -8,7 +8,9 @@
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
 #include "imageio/mip_chain.h"
+#include "imageio/convert_pc.h"
 #include "imageio/texture_conversion.h"
+#include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
 
 #include <cstdint>
@@ -20,7 +22,17 @@
 #include <string_view>
 #include <vector>
 
-enum class edit_kind { rename, remove, move_up, move_down, replace, add, set_version, convert };
+enum class edit_kind {
+    rename,
+    remove,
+    move_up,
+    move_down,
+    replace,
+    add,
+    set_version,
+    convert,
+    mips
+};
 
 // One edit as the session ran it: enough to replay it or to name it in an undo list.
 struct edit_record {
@@ -131,6 +143,11 @@ class editor_session {
                         std::vector<std::string>* skipped = nullptr,
                         const raster_transform* transform = nullptr);
 
+    // Rebuilds the dictionary as a D3D8, D3D9 or XBOX one into `out`; the session's own
+    // dictionary stays. `notes` tells what changed on the way, per texture.
+    bool convert_to_pc(const std::filesystem::path& out, const pc_convert_options& options,
+                       std::vector<std::string>& skipped, std::vector<std::string>& notes);
+
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
     static std::optional<export_type> export_type_for(const std::string& extension);
@@ -159,6 +176,12 @@ class editor_session {
     // error) when the folder cannot be read, true otherwise, even when nothing matched.
     bool replace_all_from_folder(const std::filesystem::path& folder,
                                  std::vector<folder_replacement>& report, bool dither = true);
+    // Replaces texture t of a PC or XBOX dictionary from a PNG or DDS (a DDS in the texture's
+    // own format goes in as it is): its own format unless options.format names another, the
+    // mip levels as options.mips asks.
+    bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options);
+    // Gives texture t of a PC or XBOX dictionary the mip levels asked for (level 0 kept).
+    bool set_mips(uint32_t t, mips_request mips, bool dither = true);
     // What the last import, replace or conversion changed on the way (colours reduced, levels
     // limited, sizes scaled).
     const std::string& last_note() const { return note_; }
@@ -179,6 +202,10 @@ class editor_session {
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.
     bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
+    // The PC steps of replace and import (inside an edit).
+    bool replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                            const pc_edit_options& options);
+    bool add_pc_picture(pc_txd& txd, const std::string& path, const png_add_options& png);
     // Adds the textures of one import file, by its extension; the note tells what changed.
     bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
                   const png_add_options& png);

@@ -61,8 +61,7 @@ const command_row k_rows[] = {
         .when(never)
         .with(separator_before),
     submenu("&Convert TXD to", menu_id::file, menu_id::convert),
-    // Writing PC dictionaries comes with the PC builders; until then the item is grayed.
-    item(cmd::convert_pc, "PC Version", menu_id::convert).when(never),
+    item(cmd::convert_pc, "PC Version", menu_id::convert).when(dictionary),
     item(cmd::convert_ps2, "PS2 Version", menu_id::convert).when(ps2_convert),
     item(cmd::file_exit, "E&xit\tAlt+F4", menu_id::file).with(separator_before),
 

@@ -39,8 +39,8 @@ TEST(EditorSession, OpensByProbingAndRefusesWhatNoClassAccepts) {
     };
     const row rows[] = {
         {"flowerb.txd", open_status::opened, "PS2", nullptr},
-        {"AMBULAN.TXD", open_status::opened, "PC", session_msg::import_disabled},
-        {"radar00.txd", open_status::opened, "XBOX", session_msg::import_disabled},
+        {"AMBULAN.TXD", open_status::opened, "PC", nullptr},
+        {"radar00.txd", open_status::opened, "XBOX", nullptr},
         {"i8c32.tm2", open_status::unsupported, "?", nullptr},
     };
     for (const row& r : rows) {

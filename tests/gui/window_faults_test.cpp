@@ -351,7 +351,7 @@ TEST_F(window_faults, items_that_do_nothing_are_grayed) {
     };
     const row rows[] = {
         {cmd::stretch_image, false, false}, {cmd::check_ps2_problems, false, true},
-        {cmd::change_version, false, true}, {cmd::convert_pc, false, false},
+        {cmd::change_version, false, true}, {cmd::convert_pc, false, true},
         {cmd::convert_ps2, false, false},   {cmd::import_file, false, true},
         {cmd::export_all, false, true},     {cmd::file_open, true, true},
     };
