@@ -25,7 +25,7 @@ bool write_png(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& tar
 
 // Every level, DXT blocks as stored.
 bool write_dds(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
-               std::string& error) {
+               const png_write_options&, std::string& error) {
     return export_texture_dds(dictionary, t, target, error);
 }
 

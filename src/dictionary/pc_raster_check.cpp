@@ -160,8 +160,9 @@ std::vector<ps2_problem> lint_pc_textures(ps2_txd& txd) {
         const std::string name = txd.texture_name(t, name_kind::texture);
         auto report = [&](std::string what, std::string found, std::string expected,
                           bool accepted = false) {
-            problems.push_back(
-                {t, name, std::move(what), std::move(found), std::move(expected), accepted});
+            ps2_problem problem{t, name, std::move(what), std::move(found), std::move(expected)};
+            problem.accepted = accepted;
+            problems.push_back(std::move(problem));
         };
         std::string error;
         const auto check = check_of(txd, t, error);

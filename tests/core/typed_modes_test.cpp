@@ -47,12 +47,13 @@ TEST(TypedModes, StepsGoRoundTheWindowsOrder) {
 
 TEST(TypedModes, ExportTypeNumbersAndExtensionsRoundTrip) {
     for (export_type type :
-         {export_type::bmp, export_type::tim2, export_type::rwsect, export_type::png}) {
+         {export_type::bmp, export_type::tim2, export_type::rwsect, export_type::png,
+          export_type::dds}) {
         EXPECT_EQ(export_type_from_number(export_type_number(type)), type);
         EXPECT_EQ(export_type_of_extension(export_extension(type)), type);
     }
-    // The numbers between and beyond the four name no kind (3 was never one).
-    for (int unknown : {0, 3, 5, 6, 7, 9, 16, -1, INT_MIN, INT_MAX})
+    // The numbers between and beyond the five name no kind (3 was never one).
+    for (int unknown : {0, 3, 5, 6, 7, 9, 17, 32, -1, INT_MIN, INT_MAX})
         EXPECT_EQ(export_type_from_number(unknown), std::nullopt) << unknown;
 }
 

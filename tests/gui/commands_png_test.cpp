@@ -63,7 +63,9 @@ TEST_F(png_commands, import_asks_once_and_remembers_the_choice) {
     EXPECT_EQ(window->settings().read_int("main", "png_import_depth", 0), 4);
     EXPECT_EQ(window->settings().read_int("main", "png_import_mips", -1), 0);
 
-    host.answer_file({first.string()});
+    // A picture of its own name: a texture's name is taken only once.
+    const auto third = gradient_png("third.png");
+    host.answer_file({third.string()});
     host.answer_modal(choose(2, 1, &shown)); // 32 bits, one level
     window->run_command(cmd::import_file);
     EXPECT_EQ(shown, 4u);
@@ -118,7 +120,9 @@ TEST_F(png_commands, png_exports_ignore_the_views_swizzle_override) {
         window->set_swizzle_mode(mode);
         EXPECT_EQ(exported("override.png", false), png);
         EXPECT_EQ(exported("drag.png", true), png);
-        if (mode == swizzle_mode::off) EXPECT_NE(exported("override.bmp", false), bmp);
+        if (mode == swizzle_mode::off) {
+            EXPECT_NE(exported("override.bmp", false), bmp);
+        }
     }
     window->set_swizzle_mode(swizzle_mode::as_stored);
 }

@@ -142,8 +142,12 @@ TEST_F(window_faults, a_drag_that_ends_in_its_own_window_imports_nothing) {
     QApplication::processEvents();
     const QPoint beside(list().viewport()->width() - 2, list().viewport()->height() - 2);
     ASSERT_EQ(list().texture_at(beside), -1);
+    // Under a name of its own: a texture's name is taken only once.
+    const auto outside_file = dir / "outside.png";
+    std::filesystem::copy_file(dragged[0], outside_file,
+                               std::filesystem::copy_options::overwrite_existing);
     QMimeData outside;
-    outside.setUrls({QUrl::fromLocalFile(QString::fromStdString(dragged[0]))});
+    outside.setUrls({QUrl::fromLocalFile(QString::fromStdString(outside_file.string()))});
     QDragEnterEvent enter(beside, Qt::CopyAction, &outside, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list().viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());
@@ -300,7 +304,10 @@ TEST_F(window_faults, selections_and_folders_follow_the_work) {
     std::filesystem::create_directories(out);
     host.answer_file((out / "b.png").string());
     ASSERT_TRUE(w().run_command(cmd::export_png));
-    host.answer_file((out / "b.png").string());
+    // Imported under a name of its own: a texture's name is taken only once.
+    std::filesystem::copy_file(out / "b.png", out / "d.png",
+                               std::filesystem::copy_options::overwrite_existing);
+    host.answer_file((out / "d.png").string());
     host.answer_modal([](modal_dialog&) { return id_ok; });
     ASSERT_TRUE(w().run_command(cmd::import_file));
     ASSERT_EQ(w().dictionary()->texture_count(), 4u);
@@ -502,6 +509,8 @@ TEST_F(window_faults, a_picture_of_another_size_is_scaled_to_a_chosen_one) {
         const uint32_t added = w().dictionary()->texture_count() - 1;
         EXPECT_EQ(w().dictionary()->width(added), r.width);
         EXPECT_EQ(w().dictionary()->height(added), r.height);
+        // The next row imports the same file again, and a texture's name is taken only once.
+        ASSERT_TRUE(w().run_command(cmd::edit_undo));
     }
     EXPECT_TRUE(host.message_texts().empty());
 }
