@@ -5,9 +5,12 @@ set(CPACK_PACKAGE_NAME quillmap)
 set(CPACK_PACKAGE_VENDOR "Quillmap")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for RenderWare texture dictionaries")
+# CPack puts the summary first; this is the extended description under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "editor for RenderWare texture dictionaries\n Quillmap views and edits the texture dictionaries (.txd) of the PS2, PC, XBOX\n and mobile versions of RenderWare games: preview, export, replace, add,\n rename, convert and save, in a desktop window (quillmap) or on the command\n line (quillmap-cli). It also draws thumbnails of dictionaries for file\n managers.")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillmap developers <quillmap@localhost.localdomain>")
+    "Quillmap views and edits the texture dictionaries (.txd) of the PS2, PC, XBOX\nand mobile versions of RenderWare games: preview, export, replace, add,\nrename, convert and save, in a desktop window (quillmap) or on the command\nline (quillmap-cli). It also draws thumbnails of dictionaries for file\nmanagers.")
+set(QUILLMAP_MAINTAINER "Quillmap developers <maintainers@users.noreply.github.com>" CACHE STRING
+    "The maintainer named in the Debian package")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLMAP_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
