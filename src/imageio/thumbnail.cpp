@@ -1,6 +1,7 @@
 #include "imageio/thumbnail.h"
 
 #include "imageio/mip_chain.h"
+#include "imageio/texture_rgba.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,34 +17,6 @@ uint32_t level_covering(ps2_txd& txd, uint32_t t, uint32_t cell) {
         ++level;
     }
     return level;
-}
-
-bool texture_picture(ps2_txd& txd, uint32_t t, uint32_t cell, rgba_image& out, std::string& error) {
-    txd.last_error.clear();
-    const device_bitmap picture = txd.render(t, view_mode::mixed, swizzle_mode::as_stored, nullptr,
-                                             level_covering(txd, t, cell));
-    if (!picture || picture->width == 0 || picture->height == 0) {
-        error = txd.last_error.empty() ? "texture " + std::to_string(t) + " has no picture"
-                                       : txd.last_error;
-        return false;
-    }
-    const display_image& image = *picture;
-    const uint32_t bytes_per_pixel = image.bits / 8;
-    out.width = image.width;
-    out.height = image.height;
-    out.rgba.assign(size_t(image.width) * image.height * 4, 0);
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.top_row(y);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t* p = row + size_t(x) * bytes_per_pixel;
-            uint8_t* q = out.pixel(x, y);
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
-        }
-    }
-    return true;
 }
 
 // The picture scaled so that its longer side is `cell` (never enlarged past 8x, so a tiny
@@ -81,7 +54,8 @@ bool render_thumbnail(ps2_txd& txd, uint32_t size, rgba_image& out, std::string&
     }
     rgba_image picture;
     if (count == 1) {
-        if (!texture_picture(txd, 0, size, picture, error)) return false;
+        picture = texture_rgba(txd, 0, level_covering(txd, 0, size), error);
+        if (picture.rgba.empty()) return false;
         out = fitted(picture, size);
         return true;
     }
@@ -89,7 +63,8 @@ bool render_thumbnail(ps2_txd& txd, uint32_t size, rgba_image& out, std::string&
     out.width = out.height = size;
     out.rgba.assign(size_t(size) * size * 4, 0);
     for (uint32_t t = 0; t < std::min<uint32_t>(count, 4); ++t) {
-        if (!texture_picture(txd, t, cell, picture, error)) return false;
+        picture = texture_rgba(txd, t, level_covering(txd, t, cell), error);
+        if (picture.rgba.empty()) return false;
         paste_centred(fitted(picture, cell), (t % 2) * cell, (t / 2) * cell, cell, out);
     }
     return true;
