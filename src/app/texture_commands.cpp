@@ -314,7 +314,7 @@ void CMainDialog::cmd_import(int) {
             ++imported;
             continue;
         }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+        if (host_.message_box(session_.error_text() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
@@ -338,7 +338,7 @@ void CMainDialog::cmd_replace(int id) {
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha)) {
         // A refused replace changed nothing, so it leaves the modified flag alone.
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session_.error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         render_preview(t, 0);
         return;
     }

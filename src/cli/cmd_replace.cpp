@@ -22,7 +22,7 @@ int cmd_replace(const cli_args& args) {
     const std::string& image = args.positional[1];
     if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither,
                                  mips == "regenerate"))
-        return failure(opened->session.last_error());
+        return failure(opened->session.error_text());
     if (!opened->session.last_note().empty())
         std::cout << image << ": " << opened->session.last_note() << "\n";
     return save_result(args, *opened);

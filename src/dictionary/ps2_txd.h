@@ -5,6 +5,7 @@
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/swizzle_mode.h"
+#include "dictionary/texture_info.h"
 #include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
 #include "raster/raster_limits.h"
@@ -68,6 +69,9 @@ class ps2_txd : public rw_stream {
 
     // The one do-nothing operation that fills unsupported slots of other platforms.
     static int unsupported(uint32_t) { return 0; }
+
+    // Every field of texture t at once; the per-field operations above answer one each.
+    texture_info info(uint32_t t);
 
     uint32_t texture_count() const;
     // The Struct data of texture t (child 0), loaded and bounded by its size; empty when missing.

@@ -20,9 +20,6 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
 bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode,
                         swizzle_mode swizzle, const std::filesystem::path& path,
                         std::string& error);
-// Level 0 in any export type: PNG here, the others by the dictionary. False with last_error.
-bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
-                        const std::filesystem::path& path, swizzle_mode swizzle);
 
 // Replaces level 0 of PS2 texture t from a PNG of the same size, keeping the texture's depth. A
 // palette PNG whose palette fits the depth is taken as it is; other pictures are quantized to

@@ -8,6 +8,8 @@
 #include "imageio/ps2_picture.h"
 #include "imageio/quantize.h"
 
+#include <bit>
+
 namespace {
 // Texture names are 32-byte fields in the game's files: 31 characters and the terminator.
 constexpr size_t k_max_name_chars = 31;
@@ -110,7 +112,7 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
     std::vector<std::string> notes;
 
     const uint32_t w = image.width, h = image.height;
-    if (!is_power_of_two(w) || !is_power_of_two(h)) {
+    if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
         if (!options.resize) {
             error = path.filename().string() + " is " + size_text(w, h) +
                     ": PS2 textures need power-of-two sides; the nearest sizes are " +

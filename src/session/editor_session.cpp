@@ -160,11 +160,20 @@ bool editor_session::export_texture(uint32_t t, view_mode view, export_type type
 
 bool editor_session::edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change) {
     if (observer_) observer_->before_edit(record, *dictionary_);
-    const bool applied = change(*dictionary_);
-    if (applied)
+    dictionary_->error_detail.clear();
+    error_detail_.clear();
+    bool applied = false;
+    {
+        // Bytes the undo history shares are copied before the edit writes to them.
+        rw_stream::edit_scope scope(*dictionary_);
+        applied = change(*dictionary_);
+    }
+    if (applied) {
         modified_ = true;
-    else
+    } else {
         error_ = dictionary_->last_error;
+        error_detail_ = dictionary_->error_detail;
+    }
     if (observer_) observer_->after_edit(record, applied);
     return applied;
 }

@@ -73,6 +73,13 @@ class editor_session {
     bool opened_outside_priority() const { return outside_priority_; }
     // Why the last operation failed.
     const std::string& last_error() const { return error_; }
+    // What the reader of a picture file found cut short when the last edit failed on it ("TIM2
+    // image data at offset 64 needs 4096 bytes, only 100 remain"); empty when there is none.
+    const std::string& error_detail() const { return error_detail_; }
+    // The last error with its detail on a line of its own, as the front ends show it.
+    std::string error_text() const {
+        return error_detail_.empty() ? error_ : error_ + "\n" + error_detail_;
+    }
     // Why the last open found no class for the file: the system's reason, "not a RenderWare
     // file: ...", the damaged chunk, or what each class refused.
     const std::string& open_reason() const { return reason_; }
@@ -154,6 +161,7 @@ class editor_session {
     std::optional<txd_platform> platform_;
     bool outside_priority_ = false;
     std::string error_;
+    std::string error_detail_;
     std::string note_;
     std::string reason_;
     edit_observer* observer_ = nullptr;
