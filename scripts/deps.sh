@@ -3,6 +3,7 @@
 quillmap_install_deps() {
     local wanted=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                   qt6-base-dev libgl-dev libsquish-dev libspng-dev libimagequant-dev
+                  desktop-file-utils appstream libxml2-utils shared-mime-info groff-base
                   ${QUILLMAP_EXTRA_PACKAGES:-})
     local missing=()
     for p in "${wanted[@]}"; do

@@ -20,3 +20,4 @@ int cmd_archive(const cli_args& args);
 int cmd_new(const cli_args& args);
 int cmd_lint(const cli_args& args);
 int cmd_repair(const cli_args& args);
+int cmd_thumbnail(const cli_args& args);

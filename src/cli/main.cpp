@@ -1,53 +1,35 @@
-#include "cli/cli_commands.h"
+#include "cli/command_table.h"
+#include "cli/manual.h"
 #include "platform/system.h"
 
 #include <cstring>
 #include <iostream>
 
 namespace {
-struct command_entry {
-    const char* name;
-    int (*run)(const cli_args&);
-    const char* usage;
-};
-
-// Every command of the tool; each lives in its own cmd_*.cpp.
-const command_entry k_commands[] = {
-    {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]"},
-    {"tree", cmd_tree, "tree FILE [--offset HEX]"},
-    {"save", cmd_save, "save FILE -o OUT [--offset HEX]"},
-    {"convert", cmd_convert,
-     "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
-     "[--mips N|auto] [--dither on|off]"},
-    {"export", cmd_export,
-     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
-     "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]"},
-    {"add", cmd_add,
-     "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
-     "[--dither on|off] (-o OUT | --in-place)"},
-    {"replace", cmd_replace,
-     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
-     "(-o OUT | --in-place)"},
-    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)"},
-    {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)"},
-    {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)"},
-    {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)"},
-    {"new", cmd_new, "new OUT.txd [--version HEX]"},
-    {"lint", cmd_lint, "lint FILE... [--json]"},
-    {"repair", cmd_repair, "repair FILE (-o OUT | --in-place)"},
-    {"render", cmd_render,
-     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
-     "OUT.bmp"},
-    {"batch", cmd_batch,
-     "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
-     "[--overwrite]"},
-    {"archive", cmd_archive, "archive list ARCHIVE [--json]"},
-};
-
 void print_usage(std::ostream& out) {
     out << "usage: quillmap-cli COMMAND ... | --version\n";
-    for (const auto& command : k_commands)
+    for (const auto& command : cli_command_table())
         out << "  quillmap-cli " << command.usage << "\n";
+}
+
+// --manual and --completion bash|zsh write what the build installs beside the program.
+int print_documentation(const cli_args& args) {
+    if (args.command == "--manual") {
+        std::vector<std::string> missing;
+        if (write_manual_page(std::cout, cli_command_table(), missing)) return k_exit_ok;
+        std::string names;
+        for (const auto& option : missing)
+            names += " " + option;
+        return failure("options without a description for the manual page:" + names);
+    }
+    const std::string shell = args.positional.empty() ? "" : args.positional[0];
+    if (shell == "bash")
+        write_bash_completion(std::cout, cli_command_table());
+    else if (shell == "zsh")
+        write_zsh_completion(std::cout, cli_command_table());
+    else
+        return usage_error("--completion takes bash or zsh");
+    return k_exit_ok;
 }
 } // namespace
 
@@ -66,7 +48,9 @@ int main(int argc, char** argv) {
         std::cout << "quillmap-cli " << k_program_version << " build " << build_number() << "\n";
         return k_exit_ok;
     }
-    for (const auto& command : k_commands)
+    if (args->command == "--manual" || args->command == "--completion")
+        return print_documentation(*args);
+    for (const auto& command : cli_command_table())
         if (args->command == command.name) return command.run(*args);
     print_usage(std::cerr);
     return usage_error("unknown command " + args->command);

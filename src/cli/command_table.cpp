@@ -1,0 +1,59 @@
+#include "cli/command_table.h"
+
+#include "cli/cli_commands.h"
+
+namespace {
+// Every command of the tool; each lives in its own cmd_*.cpp.
+const cli_command k_commands[] = {
+    {"list", cmd_list, "list FILE [--offset HEX] [--platforms TEXT] [--json]",
+     "Lists the platform, version and every texture of a dictionary."},
+    {"tree", cmd_tree, "tree FILE [--offset HEX]", "Prints the chunk tree of a RenderWare file."},
+    {"save", cmd_save, "save FILE -o OUT [--offset HEX]",
+     "Writes the dictionary read from FILE (at an offset inside a larger file) to OUT."},
+    {"convert", cmd_convert,
+     "convert FILE -o OUT.txd [--offset HEX] [--platforms TEXT] [--depth 4|8|32|keep] "
+     "[--mips N|auto] [--dither on|off]",
+     "Rebuilds a dictionary of any platform as a PS2 dictionary."},
+    {"export", cmd_export,
+     "export FILE (-t N | --all) [-f png|bmp|tm2|rwsect] [--level K] "
+     "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]",
+     "Writes one texture, or all of them, as picture files or raw sections."},
+    {"add", cmd_add,
+     "add FILE INPUT... [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] [--resize] "
+     "[--dither on|off] (-o OUT | --in-place)",
+     "Adds textures from PNG, TIM2 or raw section files."},
+    {"replace", cmd_replace,
+     "replace FILE -t N IMAGE [--keep-alpha] [--dither on|off] [--mips keep|regenerate] "
+     "(-o OUT | --in-place)",
+     "Replaces the pixels of one texture from a PNG, BMP or TIM2 picture."},
+    {"rename", cmd_rename, "rename FILE -t N NAME [--mask] (-o OUT | --in-place)",
+     "Renames a texture or its mask."},
+    {"delete", cmd_delete, "delete FILE -t N (-o OUT | --in-place)", "Deletes a texture."},
+    {"move", cmd_move, "move FILE -t N up|down (-o OUT | --in-place)",
+     "Moves a texture one place up or down."},
+    {"set-version", cmd_set_version, "set-version FILE VERSION (-o OUT | --in-place)",
+     "Stamps a RenderWare version on every chunk."},
+    {"new", cmd_new, "new OUT.txd [--version HEX]", "Creates an empty PS2 dictionary."},
+    {"lint", cmd_lint, "lint FILE... [--json]",
+     "Checks every texture's headers against what the game's converter writes."},
+    {"repair", cmd_repair, "repair FILE (-o OUT | --in-place)",
+     "Rewrites the headers that lint reports as damaged."},
+    {"render", cmd_render,
+     "render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o "
+     "OUT.bmp",
+     "Writes the preview picture of one mip level as a BMP file."},
+    {"batch", cmd_batch,
+     "batch export|convert|lint|list INPUT... [-o OUT] [-f FORMAT] [-j N] [--json] [--quiet] "
+     "[--overwrite]",
+     "Runs export, convert, lint or list over files, folders and game archives on every core."},
+    {"archive", cmd_archive, "archive list ARCHIVE [--json]",
+     "Lists the entries of a game archive (a VER2 .img, or a .dir with its .img)."},
+    {"thumbnail", cmd_thumbnail, "thumbnail FILE OUT.png [--size N]",
+     "Draws the first texture, or the first four, as a PNG for a file manager; FILE may be a "
+     "file:// URI."},
+};
+} // namespace
+
+std::span<const cli_command> cli_command_table() {
+    return k_commands;
+}
