@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -105,19 +104,26 @@ indexed_image map_with(const rgba_image& image, std::span<const uint8_t> palette
 
 } // namespace
 
-indexed_image map_to_palette(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
-                             mapping_rule rule) {
+palette_mapper::palette_mapper(std::span<const uint8_t> palette, mapping_rule rule)
+    : palette_(palette.begin(), palette.begin() + std::min<size_t>(palette.size() / 4, 256) * 4),
+      rule_(rule) {}
+
+indexed_image palette_mapper::map(const rgba_image& image, bool dither) {
     // One search per candidate list (one per alpha class, or one for all), made when a pixel
-    // that needs it first comes.
-    std::array<std::optional<palette_search>, k_classes> searches;
-    const colour_metric metric = metric_of(rule);
-    return map_with(image, palette, dither, rule,
+    // that needs it first comes and kept for the next picture.
+    const colour_metric metric = metric_of(rule_);
+    return map_with(image, palette_, dither, rule_,
                     [&](const std::vector<uint8_t>& candidates, int r, int g, int b, int a) {
                         auto& search =
-                            searches[rule == mapping_rule::as_seen ? 0 : class_of(uint8_t(a))];
-                        if (!search) search.emplace(metric, palette, candidates);
+                            searches_[rule_ == mapping_rule::as_seen ? 0 : class_of(uint8_t(a))];
+                        if (!search) search.emplace(metric, palette_, candidates);
                         return search->nearest(r, g, b, a);
                     });
+}
+
+indexed_image map_to_palette(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
+                             mapping_rule rule) {
+    return palette_mapper(palette, rule).map(image, dither);
 }
 
 indexed_image map_to_palette_plain(const rgba_image& image, std::span<const uint8_t> palette,

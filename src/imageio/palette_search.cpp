@@ -4,15 +4,17 @@
 #include <cstdlib>
 
 namespace {
-// 32 cells along each colour axis and 8 along alpha's, in both metrics.
-constexpr int k_colour_cell_bits = 5;
+// 16 cells along each colour axis and 8 along alpha's, in both metrics: 32 along the colour
+// axes make twice as many cells to fill for shorter lists, measured 10 % slower in import_1024.
+constexpr int k_colour_cell_bits = 4;
 constexpr int k_alpha_cell_bits = 3;
 constexpr uint32_t k_cells = 1u << (3 * k_colour_cell_bits + k_alpha_cell_bits);
 
 std::array<int, 4> shifts_of(colour_metric metric) {
     // Coordinates reach 255, alpha's 510 (straight) or 255 (seen).
-    return metric == colour_metric::straight ? std::array<int, 4>{3, 3, 3, 6}
-                                             : std::array<int, 4>{3, 3, 3, 5};
+    constexpr int colour = 8 - k_colour_cell_bits;
+    return metric == colour_metric::straight ? std::array<int, 4>{colour, colour, colour, 6}
+                                             : std::array<int, 4>{colour, colour, colour, 5};
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // The fast picture paths held to the plain ones: the PNG writer (filters, levels, libdeflate)
-// to what libspng decodes, the vector half-size step to the one-pixel-at-a-time one, and the
-// --png-level option of export and batch export.
+// to what libspng decodes, the vector half-size step to the one-pixel-at-a-time one, the cached
+// palette search to the one that tries every entry, and the --png-level option of export and
+// batch export.
 #include "run_cli.h"
 #include "test_files.h"
 
 #include "dictionary/txd_probe.h"
 #include "imageio/mip_chain.h"
+#include "imageio/palette_map.h"
 #include "imageio/png_codec.h"
+#include "imageio/quantize.h"
 #include "imageio/texture_png.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +194,53 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
             ASSERT_EQ(fast.height, plain.height) << row.name << " level " << level;
             ASSERT_EQ(fast.rgba, plain.rgba) << row.name << " level " << level;
         }
+    }
+}
+
+// At most 128 x 128 of a picture's top left: the plain search is slow under the sanitizers.
+rgba_image corner(const rgba_image& image) {
+    rgba_image out;
+    out.width = std::min(image.width, 128u);
+    out.height = std::min(image.height, 128u);
+    for (uint32_t y = 0; y < out.height; ++y)
+        out.rgba.insert(out.rgba.end(), image.pixel(0, y), image.pixel(0, y) + out.width * 4);
+    return out;
+}
+
+// The cached search picks the very entries the plain one does, under both rules, dithered or
+// not, on palettes quantized from the picture (dense, 256 and 12 entries) and on one of every
+// alpha class whose colours lie far from the picture's; one mapper serves a whole chain alike.
+TEST(PaletteMap, CachedSearchEqualsThePlainOne) {
+    const std::vector<uint8_t> spread = {0,   0,   0,   0,   255, 255, 255, 0,   10,  200,
+                                         30,  255, 200, 10,  30,  255, 128, 128, 128, 128,
+                                         255, 255, 0,   64,  0,   0,   255, 255, 90,  90,
+                                         90,  200, 255, 255, 255, 255};
+    for (const auto& row : all_pictures()) {
+        const rgba_image picture = corner(row.image);
+        std::vector<std::vector<uint8_t>> palettes = {spread};
+        for (uint32_t colours : {256u, 12u}) {
+            indexed_image quantized;
+            std::string error;
+            ASSERT_TRUE(quantize(picture, colours, true, quantized, error)) << row.name << error;
+            palettes.push_back(quantized.palette);
+        }
+        for (size_t p = 0; p < palettes.size(); ++p)
+            for (const mapping_rule rule : {mapping_rule::keep_alpha_class, mapping_rule::as_seen})
+                for (const bool dither : {false, true}) {
+                    const std::string where = row.name + " palette " + std::to_string(p) +
+                                              " rule " + std::to_string(int(rule)) + " dither " +
+                                              std::to_string(dither);
+                    const indexed_image fast = map_to_palette(picture, palettes[p], dither, rule);
+                    const indexed_image plain =
+                        map_to_palette_plain(picture, palettes[p], dither, rule);
+                    ASSERT_EQ(fast.indices.size(), size_t(picture.width) * picture.height) << where;
+                    ASSERT_EQ(fast.indices, plain.indices) << where;
+                }
+        palette_mapper mapper(palettes[1], mapping_rule::keep_alpha_class);
+        for (const rgba_image& level : mip_chain(picture, 4))
+            ASSERT_EQ(mapper.map(level, true).indices,
+                      map_to_palette_plain(level, palettes[1], true).indices)
+                << row.name << " level " << level.width;
     }
 }
 
