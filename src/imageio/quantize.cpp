@@ -28,9 +28,6 @@ using result_ptr = std::unique_ptr<liq_result, result_free>;
 constexpr double k_palette_pixels = 65536;
 constexpr uint32_t k_largest_palette_step = 3;
 
-// Full dithering as libimagequant's own tools use it; 0 turns it off.
-constexpr float k_dither_level = 1.0f;
-
 const char* liq_message(liq_error code) {
     switch (code) {
     case LIQ_QUALITY_TOO_LOW:
@@ -51,39 +48,6 @@ bool valid(const rgba_image& image, std::string& error) {
         image.rgba.size() != size_t(image.width) * image.height * 4) {
         error = "picture size does not match its pixels";
         return false;
-    }
-    return true;
-}
-
-// Quantizes with the attributes given (fixed colours already added to `input` when remapping)
-// and writes the mapped indices and the result palette.
-bool run(liq_attr* attr, liq_image* input, const rgba_image& image, bool dither, indexed_image& out,
-         std::vector<uint8_t>& result_palette, std::string& error) {
-    liq_result* raw = nullptr;
-    if (liq_error rc = liq_image_quantize(input, attr, &raw); rc != LIQ_OK) {
-        error = liq_message(rc);
-        return false;
-    }
-    result_ptr result(raw);
-    liq_set_dithering_level(result.get(), dither ? k_dither_level : 0.0f);
-    out.width = image.width;
-    out.height = image.height;
-    out.indices.assign(size_t(image.width) * image.height, 0);
-    if (liq_error rc =
-            liq_write_remapped_image(result.get(), input, out.indices.data(), out.indices.size());
-        rc != LIQ_OK) {
-        error = liq_message(rc);
-        return false;
-    }
-    const liq_palette* palette = liq_get_palette(result.get());
-    result_palette.assign(size_t(palette->count) * 4, 0);
-    for (uint32_t i = 0; i < palette->count; ++i) {
-        const liq_color& c = palette->entries[i];
-        uint8_t* entry = &result_palette[size_t(i) * 4];
-        entry[0] = c.r;
-        entry[1] = c.g;
-        entry[2] = c.b;
-        entry[3] = c.a;
     }
     return true;
 }
@@ -178,52 +142,14 @@ bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_im
 bool remap(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
            indexed_image& out, std::string& error) {
     if (!valid(image, error)) return false;
-    const uint32_t entries = uint32_t(std::min<size_t>(palette.size() / 4, 256));
-    if (entries == 0) {
+    if (palette.size() < 4) {
         error = "empty palette";
         return false;
     }
-    // The level-0 palette goes in as fixed colours and the palette may grow no further, so the
-    // result palette is exactly those colours (in an order of the library's choosing).
-    attr_ptr attr(liq_attr_create());
-    if (!attr) {
-        error = liq_message(LIQ_OUT_OF_MEMORY);
-        return false;
-    }
-    liq_set_max_colors(attr.get(), int(std::max(entries, 2u)));
-    image_ptr input = make_image(attr.get(), image);
-    if (!input) {
-        error = liq_message(LIQ_OUT_OF_MEMORY);
-        return false;
-    }
-    for (uint32_t i = 0; i < entries; ++i) {
-        const uint8_t* e = &palette[size_t(i) * 4];
-        liq_image_add_fixed_color(input.get(), liq_color{e[0], e[1], e[2], e[3]});
-    }
-    std::vector<uint8_t> result_palette;
-    if (!run(attr.get(), input.get(), image, dither, out, result_palette, error)) return false;
-
-    // Each result entry back to the given palette: the same colour, or else the nearest.
-    const uint32_t result_entries = uint32_t(result_palette.size() / 4);
-    std::vector<uint8_t> to_given(result_entries, 0);
-    for (uint32_t r = 0; r < result_entries; ++r) {
-        const uint8_t* c = &result_palette[size_t(r) * 4];
-        uint32_t best = 0, best_distance = UINT32_MAX;
-        for (uint32_t i = 0; i < entries && best_distance; ++i) {
-            const uint8_t* e = &palette[size_t(i) * 4];
-            uint32_t distance = 0;
-            for (int k = 0; k < 4; ++k)
-                distance += uint32_t((int(c[k]) - e[k]) * (int(c[k]) - e[k]));
-            if (distance < best_distance) {
-                best_distance = distance;
-                best = i;
-            }
-        }
-        to_given[r] = uint8_t(best);
-    }
-    for (uint8_t& index : out.indices)
-        index = index < result_entries ? to_given[index] : 0;
-    out.palette.assign(palette.begin(), palette.begin() + size_t(entries) * 4);
+    // As the PS2 levels are mapped: each pixel keeps its alpha class. (libimagequant given the
+    // palette as fixed colours measured 28.7 dB on a palette it had made itself for 42.1 dB,
+    // at four times the time.)
+    out = map_to_palette(image, palette, dither);
     return true;
 }
 

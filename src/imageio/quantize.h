@@ -20,8 +20,8 @@ struct quantize_settings {
 bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_image& out,
               std::string& error, const quantize_settings& settings = {});
 
-// Maps `image` onto a given palette (RGBA entries in logical order): mip levels reuse the
-// palette of level 0. `out.palette` is `palette` unchanged.
+// Maps `image` onto a given palette (RGBA entries in logical order) as map_to_palette does: mip
+// levels reuse the palette of level 0. `out.palette` is `palette` (its first 256 entries).
 bool remap(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
            indexed_image& out, std::string& error);
 
