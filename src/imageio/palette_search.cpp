@@ -97,16 +97,6 @@ const uint32_t* palette_search::cell_list(uint32_t cell, const colour_point& poi
     return &lists_[start];
 }
 
-uint8_t palette_search::nearest(int r, int g, int b, int a) {
-    // Pictures and their dithered colours repeat: a small table of recent answers first.
-    const uint32_t key = uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | uint32_t(a) << 24;
-    recent& slot = recent_[(key * 2654435761u) >> (32 - k_recent_bits)];
-    if (slot.key == key && slot.entry < 256) return uint8_t(slot.entry);
-    const uint8_t found = search(r, g, b, a);
-    slot = {key, found};
-    return found;
-}
-
 uint8_t palette_search::search(int r, int g, int b, int a) {
     const colour_point p = point_of(metric_, r, g, b, a);
     const uint32_t cell = uint32_t(p[3] >> shift_[3]) << (3 * k_colour_cell_bits) |

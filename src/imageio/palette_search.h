@@ -37,8 +37,14 @@ class palette_search {
     // `palette` holds RGBA entries; `candidates` (non-empty, in rising order) is copied.
     palette_search(colour_metric metric, std::span<const uint8_t> palette,
                    std::span<const uint8_t> candidates);
-    // Channels 0..255.
-    uint8_t nearest(int r, int g, int b, int a);
+    // Channels 0..255. Pictures and their dithered colours repeat: a small table of recent
+    // answers comes first (here, so that the common case costs no call).
+    uint8_t nearest(int r, int g, int b, int a) {
+        const uint32_t key = uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | uint32_t(a) << 24;
+        recent& slot = recent_[(key * 2654435761u) >> (32 - k_recent_bits)];
+        if (slot.key != key || slot.entry > 255) slot = {key, search(r, g, b, a)};
+        return uint8_t(slot.entry);
+    }
 
   private:
     static constexpr int k_recent_bits = 14;
