@@ -1,7 +1,6 @@
 #include "imageio/palette_search.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 // 16 cells along each colour axis and 8 along alpha's, in both metrics: 32 along the colour
@@ -16,7 +15,6 @@ std::array<int, 4> shifts_of(colour_metric metric) {
     return metric == colour_metric::straight ? std::array<int, 4>{colour, colour, colour, 6}
                                              : std::array<int, 4>{colour, colour, colour, 5};
 }
-
 } // namespace
 
 colour_point point_of(colour_metric metric, int r, int g, int b, int a) {

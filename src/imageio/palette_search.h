@@ -29,9 +29,9 @@ uint8_t nearest_entry_plain(colour_metric metric, std::span<const uint8_t> palet
 
 // The same answer through a grid of cells over the metric's space: each cell keeps, made on
 // first use, the candidates that can be nearest anywhere in it (those whose least distance to
-// the cell is within the largest distance of the one that is farthest at most), sorted by that
-// least distance, so a search tries a handful of entries and stops at the first that cannot
-// come closer than the best so far.
+// the cell is no more than the smallest of the candidates' largest distances to it), sorted by
+// that least distance, so a search tries a handful of entries and stops at the first that
+// cannot come closer than the best so far.
 class palette_search {
   public:
     // `palette` holds RGBA entries; `candidates` (non-empty, in rising order) is copied.
