@@ -148,7 +148,16 @@ struct block_job {
             std::copy(range, range + block_bytes, target);
             return;
         }
-        squish::CompressMasked(pixels, mask, cluster, flags | squish::kColourClusterFit);
+        if (force_opaque) {
+            // Opaque DXT1: the cluster fit of DXT5's colour half, four colours only, which a DXT1
+            // block reads the same (libsquish writes it with the first colour the larger). The
+            // three-colour fit DXT1 adds costs a fifth of the time for 0.01 to 0.02 dB.
+            uint8_t both[16];
+            squish::CompressMasked(pixels, mask, both, squish::kDxt5 | squish::kColourClusterFit);
+            std::copy(both + 8, both + 16, cluster);
+        } else {
+            squish::CompressMasked(pixels, mask, cluster, flags | squish::kColourClusterFit);
+        }
         const bool cluster_better =
             block_error(pixels, mask, cluster, kind, weighted) <= range_error;
         const uint8_t* chosen = cluster_better ? cluster : range;
