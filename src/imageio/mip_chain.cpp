@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -147,14 +148,21 @@ inline bool opaque_box(const uint8_t* top, const uint8_t* bottom) {
 // division. The same steps otherwise, so the same bytes.
 inline void half_pixel_opaque(const uint8_t* top, const uint8_t* bottom, uint8_t* target,
                               const float* lin, const uint8_t* srgb) {
+    // Read before any byte is written: a byte store may alias every table for the compiler.
+    const uint8_t in[4][3] = {{top[0], top[1], top[2]},
+                              {top[4], top[5], top[6]},
+                              {bottom[0], bottom[1], bottom[2]},
+                              {bottom[4], bottom[5], bottom[6]}};
+    uint8_t out[4];
     for (int c = 0; c < 3; ++c) {
-        const float sum = ((lin[top[c]] + lin[top[4 + c]]) + lin[bottom[c]]) + lin[bottom[4 + c]];
+        const float sum = ((lin[in[0][c]] + lin[in[1][c]]) + lin[in[2][c]]) + lin[in[3][c]];
         // (sum / 4) * k_encode_steps, both exact: at most k_encode_steps, never below 0.
         const float scaled = sum * float(k_encode_steps / 4);
         const int32_t whole = int32_t(scaled);
-        target[c] = srgb[whole + (scaled - float(whole) >= 0.5f ? 1 : 0)];
+        out[c] = srgb[whole + (scaled - float(whole) >= 0.5f ? 1 : 0)];
     }
-    target[3] = 255;
+    out[3] = 255;
+    std::memcpy(target, out, 4);
 }
 
 void half_row_sse2(const uint8_t* top, const uint8_t* bottom, uint8_t* target, uint32_t count) {
