@@ -15,13 +15,14 @@ enum class colour_metric {
     // transparent pixels stay near their alpha. (Points: r, g, b, 2·a.)
     straight,
     // Colour as it is seen, weighted by alpha, and alpha itself: the colour under a clear pixel
-    // does not count. (Points: r·a/255, g·a/255, b·a/255, a, rounded.)
+    // does not count. (Points: r·a, g·a, b·a, 255·a: whole, so that distinct visible colours
+    // never meet and a palette holding the picture's colours maps it exactly.)
     seen,
 };
 
 using colour_point = std::array<int32_t, 4>;
 colour_point point_of(colour_metric metric, int r, int g, int b, int a);
-int32_t squared_distance(const colour_point& p, const colour_point& q);
+int64_t squared_distance(const colour_point& p, const colour_point& q);
 
 // Every candidate tried: the reference the cached search is held to.
 uint8_t nearest_entry_plain(colour_metric metric, std::span<const uint8_t> palette,
@@ -54,15 +55,15 @@ class palette_search {
     };
 
     uint8_t search(int r, int g, int b, int a);
-    const uint32_t* cell_list(uint32_t cell, const colour_point& point);
+    const uint64_t* cell_list(uint32_t cell, const colour_point& point);
 
     colour_metric metric_;
     std::array<int, 4> shift_; // a coordinate's cell is the coordinate shifted right this far
     std::vector<uint8_t> candidates_;
     std::vector<colour_point> points_; // per palette entry
-    std::vector<int32_t> axes_;        // the candidates' points, one axis after another
+    std::vector<int64_t> axes_;        // the candidates' points, one axis after another
     std::vector<uint32_t> cell_start_; // per cell: 1 + offset of its list in lists_, 0 unmade
     // Per made cell: the count, then per candidate its least distance to the cell << 8 | entry.
-    std::vector<uint32_t> lists_;
+    std::vector<uint64_t> lists_;
     std::vector<recent> recent_ = std::vector<recent>(size_t(1) << k_recent_bits);
 };
