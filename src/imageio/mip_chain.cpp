@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -137,12 +138,45 @@ inline void half_pixel_sse2(const uint8_t* top, const uint8_t* bottom, uint8_t* 
     target[3] = uint8_t(index[3]);
 }
 
+// Whether all four pixels of the box are opaque (alpha 255).
+inline bool opaque_box(const uint8_t* top, const uint8_t* bottom) {
+    return (top[3] & top[7] & bottom[3] & bottom[7]) == 255;
+}
+
+// One output pixel of an opaque box, the common case: every weight is 1, the alpha sum 4, so the
+// same sums as the accumulator's divided by 4 (exact, a power of two) need no products and no
+// division. The same steps otherwise, so the same bytes.
+inline void half_pixel_opaque(const uint8_t* top, const uint8_t* bottom, uint8_t* target,
+                              const float* lin, const uint8_t* srgb) {
+    // Read before any byte is written: a byte store may alias every table for the compiler.
+    const uint8_t in[4][3] = {{top[0], top[1], top[2]},
+                              {top[4], top[5], top[6]},
+                              {bottom[0], bottom[1], bottom[2]},
+                              {bottom[4], bottom[5], bottom[6]}};
+    uint8_t out[4];
+    for (int c = 0; c < 3; ++c) {
+        const float sum = ((lin[in[0][c]] + lin[in[1][c]]) + lin[in[2][c]]) + lin[in[3][c]];
+        // (sum / 4) * k_encode_steps, both exact: at most k_encode_steps, never below 0.
+        const float scaled = sum * float(k_encode_steps / 4);
+        const int32_t whole = int32_t(scaled);
+        out[c] = srgb[whole + (scaled - float(whole) >= 0.5f ? 1 : 0)];
+    }
+    out[3] = 255;
+    std::memcpy(target, out, 4);
+}
+
 void half_row_sse2(const uint8_t* top, const uint8_t* bottom, uint8_t* target, uint32_t count) {
     const float* lin = to_linear().data();
     const float* unit = unit_alpha().data();
     const uint8_t* srgb = srgb_table().data();
-    for (uint32_t x = 0; x < count; ++x)
-        half_pixel_sse2(top + 8 * x, bottom + 8 * x, target + 4 * x, lin, unit, srgb);
+    for (uint32_t x = 0; x < count; ++x) {
+        const uint8_t* t = top + 8 * x;
+        const uint8_t* b = bottom + 8 * x;
+        if (opaque_box(t, b))
+            half_pixel_opaque(t, b, target + 4 * x, lin, srgb);
+        else
+            half_pixel_sse2(t, b, target + 4 * x, lin, unit, srgb);
+    }
 }
 
 using half_row_kernel = void (*)(const uint8_t*, const uint8_t*, uint8_t*, uint32_t);

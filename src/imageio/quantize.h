@@ -6,15 +6,22 @@
 #include <span>
 #include <string>
 
-// Colour reduction through libimagequant: a palette of at most `colours` entries (2..256) that
-// keeps alpha, and the picture mapped onto it, with Floyd-Steinberg dithering when `dither`.
-// The palette holds only the colours used (fewer than `colours` for a picture with fewer).
-// False with `error` when the library refuses.
-bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_image& out,
-              std::string& error);
+// How the palette is chosen; the defaults come from quantize_bench's table (time and PSNR on
+// real textures against libimagequant's own defaults).
+struct quantize_settings {
+    int speed = 6;             // libimagequant's speed setting: 1 slowest .. 10 fastest
+    uint32_t palette_step = 0; // the palette from every n-th pixel and row; 0: by picture size
+};
 
-// Maps `image` onto a given palette (RGBA entries in logical order): mip levels reuse the
-// palette of level 0. `out.palette` is `palette` unchanged.
+// Colour reduction: a palette of at most `colours` entries (2..256) that keeps alpha, chosen by
+// libimagequant, and the picture mapped onto it by colour as it is seen (map_to_palette's
+// as_seen rule), dithered when `dither`. The palette holds only the colours used (fewer than
+// `colours` for a picture with fewer). False with `error` when the library refuses.
+bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_image& out,
+              std::string& error, const quantize_settings& settings = {});
+
+// Maps `image` onto a given palette (RGBA entries in logical order) as map_to_palette does: mip
+// levels reuse the palette of level 0. `out.palette` is `palette` (its first 256 entries).
 bool remap(const rgba_image& image, std::span<const uint8_t> palette, bool dither,
            indexed_image& out, std::string& error);
 

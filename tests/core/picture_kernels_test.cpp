@@ -1,15 +1,19 @@
 // The fast picture paths held to the plain ones: the PNG writer (filters, levels, libdeflate)
-// to what libspng decodes, the vector half-size step to the one-pixel-at-a-time one, and the
-// --png-level option of export and batch export.
+// to what libspng decodes, the vector half-size step to the one-pixel-at-a-time one, the cached
+// palette search to the one that tries every entry, and the --png-level option of export and
+// batch export.
 #include "run_cli.h"
 #include "test_files.h"
 
 #include "dictionary/txd_probe.h"
 #include "imageio/mip_chain.h"
+#include "imageio/palette_map.h"
 #include "imageio/png_codec.h"
+#include "imageio/quantize.h"
 #include "imageio/texture_png.h"
 
 #include <gtest/gtest.h>
+#include <libimagequant.h>
 
 #include <cmath>
 
@@ -191,6 +195,119 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
             ASSERT_EQ(fast.height, plain.height) << row.name << " level " << level;
             ASSERT_EQ(fast.rgba, plain.rgba) << row.name << " level " << level;
         }
+    }
+}
+
+// At most 128 x 128 of a picture's top left: the plain search is slow under the sanitizers.
+rgba_image corner(const rgba_image& image) {
+    rgba_image out;
+    out.width = std::min(image.width, 128u);
+    out.height = std::min(image.height, 128u);
+    for (uint32_t y = 0; y < out.height; ++y)
+        out.rgba.insert(out.rgba.end(), image.pixel(0, y), image.pixel(0, y) + out.width * 4);
+    return out;
+}
+
+// The cached search picks the very entries the plain one does, under both rules, dithered or
+// not, on palettes quantized from the picture (dense, 256 and 12 entries) and on one of every
+// alpha class whose colours lie far from the picture's; one mapper serves a whole chain alike.
+TEST(PaletteMap, CachedSearchEqualsThePlainOne) {
+    const std::vector<uint8_t> spread = {0,   0,  0,   0,   255, 255, 255, 0,   10,  200, 30,  255,
+                                         200, 10, 30,  255, 128, 128, 128, 128, 255, 255, 0,   64,
+                                         0,   0,  255, 255, 90,  90,  90,  200, 255, 255, 255, 255};
+    for (const auto& row : all_pictures()) {
+        const rgba_image picture = corner(row.image);
+        std::vector<std::vector<uint8_t>> palettes = {spread};
+        for (uint32_t colours : {256u, 12u}) {
+            indexed_image quantized;
+            std::string error;
+            ASSERT_TRUE(quantize(picture, colours, true, quantized, error)) << row.name << error;
+            palettes.push_back(quantized.palette);
+        }
+        for (size_t p = 0; p < palettes.size(); ++p)
+            for (const mapping_rule rule : {mapping_rule::keep_alpha_class, mapping_rule::as_seen})
+                for (const bool dither : {false, true}) {
+                    const std::string where = row.name + " palette " + std::to_string(p) +
+                                              " rule " + std::to_string(int(rule)) + " dither " +
+                                              std::to_string(dither);
+                    const indexed_image fast = map_to_palette(picture, palettes[p], dither, rule);
+                    const indexed_image plain =
+                        map_to_palette_plain(picture, palettes[p], dither, rule);
+                    ASSERT_EQ(fast.indices.size(), size_t(picture.width) * picture.height) << where;
+                    ASSERT_EQ(fast.indices, plain.indices) << where;
+                }
+        palette_mapper mapper(palettes[1], mapping_rule::keep_alpha_class);
+        for (const rgba_image& level : mip_chain(picture, 4))
+            ASSERT_EQ(mapper.map(level, true).indices,
+                      map_to_palette_plain(level, palettes[1], true).indices)
+                << row.name << " level " << level.width;
+    }
+}
+
+// Squared error of a palette picture against the picture, colour weighted by alpha, and alpha.
+double squared_error(const rgba_image& picture, const indexed_image& mapped) {
+    double sum = 0;
+    for (size_t i = 0; i < mapped.indices.size(); ++i) {
+        const uint8_t* p = &picture.rgba[i * 4];
+        const uint8_t* q = &mapped.palette[size_t(mapped.indices[i]) * 4];
+        for (int k = 0; k < 3; ++k) {
+            const double d = (p[k] * p[3] - q[k] * q[3]) / 255.0;
+            sum += d * d;
+        }
+        sum += double(p[3] - q[3]) * double(p[3] - q[3]);
+    }
+    return sum;
+}
+
+// libimagequant by itself at its defaults, dithered: the quality quantize is held to.
+indexed_image library_quantized(const rgba_image& picture) {
+    indexed_image out{picture.width, picture.height, {}, {}};
+    out.indices.resize(size_t(picture.width) * picture.height);
+    liq_attr* attr = liq_attr_create();
+    liq_image* input = liq_image_create_rgba(attr, picture.rgba.data(), int(picture.width),
+                                             int(picture.height), 0);
+    liq_result* result = nullptr;
+    if (liq_image_quantize(input, attr, &result) == LIQ_OK) {
+        liq_set_dithering_level(result, 1.0f);
+        liq_write_remapped_image(result, input, out.indices.data(), out.indices.size());
+        const liq_palette* palette = liq_get_palette(result);
+        for (uint32_t i = 0; i < palette->count; ++i) {
+            const liq_color& c = palette->entries[i];
+            out.palette.insert(out.palette.end(), {c.r, c.g, c.b, c.a});
+        }
+        liq_result_destroy(result);
+    }
+    liq_image_destroy(input);
+    liq_attr_destroy(attr);
+    return out;
+}
+
+// Quantizing to 256 colours, dithered, stays within 0.3 dB of libimagequant's own result over all
+// textures of a real dictionary together, photographs and interface art alike; remapping the
+// picture onto that palette (as PC palette levels are) within 3 dB of it, keeping alpha classes.
+TEST(Quantize, KeepsTheLibrarysQuality) {
+    SKIP_WITHOUT_SAMPLES();
+    for (const char* file : {"cspolic.txd", "flowerb.txd", "crsr_hud.txd", "sav4_HUD.TXD"}) {
+        double ours = 0, theirs = 0, remapped = 0, samples = 0;
+        for (const rgba_image& picture : sample_pictures({file})) {
+            indexed_image mapped;
+            std::string error;
+            ASSERT_TRUE(quantize(picture, 256, true, mapped, error)) << file << ": " << error;
+            const indexed_image reference = library_quantized(picture);
+            ASSERT_FALSE(reference.palette.empty()) << file;
+            indexed_image again;
+            ASSERT_TRUE(remap(picture, mapped.palette, true, again, error)) << file << error;
+            ours += squared_error(picture, mapped);
+            theirs += squared_error(picture, reference);
+            remapped += squared_error(picture, again);
+            samples += double(mapped.indices.size()) * 4;
+        }
+        ASSERT_GT(samples, 0) << file;
+        const auto psnr = [samples](double sum) {
+            return sum > 0 ? 10 * std::log10(255.0 * 255.0 * samples / sum) : 99.0;
+        };
+        EXPECT_GE(psnr(ours), psnr(theirs) - 0.3) << file;
+        EXPECT_GE(psnr(remapped), psnr(ours) - 3) << file;
     }
 }
 
