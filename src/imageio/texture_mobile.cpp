@@ -151,6 +151,10 @@ bool replace_mobile_texture(ios_txd& txd, uint32_t t, const rgba_image& image,
                            " for the picture's alpha");
     }
     f.levels = levels_for(options.mips, f, before.levels, note);
+    if (f.levels < before.levels && options.mips.mode != mips_mode::count)
+        add_note(note, std::to_string(before.levels - f.levels) + " mip level(s) dropped: a " +
+                           mobile_format_name(f.format) + " texture holds " +
+                           std::to_string(f.levels));
     const bool keep_levels = options.mips.mode == mips_mode::keep && f.levels == before.levels &&
                              f.format == before.format;
     source.levels = encode_chain(mip_chain(picture, keep_levels ? 1 : f.levels), f.format);

@@ -283,6 +283,12 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         txd.last_error = session_msg::unknown_import;
         return false;
     }
+    // PC, XBOX and mobile dictionaries take every picture file in their own formats.
+    if (*type != export_type::rwsect) {
+        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
+        if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
+            return add_mobile_picture(*mobile, path, png);
+    }
     switch (*type) {
     case export_type::bmp:
         txd.last_error = session_msg::bmp_import;
@@ -297,9 +303,6 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         return txd.add_raw_section(path);
     case export_type::png:
     case export_type::dds:
-        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
-        if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
-            return add_mobile_picture(*mobile, path, png);
         return add_texture_png(txd, path, png, txd.last_error, note_);
     }
     return false;

@@ -278,9 +278,10 @@ TEST_F(commands, replace_from_a_bitmap_of_the_same_texture_succeeds) {
 }
 
 TEST_F(commands, formats_refuse_import_and_replace_by_their_mask) {
-    // PC and XBOX dictionaries take both; the mobile layout is not written and stays refused.
+    // PC, XBOX and mobile dictionaries take both; TEX files (mask 58) refuse them.
     ASSERT_TRUE(open(make_dictionary({mobile_texture({.name = "m"})})));
-    ASSERT_EQ(w().restriction_mask(), 58u);
+    ASSERT_EQ(w().restriction_mask(), 0u);
+    w().set_restriction_mask(58);
     host.clear_log();
     w().run_command(cmd::import_file);
     w().run_command(cmd::replace);
