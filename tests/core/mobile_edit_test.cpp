@@ -6,6 +6,7 @@
 #include "dictionary/mobile_raster_check.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
+#include "imageio/picture_file.h"
 #include "imageio/png_codec.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/texture_rgba.h"
@@ -410,4 +411,75 @@ INSTANTIATE_TEST_SUITE_P(Damage, MobileLint,
                                                    t[0].data.resize(t[0].data.size() + 5, 0);
                                                },
                                                {"16-bit pixel bytes: 165 / 160 (whole levels)"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct bmp_row {
+    const char* name;
+    uint16_t bits;
+    bool top_down;
+    bool alpha; // read with bmp_alpha
+};
+
+class BmpPicture : public ::testing::TestWithParam<bmp_row> {};
+
+// A 3x2 picture of palette entries (1 bit: two of them) in every depth a BMP holds, read back
+// as the replace reads it: colours, row order, index packing and alpha as asked.
+TEST_P(BmpPicture, ReadsAsTheReplaceTakesIt) {
+    const bmp_row& row = GetParam();
+    const uint8_t colours[4][4] = {
+        {10, 20, 30, 40}, {200, 0, 50, 0}, {0, 255, 0, 128}, {1, 2, 3, 255}};
+    const uint8_t index[2][3] = {{0, 1, 2}, {3, 2, 1}}; // top row first
+    const auto entry = [&](uint32_t x, uint32_t y) {
+        return index[y][x] % (1u << std::min<int>(row.bits, 2));
+    };
+    const bool paletted = row.bits <= 8;
+    const uint32_t palette = paletted ? 4u << row.bits : 0;
+    const uint32_t stride = ((3 * row.bits + 31) / 32) * 4, offset = 54 + palette;
+    std::vector<uint8_t> file(offset + stride * 2, 0);
+    const int32_t height = row.top_down ? -2 : 2;
+    const uint32_t fields[] = {uint32_t(file.size()), 0, offset, 40, 3, uint32_t(height)};
+    file[0] = 'B', file[1] = 'M', file[26] = 1, file[28] = uint8_t(row.bits);
+    for (int i = 0; i < 6; ++i)
+        for (int b = 0; b < 4; ++b)
+            file[2 + 4 * i + b] = uint8_t(fields[i] >> (8 * b));
+    for (uint32_t i = 0; paletted && i < 4 && i < (1u << row.bits); ++i)
+        for (int c = 0; c < 4; ++c)
+            file[54 + 4 * i + c] = c == 3 ? colours[i][3] : colours[i][2 - c];
+    for (uint32_t y = 0; y < 2; ++y) {
+        uint8_t* out = &file[offset + stride * (row.top_down ? y : 1 - y)];
+        for (uint32_t x = 0; x < 3; ++x) {
+            const uint32_t e = entry(x, y);
+            if (paletted) {
+                const uint32_t bit = x * row.bits;
+                out[bit / 8] |= uint8_t(e << (8 - row.bits - bit % 8));
+            } else {
+                for (int c = 0; c < row.bits / 8; ++c)
+                    out[x * (row.bits / 8) + c] = c == 3 ? colours[e][3] : colours[e][2 - c];
+            }
+        }
+    }
+    png_picture picture;
+    std::string error;
+    ASSERT_TRUE(read_picture_file(write_temp("p.bmp", file), picture, error, row.alpha)) << error;
+    ASSERT_EQ(picture.image.width, 3u);
+    ASSERT_EQ(picture.image.height, 2u);
+    EXPECT_EQ(picture.indexed.has_value(), paletted);
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 3; ++x) {
+            const uint8_t* c = colours[entry(x, y)];
+            const uint8_t* p = picture.image.pixel(x, y);
+            EXPECT_EQ(std::vector<uint8_t>(p, p + 4),
+                      std::vector<uint8_t>({c[0], c[1], c[2], row.alpha ? c[3] : uint8_t(255)}))
+                << x << "," << y;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, BmpPicture,
+                         ::testing::Values(bmp_row{"one_bit", 1, false, false},
+                                           bmp_row{"four_bit_odd_width", 4, false, false},
+                                           bmp_row{"eight_bit_top_down", 8, true, false},
+                                           bmp_row{"palette_alpha", 8, false, true},
+                                           bmp_row{"rgb24", 24, false, false},
+                                           bmp_row{"rgba32_alpha", 32, true, true},
+                                           bmp_row{"rgb32_without_alpha", 32, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
