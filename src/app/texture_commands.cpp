@@ -5,7 +5,6 @@
 #include "app/main_dialog.h"
 #include "app/picture_control.h"
 #include "app/qt_ui_host.h"
-#include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
 #include "session/session_messages.h"
 #include "views/export_all_dialog.h"
@@ -16,7 +15,6 @@
 #include "views/texture_dialog.h"
 #include "views/texture_info_list.h"
 #include "views/texture_list.h"
-#include "views/texture_platform.h"
 
 #include <QComboBox>
 #include <QImageReader>
@@ -409,11 +407,6 @@ void CMainDialog::cmd_replace_all(int) {
 
 void CMainDialog::cmd_rename(int) {
     if (!require_dictionary()) return;
-    if (is_mobile_dictionary(*session_.dictionary())) {
-        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
-                          box_icon::error);
-        return;
-    }
     const int first = list_first_selected();
     const uint32_t t = static_cast<uint32_t>(first == -1 ? 0 : first);
     COneEditDialog dialog("", "", "", this);
@@ -481,11 +474,6 @@ void CMainDialog::on_texture_properties() {
     if (!session_.is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t < 0 || static_cast<uint32_t>(t) >= dictionary()->texture_count()) return;
-    if (is_mobile_dictionary(*session_.dictionary())) {
-        host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
-                          box_icon::error);
-        return;
-    }
     const uint32_t texture = static_cast<uint32_t>(t);
     const std::wstring name = wide(dictionary()->texture_name(texture, name_kind::texture));
     const std::wstring alpha = wide(dictionary()->texture_name(texture, name_kind::mask));

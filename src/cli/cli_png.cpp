@@ -51,6 +51,17 @@ std::optional<std::optional<pc_format>> format_option(const cli_args& args, int&
     return format;
 }
 
+std::optional<std::optional<mobile_format>> mobile_format_option(const cli_args& args,
+                                                                 int& exit_code) {
+    if (!args.has("--format")) return std::optional<mobile_format>{};
+    const auto format = mobile_format_named(args.get("--format"));
+    if (!format) {
+        exit_code = usage_error("--format takes dxt1, dxt3, 565 or 4444 for mobile textures");
+        return std::nullopt;
+    }
+    return format;
+}
+
 std::optional<mips_request> mips_request_option(const cli_args& args, int& exit_code) {
     const std::string mips = args.get("--mips", "keep");
     if (mips == "keep") return mips_request{mips_mode::keep, 0};
@@ -79,8 +90,15 @@ std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_c
     options.dither = *dither;
     options.resize = args.has("--resize");
     options.swizzle = args.get("--swizzle", "on") != "off";
-    const auto format = format_option(args, exit_code);
-    if (!format) return std::nullopt;
-    options.format = *format;
+    // The name decides the family it applies to; dxt1 and dxt3 serve both.
+    if (args.has("--format")) {
+        options.format = pc_format_named(args.get("--format"));
+        options.mobile = mobile_format_named(args.get("--format"));
+        if (!options.format && !options.mobile) {
+            exit_code = usage_error("--format takes dxt1, dxt3, dxt5, 8888, 888, pal8 or pal4 "
+                                    "(PC, XBOX) or dxt1, dxt3, 565 or 4444 (mobile)");
+            return std::nullopt;
+        }
+    }
     return options;
 }

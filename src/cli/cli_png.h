@@ -18,6 +18,9 @@ std::optional<bool> dither_option(const cli_args& args, int& exit_code);
 std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code);
 // --format dxt1|dxt3|dxt5|8888|888|pal8|pal4 for PC and XBOX textures; none when not given.
 std::optional<std::optional<pc_format>> format_option(const cli_args& args, int& exit_code);
+// --format dxt1|dxt3|565|4444 for mobile textures; none when not given.
+std::optional<std::optional<mobile_format>> mobile_format_option(const cli_args& args,
+                                                                 int& exit_code);
 // replace and mips: --mips N|auto|keep|regenerate (default keep).
 std::optional<mips_request> mips_request_option(const cli_args& args, int& exit_code);
 // add: --depth 4|8|32, --mips, --swizzle on|off (PNG default on), --resize, --dither.

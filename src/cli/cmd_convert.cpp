@@ -31,6 +31,30 @@ int convert_to_pc_layout(const cli_args& args, pc_layout layout) {
         std::cerr << "skipped " << name << "\n";
     return k_exit_ok;
 }
+
+// --to mobile: every texture rebuilt in the mobile layout.
+int convert_to_mobile_layout(const cli_args& args) {
+    int code = k_exit_ok;
+    const auto format = mobile_format_option(args, code);
+    if (!format) return code;
+    mobile_convert_options options;
+    options.format = *format;
+    if (args.has("--mips")) {
+        const auto mips = mips_request_option(args, code);
+        if (!mips) return code;
+        options.mips = *mips;
+    }
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    std::vector<std::string> skipped, notes;
+    if (!opened->session.convert_to_mobile(args.get("-o"), options, skipped, notes))
+        return failure(opened->session.last_error());
+    for (const auto& note : notes)
+        std::cout << note << "\n";
+    for (const auto& name : skipped)
+        std::cerr << "skipped " << name << "\n";
+    return k_exit_ok;
+}
 } // namespace
 
 int cmd_convert(const cli_args& args) {
@@ -39,11 +63,10 @@ int cmd_convert(const cli_args& args) {
     if (to == "d3d8") return convert_to_pc_layout(args, pc_layout::d3d8);
     if (to == "d3d9") return convert_to_pc_layout(args, pc_layout::d3d9);
     if (to == "xbox") return convert_to_pc_layout(args, pc_layout::xbox);
-    if (to == "mobile")
-        return failure("Conversion to the mobile layout is not written: its Struct is not known "
-                       "well enough to write textures a game reads.");
+    if (to == "mobile") return convert_to_mobile_layout(args);
     if (to != "ps2") return usage_error("--to takes ps2, d3d8, d3d9, xbox or mobile");
-    if (args.has("--format")) return usage_error("--format applies to --to d3d8, d3d9 and xbox");
+    if (args.has("--format"))
+        return usage_error("--format applies to --to d3d8, d3d9, xbox and mobile");
     int code = k_exit_ok;
     // --depth and --mips apply to textures of other platforms; PS2 textures stay as they are.
     const std::string depth = args.get("--depth", "keep");

@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
+#include "dictionary/mobile_raster_check.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/ps2_raster_check.h"
 
@@ -13,7 +14,8 @@ int cmd_repair(const cli_args& args) {
     if (!opened) return code;
     std::vector<std::string> skipped;
     const uint32_t changed = repair_ps2_textures(*opened->dictionary, &skipped) +
-                             repair_pc_textures(*opened->dictionary, &skipped);
+                             repair_pc_textures(*opened->dictionary, &skipped) +
+                             repair_mobile_textures(*opened->dictionary);
     for (const std::string& name : skipped)
         std::cerr << "left as it is (its data does not follow the layout): " << name << "\n";
     std::cout << changed << " words rewritten\n";

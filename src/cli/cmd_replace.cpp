@@ -4,43 +4,68 @@
 
 #include <iostream>
 
+namespace {
+// PC and XBOX: the texture's format unless --format names another; levels kept unless asked
+// (auto: the full chain).
+bool replace_pc(const cli_args& args, editor_session& session, uint32_t t, bool dither, int& code) {
+    const auto mips = mips_request_option(args, code);
+    const auto format = format_option(args, code);
+    if (!mips || !format) return false;
+    pc_edit_options options;
+    options.format = *format;
+    options.mips = *mips;
+    options.resize = args.has("--resize");
+    options.dither = dither;
+    if (session.replace_pc(t, args.positional[1], options, args.has("--keep-alpha"))) return true;
+    code = failure(session.error_text());
+    return false;
+}
+
+// Mobile: the same with the mobile formats.
+bool replace_mobile(const cli_args& args, editor_session& session, uint32_t t, int& code) {
+    const auto mips = mips_request_option(args, code);
+    const auto format = mobile_format_option(args, code);
+    if (!mips || !format) return false;
+    mobile_edit_options options;
+    options.format = *format;
+    options.mips = *mips;
+    options.resize = args.has("--resize");
+    if (session.replace_mobile(t, args.positional[1], options, args.has("--keep-alpha")))
+        return true;
+    code = failure(session.error_text());
+    return false;
+}
+} // namespace
+
 int cmd_replace(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("replace takes FILE -t N IMAGE");
     if (!has_save_target(args)) return missing_save_target();
     int code = k_exit_ok;
     const auto dither = dither_option(args, code);
     if (!dither) return code;
-    // The other mip levels follow a new palette unless asked to keep their own pictures.
-    const std::string mips = args.get("--mips", "auto");
-    if (mips != "auto" && mips != "keep" && mips != "regenerate")
-        return usage_error("--mips takes auto, keep or regenerate");
-    const other_levels levels = mips == "keep"         ? other_levels::keep
-                                : mips == "regenerate" ? other_levels::regenerate
-                                                       : other_levels::follow_palette;
-    const bool pc_option = args.has("--format") || args.has("--resize");
     auto opened = open_for_cli(args, code);
     if (!opened) return code;
     if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
     auto t = texture_index(args, *opened->dictionary, code);
     if (!t) return code;
     const std::string& image = args.positional[1];
-    const bool pc = opened->dictionary->family() == txd_family::pc_xbox;
+    const txd_family family = opened->dictionary->family();
     const auto type = editor_session::export_type_for(editor_session::import_extension(image));
-    if (pc && (type == export_type::png || type == export_type::dds)) {
-        // PC and XBOX: the texture's format unless --format names another; levels kept unless
-        // asked (auto: the full chain).
-        const auto pc_mips = mips_request_option(args, code);
-        const auto format = format_option(args, code);
-        if (!pc_mips || !format) return code;
-        pc_edit_options options;
-        options.format = *format;
-        options.mips = args.has("--mips") ? *pc_mips : mips_request{mips_mode::keep, 0};
-        options.resize = args.has("--resize");
-        options.dither = *dither;
-        if (!opened->session.replace_pc(*t, image, options))
-            return failure(opened->session.error_text());
+    const bool picture = type && type != export_type::rwsect;
+    if (picture && family == txd_family::pc_xbox) {
+        if (!replace_pc(args, opened->session, *t, *dither, code)) return code;
+    } else if (picture && family == txd_family::mobile) {
+        if (!replace_mobile(args, opened->session, *t, code)) return code;
     } else {
-        if (pc_option) return usage_error("--format and --resize apply to PC and XBOX textures");
+        if (args.has("--format") || args.has("--resize"))
+            return usage_error("--format and --resize apply to PC, XBOX and mobile textures");
+        // The other mip levels follow a new palette unless asked to keep their own pictures.
+        const std::string mips = args.get("--mips", "auto");
+        if (mips != "auto" && mips != "keep" && mips != "regenerate")
+            return usage_error("--mips takes auto, keep or regenerate");
+        const other_levels levels = mips == "keep"         ? other_levels::keep
+                                    : mips == "regenerate" ? other_levels::regenerate
+                                                           : other_levels::follow_palette;
         if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither, levels))
             return failure(opened->session.error_text());
     }

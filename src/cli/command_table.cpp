@@ -12,9 +12,10 @@ const cli_command k_commands[] = {
      "Writes the dictionary read from FILE (at an offset inside a larger file) to OUT."},
     {"convert", cmd_convert,
      "convert FILE -o OUT.txd [--to ps2|d3d8|d3d9|xbox|mobile] [--offset HEX] "
-     "[--platforms TEXT] [--depth 4|8|32|keep] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] "
+     "[--platforms TEXT] [--depth 4|8|32|keep] "
+     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] "
      "[--mips N|auto|keep|regenerate] [--dither on|off]",
-     "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9 or XBOX dictionary."},
+     "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9, XBOX or mobile dictionary."},
     {"export", cmd_export,
      "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--png-level 0..12] "
@@ -22,12 +23,13 @@ const cli_command k_commands[] = {
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
      "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
-     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--dither on|off] "
+     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] [--dither on|off] "
      "(-o OUT | --in-place)",
      "Adds textures from PNG, DDS, TIM2 or raw section files."},
     {"replace", cmd_replace,
      "replace FILE -t N IMAGE [--offset HEX] [--keep-alpha] [--dither on|off] "
-     "[--mips N|auto|keep|regenerate] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4] [--resize] "
+     "[--mips N|auto|keep|regenerate] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] "
+     "[--resize] "
      "(-o OUT | --in-place)",
      "Replaces the pixels of one texture from a PNG, DDS, BMP or TIM2 picture."},
     {"replace-all", cmd_replace_all, "replace-all FILE DIR [--dither on|off] (-o OUT | --in-place)",

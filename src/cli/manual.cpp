@@ -38,10 +38,12 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"--overwrite", "Replaces output files that already exist."},
         {"--fsync", "Flushes every batch output to disk before going on (slower; saves over "
                     "a user's file always flush)."},
-        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox (mobile is refused)."},
+        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox or mobile."},
         {"--format",
          "The format of PC and XBOX textures written: dxt1, dxt3, dxt5, 8888, 888, pal8 or "
-         "pal4 (palettes on D3D8 only; default DXT1, or DXT5 for graded alpha)."},
+         "pal4 (palettes on D3D8 only; default DXT1, or DXT5 for graded alpha). Mobile "
+         "textures: dxt1 or dxt3 (one mip level), 565 or 4444 (with mip levels); default DXT1, "
+         "or DXT3 for alpha."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
         {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
     };

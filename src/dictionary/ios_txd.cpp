@@ -1,5 +1,6 @@
 #include "dictionary/ios_txd.h"
 
+#include "dictionary/mobile_texture_build.h"
 #include "dictionary/name_field.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_messages.h"
@@ -14,6 +15,7 @@
 #include "stream/rw_ids.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 // Platform words: 9 DXT, 10 PVR and 11 ATC (no pixels we can decode), 12 uncompressed.
@@ -311,8 +313,44 @@ bool ios_txd::export_texture(uint32_t t, view_mode mode, export_type type,
     return true;
 }
 
-bool ios_txd::rename_texture(uint32_t t, const std::string&, name_kind) {
+bool ios_txd::rename_texture(uint32_t t, const std::string& name, name_kind which) {
     if (!texture_exists(t)) return false;
-    last_error = platform_msg::rename_refused;
-    return false;
+    const std::string text = name.substr(0, name.find('\0'));
+    if (text.size() >= k_name_field_bytes) {
+        last_error = platform_msg::name_too_long;
+        return false;
+    }
+    const auto data = texture_struct(t);
+    if (data.size() < k_offset_pixels) {
+        last_error = platform_msg::struct_short;
+        return false;
+    }
+    uint8_t* field =
+        data.data() + (which == name_kind::texture ? k_offset_name : k_offset_mask_name);
+    std::memset(field, 0, k_name_field_bytes);
+    std::memcpy(field, text.data(), text.size());
+    // The edited Struct can no longer be read again from the file.
+    texture_chunk(t)->child(0)->data_offset = 0;
+    return true;
+}
+
+std::span<const uint8_t> ios_txd::stored_level(uint32_t t, uint32_t level) {
+    if (!texture_exists(t)) return {};
+    const auto data = texture_struct(t);
+    std::string why;
+    const auto fields = mobile_fields_of(data, why);
+    if (!fields) {
+        last_error = why;
+        return {};
+    }
+    if (level >= fields->levels) {
+        last_error = platform_msg::level_missing;
+        return {};
+    }
+    uint64_t at =
+        mobile_pixels_start(fields->format, u32_at(data, k_offset_block_word).value_or(0));
+    for (uint32_t i = 0; i < level; ++i)
+        at += mobile_level_bytes(*fields, i);
+    return data.subspan(static_cast<size_t>(at),
+                        static_cast<size_t>(mobile_level_bytes(*fields, level)));
 }

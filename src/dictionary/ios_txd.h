@@ -36,12 +36,16 @@ class ios_txd : public ps2_txd {
     uint32_t compression(uint32_t t) override;
     uint32_t mip_count(uint32_t t) override;
     uint32_t raster_format(uint32_t t) override;
-    // Refused: the mobile Struct's name fields are not understood well enough to rewrite.
+    // Writes the Struct's own 32-byte name field (the texture name at 32, the mask at 64).
     bool rename_texture(uint32_t t, const std::string& name, name_kind which) override;
 
     bool is_mobile_texture(uint32_t t);
     bool is_mobile_uncompressed(uint32_t t);
     uint32_t mobile_pixel_format(uint32_t t);
+
+    // Level `level` of texture t exactly as stored (16-bit pixels or DXT blocks); empty with
+    // last_error when the Struct does not hold it whole or the texture has no pixels.
+    std::span<const uint8_t> stored_level(uint32_t t, uint32_t level);
 
     // Level `level` of texture t inside the Struct data; none (with last_error) for PVR and ATC
     // textures and for levels that do not fit.

@@ -93,15 +93,12 @@ std::optional<std::vector<uint8_t>> pc_struct_data(const pc_texture_source& sour
     return data;
 }
 
-std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint32_t version,
-                                           std::string& error) {
-    auto data = pc_struct_data(source, error);
-    if (!data) return nullptr;
+std::unique_ptr<rw_chunk> texture_native_chunk(std::vector<uint8_t> struct_data, uint32_t version) {
     auto structure = std::make_unique<rw_chunk>();
     structure->id = rw_id_struct;
     structure->version = version;
-    structure->size = static_cast<uint32_t>(data->size());
-    structure->data = std::move(*data);
+    structure->size = static_cast<uint32_t>(struct_data.size());
+    structure->data = std::move(struct_data);
     auto extension = std::make_unique<rw_chunk>();
     extension->id = rw_id_extension;
     extension->version = version;
@@ -112,4 +109,11 @@ std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint
     texture->children.push_back(std::move(structure));
     texture->children.push_back(std::move(extension));
     return texture;
+}
+
+std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint32_t version,
+                                           std::string& error) {
+    auto data = pc_struct_data(source, error);
+    if (!data) return nullptr;
+    return texture_native_chunk(std::move(*data), version);
 }

@@ -37,6 +37,10 @@ struct pc_texture_source {
 std::optional<std::vector<uint8_t>> pc_struct_data(const pc_texture_source& source,
                                                    std::string& error);
 
+// A texture native of the Struct `struct_data` and an empty Extension, every chunk stamped
+// `version`; the sizes follow the data.
+std::unique_ptr<rw_chunk> texture_native_chunk(std::vector<uint8_t> struct_data, uint32_t version);
+
 // A new texture native: the Struct and an empty Extension, every chunk stamped `version`.
 // (An edited texture keeps its own Extension: only its Struct is built anew.)
 std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint32_t version,

@@ -395,28 +395,3 @@ std::span<const uint8_t> pc_txd::stored_level(uint32_t t, uint32_t level) {
     return texture_struct(t).subspan(static_cast<size_t>(where.offset),
                                      static_cast<size_t>(where.bytes));
 }
-
-bool pc_txd::replace_struct(uint32_t t, std::vector<uint8_t> data) {
-    if (!texture_exists(t)) return false;
-    rw_chunk* texture = texture_chunk(t);
-    rw_chunk* chunk = texture->child(0);
-    if (!chunk || chunk->id != rw_id_struct || !chunk->children.empty()) {
-        last_error = platform_msg::struct_short;
-        return false;
-    }
-    const int64_t delta = int64_t(data.size()) - int64_t(chunk->size);
-    if (int64_t(root->size) + delta > int64_t(std::numeric_limits<uint32_t>::max()) ||
-        int64_t(texture->size) + delta > int64_t(std::numeric_limits<uint32_t>::max())) {
-        last_error = txd_msg::dictionary_too_large;
-        return false;
-    }
-    if (chunk->data) allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
-    allocated_bytes += static_cast<uint32_t>(data.size());
-    chunk->size = static_cast<uint32_t>(data.size());
-    chunk->data = std::move(data);
-    // The edited Struct can no longer be read again from the file.
-    chunk->data_offset = 0;
-    texture->size = static_cast<uint32_t>(int64_t(texture->size) + delta);
-    root->size = static_cast<uint32_t>(int64_t(root->size) + delta);
-    return true;
-}

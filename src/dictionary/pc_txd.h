@@ -44,9 +44,6 @@ class pc_txd : public ps2_txd {
     // Level `level` of texture t exactly as stored (DXT blocks, padded rows); empty with
     // last_error when the texture has no such level inside its Struct.
     std::span<const uint8_t> stored_level(uint32_t t, uint32_t level);
-    // Puts new Struct data in texture t's place (an edit built by pc_texture_build); the
-    // texture's Extension stays, and the texture's and the dictionary's sizes follow.
-    bool replace_struct(uint32_t t, std::vector<uint8_t> data);
 
     // Level `level` of texture t, every byte of it inside the Struct data; none (with
     // last_error) when the texture has no such level or its fields do not fit the Struct.

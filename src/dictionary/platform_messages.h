@@ -15,6 +15,4 @@ inline constexpr const char* level_missing = "This mip level is not stored in th
 inline constexpr const char* no_pixels = "This texture has no pixels that can be shown.";
 inline constexpr const char* unsupported_size = "The texture's size or depth is not supported.";
 inline constexpr const char* name_too_long = "Texture name must not be longer than 31 characters.";
-inline constexpr const char* rename_refused =
-    "Textures of iOS / Android dictionaries cannot be renamed.";
 } // namespace platform_msg

@@ -124,6 +124,10 @@ class ps2_txd : public rw_stream {
     // Refused once the dictionary holds `limit` textures: k_max_textures for anything a user
     // adds; a conversion keeps every texture of its source, up to what the 16-bit count holds.
     bool append_texture(std::unique_ptr<rw_chunk> chunk, uint32_t limit = k_max_textures);
+    // Puts new Struct data in texture t's place (an edit of a PC, XBOX or mobile texture, built
+    // by its platform's builder); the texture's Extension stays, and the texture's and the
+    // dictionary's sizes follow.
+    bool replace_struct(uint32_t t, std::vector<uint8_t> data);
     // Puts a texture section built anew in texture t's place (a conversion); sizes follow.
     bool replace_texture_chunk(uint32_t t, std::unique_ptr<rw_chunk> chunk);
     // File name an export without a path writes into the current directory.

@@ -17,8 +17,7 @@ template <class T> std::unique_ptr<ps2_txd> make() {
 constexpr std::array<platform_entry, 5> k_platforms = {{
     {txd_platform::ps2, "PS2", 0, &make<ps2_txd>},
     {txd_platform::pc, "PC", 0, &make<pc_txd>},
-    {txd_platform::ios, "iOS",
-     restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<ios_txd>},
+    {txd_platform::ios, "iOS", 0, &make<ios_txd>},
     {txd_platform::xbox, "XBOX", 0, &make<xbox_txd>},
     {txd_platform::tex, "TEX",
      restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<tex_txd>},

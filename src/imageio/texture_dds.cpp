@@ -1,5 +1,7 @@
 #include "imageio/texture_dds.h"
 
+#include "dictionary/ios_txd.h"
+#include "dictionary/mobile_texture_build.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/png_codec.h"
@@ -32,6 +34,18 @@ bool stored_dxt(pc_txd& pc, uint32_t t, dds_image& out) {
         if (!blocks) break;
         out.levels.emplace_back(blocks->bytes.begin(), blocks->bytes.end());
     }
+    return true;
+}
+
+// A mobile texture's one level of DXT1 / DXT3 blocks as stored.
+bool stored_mobile_dxt(ios_txd& mobile, uint32_t t, dds_image& out) {
+    std::string ignored;
+    const auto fields = mobile_fields_of(mobile.texture_struct(t), ignored);
+    if (!fields || !mobile_is_dxt(fields->format)) return false;
+    const auto blocks = mobile.stored_level(t, 0);
+    if (blocks.empty()) return false;
+    out.format = fields->format == mobile_format::dxt1 ? dds_format::dxt1 : dds_format::dxt3;
+    out.levels = {std::vector<uint8_t>(blocks.begin(), blocks.end())};
     return true;
 }
 
@@ -116,6 +130,7 @@ bool texture_dds(ps2_txd& txd, uint32_t t, dds_image& out, std::string& error) {
     out.height = txd.height(t);
     bool done = false;
     if (auto* pc = dynamic_cast<pc_txd*>(&txd)) done = stored_dxt(*pc, t, out);
+    if (auto* mobile = dynamic_cast<ios_txd*>(&txd)) done = stored_mobile_dxt(*mobile, t, out);
     // Compressed textures whose blocks could not be taken decode to a reduced 16-bit format as
     // declared; they go through the full-colour picture instead.
     if (!done && txd.family() != txd_family::ps2 && txd.compression(t) == 0) {

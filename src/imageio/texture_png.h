@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dictionary/convert_ps2.h"
+#include "dictionary/mobile_texture_build.h"
 #include "dictionary/ps2_txd.h"
 #include "imageio/pc_levels.h"
 #include "imageio/picture.h"
@@ -50,6 +51,8 @@ struct png_add_options {
     bool dither = true;
     // PC and XBOX dictionaries: the format asked for (none: DXT1 or DXT5 by the alpha).
     std::optional<pc_format> format;
+    // Mobile dictionaries: the format asked for (none: the first texture's kind by the alpha).
+    std::optional<mobile_format> mobile;
 };
 
 // Adds a new PS2 texture named after the file's stem. `note` tells what was changed on the way

@@ -204,6 +204,13 @@ bool editor_session::convert_to_pc(const std::filesystem::path& out,
     return ::convert_to_pc(*dictionary_, out, options, skipped, notes, error_);
 }
 
+bool editor_session::convert_to_mobile(const std::filesystem::path& out,
+                                       const mobile_convert_options& options,
+                                       std::vector<std::string>& skipped,
+                                       std::vector<std::string>& notes) {
+    return ::convert_to_mobile(*dictionary_, out, options, skipped, notes, error_);
+}
+
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
     return export_type_of_extension(extension);
 }
@@ -295,6 +302,12 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         txd.last_error = session_msg::unknown_import;
         return false;
     }
+    // PC, XBOX and mobile dictionaries take every picture file in their own formats.
+    if (*type != export_type::rwsect) {
+        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
+        if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
+            return add_mobile_picture(*mobile, path, png);
+    }
     switch (*type) {
     case export_type::bmp:
         txd.last_error = session_msg::bmp_import;
@@ -309,7 +322,6 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         return txd.add_raw_section(path);
     case export_type::png:
     case export_type::dds:
-        if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
         return add_texture_png(txd, path, png, txd.last_error, note_);
     }
     return false;
@@ -320,37 +332,93 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
     const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
-        const std::optional<export_type> type = export_type_for(import_extension(image));
-        if (!type) {
-            txd.last_error = txd_msg::unknown_import_format;
-            return false;
-        }
-        const bool pc_picture = (*type == export_type::png || *type == export_type::dds) &&
-                                txd.family() == txd_family::pc_xbox;
-        if (pc_picture) {
-            pc_edit_options options;
-            options.dither = dither;
-            options.mips.mode =
-                levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep;
-            return replace_pc_picture(txd, t, image, options);
-        }
-        if (*type == export_type::png || *type == export_type::dds)
-            return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
-        const levels_before before = capture_levels(txd, t);
-        return txd.replace_texture(t, image, *type, keep_alpha) &&
-               update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
+        return replace_picture(txd, t, image, keep_alpha, dither, levels);
     });
 }
 
+bool editor_session::replace_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                     bool keep_alpha, bool dither, other_levels levels) {
+    const std::optional<export_type> type = export_type_for(import_extension(image));
+    if (!type) {
+        txd.last_error = txd_msg::unknown_import_format;
+        return false;
+    }
+    // PC, XBOX and mobile textures take every picture file in their own format.
+    const mips_request mips{
+        levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep, 0};
+    if (*type != export_type::rwsect && txd.family() == txd_family::pc_xbox) {
+        pc_edit_options options;
+        options.dither = dither;
+        options.mips = mips;
+        return replace_pc_picture(txd, t, image, options, keep_alpha);
+    }
+    if (*type != export_type::rwsect && txd.family() == txd_family::mobile) {
+        mobile_edit_options options;
+        options.mips = mips;
+        return replace_mobile_picture(txd, t, image, options, keep_alpha);
+    }
+    if (*type == export_type::png || *type == export_type::dds)
+        return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
+    const levels_before before = capture_levels(txd, t);
+    return txd.replace_texture(t, image, *type, keep_alpha) &&
+           update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
+}
+
 bool editor_session::replace_pc(uint32_t t, const std::string& image,
-                                const pc_edit_options& options) {
-    const edit_record record{edit_kind::replace, t, image, 0};
+                                const pc_edit_options& options, bool bmp_alpha) {
+    const edit_record record{edit_kind::replace, t, image, bmp_alpha ? 1u : 0u};
     note_.clear();
-    return edit(record, [&](ps2_txd& txd) { return replace_pc_picture(txd, t, image, options); });
+    return edit(record, [&](ps2_txd& txd) {
+        return replace_pc_picture(txd, t, image, options, bmp_alpha);
+    });
+}
+
+bool editor_session::replace_mobile(uint32_t t, const std::string& image,
+                                    const mobile_edit_options& options, bool bmp_alpha) {
+    const edit_record record{edit_kind::replace, t, image, bmp_alpha ? 1u : 0u};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) {
+        return replace_mobile_picture(txd, t, image, options, bmp_alpha);
+    });
+}
+
+bool editor_session::replace_mobile_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                            const mobile_edit_options& options, bool bmp_alpha) {
+    auto* mobile = dynamic_cast<ios_txd*>(&txd);
+    if (!mobile) {
+        txd.last_error = session_msg::mobile_edits_only;
+        return false;
+    }
+    if (export_type_for(import_extension(image)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(image, dds, txd.last_error)) return false;
+        return replace_mobile_texture_dds(*mobile, t, dds, options, txd.last_error, note_);
+    }
+    png_picture picture;
+    if (!read_picture_file(image, picture, txd.last_error, bmp_alpha)) return false;
+    return replace_mobile_texture(*mobile, t, picture.image, options, txd.last_error, note_);
+}
+
+bool editor_session::add_mobile_picture(ios_txd& txd, const std::string& path,
+                                        const png_add_options& png) {
+    mobile_edit_options options;
+    options.format = png.mobile;
+    if (png.format && !png.mobile) {
+        txd.last_error = std::string(pc_format_name(*png.format)) +
+                         " is no mobile format: mobile textures take dxt1, dxt3, 565 or 4444";
+        return false;
+    }
+    options.resize = png.resize;
+    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
+                                 : mips_request{mips_mode::count, png.mips};
+    png_picture picture;
+    if (!read_picture_file(path, picture, txd.last_error)) return false;
+    return add_mobile_texture(txd, picture.image, std::filesystem::path(path).stem().string(),
+                              options, txd.last_error, note_);
 }
 
 bool editor_session::replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
-                                        const pc_edit_options& options) {
+                                        const pc_edit_options& options, bool bmp_alpha) {
     auto* pc = dynamic_cast<pc_txd*>(&txd);
     if (!pc) {
         txd.last_error = session_msg::pc_edits_only;
@@ -362,7 +430,7 @@ bool editor_session::replace_pc_picture(ps2_txd& txd, uint32_t t, const std::str
         return replace_pc_texture_dds(*pc, t, dds, options, txd.last_error, note_);
     }
     png_picture picture;
-    if (!read_picture_file(image, picture, txd.last_error)) return false;
+    if (!read_picture_file(image, picture, txd.last_error, bmp_alpha)) return false;
     return replace_pc_texture(*pc, t, picture.image, picture.indexed ? &*picture.indexed : nullptr,
                               options, txd.last_error, note_);
 }
@@ -371,6 +439,12 @@ bool editor_session::add_pc_picture(pc_txd& txd, const std::string& path,
                                     const png_add_options& png) {
     pc_edit_options options;
     options.format = png.format;
+    if (png.mobile && !png.format) {
+        txd.last_error = std::string(mobile_format_name(*png.mobile)) +
+                         " is a mobile format: PC and XBOX textures take dxt1, dxt3, dxt5, 8888, "
+                         "888, pal8 or pal4";
+        return false;
+    }
     options.resize = png.resize;
     options.dither = png.dither;
     options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
@@ -392,6 +466,8 @@ bool editor_session::set_mips(uint32_t t, mips_request mips, bool dither) {
         edit_kind::mips, t, {}, mips.mode == mips_mode::count ? mips.count : 0};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
+        if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
+            return set_mobile_mips(*mobile, t, mips, txd.last_error, note_);
         auto* pc = dynamic_cast<pc_txd*>(&txd);
         if (!pc) {
             txd.last_error = session_msg::pc_edits_only;

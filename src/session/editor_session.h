@@ -7,9 +7,11 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/convert_mobile.h"
 #include "imageio/convert_pc.h"
 #include "imageio/mip_chain.h"
 #include "imageio/texture_conversion.h"
+#include "imageio/texture_mobile.h"
 #include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
 #include "session/texture_export.h"
@@ -156,6 +158,9 @@ class editor_session {
     // dictionary stays. `notes` tells what changed on the way, per texture.
     bool convert_to_pc(const std::filesystem::path& out, const pc_convert_options& options,
                        std::vector<std::string>& skipped, std::vector<std::string>& notes);
+    // Rebuilds the dictionary as a mobile one into `out`; the session's own dictionary stays.
+    bool convert_to_mobile(const std::filesystem::path& out, const mobile_convert_options& options,
+                           std::vector<std::string>& skipped, std::vector<std::string>& notes);
 
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
@@ -181,9 +186,11 @@ class editor_session {
     // A PNG is added as `png` says (its swizzle choice included).
     bool import_file(const std::string& path, swizzle_mode swizzle,
                      const png_add_options& png = {});
-    // Replaces texture t's pixels from a BMP, TIM2 or PNG. A PNG with more colours than the
-    // texture's palette is quantized (`dither`); the other mip levels follow `levels`, so a new
-    // palette never shows through old indices.
+    // Replaces texture t's pixels from a BMP, TIM2 or PNG (or a DDS). A PNG with more colours
+    // than the texture's palette is quantized (`dither`); the other mip levels follow `levels`,
+    // so a new palette never shows through old indices. PC, XBOX and mobile textures take any of
+    // the four in their own format (replace_pc, replace_mobile with their defaults); a BMP's
+    // alpha counts only with `keep_alpha`, as for PS2 textures.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  other_levels levels = other_levels::follow_palette);
     // Replaces every texture that `folder` holds a picture for, named after the texture (case
@@ -195,8 +202,14 @@ class editor_session {
     // Replaces texture t of a PC or XBOX dictionary from a PNG or DDS (a DDS in the texture's
     // own format goes in as it is): its own format unless options.format names another, the
     // mip levels as options.mips asks.
-    bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options);
-    // Gives texture t of a PC or XBOX dictionary the mip levels asked for (level 0 kept).
+    bool replace_pc(uint32_t t, const std::string& image, const pc_edit_options& options,
+                    bool bmp_alpha = false);
+    // Replaces texture t of a mobile dictionary from a PNG, DDS, BMP or TIM2: its own format
+    // unless options.format names another, the mip levels as options.mips asks.
+    bool replace_mobile(uint32_t t, const std::string& image, const mobile_edit_options& options,
+                        bool bmp_alpha = false);
+    // Gives texture t of a PC, XBOX or mobile dictionary the mip levels asked for (level 0
+    // kept).
     bool set_mips(uint32_t t, mips_request mips, bool dither = true);
     // What the last import, replace or conversion changed on the way (colours reduced, levels
     // limited, sizes scaled).
@@ -218,10 +231,18 @@ class editor_session {
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.
     bool edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change);
+    // The one replace dispatch (inside an edit): by the texture's family and the file's
+    // extension; the note goes to note_.
+    bool replace_picture(ps2_txd& txd, uint32_t t, const std::string& image, bool keep_alpha,
+                         bool dither, other_levels levels);
     // The PC steps of replace and import (inside an edit).
     bool replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
-                            const pc_edit_options& options);
+                            const pc_edit_options& options, bool bmp_alpha);
     bool add_pc_picture(pc_txd& txd, const std::string& path, const png_add_options& png);
+    // The mobile steps of replace and import (inside an edit).
+    bool replace_mobile_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                const mobile_edit_options& options, bool bmp_alpha);
+    bool add_mobile_picture(ios_txd& txd, const std::string& path, const png_add_options& png);
     // Adds the textures of one import file, by its extension; the note tells what changed.
     bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
                   const png_add_options& png);

@@ -25,7 +25,8 @@ inline constexpr const char* conversion_not_applicable =
     "None of the selected textures can take this conversion.";
 inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";
 inline constexpr const char* pc_edits_only =
-    "This edit works on PC and XBOX dictionaries; PS2 textures take their own commands.";
+    "This edit works on PC, XBOX and mobile dictionaries; PS2 textures take their own commands.";
+inline constexpr const char* mobile_edits_only = "This edit works on mobile dictionaries.";
 // A texture name that another texture of the dictionary already has (case ignored).
 inline std::string name_taken_by(uint32_t other, const std::string& other_name) {
     return "Texture " + std::to_string(other) + " is already named \"" + other_name +

@@ -189,11 +189,15 @@ TEST(IosTxd, RefusalsAndExport) {
         << txd.last_error;
     EXPECT_TRUE(std::filesystem::exists(bmp));
 
+    // Renames write the Struct's fields in place: no size changes, no String chunk.
     const auto before = txd.root->size;
-    EXPECT_FALSE(txd.rename_texture(0, "other", name_kind::texture));
-    EXPECT_EQ(txd.last_error, "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "mobile");
+    EXPECT_TRUE(txd.rename_texture(0, "other", name_kind::texture)) << txd.last_error;
+    EXPECT_TRUE(txd.rename_texture(0, "otherA", name_kind::mask)) << txd.last_error;
+    EXPECT_FALSE(txd.rename_texture(0, std::string(32, 'x'), name_kind::texture));
+    EXPECT_EQ(txd.texture_name(0, name_kind::texture), "other");
+    EXPECT_EQ(txd.texture_name(0, name_kind::mask), "otherA");
     EXPECT_EQ(txd.root->size, before);
+    EXPECT_EQ(txd.texture_chunk(0)->child_count(), 2u);
     EXPECT_FALSE(txd.release_pixels(0));
     EXPECT_TRUE(txd.palette(0).empty());
 }

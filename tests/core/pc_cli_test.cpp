@@ -22,7 +22,9 @@ TEST(PcCli, ConvertToEveryLayoutLintsClean) {
         {{"--to", "d3d8", "--format", "pal4"}, "AMBULAN.TXD", 0, ""},
         {{"--to", "ps2"}, "AMBULAN.TXD", 0, ""},
         {{"--to", "d3d9", "--format", "pal8"}, "flowerb.txd", 1, "only D3D8"},
-        {{"--to", "mobile"}, "flowerb.txd", 1, "not written"},
+        {{"--to", "mobile"}, "flowerb.txd", 0, ""},
+        {{"--to", "mobile", "--format", "4444", "--mips", "auto"}, "AMBULAN.TXD", 0, ""},
+        {{"--to", "mobile", "--format", "dxt5"}, "flowerb.txd", 2, "--format takes"},
         {{"--to", "dreamcast"}, "flowerb.txd", 2, "--to takes"},
         {{"--to", "d3d8", "--format", "dxt2"}, "flowerb.txd", 2, "--format takes"},
         {{"--to", "ps2", "--format", "dxt1"}, "flowerb.txd", 2, "--format applies"},
@@ -68,5 +70,36 @@ TEST(PcCli, EditsOnAPcFileLintClean) {
     }
     const cli_result list = run_cli({"list", edited.string()});
     EXPECT_NE(list.out.find("textures 12"), std::string::npos) << list.out;
+}
+
+// The same on a mobile file, with pictures in BMP and TIM2 too.
+TEST(PcCli, EditsOnAMobileFileLintClean) {
+    SKIP_WITHOUT_SAMPLES();
+    const auto dir = temp_dir();
+    const auto mobile = dir / "m.txd", bmp = dir / "t.bmp", tm2 = dir / "t.tm2";
+    const std::vector<std::vector<std::string>> steps = {
+        {"convert", sample("cspolic.txd").string(), "-o", mobile.string(), "--to", "mobile"},
+        {"export", sample("cspolic.txd").string(), "-t", "2", "-f", "bmp", "-o", bmp.string()},
+        {"export", sample("cspolic.txd").string(), "-t", "2", "-f", "tm2", "-o", tm2.string()},
+        {"replace", mobile.string(), "-t", "2", bmp.string(), "--in-place"},
+        {"replace", mobile.string(), "-t", "1", tm2.string(), "--resize", "--format", "565",
+         "--mips", "auto", "--in-place"},
+        {"add", mobile.string(), tm2.string(), "--format", "4444", "--mips", "auto", "--in-place"},
+        {"mips", mobile.string(), "-t", "3", "--mips", "2", "--in-place"},
+        {"rename", mobile.string(), "-t", "0", "renamed", "--in-place"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step[0] + " " + step[2]);
+        const cli_result result = run_cli(step);
+        ASSERT_EQ(result.exit_code, 0) << result.err;
+        const cli_result lint = run_cli({"lint", mobile.string()});
+        EXPECT_EQ(lint.exit_code, 0) << lint.out;
+    }
+    const cli_result list = run_cli({"list", mobile.string()});
+    EXPECT_NE(list.out.find("platform iOS"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("renamed"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("128x128 16bpp format 0x0 compression 0 mips 8"), std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("  3  t "), std::string::npos) << list.out;
 }
 } // namespace

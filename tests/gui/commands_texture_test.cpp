@@ -278,9 +278,10 @@ TEST_F(commands, replace_from_a_bitmap_of_the_same_texture_succeeds) {
 }
 
 TEST_F(commands, formats_refuse_import_and_replace_by_their_mask) {
-    // PC and XBOX dictionaries take both; the mobile layout is not written and stays refused.
+    // PC, XBOX and mobile dictionaries take both; TEX files (mask 58) refuse them.
     ASSERT_TRUE(open(make_dictionary({mobile_texture({.name = "m"})})));
-    ASSERT_EQ(w().restriction_mask(), 58u);
+    ASSERT_EQ(w().restriction_mask(), 0u);
+    w().set_restriction_mask(58);
     host.clear_log();
     w().run_command(cmd::import_file);
     w().run_command(cmd::replace);
@@ -327,16 +328,19 @@ TEST_F(commands, rename_takes_the_first_selected_item_and_cancel_changes_nothing
     EXPECT_FALSE(w().modified());
 }
 
-TEST_F(commands, rename_in_a_mobile_dictionary_is_refused) {
+TEST_F(commands, rename_in_a_mobile_dictionary_writes_the_struct_name) {
     ASSERT_TRUE(open(make_dictionary({mobile_texture({.name = "m"})})));
     host.clear_log();
+    host.answer_modal([](modal_dialog& dialog) {
+        auto& edit = dynamic_cast<COneEditDialog&>(dialog);
+        EXPECT_EQ(edit.value, "m");
+        edit.value = "renamed";
+        return id_ok;
+    });
     w().run_command(cmd::rename);
-    w().send_app_message(msg_texture_properties);
-    EXPECT_TRUE(host.of_kind(ui_event::modal).empty());
-    ASSERT_EQ(host.message_texts().size(), 2u);
-    EXPECT_EQ(host.message_texts()[0], "Textures of iOS / Android dictionaries cannot be renamed.");
-    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "m");
-    EXPECT_FALSE(w().modified());
+    EXPECT_TRUE(host.message_texts().empty());
+    EXPECT_EQ(txd().texture_name(0, name_kind::texture), "renamed");
+    EXPECT_TRUE(w().modified());
 }
 
 TEST_F(commands, delete_asks_and_removes_the_current_texture) {

@@ -3,6 +3,7 @@
 #include "raster/display_image.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 void put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -74,6 +75,9 @@ std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_desc& desc) {
     uint32_t at = desc.data_offset;
     if (at == 0) at = desc.platform == 12 ? 116 : desc.alpha ? 148 : 152;
     if (out.size() < at) out.resize(at, 0);
+    for (auto [from, to] :
+         {std::pair<size_t, size_t>{4, 32}, {96, 98}, {99, 100}, {104, 108}, {112, size_t(at)}})
+        std::fill(out.begin() + from, out.begin() + to, desc.header_fill);
     append(out, desc.data);
     return out;
 }

@@ -46,6 +46,9 @@ struct mobile_texture_desc {
     uint32_t word108 = 0;
     std::vector<uint8_t> data; // at 116 (platform 12) or at 148/152 (platform 9)
     uint32_t data_offset = 0;  // 0: 116 for platform 12, 148 with alpha, 152 without
+    // Fills the header bytes the reader gives no meaning (4-31, 96-97, 99, 104-107, 112 up to
+    // the pixels), as real files hold values there.
+    uint8_t header_fill = 0;
 };
 std::vector<uint8_t> mobile_struct_bytes(const mobile_texture_desc& desc);
 
