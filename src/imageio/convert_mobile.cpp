@@ -8,6 +8,7 @@
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
+#include <bit>
 #include <algorithm>
 
 namespace {
@@ -73,7 +74,7 @@ bool encode_any(ps2_txd& source, uint32_t t, const mobile_convert_options& optio
     const uint32_t own = std::max<uint32_t>(1, source.mip_count(t));
     std::vector<rgba_image> chain{level0};
     const uint32_t w = level0.width, h = level0.height;
-    const bool scaled = !is_power_of_two(w) || !is_power_of_two(h);
+    const bool scaled = !std::has_single_bit(w) || !std::has_single_bit(h);
     if (scaled) {
         chain[0] = resized(level0, nearest_power_of_two(w), nearest_power_of_two(h));
         note =

@@ -7,6 +7,7 @@
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 
+#include <bit>
 #include <algorithm>
 
 namespace {
@@ -202,7 +203,7 @@ bool add_mobile_texture(ios_txd& txd, const rgba_image& image, const std::string
     }
     rgba_image picture = image;
     const uint32_t w = picture.width, h = picture.height;
-    if (!is_power_of_two(w) || !is_power_of_two(h)) {
+    if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
         if (!options.resize) {
             error = name + " is " + size_text(w, h) +
                     ": textures need power-of-two sides; the nearest sizes are " +
