@@ -92,6 +92,7 @@ TEST(ConvertSizes, SidesTheGameRefusesAreScaledNamedAndLintClean) {
 // writes, byte for byte, and its report carries the same notes, in text and JSON alike.
 TEST(ConvertSizes, BatchConvertScalesAndNamesAsConvertDoes) {
     const auto dir = temp_dir();
+    std::filesystem::create_directories(dir / "in");
     const auto source = write_size_cases(dir / "in" / "pc.txd");
     const auto single = dir / "single.txd";
     ASSERT_EQ(run_cli({"convert", source.string(), "-o", single.string()}).exit_code, 0);
