@@ -278,7 +278,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
         if (!session_.replace(t, paths.front(), false)) {
-            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
+            host_.message_box(session_.error_text(), app_msg::error, box_buttons::ok,
                               box_icon::error);
             return false;
         }
@@ -300,7 +300,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
             ++added;
             continue;
         }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+        if (host_.message_box(session_.error_text() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
