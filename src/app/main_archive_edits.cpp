@@ -9,7 +9,7 @@
 #include "archive/archive_compact.h"
 #include "archive/archive_edit.h"
 #include "archive/archive_extract.h"
-#include "archive/archive_io.h"
+#include "stream/safe_file.h"
 #include "views/archive_entry_dialog.h"
 #include "views/one_edit_dialog.h"
 
@@ -74,7 +74,7 @@ std::optional<std::string> archive_action(ui_host& host, QWidget* parent, game_a
             if (!host.file_dialog(request, paths) || paths.empty()) return std::nullopt;
             std::vector<uint8_t> bytes;
             ok = read_entry_bytes(archive, indices[0], bytes, error) &&
-                 replace_file_safely(paths[0], bytes, error);
+                 safe_file::write_file(paths[0], bytes, error);
             status = format(app_msg::extracted_one, entry.name.c_str(), paths[0].c_str());
             break;
         }

@@ -26,9 +26,9 @@ std::vector<archive_entry> packed_layout(const std::vector<archive_entry>& entri
 }
 
 // Writes the header (VER2) and every entry's bytes into `out`; false when cancelled or failed.
-bool write_packed(const game_archive& archive, archive_io_file& source, archive_io_file& out,
-                  const std::vector<archive_entry>& packed, const archive_progress& progress,
-                  std::string& error) {
+bool write_packed(const game_archive& archive, const safe_file::edit_file& source,
+                  safe_file::partial_file& out, const std::vector<archive_entry>& packed,
+                  const archive_progress& progress, std::string& error) {
     uint64_t total = 0, done = 0;
     for (const auto& entry : archive.entries)
         total += entry.size;
@@ -43,8 +43,8 @@ bool write_packed(const game_archive& archive, archive_io_file& source, archive_
         if (progress && !progress(done, total))
             return fail(archive.data_path, archive_msg::cancelled, error);
         const uint64_t size = archive.entries[i].size;
-        if (size &&
-            !copy_range(source, archive.entries[i].offset, size, out, packed[i].offset, error))
+        if (size && !copy_range(reader_of(source), archive.entries[i].offset, size, writer_of(out),
+                                packed[i].offset, error))
             return false;
         done += size;
     }
@@ -55,7 +55,7 @@ bool write_packed(const game_archive& archive, archive_io_file& source, archive_
 // Copies every entry of `from` to its place in `to` within the same .img (the ranges never
 // overlap) and flushes. `progress` sees `base` + bytes copied; a cancel is honoured only when
 // `may_cancel`.
-bool move_entries(const game_archive& archive, archive_io_file& data,
+bool move_entries(const game_archive& archive, safe_file::edit_file& data,
                   const std::vector<archive_entry>& from, const std::vector<archive_entry>& to,
                   const archive_progress& progress, uint64_t base, uint64_t total, bool may_cancel,
                   std::string& error) {
@@ -63,12 +63,12 @@ bool move_entries(const game_archive& archive, archive_io_file& data,
     for (size_t i = 0; i < from.size(); ++i) {
         if (progress && !progress(done, total) && may_cancel)
             return fail(archive.data_path, archive_msg::cancelled, error);
-        if (from[i].size &&
-            !copy_range(data, from[i].offset, from[i].size, data, to[i].offset, error))
+        if (from[i].size && !copy_range(reader_of(data), from[i].offset, from[i].size,
+                                        writer_of(data), to[i].offset, error))
             return false;
         done += from[i].size;
     }
-    return data.sync(error);
+    return data.flush(error);
 }
 
 // A pair cannot be renamed into place as one file: the .img is compacted inside itself in two
@@ -76,7 +76,7 @@ bool move_entries(const game_archive& archive, archive_io_file& data,
 // data (space nothing points to) and the .dir switched to the copies; then the packed block is
 // copied to the start (space nothing points to any more), the .dir switched again, and the file
 // cut after it. A crash leaves the old table, the table of the copies at the end, or the new one.
-bool compact_pair_in_place(game_archive& archive, archive_io_file& data,
+bool compact_pair_in_place(game_archive& archive, safe_file::edit_file& data,
                            const archive_progress& progress, std::string& error) {
     const uint64_t length_before = data.length();
     const uint64_t end = data_end_sectors(archive.entries, data.length());
@@ -93,14 +93,14 @@ bool compact_pair_in_place(game_archive& archive, archive_io_file& data,
         data.truncate(length_before, ignored);
         return false;
     }
-    bool renamed = false;
-    if (!replace_file_safely(archive.index_path, encode_dir_table(at_end), error, &renamed)) {
-        if (!renamed) data.truncate(length_before, ignored);
+    const auto options = archive_edit_options();
+    if (!safe_file::write_file(archive.index_path, encode_dir_table(at_end), options, error)) {
+        data.truncate(length_before, ignored);
         return false;
     }
     // From here on the archive is whole whatever happens; the second move is not cancelled.
     if (!move_entries(archive, data, at_end, packed, progress, bytes, 2 * bytes, false, error) ||
-        !replace_file_safely(archive.index_path, encode_dir_table(packed), error, &renamed))
+        !safe_file::write_file(archive.index_path, encode_dir_table(packed), options, error))
         return false;
     if (!data.truncate(bytes, error)) return false;
     if (progress) progress(2 * bytes, 2 * bytes);
@@ -117,8 +117,8 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
                         error);
         if (entry.overlaps) return fail(archive.data_path, archive_msg::overlapping, error);
     }
-    archive_io_file source;
-    if (!source.open(archive.data_path, /*for_edit=*/true, error)) return false;
+    safe_file::edit_file source;
+    if (!source.open(archive.data_path, archive_edit_options(), error)) return false;
     game_archive fresh;
     if (!open_game_archive(archive.index_path, fresh, error)) return false;
     if (!same_entries(fresh.entries, archive.entries))
@@ -142,32 +142,21 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
         return open_game_archive(index, archive, error);
     }
 
-    archive_io_file target;
-    std::filesystem::path temp;
-    if (!create_temp_beside(img, target, temp, error)) return false;
-    if (!write_packed(archive, source, target, packed, progress, error)) {
-        discard_temp(temp);
+    // The new .img (and a new pair's .dir) appear under their names only when complete. An
+    // .img compacted over itself is locked already, by `source`.
+    const bool over_itself = out.empty() || safe_file::same_file(img, archive.data_path);
+    safe_file::partial_file target;
+    if (!target.create(img, archive_edit_options(), error, /*hold_lock=*/!over_itself) ||
+        !write_packed(archive, source, target, packed, progress, error))
         return false;
-    }
     if (archive.kind == archive_kind::dir_img) {
         // A new pair beside the old one: the .dir follows the .img, both complete on disk.
-        std::filesystem::path dir_temp;
-        archive_io_file dir_file;
-        if (!create_temp_beside(dir, dir_file, dir_temp, error)) {
-            discard_temp(temp);
+        safe_file::partial_file dir_file;
+        if (!dir_file.create(dir, archive_edit_options(), error) ||
+            !dir_file.write_at(0, encode_dir_table(packed), error) || !target.commit(error) ||
+            !dir_file.commit(error))
             return false;
-        }
-        if (!dir_file.write_at(0, encode_dir_table(packed), error) || !dir_file.sync(error)) {
-            discard_temp(temp);
-            discard_temp(dir_temp);
-            return false;
-        }
-        if (!commit_temp(target, temp, img, error)) {
-            discard_temp(dir_temp);
-            return false;
-        }
-        if (!commit_temp(dir_file, dir_temp, dir, error)) return false;
-    } else if (!commit_temp(target, temp, img, error)) {
+    } else if (!target.commit(error)) {
         return false;
     }
     if (!out.empty()) return true;

@@ -13,7 +13,7 @@ namespace {
 // Where an entry's new bytes come from: memory, or a range of an open file.
 struct byte_source {
     std::span<const uint8_t> bytes;
-    archive_io_file* file = nullptr;
+    range_reader file; // set: the bytes are read from here
     uint64_t offset = 0;
     uint64_t size = 0;
 
@@ -32,7 +32,7 @@ class archive_editor {
 
     // Locks the .img and checks that the table on disk is the one the caller holds.
     bool begin() {
-        if (!data_.open(archive_.data_path, /*for_edit=*/true, error_)) return false;
+        if (!data_.open(archive_.data_path, archive_edit_options(), error_)) return false;
         game_archive fresh;
         if (!open_game_archive(archive_.index_path, fresh, error_)) return false;
         if (fresh.kind != archive_.kind || !same_entries(fresh.entries, archive_.entries))
@@ -42,7 +42,7 @@ class archive_editor {
         return true;
     }
 
-    archive_io_file& data() { return data_; }
+    safe_file::edit_file& data() { return data_; }
 
     // Writes `source` padded to whole sectors into free sectors past `reserved`, and flushes.
     // `placed` receives the entry as it would be with those bytes.
@@ -58,10 +58,10 @@ class archive_editor {
         if (at + sectors > k_archive_max_offset_sectors)
             return fail(archive_.data_path, archive_msg::archive_too_large, error_);
         const uint64_t offset = at * k_archive_sector_bytes;
-        const bool written = source.file ? copy_range(*source.file, source.offset, source.size,
-                                                      data_, offset, error_)
+        const bool written = source.file ? copy_range(source.file, source.offset, source.size,
+                                                      writer_of(data_), offset, error_)
                                          : data_.write_at(offset, source.bytes, error_);
-        if (!written || !pad_to_sector(offset + source.length()) || !data_.sync(error_))
+        if (!written || !pad_to_sector(offset + source.length()) || !data_.flush(error_))
             return roll_back();
         placed.offset = offset;
         placed.size = sectors * k_archive_sector_bytes;
@@ -74,7 +74,7 @@ class archive_editor {
         if (archive_.kind == archive_kind::ver2) {
             const archive_row row = encode_entry_row(entries[changed], archive_kind::ver2);
             if (!data_.write_at(ver2_row_offset(changed), row, error_)) return roll_back();
-            return switched(data_.sync(error_), std::move(entries));
+            return switched(data_.flush(error_), std::move(entries));
         }
         return commit_dir(std::move(entries));
     }
@@ -87,35 +87,36 @@ class archive_editor {
             const archive_row row = encode_entry_row(entries[index], archive_kind::ver2);
             uint8_t count[4];
             store_u32(count, uint32_t(entries.size()));
-            if (!data_.write_at(ver2_row_offset(index), row, error_) || !data_.sync(error_) ||
+            if (!data_.write_at(ver2_row_offset(index), row, error_) || !data_.flush(error_) ||
                 !data_.write_at(k_ver2_count_offset, count, error_))
                 return roll_back();
-            return switched(data_.sync(error_), std::move(entries));
+            return switched(data_.flush(error_), std::move(entries));
         }
         return commit_dir(std::move(entries));
     }
 
-    // Switches to any other table: a VER2 count and rows are written in one write (the rows
-    // left over are cleared); a .dir is replaced whole.
-    bool commit_table(std::vector<archive_entry> entries) {
-        if (archive_.kind == archive_kind::ver2) {
-            std::vector<uint8_t> table = encode_ver2_count_and_rows(entries);
-            table.resize(4 + archive_.entries.size() * k_archive_entry_bytes, 0);
-            if (!data_.write_at(k_ver2_count_offset, table, error_)) return false;
-            return switched(data_.sync(error_), std::move(entries));
-        }
-        return commit_dir(std::move(entries));
+    // Switches to a table with rows removed (`first_removed` the lowest). A VER2 table writes
+    // only what changes, in the one write that switches: the count word alone when only the last
+    // rows go, otherwise the count word through the last row that moves up (the rows between
+    // cannot be left out of a single write). Rows past the new count are never read again and
+    // stay as they are. A .dir is replaced whole.
+    bool commit_removed(std::vector<archive_entry> entries, size_t first_removed) {
+        if (archive_.kind != archive_kind::ver2) return commit_dir(std::move(entries));
+        std::vector<uint8_t> table = encode_ver2_count_and_rows(entries);
+        if (first_removed >= entries.size()) table.resize(4); // the remaining rows stay put
+        if (!data_.write_at(k_ver2_count_offset, table, error_)) return roll_back();
+        return switched(data_.flush(error_), std::move(entries));
     }
 
     const std::vector<archive_entry>& entries() const { return archive_.entries; }
 
   private:
+    // The .dir is written beside and renamed over: once write_file succeeds it is the new one.
     bool commit_dir(std::vector<archive_entry> entries) {
-        bool renamed = false;
-        const bool ok =
-            replace_file_safely(archive_.index_path, encode_dir_table(entries), error_, &renamed);
-        if (!renamed) return roll_back();
-        return switched(ok, std::move(entries));
+        if (!safe_file::write_file(archive_.index_path, encode_dir_table(entries),
+                                   archive_edit_options(), error_))
+            return roll_back();
+        return switched(true, std::move(entries));
     }
 
     // The table on disk has switched: the new bytes are in use and stay, even when the flush
@@ -146,12 +147,13 @@ class archive_editor {
     bool roll_back() {
         std::string ignored;
         if (data_.length() > length_at_begin_) data_.truncate(length_at_begin_, ignored);
+        error_ += std::string("; ") + archive_msg::unchanged;
         return false;
     }
 
     game_archive& archive_;
     std::string& error_;
-    archive_io_file data_;
+    safe_file::edit_file data_;
     uint64_t length_at_begin_ = 0;
 };
 
@@ -190,7 +192,7 @@ bool add_from(game_archive& archive, const std::string& name, const byte_source&
                 entry.offset / k_archive_sector_bytes >= reserved)
                 continue;
             archive_entry moved = entry;
-            const byte_source own{{}, &editor.data(), entry.offset, entry.size};
+            const byte_source own{{}, reader_of(editor.data()), entry.offset, entry.size};
             if (!editor.put(own, reserved, moved)) return false;
             auto entries = archive.entries;
             entries[i] = moved;
@@ -208,9 +210,9 @@ bool add_from(game_archive& archive, const std::string& name, const byte_source&
 // Runs `with_source` over the bytes of the file at `path`, read in pieces as they are copied.
 template <class F>
 bool with_file_source(const std::filesystem::path& path, std::string& error, F&& with_source) {
-    archive_io_file file;
-    if (!file.open(path, /*for_edit=*/false, error)) return false;
-    return with_source(byte_source{{}, &file, 0, file.length()});
+    archive_source file;
+    if (!file.open(path, error)) return false;
+    return with_source(byte_source{{}, reader_of(file), 0, file.length()});
 }
 } // namespace
 
@@ -218,7 +220,7 @@ bool replace_entry(game_archive& archive, size_t index, std::span<const uint8_t>
                    std::string& error) {
     if (!check_index(archive, index, error)) return false;
     archive_editor editor(archive, error);
-    return editor.begin() && replace_from(archive, index, byte_source{bytes}, editor);
+    return editor.begin() && replace_from(archive, index, byte_source{bytes, {}, 0, 0}, editor);
 }
 
 bool replace_entry_from_file(game_archive& archive, size_t index,
@@ -232,7 +234,7 @@ bool replace_entry_from_file(game_archive& archive, size_t index,
 
 bool add_entry(game_archive& archive, const std::string& name, std::span<const uint8_t> bytes,
                std::string& error) {
-    return add_from(archive, name, byte_source{bytes}, error);
+    return add_from(archive, name, byte_source{bytes, {}, 0, 0}, error);
 }
 
 bool add_entry_from_file(game_archive& archive, const std::string& name,
@@ -247,6 +249,7 @@ bool delete_entries(game_archive& archive, std::vector<size_t> indices, std::str
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     for (const size_t index : indices)
         if (!check_index(archive, index, error)) return false;
+    if (indices.empty()) return true;
     archive_editor editor(archive, error);
     if (!editor.begin()) return false;
     std::vector<archive_entry> kept;
@@ -258,7 +261,7 @@ bool delete_entries(game_archive& archive, std::vector<size_t> indices, std::str
         }
         kept.push_back(archive.entries[i]);
     }
-    return editor.commit_table(std::move(kept));
+    return editor.commit_removed(std::move(kept), indices.front());
 }
 
 bool rename_entry(game_archive& archive, size_t index, const std::string& name,

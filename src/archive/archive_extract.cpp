@@ -41,17 +41,17 @@ std::string unique_name(const std::string& name, std::unordered_set<std::string>
     }
 }
 
-bool extract_one(archive_io_file& source, const archive_entry& entry,
+bool extract_one(const archive_source& source, const archive_entry& entry,
                  const std::filesystem::path& target, std::string& error) {
-    archive_io_file out;
-    std::filesystem::path temp;
-    if (!create_temp_beside(target, out, temp, error)) return false;
-    if (!copy_range(source, entry.offset, entry.size, out, 0, error)) {
-        discard_temp(temp);
-        return false;
-    }
-    // Extracted copies are not flushed one by one: the archive they come from stays intact.
-    return commit_temp(out, temp, target, error, /*durable=*/false);
+    // Extracted copies are new outputs, as a batch run's are: not flushed one by one (the archive
+    // they come from stays intact), and never written through a link planted in the folder.
+    safe_file::write_options options;
+    options.durable = false;
+    options.follow_links = false;
+    safe_file::partial_file out;
+    return out.create(target, options, error) &&
+           copy_range(reader_of(source), entry.offset, entry.size, writer_of(out), 0, error) &&
+           out.commit(error);
 }
 } // namespace
 
@@ -87,8 +87,8 @@ bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder, ec))
         return fail(folder, archive_msg::cant_create_folder, error);
-    archive_io_file source;
-    if (!source.open(archive.data_path, /*for_edit=*/false, error)) return false;
+    archive_source source;
+    if (!source.open(archive.data_path, error)) return false;
 
     std::unordered_set<std::string> taken;
     taken.reserve(indices.size());
@@ -99,6 +99,7 @@ bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
         const archive_entry& entry = archive.entries[i];
         extracted_entry item{i, unique_name(entry_file_name(entry.name, i), taken), false};
         item.renamed = item.file != entry.name;
+        item.made_safe = entry_file_name(entry.name, i) != entry.name;
         if (!extract_one(source, entry, folder / item.file, error)) return false;
         done.push_back(std::move(item));
         copied += entry.size;
@@ -117,8 +118,8 @@ bool read_entry_bytes(const game_archive& archive, size_t index, std::vector<uin
     if (!entry.inside)
         return fail(archive.data_path,
                     std::string(archive_msg::entry_outside) + ": \"" + entry.name + "\"", error);
-    archive_io_file source;
-    if (!source.open(archive.data_path, /*for_edit=*/false, error)) return false;
+    archive_source source;
+    if (!source.open(archive.data_path, error)) return false;
     bytes.resize(size_t(entry.size));
     return source.read_at(entry.offset, bytes, error);
 }

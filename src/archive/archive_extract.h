@@ -17,8 +17,9 @@ std::string entry_file_name(const std::string& name, size_t index);
 
 struct extracted_entry {
     size_t entry = 0;
-    std::string file;     // the name written inside the output folder
-    bool renamed = false; // differs from the entry's name (sanitized, or made unique)
+    std::string file;       // the name written inside the output folder
+    bool renamed = false;   // differs from the entry's name (made safe, or made unique)
+    bool made_safe = false; // the entry's name could not be a file name as it stands
 };
 
 // Writes the bytes of the entries at `indices` (all entries when empty) into `folder` (created

@@ -10,13 +10,9 @@ inline constexpr const char* dir_length = "the .dir file's length is not a multi
 inline constexpr const char* no_img = "no .img file lies beside the .dir file";
 
 // Editing.
-inline constexpr const char* cant_edit = "cannot be opened for writing";
 inline constexpr const char* cant_read = "cannot be read";
-inline constexpr const char* cant_create = "cannot write a file beside it";
-inline constexpr const char* write_failed = "writing failed; the archive is as it was";
-inline constexpr const char* sync_failed = "flushing to disk failed";
-inline constexpr const char* stopped = "the edit was stopped";
-inline constexpr const char* locked = "another program is editing this archive";
+// Added to the cause of a write that failed before the table switched.
+inline constexpr const char* unchanged = "the archive is as it was";
 inline constexpr const char* entry_short = "the entry's bytes run past the end of the file";
 inline constexpr const char* table_changed =
     "the entry table changed since the archive was read; open it again";

@@ -2,6 +2,7 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/ps2_conversion.h"
 #include "session/texture_export.h"
 #include "stream/ascii_lower.h"
 #include "stream/safe_file.h"
@@ -104,9 +105,12 @@ void convert_dictionary(ps2_txd& dictionary, const dictionary_source& source,
     const fs::path target = options.out / relative;
     if (!prepare_folder(options, relative.parent_path(), report.error)) return;
     if (!may_write(target, options, report.error)) return;
-    std::vector<std::string> skipped;
-    if (!convert_to_ps2(dictionary, target, report.error, &skipped)) return;
+    std::vector<std::string> skipped, scaled;
+    // The rule of every conversion: sizes the game refuses are scaled, and named.
+    const raster_transform sizes = ps2_game_sizes_transform(&scaled);
+    if (!convert_to_ps2(dictionary, target, report.error, &skipped, &sizes)) return;
     report.output = relative.generic_string();
+    report.notes.insert(report.notes.end(), scaled.begin(), scaled.end());
     // Skipped textures are named in texture order; match them up one by one.
     size_t next = 0;
     for (auto& texture : report.textures)
@@ -114,6 +118,14 @@ void convert_dictionary(ps2_txd& dictionary, const dictionary_source& source,
             texture.error = "has no pixels that can be converted";
             ++next;
         }
+}
+// Says so when the outputs are not named as the source is: "NAME" -> "OUTPUT" and why.
+void note_changed_name(const dictionary_source& source, dictionary_report& report) {
+    const std::string output = source.out_dir.filename().string();
+    if (source.stem.empty() || output == source.stem) return;
+    const bool made_safe = safe_file_name(source.stem, {}) != source.stem;
+    report.notes.push_back("\"" + source.stem + "\" -> \"" + output + "\"" +
+                           (made_safe ? " (name made safe)" : " (name already taken)"));
 }
 } // namespace
 
@@ -161,6 +173,9 @@ dictionary_report process_source(const dictionary_source& source, const batch_op
         texture.height = dictionary.height(t);
         texture.depth = dictionary.depth(t);
     }
+    const bool writes =
+        options.action == batch_action::export_textures || options.action == batch_action::convert;
+    if (writes) note_changed_name(source, report);
     switch (options.action) {
     case batch_action::list:
         break;

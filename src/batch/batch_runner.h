@@ -39,6 +39,9 @@ struct dictionary_report {
     std::vector<texture_report> textures;
     std::vector<lint_finding> findings;
     std::string output; // convert: the dictionary written, relative to the output folder
+    // What the user should know of the work that succeeded (convert: "NAME: scaled from WxH to
+    // W'xH'" for each texture scaled to a size the game takes).
+    std::vector<std::string> notes;
     std::string error;
 
     size_t failures() const;

@@ -41,6 +41,16 @@ bool file_looks_like_dictionary(const fs::path& path, uint64_t offset) {
     return looks_like_dictionary(bytes.data(), got);
 }
 
+// "a/b.txd" -> "a/b"; ".txd" and "name" stay whole.
+std::string name_without_extension(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    const size_t separator = name.find_last_of("/\\");
+    if (dot == std::string::npos || dot == 0 ||
+        (separator != std::string::npos && dot <= separator + 1))
+        return name;
+    return name.substr(0, dot);
+}
+
 // A source before its output folder is chosen: where it lies and the folder it would like.
 struct planned {
     dictionary_source source;
@@ -129,7 +139,8 @@ class collector {
         item.source.file = file;
         item.source.shown = file.string();
         item.parent = parent;
-        item.wanted = safe_file_name(file.stem().string(), "dictionary");
+        item.source.stem = file.stem().string();
+        item.wanted = safe_file_name(item.source.stem, "dictionary");
         planned_.push_back(std::move(item));
     }
 
@@ -177,8 +188,10 @@ class collector {
             item.source.entry = entry.name;
             item.source.shown = archive.data_path.string() + ":" + entry.name;
             item.parent = base;
-            item.wanted =
-                safe_file_name(fs::path(entry.name).stem().string(), "entry" + std::to_string(i));
+            // The whole name without its extension: separators in it are made safe, never
+            // taken as folders whose last part alone would name the output.
+            item.source.stem = name_without_extension(entry.name);
+            item.wanted = safe_file_name(item.source.stem, "entry" + std::to_string(i));
             planned_.push_back(std::move(item));
         }
         if (overlapping)

@@ -15,6 +15,9 @@ struct dictionary_source {
     std::string entry;             // the archive entry's name; empty for a file of its own
     std::string shown;             // how reports name it: "path" or "archive:entry"
     std::filesystem::path out_dir; // relative to the output folder, mirroring the input
+    // The name out_dir's last part comes from, as the file or entry gives it (its extension
+    // left out); out_dir differs from it when the name was made safe or was already taken.
+    std::string stem;
 };
 
 // Something that failed before any dictionary could be opened (a missing input, a damaged

@@ -30,15 +30,20 @@ int archive_extract(const cli_args& args) {
     if (json) std::cout << "{\"folder\":\"" << json_escape(args.get("-o")) << "\",\"entries\":[";
     for (size_t i = 0; i < done.size(); ++i) {
         const std::string& name = archive.entries[done[i].entry].name;
-        if (json)
-            std::cout << (i ? "," : "") << "{\"entry\":\"" << json_escape(name) << "\",\"file\":\""
-                      << json_escape(done[i].file)
-                      << "\",\"renamed\":" << (done[i].renamed ? "true" : "false") << "}";
-        else if (done[i].renamed)
-            std::cout << printable_text(name) << " -> " << printable_text(done[i].file)
-                      << " (name made safe)\n";
-        else
+        const char* why = done[i].made_safe ? "name made safe" : "name already taken";
+        if (json) {
+            std::cout << (i ? "," : "") << "{\"index\":" << done[i].entry << ",\"entry\":\""
+                      << json_escape(name) << "\",\"file\":\"" << json_escape(done[i].file)
+                      << "\",\"renamed\":" << (done[i].renamed ? "true" : "false");
+            if (done[i].renamed) std::cout << ",\"why\":\"" << why << "\"";
+            std::cout << "}";
+        } else if (done[i].renamed) {
+            // Which entry (its position: hostile names may be empty or repeated), old -> new.
+            std::cout << "#" << done[i].entry << " \"" << printable_text(name) << "\" -> \""
+                      << printable_text(done[i].file) << "\" (" << why << ")\n";
+        } else {
             std::cout << printable_text(name) << "\n";
+        }
     }
     if (json) std::cout << "],\"complete\":" << (ok ? "true" : "false") << "}\n";
     if (!ok) {

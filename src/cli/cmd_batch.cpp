@@ -43,6 +43,12 @@ void print_json(const dictionary_report& report) {
         std::cout << (i ? "," : "") << "{\"texture\":\"" << json_escape(report.findings[i].texture)
                   << "\",\"message\":\"" << json_escape(report.findings[i].message) << "\"}";
     std::cout << "]";
+    if (!report.notes.empty()) {
+        std::cout << ",\"notes\":[";
+        for (size_t i = 0; i < report.notes.size(); ++i)
+            std::cout << (i ? "," : "") << "\"" << json_escape(report.notes[i]) << "\"";
+        std::cout << "]";
+    }
     if (!report.output.empty()) std::cout << ",\"output\":\"" << json_escape(report.output) << "\"";
     if (!report.error.empty()) std::cout << ",\"error\":\"" << json_escape(report.error) << "\"";
     std::cout << ",\"failed\":" << report.failures() << "}\n";
@@ -61,6 +67,8 @@ void print_text(const dictionary_report& report, batch_action action) {
     if (!report.output.empty()) std::cout << " -> " << printable_text(report.output);
     if (report.failures()) std::cout << ", " << report.failures() << " failed";
     std::cout << "\n";
+    for (const auto& note : report.notes)
+        std::cout << "  " << printable_text(note) << "\n";
     if (action == batch_action::list)
         for (const auto& texture : report.textures)
             std::cout << "  " << printable_text(texture.name) << "  " << texture.width << "x"

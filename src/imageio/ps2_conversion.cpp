@@ -75,3 +75,7 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
         return built;
     };
 }
+
+raster_transform ps2_game_sizes_transform(std::vector<std::string>* scaled) {
+    return ps2_conversion_transform(/*depth=*/0, /*mips=*/1, /*dither=*/true, scaled);
+}

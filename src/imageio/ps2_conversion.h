@@ -19,3 +19,8 @@ uint32_t ps2_allowed_side(uint32_t side);
 // 0 keeps theirs) with `mips` levels (0 = RenderWare's own count, 1 = none).
 raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool dither,
                                           std::vector<std::string>* scaled);
+
+// The conversion when nothing else is asked (the window's, `convert` without options, every
+// dictionary of `batch convert`): depth, palette and levels stay, and only sides the game
+// refuses are scaled, each named in `scaled`.
+raster_transform ps2_game_sizes_transform(std::vector<std::string>* scaled);

@@ -189,7 +189,7 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     note_.clear();
     // Without a transform of the caller's, sizes the game refuses are still scaled.
     std::vector<std::string> scaled;
-    const raster_transform sizes = ps2_conversion_transform(0, 1, true, &scaled);
+    const raster_transform sizes = ps2_game_sizes_transform(&scaled);
     const bool converted =
         ::convert_to_ps2(*dictionary_, out, error_, skipped, transform ? transform : &sizes);
     for (const auto& line : scaled)

@@ -1,4 +1,5 @@
 #include "stream/safe_file.h"
+#include "stream/safe_edit.h"
 
 #include "stream/rw_messages.h"
 #include "stream/stop_request.h"
@@ -51,6 +52,7 @@ std::string failure(const char* head, const fs::path& path, const std::string& c
 }
 
 constexpr const char* k_cannot_write = "Cannot write output file.";
+constexpr const char* k_cannot_read = "Cannot read input file.";
 
 bool write_all(int fd, std::span<const uint8_t> bytes, uint64_t offset, bool positioned,
                size_t* written = nullptr) {
@@ -228,26 +230,24 @@ bool is_temporary_name(std::string_view name) {
     return name.substr(name.size() - 6 - marker.size(), marker.size()) == marker;
 }
 
-bool file_lock::acquire(const fs::path& path, int wait_ms, std::string& error) {
-    release();
+namespace {
+// The descriptor of `path` opened with `flags` and locked (see file_lock); -1 with `error`.
+int open_locked(const fs::path& path, int flags, int wait_ms, std::string& error) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
         if (fd < 0) {
             error = failure(rw_msg::cannot_open_output, path, errno);
-            return false;
+            return -1;
         }
         while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                // A file system without locks: go on without one rather than refuse every save.
-                fd_ = fd;
-                return true;
-            }
+            // A file system without locks: go on without one rather than refuse every save.
+            if (errno != EWOULDBLOCK && errno != EINTR) return fd;
             if (std::chrono::steady_clock::now() >= deadline || stop_request::requested()) {
                 ::close(fd);
                 error = std::string("Cannot open output file. (") + name_of(path) +
                         ": another program is saving into it; try again when it has finished)";
-                return false;
+                return -1;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -259,9 +259,15 @@ bool file_lock::acquire(const fs::path& path, int wait_ms, std::string& error) {
             ::close(fd);
             continue;
         }
-        fd_ = fd;
-        return true;
+        return fd;
     }
+}
+} // namespace
+
+bool file_lock::acquire(const fs::path& path, int wait_ms, std::string& error) {
+    release();
+    fd_ = open_locked(path, O_RDONLY, wait_ms, error);
+    return fd_ >= 0;
 }
 
 void file_lock::release() {
@@ -313,8 +319,11 @@ bool update_in_place(const fs::path& target, std::span<const uint8_t> bytes,
 
 } // namespace
 
-bool write_file(const fs::path& asked, std::span<const uint8_t> bytes, const write_options& options,
-                std::string& error) {
+bool partial_file::prepare(const fs::path& asked, const write_options& options, std::string& error,
+                           bool hold_lock) {
+    discard();
+    asked_ = asked;
+    options_ = options;
     struct stat link_info {};
     const bool named_exists = ::lstat(asked.c_str(), &link_info) == 0;
     if (named_exists && S_ISLNK(link_info.st_mode) && !options.follow_links) {
@@ -323,82 +332,176 @@ bool write_file(const fs::path& asked, std::span<const uint8_t> bytes, const wri
                         "in an output folder");
         return false;
     }
-    const fs::path target = options.follow_links ? resolve_links(asked) : asked;
+    target_ = options.follow_links ? resolve_links(asked) : asked;
     struct stat info {};
-    const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) {
+    exists_ = ::stat(target_.c_str(), &info) == 0;
+    if (exists_ && S_ISDIR(info.st_mode)) {
         error = failure(rw_msg::cannot_open_output, asked, EISDIR);
         return false;
     }
-    if (exists && !options.replace) {
+    if (exists_ && !options.replace) {
         error = failure(rw_msg::cannot_open_output, asked, EEXIST);
         return false;
     }
-    file_lock lock;
-    if (exists && S_ISREG(info.st_mode)) {
-        if (!lock.acquire(target, options.lock_wait_ms, error)) return false;
-        if (changed_since(target, options, asked, error)) return false;
-        if (::stat(target.c_str(), &info) != 0) info = {};
-        if (info.st_nlink > 1) return update_in_place(target, bytes, options, error);
+    if (exists_ && S_ISREG(info.st_mode)) {
+        if (hold_lock && !lock_.acquire(target_, options.lock_wait_ms, error)) return false;
+        if (changed_since(target_, options, asked, error)) return false;
+        if (::stat(target_.c_str(), &info) != 0) info = {};
     }
+    links_ = exists_ ? uint64_t(info.st_nlink) : 0;
+    mode_ = unsigned(info.st_mode & 07777);
+    owner_ = unsigned(info.st_uid);
+    group_ = unsigned(info.st_gid);
+    return true;
+}
 
-    fs::path temp;
-    const int fd = make_temporary(target, temp);
-    if (fd < 0) {
-        error = failure(rw_msg::cannot_open_output, asked, errno);
+bool partial_file::make_temporary(std::string& error) {
+    fd_ = safe_file::make_temporary(target_, temp_);
+    if (fd_ < 0) {
+        error = failure(rw_msg::cannot_open_output, asked_, errno);
+        temp_.clear();
         return false;
     }
     // Keep the original's mode and owner; a new file gets what the umask allows.
-    bool ok = ::fchmod(fd, exists ? (info.st_mode & 07777) : creation_mode()) == 0;
-    if (ok && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()))
-        (void)!::fchown(fd, info.st_uid, info.st_gid); // refused unless privileged: keep ours
-    ok = ok && write_all(fd, bytes, 0, false) && (!options.durable || flush(fd));
-    int saved_errno = errno;
-    if (::close(fd) != 0 && ok) {
+    if (::fchmod(fd_, exists_ ? mode_t(mode_) : creation_mode()) != 0) {
+        error = failure(rw_msg::cannot_open_output, asked_, errno);
+        discard();
+        return false;
+    }
+    if (exists_ && (owner_ != ::geteuid() || group_ != ::getegid()))
+        (void)!::fchown(fd_, owner_, group_); // refused unless privileged: keep ours
+    return true;
+}
+
+bool partial_file::create(const fs::path& target, const write_options& options, std::string& error,
+                          bool hold_lock) {
+    return prepare(target, options, error, hold_lock) && make_temporary(error);
+}
+
+bool partial_file::write_at(uint64_t offset, std::span<const uint8_t> bytes, std::string& error) {
+    if (fd_ < 0 || !write_all(fd_, bytes, offset, true)) {
+        error = failure(k_cannot_write, asked_, fd_ < 0 ? EBADF : errno);
+        return false;
+    }
+    return true;
+}
+
+bool partial_file::commit(std::string& error) {
+    bool ok = fd_ >= 0 && (!options_.durable || flush(fd_));
+    int saved_errno = fd_ < 0 ? EBADF : errno;
+    if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
         ok = false;
         saved_errno = errno;
     }
+    fd_ = -1;
     if (ok) {
         if (hook_fails(io_step::rename)) {
             ok = false;
-        } else if (options.replace) {
-            ok = ::rename(temp.c_str(), target.c_str()) == 0;
+        } else if (options_.replace) {
+            ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
         } else {
             // link() refuses an existing name, so a file that appeared meanwhile is kept.
-            ok = ::link(temp.c_str(), target.c_str()) == 0;
+            ok = ::link(temp_.c_str(), target_.c_str()) == 0;
         }
         if (!ok) saved_errno = errno;
-        if (ok && !options.replace) ::unlink(temp.c_str());
+        if (ok && !options_.replace) ::unlink(temp_.c_str());
     }
     if (!ok) {
-        ::unlink(temp.c_str());
-        error = failure(saved_errno == EEXIST ? rw_msg::cannot_open_output : k_cannot_write, asked,
+        discard();
+        error = failure(saved_errno == EEXIST ? rw_msg::cannot_open_output : k_cannot_write, asked_,
                         saved_errno);
         return false;
     }
-    if (options.durable) flush_folder(target.parent_path());
+    temp_.clear();
+    lock_.release();
+    if (options_.durable) flush_folder(target_.parent_path());
     return true;
+}
+
+void partial_file::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    lock_.release();
+}
+
+bool write_file(const fs::path& asked, std::span<const uint8_t> bytes, const write_options& options,
+                std::string& error) {
+    partial_file file;
+    if (!file.prepare(asked, options, error, /*hold_lock=*/true)) return false;
+    if (file.links_ > 1) return update_in_place(file.target_, bytes, options, error);
+    return file.make_temporary(error) && file.write_at(0, bytes, error) && file.commit(error);
+}
+
+bool edit_file::open(const fs::path& path, const write_options& options, std::string& error) {
+    asked_ = path;
+    options_ = options;
+    close();
+    fd_ = open_locked(resolve_links(path), O_RDWR, options.lock_wait_ms, error);
+    if (fd_ < 0) return false;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = failure(rw_msg::cannot_open_output, path, errno ? errno : EINVAL);
+        close();
+        return false;
+    }
+    length_ = uint64_t(info.st_size);
+    return true;
+}
+
+bool edit_file::read_at(uint64_t offset, std::span<uint8_t> out, std::string& error) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got =
+            ::pread(fd_, out.data() + done, out.size() - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            error = failure(k_cannot_read, asked_,
+                            got < 0 ? std::string(std::strerror(errno))
+                                    : "it ends before offset " + std::to_string(offset + done));
+            return false;
+        }
+        done += size_t(got);
+    }
+    return true;
+}
+
+bool edit_file::write_at(uint64_t offset, std::span<const uint8_t> bytes, std::string& error) {
+    if (!write_all(fd_, bytes, offset, true)) {
+        error = failure(k_cannot_write, asked_, errno);
+        return false;
+    }
+    length_ = std::max(length_, offset + bytes.size());
+    return true;
+}
+
+bool edit_file::flush(std::string& error) {
+    if (!options_.durable || safe_file::flush(fd_)) return true;
+    error = failure(k_cannot_write, asked_, errno);
+    return false;
+}
+
+bool edit_file::truncate(uint64_t length, std::string& error) {
+    if (::ftruncate(fd_, off_t(length)) != 0) {
+        error = failure(k_cannot_write, asked_, errno);
+        return false;
+    }
+    length_ = length;
+    return true;
+}
+
+void edit_file::close() {
+    if (fd_ >= 0) ::close(fd_); // closing drops the flock
+    fd_ = -1;
 }
 
 bool write_at(const fs::path& asked, uint64_t offset, std::span<const uint8_t> bytes,
               const write_options& options, std::string& error) {
-    const fs::path target = resolve_links(asked);
-    file_lock lock;
-    if (!lock.acquire(target, options.lock_wait_ms, error)) return false;
-    if (changed_since(target, options, asked, error)) return false;
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = failure(rw_msg::cannot_open_output, asked, errno);
-        return false;
-    }
-    const bool ok = write_all(fd, bytes, offset, true) && (!options.durable || flush(fd));
-    const int saved_errno = errno;
-    ::close(fd);
-    if (!ok) {
-        error = failure(k_cannot_write, asked, saved_errno);
-        return false;
-    }
-    return true;
+    edit_file file;
+    if (!file.open(asked, options, error)) return false;
+    if (changed_since(resolve_links(asked), options, asked, error)) return false;
+    return file.write_at(offset, bytes, error) && file.flush(error);
 }
 
 bool make_folders(const fs::path& root, const fs::path& folder, std::string& error) {

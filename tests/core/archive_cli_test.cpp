@@ -20,6 +20,14 @@ std::vector<uint8_t> bytes_of(size_t size, uint8_t seed) {
     return out;
 }
 
+// `text` as a JSON string holds it: quotes escaped, in quotes.
+std::string json_text(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text)
+        out += c == '"' ? std::string("\\\"") : std::string(1, c);
+    return out + "\"";
+}
+
 std::vector<uint8_t> sectors(std::vector<uint8_t> bytes) {
     bytes.resize((bytes.size() + 2047) / 2048 * 2048, 0);
     return bytes;
@@ -149,21 +157,112 @@ TEST(ArchiveCli, ExtractWritesEachEntryAndSaysWhichNamesWereMadeSafe) {
     const auto archive =
         write_file(dir / "h.img", make_ver2_archive({{"ok.txd", bytes_of(10, 1)},
                                                      {"../up.txd", bytes_of(20, 2)},
-                                                     {"esc\x1b[2J", bytes_of(30, 3)}}));
+                                                     {"esc\x1b[2J", bytes_of(30, 3)},
+                                                     {"OK.TXD", bytes_of(40, 4)}}));
     const auto out = dir / "out";
     const auto all = run_cli({"archive", "extract", archive.string(), "-o", out.string()});
     ASSERT_EQ(all.exit_code, 0) << all.err;
-    EXPECT_EQ(all.out, "ok.txd\n../up.txd -> .._up.txd (name made safe)\n"
-                       "esc\\x1B[2J -> esc_[2J (name made safe)\n");
+    EXPECT_EQ(all.out, "ok.txd\n#1 \"../up.txd\" -> \".._up.txd\" (name made safe)\n"
+                       "#2 \"esc\\x1B[2J\" -> \"esc_[2J\" (name made safe)\n"
+                       "#3 \"OK.TXD\" -> \"OK_2.TXD\" (name already taken)\n");
     EXPECT_EQ(read_file(out / "ok.txd"), sectors(bytes_of(10, 1)));
     EXPECT_EQ(read_file(out / ".._up.txd"), sectors(bytes_of(20, 2)));
+    EXPECT_EQ(read_file(out / "OK_2.TXD"), sectors(bytes_of(40, 4)));
     EXPECT_FALSE(fs::exists(dir / "up.txd"));
-    const auto one = run_cli(
-        {"archive", "extract", archive.string(), "#0", "-o", (dir / "one").string(), "--json"});
+    const auto one = run_cli({"archive", "extract", archive.string(), "#0", "#1", "-o",
+                              (dir / "one").string(), "--json"});
     ASSERT_EQ(one.exit_code, 0) << one.err;
     EXPECT_EQ(one.out, "{\"folder\":\"" + (dir / "one").string() +
-                           "\",\"entries\":[{\"entry\":\"ok.txd\",\"file\":\"ok.txd\","
-                           "\"renamed\":false}],\"complete\":true}\n");
+                           "\",\"entries\":[{\"index\":0,\"entry\":\"ok.txd\",\"file\":\"ok.txd\","
+                           "\"renamed\":false},{\"index\":1,\"entry\":\"../up.txd\",\"file\":"
+                           "\".._up.txd\",\"renamed\":true,\"why\":\"name made safe\"}],"
+                           "\"complete\":true}\n");
+}
+
+// The command line's archive edits obey QUILLMAP_IO_HOOK as every other write does: ended at each
+// write, flush or rename of a grow, the archive holds the old or the new entry.
+TEST(ArchiveCli, AGrowCrashedAtEveryStepLeavesTheOldOrTheNewArchive) {
+    const auto input = write_temp("grown.bin", bytes_of(9000, 7));
+    for (const bool ver2 : {true, false}) {
+        const auto before = entries_of(make(ver2));
+        auto after = before;
+        after[0].second = sectors(bytes_of(9000, 7));
+        size_t crashes = 0;
+        for (int step = 1;; ++step) {
+            SCOPED_TRACE(std::string(ver2 ? "VER2" : "DIR") + " step " + std::to_string(step));
+            const auto archive = make(ver2);
+            ::setenv("QUILLMAP_IO_HOOK", ("crash:" + std::to_string(step)).c_str(), 1);
+            const auto result =
+                run_cli({"archive", "replace", archive.string(), "#0", input.string()});
+            ::unsetenv("QUILLMAP_IO_HOOK");
+            const auto found = entries_of(archive);
+            EXPECT_TRUE(found == before || found == after);
+            if (result.exit_code != 137) {
+                EXPECT_EQ(result.exit_code, 0) << result.err;
+                EXPECT_EQ(found, after);
+                break;
+            }
+            ++crashes;
+            ASSERT_LT(step, 50);
+        }
+        EXPECT_GE(crashes, 4u); // the bytes, their flush, the row (or .dir) and its flush
+    }
+}
+
+// A link planted in the output folder is not written through: the entry fails, the file the link
+// names keeps its bytes.
+TEST(ArchiveCli, ExtractNeverWritesThroughALinkInTheFolder) {
+    const auto dir = temp_dir();
+    const auto archive =
+        write_file(dir / "h.img", make_ver2_archive({{"ok.txd", bytes_of(10, 1)}}));
+    const auto victim = write_file(dir / "victim.txt", {1, 2, 3});
+    fs::create_directories(dir / "out");
+    fs::create_symlink(victim, dir / "out" / "ok.txd");
+    const auto result =
+        run_cli({"archive", "extract", archive.string(), "-o", (dir / "out").string()});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("a symbolic link is in the way"), std::string::npos) << result.err;
+    EXPECT_EQ(read_file(victim), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// Batch runs over an archive name each output after its entry; the report says which entries'
+// outputs are named otherwise, old -> new, and why.
+TEST(ArchiveCli, BatchReportSaysWhichEntryNamesWereChanged) {
+    const auto dictionary =
+        make_dictionary({make_ps2_texture({.name = "a", .width = 8, .height = 8, .depth = 4})})
+            .bytes();
+    const struct {
+        const char* entry;
+        const char* output; // the folder of its textures, inside the archive's
+        const char* note;   // "" when the name is kept
+    } rows[] = {
+        {"plain.txd", "plain", ""},
+        {"../up.txd", ".._up", "\"../up\" -> \".._up\" (name made safe)"},
+        {"a/b.txd", "a_b", "\"a/b\" -> \"a_b\" (name made safe)"},
+        {"PLAIN.TXD", "PLAIN_2", "\"PLAIN\" -> \"PLAIN_2\" (name already taken)"},
+    };
+    std::vector<archive_file> files;
+    for (const auto& row : rows)
+        files.push_back({row.entry, dictionary});
+    const auto dir = temp_dir();
+    const auto archive = write_file(dir / "g.img", make_ver2_archive(files));
+    for (const char* format : {"", "--json"}) {
+        SCOPED_TRACE(*format ? format : "text");
+        const auto out = temp_dir();
+        std::vector<std::string> args = {"batch", "export",     archive.string(),
+                                         "-o",    out.string(), "--quiet"};
+        if (*format) args.push_back(format);
+        const auto result = run_cli(args);
+        ASSERT_EQ(result.exit_code, 0) << result.err;
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.entry);
+            EXPECT_TRUE(fs::exists(out / "g" / row.output / "a.png"));
+            if (!*row.note) continue;
+            EXPECT_NE(result.out.find(*format ? json_text(row.note) : row.note), std::string::npos)
+                << result.out;
+        }
+        EXPECT_EQ(result.out.find("\"plain\" ->"), std::string::npos) << result.out;
+    }
 }
 
 // An edit with --offset X --in-place on a VER2 archive, where X is an entry's offset: the entry

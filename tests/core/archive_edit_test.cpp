@@ -8,13 +8,14 @@
 #include "archive/archive_compact.h"
 #include "archive/archive_edit.h"
 #include "archive/archive_extract.h"
-#include "archive/archive_io.h"
 #include "archive/archive_messages.h"
 #include "archive/archive_table.h"
+#include "stream/safe_edit.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -164,6 +165,14 @@ std::vector<edit_case> edit_cases() {
              c.erase(c.begin() + 1);
              return c;
          }},
+        {"delete the last", 0,
+         [](game_archive& a, std::string& e) {
+             return delete_entries(a, {a.entries.size() - 1, a.entries.size() - 2}, e);
+         },
+         [](contents c) {
+             c.resize(c.size() - 2);
+             return c;
+         }},
         {"rename", 0,
          [](game_archive& a, std::string& e) { return rename_entry(a, 1, "renamed.dff", e); },
          [](contents c) {
@@ -207,11 +216,49 @@ TEST(ArchiveEdit, EveryEditChangesItsEntryAndLeavesEveryOtherByteForByte) {
         }
 }
 
+// The fault the hook brings at step g_fault_step of safe_file's writes, flushes and renames: the
+// process ends there as a crash would, or that step fails as on a full disk.
+uint64_t g_fault_step = 0, g_last_step = 0;
+bool g_crash = false;
+safe_file::hook_action fault_hook(safe_file::io_step, uint64_t number) {
+    g_last_step = number;
+    if (number != g_fault_step) return safe_file::hook_action::proceed;
+    if (g_crash) ::_exit(137);
+    return safe_file::hook_action::fail;
+}
+
+// Runs `edit` with the fault at step `at`: in a child process for a crash (true when it ended
+// before the step came), in this one for a failure (true when no step failed).
+bool finished_before_fault(const edit_case& edit, const fs::path& path, uint64_t at, bool crash) {
+    g_fault_step = at;
+    g_crash = crash;
+    const pid_t pid = crash ? ::fork() : 0;
+    if (pid == 0) {
+        game_archive archive;
+        std::string error;
+        if (!open_game_archive(path, archive, error)) {
+            if (crash) ::_exit(2);
+            ADD_FAILURE() << error;
+            return true;
+        }
+        safe_file::set_io_hook(fault_hook);
+        const bool done = edit.run(archive, error);
+        safe_file::set_io_hook(nullptr);
+        if (crash) ::_exit(done ? 0 : 1);
+        return done && g_last_step < at;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << "the edit failed on its own";
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // The promise of the editing order, tried at every step: the process dies (nothing more is
-// written) or the disk fills (that step fails, the clean-up runs) after k writes or flushes.
+// written, no clean-up runs) or the disk fails that step (the clean-up runs) after k writes,
+// flushes or renames.
 TEST(ArchiveEdit, AnEditStoppedOrFailedAtAnyWriteLeavesTheOldOrTheNewArchive) {
-    size_t tries = 0, damaged = 0, edits = 0;
-    for (const io_fault fault : {io_fault::stop, io_fault::fail})
+    size_t tries = 0, damaged = 0, edits = 0, crashes = 0;
+    for (const bool crash : {true, false})
         for (const archive_kind kind : k_kinds)
             for (const auto& edit : edit_cases()) {
                 const auto files = base_files(edit.extra_entries);
@@ -219,21 +266,13 @@ TEST(ArchiveEdit, AnEditStoppedOrFailedAtAnyWriteLeavesTheOldOrTheNewArchive) {
                 const contents after = edit.expected(before);
                 ++edits;
                 for (uint64_t at = 1;; ++at) {
-                    SCOPED_TRACE(
-                        std::string(kind_name(kind)) + ": " + edit.name +
-                        (fault == io_fault::stop ? ", stopped at step " : ", failed at step ") +
-                        std::to_string(at));
+                    SCOPED_TRACE(std::string(kind_name(kind)) + ": " + edit.name +
+                                 (crash ? ", crashed at step " : ", failed at step ") +
+                                 std::to_string(at));
                     const auto path = write_archive(kind, files);
-                    game_archive archive;
-                    std::string error;
-                    ASSERT_TRUE(open_game_archive(path, archive, error)) << error;
-                    set_archive_io_fault(fault, at);
-                    const bool done = edit.run(archive, error);
-                    const uint64_t steps = archive_io_steps();
-                    set_archive_io_fault(io_fault::none, 0);
-                    if (done && steps < at) break; // the edit finished before the fault's step
+                    if (finished_before_fault(edit, path, at, crash)) break;
                     ++tries;
-                    EXPECT_FALSE(done);
+                    crashes += crash;
                     const auto found = read_contents(path);
                     const bool intact = found && (*found == before || *found == after);
                     damaged += !intact;
@@ -241,8 +280,9 @@ TEST(ArchiveEdit, AnEditStoppedOrFailedAtAnyWriteLeavesTheOldOrTheNewArchive) {
                     ASSERT_LT(at, 1000u);
                 }
             }
-    std::printf("archive crash test: %zu edits, %zu stop points tried, %zu archives damaged\n",
-                edits, tries, damaged);
+    std::printf("archive crash test: %zu edits, %zu stop points tried (%zu crashes, %zu failed "
+                "steps), %zu archives damaged\n",
+                edits, tries, crashes, tries - crashes, damaged);
     EXPECT_GT(tries, edits);
     EXPECT_EQ(damaged, 0u);
 }
@@ -260,12 +300,48 @@ TEST(ArchiveEdit, AFullDiskLeavesTheArchiveFilesByteForByte) {
         game_archive archive;
         std::string error;
         ASSERT_TRUE(open_game_archive(path, archive, error)) << error;
-        set_archive_io_fault(io_fault::fail, 2); // the padding after the first write
+        g_fault_step = 2; // the padding after the first write
+        g_crash = false;
+        safe_file::set_io_hook(fault_hook);
         EXPECT_FALSE(replace_entry(archive, 0, k_grown, error));
-        set_archive_io_fault(io_fault::none, 0);
-        EXPECT_NE(error.find(archive_msg::write_failed), std::string::npos) << error;
+        safe_file::set_io_hook(nullptr);
+        EXPECT_EQ(error, "Cannot write output file. (test.img: Input/output error); " +
+                             std::string(archive_msg::unchanged));
         EXPECT_EQ(read_file(img), img_before);
         EXPECT_EQ(read_file(path), index_before);
+    }
+}
+
+// A VER2 delete writes the count word and the rows that move up, nothing else: the rows before
+// the first deleted one, the rows past the new count and every entry's sectors keep their bytes.
+TEST(ArchiveEdit, AVer2DeleteWritesOnlyTheCountAndTheRowsThatMove) {
+    const auto files = base_files();
+    const size_t n = files.size();
+    const struct {
+        const char* name;
+        std::vector<size_t> deleted;
+        size_t first_changed_row; // rows from here to the new count may change
+    } rows[] = {
+        {"the last two", {n - 1, n - 2}, n - 2},
+        {"the second and fourth", {1, 3}, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto path = write_archive(archive_kind::ver2, files);
+        const auto before = read_file(path);
+        game_archive archive;
+        std::string error;
+        ASSERT_TRUE(open_game_archive(path, archive, error)) << error;
+        ASSERT_TRUE(delete_entries(archive, row.deleted, error)) << error;
+        const auto after = read_file(path);
+        ASSERT_EQ(after.size(), before.size());
+        const size_t changed_from = 8 + 32 * row.first_changed_row;
+        const size_t changed_to = 8 + 32 * (n - row.deleted.size());
+        for (size_t i = 0; i < before.size(); ++i) {
+            if ((i >= 4 && i < 8) || (i >= changed_from && i < changed_to)) continue;
+            ASSERT_EQ(after[i], before[i]) << "byte " << i << " changed";
+        }
+        EXPECT_EQ(after[4], uint8_t(n - row.deleted.size()));
     }
 }
 
@@ -281,10 +357,14 @@ TEST(ArchiveEdit, ATableChangedSinceItWasReadOrASecondEditorIsRefused) {
     EXPECT_EQ(error, path.string() + ": " + archive_msg::table_changed);
     EXPECT_EQ(read_file(path), before);
 
-    archive_io_file holder; // another editor holds the archive
-    ASSERT_TRUE(holder.open(path, /*for_edit=*/true, error)) << error;
+    safe_file::edit_file holder; // another editor holds the archive
+    ASSERT_TRUE(holder.open(path, {}, error)) << error;
+    safe_file::write_options impatient;
+    impatient.lock_wait_ms = 50;
+    const safe_file::output_policy waits(impatient);
     EXPECT_FALSE(rename_entry(other, 1, "x.dff", error));
-    EXPECT_EQ(error, path.string() + ": " + archive_msg::locked);
+    EXPECT_EQ(error, "Cannot open output file. (test.img: another program is saving into it; try "
+                     "again when it has finished)");
     EXPECT_EQ(read_file(path), before);
 }
 
