@@ -92,6 +92,12 @@ inline constexpr const char* offer_save_as = "\n\nSave it as a separate file ins
 inline constexpr const char* saved_into_entry = "%s saved into its archive entry.";
 inline constexpr const char* entry_kind_none = "-";
 inline constexpr const char* exporting_all = "Exporting %d textures to %s...";
+// The progress windows of the operations that run off the window's thread.
+inline constexpr const char* importing = "Importing %d files...";
+inline constexpr const char* replacing = "Replacing %s...";
+inline constexpr const char* converting_textures = "Converting %d textures...";
+inline constexpr const char* converting_dictionary = "Converting the dictionary into %s...";
+inline constexpr const char* replacing_from_folder = "Replacing textures from %s...";
 inline constexpr const char* export_cancelled =
     "Export cancelled: %d of %d textures exported to %s.";
 inline constexpr const char* export_failures = "%d of %d textures could not be exported:\n";

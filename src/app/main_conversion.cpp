@@ -6,6 +6,7 @@
 #include "imageio/texture_conversion.h"
 #include "views/texture_list.h"
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -76,10 +77,21 @@ void CMainDialog::cmd_convert(int id) {
     }
     if (textures.empty()) return;
     const int current = list_selected() >= 0 ? list_selected() : selected.front();
-    if (!session_.convert(textures, *conversion)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    // Rebuilding textures at another depth quantizes them: it runs on a copy of the session
+    // off the window's thread, and the copy comes back as one edit.
+    auto ok = std::make_shared<bool>(false);
+    const texture_conversion chosen = *conversion;
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::converting_textures, applicable), 0,
+                     [ok, textures, chosen](editor_session& copy, work_progress&) {
+                         *ok = copy.convert(textures, chosen);
+                     });
+    if (!copy) return; // cancelled: the session never saw the copy
+    if (!*ok) {
+        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
+    session_.take_worked(std::move(*copy), edit_kind::convert);
     refresh_after_edit(current); // thumbnails, details and preview show the new pixels
     // The textures converted together stay selected together.
     static_cast<CTextureList*>(texture_list_)->select_textures(selected);

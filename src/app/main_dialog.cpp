@@ -230,6 +230,7 @@ void CMainDialog::build_commands() {
         {cmd::check_ps2_problems, &CMainDialog::cmd_check_ps2_problems},
         {cmd::filter_focus, &CMainDialog::cmd_filter_focus},
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},
+        {cmd::convert_xbox, &CMainDialog::cmd_convert_xbox},
         {cmd::file_exit, &CMainDialog::cmd_exit},
         {cmd::alpha_texture, &CMainDialog::cmd_alpha},
         {cmd::alpha_alpha, &CMainDialog::cmd_alpha},
@@ -284,6 +285,7 @@ void CMainDialog::build_commands() {
 }
 
 bool CMainDialog::run_command(int id, bool from_accelerator) {
+    if (work_.busy()) return false;
     if (from_accelerator) {
         // An accelerator does nothing while its menu item is grayed or out of the menu bar, nor
         // while the rule of a command without an item says it does not apply.
@@ -428,6 +430,10 @@ void CMainDialog::showEvent(QShowEvent* event) {
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
+    if (work_.busy()) { // the progress window's Cancel ends the work first
+        event->ignore();
+        return;
+    }
     if (close_request()) {
         event->accept();
         QDialog::done(QDialog::Rejected);

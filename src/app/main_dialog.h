@@ -3,6 +3,7 @@
 // The editor's one window. Texture commands and the preview live in texture_commands.cpp and
 // preview.cpp.
 
+#include "app/background_work.h"
 #include "dictionary/ps2_txd.h"
 #include "platform/settings.h"
 #include "platform/ui_host.h"
@@ -97,6 +98,8 @@ class CMainDialog : public QDialog {
     bool warnings_enabled() const { return warnings_enabled_; }
     const settings_file& settings() const { return settings_; }
     ui_host& ui() const { return host_; }
+    // A long operation runs off the window's thread; until it ends no command runs.
+    bool busy() const { return work_.busy(); }
 
     // Menu state by command id (for the texture list's pop-up and for tests).
     QAction* action(int id) const;
@@ -163,12 +166,21 @@ class CMainDialog : public QDialog {
     // and clicking a pixel selects its swatch.
     void update_palette_view();
     palette_view* palette_panel() const { return palette_view_; }
-    void cmd_export(int id);          // 40028, 40023, 40025
-    void cmd_export_button(int id);   // 1015 and msg_export_current
-    void cmd_export_all(int id);      // 40015
-    void cmd_import(int id);          // 40006, 1014
-    void cmd_replace(int id);         // 40169, 40176
-    void cmd_replace_all(int id);     // Replace All from Folder
+    void cmd_export(int id);        // 40028, 40023, 40025
+    void cmd_export_button(int id); // 1015 and msg_export_current
+    void cmd_export_all(int id);    // 40015
+    void cmd_import(int id);        // 40006, 1014
+    void cmd_replace(int id);       // 40169, 40176
+    void cmd_replace_all(int id);   // Replace All from Folder
+    // Adds the files off the window's thread as one edit, PNG pictures as `png` says, each
+    // scaled to its size in `scale_to`; asks whether to go on after a file that fails. The
+    // number of files added.
+    int
+    import_off_thread(const std::vector<std::string>& paths, png_add_options png,
+                      const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to = {});
+    // Texture `texture` replaced from `picture` off the window's thread, as one edit; false
+    // (after its message, if any) when it failed or was cancelled.
+    bool replace_off_thread(uint32_t texture, const std::string& picture, bool keep_alpha);
     void cmd_rename(int id);          // 40008
     void cmd_delete(int id);          // 40007
     void cmd_move(int id);            // 40021, 40022
@@ -253,9 +265,14 @@ class CMainDialog : public QDialog {
     void cmd_convert_ps2(int id);
     // D3D9 for dictionaries stamped after RenderWare 3.5 (San Andreas), D3D8 before.
     void cmd_convert_pc(int id);
-    // Asks for the file, runs `convert` into it and tells what was done in the status bar.
-    void convert_dictionary(const std::function<bool(const std::filesystem::path&,
-                                                     std::vector<std::string>&)>& convert);
+    void cmd_convert_xbox(int id);
+    // The conversions' way of writing: from the session's copy `from` into `out`, the textures
+    // left out named in `skipped`. It runs off the window's thread.
+    using dictionary_conversion = std::function<bool(
+        editor_session& from, const std::filesystem::path& out, std::vector<std::string>& skipped)>;
+    // Asks for the file, runs `convert` into it off the window's thread and tells what was
+    // done in the status bar; a cancelled conversion writes nothing.
+    void convert_dictionary(dictionary_conversion convert);
     void cmd_exit(int id);
     void cmd_alpha(int id);
     void cmd_swizzle(int id);
@@ -277,11 +294,23 @@ class CMainDialog : public QDialog {
     void cmd_details(int id);
     void cmd_theme(int id);
     void cmd_convert(int id);
+    // Runs `work` off the window's thread on a working copy of the session (see work_) and
+    // returns the copy once the work has ended; none when the user cancelled or no copy could
+    // be made (after its message). The caller hands the copy back with take_worked.
+    std::shared_ptr<editor_session>
+    work_on_copy(const std::string& text, int total,
+                 std::function<void(editor_session& copy, work_progress& progress)> work);
     // A close request: the prompt, then the stored rectangle. True when the window ends.
     bool close_request();
     void store_window_rect();
 
     ui_host& host_;
+    // Long operations never run on the window's thread and never on the session itself: they
+    // work on a copy of it (editor_session::working_copy), so the session is only ever touched
+    // by this thread, and a cancelled run leaves it exactly as it was. While one runs, the
+    // progress window is modal and run_command refuses, so that no edit is lost under the
+    // copy that comes back.
+    background_work work_{host_};
     QMenuBar* menu_bar_ = nullptr;
     QWidget* client_ = nullptr; // the client area; the layout rule works in its pixels
     QStatusBar* status_bar_ = nullptr;

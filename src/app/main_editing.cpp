@@ -277,11 +277,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
          type == export_type::dds)) {
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
-        if (!session_.replace(t, paths.front(), false)) {
-            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
-                              box_icon::error);
-            return false;
-        }
+        if (!replace_off_thread(t, paths.front(), false)) return false;
         refresh_after_edit(texture);
         set_status_text(0, QString::asprintf(app_msg::dropped_replaced,
                                              QString::fromLatin1(
@@ -291,19 +287,10 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
         return true;
     }
     if (refused(restrict_import)) return false;
-    int added = 0;
     // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
     png_add_options png;
     png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
-    for (const std::string& path : paths) {
-        if (session_.import_file(path, swizzle_mode_, png)) {
-            ++added;
-            continue;
-        }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
-    }
+    const int added = import_off_thread(paths, png);
     if (added == 0) return false;
     refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
     set_status_text(0, QString::asprintf(app_msg::dropped_added, added));

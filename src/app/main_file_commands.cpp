@@ -262,9 +262,9 @@ void CMainDialog::cmd_toggle_autoload(int) {
 }
 
 void CMainDialog::cmd_convert_ps2(int) {
-    convert_dictionary([this](const std::filesystem::path& out, std::vector<std::string>& skipped) {
-        return session_.convert_to_ps2(out, &skipped);
-    });
+    convert_dictionary(
+        [](editor_session& from, const std::filesystem::path& out,
+           std::vector<std::string>& skipped) { return from.convert_to_ps2(out, &skipped); });
 }
 
 void CMainDialog::cmd_convert_pc(int) {
@@ -273,30 +273,71 @@ void CMainDialog::cmd_convert_pc(int) {
     options.layout = rw_library_version(dictionary()->root_version()) > k_last_d3d8_version
                          ? pc_layout::d3d9
                          : pc_layout::d3d8;
-    convert_dictionary(
-        [this, options](const std::filesystem::path& out, std::vector<std::string>& skipped) {
-            std::vector<std::string> notes;
-            return session_.convert_to_pc(out, options, skipped, notes);
-        });
+    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
+                                 std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_pc(out, options, skipped, notes);
+    });
 }
 
-void CMainDialog::convert_dictionary(
-    const std::function<bool(const std::filesystem::path&, std::vector<std::string>&)>& convert) {
+void CMainDialog::cmd_convert_xbox(int) {
+    pc_convert_options options;
+    options.layout = pc_layout::xbox;
+    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
+                                 std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_pc(out, options, skipped, notes);
+    });
+}
+
+namespace {
+// A conversion running on a copy of the session: what it reads, what it wrote.
+struct conversion_job {
+    std::optional<editor_session> copy;
+    std::filesystem::path part; // written first; renamed over the chosen file when done
+    std::vector<std::string> skipped;
+    bool ok = false;
+};
+} // namespace
+
+void CMainDialog::convert_dictionary(dictionary_conversion convert) {
     if (!session_.is_open()) return;
     std::string chosen;
     if (!choose_dictionary_to_write("", chosen)) return;
-    const QString before = status_text(0);
-    set_status_text(0, app_msg::please_wait);
-    std::vector<std::string> skipped;
     const std::filesystem::path out(chosen);
-    if (!convert(out, skipped)) {
-        // A write that failed is reported, never passed off as done.
-        set_status_text(0, before);
+    auto job = std::make_shared<conversion_job>();
+    job->copy = session_.working_copy();
+    if (!job->copy) {
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    // What was done: how many textures went over, and the sizes of the two files.
+    // The converted dictionary goes into a file beside the chosen one, which takes its name
+    // only when the conversion ends: a cancelled one leaves the chosen file as it was.
+    job->part = out;
+    job->part += ".part";
+    const QString before = status_text(0);
+    set_status_text(0, app_msg::please_wait);
+    const bool finished = work_.run(
+        format(app_msg::converting_dictionary, out.filename().string().c_str()), 0,
+        [job, convert = std::move(convert)](work_progress&) {
+            job->ok = convert(*job->copy, job->part, job->skipped);
+        },
+        [part = job->part] {
+            std::error_code ignored;
+            std::filesystem::remove(part, ignored);
+        });
     std::error_code ec;
+    if (finished && job->ok) std::filesystem::rename(job->part, out, ec);
+    if (!finished || !job->ok || ec) {
+        set_status_text(0, before);
+        if (!finished) return; // cancelled: nothing was written
+        std::filesystem::remove(job->part, ec);
+        // A write that failed is reported, never passed off as done.
+        host_.message_box(job->ok ? ec.message() : job->copy->last_error(), app_msg::error,
+                          box_buttons::ok, box_icon::error);
+        return;
+    }
+    // What was done: how many textures went over, and the sizes of the two files.
     // A dictionary from an archive entry is measured by itself, not by the whole archive.
     const auto source_bytes = session_.entry_link()
                                   ? written_size(*dictionary())
@@ -304,11 +345,12 @@ void CMainDialog::convert_dictionary(
     const double before_kb = ec ? dictionary()->allocated_bytes / 1024.0 : source_bytes / 1024.0;
     const auto out_bytes = std::filesystem::file_size(out, ec);
     const int converted =
-        static_cast<int>(dictionary()->texture_count()) - static_cast<int>(skipped.size());
+        static_cast<int>(dictionary()->texture_count()) - static_cast<int>(job->skipped.size());
     QString done =
         QString::asprintf(app_msg::converted, converted, before_kb, ec ? 0.0 : out_bytes / 1024.0);
     // Textures scaled to sizes the game takes are named.
-    if (!session_.last_note().empty()) done += " " + QString::fromStdString(session_.last_note());
+    if (!job->copy->last_note().empty())
+        done += " " + QString::fromStdString(job->copy->last_note());
     set_status_text(0, done);
 }
 

@@ -255,27 +255,47 @@ void CMainDialog::cmd_export_all(int) {
         return;
     }
     const uint64_t start = tick_ms();
-    // Textures of one name (case aside) get name_2, name_3... as export --all gives them.
-    export_name_set names;
-    std::vector<std::string> failures;
-    int exported = 0;
-    uint32_t done = 0;
-    const auto progress = host_.begin_progress(
-        format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count));
-    while (done < count) {
-        const uint32_t t = done++;
-        const std::string name =
-            names.claim(dictionary()->default_export_name(t, alpha_mode_, type));
-        const std::filesystem::path path = folder / name;
-        if (session_.export_texture(t, alpha_mode_, type, &path, export_swizzle(type)))
-            ++exported;
-        else
-            failures.push_back(name + ": " + session_.last_error());
-        // Cancel takes effect between textures: the one being written is finished first.
-        const std::string next =
-            done < count ? dictionary()->texture_name(done, name_kind::texture) : "";
-        if (!progress->step(int(done), next)) break;
+    // The pictures are encoded off the window's thread, from a copy of the session.
+    struct export_job {
+        std::optional<editor_session> copy;
+        std::vector<std::string> failures;
+        int exported = 0;
+        uint32_t done = 0;
+    };
+    auto job = std::make_shared<export_job>();
+    job->copy = session_.working_copy();
+    if (!job->copy) {
+        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
     }
+    const view_mode view = alpha_mode_;
+    const ::swizzle_mode swizzle = export_swizzle(type);
+    work_.run(format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count),
+              [job, count, folder, type, view, swizzle](work_progress& progress) {
+                  editor_session& copy = *job->copy;
+                  ps2_txd& txd = *copy.dictionary();
+                  // Textures of one name (case aside) get name_2, name_3... as export --all
+                  // gives them.
+                  export_name_set names;
+                  while (job->done < count) {
+                      const uint32_t t = job->done++;
+                      const std::string name = names.claim(txd.default_export_name(t, view, type));
+                      const std::filesystem::path path = folder / name;
+                      if (copy.export_texture(t, view, type, &path, swizzle))
+                          ++job->exported;
+                      else
+                          job->failures.push_back(name + ": " + copy.last_error());
+                      // Cancel takes effect between textures: the one being written is
+                      // finished first.
+                      const std::string next =
+                          job->done < count ? txd.texture_name(job->done, name_kind::texture) : "";
+                      if (!progress.step(int(job->done), next)) break;
+                  }
+              });
+    // The run has ended either way: a cancel stops it between two textures.
+    const uint32_t done = job->done;
+    const int exported = job->exported;
+    const std::vector<std::string>& failures = job->failures;
     if (done < count)
         set_status_text(0, path_to_qt(format(app_msg::export_cancelled, exported, int(count),
                                              dialog.folder.c_str())));
@@ -345,22 +365,44 @@ void CMainDialog::cmd_import(int) {
         png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
         break;
     }
-    int imported = 0;
-    for (const std::string& path : paths) {
-        const auto scaled = scale_to.find(path);
-        png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
-        png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
-        if (session_.import_file(path, swizzle_mode_, png)) {
-            ++imported;
-            continue;
-        }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
-    }
+    if (import_off_thread(paths, png, scale_to) == 0) return;
     // The new textures are part of the dictionary now (the session marked the change); the
     // last one added is the one shown.
-    if (imported > 0) refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
+    refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
+}
+
+int CMainDialog::import_off_thread(
+    const std::vector<std::string>& paths, png_add_options png,
+    const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to) {
+    // The files are read and quantized off the window's thread, on a copy of the session; all
+    // of them come back as one edit.
+    auto imported = std::make_shared<int>(0);
+    const ::swizzle_mode swizzle = swizzle_mode_;
+    // Several files are counted one by one; one file is one piece.
+    const int pieces = paths.size() > 1 ? int(paths.size()) : 0;
+    const std::shared_ptr<editor_session> copy = work_on_copy(
+        format(app_msg::importing, int(paths.size())), pieces,
+        [imported, paths, scale_to, png, swizzle, pieces](editor_session& copy,
+                                                          work_progress& progress) mutable {
+            for (size_t i = 0; i < paths.size(); ++i) {
+                const std::string& path = paths[i];
+                if (pieces > 0 &&
+                    !progress.step(int(i), std::filesystem::path(path).filename().string()))
+                    return;
+                const auto scaled = scale_to.find(path);
+                png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
+                png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
+                if (copy.import_file(path, swizzle, png)) {
+                    ++*imported;
+                    continue;
+                }
+                if (progress.ask(copy.last_error() + app_msg::continue_question, app_msg::error,
+                                 box_buttons::yes_no, box_icon::warning) != id_yes)
+                    break;
+            }
+        });
+    if (!copy || *imported == 0) return 0;
+    return session_.take_worked(std::move(*copy), edit_kind::add) ? *imported : 0;
 }
 
 void CMainDialog::cmd_replace(int id) {
@@ -378,13 +420,29 @@ void CMainDialog::cmd_replace(int id) {
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha)) {
-        // A refused replace changed nothing, so it leaves the modified flag alone.
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!replace_off_thread(texture, paths[0], id == cmd::replace_using_alpha)) {
         render_preview(t, 0);
         return;
     }
     refresh_after_edit(t); // the tile's thumbnail shows the new pixels too
+}
+
+bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& picture,
+                                     bool keep_alpha) {
+    auto ok = std::make_shared<bool>(false);
+    const std::string name = dictionary()->texture_name(texture, name_kind::texture);
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::replacing, name.c_str()), 0,
+                     [ok, texture, picture, keep_alpha](editor_session& copy, work_progress&) {
+                         *ok = copy.replace(texture, picture, keep_alpha);
+                     });
+    if (!copy) return false; // cancelled: nothing changed
+    if (!*ok) {
+        // A refused replace changed nothing, so it leaves the modified flag alone.
+        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return false;
+    }
+    return session_.take_worked(std::move(*copy), edit_kind::replace, picture);
 }
 
 void CMainDialog::cmd_replace_all(int) {
@@ -397,11 +455,20 @@ void CMainDialog::cmd_replace_all(int) {
         request.initial_name = settings_.read_string(k_export_section, k_export_folder_key);
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    std::vector<folder_replacement> report;
-    if (!session_.replace_all_from_folder(paths.front(), report)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    auto report_of_copy = std::make_shared<std::vector<folder_replacement>>();
+    auto ok = std::make_shared<bool>(false);
+    const std::filesystem::path folder = paths.front();
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::replacing_from_folder, paths.front().c_str()), 0,
+                     [report_of_copy, ok, folder](editor_session& copy, work_progress&) {
+                         *ok = copy.replace_all_from_folder(folder, *report_of_copy);
+                     });
+    if (!copy) return; // cancelled: nothing changed
+    if (!*ok) {
+        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
+    const std::vector<folder_replacement>& report = *report_of_copy;
     int replaced = 0;
     std::string text;
     for (const folder_replacement& row : report) {
@@ -412,7 +479,10 @@ void CMainDialog::cmd_replace_all(int) {
                 (row.replaced && !row.why.empty() ? " (" + row.why + ")" : "") + "\n";
     }
     const int selected = list_selected();
-    if (replaced > 0) refresh_after_edit(selected < 0 ? 0 : selected);
+    if (replaced > 0) {
+        session_.take_worked(std::move(*copy), edit_kind::replace, folder.string());
+        refresh_after_edit(selected < 0 ? 0 : selected);
+    }
     const std::string summary = format(app_msg::replaced_from_folder, replaced,
                                        int(dictionary()->texture_count()), paths.front().c_str());
     set_status_text(0, path_to_qt(summary));
@@ -474,9 +544,10 @@ void CMainDialog::cmd_move(int id) {
     const bool up = id == cmd::move_up;
     const uint32_t texture = static_cast<uint32_t>(i);
     const bool ok = up ? session_.move_up(texture) : session_.move_down(texture);
+    // A move that did not happen is no edit: the modified flag stays as it was (the session
+    // marks the moves it makes).
     if (!ok)
         host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
-    set_modified(true);
     list_fill(up ? i - 1 : i + 1);
 }
 

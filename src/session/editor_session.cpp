@@ -301,26 +301,31 @@ bool editor_session::replace(uint32_t t, const std::string& image, bool keep_alp
     const edit_record record{edit_kind::replace, t, image, keep_alpha ? 1u : 0u};
     note_.clear();
     return edit(record, [&](ps2_txd& txd) {
-        const std::optional<export_type> type = export_type_for(import_extension(image));
-        if (!type) {
-            txd.last_error = txd_msg::unknown_import_format;
-            return false;
-        }
-        const bool pc_picture = (*type == export_type::png || *type == export_type::dds) &&
-                                txd.family() == txd_family::pc_xbox;
-        if (pc_picture) {
-            pc_edit_options options;
-            options.dither = dither;
-            options.mips.mode =
-                levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep;
-            return replace_pc_picture(txd, t, image, options);
-        }
-        if (*type == export_type::png || *type == export_type::dds)
-            return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
-        const levels_before before = capture_levels(txd, t);
-        return txd.replace_texture(t, image, *type, keep_alpha) &&
-               update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
+        return replace_picture(txd, t, image, keep_alpha, dither, levels);
     });
+}
+
+bool editor_session::replace_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                     bool keep_alpha, bool dither, other_levels levels) {
+    const std::optional<export_type> type = export_type_for(import_extension(image));
+    if (!type) {
+        txd.last_error = txd_msg::unknown_import_format;
+        return false;
+    }
+    const bool pc_picture = (*type == export_type::png || *type == export_type::dds) &&
+                            txd.family() == txd_family::pc_xbox;
+    if (pc_picture) {
+        pc_edit_options options;
+        options.dither = dither;
+        options.mips.mode =
+            levels == other_levels::regenerate ? mips_mode::regenerate : mips_mode::keep;
+        return replace_pc_picture(txd, t, image, options);
+    }
+    if (*type == export_type::png || *type == export_type::dds)
+        return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
+    const levels_before before = capture_levels(txd, t);
+    return txd.replace_texture(t, image, *type, keep_alpha) &&
+           update_other_levels(txd, t, before, nullptr, levels, dither, txd.last_error);
 }
 
 bool editor_session::replace_pc(uint32_t t, const std::string& image,

@@ -7,8 +7,8 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
-#include "imageio/mip_chain.h"
 #include "imageio/convert_pc.h"
+#include "imageio/mip_chain.h"
 #include "imageio/texture_conversion.h"
 #include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
@@ -198,6 +198,16 @@ class editor_session {
     bool convert(const std::vector<uint32_t>& textures, texture_conversion conversion,
                  bool dither = true);
 
+    // ---- long operations on another thread ----
+    // A session of its own over a copy of the open dictionary, every leaf read now, so that the
+    // copy never reads the file: a long operation runs on it on another thread while this
+    // session stays with its own thread, untouched. None (with the error) when nothing is open
+    // or a leaf cannot be read.
+    std::optional<editor_session> working_copy();
+    // Takes the dictionary of `worked` (a working copy that ran one or more edits) as one edit
+    // of `kind` (one undo step); the copy's note becomes this session's.
+    bool take_worked(editor_session&& worked, edit_kind kind, const std::string& argument = {});
+
   private:
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.
@@ -209,6 +219,10 @@ class editor_session {
     // Adds the textures of one import file, by its extension; the note tells what changed.
     bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
                   const png_add_options& png);
+    // Texture t's pixels from a picture file, by its extension: the one dispatch of Replace
+    // and Replace All from Folder (inside an edit).
+    bool replace_picture(ps2_txd& txd, uint32_t t, const std::string& image, bool keep_alpha,
+                         bool dither, other_levels levels);
     bool save_into_entry();
     void saved();
 

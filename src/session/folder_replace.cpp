@@ -89,19 +89,18 @@ bool editor_session::replace_all_from_folder(const std::filesystem::path& folder
                 txd.texture_name(t, name_kind::texture), path.filename().string(), false, {}};
             const std::optional<export_type> type =
                 export_type_for(import_extension(path.string()));
-            std::string note;
             if (!type || *type == export_type::rwsect) {
                 row.why = session_msg::picture_format_unknown;
-            } else if (*type == export_type::png) {
-                row.replaced = replace_texture_png(txd, t, path, dither, txd.last_error, note);
-                row.why = row.replaced ? note : txd.last_error;
             } else {
-                row.replaced = txd.replace_texture(t, path, *type, false);
-                row.why = row.replaced ? std::string() : txd.last_error;
+                note_.clear();
+                row.replaced = replace_picture(txd, t, path.string(), false, dither,
+                                               other_levels::follow_palette);
+                row.why = row.replaced ? note_ : txd.last_error;
             }
             any = any || row.replaced;
             report.push_back(std::move(row));
         }
+        note_.clear(); // each row holds its own note
         if (!any) txd.last_error = report.back().why;
         return any;
     });
