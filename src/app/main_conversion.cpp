@@ -59,7 +59,7 @@ bool CMainDialog::conversion_state(int id, bool& checked) {
     for (int t : textures)
         checked = checked && shows_check(*txd, static_cast<uint32_t>(t), id);
     const std::optional<texture_conversion> conversion = conversion_of(id);
-    if (!conversion || session_.refusal(restrict_replace)) return false;
+    if (!conversion || session().refusal(restrict_replace)) return false;
     for (int t : textures)
         if (conversion_applies(*txd, static_cast<uint32_t>(t), *conversion)) return true;
     return false;
@@ -91,12 +91,12 @@ void CMainDialog::cmd_convert(int id) {
         host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    session_.take_worked(std::move(*copy), edit_kind::convert);
+    session().take_worked(std::move(*copy), edit_kind::convert);
     refresh_after_edit(current); // thumbnails, details and preview show the new pixels
     // The textures converted together stay selected together.
-    static_cast<CTextureList*>(texture_list_)->select_textures(selected);
+    static_cast<CTextureList*>(panes_.texture_list)->select_textures(selected);
     QString status = QString::asprintf(app_msg::textures_converted, applicable);
-    if (!session_.last_note().empty())
-        status += QStringLiteral(" ") + QString::fromStdString(session_.last_note());
+    if (!session().last_note().empty())
+        status += QStringLiteral(" ") + QString::fromStdString(session().last_note());
     set_status_text(0, status);
 }

@@ -5,9 +5,9 @@
 std::shared_ptr<editor_session>
 CMainDialog::work_on_copy(const std::string& text, int total,
                           std::function<void(editor_session& copy, work_progress& progress)> work) {
-    std::optional<editor_session> copied = session_.working_copy();
+    std::optional<editor_session> copied = session().working_copy();
     if (!copied) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return nullptr;
     }
     // Shared with the work, which outlives this call when it is cancelled.

@@ -76,9 +76,9 @@ CTextureList* list_of(QWidget* widget) {
 
 void CMainDialog::create_texture_views() {
     Q_INIT_RESOURCE(kind_icons);
-    auto* list = new CTextureList(host_, client());
+    auto* list = new CTextureList(host_, panes_.client);
     list->setObjectName("texture_list"); // control 1066
-    texture_list_ = list;
+    panes_.texture_list = list;
     connect(list, &CTextureList::current_texture_changed, this,
             [this] { send_app_message(msg_current_texture); });
     connect(list, &CTextureList::texture_properties_requested, this,
@@ -90,33 +90,33 @@ void CMainDialog::create_texture_views() {
         refresh_title();
         refresh_texture_info();
     });
-    auto* info = new CTextureInfoList(client());
+    auto* info = new CTextureInfoList(panes_.client);
     info->setObjectName("texture_info"); // control 1001
-    info_list_ = info;
+    panes_.info_list = info;
 }
 
 int CMainDialog::list_fill(int index) {
-    return list_of(texture_list_)->fill(index);
+    return list_of(panes_.texture_list)->fill(index);
 }
 
 void CMainDialog::list_set_dictionary(ps2_txd* dictionary) {
-    list_of(texture_list_)->set_dictionary(dictionary);
+    list_of(panes_.texture_list)->set_dictionary(dictionary);
 }
 
 bool CMainDialog::list_has_dictionary() const {
-    return list_of(texture_list_)->dictionary() != nullptr;
+    return list_of(panes_.texture_list)->dictionary() != nullptr;
 }
 
 int CMainDialog::list_selected() const {
-    return list_of(texture_list_)->selected();
+    return list_of(panes_.texture_list)->selected();
 }
 
 int CMainDialog::list_first_selected() const {
-    return list_of(texture_list_)->first_selected();
+    return list_of(panes_.texture_list)->first_selected();
 }
 
 void CMainDialog::list_set_image_mode(int mode) {
-    list_of(texture_list_)->set_picture_kind(mode);
+    list_of(panes_.texture_list)->set_picture_kind(mode);
 }
 
 namespace {
@@ -146,7 +146,7 @@ void CMainDialog::cmd_export(int id) {
     if (!require_dictionary()) return;
     if (refused(restrict_export)) return;
     const export_kind kind = export_kind_of(id);
-    CTextureList* list = list_of(texture_list_);
+    CTextureList* list = list_of(panes_.texture_list);
     // The Export button names its type through the file name: it takes one texture.
     if (!kind.type || list->selectionModel()->selectedRows().size() < 2) {
         const int t = list_has_dictionary() ? list_selected() : 0;
@@ -155,7 +155,7 @@ void CMainDialog::cmd_export(int id) {
         request.save = true;
         request.default_extension = kind.extension;
         request.initial_name = dictionary()->texture_name(
-            texture, alpha_mode_ == view_mode::alpha ? name_kind::mask : name_kind::texture);
+            texture, view_.alpha == view_mode::alpha ? name_kind::mask : name_kind::texture);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -171,8 +171,8 @@ void CMainDialog::cmd_export(int id) {
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!session_.export_texture(texture, alpha_mode_, *type, &path, export_swizzle(*type))) {
-            host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
+        if (!session().export_texture(texture, view_.alpha, *type, &path, export_swizzle(*type))) {
+            host_.message_box(session().last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
         settings_.write_string(k_export_section, k_last_export_key, path.parent_path().string());
@@ -195,7 +195,7 @@ void CMainDialog::cmd_export(int id) {
     file_request request;
     request.save = true;
     request.default_extension = kind.extension;
-    request.initial_name = dictionary()->default_export_name(textures.front(), alpha_mode_, type);
+    request.initial_name = dictionary()->default_export_name(textures.front(), view_.alpha, type);
     request.filter = kind.filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -205,12 +205,12 @@ void CMainDialog::cmd_export(int id) {
     int exported = 0;
     for (uint32_t t : textures) {
         const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, alpha_mode_, type);
-        if (session_.export_texture(t, alpha_mode_, type, &path, export_swizzle(type))) {
+            folder / dictionary()->default_export_name(t, view_.alpha, type);
+        if (session().export_texture(t, view_.alpha, type, &path, export_swizzle(type))) {
             ++exported;
             continue;
         }
-        if (host_.message_box(session_.last_error() + app_msg::continue_question, app_msg::error,
+        if (host_.message_box(session().last_error() + app_msg::continue_question, app_msg::error,
                               box_buttons::yes_no, box_icon::warning) != id_yes)
             break;
     }
@@ -231,9 +231,9 @@ void CMainDialog::cmd_export_all(int) {
     CExportAllDialog dialog(this);
     dialog.folder = settings_.read_string(k_export_section, k_export_folder_key);
     if (dialog.folder.empty()) {
-        const auto& link = session_.entry_link();
+        const auto& link = session().entry_link();
         dialog.folder =
-            std::filesystem::path(link ? link->archive : session_.path()).parent_path().string();
+            std::filesystem::path(link ? link->archive : session().path()).parent_path().string();
     }
     dialog.type = export_type_of_extension(
                       settings_.read_string(k_export_section, k_export_format_key, "png"))
@@ -263,12 +263,12 @@ void CMainDialog::cmd_export_all(int) {
         uint32_t done = 0;
     };
     auto job = std::make_shared<export_job>();
-    job->copy = session_.working_copy();
+    job->copy = session().working_copy();
     if (!job->copy) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    const view_mode view = alpha_mode_;
+    const view_mode view = view_.alpha;
     const ::swizzle_mode swizzle = export_swizzle(type);
     work_.run(format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count),
               [job, count, folder, type, view, swizzle](work_progress& progress) {
@@ -362,7 +362,7 @@ void CMainDialog::cmd_import(int) {
         settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
         png.depth = dialog.depth;
         png.mips = dialog.mips;
-        png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
+        png.swizzle = view_.swizzle != ::swizzle_mode::off;
         break;
     }
     if (import_off_thread(paths, png, scale_to) == 0) return;
@@ -377,7 +377,7 @@ int CMainDialog::import_off_thread(
     // The files are read and quantized off the window's thread, on a copy of the session; all
     // of them come back as one edit.
     auto imported = std::make_shared<int>(0);
-    const ::swizzle_mode swizzle = swizzle_mode_;
+    const ::swizzle_mode swizzle = view_.swizzle;
     // Several files are counted one by one; one file is one piece.
     const int pieces = paths.size() > 1 ? int(paths.size()) : 0;
     const std::shared_ptr<editor_session> copy = work_on_copy(
@@ -402,7 +402,7 @@ int CMainDialog::import_off_thread(
             }
         });
     if (!copy || *imported == 0) return 0;
-    return session_.take_worked(std::move(*copy), edit_kind::add) ? *imported : 0;
+    return session().take_worked(std::move(*copy), edit_kind::add) ? *imported : 0;
 }
 
 void CMainDialog::cmd_replace(int id) {
@@ -442,7 +442,7 @@ bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& pictur
         host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
-    return session_.take_worked(std::move(*copy), edit_kind::replace, picture);
+    return session().take_worked(std::move(*copy), edit_kind::replace, picture);
 }
 
 void CMainDialog::cmd_replace_all(int) {
@@ -480,7 +480,7 @@ void CMainDialog::cmd_replace_all(int) {
     }
     const int selected = list_selected();
     if (replaced > 0) {
-        session_.take_worked(std::move(*copy), edit_kind::replace, folder.string());
+        session().take_worked(std::move(*copy), edit_kind::replace, folder.string());
         refresh_after_edit(selected < 0 ? 0 : selected);
     }
     const std::string summary = format(app_msg::replaced_from_folder, replaced,
@@ -492,7 +492,7 @@ void CMainDialog::cmd_replace_all(int) {
 
 void CMainDialog::cmd_rename(int) {
     if (!require_dictionary()) return;
-    if (is_mobile_dictionary(*session_.dictionary())) {
+    if (is_mobile_dictionary(*session().dictionary())) {
         host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
                           box_icon::error);
         return;
@@ -503,8 +503,8 @@ void CMainDialog::cmd_rename(int) {
     dialog.value = dictionary()->texture_name(t, name_kind::texture);
     if (host_.run(dialog) != id_ok) return;
     const bool changes = dialog.value != dictionary()->texture_name(t, name_kind::texture);
-    if (!session_.rename(t, dialog.value, name_kind::texture)) {
-        host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
+    if (!session().rename(t, dialog.value, name_kind::texture)) {
+        host_.message_box(session().last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
     if (!changes) return; // the same name: no edit
@@ -514,7 +514,7 @@ void CMainDialog::cmd_rename(int) {
 }
 
 void CMainDialog::cmd_delete(int) {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     // Only textures the list shows: a selection the filter hides is never deleted.
     const std::vector<int> chosen = selected_textures();
     if (chosen.empty()) return;
@@ -529,8 +529,8 @@ void CMainDialog::cmd_delete(int) {
     if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
-    if (!session_.remove(texture)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!session().remove(texture)) {
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     set_modified(true); // the dictionary lost a texture: it must not close without a prompt
@@ -543,11 +543,11 @@ void CMainDialog::cmd_move(int id) {
     const int i = list_has_dictionary() ? list_selected() : 0;
     const bool up = id == cmd::move_up;
     const uint32_t texture = static_cast<uint32_t>(i);
-    const bool ok = up ? session_.move_up(texture) : session_.move_down(texture);
+    const bool ok = up ? session().move_up(texture) : session().move_down(texture);
     // A move that did not happen is no edit: the modified flag stays as it was (the session
     // marks the moves it makes).
     if (!ok)
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     list_fill(up ? i - 1 : i + 1);
 }
 
@@ -557,15 +557,15 @@ void CMainDialog::cmd_change_version(int) {
     CRWSelect dialog(current, this);
     dialog.settings_path = settings_.path();
     if (host_.run(dialog) != id_ok) return;
-    if (!session_.set_version(dialog.result)) return;
+    if (!session().set_version(dialog.result)) return;
     update_version_display();
 }
 
 void CMainDialog::on_texture_properties() {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t < 0 || static_cast<uint32_t>(t) >= dictionary()->texture_count()) return;
-    if (is_mobile_dictionary(*session_.dictionary())) {
+    if (is_mobile_dictionary(*session().dictionary())) {
         host_.message_box(platform_msg::rename_refused, app_msg::error, box_buttons::ok,
                           box_icon::error);
         return;
@@ -581,11 +581,11 @@ void CMainDialog::on_texture_properties() {
                           box_icon::error);
         return;
     }
-    const bool renamed = session_.rename(texture, narrow(dialog.name), name_kind::texture);
+    const bool renamed = session().rename(texture, narrow(dialog.name), name_kind::texture);
     const bool masked =
-        renamed && session_.rename(texture, narrow(dialog.alpha_name), name_kind::mask);
+        renamed && session().rename(texture, narrow(dialog.alpha_name), name_kind::mask);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     refresh_after_edit(t);
 }

@@ -186,6 +186,7 @@ const command_row k_rows[] = {
     item(cmd::replace_alpha, "Replace Alpha...", menu_id::replaces)
         .when(own_rule)
         .popup(k_replaces, 4),
+    item(cmd::edit_in, "Edi&t in\u2026", menu_id::texture).when(textures).popup(k_one, 55),
     item(cmd::rename, "Re&name\tF2", menu_id::texture)
         .when(textures)
         .with(separator_before)

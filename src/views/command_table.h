@@ -84,6 +84,7 @@ enum : int {
     filter_focus = 41022,
     replace_all_from_folder = 41023,
     convert_xbox = 41024,
+    edit_in = 41025,
     // The pop-up menu's "&Conversion" items.
     convert_unswizzle = 40148,
     convert_swizzle = 40149,
