@@ -136,7 +136,7 @@ TEST(FolderReplace, PutsBackEachPictureAsReplaceDoes) {
     };
     const row rows[] = {
         {"PS2 32-bit from DDS",
-         make_dictionary({make_ps2_texture({.name = "a", .width = 16, .height = 16, .depth = 32})})
+         make_dictionary({make_ps2_texture({.name = "a", .width = 8, .height = 8, .depth = 32})})
              .bytes(),
          export_type::dds},
         {"PC 8888 from PNG", make_dictionary({make_pc_texture(pc)}).bytes(), export_type::png},
