@@ -88,7 +88,7 @@ void CMainDialog::cmd_convert(int id) {
                      });
     if (!copy) return; // cancelled: the session never saw the copy
     if (!*ok) {
-        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     session().take_worked(std::move(*copy), edit_kind::convert);

@@ -211,6 +211,9 @@ class CMainDialog : public QDialog {
     bool is_inline_editor(const QWidget* widget) const;
     void build_status_bar();
     void fit_status_pane(int pane);
+    // The status line after an export of several textures, and every failure in one message.
+    void show_export_report(const export_report& report, const std::string& extension,
+                            const std::filesystem::path& folder, uint64_t start);
     void build_panes();
     void restore_pane_sizes();
     void store_pane_sizes();

@@ -336,7 +336,7 @@ void CMainDialog::convert_dictionary(dictionary_conversion convert) {
         if (!finished) return; // cancelled: nothing was written
         std::filesystem::remove(job->part, ec);
         // A write that failed is reported, never passed off as done.
-        host_.message_box(job->ok ? ec.message() : job->copy->last_error(), app_msg::error,
+        host_.message_box(job->ok ? ec.message() : job->copy->error_text(), app_msg::error,
                           box_buttons::ok, box_icon::error);
         return;
     }

@@ -7,7 +7,6 @@
 #include "app/qt_ui_host.h"
 #include "dictionary/platform_messages.h"
 #include "dictionary/txd_probe.h"
-#include "session/export_names.h"
 #include "session/session_messages.h"
 #include "views/export_all_dialog.h"
 #include "views/one_edit_dialog.h"
@@ -202,20 +201,13 @@ void CMainDialog::cmd_export(int id) {
     const uint64_t start = tick_ms();
     const std::filesystem::path folder = std::filesystem::path(paths[0]).parent_path();
     settings_.write_string(k_export_section, k_last_export_key, folder.string());
-    int exported = 0;
-    for (uint32_t t : textures) {
-        const std::filesystem::path path =
-            folder / dictionary()->default_export_name(t, view_.alpha, type);
-        if (session().export_texture(t, view_.alpha, type, &path, export_swizzle(type))) {
-            ++exported;
-            continue;
-        }
-        if (host_.message_box(session().last_error() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
+    const export_settings settings{view_.alpha, type, export_swizzle(type), 0, {}};
+    export_report report;
+    if (!session().export_textures(textures, folder, settings, report)) {
+        host_.message_box(session().error_text(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
     }
-    set_status_text(0, QString::asprintf(app_msg::exported_many, exported,
-                                         upper(kind.extension + 1).c_str(), seconds_since(start)));
+    show_export_report(report, kind.extension + 1, folder, start);
 }
 
 void CMainDialog::cmd_export_button(int id) {
@@ -247,70 +239,61 @@ void CMainDialog::cmd_export_all(int) {
     settings_.write_string(k_export_section, k_last_export_key, dialog.folder);
 
     const std::filesystem::path folder(dialog.folder);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
-        host_.message_box(format(app_msg::cannot_create_folder, dialog.folder.c_str()),
-                          app_msg::error, box_buttons::ok, box_icon::error);
-        return;
-    }
     const uint64_t start = tick_ms();
+    std::vector<uint32_t> textures(count);
+    for (uint32_t t = 0; t < count; ++t)
+        textures[t] = t;
+    const export_settings settings{view_.alpha, type, export_swizzle(type), 0, {}};
     // The pictures are encoded off the window's thread, from a copy of the session.
     struct export_job {
         std::optional<editor_session> copy;
-        std::vector<std::string> failures;
-        int exported = 0;
-        uint32_t done = 0;
+        export_report report;
+        bool ok = false;
     };
     auto job = std::make_shared<export_job>();
     job->copy = session().working_copy();
     if (!job->copy) {
-        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    const view_mode view = view_.alpha;
-    const ::swizzle_mode swizzle = export_swizzle(type);
     work_.run(format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count),
-              [job, count, folder, type, view, swizzle](work_progress& progress) {
-                  editor_session& copy = *job->copy;
-                  ps2_txd& txd = *copy.dictionary();
-                  // Textures of one name (case aside) get name_2, name_3... as export --all
-                  // gives them.
-                  export_name_set names;
-                  while (job->done < count) {
-                      const uint32_t t = job->done++;
-                      const std::string name = names.claim(txd.default_export_name(t, view, type));
-                      const std::filesystem::path path = folder / name;
-                      if (copy.export_texture(t, view, type, &path, swizzle))
-                          ++job->exported;
-                      else
-                          job->failures.push_back(name + ": " + copy.last_error());
-                      // Cancel takes effect between textures: the one being written is
-                      // finished first.
-                      const std::string next =
-                          job->done < count ? txd.texture_name(job->done, name_kind::texture) : "";
-                      if (!progress.step(int(job->done), next)) break;
-                  }
+              [job, textures, folder, settings](work_progress& progress) {
+                  // Cancel takes effect between textures: the one being written is finished
+                  // first.
+                  const auto step = [&progress](uint32_t done, uint32_t, const std::string& next) {
+                      return progress.step(int(done), next);
+                  };
+                  job->ok =
+                      job->copy->export_textures(textures, folder, settings, job->report, step);
               });
     // The run has ended either way: a cancel stops it between two textures.
-    const uint32_t done = job->done;
-    const int exported = job->exported;
-    const std::vector<std::string>& failures = job->failures;
-    if (done < count)
-        set_status_text(0, path_to_qt(format(app_msg::export_cancelled, exported, int(count),
-                                             dialog.folder.c_str())));
+    if (!job->ok) {
+        host_.message_box(format(app_msg::cannot_create_folder, dialog.folder.c_str()),
+                          app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    show_export_report(job->report, extension, folder, start);
+}
+
+void CMainDialog::show_export_report(const export_report& report, const std::string& extension,
+                                     const std::filesystem::path& folder, uint64_t start) {
+    const int exported = int(report.written.size());
+    if (report.cancelled())
+        set_status_text(0, path_to_qt(format(app_msg::export_cancelled, exported, int(report.asked),
+                                             folder.string().c_str())));
     else
         set_status_text(0, QString::asprintf(app_msg::exported_many, exported,
                                              upper(extension).c_str(), seconds_since(start)));
-    if (failures.empty()) return;
+    if (report.failures.empty()) return;
     // Every failure at once, at the end, instead of a question after each.
     constexpr size_t k_listed_failures = 20;
-    std::string text = format(app_msg::export_failures, int(failures.size()), int(done));
-    for (size_t i = 0; i < failures.size() && i < k_listed_failures; ++i)
-        text += "\n" + failures[i];
-    if (failures.size() > k_listed_failures)
-        text +=
-            "\n" + format(app_msg::export_more_failures, int(failures.size() - k_listed_failures));
+    std::string text =
+        format(app_msg::export_failures, int(report.failures.size()), int(report.done));
+    for (size_t i = 0; i < report.failures.size() && i < k_listed_failures; ++i)
+        text += "\n" + report.failures[i].file + ": " + report.failures[i].error;
+    if (report.failures.size() > k_listed_failures)
+        text += "\n" + format(app_msg::export_more_failures,
+                              int(report.failures.size() - k_listed_failures));
     host_.message_box(text, app_msg::error, box_buttons::ok, box_icon::warning);
 }
 
@@ -396,7 +379,7 @@ int CMainDialog::import_off_thread(
                     ++*imported;
                     continue;
                 }
-                if (progress.ask(copy.last_error() + app_msg::continue_question, app_msg::error,
+                if (progress.ask(copy.error_text() + app_msg::continue_question, app_msg::error,
                                  box_buttons::yes_no, box_icon::warning) != id_yes)
                     break;
             }
@@ -439,7 +422,7 @@ bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& pictur
     if (!copy) return false; // cancelled: nothing changed
     if (!*ok) {
         // A refused replace changed nothing, so it leaves the modified flag alone.
-        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
     return session().take_worked(std::move(*copy), edit_kind::replace, picture);
@@ -465,7 +448,7 @@ void CMainDialog::cmd_replace_all(int) {
                      });
     if (!copy) return; // cancelled: nothing changed
     if (!*ok) {
-        host_.message_box(copy->last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     const std::vector<folder_replacement>& report = *report_of_copy;

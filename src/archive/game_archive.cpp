@@ -81,8 +81,10 @@ bool parse_ver2_table(std::span<const uint8_t> bytes, uint64_t data_length,
         error = archive_msg::too_many_entries;
         return false;
     }
-    if (!fits(k_ver2_header_bytes, uint64_t(count) * k_archive_entry_bytes, bytes.size())) {
-        error = archive_msg::index_short;
+    // The reader's own words say how far the table falls short.
+    header.skip(uint64_t(count) * k_archive_entry_bytes, "archive entry table");
+    if (!header.ok()) {
+        error = std::string(archive_msg::index_short) + " (" + header.error() + ")";
         return false;
     }
     entries.reserve(count);

@@ -1,21 +1,17 @@
 #pragma once
 
-#include "dictionary/ps2_txd.h"
-#include "imageio/png_writer.h"
+#include "dictionary/export_type.h"
 
-#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 
-// The picture formats a batch export writes, each with its extension and the call that writes
-// one texture. Adding a format is one row of the table in batch_formats.cpp.
+// The picture formats a batch export writes, each with its extension and the export type that
+// the session's writer takes. Adding a format is one row of the table in batch_formats.cpp.
 struct export_format {
     const char* name;      // as -f takes it
     const char* extension; // with the dot
-    // False with `error` when the texture could not be written. `png` says how a PNG is packed.
-    bool (*write)(ps2_txd& dictionary, uint32_t t, const std::filesystem::path& target,
-                  const png_write_options& png, std::string& error);
+    export_type type;
 };
 
 std::span<const export_format> export_formats();

@@ -2,6 +2,7 @@
 
 #include "dictionary/convert_ps2.h"
 #include "dictionary/txd_probe.h"
+#include "session/texture_export.h"
 #include "stream/ascii_lower.h"
 #include "stream/safe_file.h"
 #include "stream/stop_request.h"
@@ -78,6 +79,10 @@ void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary
     const export_format& format = options.format ? *options.format : default_export_format();
     const fs::path folder = options.out / source.out_dir;
     if (!prepare_folder(options, source.out_dir, report.error)) return;
+    // The dictionary's own export, as stored: texture view, swizzle as each texture says.
+    export_settings settings;
+    settings.type = format.type;
+    settings.png = options.png;
     std::set<std::string> taken;
     for (auto& texture : report.textures) {
         const uint32_t t = uint32_t(&texture - report.textures.data());
@@ -85,7 +90,7 @@ void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary
         const std::string name = unique_name(stem, format.extension, taken);
         const fs::path target = folder / name;
         if (may_write(target, options, texture.error) &&
-            format.write(dictionary, t, target, options.png, texture.error))
+            write_texture_file(dictionary, t, settings, target, texture.error))
             texture.output = (source.out_dir / name).generic_string();
         // Exports read the raster on demand; give it back so memory stays flat per job.
         dictionary.release_pixels(t);

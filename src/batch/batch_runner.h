@@ -4,6 +4,7 @@
 #include "batch/batch_lint.h"
 #include "batch/batch_sources.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/png_writer.h"
 
 #include <cstddef>
 #include <functional>

@@ -20,7 +20,7 @@ int cmd_add(const cli_args& args) {
         // Nothing is written unless every input was added.
         if (!opened->session.import_file(input, *swizzle, *png_options)) {
             std::cerr << input << ":\n";
-            return failure(opened->session.last_error());
+            return failure(opened->session.error_text());
         }
         if (!opened->session.last_note().empty())
             std::cout << input << ": " << opened->session.last_note() << "\n";

@@ -1,10 +1,10 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
 #include "cli/cli_png.h"
-#include "session/export_names.h"
 #include "session/session_messages.h"
 #include "stream/file_name_text.h"
 #include "stream/safe_file.h"
+#include "stream/stop_request.h"
 
 #include <filesystem>
 #include <iostream>
@@ -68,35 +68,40 @@ int cmd_export(const cli_args& args) {
     if (!opened) return code;
     if (const char* refused = opened->session.refusal(restrict_export)) return failure(refused);
     ps2_txd& txd = *opened->dictionary;
-    if (folder) {
-        std::string error;
-        if (!safe_file::make_folders(*folder, {}, error)) return failure(error);
-    }
-
-    // Two textures of one name (or of names that differ in case only) must not overwrite
-    // each other.
-    export_name_set names;
-    auto export_one = [&](uint32_t t) {
-        std::filesystem::path target;
-        const std::filesystem::path* path = nullptr;
-        if (file) {
-            path = &*file;
-        } else if (folder) {
-            target = *folder / names.claim(txd.default_export_name(t, *view, type));
-            path = &target;
-        }
-        if (!opened->session.export_texture(t, *view, type, path, *swizzle, *level, *png))
-            return failure(opened->session.last_error());
-        std::cout << printable_text(path ? path->string() : txd.default_export_name(t, *view, type))
-                  << "\n";
-        return k_exit_ok;
-    };
+    const export_settings settings{*view, type, *swizzle, *level, *png};
     if (!all) {
         auto t = texture_index(args, txd, code);
         if (!t) return code;
-        return export_one(*t);
+        std::filesystem::path target;
+        if (file)
+            target = *file;
+        else
+            target = (folder ? *folder : std::filesystem::path()) /
+                     clean_file_name(txd.default_export_name(*t, *view, type), "texture");
+        if (folder) {
+            std::string error;
+            if (!safe_file::make_folders(*folder, {}, error)) return failure(error);
+        }
+        if (!opened->session.export_texture(*t, *view, type, &target, *swizzle, *level, *png))
+            return failure(opened->session.error_text());
+        std::cout << printable_text(target.string()) << "\n";
+        return k_exit_ok;
     }
-    for (uint32_t t = 0; t < txd.texture_count(); ++t)
-        if (int result = export_one(t); result != k_exit_ok) return result;
-    return k_exit_ok;
+    // Every texture is tried; the ones that fail are named on stderr and make the exit code 1.
+    std::vector<uint32_t> textures(txd.texture_count());
+    for (uint32_t t = 0; t < textures.size(); ++t)
+        textures[t] = t;
+    export_report report;
+    // Ctrl-C stops after the texture being written.
+    const auto go_on = [](uint32_t, uint32_t, const std::string&) {
+        return !stop_request::requested();
+    };
+    if (!opened->session.export_textures(textures, folder.value_or(std::filesystem::path()),
+                                         settings, report, go_on))
+        return failure(opened->session.error_text());
+    for (const auto& path : report.written)
+        std::cout << printable_text(path.string()) << "\n";
+    for (const auto& failed : report.failures)
+        std::cerr << printable_text(failed.file) << ": " << failed.error << "\n";
+    return report.failures.empty() ? k_exit_ok : k_exit_failure;
 }

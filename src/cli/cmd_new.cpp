@@ -19,7 +19,7 @@ int cmd_new(const cli_args& args) {
     }
     ps2_txd txd;
     txd.create_empty(version);
-    auto& count = txd.root->child(0)->data;
+    auto* count = txd.root->child(0)->data.edit();
     if (count && count->size() > k_device_id_offset) (*count)[k_device_id_offset] = k_ps2_device_id;
     if (!txd.save(args.positional[0], 0)) return failure(txd.last_error);
     return k_exit_ok;

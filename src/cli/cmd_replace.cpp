@@ -38,11 +38,11 @@ int cmd_replace(const cli_args& args) {
         options.resize = args.has("--resize");
         options.dither = *dither;
         if (!opened->session.replace_pc(*t, image, options))
-            return failure(opened->session.last_error());
+            return failure(opened->session.error_text());
     } else {
         if (pc_option) return usage_error("--format and --resize apply to PC and XBOX textures");
         if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither, levels))
-            return failure(opened->session.last_error());
+            return failure(opened->session.error_text());
     }
     if (!opened->session.last_note().empty())
         std::cout << image << ": " << opened->session.last_note() << "\n";

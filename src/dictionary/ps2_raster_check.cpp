@@ -7,12 +7,12 @@
 #include "stream/byte_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <map>
 
 namespace {
-constexpr uint32_t k_header_bytes = 64;
 // Transfer header words (each 32-bit).
 constexpr uint32_t k_gif_tag_word = 0;
 constexpr uint32_t k_gif_tag_second_word = 1;
@@ -33,7 +33,7 @@ std::string hex(uint64_t v) {
     return text;
 }
 
-std::span<uint8_t> chunk_bytes(ps2_txd& txd, rw_chunk* chunk) {
+std::span<uint8_t> leaf_bytes(ps2_txd& txd, rw_chunk* chunk) {
     if (!chunk || !chunk->children.empty()) return {};
     auto* data = txd.load_data(chunk);
     if (!data) return {};
@@ -53,10 +53,7 @@ bool is_headered(std::span<const uint8_t> data) {
 
 // Transfer headers come from transfer_offsets, so each lies whole inside the data.
 ps2_transfer transfer_at(std::span<const uint8_t> data, size_t at) {
-    const uint8_t* header = data.data() + at;
-    const uint32_t pos = load_u32(header + 4 * k_trxpos_word);
-    return {pos & 0x7FF, (pos >> 16) & 0x7FF, load_u32(header + 4 * k_trxreg_w_word),
-            load_u32(header + 4 * k_trxreg_h_word), load_u32(header + 4 * k_nloop_word) & 0x7FFF};
+    return read_ps2_transfer_header(data.subspan(at)).value_or(ps2_transfer_header{}).transfer;
 }
 
 void put_transfer(std::span<uint8_t> data, size_t at, const ps2_transfer& t) {
@@ -81,20 +78,16 @@ std::vector<size_t> transfer_offsets(std::span<const uint8_t> data) {
     return offsets;
 }
 
-bool is_power_of_two(uint32_t v) {
-    return v && !(v & (v - 1));
-}
-
 } // namespace
 
 bool read_stored_words(ps2_txd& txd, uint32_t t, ps2_stored_words& out) {
     out = {};
-    const auto header = chunk_bytes(txd, raster_child(txd, t, 0));
-    if (header.size() < k_header_bytes) return false;
+    const auto header = leaf_bytes(txd, raster_child(txd, t, 0));
+    if (header.size() < k_ps2_raster_header_bytes) return false;
     byte_reader words(header);
     for (uint32_t i = 0; i < 16; ++i)
         out.words[i] = words.u32(k_word_names[i]);
-    const auto data = chunk_bytes(txd, raster_child(txd, t, 1));
+    const auto data = leaf_bytes(txd, raster_child(txd, t, 1));
     out.raster_data_bytes = data.size();
     out.headered = is_headered(data);
     if (!out.headered) return true;
@@ -135,7 +128,7 @@ struct level_rectangle {
 };
 
 bool find_level(ps2_txd& txd, uint32_t t, uint32_t level, level_rectangle& out) {
-    const auto data = chunk_bytes(txd, raster_child(txd, t, 1));
+    const auto data = leaf_bytes(txd, raster_child(txd, t, 1));
     if (!is_headered(data)) return false;
     const auto offsets = transfer_offsets(data);
     const uint32_t w = txd.width(t), h = txd.height(t), d = txd.depth(t);
@@ -243,7 +236,7 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
             continue;
         }
         const uint32_t w = stored.words[0], h = stored.words[1];
-        if (!is_power_of_two(w) || !is_power_of_two(h) || w > k_max_game_side_px ||
+        if (!std::has_single_bit(w) || !std::has_single_bit(h) || w > k_max_game_side_px ||
             h > k_max_game_side_px)
             report("size", std::to_string(w) + "x" + std::to_string(h), "powers of two up to 1024");
         if (uint64_t(stored.words[12]) + stored.words[13] != stored.raster_data_bytes)
@@ -329,8 +322,8 @@ uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
             if (skipped) skipped->push_back(txd.texture_name(t, name_kind::texture));
             continue;
         }
-        const auto header = chunk_bytes(txd, raster_child(txd, t, 0));
-        const auto data = chunk_bytes(txd, raster_child(txd, t, 1));
+        const auto header = leaf_bytes(txd, raster_child(txd, t, 0));
+        const auto data = leaf_bytes(txd, raster_child(txd, t, 1));
         byte_writer words(header);
         for (uint32_t i = 0; i < 16; ++i) {
             if (ps2_is_placement_word(i) && !layout.placement_determined) continue;

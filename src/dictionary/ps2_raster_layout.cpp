@@ -408,3 +408,37 @@ bool put_ps2_transfer_header(std::span<uint8_t> at, const ps2_transfer& t) {
         out.u32(word);
     return out.ok();
 }
+
+std::optional<ps2_transfer_header> read_ps2_transfer_header(std::span<const uint8_t> bytes) {
+    byte_reader in(bytes);
+    std::array<uint32_t, k_ps2_transfer_bytes / 4> words{};
+    for (uint32_t& word : words)
+        word = in.u32("transfer header");
+    if (!in.ok()) return std::nullopt;
+    ps2_transfer_header out;
+    out.gif_tagged = words[0] == 3 && words[1] == 0x10000000;
+    out.transfer = {words[5] & 0x7FF, (words[5] >> 16) & 0x7FF, words[8], words[9],
+                    words[16] & 0x7FFF};
+    out.image_tag = words[16];
+    return out;
+}
+
+std::optional<ps2_raster_header> read_ps2_raster_header(std::span<const uint8_t> bytes) {
+    byte_reader in(bytes);
+    ps2_raster_header h;
+    h.width_px = in.u32("raster width");
+    h.height_px = in.u32("raster height");
+    h.depth = in.u32("raster depth");
+    h.raster_format = in.u32("raster format");
+    h.tex0 = in.u64("TEX0");
+    h.palette_address = in.u32("palette address");
+    h.tex1_mxl = in.u32("TEX1 MXL");
+    h.miptbp1 = in.u64("MIPTBP1");
+    h.miptbp2 = in.u64("MIPTBP2");
+    h.pixel_data_bytes = in.u32("pixel data size");
+    h.palette_data_bytes = in.u32("palette data size");
+    h.gs_memory_size = in.u32("GS memory size");
+    h.tex1_k = in.u32("TEX1 K");
+    if (!in.ok()) return std::nullopt;
+    return h;
+}

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,11 +13,12 @@
 // the builder writes these words, lint compares a file's words with them, repair rewrites them.
 
 // Raster kinds (high 16 bits of the raster format word).
-inline constexpr uint32_t k_ps2_kind_plain = 0;      // old style, no transfer headers, unswizzled
-inline constexpr uint32_t k_ps2_kind_swizzled8 = 1;  // old style, 8-bit swizzled
-inline constexpr uint32_t k_ps2_kind_headered = 2;   // transfer headers + data: every real file
-inline constexpr uint32_t k_ps2_max_levels = 7;      // level 0 + the six MIPTBP slots
-inline constexpr uint32_t k_ps2_transfer_bytes = 80; // one transfer header
+inline constexpr uint32_t k_ps2_kind_plain = 0;     // old style, no transfer headers, unswizzled
+inline constexpr uint32_t k_ps2_kind_swizzled8 = 1; // old style, 8-bit swizzled
+inline constexpr uint32_t k_ps2_kind_headered = 2;  // transfer headers + data: every real file
+inline constexpr uint32_t k_ps2_max_levels = 7;     // level 0 + the six MIPTBP slots
+inline constexpr uint32_t k_ps2_raster_header_bytes = 64; // the raster Struct's header
+inline constexpr uint32_t k_ps2_transfer_bytes = 80;      // one transfer header
 inline constexpr uint32_t k_ps2_sky_mipmap_value = 0xFC0;
 
 struct ps2_layout_input {
@@ -44,6 +46,36 @@ struct ps2_transfer {
 
 // Writes the 80-byte transfer header of `t` at the start of `at`; false when it is shorter.
 bool put_ps2_transfer_header(std::span<uint8_t> at, const ps2_transfer& t);
+
+// A transfer header as a texture stores it.
+struct ps2_transfer_header {
+    // Words 0 and 1 hold the GIF tag the converter writes (three register writes, packed).
+    bool gif_tagged = false;
+    ps2_transfer transfer;  // nloop without the end-of-packet bit
+    uint32_t image_tag = 0; // word 16 as stored: NLOOP in quadwords, with the end-of-packet bit
+};
+// The transfer header at the start of `bytes`; none when fewer than 80 bytes remain.
+std::optional<ps2_transfer_header> read_ps2_transfer_header(std::span<const uint8_t> bytes);
+
+// The raster header as a texture stores it (the first 64 bytes of the raster Struct), field by
+// field; ps2_raster_layout::words holds the same words as derived.
+struct ps2_raster_header {
+    uint32_t width_px = 0;           // word 0
+    uint32_t height_px = 0;          // word 1
+    uint32_t depth = 0;              // word 2
+    uint32_t raster_format = 0;      // word 3: pixel format in bits 8-11, swizzle kind 16-19
+    uint64_t tex0 = 0;               // words 4-5
+    uint32_t palette_address = 0;    // word 6
+    uint32_t tex1_mxl = 0;           // word 7
+    uint64_t miptbp1 = 0;            // words 8-9
+    uint64_t miptbp2 = 0;            // words 10-11
+    uint32_t pixel_data_bytes = 0;   // word 12
+    uint32_t palette_data_bytes = 0; // word 13: palette entries plus their transfer header
+    uint32_t gs_memory_size = 0;     // word 14
+    uint32_t tex1_k = 0;             // word 15
+};
+// The raster header at the start of `bytes`; none when fewer than 64 bytes remain.
+std::optional<ps2_raster_header> read_ps2_raster_header(std::span<const uint8_t> bytes);
 
 struct ps2_level_layout {
     uint32_t width_px = 0;  // w >> n (at least 1)
@@ -99,9 +131,8 @@ inline constexpr uint32_t swizzle_kind_mask = 0xF0000;
 inline constexpr uint32_t swizzle_kind_1 = 0x10000;
 // Kind 2: the raster data begins with GIF transfer headers (80 bytes before each block).
 inline constexpr uint32_t swizzle_kind_2 = 0x20000;
-inline constexpr uint32_t transfer_header_bytes = 80;
 // Palette sizes of the header (word 13) for kind 2: the 4-bit palette moves as an 8x3 block of
 // 32-bit entries (96 bytes), the 8-bit one as 16x16 (1024 bytes), each after its transfer header.
-inline constexpr uint32_t palette_size_4bit_swizzled = 96 + transfer_header_bytes;   // 176
-inline constexpr uint32_t palette_size_8bit_swizzled = 1024 + transfer_header_bytes; // 1104
+inline constexpr uint32_t palette_size_4bit_swizzled = 96 + k_ps2_transfer_bytes;   // 176
+inline constexpr uint32_t palette_size_8bit_swizzled = 1024 + k_ps2_transfer_bytes; // 1104
 } // namespace ps2_layout

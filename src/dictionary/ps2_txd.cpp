@@ -11,9 +11,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t k_transfer_header_bytes = ps2_layout::transfer_header_bytes;
-constexpr uint32_t k_raster_header_bytes = 64;
-constexpr uint32_t k_palette_size_offset = 52;
 constexpr uint32_t k_swizzle_kind_mask = ps2_layout::swizzle_kind_mask;
 constexpr uint32_t k_transfer_qwc_word = 16;
 constexpr uint8_t k_ps2_device_id = 6;
@@ -31,8 +28,11 @@ bool has_ps2_tag(std::span<const uint8_t> data) {
     return data.size() >= 3 && data[0] == 'P' && data[1] == 'S' && data[2] == '2';
 }
 
-uint32_t header_word(const uint8_t* header, uint32_t offset) {
-    return header ? u32_at({header, k_raster_header_bytes}, offset).value_or(0) : 0;
+// The fields of a raster header; all 0 without one.
+ps2_raster_header header_fields(const uint8_t* header) {
+    if (!header) return {};
+    return read_ps2_raster_header({header, k_ps2_raster_header_bytes})
+        .value_or(ps2_raster_header{});
 }
 } // namespace
 
@@ -104,8 +104,8 @@ std::string ps2_txd::misfit(uint32_t t) {
     if (!has_ps2_tag(data)) return fit_msg::wrong_platform("PS2", data);
     const uint8_t* header = raster_header(t);
     if (!header) return fit_msg::no_raster_header();
-    const uint32_t w = header_word(header, 0), h = header_word(header, 4);
-    const uint32_t d = header_word(header, 8);
+    const ps2_raster_header fields = header_fields(header);
+    const uint32_t w = fields.width_px, h = fields.height_px, d = fields.depth;
     if (w == 0 || h == 0 || w > k_max_dimension || h > k_max_dimension)
         return fit_msg::bad_size(w, h, k_max_dimension);
     if (d != 4 && d != 8 && d != 16 && d != 24 && d != 32) return fit_msg::bad_depth(d);
@@ -189,7 +189,7 @@ const uint8_t* ps2_txd::raster_header(uint32_t t) {
     if (!texture_exists(t)) return nullptr;
     rw_chunk* raster = texture_chunk(t)->child(3);
     const auto* data = raster ? load_data(raster->child(0)) : nullptr;
-    if (!data || data->size() < k_raster_header_bytes) {
+    if (!data || data->size() < k_ps2_raster_header_bytes) {
         last_error = txd_msg::texture_not_exists;
         return nullptr;
     }
@@ -197,16 +197,16 @@ const uint8_t* ps2_txd::raster_header(uint32_t t) {
 }
 
 uint32_t ps2_txd::width(uint32_t t) {
-    return header_word(raster_header(t), 0);
+    return header_fields(raster_header(t)).width_px;
 }
 uint32_t ps2_txd::height(uint32_t t) {
-    return header_word(raster_header(t), 4);
+    return header_fields(raster_header(t)).height_px;
 }
 uint32_t ps2_txd::depth(uint32_t t) {
-    return header_word(raster_header(t), 8);
+    return header_fields(raster_header(t)).depth;
 }
 uint32_t ps2_txd::raster_format(uint32_t t) {
-    return header_word(raster_header(t), 12);
+    return header_fields(raster_header(t)).raster_format;
 }
 
 uint32_t ps2_txd::pixel_format(uint32_t t) {
@@ -264,10 +264,11 @@ bool ps2_txd::is_swizzled(uint32_t t) {
     if (!is_ps2(0)) return false;
     const uint8_t* header = raster_header(t);
     if (!header) return false;
-    const uint32_t kind = header_word(header, 12) & k_swizzle_kind_mask;
-    const uint32_t bits = header_word(header, 8);
+    const ps2_raster_header fields = header_fields(header);
+    const uint32_t kind = fields.raster_format & k_swizzle_kind_mask;
+    const uint32_t bits = fields.depth;
     if (kind == 0) return false;
-    const uint32_t palette_size = header_word(header, k_palette_size_offset);
+    const uint32_t palette_size = fields.palette_data_bytes;
     if (kind == ps2_layout::swizzle_kind_1) return true;
     if (kind == ps2_layout::swizzle_kind_2 && bits == 4)
         return palette_size == ps2_layout::palette_size_4bit_swizzled;
@@ -282,8 +283,7 @@ bool ps2_txd::is_swizzled(uint32_t t) {
     const uint64_t transfer_w = raster_word(chunk, 32, ok_w);
     const uint64_t transfer_h = raster_word(chunk, 36, ok_h);
     if (!ok_w || !ok_h) return false;
-    const uint64_t w = header_word(header, 0), h = header_word(header, 4);
-    return 2 * transfer_w == w && 2 * transfer_h == h;
+    return 2 * transfer_w == fields.width_px && 2 * transfer_h == fields.height_px;
 }
 
 bool ps2_txd::headered_level(uint32_t t, uint32_t level, size_t& offset, size_t& bytes) {
@@ -293,7 +293,7 @@ bool ps2_txd::headered_level(uint32_t t, uint32_t level, size_t& offset, size_t&
     // Every step takes a whole transfer header, so the walk ends with the data.
     byte_reader in({data->data(), size});
     for (uint32_t k = 0;; ++k) {
-        const auto header = in.bytes(k_transfer_header_bytes, "transfer header");
+        const auto header = in.bytes(k_ps2_transfer_bytes, "transfer header");
         if (!in.ok()) return false;
         const uint64_t block = uint64_t(load_u32(header.data() + k_transfer_qwc_word * 4)) * 16;
         if (k == level) {
@@ -353,8 +353,7 @@ bool ps2_txd::release_pixels(uint32_t t) {
 const uint8_t* ps2_txd::transfer_header(uint32_t t) {
     if (!(raster_format(t) & ps2_layout::swizzle_kind_2)) return nullptr;
     auto* data = raster_data(t);
-    if (!data ||
-        std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_transfer_header_bytes)
+    if (!data || std::min<size_t>(data->size(), raster_data_chunk(t)->size) < k_ps2_transfer_bytes)
         return nullptr;
     return data->data();
 }
@@ -364,9 +363,9 @@ const uint8_t* ps2_txd::palette_transfer_header(uint32_t t) {
     auto palette_bytes = palette(t);
     auto* data = raster_data(t);
     if (palette_bytes.empty() || !data ||
-        size_t(palette_bytes.data() - data->data()) < k_transfer_header_bytes)
+        size_t(palette_bytes.data() - data->data()) < k_ps2_transfer_bytes)
         return nullptr;
-    return palette_bytes.data() - k_transfer_header_bytes;
+    return palette_bytes.data() - k_ps2_transfer_bytes;
 }
 
 uint32_t ps2_txd::compression(uint32_t) {
@@ -404,26 +403,26 @@ uint32_t ps2_txd::mip_count(uint32_t t) {
         // Headered data: count the transfer blocks; for palettised rasters the last is the palette.
         uint32_t blocks = 0;
         uint64_t position = 0;
-        while (fits(position, k_transfer_header_bytes, size)) {
+        while (fits(position, k_ps2_transfer_bytes, size)) {
             bool ok = false;
             const uint64_t block =
                 uint64_t(raster_word(chunk, position + k_transfer_qwc_word * 4, ok)) * 16;
-            if (!ok || !fits(position + k_transfer_header_bytes, block, size)) break;
-            position += k_transfer_header_bytes + block;
+            if (!ok || !fits(position + k_ps2_transfer_bytes, block, size)) break;
+            position += k_ps2_transfer_bytes + block;
             ++blocks;
         }
         const uint32_t palette_blocks = (d == 4 || d == 8) ? 1 : 0;
         return blocks > palette_blocks ? blocks - palette_blocks : 1;
     }
 
-    uint64_t s = (d <= 15 ? (uint64_t(4) << d) + k_transfer_header_bytes : 0) + w * h * d / 8 +
-                 k_transfer_header_bytes;
+    uint64_t s = (d <= 15 ? (uint64_t(4) << d) + k_ps2_transfer_bytes : 0) + w * h * d / 8 +
+                 k_ps2_transfer_bytes;
     if (d == 4 && is_swizzled(t)) s += 32;
     uint32_t n = 1;
     while (s < size) {
         ++n;
         const uint32_t shift = 2 * n + 1;
-        s += (shift >= 64 ? 0 : (w * h * d) >> shift) + k_transfer_header_bytes;
+        s += (shift >= 64 ? 0 : (w * h * d) >> shift) + k_ps2_transfer_bytes;
     }
     return n;
 }
@@ -449,4 +448,23 @@ bool ps2_txd::create_empty(uint32_t version) {
     allocated_bytes = kept;
     set_version(version);
     return true;
+}
+
+texture_info ps2_txd::info(uint32_t t) {
+    texture_info out;
+    if (t >= texture_count()) return out;
+    out.name = texture_name(t, name_kind::texture);
+    out.mask = texture_name(t, name_kind::mask);
+    out.width_px = width(t);
+    out.height_px = height(t);
+    out.depth = depth(t);
+    out.raster_format = raster_format(t);
+    out.levels = mip_count(t);
+    out.swizzled = is_swizzled(t);
+    out.family = family();
+    out.ps2_raster = raster_header(t) != nullptr;
+    // From the depth, so that describing a texture never loads its pixels.
+    out.palette_bytes = out.depth == 4 || out.depth == 8 ? 4u << out.depth : 0;
+    out.flags = texture_flags(t);
+    return out;
 }

@@ -5,6 +5,7 @@
 #include "dictionary/native_level.h"
 #include "dictionary/ps2_texture_source.h"
 #include "dictionary/swizzle_mode.h"
+#include "dictionary/texture_info.h"
 #include "dictionary/txd_repair.h"
 #include "raster/display_image.h"
 #include "raster/raster_limits.h"
@@ -68,6 +69,9 @@ class ps2_txd : public rw_stream {
 
     // The one do-nothing operation that fills unsupported slots of other platforms.
     static int unsupported(uint32_t) { return 0; }
+
+    // Every field of texture t at once; the per-field operations above answer one each.
+    texture_info info(uint32_t t);
 
     // The textures the dictionary holds: the count its Struct says (a 16-bit field), or the
     // texture sections stored, when more are stored than it says.

@@ -9,11 +9,11 @@
 #include "raster/ps2_swizzling.h"
 #include "stream/rw_ids.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
 namespace {
-constexpr uint32_t k_raster_header_bytes = 64;
 constexpr uint32_t k_max_name_chars = 31;
 constexpr uint32_t k_flags_one_level = 0x1102; // linear filter, wrap
 constexpr uint32_t k_flags_mipmapped = 0x1106; // linear-mip-linear filter, wrap
@@ -36,10 +36,6 @@ uint32_t pixel_format_for(uint32_t depth) {
     default:
         return 0x500; // 8888: pixels of 32 bits and every palette
     }
-}
-
-bool is_power_of_two(uint32_t v) {
-    return v && !(v & (v - 1));
 }
 
 uint64_t plain_bytes(uint32_t w, uint32_t h, uint32_t depth) {
@@ -98,7 +94,7 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
     // unswizzle, and levels too large for one transfer, are stored the old way: no transfer
     // headers, 8-bit data swizzled only where it reads back.
     const bool readable_swizzled =
-        (is_power_of_two(w) && is_power_of_two(h)) || ps2_swizzle_fits(w, h, d);
+        (std::has_single_bit(w) && std::has_single_bit(h)) || ps2_swizzle_fits(w, h, d);
     if (!readable_swizzled || source.plain_order) input.kind = k_ps2_kind_plain;
     if (plain_bytes(w, h, d) / 16 > k_old_style_nloop && !source.plain_order)
         input.kind = d == 8 && readable_swizzled ? k_ps2_kind_swizzled8 : k_ps2_kind_plain;
@@ -120,7 +116,7 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
     }
 
     const uint64_t data_size = layout.raster_data_bytes();
-    const uint64_t raster_size = 2 * k_chunk_header_bytes + k_raster_header_bytes + data_size;
+    const uint64_t raster_size = 2 * k_chunk_header_bytes + k_ps2_raster_header_bytes + data_size;
     const std::vector<uint8_t> name = name_data(source.name);
     const std::vector<uint8_t> mask = name_data(source.mask);
     const uint64_t texture_size =
@@ -142,7 +138,7 @@ std::unique_ptr<rw_chunk> ps2_txd::build_texture(const ps2_texture_source& sourc
     append_child(texture.get(), new_leaf(rw_id_string, name, version));
     append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
-    std::vector<uint8_t> header(k_raster_header_bytes, 0);
+    std::vector<uint8_t> header(k_ps2_raster_header_bytes, 0);
     byte_writer words(std::span<uint8_t>{header});
     for (const uint32_t word : layout.words)
         words.u32(word);

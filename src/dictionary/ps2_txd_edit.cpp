@@ -22,7 +22,7 @@ void write_count_word(rw_chunk* header, uint32_t count) {
     uint8_t half[2];
     store_u16(half, static_cast<uint16_t>(count));
     const size_t n = std::min<size_t>({2, header->data->size(), header->size});
-    std::memcpy(header->data->data(), half, n);
+    std::memcpy(header->data.edit()->data(), half, n);
 }
 } // namespace
 

@@ -128,6 +128,7 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, exp
         ps2_bitmap bitmap;
         if (!bitmap.read_bmp(path)) {
             last_error = bitmap.last_error;
+            error_detail = bitmap.error_detail;
             return false;
         }
         if (bitmap.width() != w || bitmap.height() != h) {
@@ -166,6 +167,7 @@ bool ps2_txd::replace_texture(uint32_t t, const std::filesystem::path& path, exp
         const uint32_t picture_h = picture ? picture->header.height : 0;
         if (!picture || picture_w != w || picture_h != h) {
             last_error = txd_msg::equivalent_dimensions;
+            error_detail = tim2.error_detail;
             return false;
         }
         if (tim2.picture_depth() != d) {
@@ -207,6 +209,7 @@ bool ps2_txd::add_tim2_texture(const std::filesystem::path& path, swizzle_mode,
     tim2_file tim2;
     if (!tim2.read(path)) {
         last_error = tim2.last_error;
+        error_detail = tim2.error_detail;
         return false;
     }
     if (tim2.pictures.empty()) {

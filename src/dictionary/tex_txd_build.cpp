@@ -12,8 +12,6 @@
 #include <limits>
 
 namespace {
-constexpr uint32_t k_transfer_header_bytes = 80;
-constexpr uint32_t k_native_header_bytes = 64;
 // Bytes after the palette of a swizzled 4-bit raster: its palette moves as an 8x3 block.
 constexpr uint32_t k_swizzled_palette4_extra = 32;
 
@@ -81,9 +79,9 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
     const uint64_t palette_extra =
         (palettised && depth == 4 && swizzled) ? k_swizzled_palette4_extra : 0;
     const uint64_t palette_block = palettised ? palette_bytes + palette_extra : 0;
-    const uint64_t data_size = k_transfer_header_bytes + pixel_block +
-                               (palettised ? k_transfer_header_bytes + palette_block : 0);
-    const uint64_t raster_size = 2 * k_chunk_header_bytes + k_native_header_bytes + data_size;
+    const uint64_t data_size = k_ps2_transfer_bytes + pixel_block +
+                               (palettised ? k_ps2_transfer_bytes + palette_block : 0);
+    const uint64_t raster_size = 2 * k_chunk_header_bytes + k_ps2_raster_header_bytes + data_size;
     const std::vector<uint8_t> name = name_data(texture_name);
     const std::vector<uint8_t> mask = name_data(mask_name);
     const uint64_t texture_size =
@@ -102,7 +100,7 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
     append_child(texture.get(), new_leaf(rw_id_string, name, version));
     append_child(texture.get(), new_leaf(rw_id_string, mask, version));
 
-    std::vector<uint8_t> header(k_native_header_bytes, 0);
+    std::vector<uint8_t> header(k_ps2_raster_header_bytes, 0);
     byte_writer words(header);
     words.seek(k_offset_width);
     words.u32(width);
@@ -114,7 +112,7 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
     words.u32(raster_format_for(depth, swizzled));
     if (palettised) {
         words.seek(k_offset_palette_size);
-        words.u32(static_cast<uint32_t>(k_transfer_header_bytes + palette_block));
+        words.u32(static_cast<uint32_t>(k_ps2_transfer_bytes + palette_block));
     }
 
     std::vector<uint8_t> data(static_cast<size_t>(data_size), 0);
@@ -122,17 +120,16 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
     const uint32_t transfer_h = swizzled ? height / 2 : height;
     put_transfer_header(data, transfer_w, transfer_h, static_cast<uint32_t>(pixel_block / 16));
     if (pixels && pixel_bytes)
-        std::memcpy(data.data() + k_transfer_header_bytes, pixels,
-                    static_cast<size_t>(pixel_bytes));
+        std::memcpy(data.data() + k_ps2_transfer_bytes, pixels, static_cast<size_t>(pixel_bytes));
     if (palettised) {
-        uint8_t* palette_at = data.data() + k_transfer_header_bytes + pixel_block;
+        uint8_t* palette_at = data.data() + k_ps2_transfer_bytes + pixel_block;
         // The palette moves as 32-bit pixels: 8x2 (8x3 with the swizzled extra) or 16x16.
         const uint32_t palette_w = depth == 4 ? 8 : 16;
         const uint32_t palette_h = depth == 4 ? (swizzled ? 3 : 2) : 16;
-        put_transfer_header({palette_at, k_transfer_header_bytes}, palette_w, palette_h,
+        put_transfer_header({palette_at, k_ps2_transfer_bytes}, palette_w, palette_h,
                             static_cast<uint32_t>(palette_block / 16));
         if (palette)
-            std::memcpy(palette_at + k_transfer_header_bytes, palette,
+            std::memcpy(palette_at + k_ps2_transfer_bytes, palette,
                         static_cast<size_t>(palette_bytes));
     }
 

@@ -11,6 +11,7 @@
 #include "stream/rw_messages.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 constexpr uint32_t k_offset_filter = 4;
@@ -72,7 +73,7 @@ bool take_ps2_palette(ps2_txd& source, uint32_t t, const pc_convert_options& opt
     if (options.format && *options.format != pc_format::pal8 && *options.format != wanted)
         return false;
     const uint32_t w = source.width(t), h = source.height(t);
-    if (!is_power_of_two(w) || !is_power_of_two(h)) return false;
+    if (!std::has_single_bit(w) || !std::has_single_bit(h)) return false;
     const auto palette = source.palette(t);
     const uint32_t stored_levels = std::max<uint32_t>(1, source.mip_count(t));
     const uint32_t levels =
@@ -119,7 +120,7 @@ bool encode_any(ps2_txd& source, uint32_t t, const pc_convert_options& options,
     const uint32_t stored_levels = std::max<uint32_t>(1, source.mip_count(t));
     const uint32_t w = level0.width, h = level0.height;
     std::vector<rgba_image> chain{level0};
-    const bool scaled = !is_power_of_two(w) || !is_power_of_two(h);
+    const bool scaled = !std::has_single_bit(w) || !std::has_single_bit(h);
     if (scaled) {
         chain[0] = resized(level0, nearest_power_of_two(w), nearest_power_of_two(h));
         note =

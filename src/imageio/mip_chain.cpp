@@ -248,10 +248,6 @@ rgba_image resized(const rgba_image& image, uint32_t width, uint32_t height) {
     return out;
 }
 
-bool is_power_of_two(uint32_t value) {
-    return value && !(value & (value - 1));
-}
-
 uint32_t power_of_two_below(uint32_t value) {
     uint32_t p = 1;
     while (p <= value / 2)

@@ -24,7 +24,6 @@ std::vector<rgba_image> mip_chain(const rgba_image& image, uint32_t count);
 // shrinking by more than half), for pictures whose size must become a power of two.
 rgba_image resized(const rgba_image& image, uint32_t width, uint32_t height);
 
-bool is_power_of_two(uint32_t value);
 // The powers of two just below and just above `value` (equal when it is one).
 uint32_t power_of_two_below(uint32_t value);
 uint32_t power_of_two_above(uint32_t value);

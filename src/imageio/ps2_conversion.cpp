@@ -8,6 +8,7 @@
 #include "imageio/ps2_picture.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 std::string size_text(uint32_t width, uint32_t height) {
@@ -20,7 +21,7 @@ bool palettised(uint32_t depth) {
 } // namespace
 
 bool ps2_side_allowed(uint32_t side) {
-    return is_power_of_two(side) && side <= k_max_game_side_px;
+    return std::has_single_bit(side) && side <= k_max_game_side_px;
 }
 
 uint32_t ps2_allowed_side(uint32_t side) {

@@ -7,6 +7,7 @@
 #include "imageio/ps2_picture.h"
 
 #include <algorithm>
+#include <bit>
 #include <vector>
 
 namespace {
@@ -83,7 +84,7 @@ bool conversion_applies(ps2_txd& txd, uint32_t t, texture_conversion conversion)
         // The game's layout must store this depth swizzled, at a size a reader can unswizzle.
         return palettised(d) && !txd.is_swizzled(t) &&
                ps2_stores_swizzled(d, k_ps2_kind_headered, txd.root_version()) &&
-               ((is_power_of_two(w) && is_power_of_two(h)) || ps2_swizzle_fits(w, h, d));
+               ((std::has_single_bit(w) && std::has_single_bit(h)) || ps2_swizzle_fits(w, h, d));
     default:
         return d != target_depth(conversion) && (palettised(d) || d == 16 || d == 24 || d == 32);
     }

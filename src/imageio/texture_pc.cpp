@@ -8,6 +8,7 @@
 #include "stream/byte_reader.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 constexpr size_t k_max_name_chars = 31;
@@ -170,7 +171,7 @@ bool add_pc_texture(pc_txd& txd, const rgba_image& image, const indexed_image* g
     }
     rgba_image picture = image;
     const uint32_t w = picture.width, h = picture.height;
-    if (!is_power_of_two(w) || !is_power_of_two(h)) {
+    if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
         if (!options.resize) {
             error = name + " is " + size_text(w, h) +
                     ": textures need power-of-two sides; the nearest sizes are " +
@@ -348,7 +349,7 @@ bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& na
     const auto given = pc_format_of_dds(dds.format);
     const uint32_t levels = dds_levels_taken(dds, options.mips);
     if (!given || (options.format && options.format != given) || levels == 0 ||
-        !is_power_of_two(dds.width) || !is_power_of_two(dds.height))
+        !std::has_single_bit(dds.width) || !std::has_single_bit(dds.height))
         return add_pc_texture(txd, dds_picture(dds), nullptr, name, options, error, note);
     if (txd.texture_count() >= ps2_txd::k_max_textures) {
         error = txd_msg::too_many_textures;

@@ -3,9 +3,9 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "imageio/pc_levels.h"
-#include "imageio/replace_levels.h"
 #include "imageio/picture.h"
 #include "imageio/png_writer.h"
+#include "imageio/replace_levels.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -29,11 +29,6 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
                  const png_write_options& options = {});
 bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode,
                         swizzle_mode swizzle, const std::filesystem::path& path, std::string& error,
-                        const png_write_options& options = {});
-// Level 0 in any export type (DDS: every level): PNG and DDS here, the others by the
-// dictionary. False with last_error.
-bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
-                        const std::filesystem::path& path, swizzle_mode swizzle,
                         const png_write_options& options = {});
 
 // Replaces level 0 of PS2 texture t from a PNG of the same size, keeping the texture's depth. A

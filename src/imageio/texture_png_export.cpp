@@ -63,20 +63,21 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
         error = txd_msg::texture_not_exists;
         return false;
     }
-    const uint32_t levels = txd.mip_count(t);
+    const texture_info info = txd.info(t);
+    const uint32_t levels = info.levels;
     if (levels && level >= levels) {
         error = "Texture " + std::to_string(t) + " has " + std::to_string(levels) +
                 " mip level(s); level " + std::to_string(level) + " does not exist.";
         return false;
     }
-    const uint32_t d = txd.depth(t);
-    const bool ps2_palette_texture = txd.raster_header(t) && (d == 4 || d == 8);
+    const uint32_t d = info.depth;
+    const bool ps2_palette_texture = info.ps2_raster && (d == 4 || d == 8);
     if (mode == view_mode::alpha || !ps2_palette_texture)
         return rendered_png(txd, t, level, mode == view_mode::alpha, swizzle, png, error, options);
 
-    const bool swizzled = reads_swizzled(swizzle, txd.is_swizzled(t));
+    const bool swizzled = reads_swizzled(swizzle, info.swizzled);
     const uint32_t shift = std::min<uint32_t>(level, 31);
-    const uint32_t w = txd.width(t) >> shift, h = txd.height(t) >> shift;
+    const uint32_t w = info.width_px >> shift, h = info.height_px >> shift;
     txd.last_error.clear();
     const std::vector<uint8_t> plain = txd.plain_level(t, level, swizzled);
     const auto palette = txd.palette(t);
@@ -96,17 +97,4 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
     std::vector<uint8_t> png;
     return texture_png(txd, t, level, mode, swizzle, png, error, options) &&
            write_bytes(path, png, error);
-}
-
-bool export_texture_any(ps2_txd& txd, uint32_t t, view_mode mode, export_type type,
-                        const std::filesystem::path& path, swizzle_mode swizzle,
-                        const png_write_options& options) {
-    if (type != export_type::png && type != export_type::dds)
-        return txd.export_texture(t, mode, type, &path, swizzle);
-    std::string error;
-    if (type == export_type::dds ? export_texture_dds(txd, t, path, error)
-                                 : export_texture_png(txd, t, 0, mode, swizzle, path, error, options))
-        return true;
-    txd.last_error = error;
-    return false;
 }

@@ -10,6 +10,8 @@
 #include "imageio/quantize.h"
 #include "imageio/replace_levels.h"
 
+#include <bit>
+
 namespace {
 // Texture names are 32-byte fields in the game's files: 31 characters and the terminator.
 constexpr size_t k_max_name_chars = 31;
@@ -86,7 +88,7 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
 
     const uint32_t w = image.width, h = image.height;
     if (options.width != 0 && options.height != 0 && (options.width != w || options.height != h)) {
-        if (!is_power_of_two(options.width) || !is_power_of_two(options.height) ||
+        if (!std::has_single_bit(options.width) || !std::has_single_bit(options.height) ||
             options.width > ps2_txd::k_max_dimension || options.height > ps2_txd::k_max_dimension) {
             error = size_text(options.width, options.height) + " is no PS2 texture size";
             return false;
@@ -95,7 +97,7 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
         given = nullptr;
         notes.push_back("scaled from " + size_text(w, h) + " to " +
                         size_text(options.width, options.height));
-    } else if (!is_power_of_two(w) || !is_power_of_two(h)) {
+    } else if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
         if (!options.resize) {
             error = path.filename().string() + " is " + size_text(w, h) +
                     ": PS2 textures need power-of-two sides; the nearest sizes are " +

@@ -41,18 +41,24 @@ int ps2_bitmap::read_bmp(const std::filesystem::path& path) {
 }
 
 int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
-    auto refuse = [this] {
+    error_detail.clear();
+    // The reader that ran out, when one did, says what was cut short and where.
+    auto refuse = [this](const byte_reader* cut = nullptr) {
         last_error = raster_msg::not_valid_bmp;
+        if (cut) error_detail = cut->error();
         return 0;
     };
     byte_reader in(file);
     const auto magic = in.bytes(2, "BMP magic");
     in.seek(k_info_size_offset, "BMP info header");
     const uint32_t info_size = in.u32("BMP info header size");
-    if (!in.ok() || magic[0] != 'B' || magic[1] != 'M') return refuse();
+    if (!in.ok()) return refuse(&in);
+    if (magic[0] != 'B' || magic[1] != 'M') return refuse();
     // Older core headers (12 bytes) are not accepted; later versions extend the 40-byte one.
-    if (info_size < k_core_info_size || !fits(k_info_offset, info_size, file.size()))
-        return refuse();
+    if (info_size < k_core_info_size) return refuse();
+    in.seek(k_info_offset, "BMP info header");
+    in.skip(info_size, "BMP info header");
+    if (!in.ok()) return refuse(&in);
 
     bmp_file_header fh;
     fh.load(file.first<bmp_file_header::k_size>());
@@ -80,7 +86,8 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
         const uint32_t red = masks.u32("BMP red mask");
         const uint32_t green = masks.u32("BMP green mask");
         const uint32_t blue = masks.u32("BMP blue mask");
-        if (!masks.ok() || !plain_masks(bits, red, green, blue)) return refuse();
+        if (!masks.ok()) return refuse(&masks);
+        if (!plain_masks(bits, red, green, blue)) return refuse();
         if (info_size == k_core_info_size) palette_start += k_mask_bytes;
     } else if (ih.compression != bmp_layout::k_compression_none) {
         return refuse(); // run-length and other compressed data
@@ -88,7 +95,13 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
 
     // The pixel data offset decides where the rows are; it may leave a gap after the palette.
     const uint64_t pixel_start = fh.pixel_offset;
-    if (pixel_start < palette_start || pixel_start > file.size()) return refuse();
+    if (pixel_start < palette_start) return refuse();
+    const uint64_t stride = bmp_row_stride(w, bits);
+    const uint64_t packed = (uint64_t(w) * bits + 7) / 8;
+    // The last row needs no filler bytes.
+    in.seek(pixel_start, "BMP pixel rows");
+    in.skip(stride * (h - 1) + packed, "BMP pixel rows");
+    if (!in.ok()) return refuse(&in);
 
     std::vector<uint8_t> new_palette;
     if (bits <= 8) {
@@ -99,10 +112,6 @@ int ps2_bitmap::read_bmp(std::span<const uint8_t> file) {
         std::copy_n(file.begin() + palette_start, size_t(stored) * 4, new_palette.begin());
     }
 
-    const uint64_t stride = bmp_row_stride(w, bits);
-    const uint64_t packed = (uint64_t(w) * bits + 7) / 8;
-    // The last row needs no filler bytes.
-    if (!fits(pixel_start, stride * (h - 1) + packed, file.size())) return refuse();
     std::vector<uint8_t> new_pixels(packed * h);
     for (uint32_t r = 0; r < h; ++r) {
         const uint32_t stored_row = top_down ? h - 1 - r : r; // keep bottom-up order

@@ -75,6 +75,9 @@ class ps2_bitmap : public ps2_swizzling {
     std::vector<uint8_t> palette; // 2^depth entries blue, green, red, fourth byte; empty above 8
     std::vector<uint8_t> pixels;  // packed rows, bottom row first; empty = no pixels
     std::string last_error;
+    // Why the last read_bmp refused the file, when a field was cut short (what, where, how many
+    // bytes remained); empty otherwise.
+    std::string error_detail;
 
   protected:
     void set_headers(uint32_t width_px, uint32_t height_px, uint32_t depth);

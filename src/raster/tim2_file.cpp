@@ -271,10 +271,13 @@ int tim2_file::read(const std::filesystem::path& path) {
 
 int tim2_file::read(std::span<const uint8_t> file) {
     pictures.clear();
-    auto refuse = [this] {
+    error_detail.clear();
+    // The reader that ran out, when one did, says what was cut short and where.
+    auto refuse = [this](const byte_reader* cut = nullptr) {
         pictures.clear();
         header.picture_count = 0;
         last_error = raster_msg::not_valid_tim2;
+        if (cut) error_detail = cut->error();
         return 0;
     };
     byte_reader in(file);
@@ -283,7 +286,8 @@ int tim2_file::read(std::span<const uint8_t> file) {
     const uint8_t format_id = in.u8("TIM2 format");
     const uint16_t declared = in.u16("TIM2 picture count");
     const auto reserved = in.bytes(sizeof header.reserved, "TIM2 file header");
-    if (!in.ok() || std::memcmp(magic.data(), "TIM2", 4) != 0) return refuse();
+    if (!in.ok()) return refuse(&in);
+    if (std::memcmp(magic.data(), "TIM2", 4) != 0) return refuse();
     header.version = version;
     header.format_id = format_id;
     // Files declaring more pictures than we hold keep the first ones.
@@ -296,7 +300,7 @@ int tim2_file::read(std::span<const uint8_t> file) {
     for (uint32_t i = 0; i < count; ++i) {
         in.seek(pos, "TIM2 picture");
         byte_reader f(in.bytes(tim2_picture_header::k_standard_size, "TIM2 picture header"), pos);
-        if (!in.ok()) return refuse();
+        if (!in.ok()) return refuse(&in);
         tim2_picture pic;
         tim2_picture_header& h = pic.header;
         h.total_size = f.u32("TIM2 total size");
@@ -316,9 +320,10 @@ int tim2_file::read(std::span<const uint8_t> file) {
         h.gs_texclut = f.u32("TIM2 TEXCLUT");
         const uint32_t stored_clut_size = h.clut_size; // the CLUT is converted below
         if (h.header_size < tim2_picture_header::k_standard_size) return refuse();
-        if (!fits(pos, h.header_size, file.size())) return refuse();
         // The whole picture header, mipmap header and extension included.
-        byte_reader whole(file.subspan(size_t(pos), h.header_size), pos);
+        in.seek(pos, "TIM2 picture");
+        byte_reader whole(in.bytes(h.header_size, "TIM2 picture header"), pos);
+        if (!in.ok()) return refuse(&in);
         size_t mip_bytes = 0;
         if (h.mipmap_count > 1) {
             if (h.mipmap_count > tim2_picture_header::k_max_levels) return refuse();
@@ -332,7 +337,8 @@ int tim2_file::read(std::span<const uint8_t> file) {
                 h.level_sizes.push_back(whole.u32("TIM2 level size"));
                 sum += h.level_sizes.back();
             }
-            if (!whole.ok() || sum > h.image_size) return refuse();
+            if (!whole.ok()) return refuse(&whole);
+            if (sum > h.image_size) return refuse();
         }
         // Only our own longer headers carry the tag; the bytes past a shorter header are image
         // data, not a marker.
@@ -346,7 +352,7 @@ int tim2_file::read(std::span<const uint8_t> file) {
             const auto tag = whole.bytes(sizeof k_tag, "TIM2 extension tag");
             whole.seek(mip_bytes + k_marker_offset, "TIM2 swizzle marker");
             const uint8_t marker = whole.u8("TIM2 swizzle marker");
-            if (!whole.ok()) return refuse();
+            if (!whole.ok()) return refuse(&whole);
             std::memcpy(h.reserved, ext_reserved.data(), sizeof h.reserved);
             if (std::memcmp(tag.data(), k_tag, 4) == 0) {
                 std::memcpy(h.extension_tag, k_tag, 4);
@@ -357,8 +363,10 @@ int tim2_file::read(std::span<const uint8_t> file) {
 
         const uint64_t image_at = pos + h.header_size;
         const uint64_t clut_at = image_at + h.image_size;
-        if (!fits(image_at, h.image_size, file.size())) return refuse();
-        if (!fits(clut_at, h.clut_size, file.size())) return refuse();
+        in.seek(image_at, "TIM2 image data");
+        in.skip(h.image_size, "TIM2 image data");
+        in.skip(h.clut_size, "TIM2 CLUT");
+        if (!in.ok()) return refuse(&in);
         const uint32_t depth = picture_depth(h);
         if (h.width > raster_limits::k_max_picture_dimension ||
             h.height > raster_limits::k_max_picture_dimension)
@@ -389,14 +397,14 @@ int tim2_file::read(std::span<const uint8_t> file) {
                         rgba[3] = (v & 0x8000) ? k_ps2_alpha_opaque : 0;
                     } else if (entry_bytes == 3) {
                         const auto s = colours.bytes(3, "TIM2 CLUT entry");
-                        if (s.empty()) return refuse();
+                        if (s.empty()) return refuse(&colours);
                         rgba[0] = s[0];
                         rgba[1] = s[1];
                         rgba[2] = s[2];
                         rgba[3] = k_ps2_alpha_opaque;
                     } else {
                         const auto s = colours.bytes(4, "TIM2 CLUT entry");
-                        if (s.empty()) return refuse();
+                        if (s.empty()) return refuse(&colours);
                         std::memcpy(rgba, s.data(), 4);
                     }
                     // Linear files list colour e at e; the console order keeps it at clut_slot.

@@ -109,4 +109,7 @@ class tim2_file {
     tim2_file_header header;
     std::vector<tim2_picture> pictures;
     std::string last_error;
+    // Why the last read refused the file, when a field was cut short: what was read, at which
+    // offset, and how many bytes remained. Empty otherwise.
+    std::string error_detail;
 };

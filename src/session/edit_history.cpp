@@ -4,21 +4,6 @@
 
 #include <utility>
 
-std::unique_ptr<rw_chunk> copy_tree(const rw_chunk& chunk) {
-    auto copy = std::make_unique<rw_chunk>();
-    copy->id = chunk.id;
-    copy->size = chunk.size;
-    copy->version = chunk.version;
-    copy->data = chunk.data;
-    // The copy lives in memory only: it is never released and read again from a file that a
-    // save may have rewritten since.
-    copy->data_offset = 0;
-    copy->children.reserve(chunk.children.capacity());
-    for (const auto& child : chunk.children)
-        copy->children.push_back(child ? copy_tree(*child) : nullptr);
-    return copy;
-}
-
 const char* edit_kind_name(edit_kind kind) {
     switch (kind) {
     case edit_kind::rename:
@@ -63,6 +48,7 @@ void edit_history::clear() {
     undo_.clear();
     redo_.clear();
     pending_.reset();
+    latest_.reset();
     saved_distance_ = 0;
     saved_reachable_ = true;
 }
@@ -76,7 +62,8 @@ void edit_history::before_edit(const edit_record&, ps2_txd& dictionary) {
     pending_.reset();
     // Leaves not yet read come in now, so that the copy holds every byte of the file.
     if (!dictionary.root || !dictionary.load_all(dictionary.root.get())) return;
-    pending_ = copy_tree(*dictionary.root);
+    pending_ = freeze(*dictionary.root, latest_);
+    latest_ = pending_;
 }
 
 void edit_history::after_edit(const edit_record& edit, bool applied) {
@@ -91,15 +78,32 @@ void edit_history::after_edit(const edit_record& edit, bool applied) {
     undo_.push_back({edit.kind, std::move(pending_)});
     ++saved_distance_;
     if (undo_.size() > k_max_steps) undo_.pop_front();
+    drop_over_budget();
     if (saved_distance_ > long(undo_.size())) saved_reachable_ = false;
     update_modified();
 }
 
-std::unique_ptr<rw_chunk> edit_history::swap_tree(std::unique_ptr<rw_chunk> tree) {
+size_t edit_history::held_bytes() const {
+    snapshot_bytes counted;
+    if (const ps2_txd* dictionary = session_.dictionary(); dictionary && dictionary->root)
+        counted.exclude_live(*dictionary->root);
+    for (const auto* steps : {&undo_, &redo_})
+        for (const step& s : *steps)
+            counted.add(s.tree.get());
+    return counted.total();
+}
+
+void edit_history::drop_over_budget() {
+    while (undo_.size() > 1 && held_bytes() > byte_budget_)
+        undo_.pop_front();
+}
+
+frozen_tree edit_history::swap_tree(const frozen_tree& tree) {
     ps2_txd* dictionary = session_.dictionary();
     dictionary->load_all(dictionary->root.get());
-    std::unique_ptr<rw_chunk> current = std::move(dictionary->root);
-    dictionary->root = std::move(tree);
+    frozen_tree current = freeze(*dictionary->root, latest_);
+    dictionary->root = thaw(*tree);
+    latest_ = tree;
     return current;
 }
 
@@ -107,7 +111,7 @@ bool edit_history::undo() {
     if (undo_.empty() || !session_.dictionary()) return false;
     step taken = std::move(undo_.back());
     undo_.pop_back();
-    redo_.push_back({taken.kind, swap_tree(std::move(taken.tree))});
+    redo_.push_back({taken.kind, swap_tree(taken.tree)});
     --saved_distance_;
     update_modified();
     return true;
@@ -117,7 +121,7 @@ bool edit_history::redo() {
     if (redo_.empty() || !session_.dictionary()) return false;
     step taken = std::move(redo_.back());
     redo_.pop_back();
-    undo_.push_back({taken.kind, swap_tree(std::move(taken.tree))});
+    undo_.push_back({taken.kind, swap_tree(taken.tree)});
     ++saved_distance_;
     update_modified();
     return true;

@@ -1,24 +1,23 @@
 #pragma once
 
-// Undo and redo for the editor session. Before every edit the history keeps a copy of the whole
-// chunk tree with every leaf loaded, so a step back restores the dictionary byte for byte,
-// whatever the edit did. Dictionaries hold at most 255 textures; a copy costs what the file does.
+// Undo and redo for the editor session. Before every edit the history takes a snapshot of the
+// whole chunk tree with every leaf loaded, so a step back restores the dictionary byte for byte,
+// whatever the edit did. Snapshots share what did not change (tree_snapshot.h): a step costs
+// what its edit changed, and a byte budget drops the oldest steps when huge edits exceed it.
 
 #include "session/editor_session.h"
+#include "session/tree_snapshot.h"
 
 #include <cstddef>
 #include <deque>
 #include <memory>
 #include <string>
 
-struct rw_chunk;
-
-// A deep copy of a chunk tree that no longer refers to the file it came from.
-std::unique_ptr<rw_chunk> copy_tree(const rw_chunk& chunk);
-
 class edit_history : public edit_observer {
   public:
     static constexpr size_t k_max_steps = 128;
+    // Memory the steps may hold beyond the dictionary itself.
+    static constexpr size_t k_default_byte_budget = size_t(256) << 20;
 
     // The history of one session; it installs itself as the session's observer.
     explicit edit_history(editor_session& session);
@@ -32,6 +31,14 @@ class edit_history : public edit_observer {
     std::string undo_name() const;
     std::string redo_name() const;
     size_t undo_steps() const { return undo_.size(); }
+    size_t redo_steps() const { return redo_.size(); }
+
+    // Bytes the steps hold that the open dictionary does not: nodes and leaf bytes, each counted
+    // once however many steps share it.
+    size_t held_bytes() const;
+    // After an edit the oldest steps are dropped until the rest fit `bytes`; the newest step is
+    // always kept.
+    void set_byte_budget(size_t bytes) { byte_budget_ = bytes; }
 
     // Steps back or forward; false when there is nothing to do. The session's modified flag
     // follows: it is clear exactly when the dictionary is back at the last saved state.
@@ -49,16 +56,20 @@ class edit_history : public edit_observer {
   private:
     struct step {
         edit_kind kind;
-        std::unique_ptr<rw_chunk> tree; // the dictionary as it was on the other side of the step
+        frozen_tree tree; // the dictionary as it was on the other side of the step
     };
-    // Puts the tree of `from` into the dictionary and returns the tree it replaced.
-    std::unique_ptr<rw_chunk> swap_tree(std::unique_ptr<rw_chunk> tree);
+    // Puts `tree` into the dictionary and returns a snapshot of the tree it replaced.
+    frozen_tree swap_tree(const frozen_tree& tree);
+    void drop_over_budget();
     void update_modified();
 
     editor_session& session_;
     std::deque<step> undo_;
     std::deque<step> redo_;
-    std::unique_ptr<rw_chunk> pending_; // taken before an edit, kept if it applies
+    frozen_tree pending_; // taken before an edit, kept if it applies
+    // The last snapshot taken or restored: the next snapshot reuses its unchanged nodes.
+    frozen_tree latest_;
+    size_t byte_budget_ = k_default_byte_budget;
     // Steps between now and the saved state: +n n undos away, -n n redos away; none when the
     // saved state was dropped from the history.
     long saved_distance_ = 0;

@@ -218,29 +218,48 @@ std::string editor_session::import_extension(const std::string& path) {
 bool editor_session::export_texture(uint32_t t, view_mode view, export_type type,
                                     const std::filesystem::path* path, swizzle_mode swizzle,
                                     uint32_t level, const png_write_options& png) {
-    if (type == export_type::png) {
-        const std::filesystem::path name =
-            path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
-        return export_texture_png(*dictionary_, t, level, view, swizzle, name, error_, png);
+    const export_settings settings{view, type, swizzle, level, png};
+    const std::filesystem::path name =
+        path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
+    return write_texture_file(*dictionary_, t, settings, name, error_);
+}
+
+bool editor_session::export_textures(std::span<const uint32_t> textures,
+                                     const std::filesystem::path& folder,
+                                     const export_settings& settings, export_report& report,
+                                     const export_progress& progress) {
+    report = {};
+    if (const char* refused = refusal(restrict_export)) {
+        error_ = refused;
+        return false;
     }
-    if (type == export_type::dds) {
-        // A DDS file holds every mip level: `level` does not apply.
-        const std::filesystem::path name =
-            path ? *path : std::filesystem::path(dictionary_->default_export_name(t, view, type));
-        return export_texture_dds(*dictionary_, t, name, error_);
-    }
-    if (dictionary_->export_texture(t, view, type, path, swizzle)) return true;
-    error_ = dictionary_->last_error;
-    return false;
+    for (const uint32_t t : textures)
+        if (t >= dictionary_->texture_count()) {
+            error_ = "texture " + std::to_string(t) + " does not exist";
+            return false;
+        }
+    // An empty folder is the current directory.
+    if (!folder.empty() && !safe_file::make_folders(folder, {}, error_)) return false;
+    export_textures_into(*dictionary_, textures, folder, settings, report, progress);
+    return true;
 }
 
 bool editor_session::edit(const edit_record& record, const std::function<bool(ps2_txd&)>& change) {
     if (observer_) observer_->before_edit(record, *dictionary_);
-    const bool applied = change(*dictionary_);
-    if (applied)
+    dictionary_->error_detail.clear();
+    error_detail_.clear();
+    bool applied = false;
+    {
+        // Bytes the undo history shares are copied before the edit writes to them.
+        rw_stream::edit_scope scope(*dictionary_);
+        applied = change(*dictionary_);
+    }
+    if (applied) {
         modified_ = true;
-    else
+    } else {
         error_ = dictionary_->last_error;
+        error_detail_ = dictionary_->error_detail;
+    }
     if (observer_) observer_->after_edit(record, applied);
     return applied;
 }

@@ -12,12 +12,14 @@
 #include "imageio/texture_conversion.h"
 #include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
+#include "session/texture_export.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,6 +99,13 @@ class editor_session {
     bool opened_outside_priority() const { return outside_priority_; }
     // Why the last operation failed.
     const std::string& last_error() const { return error_; }
+    // What the reader of a picture file found cut short when the last edit failed on it ("TIM2
+    // image data at offset 64 needs 4096 bytes, only 100 remain"); empty when there is none.
+    const std::string& error_detail() const { return error_detail_; }
+    // The last error with its detail on a line of its own, as the front ends show it.
+    std::string error_text() const {
+        return error_detail_.empty() ? error_ : error_ + "\n" + error_detail_;
+    }
     // Why the last open found no class for the file: the system's reason, "not a RenderWare
     // file: ...", the damaged chunk, or what each class refused.
     const std::string& open_reason() const { return reason_; }
@@ -161,6 +170,13 @@ class editor_session {
     bool export_texture(uint32_t t, view_mode view, export_type type,
                         const std::filesystem::path* path, swizzle_mode swizzle, uint32_t level = 0,
                         const png_write_options& png = {});
+    // Writes `textures` into `folder` (made when missing) as `settings` say, named as an export
+    // without a path names them. Every texture is tried: failures are collected in `report`,
+    // and `progress` may stop the run between textures. False (with last_error) only when
+    // nothing could start: exporting is refused for this dictionary or the folder cannot be made.
+    bool export_textures(std::span<const uint32_t> textures, const std::filesystem::path& folder,
+                         const export_settings& settings, export_report& report,
+                         const export_progress& progress = {});
     // Adds the textures of a TIM2 picture, a raw section or a PNG, by the file's extension.
     // A PNG is added as `png` says (its swizzle choice included).
     bool import_file(const std::string& path, swizzle_mode swizzle,
@@ -235,6 +251,7 @@ class editor_session {
     std::optional<txd_platform> platform_;
     bool outside_priority_ = false;
     std::string error_;
+    std::string error_detail_;
     std::string note_;
     std::string reason_;
     edit_observer* observer_ = nullptr;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "stream/chunk_bytes.h"
+
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 // One node of the in-memory chunk tree. A chunk owns its children and its data buffer.
@@ -13,7 +14,8 @@ struct rw_chunk {
     // Owning child slots; the capacity grows in blocks of 64 (see rw_stream::append_child).
     std::vector<std::unique_ptr<rw_chunk>> children;
     // Leaf data once loaded. The buffer may be longer than `size` (renamed strings are padded).
-    std::optional<std::vector<uint8_t>> data;
+    // Shared with the undo history's snapshots; change it through `data.edit()`.
+    chunk_bytes data;
     uint32_t data_offset = 0; // file offset after the header; 0 when the chunk lives only in memory
 
     uint32_t child_count() const { return static_cast<uint32_t>(children.size()); }

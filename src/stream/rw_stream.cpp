@@ -217,7 +217,7 @@ bool rw_stream::is_container(const rw_chunk* chunk, const rw_chunk* parent, uint
 
 std::vector<uint8_t>* rw_stream::load_data(rw_chunk* chunk) {
     if (!chunk) return nullptr;
-    if (chunk->data) return &*chunk->data;
+    if (chunk->data) return editing_ ? chunk->data.edit() : chunk->data.in_place();
     if (chunk->size != 0 &&
         (chunk->data_offset == 0 || !fits(chunk->data_offset, chunk->size, file_length_))) {
         last_error = rw_msg::not_valid;
@@ -230,7 +230,7 @@ std::vector<uint8_t>* rw_stream::load_data(rw_chunk* chunk) {
     }
     allocated_bytes += chunk->size;
     chunk->data = std::move(buffer);
-    return &*chunk->data;
+    return chunk->data.in_place();
 }
 
 rw_chunk* rw_stream::load_all(rw_chunk* chunk) {

@@ -39,7 +39,26 @@ class rw_stream {
     }
 
     // The chunk's data, loading it from the file when needed; none when it cannot be read.
+    // Inside an edit_scope the data is first copied when an undo snapshot shares it, so that
+    // the edit may write to it; outside one it is handed out as it lies, to be read.
     std::vector<uint8_t>* load_data(rw_chunk* chunk);
+
+    // While one lives, every chunk data handed out by load_data belongs to this tree alone.
+    // The session opens one around each edit; code that writes to chunk data outside an edit
+    // must hold no snapshot of the tree.
+    class edit_scope {
+      public:
+        explicit edit_scope(rw_stream& stream) : stream_(stream), was_(stream.editing_) {
+            stream_.editing_ = true;
+        }
+        ~edit_scope() { stream_.editing_ = was_; }
+        edit_scope(const edit_scope&) = delete;
+        edit_scope& operator=(const edit_scope&) = delete;
+
+      private:
+        rw_stream& stream_;
+        bool was_;
+    };
     // Loads every leaf under the chunk (the root by default) and detaches the subtree from the
     // file.
     rw_chunk* load_all(rw_chunk* chunk = nullptr);
@@ -118,6 +137,7 @@ class rw_stream {
     uint64_t file_length_ = 0;
     uint64_t bytes_read_ = 0;
     uint64_t file_reads_ = 0;
+    bool editing_ = false;        // inside an edit_scope
     std::vector<uint8_t> window_; // the bytes from window_offset_ on, as the file held them
     uint64_t window_offset_ = 0;
 

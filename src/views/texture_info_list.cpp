@@ -14,10 +14,6 @@ const char* const CTextureInfoList::colour_format_names[11] = {
 
 namespace {
 constexpr int k_column_width = 100;
-constexpr uint32_t k_transfer_header_bytes = ps2_layout::transfer_header_bytes;
-constexpr uint32_t k_transfer_width_word = 8;
-constexpr uint32_t k_transfer_height_word = 9;
-constexpr uint32_t k_transfer_qwc_word = 16;
 constexpr uint32_t k_pc_raster_format_offset = 72;
 constexpr uint32_t k_mobile_alpha_offset = 98;
 
@@ -176,14 +172,13 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
     add_info_row(row++, group_common, L"ss", {L"Color Format", wide(colour_format_name(format))});
     add_info_row(row++, group_common, L"ss",
                  {L"Swizzling state", d.is_swizzled(t) ? L"Yes" : L"No"});
-    add_info_row(
-        row++, group_common, L"sx",
-        {L"Raster address", static_cast<unsigned long>(data_offset + k_transfer_header_bytes)});
+    add_info_row(row++, group_common, L"sx",
+                 {L"Raster address", data_offset + k_ps2_transfer_bytes});
     if (depth < 16)
         add_info_row(row++, group_common, L"sx",
                      {L"Palette address",
                       static_cast<unsigned long>(data_offset + uint64_t(w) * h * depth / 8 +
-                                                 2 * k_transfer_header_bytes)});
+                                                 2 * k_ps2_transfer_bytes)});
 
     // The raster data begins with its first transfer header for swizzle kind 2.
     if ((format & ps2_layout::swizzle_kind_2) && raster_data) {
@@ -192,11 +187,11 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
             data ? std::span<const uint8_t>(data->data(),
                                             std::min<size_t>(data->size(), raster_data->size))
                  : std::span<const uint8_t>();
-        const uint32_t qwc = u32_at(bytes, k_transfer_qwc_word * 4).value_or(0);
-        add_info_row(row++, group_raster, L"sd",
-                     {L"RAW Width", u32_at(bytes, k_transfer_width_word * 4).value_or(0)});
-        add_info_row(row++, group_raster, L"sd",
-                     {L"RAW Height", u32_at(bytes, k_transfer_height_word * 4).value_or(0)});
+        const ps2_transfer_header first =
+            read_ps2_transfer_header(bytes).value_or(ps2_transfer_header{});
+        const uint32_t qwc = first.image_tag;
+        add_info_row(row++, group_raster, L"sd", {L"RAW Width", first.transfer.rrw});
+        add_info_row(row++, group_raster, L"sd", {L"RAW Height", first.transfer.rrh});
         add_info_row(row++, group_raster, L"ss",
                      {L"RAW Raster Size",
                       QString::asprintf("%d / %d", int(qwc), int(qwc * 16)).toStdWString()});
@@ -206,10 +201,11 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
             uint32_t palette_qwc = 0;
             if (!palette.empty() && data) {
                 const ptrdiff_t at = palette.data() - data->data();
-                if (at >= static_cast<ptrdiff_t>(k_transfer_header_bytes))
-                    palette_qwc =
-                        u32_at(bytes, at - k_transfer_header_bytes + k_transfer_qwc_word * 4)
-                            .value_or(0);
+                if (at >= static_cast<ptrdiff_t>(k_ps2_transfer_bytes) &&
+                    size_t(at) <= bytes.size())
+                    palette_qwc = read_ps2_transfer_header(bytes.subspan(at - k_ps2_transfer_bytes))
+                                      .value_or(ps2_transfer_header{})
+                                      .image_tag;
             }
             add_info_row(row++, group_raster, L"ss",
                          {L"RAW Palette Size",

@@ -199,7 +199,7 @@ TEST(Ps2Read, ShortRasterDataNeverGivesAnOversizedSpan) {
     EXPECT_FALSE(txd.load(dictionary_file({huge}), 0, 0x16, 0));
     // The same width set in memory after the load.
     ASSERT_TRUE(txd.load(dictionary_file({make_ps2_texture({.depth = 8})}), 0, 0x16, 0));
-    auto& loaded = *txd.root->child(1)->child(3)->child(0)->data;
+    auto& loaded = *txd.root->child(1)->child(3)->child(0)->data.edit();
     loaded[0] = loaded[1] = loaded[2] = loaded[3] = 0xFF;
     EXPECT_TRUE(txd.pixels(0, 0).empty());
     EXPECT_GE(txd.mip_count(0), 1u);

@@ -77,6 +77,10 @@ TEST(TruncatedHeaders, Tim2FilesCutShortAreRefused) {
             tim2_file cut;
             EXPECT_EQ(cut.read(std::span(bytes).first(n)), 0) << name << " cut at " << n;
             EXPECT_EQ(cut.last_error, raster_msg::not_valid_tim2) << name << " cut at " << n;
+            // The reader says which field the cut fell in.
+            EXPECT_NE(cut.error_detail.find("TIM2 "), std::string::npos) << name << " cut at " << n;
+            EXPECT_NE(cut.error_detail.find("offset "), std::string::npos)
+                << name << " cut at " << n;
             EXPECT_TRUE(cut.pictures.empty());
         }
     }
@@ -92,6 +96,8 @@ TEST(TruncatedHeaders, BmpFilesCutBeforeTheirLastRowAreRefused) {
         ps2_bitmap cut;
         EXPECT_EQ(cut.read_bmp(std::span(bytes).first(n)), 0) << "cut at " << n;
         EXPECT_EQ(cut.last_error, raster_msg::not_valid_bmp) << "cut at " << n;
+        EXPECT_NE(cut.error_detail.find("BMP "), std::string::npos) << "cut at " << n;
+        EXPECT_NE(cut.error_detail.find("offset "), std::string::npos) << "cut at " << n;
     }
     ps2_bitmap shortest;
     EXPECT_EQ(shortest.read_bmp(std::span(bytes).first(bytes.size() - 3)), 1);
@@ -109,8 +115,13 @@ TEST(TruncatedHeaders, ArchiveTablesCutShortAreRefused) {
     for (size_t n = 0; n < table_end; ++n) {
         EXPECT_FALSE(parse_ver2_table(std::span(archive).first(n), archive.size(), entries, error))
             << "cut at " << n;
-        EXPECT_EQ(error, n < 8 ? archive_msg::not_archive : archive_msg::index_short)
-            << "cut at " << n;
+        if (n < 8)
+            EXPECT_EQ(error, archive_msg::not_archive) << "cut at " << n;
+        else
+            EXPECT_EQ(error, std::string(archive_msg::index_short) +
+                                 " (archive entry table at offset 8 needs 64 bytes, only " +
+                                 std::to_string(n - 8) + " remain)")
+                << "cut at " << n;
         EXPECT_TRUE(entries.empty());
     }
 }
