@@ -92,6 +92,18 @@ inline constexpr const char* offer_save_as = "\n\nSave it as a separate file ins
 inline constexpr const char* saved_into_entry = "%s saved into its archive entry.";
 inline constexpr const char* entry_kind_none = "-";
 inline constexpr const char* exporting_all = "Exporting %d textures to %s...";
+// Edit in...: the texture's picture was saved in the image editor.
+inline constexpr const char* external_saved =
+    "'%s' was saved in the image editor.\n\nReplace the texture with it?";
+inline constexpr const char* external_caption = "Edit in";
+inline constexpr const char* editing_in = "Editing '%s' in %s.";
+inline constexpr const char* editor_not_started = "The image editor could not be started for %s.";
+// The progress windows of the operations that run off the window's thread.
+inline constexpr const char* importing = "Importing %d files...";
+inline constexpr const char* replacing = "Replacing %s...";
+inline constexpr const char* converting_textures = "Converting %d textures...";
+inline constexpr const char* converting_dictionary = "Converting the dictionary into %s...";
+inline constexpr const char* replacing_from_folder = "Replacing textures from %s...";
 inline constexpr const char* export_cancelled =
     "Export cancelled: %d of %d textures exported to %s.";
 inline constexpr const char* export_failures = "%d of %d textures could not be exported:\n";
@@ -124,3 +136,6 @@ inline constexpr const char* filter_import =
     "Formats (*.txd; *.png; *.bmp; *.tm2; *.rwsect)|*.txd; *.png; *.bmp; *.tm2; *.rwsect|All "
     "Files (*.*)|*.*|";
 } // namespace app_msg
+
+// Build identity; the build number comes from platform/system.h.
+inline constexpr const char* k_version_text = "v0.21";

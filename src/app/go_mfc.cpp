@@ -76,8 +76,7 @@ int run_screenshot(const std::vector<std::string>& arguments,
     QCoreApplication::processEvents();
     dialog.set_alpha_mode(view);
     if (dialog.dictionary()) dialog.list_fill(select);
-    if (zoom == -1) dialog.picture()->best_fit();
-    if (zoom > 0) dialog.picture()->set_zoom(zoom);
+    if (zoom != 0) dialog.set_preview_zoom(zoom);
     QCoreApplication::processEvents();
     for (const std::string& text : host.message_texts())
         std::fprintf(stderr, "quillmap: %s\n", text.c_str());

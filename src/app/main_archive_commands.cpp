@@ -129,7 +129,7 @@ void CMainDialog::cmd_open_from_archive(int) {
     // The same open as Open By Offset: the open dictionary stays when this one fails.
     if (!open_dictionary(archive.data_path.string(), uint32_t(entry.offset))) return;
     const archive_entry_link link{archive.data_path.string(), entry.name, entry.offset, entry.size};
-    session_.set_entry_link(link);
+    session().set_entry_link(link);
     const std::string shown = entry_title(link);
     set_title(shown);
     set_status_text(0, path_to_qt(format(app_msg::loaded, shown.c_str(),
@@ -140,10 +140,10 @@ void CMainDialog::cmd_open_from_archive(int) {
 void CMainDialog::save_into_entry() {
     // The session writes into the entry (growing it into free sectors when needed) and the
     // history marks the saved state; the window only shows the outcome.
-    if (!session_.save()) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!session().save()) {
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     set_status_text(0, path_to_qt(format(app_msg::saved_into_entry,
-                                         entry_title(*session_.entry_link()).c_str())));
+                                         entry_title(*session().entry_link()).c_str())));
 }

@@ -6,6 +6,7 @@
 #include "imageio/texture_conversion.h"
 #include "views/texture_list.h"
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -58,7 +59,7 @@ bool CMainDialog::conversion_state(int id, bool& checked) {
     for (int t : textures)
         checked = checked && shows_check(*txd, static_cast<uint32_t>(t), id);
     const std::optional<texture_conversion> conversion = conversion_of(id);
-    if (!conversion || session_.refusal(restrict_replace)) return false;
+    if (!conversion || session().refusal(restrict_replace)) return false;
     for (int t : textures)
         if (conversion_applies(*txd, static_cast<uint32_t>(t), *conversion)) return true;
     return false;
@@ -76,15 +77,26 @@ void CMainDialog::cmd_convert(int id) {
     }
     if (textures.empty()) return;
     const int current = list_selected() >= 0 ? list_selected() : selected.front();
-    if (!session_.convert(textures, *conversion)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    // Rebuilding textures at another depth quantizes them: it runs on a copy of the session
+    // off the window's thread, and the copy comes back as one edit.
+    auto ok = std::make_shared<bool>(false);
+    const texture_conversion chosen = *conversion;
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::converting_textures, applicable), 0,
+                     [ok, textures, chosen](editor_session& copy, work_progress&) {
+                         *ok = copy.convert(textures, chosen);
+                     });
+    if (!copy) return; // cancelled: the session never saw the copy
+    if (!*ok) {
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
+    session().take_worked(std::move(*copy), edit_kind::convert);
     refresh_after_edit(current); // thumbnails, details and preview show the new pixels
     // The textures converted together stay selected together.
-    static_cast<CTextureList*>(texture_list_)->select_textures(selected);
+    static_cast<CTextureList*>(panes_.texture_list)->select_textures(selected);
     QString status = QString::asprintf(app_msg::textures_converted, applicable);
-    if (!session_.last_note().empty())
-        status += QStringLiteral(" ") + QString::fromStdString(session_.last_note());
+    if (!session().last_note().empty())
+        status += QStringLiteral(" ") + QString::fromStdString(session().last_note());
     set_status_text(0, status);
 }

@@ -57,7 +57,7 @@ bool is_text_entry(QWidget* widget) {
 bool CMainDialog::is_inline_editor(const QWidget* widget) const {
     if (!is_text_entry(const_cast<QWidget*>(widget))) return false;
     for (const QWidget* w = widget; w; w = w->parentWidget())
-        if (w == texture_list_ || w == details_) return true;
+        if (w == panes_.texture_list || w == panes_.details) return true;
     return false;
 }
 
@@ -70,45 +70,50 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
     setAcceptDrops(true);
 
     // The controls of dialog template 101.
-    menu_bar_ = new QMenuBar(this);
-    client_ = new QWidget(this);
+    panes_.menu_bar = new QMenuBar(this);
+    panes_.client = new QWidget(this);
+    panes_.client->setObjectName("client");
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
     frame->setSpacing(0);
-    frame->setMenuBar(menu_bar_);
-    frame->addWidget(client_, 1);
+    frame->setMenuBar(panes_.menu_bar);
+    frame->addWidget(panes_.client, 1);
     create_texture_views();
-    preview_ = new CPictureControl(client_);
-    mip_box_ = new QComboBox(client_);
-    palette_view_ = new palette_view(client_);
-    palette_view_->setObjectName("palette_view");
-    palette_view_->hide(); // shown for 4- and 8-bit textures
-    connect(palette_view_, &palette_view::swatch_hovered, this,
+    panes_.preview = new CPictureControl(panes_.client);
+    panes_.preview->setObjectName("preview");
+    panes_.mip_box = new QComboBox(panes_.client);
+    panes_.mip_box->setObjectName("mip_levels");
+    panes_.palette = new palette_view(panes_.client);
+    panes_.palette->setObjectName("palette_view");
+    panes_.palette->hide(); // shown for 4- and 8-bit textures
+    connect(panes_.palette, &palette_view::swatch_hovered, this,
             [this](int index) { mark_palette_index(index); });
-    mip_strip_ = new mip_strip(client_);
-    mip_strip_->setObjectName("mip_strip");
-    mip_strip_->hide(); // shown for textures of more than one level
-    connect(mip_strip_, &mip_strip::level_chosen, this, [this](int level) {
-        mip_box_->setCurrentIndex(level);
+    panes_.levels = new mip_strip(panes_.client);
+    panes_.levels->setObjectName("mip_strip");
+    panes_.levels->hide(); // shown for textures of more than one level
+    connect(panes_.levels, &mip_strip::level_chosen, this, [this](int level) {
+        panes_.mip_box->setCurrentIndex(level);
         on_mip_level_changed(level);
     });
     create_editing_widgets();
     build_panes();
-    import_button_ = new QPushButton("Import", client_);
-    export_button_ = new QPushButton("Export", client_);
-    for (QPushButton* button : {import_button_, export_button_}) {
+    panes_.import_button = new QPushButton("Import", panes_.client);
+    panes_.export_button = new QPushButton("Export", panes_.client);
+    panes_.import_button->setObjectName("import_button");
+    panes_.export_button->setObjectName("export_button");
+    for (QPushButton* button : {panes_.import_button, panes_.export_button}) {
         button->setAutoDefault(false);
         button->hide();
     }
-    import_button_->setGeometry(4, 458, 90, 23);
-    export_button_->setGeometry(102, 458, 90, 23);
-    connect(import_button_, &QPushButton::clicked, this,
+    panes_.import_button->setGeometry(4, 458, 90, 23);
+    panes_.export_button->setGeometry(102, 458, 90, 23);
+    connect(panes_.import_button, &QPushButton::clicked, this,
             [this] { run_command(cmd::import_button); });
-    connect(export_button_, &QPushButton::clicked, this,
+    connect(panes_.export_button, &QPushButton::clicked, this,
             [this] { run_command(cmd::export_button); });
-    connect(mip_box_, &QComboBox::activated, this,
+    connect(panes_.mip_box, &QComboBox::activated, this,
             [this](int level) { on_mip_level_changed(level); });
-    client_->installEventFilter(this);
+    panes_.client->installEventFilter(this);
     build_status_bar();
     // The smallest window still shows both columns beside a preview and every status pane in
     // full (fit_status_pane widens it for longer texts), so nothing is drawn over anything else.
@@ -127,8 +132,9 @@ CMainDialog::CMainDialog(ui_host& host, startup_options options, QWidget* parent
 
 CMainDialog::~CMainDialog() {
     qApp->removeEventFilter(this);
+    drop_temporary_files();
     list_set_dictionary(nullptr);
-    session_.close();
+    session().close();
 }
 
 void CMainDialog::initialize() {
@@ -142,9 +148,9 @@ void CMainDialog::initialize() {
     set_swizzle_mode(::swizzle_mode::as_stored);
 
     restore_pane_sizes();
-    info_shown_ = settings_.read_int("main", "enable_info", info_shown_ ? 1 : 0) != 0;
-    action(cmd::show_more_info)->setChecked(info_shown_);
-    info_column_->setVisible(info_shown_);
+    view_.info_shown = settings_.read_int("main", "enable_info", view_.info_shown ? 1 : 0) != 0;
+    action(cmd::show_more_info)->setChecked(view_.info_shown);
+    panes_.info_column->setVisible(view_.info_shown);
 
     set_status_text(0, app_msg::ready);
     set_status_text(1, app_msg::not_loaded);
@@ -186,12 +192,12 @@ void CMainDialog::initialize() {
     }
 
     debug_mode_ = settings_.read_int("main", "enable_debug_mode", 0) != 0;
-    if (!debug_mode_) menu_bar_->removeAction(dev_menu_->menuAction());
+    if (!debug_mode_) panes_.menu_bar->removeAction(panes_.dev_menu->menuAction());
     update_command_states();
 }
 
 bool CMainDialog::rule_allows(enabled_when rule) const {
-    ps2_txd* txd = session_.dictionary();
+    ps2_txd* txd = session().dictionary();
     switch (rule) {
     case enabled_when::always:
     case enabled_when::own_rule:
@@ -230,6 +236,8 @@ void CMainDialog::build_commands() {
         {cmd::check_ps2_problems, &CMainDialog::cmd_check_ps2_problems},
         {cmd::filter_focus, &CMainDialog::cmd_filter_focus},
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},
+        {cmd::convert_xbox, &CMainDialog::cmd_convert_xbox},
+        {cmd::edit_in, &CMainDialog::cmd_edit_in},
         {cmd::file_exit, &CMainDialog::cmd_exit},
         {cmd::alpha_texture, &CMainDialog::cmd_alpha},
         {cmd::alpha_alpha, &CMainDialog::cmd_alpha},
@@ -284,6 +292,7 @@ void CMainDialog::build_commands() {
 }
 
 bool CMainDialog::run_command(int id, bool from_accelerator) {
+    if (work_.busy()) return false;
     if (from_accelerator) {
         // An accelerator does nothing while its menu item is grayed or out of the menu bar, nor
         // while the rule of a command without an item says it does not apply.
@@ -298,10 +307,10 @@ bool CMainDialog::run_command(int id, bool from_accelerator) {
     const auto found = commands_.find(id);
     if (found == commands_.end()) return false;
     (this->*(found->second))(id);
-    if (details_->isVisible() && id != cmd::details_view && session_.is_open()) {
-        details_->fill(dictionary());
-        details_->set_filter(filter_box_->text());
-        details_->select_texture(list_selected());
+    if (panes_.details->isVisible() && id != cmd::details_view && session().is_open()) {
+        panes_.details->fill(dictionary());
+        panes_.details->set_filter(panes_.filter_box->text());
+        panes_.details->select_texture(list_selected());
     }
     refresh_title();
     return true;
@@ -328,8 +337,8 @@ int CMainDialog::accelerator_command(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == client_ && event->type() == QEvent::Resize) {
-        layout_controls(client_->width(), client_->height());
+    if (watched == panes_.client && event->type() == QEvent::Resize) {
+        layout_controls(panes_.client->width(), panes_.client->height());
         return false;
     }
     if (event->type() != QEvent::KeyPress) return false;
@@ -371,8 +380,8 @@ QAction* CMainDialog::action(int id) const {
 bool CMainDialog::command_enabled(int id) const {
     QAction* a = action(id);
     if (!a || !a->isEnabled()) return false;
-    if (dev_menu_ && dev_menu_->actions().contains(a))
-        return menu_bar_->actions().contains(dev_menu_->menuAction());
+    if (panes_.dev_menu && panes_.dev_menu->actions().contains(a))
+        return panes_.menu_bar->actions().contains(panes_.dev_menu->menuAction());
     return true;
 }
 
@@ -382,28 +391,29 @@ bool CMainDialog::command_checked(int id) const {
 }
 
 QString CMainDialog::status_text(int pane) const {
-    return pane >= 0 && pane < 4 && panes_[pane] ? panes_[pane]->full_text() : QString();
+    return pane >= 0 && pane < 4 && panes_.status[pane] ? panes_.status[pane]->full_text()
+                                                        : QString();
 }
 
 void CMainDialog::set_status_text(int pane, const QString& text) {
-    if (pane < 0 || pane >= 4 || !panes_[pane]) return;
-    panes_[pane]->set_full_text(text);
+    if (pane < 0 || pane >= 4 || !panes_.status[pane]) return;
+    panes_.status[pane]->set_full_text(text);
     fit_status_pane(pane);
 }
 
 void CMainDialog::set_title(const std::string& file_name) {
-    title_name_ = file_name;
+    document_.set_title_name(file_name);
     refresh_title();
 }
 
 bool CMainDialog::require_dictionary() {
-    if (session_.is_open()) return true;
+    if (session().is_open()) return true;
     host_.message_box(session_msg::no_dictionary, app_msg::error, box_buttons::ok, box_icon::error);
     return false;
 }
 
 bool CMainDialog::refused(restriction_bits bit) {
-    const char* refusal = session_.refusal(bit);
+    const char* refusal = session().refusal(bit);
     if (refusal) host_.message_box(refusal, app_msg::error, box_buttons::ok, box_icon::error);
     return refusal != nullptr;
 }
@@ -428,6 +438,10 @@ void CMainDialog::showEvent(QShowEvent* event) {
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
+    if (work_.busy()) { // the progress window's Cancel ends the work first
+        event->ignore();
+        return;
+    }
     if (close_request()) {
         event->accept();
         QDialog::done(QDialog::Rejected);
@@ -438,14 +452,14 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
 
 bool CMainDialog::close_request() {
     bool ends = true;
-    if (session_.modified()) {
+    if (session().modified()) {
         const int answer = host_.message_box(app_msg::unsaved_changes, app_msg::exit_caption,
                                              box_buttons::yes_no_cancel, box_icon::warning);
         if (answer == id_cancel) {
             ends = false;
         } else if (answer == id_yes) {
             cmd_save(cmd::file_save);
-            ends = !session_.modified();
+            ends = !session().modified();
         }
     }
     store_window_rect();

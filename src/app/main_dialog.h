@@ -3,11 +3,13 @@
 // The editor's one window. Texture commands and the preview live in texture_commands.cpp and
 // preview.cpp.
 
+#include "app/background_work.h"
+#include "app/document_controller.h"
+#include "app/main_panes.h"
+#include "app/view_state.h"
 #include "dictionary/ps2_txd.h"
 #include "platform/settings.h"
 #include "platform/ui_host.h"
-#include "session/edit_history.h"
-#include "session/editor_session.h"
 #include "session/recent_files.h"
 #include "views/command_table.h"
 #include "views/theme.h"
@@ -25,21 +27,9 @@
 #include <vector>
 
 class QAction;
-class QComboBox;
+class external_edits;
 class QKeyEvent;
-class QMenu;
 class QMimeData;
-class QMenuBar;
-class QPushButton;
-class QSplitter;
-class QStatusBar;
-class QLabel;
-class QLineEdit;
-class texture_details;
-class mip_strip;
-class palette_view;
-class status_pane;
-class CPictureControl;
 
 // Messages the window accepts, relative to the first application message.
 enum app_message : int {
@@ -63,8 +53,9 @@ class CMainDialog : public QDialog {
     CMainDialog(ui_host& host, startup_options options, QWidget* parent = nullptr);
     ~CMainDialog() override;
 
-    // Runs every command, whatever its source. False when the id is unknown or the command's
-    // menu item is grayed and the source is an accelerator.
+    // Runs every command, whatever its source. False when the id is unknown, while a long
+    // operation runs, or when the command's menu item is grayed and the source is an
+    // accelerator.
     bool run_command(int id, bool from_accelerator = false);
     // The window messages of the texture list and other senders.
     void send_app_message(int message);
@@ -76,125 +67,58 @@ class CMainDialog : public QDialog {
     // Opening a dictionary (path, offset) -> success.
     bool open_dictionary(const std::string& path, uint32_t offset);
 
-    // State the other parts read.
-    editor_session& session() { return session_; }
-    ps2_txd* dictionary() const { return session_.dictionary(); }
-    const std::string& current_path() const { return session_.path(); }
-    uint32_t open_offset() const { return session_.offset(); }
-    uint32_t restriction_mask() const { return session_.restriction_mask(); }
+    // ---- the document (document_controller) ----
+    editor_session& session() { return document_.session(); }
+    const editor_session& session() const { return document_.session(); }
+    edit_history& history() { return document_.history(); }
+    ps2_txd* dictionary() const { return session().dictionary(); }
+    const std::string& current_path() const { return session().path(); }
+    uint32_t open_offset() const { return session().offset(); }
+    uint32_t restriction_mask() const { return session().restriction_mask(); }
     // Normally set only by open_dictionary; tests and conversions may set it too.
-    void set_restriction_mask(uint32_t mask) { session_.set_restriction_mask(mask); }
-    bool modified() const { return session_.modified(); }
-    void set_modified(bool value) { session_.set_modified(value); }
-    view_mode alpha_mode() const { return alpha_mode_; }
-    ::swizzle_mode swizzle_mode() const { return swizzle_mode_; }
-    // The order an export of `type` reads the pixels in: a PNG is the picture as the texture
-    // stores it, whatever the view's temporary override; BMP and TIM2 follow the view.
-    ::swizzle_mode export_swizzle(export_type type) const {
-        return type == export_type::png ? ::swizzle_mode::as_stored : swizzle_mode_;
-    }
-    bool info_shown() const { return info_shown_; }
+    void set_restriction_mask(uint32_t mask) { document_.session().set_restriction_mask(mask); }
+    bool modified() const { return session().modified(); }
+    void set_modified(bool value) { document_.session().set_modified(value); }
+    // Adds a path to the recent list and rebuilds the menu.
+    void add_recent(const std::string& path);
+    // A long operation runs off the window's thread; until it ends no command runs.
+    bool busy() const { return work_.busy(); }
+
+    // ---- the view (view_state) ----
+    view_mode alpha_mode() const { return view_.alpha; }
+    ::swizzle_mode swizzle_mode() const { return view_.swizzle; }
+    ::swizzle_mode export_swizzle(export_type type) const { return view_.export_swizzle(type); }
+    bool info_shown() const { return view_.info_shown; }
+    // Alpha and swizzle modes, with their menu marks and a new rendering.
+    void set_alpha_mode(view_mode mode);
+    void set_swizzle_mode(::swizzle_mode mode);
+    // The preview's zoom in percent; -1 fits the picture to the preview.
+    void set_preview_zoom(int percent);
+    void set_theme(theme which);
     bool warnings_enabled() const { return warnings_enabled_; }
     const settings_file& settings() const { return settings_; }
-    ui_host& ui() const { return host_; }
+    static constexpr int k_column_width = 222; // both side columns at first start
+    // The layout rule for a client area of cx by cy pixels.
+    void layout_controls(int cx, int cy);
 
+    // ---- commands and what the window shows of them ----
     // Menu state by command id (for the texture list's pop-up and for tests).
     QAction* action(int id) const;
     bool command_enabled(int id) const;
     bool command_checked(int id) const;
-    QMenuBar* menu_bar() const { return menu_bar_; }
-    QMenu* recent_menu() const { return recent_menu_; }
-    QString status_text(int pane) const;
-    void set_status_text(int pane, const QString& text);
-    QWidget* client() const { return client_; }
-
-    // The loaded-dictionary guard: false (after its message) when no dictionary is loaded.
-    bool require_dictionary();
-    // The version display of status pane 3.
-    void update_version_display();
-    // Adds a path to the recent list and rebuilds the menu.
-    void add_recent(const std::string& path);
-    void rebuild_recent_menu();
-    // Title for no file (empty name), a file name, or "Untitled".
-    void set_title(const std::string& file_name);
-    // Alpha and swizzle modes, with their menu marks and a new rendering.
-    void set_alpha_mode(view_mode mode);
-    void set_swizzle_mode(::swizzle_mode mode);
-    void render_again();
-    // The layout rule for a client area of cx by cy pixels.
-    void layout_controls(int cx, int cy);
-    // The list column, the preview and the information panel share the width through this
-    // splitter; the columns' widths are kept in the settings file ("pane_sizes").
-    QSplitter* pane_splitter() const { return splitter_; }
-    static constexpr int k_column_width = 222; // both side columns at first start
-
-    // Widgets of the window.
-    CPictureControl* picture() const { return preview_; }
-    QComboBox* mip_box() const { return mip_box_; }
-    QPushButton* export_button() const { return export_button_; }
-    QPushButton* import_button() const { return import_button_; }
-    QStatusBar* status_bar() const { return status_bar_; }
-
-    // ---- texture commands and preview (texture_commands.cpp, preview.cpp) ----
-    // Defined by the views developer. The list and information view are made by
-    // create_texture_views() as children of client(); the wrappers below are the only way
-    // this file reaches them, so their classes can change without touching the frame.
-    void create_texture_views();
-    int list_fill(int index);                      // CTextureList::fill
-    void list_set_dictionary(ps2_txd* dictionary); // none when the window drops it
-    bool list_has_dictionary() const;
-    int list_selected() const;          // `selected`, -1 for none
-    int list_first_selected() const;    // first selected item, -1 for none
-    void list_set_image_mode(int mode); // "enable_thumbs"
-    // Part of the preview: 1 when a texture was rendered.
-    int render_preview(int index, int level = 0);
-    void on_current_texture_changed();    // msg_current_texture
-    void on_mip_level_changed(int level); // the mip-level box's selection
-    // The pixel inspector: position, colour as shown, palette index, stored alpha and zoom of
-    // the preview's pixel `pixel` in the message pane; nothing off the picture.
-    void show_pixel_info(QPoint pixel);
-    void mark_palette_index(int index);
-    // Whether the preview shows the texture's level swizzled data read as unswizzled.
-    bool reads_swizzled(uint32_t texture);
-    // The mip strip follows the texture, its view and swizzle modes, and the chosen level.
-    void update_mip_strip();
-    mip_strip* level_strip() const { return mip_strip_; }
-    // The palette view follows the texture; hovering a swatch marks its pixels in the preview
-    // and clicking a pixel selects its swatch.
-    void update_palette_view();
-    palette_view* palette_panel() const { return palette_view_; }
-    void cmd_export(int id);          // 40028, 40023, 40025
-    void cmd_export_button(int id);   // 1015 and msg_export_current
-    void cmd_export_all(int id);      // 40015
-    void cmd_import(int id);          // 40006, 1014
-    void cmd_replace(int id);         // 40169, 40176
-    void cmd_replace_all(int id);     // Replace All from Folder
-    void cmd_rename(int id);          // 40008
-    void cmd_delete(int id);          // 40007
-    void cmd_move(int id);            // 40021, 40022
-    void cmd_change_version(int id);  // 40158
-    void on_texture_properties();     // msg_texture_properties
-    QWidget* texture_list_ = nullptr; // CTextureList, control 1066
-    QWidget* info_list_ = nullptr;    // CTextureInfoList, control 1001
-                                      // ---- end of the texture block ----
-
-    // ---- editing comforts (main_editing.cpp) ----
-    edit_history& history() { return history_; }
-    QLineEdit* filter_box() const { return filter_box_; }
-    texture_details* details_view() const { return details_; }
-    // Textures the list's selection covers, in dictionary order.
-    std::vector<int> selected_textures() const;
-    // After an edit, an undo or a redo: list, details, preview, commands and title follow.
-    void refresh_after_edit(int select);
-    // The title shows '*' after the file name while there are unsaved changes.
-    void refresh_title();
-    // The information panel describes the selected texture as the dictionary stands now.
-    void refresh_texture_info();
-    void set_theme(theme which);
     // A pop-up conversion item's state for the selected textures: enabled, and its check mark.
     bool conversion_state(int id, bool& checked);
-    // Image files dropped on the list: added, or replacing `texture` when it is not -1.
-    bool drop_images(const std::vector<std::string>& paths, int texture);
+    QString status_text(int pane) const;
+    // The version display of status pane 3, as the settings name the version now.
+    void update_version_display();
+    void set_status_text(int pane, const QString& text);
+    // The texture list: fills it and selects `index` (CTextureList::fill); the selected
+    // texture, -1 for none; the textures the selection covers, in dictionary order.
+    int list_fill(int index);
+    int list_selected() const;
+    std::vector<int> selected_textures() const;
+    // Part of the preview: 1 when a texture was rendered.
+    int render_preview(int index, int level = 0);
     // Texture files for a drag out of the list; empty when none could be written.
     std::vector<std::string> export_for_drag(const std::vector<int>& textures);
 
@@ -210,6 +134,73 @@ class CMainDialog : public QDialog {
 
   private:
     using command_handler = void (CMainDialog::*)(int id);
+    // The loaded-dictionary guard: false (after its message) when no dictionary is loaded.
+    bool require_dictionary();
+    void rebuild_recent_menu();
+    // Title for no file (empty name), a file name, or "Untitled".
+    void set_title(const std::string& file_name);
+    void render_again();
+
+    // ---- texture commands and preview (texture_commands.cpp, preview.cpp) ----
+    // The list and information view are made by create_texture_views() as children of the
+    // client area; the wrappers below are the only way the frame reaches them, so their
+    // classes can change without touching it.
+    void create_texture_views();
+    void list_set_dictionary(ps2_txd* dictionary); // none when the window drops it
+    bool list_has_dictionary() const;
+    int list_first_selected() const;      // first selected item, -1 for none
+    void list_set_image_mode(int mode);   // "enable_thumbs"
+    void on_current_texture_changed();    // msg_current_texture
+    void on_mip_level_changed(int level); // the mip-level box's selection
+    // The pixel inspector: position, colour as shown, palette index, stored alpha and zoom of
+    // the preview's pixel `pixel` in the message pane; nothing off the picture.
+    void show_pixel_info(QPoint pixel);
+    void mark_palette_index(int index);
+    // Whether the preview shows the texture's level swizzled data read as unswizzled.
+    bool reads_swizzled(uint32_t texture);
+    // The mip strip follows the texture, its view and swizzle modes, and the chosen level.
+    void update_mip_strip();
+    // The palette view follows the texture; hovering a swatch marks its pixels in the preview
+    // and clicking a pixel selects its swatch.
+    void update_palette_view();
+    void cmd_export(int id);        // 40028, 40023, 40025
+    void cmd_export_button(int id); // 1015 and msg_export_current
+    void cmd_export_all(int id);    // 40015
+    void cmd_import(int id);        // 40006, 1014
+    void cmd_replace(int id);       // 40169, 40176
+    void cmd_replace_all(int id);   // Replace All from Folder
+    // Adds the files off the window's thread as one edit, PNG pictures as `png` says, each
+    // scaled to its size in `scale_to`; asks whether to go on after a file that fails. The
+    // number of files added.
+    int
+    import_off_thread(const std::vector<std::string>& paths, png_add_options png,
+                      const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to = {});
+    // Texture `texture` replaced from `picture` off the window's thread, as one edit; false
+    // (after its message, if any) when it failed or was cancelled.
+    bool replace_off_thread(uint32_t texture, const std::string& picture, bool keep_alpha);
+    void cmd_rename(int id);         // 40008
+    void cmd_delete(int id);         // 40007
+    void cmd_move(int id);           // 40021, 40022
+    void cmd_change_version(int id); // 40158
+    void on_texture_properties();    // msg_texture_properties
+    // ---- Edit in... (main_edit_in.cpp) ----
+    // The selected texture as a PNG opened in the image editor the settings name
+    // ("external_editor"), or the desktop's; each save there offers to replace the texture.
+    void cmd_edit_in(int id);
+    void on_external_save(const QString& name, const QString& file);
+    // The files of Edit in... and of drags out of the list go with the dictionary.
+    void drop_temporary_files();
+
+    // ---- editing comforts (main_editing.cpp) ----
+    // After an edit, an undo or a redo: list, details, preview, commands and title follow.
+    void refresh_after_edit(int select);
+    // The title shows '*' after the file name while there are unsaved changes.
+    void refresh_title();
+    // The information panel describes the selected texture as the dictionary stands now.
+    void refresh_texture_info();
+    // Image files dropped on the list: added, or replacing `texture` when it is not -1.
+    bool drop_images(const std::vector<std::string>& paths, int texture);
+
     // The menu bar, from the command table.
     void build_menus();
     void build_commands();
@@ -256,9 +247,14 @@ class CMainDialog : public QDialog {
     void cmd_convert_ps2(int id);
     // D3D9 for dictionaries stamped after RenderWare 3.5 (San Andreas), D3D8 before.
     void cmd_convert_pc(int id);
-    // Asks for the file, runs `convert` into it and tells what was done in the status bar.
-    void convert_dictionary(const std::function<bool(const std::filesystem::path&,
-                                                     std::vector<std::string>&)>& convert);
+    void cmd_convert_xbox(int id);
+    // The conversions' way of writing: from the session's copy `from` into `out`, the textures
+    // left out named in `skipped`. It runs off the window's thread.
+    using dictionary_conversion = std::function<bool(
+        editor_session& from, const std::filesystem::path& out, std::vector<std::string>& skipped)>;
+    // Asks for the file, runs `convert` into it off the window's thread and tells what was
+    // done in the status bar; a cancelled conversion writes nothing.
+    void convert_dictionary(dictionary_conversion convert);
     void cmd_exit(int id);
     void cmd_alpha(int id);
     void cmd_swizzle(int id);
@@ -280,26 +276,24 @@ class CMainDialog : public QDialog {
     void cmd_details(int id);
     void cmd_theme(int id);
     void cmd_convert(int id);
+    // Runs `work` off the window's thread on a working copy of the session (see work_) and
+    // returns the copy once the work has ended; none when the user cancelled or no copy could
+    // be made (after its message). The caller hands the copy back with take_worked.
+    std::shared_ptr<editor_session>
+    work_on_copy(const std::string& text, int total,
+                 std::function<void(editor_session& copy, work_progress& progress)> work);
     // A close request: the prompt, then the stored rectangle. True when the window ends.
     bool close_request();
     void store_window_rect();
 
     ui_host& host_;
-    QMenuBar* menu_bar_ = nullptr;
-    QWidget* client_ = nullptr; // the client area; the layout rule works in its pixels
-    QStatusBar* status_bar_ = nullptr;
-    status_pane* panes_[4] = {};
-    QMenu* recent_menu_ = nullptr;
-    QMenu* dev_menu_ = nullptr;
-    QPushButton* export_button_ = nullptr;
-    QPushButton* import_button_ = nullptr;
-    CPictureControl* preview_ = nullptr;
-    QComboBox* mip_box_ = nullptr;
-    mip_strip* mip_strip_ = nullptr; // every level of the texture, above the chooser
-    QWidget* info_column_ = nullptr; // the information panel and the palette view
-    palette_view* palette_view_ = nullptr;
-    QSplitter* splitter_ = nullptr;
-    QWidget* list_column_ = nullptr; // filter box, list or details, mip-level box
+    // Long operations never run on the window's thread and never on the session itself: they
+    // work on a copy of it (editor_session::working_copy), so the session is only ever touched
+    // by this thread, and a cancelled run leaves it exactly as it was. While one runs, the
+    // progress window is modal and run_command refuses, so that no edit is lost under the
+    // copy that comes back.
+    background_work work_{host_};
+    main_panes panes_;
     // Widths of the side columns as last chosen; a narrow window shrinks them for a while only.
     int left_width_ = k_column_width;
     int info_width_ = k_column_width;
@@ -308,21 +302,13 @@ class CMainDialog : public QDialog {
 
     settings_file settings_;
     std::vector<std::string> arguments_;
-    editor_session session_;
+    document_controller document_;
     recent_files recent_;
-    edit_history history_{session_}; // after session_, which it observes
-    QLineEdit* filter_box_ = nullptr;
-    texture_details* details_ = nullptr;
-    std::string title_name_;
+    view_state view_;
     std::string drag_folder_; // where dragged-out textures are written
-    ::swizzle_mode swizzle_mode_ = ::swizzle_mode::as_stored;
-    view_mode alpha_mode_ = view_mode::texture;
-    bool info_shown_ = false;
+    external_edits* edits_ = nullptr;
     bool warnings_enabled_ = true;
     bool debug_mode_ = false;
     // The stored outer rectangle, until the window manager's frame is known on the first show.
     QRect restored_outer_;
 };
-
-// Build identity; the build number comes from platform/system.h.
-inline constexpr const char* k_version_text = "v0.21";

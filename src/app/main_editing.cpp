@@ -33,45 +33,45 @@ CTextureList* tiles(QWidget* list) {
 } // namespace
 
 void CMainDialog::create_editing_widgets() {
-    filter_box_ = new QLineEdit(client());
-    filter_box_->setObjectName("texture_filter");
-    filter_box_->setPlaceholderText("Filter textures");
-    filter_box_->setClearButtonEnabled(true);
-    details_ = new texture_details(client());
-    details_->setObjectName("texture_details");
-    details_->hide();
-    CTextureList* list = tiles(texture_list_);
-    connect(filter_box_, &QLineEdit::textChanged, this, [this, list](const QString& text) {
+    panes_.filter_box = new QLineEdit(panes_.client);
+    panes_.filter_box->setObjectName("texture_filter");
+    panes_.filter_box->setPlaceholderText("Filter textures");
+    panes_.filter_box->setClearButtonEnabled(true);
+    panes_.details = new texture_details(panes_.client);
+    panes_.details->setObjectName("texture_details");
+    panes_.details->hide();
+    CTextureList* list = tiles(panes_.texture_list);
+    connect(panes_.filter_box, &QLineEdit::textChanged, this, [this, list](const QString& text) {
         list->set_filter(text);
-        details_->set_filter(text);
+        panes_.details->set_filter(text);
     });
-    connect(details_, &texture_details::texture_chosen, this,
+    connect(panes_.details, &texture_details::texture_chosen, this,
             [list](int t) { list->setCurrentRow(t, QItemSelectionModel::ClearAndSelect); });
-    connect(details_, &QTreeWidget::itemDoubleClicked, this,
+    connect(panes_.details, &QTreeWidget::itemDoubleClicked, this,
             [this] { send_app_message(msg_texture_properties); });
-    connect(preview_, &picture_view::zoom_changed, this, [this] {
+    connect(panes_.preview, &picture_view::zoom_changed, this, [this] {
         QAction* fit = action(cmd::best_fit);
         QAction* original = action(cmd::original_size);
         if (!fit || !original) return; // the menus come later in start-up
-        fit->setChecked(preview_->fits());
-        original->setChecked(!preview_->fits() && preview_->zoom_percent() == 100);
+        fit->setChecked(panes_.preview->fits());
+        original->setChecked(!panes_.preview->fits() && panes_.preview->zoom_percent() == 100);
     });
     // The pixel inspector: what lies under the pointer, in the message pane.
-    connect(preview_, &picture_view::pixel_hovered, this,
+    connect(panes_.preview, &picture_view::pixel_hovered, this,
             [this](QPoint pixel) { show_pixel_info(pixel); });
     // A click on a pixel selects its swatch in the palette view.
-    connect(preview_, &picture_view::pixel_clicked, this, [this](QPoint pixel) {
+    connect(panes_.preview, &picture_view::pixel_clicked, this, [this](QPoint pixel) {
         const int t = list_selected();
-        if (!session_.is_open() || t < 0) return;
+        if (!session().is_open() || t < 0) return;
         const stored_pixel stored = probe_stored_pixel(
-            *dictionary(), uint32_t(t), uint32_t(std::max(0, mip_box_->currentIndex())),
+            *dictionary(), uint32_t(t), uint32_t(std::max(0, panes_.mip_box->currentIndex())),
             uint32_t(pixel.x()), uint32_t(pixel.y()), reads_swizzled(uint32_t(t)));
-        if (stored.index) palette_view_->set_selected(int(*stored.index));
+        if (stored.index) panes_.palette->set_selected(int(*stored.index));
     });
     // Renaming in place is an edit like any other: it goes through the session's history.
     list->set_renamer([this](uint32_t t, const std::string& name) {
-        if (session_.rename(t, name, name_kind::texture)) return true;
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        if (session().rename(t, name, name_kind::texture)) return true;
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     });
     list->set_command_state(
@@ -108,50 +108,45 @@ void CMainDialog::build_editing_menus() {
 }
 
 std::vector<int> CMainDialog::selected_textures() const {
-    std::vector<int> textures = details_ && details_->isVisible()
-                                    ? details_->selected_textures()
-                                    : tiles(texture_list_)->selected_textures();
+    std::vector<int> textures = panes_.details && panes_.details->isVisible()
+                                    ? panes_.details->selected_textures()
+                                    : tiles(panes_.texture_list)->selected_textures();
     if (textures.empty() && list_selected() >= 0 &&
-        (details_->isVisible() || tiles(texture_list_)->texture_shown(list_selected())))
+        (panes_.details->isVisible() || tiles(panes_.texture_list)->texture_shown(list_selected())))
         textures.push_back(list_selected());
     return textures;
 }
 
 void CMainDialog::refresh_title() {
-    if (title_name_.empty()) {
-        setWindowTitle(QString::fromStdString(format(app_msg::title_no_file, build_number())));
-    } else {
-        const char* mark = session_.is_open() && session_.modified() ? "*" : "";
-        setWindowTitle(path_to_qt(title_name_) + mark + " - Quillmap " + k_version_text);
-    }
+    setWindowTitle(path_to_qt(document_.window_title()));
     if (QAction* undo = action(cmd::edit_undo)) {
-        undo->setEnabled(history_.can_undo());
-        undo->setText(QString::fromStdString("&Undo " + history_.undo_name() + "\tCtrl+Z"));
+        undo->setEnabled(history().can_undo());
+        undo->setText(QString::fromStdString(document_.undo_text()));
     }
     if (QAction* redo = action(cmd::edit_redo)) {
-        redo->setEnabled(history_.can_redo());
-        redo->setText(QString::fromStdString("&Redo " + history_.redo_name() + "\tCtrl+Y"));
+        redo->setEnabled(history().can_redo());
+        redo->setText(QString::fromStdString(document_.redo_text()));
     }
 }
 
 void CMainDialog::refresh_texture_info() {
     const int t = list_selected();
-    if (!info_shown_ || !session_.is_open() || t < 0) return;
-    static_cast<CTextureInfoList*>(info_list_)
-        ->show_texture_info(static_cast<uint32_t>(t), session_.dictionary());
+    if (!view_.info_shown || !session().is_open() || t < 0) return;
+    static_cast<CTextureInfoList*>(panes_.info_list)
+        ->show_texture_info(static_cast<uint32_t>(t), session().dictionary());
 }
 
 void CMainDialog::refresh_after_edit(int select) {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     const int count = static_cast<int>(dictionary()->texture_count());
     if (select >= count) select = count - 1;
     list_fill(select);
-    details_->fill(dictionary());
-    details_->set_filter(filter_box_->text());
-    if (list_selected() >= 0) details_->select_texture(list_selected());
+    panes_.details->fill(dictionary());
+    panes_.details->set_filter(panes_.filter_box->text());
+    if (list_selected() >= 0) panes_.details->select_texture(list_selected());
     if (list_selected() == -1) {
         render_preview(-1, 0);
-        mip_box_->clear();
+        panes_.mip_box->clear();
         set_status_text(0, "");
         set_status_text(1, app_msg::not_loaded);
         set_status_text(2, "");
@@ -163,15 +158,15 @@ void CMainDialog::refresh_after_edit(int select) {
 }
 
 void CMainDialog::cmd_undo(int) {
-    const std::string name = history_.undo_name();
-    if (!history_.undo()) return;
+    const std::string name = history().undo_name();
+    if (!history().undo()) return;
     refresh_after_edit(std::max(0, list_selected()));
     set_status_text(0, QString::asprintf(app_msg::undone, name.c_str()));
 }
 
 void CMainDialog::cmd_redo(int) {
-    const std::string name = history_.redo_name();
-    if (!history_.redo()) return;
+    const std::string name = history().redo_name();
+    if (!history().redo()) return;
     refresh_after_edit(std::max(0, list_selected()));
     set_status_text(0, QString::asprintf(app_msg::redone, name.c_str()));
 }
@@ -179,29 +174,29 @@ void CMainDialog::cmd_redo(int) {
 void CMainDialog::cmd_zoom(int id) {
     switch (id) {
     case cmd::best_fit:
-        preview_->best_fit();
+        panes_.preview->best_fit();
         break;
     case cmd::original_size:
-        preview_->original_size();
+        panes_.preview->original_size();
         break;
     case cmd::zoom_in:
-        preview_->zoom_in();
+        panes_.preview->zoom_in();
         break;
     default:
-        preview_->zoom_out();
+        panes_.preview->zoom_out();
         break;
     }
 }
 
 void CMainDialog::cmd_details(int) {
-    const bool details = !details_->isVisible();
+    const bool details = !panes_.details->isVisible();
     if (details) {
-        details_->fill(dictionary());
-        details_->set_filter(filter_box_->text());
-        if (list_selected() >= 0) details_->select_texture(list_selected());
+        panes_.details->fill(dictionary());
+        panes_.details->set_filter(panes_.filter_box->text());
+        if (list_selected() >= 0) panes_.details->select_texture(list_selected());
     }
-    details_->setVisible(details);
-    texture_list_->setVisible(!details);
+    panes_.details->setVisible(details);
+    panes_.texture_list->setVisible(!details);
     action(cmd::details_view)->setChecked(details);
 }
 
@@ -228,8 +223,8 @@ void CMainDialog::delete_textures(const std::vector<int>& textures) {
     int deleted = 0;
     // From the last one down, so that the indices still to go stay valid.
     for (auto it = textures.rbegin(); it != textures.rend(); ++it) {
-        if (!session_.remove(static_cast<uint32_t>(*it))) {
-            host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok,
+        if (!session().remove(static_cast<uint32_t>(*it))) {
+            host_.message_box(session().last_error(), app_msg::error, box_buttons::ok,
                               box_icon::error);
             break;
         }
@@ -242,7 +237,7 @@ void CMainDialog::delete_textures(const std::vector<int>& textures) {
 
 std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& textures) {
     std::vector<std::string> paths;
-    if (!session_.is_open() || session_.refusal(restrict_export)) return paths;
+    if (!session().is_open() || session().refusal(restrict_export)) return paths;
     if (drag_folder_.empty())
         drag_folder_ = path_from_qt(QDir::temp().filePath(
             QStringLiteral("quillmap-drag-%1").arg(QCoreApplication::applicationPid())));
@@ -252,9 +247,9 @@ std::vector<std::string> CMainDialog::export_for_drag(const std::vector<int>& te
         const auto texture = static_cast<uint32_t>(t);
         const std::filesystem::path path =
             std::filesystem::path(drag_folder_) /
-            dictionary()->default_export_name(texture, alpha_mode_, export_type::png);
-        if (session_.export_texture(texture, alpha_mode_, export_type::png, &path,
-                                    export_swizzle(export_type::png)))
+            dictionary()->default_export_name(texture, view_.alpha, export_type::png);
+        if (session().export_texture(texture, view_.alpha, export_type::png, &path,
+                                     export_swizzle(export_type::png)))
             paths.push_back(path.string());
     }
     return paths;
@@ -265,7 +260,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
     // A dictionary dropped on the list opens, as it does anywhere on the window.
     const std::string first = editor_session::import_extension(paths.front());
     if (first == ".txd" || first == ".TXD") {
-        if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
+        if (session().is_open() && session().modified() && !ask_unsaved_changes()) return false;
         if (!open_dictionary(paths.front(), 0)) return false;
         add_recent(paths.front());
         return true;
@@ -277,11 +272,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
          type == export_type::dds)) {
         if (refused(restrict_replace)) return false;
         const auto t = static_cast<uint32_t>(texture);
-        if (!session_.replace(t, paths.front(), false)) {
-            host_.message_box(session_.error_text(), app_msg::error, box_buttons::ok,
-                              box_icon::error);
-            return false;
-        }
+        if (!replace_off_thread(t, paths.front(), false)) return false;
         refresh_after_edit(texture);
         set_status_text(0, QString::asprintf(app_msg::dropped_replaced,
                                              QString::fromLatin1(
@@ -291,19 +282,10 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
         return true;
     }
     if (refused(restrict_import)) return false;
-    int added = 0;
     // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
     png_add_options png;
-    png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
-    for (const std::string& path : paths) {
-        if (session_.import_file(path, swizzle_mode_, png)) {
-            ++added;
-            continue;
-        }
-        if (host_.message_box(session_.error_text() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
-    }
+    png.swizzle = view_.swizzle != ::swizzle_mode::off;
+    const int added = import_off_thread(paths, png);
     if (added == 0) return false;
     refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
     set_status_text(0, QString::asprintf(app_msg::dropped_added, added));

@@ -33,13 +33,14 @@ constexpr uint32_t k_last_d3d8_version = 0x35000;
 } // namespace
 
 void CMainDialog::discard_dictionary() {
-    history_.clear();
+    history().clear();
+    drop_temporary_files();
     list_set_dictionary(nullptr);
-    details_->fill(nullptr);
+    panes_.details->fill(nullptr);
     list_fill(-1);
-    session_.close();
-    preview_->clear();
-    mip_box_->clear();
+    session().close();
+    panes_.preview->clear();
+    panes_.mip_box->clear();
     update_mip_strip();
     update_palette_view();
     set_title({});
@@ -53,7 +54,7 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
         "main", "platform_priority", k_default_platform_priority, k_priority_buffer);
     bool pc_test = false;
     const open_status status =
-        session_.open(path, offset, priority, [this, &pc_test](ps2_txd& probed) {
+        session().open(path, offset, priority, [this, &pc_test](ps2_txd& probed) {
             pc_test = probe_pc_test(probed);
             if (!warnings_enabled_ || !(pc_test || probe_mobile_test(probed))) return true;
             return host_.message_box(app_msg::unsupported_compression, app_msg::warning_caption,
@@ -62,39 +63,40 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
     if (status != open_status::opened) {
         // The program's own text, then the file and the cause.
         if (status == open_status::unsupported)
-            host_.message_box(session_.last_error() + "\n" + file_name_of(path) + ": " +
-                                  session_.open_reason(),
+            host_.message_box(session().last_error() + "\n" + file_name_of(path) + ": " +
+                                  session().open_reason(),
                               app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
-    history_.clear();
-    ps2_txd& txd = *session_.dictionary();
+    history().clear();
+    drop_temporary_files();
+    ps2_txd& txd = *session().dictionary();
 
-    preview_->clear();
-    mip_box_->clear();
+    panes_.preview->clear();
+    panes_.mip_box->clear();
     list_set_dictionary(&txd);
     list_fill(0);
-    details_->fill(&txd);
-    details_->set_filter(filter_box_->text());
+    panes_.details->fill(&txd);
+    panes_.details->set_filter(panes_.filter_box->text());
 
     const std::string name = file_name_of(path);
     std::string loaded =
         format(app_msg::loaded, name.c_str(), static_cast<int>(txd.texture_count()),
                txd.allocated_bytes / 1024.0);
-    if (session_.opened_outside_priority())
-        loaded += format(app_msg::opened_outside_priority, session_.platform_name());
+    if (session().opened_outside_priority())
+        loaded += format(app_msg::opened_outside_priority, session().platform_name());
     // Textures the count leaves out are listed all the same; the status line says so.
     if (const std::string why = txd.count_disagreement(); !why.empty()) loaded += " " + why;
     set_status_text(0, path_to_qt(loaded));
     set_title(name);
     update_command_states();
-    if (texture_list_) texture_list_->setFocus();
+    if (panes_.texture_list) panes_.texture_list->setFocus();
     update_version_display();
     return true;
 }
 
 void CMainDialog::update_version_display() {
-    ps2_txd* txd = session_.dictionary();
+    ps2_txd* txd = session().dictionary();
     if (!txd) return;
     const uint32_t version = txd->root_version();
     std::string text =
@@ -114,7 +116,7 @@ bool CMainDialog::ask_unsaved_changes() {
     if (answer == id_cancel) return false;
     if (answer == id_yes) {
         cmd_save(cmd::file_save);
-        return !session_.modified();
+        return !session().modified();
     }
     // No gives the changes up only once another dictionary has taken their place: an open that
     // fails or is cancelled leaves the edited one, still marked, with its history.
@@ -124,7 +126,7 @@ bool CMainDialog::ask_unsaved_changes() {
 void CMainDialog::cmd_new(int) {
     CRWSelect dialog(0x1803FFFF, this);
     dialog.settings_path = settings_.path();
-    if (session_.is_open() && session_.modified()) {
+    if (session().is_open() && session().modified()) {
         const int answer = host_.message_box(app_msg::close_for_new, app_msg::new_caption,
                                              box_buttons::yes_no, box_icon::question);
         if (answer != id_yes) return;
@@ -132,15 +134,16 @@ void CMainDialog::cmd_new(int) {
     }
     if (host_.run(dialog) != id_ok) return;
     list_set_dictionary(nullptr);
-    if (!session_.create_new(dialog.result)) {
-        list_set_dictionary(session_.dictionary());
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!session().create_new(dialog.result)) {
+        list_set_dictionary(session().dictionary());
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    history_.clear();
-    list_set_dictionary(session_.dictionary());
+    history().clear();
+    drop_temporary_files();
+    list_set_dictionary(session().dictionary());
     list_fill(0);
-    details_->fill(session_.dictionary());
+    panes_.details->fill(session().dictionary());
     update_command_states();
     render_preview(-1, 0);
     update_version_display();
@@ -149,7 +152,7 @@ void CMainDialog::cmd_new(int) {
 
 bool CMainDialog::choose_file_to_open(const char* filter, std::string& path) {
     // Opening replaces the dictionary, so unsaved changes are asked about first.
-    if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
+    if (session().is_open() && session().modified() && !ask_unsaved_changes()) return false;
     file_request request;
     request.default_extension = ".txd";
     request.initial_name = recent_.newest();
@@ -174,25 +177,25 @@ void CMainDialog::cmd_open_by_offset(int) {
     // Cancel on the offset stops the command instead of opening at a stale offset.
     if (host_.run(dialog) != id_ok) return;
     uint32_t offset = 0;
-    if (parse_hex(dialog.value, offset)) session_.set_offset(offset);
-    open_dictionary(path, session_.offset());
+    if (parse_hex(dialog.value, offset)) session().set_offset(offset);
+    open_dictionary(path, session().offset());
 }
 
 bool CMainDialog::save_to(const std::string& path, bool record_name) {
-    if (!(record_name ? session_.save_as(path) : session_.save())) {
+    if (!(record_name ? session().save_as(path) : session().save())) {
         // A dictionary that outgrew its place inside a larger file can still go to a file of
         // its own; the larger file was not touched.
-        if (session_.save_needs_new_file()) {
-            if (host_.message_box(session_.last_error() + app_msg::offer_save_as,
+        if (session().save_needs_new_file()) {
+            if (host_.message_box(session().last_error() + app_msg::offer_save_as,
                                   app_msg::save_caption, box_buttons::yes_no,
                                   box_icon::warning) == id_yes)
                 cmd_save_as(cmd::file_save_as);
             return false;
         }
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return false;
     }
-    history_.mark_saved();
+    history().mark_saved();
     refresh_texture_info(); // the addresses are those of the file as written
     if (record_name) {
         set_title(file_name_of(path));
@@ -205,12 +208,12 @@ bool CMainDialog::save_to(const std::string& path, bool record_name) {
 
 void CMainDialog::cmd_save(int) {
     if (!require_dictionary() || refused(restrict_save)) return;
-    if (session_.entry_link()) {
+    if (session().entry_link()) {
         save_into_entry();
         return;
     }
-    if (!session_.path().empty()) {
-        save_to(session_.path(), false);
+    if (!session().path().empty()) {
+        save_to(session().path(), false);
         return;
     }
     std::string path;
@@ -220,10 +223,10 @@ void CMainDialog::cmd_save(int) {
 void CMainDialog::cmd_save_as(int) {
     if (!require_dictionary() || refused(restrict_save_as)) return;
     // A dictionary from an archive is proposed under its entry's name beside the archive.
-    const auto& link = session_.entry_link();
+    const auto& link = session().entry_link();
     const std::string proposed =
         link ? (std::filesystem::path(link->archive).parent_path() / link->entry).string()
-             : session_.path();
+             : session().path();
     std::string path;
     if (choose_dictionary_to_write(proposed, path)) save_to(path, true);
 }
@@ -251,7 +254,7 @@ void CMainDialog::cmd_open_recent(int id) {
     const std::string path = recent_.at(n);
     if (path.empty()) return;
     // Opening replaces the dictionary, so unsaved changes are asked about first.
-    if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return;
+    if (session().is_open() && session().modified() && !ask_unsaved_changes()) return;
     open_dictionary(path, 0);
 }
 
@@ -262,53 +265,95 @@ void CMainDialog::cmd_toggle_autoload(int) {
 }
 
 void CMainDialog::cmd_convert_ps2(int) {
-    convert_dictionary([this](const std::filesystem::path& out, std::vector<std::string>& skipped) {
-        return session_.convert_to_ps2(out, &skipped);
-    });
+    convert_dictionary(
+        [](editor_session& from, const std::filesystem::path& out,
+           std::vector<std::string>& skipped) { return from.convert_to_ps2(out, &skipped); });
 }
 
 void CMainDialog::cmd_convert_pc(int) {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     pc_convert_options options;
     options.layout = rw_library_version(dictionary()->root_version()) > k_last_d3d8_version
                          ? pc_layout::d3d9
                          : pc_layout::d3d8;
-    convert_dictionary(
-        [this, options](const std::filesystem::path& out, std::vector<std::string>& skipped) {
-            std::vector<std::string> notes;
-            return session_.convert_to_pc(out, options, skipped, notes);
-        });
+    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
+                                 std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_pc(out, options, skipped, notes);
+    });
 }
 
-void CMainDialog::convert_dictionary(
-    const std::function<bool(const std::filesystem::path&, std::vector<std::string>&)>& convert) {
-    if (!session_.is_open()) return;
+void CMainDialog::cmd_convert_xbox(int) {
+    pc_convert_options options;
+    options.layout = pc_layout::xbox;
+    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
+                                 std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_pc(out, options, skipped, notes);
+    });
+}
+
+namespace {
+// A conversion running on a copy of the session: what it reads, what it wrote.
+struct conversion_job {
+    std::optional<editor_session> copy;
+    std::filesystem::path part; // written first; renamed over the chosen file when done
+    std::vector<std::string> skipped;
+    bool ok = false;
+};
+} // namespace
+
+void CMainDialog::convert_dictionary(dictionary_conversion convert) {
+    if (!session().is_open()) return;
     std::string chosen;
     if (!choose_dictionary_to_write("", chosen)) return;
+    const std::filesystem::path out(chosen);
+    auto job = std::make_shared<conversion_job>();
+    job->copy = session().working_copy();
+    if (!job->copy) {
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    // The converted dictionary goes into a file beside the chosen one, which takes its name
+    // only when the conversion ends: a cancelled one leaves the chosen file as it was.
+    job->part = out;
+    job->part += ".part";
     const QString before = status_text(0);
     set_status_text(0, app_msg::please_wait);
-    std::vector<std::string> skipped;
-    const std::filesystem::path out(chosen);
-    if (!convert(out, skipped)) {
-        // A write that failed is reported, never passed off as done.
+    const bool finished = work_.run(
+        format(app_msg::converting_dictionary, out.filename().string().c_str()), 0,
+        [job, convert = std::move(convert)](work_progress&) {
+            job->ok = convert(*job->copy, job->part, job->skipped);
+        },
+        [part = job->part] {
+            std::error_code ignored;
+            std::filesystem::remove(part, ignored);
+        });
+    std::error_code ec;
+    if (finished && job->ok) std::filesystem::rename(job->part, out, ec);
+    if (!finished || !job->ok || ec) {
         set_status_text(0, before);
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        if (!finished) return; // cancelled: nothing was written
+        std::filesystem::remove(job->part, ec);
+        // A write that failed is reported, never passed off as done.
+        host_.message_box(job->ok ? ec.message() : job->copy->error_text(), app_msg::error,
+                          box_buttons::ok, box_icon::error);
         return;
     }
     // What was done: how many textures went over, and the sizes of the two files.
-    std::error_code ec;
     // A dictionary from an archive entry is measured by itself, not by the whole archive.
-    const auto source_bytes = session_.entry_link()
+    const auto source_bytes = session().entry_link()
                                   ? written_size(*dictionary())
-                                  : std::filesystem::file_size(session_.path(), ec);
+                                  : std::filesystem::file_size(session().path(), ec);
     const double before_kb = ec ? dictionary()->allocated_bytes / 1024.0 : source_bytes / 1024.0;
     const auto out_bytes = std::filesystem::file_size(out, ec);
     const int converted =
-        static_cast<int>(dictionary()->texture_count()) - static_cast<int>(skipped.size());
+        static_cast<int>(dictionary()->texture_count()) - static_cast<int>(job->skipped.size());
     QString done =
         QString::asprintf(app_msg::converted, converted, before_kb, ec ? 0.0 : out_bytes / 1024.0);
     // Textures scaled to sizes the game takes are named.
-    if (!session_.last_note().empty()) done += " " + QString::fromStdString(session_.last_note());
+    if (!job->copy->last_note().empty())
+        done += " " + QString::fromStdString(job->copy->last_note());
     set_status_text(0, done);
 }
 
@@ -342,7 +387,7 @@ bool CMainDialog::open_dropped(const QMimeData* mime) {
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
         const std::string path = path_from_qt(url.toLocalFile());
-        if (session_.is_open() && session_.modified() && !ask_unsaved_changes()) return false;
+        if (session().is_open() && session().modified() && !ask_unsaved_changes()) return false;
         if (!open_dictionary(path, 0)) return false;
         add_recent(path);
         return true;

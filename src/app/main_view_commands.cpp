@@ -21,7 +21,7 @@
 #include <fstream>
 
 void CMainDialog::set_alpha_mode(view_mode mode) {
-    alpha_mode_ = mode;
+    view_.alpha = mode;
     action(cmd::alpha_texture)->setChecked(mode == view_mode::texture);
     action(cmd::alpha_alpha)->setChecked(mode == view_mode::alpha);
     action(cmd::alpha_mixed)->setChecked(mode == view_mode::mixed);
@@ -29,7 +29,7 @@ void CMainDialog::set_alpha_mode(view_mode mode) {
 }
 
 void CMainDialog::set_swizzle_mode(::swizzle_mode mode) {
-    swizzle_mode_ = mode;
+    view_.swizzle = mode;
     action(cmd::swizzle_auto)->setChecked(mode == ::swizzle_mode::as_stored);
     action(cmd::swizzle_off)->setChecked(mode == ::swizzle_mode::off);
     action(cmd::swizzle_on)->setChecked(mode == ::swizzle_mode::on);
@@ -42,7 +42,7 @@ void CMainDialog::render_again() {
     if (list_has_dictionary() && list_selected() == -1) return;
     // The level the chooser shows stays drawn, so the chooser and the picture always agree.
     render_preview(list_has_dictionary() ? list_selected() : 0,
-                   std::max(0, mip_box_->currentIndex()));
+                   std::max(0, panes_.mip_box->currentIndex()));
     update_mip_strip();
     update_palette_view();
 }
@@ -62,7 +62,7 @@ void CMainDialog::cmd_alpha(int id) {
         set_alpha_mode(view_mode::mixed);
         break;
     default:
-        set_alpha_mode(next_user_view(alpha_mode_));
+        set_alpha_mode(next_user_view(view_.alpha));
         break;
     }
 }
@@ -79,7 +79,7 @@ void CMainDialog::cmd_swizzle(int id) {
         set_swizzle_mode(::swizzle_mode::off);
         break;
     default:
-        set_swizzle_mode(next_swizzle_mode(swizzle_mode_));
+        set_swizzle_mode(next_swizzle_mode(view_.swizzle));
         break;
     }
 }
@@ -89,30 +89,30 @@ void CMainDialog::cmd_reload_list(int) {
 }
 
 void CMainDialog::cmd_show_more_info(int) {
-    info_shown_ = !info_shown_;
-    info_column_->setVisible(info_shown_);
+    view_.info_shown = !view_.info_shown;
+    panes_.info_column->setVisible(view_.info_shown);
     // The splitter learns of a hidden pane from a posted event; the layout below needs it now.
-    splitter_->refresh();
+    panes_.splitter->refresh();
     render_again();
-    settings_.write_int(info_shown_ ? 1 : 0, "main", "enable_info");
-    action(cmd::show_more_info)->setChecked(info_shown_);
+    settings_.write_int(view_.info_shown ? 1 : 0, "main", "enable_info");
+    action(cmd::show_more_info)->setChecked(view_.info_shown);
     const int w = width();
     resize(w + 1, height());
     resize(w, height());
-    layout_controls(client_->width(), client_->height());
+    layout_controls(panes_.client->width(), panes_.client->height());
 }
 
 void CMainDialog::cmd_dev_structure(int) {
-    if (!session_.is_open()) {
+    if (!session().is_open()) {
         host_.message_box(app_msg::load_first, app_msg::error, box_buttons::ok, box_icon::warning);
         return;
     }
-    CRWTreeDialog dialog(session_.dictionary(), &host_, this);
+    CRWTreeDialog dialog(session().dictionary(), &host_, this);
     host_.run(dialog);
 }
 
 void CMainDialog::cmd_dev_memory(int) {
-    const ps2_txd* txd = session_.dictionary();
+    const ps2_txd* txd = session().dictionary();
     if (!txd) {
         host_.message_box(app_msg::no_stream, app_msg::error, box_buttons::ok, box_icon::error);
         return;
@@ -157,12 +157,19 @@ void CMainDialog::cmd_check_ps2_problems(int) {
     if (!require_dictionary()) return;
     // A double-click on a problem selects its texture behind the list.
     show_ps2_problems(host_, *dictionary(), this, [this](int texture) {
-        if (filter_box_->text().size() > 0) filter_box_->clear();
+        if (panes_.filter_box->text().size() > 0) panes_.filter_box->clear();
         list_fill(texture);
     });
 }
 
 void CMainDialog::cmd_filter_focus(int) {
-    filter_box_->setFocus(Qt::ShortcutFocusReason);
-    filter_box_->selectAll();
+    panes_.filter_box->setFocus(Qt::ShortcutFocusReason);
+    panes_.filter_box->selectAll();
+}
+
+void CMainDialog::set_preview_zoom(int percent) {
+    if (percent == -1)
+        panes_.preview->best_fit();
+    else if (percent > 0)
+        panes_.preview->set_zoom(percent);
 }

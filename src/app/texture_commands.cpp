@@ -73,9 +73,9 @@ CTextureList* list_of(QWidget* widget) {
 
 void CMainDialog::create_texture_views() {
     Q_INIT_RESOURCE(kind_icons);
-    auto* list = new CTextureList(host_, client());
+    auto* list = new CTextureList(host_, panes_.client);
     list->setObjectName("texture_list"); // control 1066
-    texture_list_ = list;
+    panes_.texture_list = list;
     connect(list, &CTextureList::current_texture_changed, this,
             [this] { send_app_message(msg_current_texture); });
     connect(list, &CTextureList::texture_properties_requested, this,
@@ -87,33 +87,33 @@ void CMainDialog::create_texture_views() {
         refresh_title();
         refresh_texture_info();
     });
-    auto* info = new CTextureInfoList(client());
+    auto* info = new CTextureInfoList(panes_.client);
     info->setObjectName("texture_info"); // control 1001
-    info_list_ = info;
+    panes_.info_list = info;
 }
 
 int CMainDialog::list_fill(int index) {
-    return list_of(texture_list_)->fill(index);
+    return list_of(panes_.texture_list)->fill(index);
 }
 
 void CMainDialog::list_set_dictionary(ps2_txd* dictionary) {
-    list_of(texture_list_)->set_dictionary(dictionary);
+    list_of(panes_.texture_list)->set_dictionary(dictionary);
 }
 
 bool CMainDialog::list_has_dictionary() const {
-    return list_of(texture_list_)->dictionary() != nullptr;
+    return list_of(panes_.texture_list)->dictionary() != nullptr;
 }
 
 int CMainDialog::list_selected() const {
-    return list_of(texture_list_)->selected();
+    return list_of(panes_.texture_list)->selected();
 }
 
 int CMainDialog::list_first_selected() const {
-    return list_of(texture_list_)->first_selected();
+    return list_of(panes_.texture_list)->first_selected();
 }
 
 void CMainDialog::list_set_image_mode(int mode) {
-    list_of(texture_list_)->set_picture_kind(mode);
+    list_of(panes_.texture_list)->set_picture_kind(mode);
 }
 
 namespace {
@@ -143,7 +143,7 @@ void CMainDialog::cmd_export(int id) {
     if (!require_dictionary()) return;
     if (refused(restrict_export)) return;
     const export_kind kind = export_kind_of(id);
-    CTextureList* list = list_of(texture_list_);
+    CTextureList* list = list_of(panes_.texture_list);
     // The Export button names its type through the file name: it takes one texture.
     if (!kind.type || list->selectionModel()->selectedRows().size() < 2) {
         const int t = list_has_dictionary() ? list_selected() : 0;
@@ -152,7 +152,7 @@ void CMainDialog::cmd_export(int id) {
         request.save = true;
         request.default_extension = kind.extension;
         request.initial_name = dictionary()->texture_name(
-            texture, alpha_mode_ == view_mode::alpha ? name_kind::mask : name_kind::texture);
+            texture, view_.alpha == view_mode::alpha ? name_kind::mask : name_kind::texture);
         request.filter = kind.filter;
         std::vector<std::string> paths;
         if (!host_.file_dialog(request, paths) || paths.empty()) return;
@@ -168,8 +168,8 @@ void CMainDialog::cmd_export(int id) {
             }
         }
         const std::filesystem::path path(paths[0]);
-        if (!session_.export_texture(texture, alpha_mode_, *type, &path, export_swizzle(*type))) {
-            host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
+        if (!session().export_texture(texture, view_.alpha, *type, &path, export_swizzle(*type))) {
+            host_.message_box(session().last_error(), "", box_buttons::ok, box_icon::none);
             return;
         }
         settings_.write_string(k_export_section, k_last_export_key, path.parent_path().string());
@@ -192,17 +192,17 @@ void CMainDialog::cmd_export(int id) {
     file_request request;
     request.save = true;
     request.default_extension = kind.extension;
-    request.initial_name = dictionary()->default_export_name(textures.front(), alpha_mode_, type);
+    request.initial_name = dictionary()->default_export_name(textures.front(), view_.alpha, type);
     request.filter = kind.filter;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
     const uint64_t start = tick_ms();
     const std::filesystem::path folder = std::filesystem::path(paths[0]).parent_path();
     settings_.write_string(k_export_section, k_last_export_key, folder.string());
-    const export_settings settings{alpha_mode_, type, export_swizzle(type), 0, {}};
+    const export_settings settings{view_.alpha, type, export_swizzle(type), 0, {}};
     export_report report;
-    if (!session_.export_textures(textures, folder, settings, report)) {
-        host_.message_box(session_.error_text(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!session().export_textures(textures, folder, settings, report)) {
+        host_.message_box(session().error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     show_export_report(report, kind.extension + 1, folder, start);
@@ -221,9 +221,9 @@ void CMainDialog::cmd_export_all(int) {
     CExportAllDialog dialog(this);
     dialog.folder = settings_.read_string(k_export_section, k_export_folder_key);
     if (dialog.folder.empty()) {
-        const auto& link = session_.entry_link();
+        const auto& link = session().entry_link();
         dialog.folder =
-            std::filesystem::path(link ? link->archive : session_.path()).parent_path().string();
+            std::filesystem::path(link ? link->archive : session().path()).parent_path().string();
     }
     dialog.type = export_type_of_extension(
                       settings_.read_string(k_export_section, k_export_format_key, "png"))
@@ -241,20 +241,36 @@ void CMainDialog::cmd_export_all(int) {
     std::vector<uint32_t> textures(count);
     for (uint32_t t = 0; t < count; ++t)
         textures[t] = t;
-    const export_settings settings{alpha_mode_, type, export_swizzle(type), 0, {}};
-    const auto progress = host_.begin_progress(
-        format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count));
-    // Cancel takes effect between textures: the one being written is finished first.
-    const auto step = [&](uint32_t done, uint32_t, const std::string& next) {
-        return progress->step(int(done), next);
+    const export_settings settings{view_.alpha, type, export_swizzle(type), 0, {}};
+    // The pictures are encoded off the window's thread, from a copy of the session.
+    struct export_job {
+        std::optional<editor_session> copy;
+        export_report report;
+        bool ok = false;
     };
-    export_report report;
-    if (!session_.export_textures(textures, folder, settings, report, step)) {
+    auto job = std::make_shared<export_job>();
+    job->copy = session().working_copy();
+    if (!job->copy) {
+        host_.message_box(session().error_text(), app_msg::error, box_buttons::ok, box_icon::error);
+        return;
+    }
+    work_.run(format(app_msg::exporting_all, int(count), dialog.folder.c_str()), int(count),
+              [job, textures, folder, settings](work_progress& progress) {
+                  // Cancel takes effect between textures: the one being written is finished
+                  // first.
+                  const auto step = [&progress](uint32_t done, uint32_t, const std::string& next) {
+                      return progress.step(int(done), next);
+                  };
+                  job->ok =
+                      job->copy->export_textures(textures, folder, settings, job->report, step);
+              });
+    // The run has ended either way: a cancel stops it between two textures.
+    if (!job->ok) {
         host_.message_box(format(app_msg::cannot_create_folder, dialog.folder.c_str()),
                           app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
-    show_export_report(report, extension, folder, start);
+    show_export_report(job->report, extension, folder, start);
 }
 
 void CMainDialog::show_export_report(const export_report& report, const std::string& extension,
@@ -327,25 +343,47 @@ void CMainDialog::cmd_import(int) {
         settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
         png.depth = dialog.depth;
         png.mips = dialog.mips;
-        png.swizzle = swizzle_mode_ != ::swizzle_mode::off;
+        png.swizzle = view_.swizzle != ::swizzle_mode::off;
         break;
     }
-    int imported = 0;
-    for (const std::string& path : paths) {
-        const auto scaled = scale_to.find(path);
-        png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
-        png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
-        if (session_.import_file(path, swizzle_mode_, png)) {
-            ++imported;
-            continue;
-        }
-        if (host_.message_box(session_.error_text() + app_msg::continue_question, app_msg::error,
-                              box_buttons::yes_no, box_icon::warning) != id_yes)
-            break;
-    }
+    if (import_off_thread(paths, png, scale_to) == 0) return;
     // The new textures are part of the dictionary now (the session marked the change); the
     // last one added is the one shown.
-    if (imported > 0) refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
+    refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
+}
+
+int CMainDialog::import_off_thread(
+    const std::vector<std::string>& paths, png_add_options png,
+    const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to) {
+    // The files are read and quantized off the window's thread, on a copy of the session; all
+    // of them come back as one edit.
+    auto imported = std::make_shared<int>(0);
+    const ::swizzle_mode swizzle = view_.swizzle;
+    // Several files are counted one by one; one file is one piece.
+    const int pieces = paths.size() > 1 ? int(paths.size()) : 0;
+    const std::shared_ptr<editor_session> copy = work_on_copy(
+        format(app_msg::importing, int(paths.size())), pieces,
+        [imported, paths, scale_to, png, swizzle, pieces](editor_session& copy,
+                                                          work_progress& progress) mutable {
+            for (size_t i = 0; i < paths.size(); ++i) {
+                const std::string& path = paths[i];
+                if (pieces > 0 &&
+                    !progress.step(int(i), std::filesystem::path(path).filename().string()))
+                    return;
+                const auto scaled = scale_to.find(path);
+                png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
+                png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
+                if (copy.import_file(path, swizzle, png)) {
+                    ++*imported;
+                    continue;
+                }
+                if (progress.ask(copy.error_text() + app_msg::continue_question, app_msg::error,
+                                 box_buttons::yes_no, box_icon::warning) != id_yes)
+                    break;
+            }
+        });
+    if (!copy || *imported == 0) return 0;
+    return session().take_worked(std::move(*copy), edit_kind::add) ? *imported : 0;
 }
 
 void CMainDialog::cmd_replace(int id) {
@@ -363,13 +401,29 @@ void CMainDialog::cmd_replace(int id) {
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    if (!session_.replace(texture, paths[0], id == cmd::replace_using_alpha)) {
-        // A refused replace changed nothing, so it leaves the modified flag alone.
-        host_.message_box(session_.error_text(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!replace_off_thread(texture, paths[0], id == cmd::replace_using_alpha)) {
         render_preview(t, 0);
         return;
     }
     refresh_after_edit(t); // the tile's thumbnail shows the new pixels too
+}
+
+bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& picture,
+                                     bool keep_alpha) {
+    auto ok = std::make_shared<bool>(false);
+    const std::string name = dictionary()->texture_name(texture, name_kind::texture);
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::replacing, name.c_str()), 0,
+                     [ok, texture, picture, keep_alpha](editor_session& copy, work_progress&) {
+                         *ok = copy.replace(texture, picture, keep_alpha);
+                     });
+    if (!copy) return false; // cancelled: nothing changed
+    if (!*ok) {
+        // A refused replace changed nothing, so it leaves the modified flag alone.
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
+        return false;
+    }
+    return session().take_worked(std::move(*copy), edit_kind::replace, picture);
 }
 
 void CMainDialog::cmd_replace_all(int) {
@@ -382,11 +436,20 @@ void CMainDialog::cmd_replace_all(int) {
         request.initial_name = settings_.read_string(k_export_section, k_export_folder_key);
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    std::vector<folder_replacement> report;
-    if (!session_.replace_all_from_folder(paths.front(), report)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    auto report_of_copy = std::make_shared<std::vector<folder_replacement>>();
+    auto ok = std::make_shared<bool>(false);
+    const std::filesystem::path folder = paths.front();
+    const std::shared_ptr<editor_session> copy =
+        work_on_copy(format(app_msg::replacing_from_folder, paths.front().c_str()), 0,
+                     [report_of_copy, ok, folder](editor_session& copy, work_progress&) {
+                         *ok = copy.replace_all_from_folder(folder, *report_of_copy);
+                     });
+    if (!copy) return; // cancelled: nothing changed
+    if (!*ok) {
+        host_.message_box(copy->error_text(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
+    const std::vector<folder_replacement>& report = *report_of_copy;
     int replaced = 0;
     std::string text;
     for (const folder_replacement& row : report) {
@@ -397,7 +460,10 @@ void CMainDialog::cmd_replace_all(int) {
                 (row.replaced && !row.why.empty() ? " (" + row.why + ")" : "") + "\n";
     }
     const int selected = list_selected();
-    if (replaced > 0) refresh_after_edit(selected < 0 ? 0 : selected);
+    if (replaced > 0) {
+        session().take_worked(std::move(*copy), edit_kind::replace, folder.string());
+        refresh_after_edit(selected < 0 ? 0 : selected);
+    }
     const std::string summary = format(app_msg::replaced_from_folder, replaced,
                                        int(dictionary()->texture_count()), paths.front().c_str());
     set_status_text(0, path_to_qt(summary));
@@ -413,8 +479,8 @@ void CMainDialog::cmd_rename(int) {
     dialog.value = dictionary()->texture_name(t, name_kind::texture);
     if (host_.run(dialog) != id_ok) return;
     const bool changes = dialog.value != dictionary()->texture_name(t, name_kind::texture);
-    if (!session_.rename(t, dialog.value, name_kind::texture)) {
-        host_.message_box(session_.last_error(), "", box_buttons::ok, box_icon::none);
+    if (!session().rename(t, dialog.value, name_kind::texture)) {
+        host_.message_box(session().last_error(), "", box_buttons::ok, box_icon::none);
         return;
     }
     if (!changes) return; // the same name: no edit
@@ -424,7 +490,7 @@ void CMainDialog::cmd_rename(int) {
 }
 
 void CMainDialog::cmd_delete(int) {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     // Only textures the list shows: a selection the filter hides is never deleted.
     const std::vector<int> chosen = selected_textures();
     if (chosen.empty()) return;
@@ -439,8 +505,8 @@ void CMainDialog::cmd_delete(int) {
     if (host_.message_box(question, app_msg::delete_caption, box_buttons::yes_no,
                           box_icon::question) != id_yes)
         return;
-    if (!session_.remove(texture)) {
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+    if (!session().remove(texture)) {
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
         return;
     }
     set_modified(true); // the dictionary lost a texture: it must not close without a prompt
@@ -453,10 +519,11 @@ void CMainDialog::cmd_move(int id) {
     const int i = list_has_dictionary() ? list_selected() : 0;
     const bool up = id == cmd::move_up;
     const uint32_t texture = static_cast<uint32_t>(i);
-    const bool ok = up ? session_.move_up(texture) : session_.move_down(texture);
+    const bool ok = up ? session().move_up(texture) : session().move_down(texture);
+    // A move that did not happen is no edit: the modified flag stays as it was (the session
+    // marks the moves it makes).
     if (!ok)
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
-    set_modified(true);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     list_fill(up ? i - 1 : i + 1);
 }
 
@@ -466,12 +533,12 @@ void CMainDialog::cmd_change_version(int) {
     CRWSelect dialog(current, this);
     dialog.settings_path = settings_.path();
     if (host_.run(dialog) != id_ok) return;
-    if (!session_.set_version(dialog.result)) return;
+    if (!session().set_version(dialog.result)) return;
     update_version_display();
 }
 
 void CMainDialog::on_texture_properties() {
-    if (!session_.is_open()) return;
+    if (!session().is_open()) return;
     const int t = list_has_dictionary() ? list_selected() : 0;
     if (t < 0 || static_cast<uint32_t>(t) >= dictionary()->texture_count()) return;
     const uint32_t texture = static_cast<uint32_t>(t);
@@ -485,11 +552,11 @@ void CMainDialog::on_texture_properties() {
                           box_icon::error);
         return;
     }
-    const bool renamed = session_.rename(texture, narrow(dialog.name), name_kind::texture);
+    const bool renamed = session().rename(texture, narrow(dialog.name), name_kind::texture);
     const bool masked =
-        renamed && session_.rename(texture, narrow(dialog.alpha_name), name_kind::mask);
+        renamed && session().rename(texture, narrow(dialog.alpha_name), name_kind::mask);
     // A refused name is reported rather than passed over in silence.
     if (!renamed || !masked)
-        host_.message_box(session_.last_error(), app_msg::error, box_buttons::ok, box_icon::error);
+        host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     refresh_after_edit(t);
 }

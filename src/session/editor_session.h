@@ -227,6 +227,16 @@ class editor_session {
     bool convert(const std::vector<uint32_t>& textures, texture_conversion conversion,
                  bool dither = true);
 
+    // ---- long operations on another thread ----
+    // A session of its own over a copy of the open dictionary, every leaf read now, so that the
+    // copy never reads the file: a long operation runs on it on another thread while this
+    // session stays with its own thread, untouched. None (with the error) when nothing is open
+    // or a leaf cannot be read.
+    std::optional<editor_session> working_copy();
+    // Takes the dictionary of `worked` (a working copy that ran one or more edits) as one edit
+    // of `kind` (one undo step); the copy's note becomes this session's.
+    bool take_worked(editor_session&& worked, edit_kind kind, const std::string& argument = {});
+
   private:
     // Runs `change` as one edit: observer before and after, modified on success, the error
     // kept on failure.

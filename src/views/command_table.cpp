@@ -63,6 +63,7 @@ const command_row k_rows[] = {
     submenu("&Convert TXD to", menu_id::file, menu_id::convert),
     item(cmd::convert_pc, "PC Version", menu_id::convert).when(dictionary),
     item(cmd::convert_ps2, "PS2 Version", menu_id::convert).when(ps2_convert),
+    item(cmd::convert_xbox, "XBOX Version", menu_id::convert).when(dictionary),
     item(cmd::file_exit, "E&xit\tAlt+F4", menu_id::file).with(separator_before),
 
     submenu("&Edit", menu_id::bar, menu_id::edit),
@@ -185,6 +186,7 @@ const command_row k_rows[] = {
     item(cmd::replace_alpha, "Replace Alpha...", menu_id::replaces)
         .when(own_rule)
         .popup(k_replaces, 4),
+    item(cmd::edit_in, "Edi&t in\u2026", menu_id::texture).when(textures).popup(k_one, 55),
     item(cmd::rename, "Re&name\tF2", menu_id::texture)
         .when(textures)
         .with(separator_before)

@@ -83,6 +83,8 @@ enum : int {
     check_ps2_problems = 41021,
     filter_focus = 41022,
     replace_all_from_folder = 41023,
+    convert_xbox = 41024,
+    edit_in = 41025,
     // The pop-up menu's "&Conversion" items.
     convert_unswizzle = 40148,
     convert_swizzle = 40149,

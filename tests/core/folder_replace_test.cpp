@@ -1,5 +1,6 @@
 // Replace All from Folder: each texture takes the picture named after it, one undo step takes
 // them all back, and the report says what was replaced, what was skipped and why.
+#include "pc_builders.h"
 #include "run_cli.h"
 #include "session/edit_history.h"
 #include "session/editor_session.h"
@@ -118,4 +119,56 @@ TEST(FolderReplace, AFolderThatCannotBeReadIsAnError) {
     EXPECT_FALSE(session.replace_all_from_folder(dir / "missing", report));
     EXPECT_NE(session.last_error().find("Cannot read the folder"), std::string::npos);
     EXPECT_FALSE(session.modified());
+}
+
+// A picture put back from a folder goes through the same replace as Texture -> Replace does:
+// the dictionary ends byte for byte as a replace of that texture from that file leaves it.
+TEST(FolderReplace, PutsBackEachPictureAsReplaceDoes) {
+    pc_texture_desc pc;
+    pc.name = "a";
+    pc.depth = 32;
+    pc.raster_format = 0x500;
+    pc.levels = {std::vector<uint8_t>(8 * 8 * 4, 0x40)};
+    struct row {
+        const char* what;
+        std::vector<uint8_t> dictionary;
+        export_type picture;
+    };
+    const row rows[] = {
+        {"PS2 32-bit from DDS",
+         make_dictionary({make_ps2_texture({.name = "a", .width = 8, .height = 8, .depth = 32})})
+             .bytes(),
+         export_type::dds},
+        {"PC 8888 from PNG", make_dictionary({make_pc_texture(pc)}).bytes(), export_type::png},
+        {"PC 8888 from DDS", make_dictionary({make_pc_texture(pc)}).bytes(), export_type::dds},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const auto dir = temp_dir();
+        const auto donor_path = write_file(
+            dir / "donor.txd",
+            make_dictionary(
+                {make_ps2_texture(
+                    {.name = "a", .width = 8, .height = 8, .depth = 32, .fill_seed = 9})})
+                .bytes());
+        editor_session donor;
+        ASSERT_EQ(donor.open(donor_path.string(), 0, k_all_platforms), open_status::opened);
+        const auto pictures = dir / "edited";
+        std::filesystem::create_directories(pictures);
+        const auto picture =
+            pictures / (std::string("a") + (r.picture == export_type::png ? ".png" : ".dds"));
+        ASSERT_TRUE(donor.export_texture(0, view_mode::texture, r.picture, &picture,
+                                         swizzle_mode::as_stored));
+
+        const auto path = write_file(dir / "t.txd", r.dictionary);
+        editor_session by_folder, by_replace;
+        ASSERT_EQ(by_folder.open(path.string(), 0, k_all_platforms), open_status::opened);
+        ASSERT_EQ(by_replace.open(path.string(), 0, k_all_platforms), open_status::opened);
+        ASSERT_TRUE(by_replace.replace(0, picture.string(), false)) << by_replace.last_error();
+        std::vector<folder_replacement> report;
+        ASSERT_TRUE(by_folder.replace_all_from_folder(pictures, report));
+        ASSERT_EQ(report.size(), 1u);
+        EXPECT_TRUE(report[0].replaced) << report[0].why;
+        EXPECT_EQ(saved_bytes(by_folder, dir), saved_bytes(by_replace, dir));
+    }
 }

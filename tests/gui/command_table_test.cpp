@@ -3,6 +3,7 @@
 // no two items of one menu sharing a mnemonic.
 #include "views/command_table.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include "views_support.h"
 
@@ -73,7 +74,7 @@ void expect_distinct_mnemonics(const QList<QAction*>& items, const QString& wher
 
 TEST_F(command_table_test, the_menu_bar_holds_every_row_and_nothing_else) {
     std::vector<QMenu*> menus;
-    for (QAction* top : window->menu_bar()->actions())
+    for (QAction* top : menu_bar_of(*window)->actions())
         collect_menus(top->menu(), menus);
     std::set<int> in_menus;
     for (QMenu* menu : menus) {
@@ -101,11 +102,11 @@ TEST_F(command_table_test, the_menu_bar_holds_every_row_and_nothing_else) {
 
 TEST_F(command_table_test, no_menu_shares_a_mnemonic) {
     ASSERT_TRUE(open(make_dictionary(named_textures({"a", "b"}))));
-    expect_distinct_mnemonics(window->menu_bar()->actions(), "menu bar");
+    expect_distinct_mnemonics(menu_bar_of(*window)->actions(), "menu bar");
     std::vector<QMenu*> menus;
-    for (QAction* top : window->menu_bar()->actions())
+    for (QAction* top : menu_bar_of(*window)->actions())
         collect_menus(top->menu(), menus);
-    auto& list = *static_cast<CTextureList*>(window->texture_list_);
+    auto& list = *static_cast<CTextureList*>(texture_list_of(*window));
     list.show();
     std::vector<std::unique_ptr<QMenu>> popups;
     popups.push_back(list.context_menu_at(list.visualItemRect(list.item(0)).center()));
@@ -150,7 +151,7 @@ TEST_F(command_table_test, every_key_runs_one_command_and_the_menu_names_it) {
 
 TEST_F(command_table_test, pop_up_items_run_their_rows_commands) {
     ASSERT_TRUE(open(make_dictionary(named_textures({"a", "b"}))));
-    auto& list = *static_cast<CTextureList*>(window->texture_list_);
+    auto& list = *static_cast<CTextureList*>(texture_list_of(*window));
     list.show();
     // Only what the items ask for is looked at here; the window does not run it.
     QObject::disconnect(&list, &CTextureList::command_requested, window.get(), nullptr);

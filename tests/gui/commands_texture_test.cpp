@@ -3,6 +3,7 @@
 #include "views/rw_select.h"
 #include "views/texture_dialog.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include "views_support.h"
 
@@ -21,7 +22,7 @@ using namespace views_test;
 namespace {
 struct commands : ::testing::Test, window_fixture {
     CMainDialog& w() { return *window; }
-    CTextureList& list() { return *static_cast<CTextureList*>(window->texture_list_); }
+    CTextureList& list() { return *static_cast<CTextureList*>(texture_list_of(*window)); }
     ps2_txd& txd() { return *window->dictionary(); }
     std::string status(int pane) { return window->status_text(pane).toStdString(); }
     const ui_event& last_message() {
@@ -366,12 +367,12 @@ TEST_F(commands, delete_asks_and_removes_the_current_texture) {
 
 TEST_F(commands, deleting_the_last_texture_empties_the_preview) {
     open_named({"only"});
-    ASSERT_NE(w().picture()->bitmap(), nullptr);
+    ASSERT_NE(picture_of(w())->bitmap(), nullptr);
     w().run_command(cmd::remove);
     EXPECT_EQ(txd().texture_count(), 0u);
     EXPECT_EQ(list().count(), 0);
-    EXPECT_EQ(w().picture()->bitmap(), nullptr);
-    EXPECT_EQ(w().mip_box()->count(), 0);
+    EXPECT_EQ(picture_of(w())->bitmap(), nullptr);
+    EXPECT_EQ(mip_box_of(w())->count(), 0);
     // Nothing left to delete: no question.
     host.clear_log();
     w().run_command(cmd::remove);

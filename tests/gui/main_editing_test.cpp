@@ -3,13 +3,14 @@
 #include "main_fixture.h"
 #include "views/texture_details.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include <QLineEdit>
 #include <QTest>
 
 namespace {
 CTextureList& tiles(CMainDialog& window) {
-    return *static_cast<CTextureList*>(window.texture_list_);
+    return *static_cast<CTextureList*>(texture_list_of(window));
 }
 } // namespace
 
@@ -26,15 +27,15 @@ TEST_F(MainWindowTest, CtrlZAndCtrlYTakeAnEditBackAndDoItAgain) {
     EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex1");
     EXPECT_EQ(window->windowTitle().toStdString(), "u.txd* - Quillmap v0.21");
 
-    QTest::keyClick(window->texture_list_, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(texture_list_of(*window), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex0");
     EXPECT_FALSE(window->modified());
     EXPECT_EQ(window->windowTitle().toStdString(), "u.txd - Quillmap v0.21");
     EXPECT_EQ(tiles(*window).item_text(0, 0), "1. tex0");
 
-    QTest::keyClick(window->texture_list_, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(texture_list_of(*window), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(window->dictionary()->texture_name(0, name_kind::texture), "tex1");
-    QTest::keyClick(window->texture_list_, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(texture_list_of(*window), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(window->command_enabled(cmd::edit_redo));
     // Save marks the clean state: undoing past it is a change again.
     ASSERT_TRUE(window->run_command(cmd::file_save));
@@ -57,7 +58,7 @@ TEST_F(MainWindowTest, DeletingEverySelectedTextureAsksOnceAndGraysTheCommands) 
     EXPECT_FALSE(window->command_enabled(cmd::export_bmp));
     EXPECT_TRUE(window->command_enabled(cmd::import_file));
     EXPECT_EQ(status(*window, 1), "Texture not loaded.");
-    EXPECT_EQ(window->picture()->bitmap(), nullptr);
+    EXPECT_EQ(picture_of(*window)->bitmap(), nullptr);
     // One undo step per texture brings them back in order.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(window->run_command(cmd::edit_undo));
@@ -82,22 +83,22 @@ TEST_F(MainWindowTest, FilterBoxNarrowsTheListAndTheDetails) {
     auto window = make_window({write_dictionary("f.txd", 12)});
     window->run_command(cmd::details_view);
     EXPECT_TRUE(window->command_checked(cmd::details_view));
-    window->filter_box()->setText("tex1");
+    filter_box_of(*window)->setText("tex1");
     EXPECT_EQ(tiles(*window).visible_count(), 3); // tex1, tex10, tex11
-    EXPECT_EQ(window->details_view()->visible_rows(), 3);
-    window->filter_box()->clear();
+    EXPECT_EQ(details_of(*window)->visible_rows(), 3);
+    filter_box_of(*window)->clear();
     EXPECT_EQ(tiles(*window).visible_count(), 12);
 }
 
 TEST_F(MainWindowTest, ZoomCommandsDriveThePreview) {
     auto window = make_window({write_dictionary("z.txd", 1)});
     window->show();
-    CPictureControl& picture = *window->picture();
+    CPictureControl& picture = *picture_of(*window);
     EXPECT_EQ(picture.zoom_percent(), 100);
     window->run_command(cmd::zoom_in);
     EXPECT_EQ(picture.zoom_percent(), 150);
     EXPECT_FALSE(window->command_checked(cmd::original_size));
-    QTest::keyClick(window->texture_list_, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(texture_list_of(*window), Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_EQ(picture.zoom_percent(), 100);
     EXPECT_TRUE(window->command_checked(cmd::original_size));
     window->run_command(cmd::best_fit);

@@ -5,6 +5,7 @@
 #include "main_fixture.h"
 #include "session/edit_history.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -14,11 +15,11 @@
 
 namespace {
 CTextureList& tiles(CMainDialog& window) {
-    return *static_cast<CTextureList*>(window.texture_list_);
+    return *static_cast<CTextureList*>(texture_list_of(window));
 }
 
 QRect placed(CMainDialog& window, QWidget* widget) {
-    return QRect(widget->mapTo(window.client(), QPoint(0, 0)), widget->size());
+    return QRect(widget->mapTo(client_of(window), QPoint(0, 0)), widget->size());
 }
 
 // The pop-up conversion items of a list menu, by text.
@@ -45,9 +46,9 @@ TEST_F(MainWindowTest, PaneWidthsSurviveARestart) {
         window->show();
         QApplication::processEvents();
         // First start: the classic 222-pixel columns.
-        EXPECT_EQ(window->pane_splitter()->sizes().at(0), CMainDialog::k_column_width);
-        EXPECT_EQ(window->pane_splitter()->sizes().at(2), CMainDialog::k_column_width);
-        QSplitter& splitter = *window->pane_splitter();
+        EXPECT_EQ(pane_splitter_of(*window)->sizes().at(0), CMainDialog::k_column_width);
+        EXPECT_EQ(pane_splitter_of(*window)->sizes().at(2), CMainDialog::k_column_width);
+        QSplitter& splitter = *pane_splitter_of(*window);
         const int preview = splitter.sizes().at(1);
         splitter.setSizes({300, preview - 78 + 42, 180});
         emit splitter.splitterMoved(300, 1); // as a drag of the handles reports it
@@ -58,13 +59,13 @@ TEST_F(MainWindowTest, PaneWidthsSurviveARestart) {
     window->resize(1000, 500);
     window->show();
     QApplication::processEvents();
-    EXPECT_EQ(window->pane_splitter()->sizes().at(0), 300);
-    EXPECT_EQ(window->pane_splitter()->sizes().at(2), 180);
-    EXPECT_EQ(placed(*window, window->texture_list_).width(), 300);
+    EXPECT_EQ(pane_splitter_of(*window)->sizes().at(0), 300);
+    EXPECT_EQ(pane_splitter_of(*window)->sizes().at(2), 180);
+    EXPECT_EQ(placed(*window, texture_list_of(*window)).width(), 300);
     // A wider window widens the preview only.
     window->resize(1100, 500);
     QApplication::processEvents();
-    EXPECT_EQ(window->pane_splitter()->sizes().at(0), 300);
+    EXPECT_EQ(pane_splitter_of(*window)->sizes().at(0), 300);
     window->hide();
 }
 
@@ -74,14 +75,14 @@ TEST_F(MainWindowTest, HidingTheInformationPanelGivesItsSpaceToThePreview) {
     window->resize(900, 500);
     window->show();
     QApplication::processEvents();
-    const int with_panel = window->picture()->width();
+    const int with_panel = picture_of(*window)->width();
     ASSERT_TRUE(window->run_command(cmd::show_more_info));
     QApplication::processEvents();
-    EXPECT_FALSE(window->info_list_->isVisible());
-    EXPECT_EQ(window->picture()->width(), with_panel + 222 + 5);
+    EXPECT_FALSE(info_list_of(*window)->isVisible());
+    EXPECT_EQ(picture_of(*window)->width(), with_panel + 222 + 5);
     ASSERT_TRUE(window->run_command(cmd::show_more_info));
     QApplication::processEvents();
-    EXPECT_EQ(window->picture()->width(), with_panel);
+    EXPECT_EQ(picture_of(*window)->width(), with_panel);
     window->hide();
 }
 
@@ -94,19 +95,19 @@ TEST_F(MainWindowTest, NothingOverlapsAtTheSmallestSize) {
     EXPECT_EQ(window->size(), window->minimumSize());
     ASSERT_TRUE(window->info_shown());
     const QRect column =
-        placed(*window, window->texture_list_).united(placed(*window, window->mip_box()));
-    const QRect preview = placed(*window, window->picture());
-    const QRect info = placed(*window, window->info_list_);
-    const QRect client = window->client()->rect();
+        placed(*window, texture_list_of(*window)).united(placed(*window, mip_box_of(*window)));
+    const QRect preview = placed(*window, picture_of(*window));
+    const QRect info = placed(*window, info_list_of(*window));
+    const QRect client = client_of(*window)->rect();
     for (const QRect& pane : {column, preview, info}) {
         EXPECT_TRUE(client.contains(pane)) << pane.x() << "," << pane.width();
         EXPECT_GT(pane.width(), 0);
     }
     EXPECT_FALSE(column.intersects(preview));
     EXPECT_FALSE(preview.intersects(info));
-    EXPECT_FALSE(preview.intersects(window->status_bar()->geometry()));
+    EXPECT_FALSE(preview.intersects(status_bar_of(*window)->geometry()));
     // Every status pane shows its text in full, beside the others.
-    QList<QLabel*> panes = window->status_bar()->findChildren<QLabel*>();
+    QList<QLabel*> panes = status_bar_of(*window)->findChildren<QLabel*>();
     for (QLabel* pane : panes) {
         // The first pane takes what is left and may cut a long message; the others never.
         if (pane->text() != window->status_text(0)) {

@@ -1,4 +1,5 @@
 #include "main_fixture.h"
+#include "window_parts.h"
 
 #include "views/one_edit_dialog.h"
 
@@ -17,7 +18,7 @@ std::string key(int n) {
 
 std::vector<std::string> entries_in_menu(const CMainDialog& window) {
     std::vector<std::string> entries;
-    for (QAction* a : window.recent_menu()->actions()) {
+    for (QAction* a : recent_menu_of(window)->actions()) {
         const int id = a->data().toInt();
         if (id >= cmd::recent_first && id <= cmd::recent_last && a->isVisible())
             entries.push_back(a->text().toStdString());

@@ -1,4 +1,5 @@
 #include "main_fixture.h"
+#include "window_parts.h"
 
 #include "app/picture_control.h"
 #include "platform/system.h"
@@ -14,7 +15,7 @@
 namespace {
 
 bool has_top_menu(const CMainDialog& window, const QString& title) {
-    for (QAction* a : window.menu_bar()->actions())
+    for (QAction* a : menu_bar_of(window)->actions())
         if (a->text() == title) return true;
     return false;
 }
@@ -63,13 +64,13 @@ TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
 
 TEST_F(MainWindowTest, FileMenuOrderPutsOpenFromArchiveAfterOpenByOffset) {
     auto window = make_window();
-    QMenu* file = window->menu_bar()->actions().front()->menu();
+    QMenu* file = menu_bar_of(*window)->actions().front()->menu();
     ASSERT_NE(file, nullptr);
     ASSERT_GT(file->actions().size(), 7);
     EXPECT_EQ(file->actions()[2], window->action(cmd::file_open_by_offset));
     EXPECT_EQ(file->actions()[3], window->action(cmd::file_open_from_archive));
     EXPECT_EQ(file->actions()[3]->text().toStdString(), "Open from A&rchive\u2026\tCtrl+Shift+O");
-    EXPECT_EQ(file->actions()[7]->menu(), window->recent_menu());
+    EXPECT_EQ(file->actions()[7]->menu(), recent_menu_of(*window));
     EXPECT_EQ(window->action(cmd::file_new)->text(), "&New\tCtrl+N");
     EXPECT_EQ(window->action(cmd::file_exit)->text(), "E&xit\tAlt+F4");
     EXPECT_EQ(window->action(cmd::dev_batch_log)->text(), "MainDialog::MenuDEVTest02( void )\tDEV");
@@ -80,7 +81,7 @@ TEST_F(MainWindowTest, DebugModeKeepsDevMenuAndOpenByOffset) {
     auto window = make_window();
     EXPECT_TRUE(has_top_menu(*window, "DEV"));
     // File, Edit, View, Texture, DEV, Help.
-    EXPECT_EQ(window->menu_bar()->actions()[4]->text(), "DEV");
+    EXPECT_EQ(menu_bar_of(*window)->actions()[4]->text(), "DEV");
     EXPECT_TRUE(window->command_enabled(cmd::file_open_by_offset));
 }
 
@@ -209,28 +210,28 @@ TEST_F(MainWindowTest, LayoutRuleHidesInformationPanelBelow401Pixels) {
     EXPECT_TRUE(window->info_shown());
     // The panes sit in a splitter: places in the client area, 5-pixel handles between them.
     const auto placed = [&](QWidget* w) {
-        return QRect(w->mapTo(window->client(), QPoint(0, 0)), w->size());
+        return QRect(w->mapTo(client_of(*window), QPoint(0, 0)), w->size());
     };
     // They end 21 pixels above the bottom (276 high here), or above a taller status bar.
-    const int h = 300 - std::max(window->status_bar()->sizeHint().height(), 21) - 3;
-    EXPECT_EQ(placed(window->info_list_), QRect(575, 3, 222, h));
-    EXPECT_EQ(placed(window->picture()), QRect(230, 3, 340, h));
-    EXPECT_EQ(placed(window->filter_box()), QRect(3, 3, 222, 22));
-    EXPECT_EQ(placed(window->texture_list_), QRect(3, 28, 222, h - 57));
-    EXPECT_EQ(placed(window->mip_box()), QRect(3, h - 21, 222, 21));
+    const int h = 300 - std::max(status_bar_of(*window)->sizeHint().height(), 21) - 3;
+    EXPECT_EQ(placed(info_list_of(*window)), QRect(575, 3, 222, h));
+    EXPECT_EQ(placed(picture_of(*window)), QRect(230, 3, 340, h));
+    EXPECT_EQ(placed(filter_box_of(*window)), QRect(3, 3, 222, 22));
+    EXPECT_EQ(placed(texture_list_of(*window)), QRect(3, 28, 222, h - 57));
+    EXPECT_EQ(placed(mip_box_of(*window)), QRect(3, h - 21, 222, 21));
 
     window->layout_controls(401, 300);
     EXPECT_TRUE(window->info_shown());
     window->layout_controls(400, 300);
     EXPECT_FALSE(window->info_shown());
-    EXPECT_FALSE(window->info_list_->isVisible());
+    EXPECT_FALSE(info_list_of(*window)->isVisible());
     EXPECT_EQ(settings.read_int("main", "enable_info", 7), 0);
     EXPECT_FALSE(window->command_checked(cmd::show_more_info));
-    EXPECT_EQ(window->picture()->geometry().width(), 400 - 233);
+    EXPECT_EQ(picture_of(*window)->geometry().width(), 400 - 233);
 
     window->layout_controls(900, 300); // widening does not bring it back
     EXPECT_FALSE(window->info_shown());
-    EXPECT_EQ(window->picture()->geometry().width(), 900 - 233);
+    EXPECT_EQ(picture_of(*window)->geometry().width(), 900 - 233);
     window->hide();
 }
 
@@ -242,7 +243,7 @@ TEST_F(MainWindowTest, ShowMoreInfoTogglesAndStoresAtOnce) {
     EXPECT_TRUE(window->info_shown());
     EXPECT_TRUE(window->command_checked(cmd::show_more_info));
     EXPECT_EQ(settings.read_int("main", "enable_info", 0), 1);
-    EXPECT_TRUE(window->info_list_->isVisible());
+    EXPECT_TRUE(info_list_of(*window)->isVisible());
     window->run_command(cmd::show_more_info);
     EXPECT_FALSE(window->info_shown());
     EXPECT_EQ(settings.read_int("main", "enable_info", 1), 0);

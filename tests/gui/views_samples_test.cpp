@@ -3,6 +3,7 @@
 #include "views/rw_tree_dialog.h"
 #include "views/texture_info_list.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include "views_support.h"
 
@@ -32,8 +33,8 @@ TEST_P(sample_views, every_texture_is_listed_described_and_rendered) {
     window_fixture f(k_all_platforms_settings);
     ASSERT_TRUE(f.window->open_dictionary(sample(GetParam()).string(), 0));
     ps2_txd& txd = *f.window->dictionary();
-    auto& list = *static_cast<CTextureList*>(f.window->texture_list_);
-    auto& info = *static_cast<CTextureInfoList*>(f.window->info_list_);
+    auto& list = *static_cast<CTextureList*>(texture_list_of(*f.window));
+    auto& info = *static_cast<CTextureInfoList*>(info_list_of(*f.window));
     const int count = static_cast<int>(txd.texture_count());
     ASSERT_EQ(list.count(), count);
     for (int t = 0; t < count; ++t) {
@@ -43,7 +44,7 @@ TEST_P(sample_views, every_texture_is_listed_described_and_rendered) {
         EXPECT_TRUE(list.item_has_picture(t)) << name;
         list.setCurrentRow(t, QItemSelectionModel::ClearAndSelect);
         EXPECT_EQ(list.selected(), t);
-        EXPECT_NE(f.window->picture()->bitmap(), nullptr) << name;
+        EXPECT_NE(picture_of(*f.window)->bitmap(), nullptr) << name;
         ASSERT_GE(info.rows().size(), 6u);
         EXPECT_EQ(info.rows()[0].label, "Texture Name");
         EXPECT_EQ(info.rows()[0].value.toStdString(), name);
@@ -89,7 +90,7 @@ TEST(sample_import, the_sample_tim2_pictures_import_into_a_new_dictionary) {
     f.window->run_command(cmd::import_file);
     EXPECT_TRUE(f.host.message_texts().empty()) << f.host.message_texts().front();
     EXPECT_EQ(f.window->dictionary()->texture_count(), files.size());
-    EXPECT_EQ(static_cast<CTextureList*>(f.window->texture_list_)->count(),
+    EXPECT_EQ(static_cast<CTextureList*>(texture_list_of(*f.window))->count(),
               static_cast<int>(files.size()));
     EXPECT_TRUE(f.window->modified());
 }

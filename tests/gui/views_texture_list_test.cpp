@@ -220,7 +220,7 @@ TEST_F(list_fixture, single_texture_menu) {
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(texts, QStringList({"&Export", "&Replace", "&Conversion", "-", "&View\tCtrl+Shift+A",
-                                  "-", "&Delete\tDel", "Rena&me"}));
+                                  "-", "&Delete\tDel", "Edi&t in\u2026", "Rena&me"}));
     EXPECT_EQ(menu->defaultAction(), menu->actions().first());
     QStringList exports;
     for (QAction* a : menu->actions().first()->menu()->actions())

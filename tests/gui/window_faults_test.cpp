@@ -7,6 +7,7 @@
 #include "views/status_pane.h"
 #include "views/texture_info_list.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include "views_support.h"
 
@@ -41,8 +42,8 @@ struct window_faults : ::testing::Test, window_fixture {
     window_faults()
         : window_fixture("[main]\nenable_thumbs=0\nenable_warnings=0\nenable_info=1\n") {}
     CMainDialog& w() { return *window; }
-    CTextureList& list() { return *static_cast<CTextureList*>(window->texture_list_); }
-    CTextureInfoList& info() { return *static_cast<CTextureInfoList*>(window->info_list_); }
+    CTextureList& list() { return *static_cast<CTextureList*>(texture_list_of(*window)); }
+    CTextureInfoList& info() { return *static_cast<CTextureInfoList*>(info_list_of(*window)); }
     std::string title() { return window->windowTitle().toStdString(); }
 };
 } // namespace
@@ -96,16 +97,16 @@ TEST_F(window_faults, an_open_that_does_not_happen_keeps_the_edit_marked) {
 TEST_F(window_faults, a_view_switch_keeps_the_chosen_mip_level) {
     ASSERT_TRUE(open(make_dictionary(
         {make_ps2_texture({.name = "m", .width = 64, .height = 32, .depth = 8, .levels = 3})})));
-    w().mip_box()->setCurrentIndex(2);
-    emit w().mip_box()->activated(2);
-    ASSERT_EQ(w().picture()->bitmap()->width, 16u);
+    mip_box_of(w())->setCurrentIndex(2);
+    emit mip_box_of(w())->activated(2);
+    ASSERT_EQ(picture_of(w())->bitmap()->width, 16u);
     for (int id : {cmd::alpha_alpha, cmd::alpha_mixed, cmd::alpha_texture, cmd::swizzle_off,
                    cmd::swizzle_next, cmd::alpha_next}) {
         ASSERT_TRUE(w().run_command(id));
-        EXPECT_EQ(w().mip_box()->currentIndex(), 2) << id;
-        ASSERT_NE(w().picture()->bitmap(), nullptr) << id;
-        EXPECT_EQ(w().picture()->bitmap()->width, 16u) << id;
-        EXPECT_EQ(w().picture()->bitmap()->height, 8u) << id;
+        EXPECT_EQ(mip_box_of(w())->currentIndex(), 2) << id;
+        ASSERT_NE(picture_of(w())->bitmap(), nullptr) << id;
+        EXPECT_EQ(picture_of(w())->bitmap()->width, 16u) << id;
+        EXPECT_EQ(picture_of(w())->bitmap()->height, 8u) << id;
     }
 }
 
@@ -268,11 +269,11 @@ TEST_F(window_faults, delete_spares_what_the_filter_hides) {
         ASSERT_TRUE(open(make_dictionary(named_textures({"a", "b", "c"}))));
         list().setCurrentRow(r.selected.front(), QItemSelectionModel::ClearAndSelect);
         list().select_textures(r.selected);
-        w().filter_box()->setText(r.filter);
+        filter_box_of(w())->setText(r.filter);
         w().run_command(cmd::remove); // any question is answered Yes
 
         EXPECT_EQ(w().dictionary()->texture_count(), r.left) << r.filter;
-        w().filter_box()->clear();
+        filter_box_of(w())->clear();
     }
 }
 
@@ -285,12 +286,12 @@ TEST_F(window_faults, ctrl_z_in_the_filter_box_undoes_the_edit) {
     ASSERT_TRUE(w().run_command(cmd::move_up));
     w().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-    w().filter_box()->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), w().filter_box());
-    QTest::keyClicks(w().filter_box(), "b");
-    QTest::keyClick(w().filter_box(), Qt::Key_Z, Qt::ControlModifier);
+    filter_box_of(w())->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), filter_box_of(w()));
+    QTest::keyClicks(filter_box_of(w()), "b");
+    QTest::keyClick(filter_box_of(w()), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(w().dictionary()->texture_name(0, name_kind::texture), "a");
-    EXPECT_EQ(w().filter_box()->text(), "b");
+    EXPECT_EQ(filter_box_of(w())->text(), "b");
     w().hide();
 }
 
@@ -380,13 +381,13 @@ TEST_F(window_faults, the_usual_keys_do_their_work) {
     w().show();
     w().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-    QWidget* focus = w().texture_list_;
+    QWidget* focus = texture_list_of(w());
     focus->setFocus();
-    w().picture()->set_zoom(400);
+    picture_of(w())->set_zoom(400);
     QTest::keyClick(focus, Qt::Key_0, Qt::ControlModifier);
-    EXPECT_EQ(w().picture()->zoom_percent(), 100);
+    EXPECT_EQ(picture_of(w())->zoom_percent(), 100);
     QTest::keyClick(focus, Qt::Key_9, Qt::ControlModifier);
-    EXPECT_TRUE(w().picture()->fits());
+    EXPECT_TRUE(picture_of(w())->fits());
 
     QTest::keyClick(focus, Qt::Key_F2);
     ASSERT_EQ(host.of_kind(ui_event::modal).size(), 1u);
@@ -406,7 +407,7 @@ TEST_F(window_faults, the_usual_keys_do_their_work) {
     EXPECT_EQ(host.of_kind(ui_event::file).size(), 2u);
 
     QTest::keyClick(focus, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::focusWidget(), w().filter_box());
+    EXPECT_EQ(QApplication::focusWidget(), filter_box_of(w()));
     w().hide();
 }
 
@@ -436,8 +437,8 @@ TEST_F(window_faults, the_window_comes_back_on_screen) {
         QApplication::processEvents();
         EXPECT_EQ(f.window->isMaximized(), r.maximized != 0);
         EXPECT_TRUE(screen.contains(f.window->geometry())) << r.stored.x();
-        const int inner = f.window->client()->width() - 6;
-        EXPECT_GE(f.window->picture()->width() * 3, inner - 3 * 10) << r.stored.x();
+        const int inner = client_of(*f.window)->width() - 6;
+        EXPECT_GE(picture_of(*f.window)->width() * 3, inner - 3 * 10) << r.stored.x();
         // Closing stores the state it found.
         f.host.answer_message(id_no);
         f.window->close();
@@ -453,9 +454,9 @@ TEST_F(window_faults, the_status_bar_never_cuts_a_text_silently) {
     ASSERT_TRUE(open(make_dictionary(named_textures({"a", "b"})), name + ".txd"));
     w().show();
     QApplication::processEvents();
-    const QList<status_pane*> panes = w().status_bar()->findChildren<status_pane*>();
+    const QList<status_pane*> panes = status_bar_of(w())->findChildren<status_pane*>();
     ASSERT_EQ(panes.size(), 4);
-    const QRect bar = w().status_bar()->rect();
+    const QRect bar = status_bar_of(w())->rect();
     for (status_pane* pane : panes) {
         EXPECT_TRUE(bar.contains(pane->geometry())) << pane->full_text().toStdString();
         for (status_pane* other : panes)

@@ -4,6 +4,7 @@
 #include "views/mip_strip.h"
 #include "views/palette_view.h"
 #include "views/texture_list.h"
+#include "window_parts.h"
 
 #include "views_support.h"
 
@@ -21,7 +22,7 @@ struct window_tools : ::testing::Test, window_fixture {
     CMainDialog& w() { return *window; }
     std::string status(int pane) { return window->status_text(pane).toStdString(); }
     void hover(QPoint viewport_point) {
-        QWidget* viewport = w().picture()->viewport();
+        QWidget* viewport = picture_of(w())->viewport();
         QMouseEvent move(QEvent::MouseMove, QPointF(viewport_point),
                          QPointF(viewport->mapToGlobal(viewport_point)), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
@@ -57,8 +58,8 @@ TEST_F(window_tools, the_pixel_inspector_reads_the_stored_pixel) {
         w().resize(900, 600);
         w().show();
         QApplication::processEvents();
-        w().picture()->set_zoom(400);
-        const QRect shown = w().picture()->picture_rect();
+        picture_of(w())->set_zoom(400);
+        const QRect shown = picture_of(w())->picture_rect();
         hover(shown.topLeft() + QPoint(4 * 5 + 1, 4 * 7 + 2));
         const std::string text = status(0);
         EXPECT_EQ(text.rfind("x 5, y 7: " + r.colour, 0), 0u) << text;
@@ -81,7 +82,7 @@ TEST_F(window_tools, the_mip_strip_shows_and_chooses_levels) {
     w().resize(900, 600);
     w().show();
     QApplication::processEvents();
-    mip_strip& strip = *w().level_strip();
+    mip_strip& strip = *level_strip_of(w());
     ASSERT_TRUE(strip.isVisible());
     ASSERT_EQ(strip.level_count(), 3);
     // One scale: each level is half as wide as the one before, side by side, none overlapping.
@@ -92,14 +93,14 @@ TEST_F(window_tools, the_mip_strip_shows_and_chooses_levels) {
         EXPECT_TRUE(strip.rect().contains(here)) << level;
     }
     QTest::mouseClick(&strip, Qt::LeftButton, Qt::NoModifier, strip.level_rect(2).center());
-    EXPECT_EQ(w().mip_box()->currentIndex(), 2);
-    EXPECT_EQ(w().picture()->bitmap()->width, 16u);
+    EXPECT_EQ(mip_box_of(w())->currentIndex(), 2);
+    EXPECT_EQ(picture_of(w())->bitmap()->width, 16u);
     // The chooser moves the frame as well.
-    w().mip_box()->setCurrentIndex(1);
-    emit w().mip_box()->activated(1);
+    mip_box_of(w())->setCurrentIndex(1);
+    emit mip_box_of(w())->activated(1);
     EXPECT_EQ(strip.current(), 1);
     // A texture of one level has no strip.
-    static_cast<CTextureList*>(w().texture_list_)
+    static_cast<CTextureList*>(texture_list_of(w()))
         ->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     EXPECT_FALSE(strip.isVisible());
     w().hide();
@@ -112,7 +113,7 @@ TEST_F(window_tools, replace_all_from_folder_is_one_step) {
     const auto folder = dir / "pictures";
     std::filesystem::create_directories(folder);
     host.answer_file((folder / "b.png").string());
-    static_cast<CTextureList*>(w().texture_list_)
+    static_cast<CTextureList*>(texture_list_of(w()))
         ->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     ASSERT_TRUE(w().run_command(cmd::export_png));
     host.clear_log();
@@ -146,7 +147,7 @@ TEST_F(window_tools, the_palette_view_links_swatches_and_pixels) {
     window.resize(900, 700);
     window.show();
     QApplication::processEvents();
-    palette_view& swatches = *window.palette_panel();
+    palette_view& swatches = *palette_panel_of(window);
     ASSERT_TRUE(swatches.isVisible());
     ASSERT_EQ(swatches.colour_count(), 256);
 
@@ -154,21 +155,21 @@ TEST_F(window_tools, the_palette_view_links_swatches_and_pixels) {
                      QPointF(swatches.mapToGlobal(swatches.swatch_rect(5).center())), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&swatches, &over);
-    const QImage marks = window.picture()->highlight();
+    const QImage marks = picture_of(window)->highlight();
     ASSERT_EQ(marks.size(), QSize(16, 16));
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
             EXPECT_EQ(qAlpha(marks.pixel(x, y)) != 0, y == 0) << x << "," << y;
 
-    window.picture()->set_zoom(400);
-    const QRect picture = window.picture()->picture_rect();
-    QTest::mouseClick(window.picture()->viewport(), Qt::LeftButton, Qt::NoModifier,
+    picture_of(window)->set_zoom(400);
+    const QRect picture = picture_of(window)->picture_rect();
+    QTest::mouseClick(picture_of(window)->viewport(), Qt::LeftButton, Qt::NoModifier,
                       picture.topLeft() + QPoint(4 * 3 + 1, 4 * 4 + 1));
     EXPECT_EQ(swatches.selected(), 8);
     // Index 8 shows the entry the console order keeps at 16: the colour the preview draws.
-    EXPECT_EQ(window.picture()->shown_picture().pixelColor(3, 4).rgb(), QColor(10, 20, 30).rgb());
+    EXPECT_EQ(picture_of(window)->shown_picture().pixelColor(3, 4).rgb(), QColor(10, 20, 30).rgb());
     // The marked row is the one drawn at the top.
-    EXPECT_NE(window.picture()->shown_picture().pixelColor(3, 0).rgb(), QColor(10, 20, 30).rgb());
+    EXPECT_NE(picture_of(window)->shown_picture().pixelColor(3, 0).rgb(), QColor(10, 20, 30).rgb());
     window.hide();
 }
 
@@ -178,10 +179,10 @@ TEST_F(window_tools, the_palette_view_hides_for_true_colour) {
     ASSERT_TRUE(shown.open(
         make_dictionary({make_ps2_texture({.name = "rgba", .depth = 32}), palette_texture(3)})));
     shown.window->show();
-    EXPECT_FALSE(shown.window->palette_panel()->isVisible());
-    static_cast<CTextureList*>(shown.window->texture_list_)
+    EXPECT_FALSE(palette_panel_of(*shown.window)->isVisible());
+    static_cast<CTextureList*>(texture_list_of(*shown.window))
         ->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
-    EXPECT_TRUE(shown.window->palette_panel()->isVisible());
-    EXPECT_EQ(shown.window->palette_panel()->colour_count(), 256);
+    EXPECT_TRUE(palette_panel_of(*shown.window)->isVisible());
+    EXPECT_EQ(palette_panel_of(*shown.window)->colour_count(), 256);
     shown.window->hide();
 }
