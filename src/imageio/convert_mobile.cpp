@@ -3,20 +3,17 @@
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
 #include "imageio/mip_chain.h"
+#include "imageio/picture_fit.h"
 #include "imageio/texture_mobile.h"
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 
 namespace {
 constexpr uint32_t k_max_name_chars = 31;
-
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
 
 uint32_t level_count(mobile_format format, uint32_t width, uint32_t height, uint32_t own,
                      const mobile_convert_options& options) {

@@ -5,6 +5,7 @@
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_platform.h"
 #include "imageio/mip_chain.h"
+#include "imageio/picture_fit.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
@@ -16,10 +17,6 @@
 namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_max_name_chars = 31;
-
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
 
 // Whether `layout` holds the stored format of `fields` as it is.
 bool layout_keeps(pc_layout layout, const pc_free_fields& fields) {

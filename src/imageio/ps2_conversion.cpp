@@ -4,6 +4,7 @@
 #include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
 #include "imageio/palette_map.h"
+#include "imageio/picture_fit.h"
 #include "imageio/ps2_levels.h"
 #include "imageio/ps2_picture.h"
 
@@ -11,10 +12,6 @@
 #include <bit>
 
 namespace {
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
 }

@@ -4,22 +4,15 @@
 #include "dictionary/txd_platform.h"
 #include "imageio/dxt_compress.h"
 #include "imageio/mip_chain.h"
+#include "imageio/picture_fit.h"
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 
 namespace {
 constexpr size_t k_max_name_chars = 31;
-
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
-void add_note(std::string& note, const std::string& text) {
-    note += (note.empty() ? "" : "; ") + text;
-}
 
 // The `bits`-bit value whose bits, repeated to fill a byte, come nearest to `x`. Both x's own
 // top bits and one more are tried, so a value shown with its low bits zero or repeated maps
@@ -131,17 +124,7 @@ bool replace_mobile_texture(ios_txd& txd, uint32_t t, const rgba_image& image,
     mobile_fields& f = source.fields;
     const mobile_fields before = f;
     rgba_image picture = image;
-    if (picture.width != f.width || picture.height != f.height) {
-        if (!options.resize) {
-            error = std::string(txd_msg::same_dimensions) + " The texture is " +
-                    size_text(f.width, f.height) + ", the picture " +
-                    size_text(picture.width, picture.height) + " (--resize scales it).";
-            return false;
-        }
-        add_note(note, "scaled from " + size_text(picture.width, picture.height) + " to " +
-                           size_text(f.width, f.height));
-        picture = resized(picture, f.width, f.height);
-    }
+    if (!fit_to_texture(picture, f.width, f.height, options.resize, error, note)) return false;
     const picture_alpha alpha = alpha_of(picture);
     if (options.format) {
         f.format = *options.format;

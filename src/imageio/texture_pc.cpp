@@ -3,6 +3,7 @@
 #include "dictionary/txd_messages.h"
 #include "dictionary/xbox_txd.h"
 #include "imageio/mip_chain.h"
+#include "imageio/picture_fit.h"
 #include "imageio/quantize.h"
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
@@ -14,14 +15,6 @@ namespace {
 constexpr size_t k_max_name_chars = 31;
 constexpr uint32_t k_offset_mask = 40;
 constexpr uint16_t k_d3d9_device_id = 2;
-
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
-void add_note(std::string& note, const std::string& text) {
-    note += (note.empty() ? "" : "; ") + text;
-}
 
 // The free fields, name and mask of stored texture t.
 bool source_of(pc_txd& txd, uint32_t t, pc_texture_source& source, std::string& error) {
@@ -113,18 +106,9 @@ bool replace_pc_texture(pc_txd& txd, uint32_t t, const rgba_image& image,
     pc_free_fields& f = source.fields;
     const pc_free_fields before = f;
     rgba_image picture = image;
-    if (picture.width != f.width || picture.height != f.height) {
-        if (!options.resize) {
-            error = std::string(txd_msg::same_dimensions) + " The texture is " +
-                    size_text(f.width, f.height) + ", the picture " +
-                    size_text(picture.width, picture.height) + " (--resize scales it).";
-            return false;
-        }
-        add_note(note, "scaled from " + size_text(picture.width, picture.height) + " to " +
-                           size_text(f.width, f.height));
-        picture = resized(picture, f.width, f.height);
-        given = nullptr;
-    }
+    if (!fit_to_texture(picture, f.width, f.height, options.resize, error, note)) return false;
+    // A scaled picture no longer matches the palette it came with.
+    if (picture.width != image.width || picture.height != image.height) given = nullptr;
     const auto own = pc_format_of(f);
     const auto format = options.format ? options.format : own;
     if (!format) {

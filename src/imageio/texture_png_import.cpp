@@ -4,6 +4,7 @@
 #include "dictionary/txd_messages.h"
 #include "imageio/mip_chain.h"
 #include "imageio/picture_file.h"
+#include "imageio/picture_fit.h"
 #include "imageio/png_codec.h"
 #include "imageio/ps2_levels.h"
 #include "imageio/ps2_picture.h"
@@ -15,10 +16,6 @@
 namespace {
 // Texture names are 32-byte fields in the game's files: 31 characters and the terminator.
 constexpr size_t k_max_name_chars = 31;
-
-std::string size_text(uint32_t width, uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
 
 std::string texture_name_from(const std::filesystem::path& path) {
     std::string name = path.stem().string();
