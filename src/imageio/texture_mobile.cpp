@@ -185,20 +185,7 @@ bool add_mobile_texture(ios_txd& txd, const rgba_image& image, const std::string
         return false;
     }
     rgba_image picture = image;
-    const uint32_t w = picture.width, h = picture.height;
-    if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
-        if (!options.resize) {
-            error = name + " is " + size_text(w, h) +
-                    ": textures need power-of-two sides; the nearest sizes are " +
-                    size_text(power_of_two_below(w), power_of_two_below(h)) + " and " +
-                    size_text(power_of_two_above(w), power_of_two_above(h)) +
-                    " (--resize scales it)";
-            return false;
-        }
-        picture = resized(picture, nearest_power_of_two(w), nearest_power_of_two(h));
-        add_note(note, "scaled from " + size_text(w, h) + " to " +
-                           size_text(picture.width, picture.height));
-    }
+    if (!fit_to_power_of_two(picture, name, options.resize, error, note)) return false;
     // New textures follow the kind of the dictionary's first texture; DXT in an empty one.
     const bool dxt =
         txd.texture_count() == 0 || txd.platform_id(0) != stored_platform::mobile_plain;

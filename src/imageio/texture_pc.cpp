@@ -154,21 +154,9 @@ bool add_pc_texture(pc_txd& txd, const rgba_image& image, const indexed_image* g
         return false;
     }
     rgba_image picture = image;
-    const uint32_t w = picture.width, h = picture.height;
-    if (!std::has_single_bit(w) || !std::has_single_bit(h)) {
-        if (!options.resize) {
-            error = name + " is " + size_text(w, h) +
-                    ": textures need power-of-two sides; the nearest sizes are " +
-                    size_text(power_of_two_below(w), power_of_two_below(h)) + " and " +
-                    size_text(power_of_two_above(w), power_of_two_above(h)) +
-                    " (--resize scales it)";
-            return false;
-        }
-        const uint32_t new_w = nearest_power_of_two(w), new_h = nearest_power_of_two(h);
-        picture = resized(picture, new_w, new_h);
-        given = nullptr;
-        add_note(note, "scaled from " + size_text(w, h) + " to " + size_text(new_w, new_h));
-    }
+    if (!fit_to_power_of_two(picture, name, options.resize, error, note)) return false;
+    // A scaled picture no longer matches the palette it came with.
+    if (picture.width != image.width || picture.height != image.height) given = nullptr;
     pc_texture_source source;
     source.fields.layout = layout_for_new_textures(txd);
     source.fields.width = picture.width;
