@@ -1,28 +1,23 @@
 #include "imageio/dxt_compress.h"
 
-#include "raster/dxt.h"
-#include "raster/pixel_format.h"
+#include "imageio/dxt_block_fit.h"
 
 #include <squish.h>
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cmath>
 #include <thread>
 
 namespace {
 
-// Range fit keeps a block when its colour error exceeds the least error any DXT palette could
-// reach by at most this much per pixel (squared steps summed over red, green and blue): cluster
-// fit could gain no more there, and costs twenty times as much. bench/dxt_encode measures the
-// PSNR this gives against cluster fit on every block.
-constexpr float k_range_fit_excess = 1.5f;
-// Range fit keeps a block, too, whose colour error is this small per pixel (squared steps summed
-// over red, green and blue, about one step a channel): what cluster fit could still gain there
-// is too little to see, and skipping it there saves a quarter of the time for 0.03 to 0.05 dB
-// (bench/dxt_encode: 5 keeps every picture within 0.1 dB of libsquish's cluster fit, 10 not).
-constexpr float k_small_error = 5.0f;
+// The quick fit keeps a block unless its colour error exceeds the least error any DXT palette
+// could reach by more than this per pixel (squared steps summed over red, green and blue). Above
+// it lie the few blocks (about 2% of a photograph) where the quick fit is caught in a poor
+// ordering and libsquish's cluster fit, which tries every ordering along the axis, gains most:
+// there it adds 0.1 dB for a tenth of the time (bench/dxt_encode; 10 adds 0.05 dB more at twice
+// the time, the quick fit alone is within 0.02 dB of the cluster fit).
+constexpr float k_quick_fit_excess = 40.0f;
 
 int squish_flags(dxt_kind kind, bool one_bit_alpha) {
     int flags = 0;
@@ -42,86 +37,28 @@ int squish_flags(dxt_kind kind, bool one_bit_alpha) {
     return flags;
 }
 
-// Weight of a pixel's colour error: by its alpha when the fit weights colour so.
-float colour_weight(const uint8_t* pixel, bool weighted) {
-    return weighted ? (float(pixel[3]) + 1) / 256 : 1.0f;
-}
-
-// A lower bound of the colour error of any DXT block for the pixels in `mask` (those with alpha
-// below 128 left out where they become transparent): all colours of a block's palette lie on
-// one line, and no line comes closer to the pixels than their principal axis.
-float line_bound(const uint8_t* pixels, int mask, bool weighted, bool skip_transparent) {
-    float total = 0, mean[3] = {0, 0, 0};
-    auto counted = [&](int i) {
-        return (mask & (1 << i)) && !(skip_transparent && pixels[i * 4 + 3] < 128);
-    };
+// The block's pixels as the colour fit weighs them: by alpha where the format keeps it, pixels
+// outside the picture not at all.
+dxt_block_pixels fit_pixels(const uint8_t* pixels, int mask, bool weighted) {
+    dxt_block_pixels px;
     for (int i = 0; i < 16; ++i) {
-        if (!counted(i)) continue;
-        const float w = colour_weight(pixels + i * 4, weighted);
-        total += w;
-        for (int c = 0; c < 3; ++c)
-            mean[c] += w * pixels[i * 4 + c];
-    }
-    if (total <= 0) return 0;
-    for (float& m : mean)
-        m /= total;
-    float cov[3][3] = {};
-    for (int i = 0; i < 16; ++i) {
-        if (!counted(i)) continue;
-        const float w = colour_weight(pixels + i * 4, weighted);
-        float d[3];
-        for (int c = 0; c < 3; ++c)
-            d[c] = pixels[i * 4 + c] - mean[c];
-        for (int a = 0; a < 3; ++a)
-            for (int b = 0; b < 3; ++b)
-                cov[a][b] += w * d[a] * d[b];
-    }
-    // The principal axis by power iteration; the spread along it is what a line can cover.
-    float v[3] = {1, 1, 1};
-    float along = 0;
-    for (int step = 0; step < 12; ++step) {
-        float next[3];
-        for (int a = 0; a < 3; ++a)
-            next[a] = cov[a][0] * v[0] + cov[a][1] * v[1] + cov[a][2] * v[2];
-        const float norm = std::sqrt(next[0] * next[0] + next[1] * next[1] + next[2] * next[2]);
-        if (norm <= 0) break;
-        for (int a = 0; a < 3; ++a)
-            v[a] = next[a] / norm;
-        along = norm; // the eigenvalue once v has settled
-    }
-    const float spread = cov[0][0] + cov[1][1] + cov[2][2];
-    return std::max(0.0f, spread - along);
-}
-
-// Colour error of a compressed block against its pixels, over the pixels in `mask`, weighted
-// as the fit weights it. Alpha is left out: both fits encode it alike.
-float block_error(const uint8_t* pixels, int mask, const uint8_t* block, dxt_kind kind,
-                  bool weighted) {
-    uint8_t decoded[16 * 4];
-    const std::span<uint8_t> out(decoded);
-    switch (kind) {
-    case dxt_kind::dxt1:
-        decode_dxt1_block(0, 0, 4, 4, std::span<const uint8_t, 8>(block, 8), out,
-                          pixel_code::bgra8888);
-        break;
-    case dxt_kind::dxt3:
-        decode_dxt3_block(0, 0, 4, 4, std::span<const uint8_t, 16>(block, 16), out,
-                          pixel_code::bgra8888);
-        break;
-    case dxt_kind::dxt5:
-        decode_dxt5_block(0, 0, 4, 4, std::span<const uint8_t, 16>(block, 16), out,
-                          pixel_code::bgra8888);
-        break;
-    }
-    float sum = 0;
-    for (int i = 0; i < 16; ++i) {
-        if (!(mask & (1 << i))) continue;
         const uint8_t* p = pixels + i * 4;
-        const uint8_t* q = decoded + i * 4; // blue, green, red, alpha
-        const float dr = float(p[0]) - q[2], dg = float(p[1]) - q[1], db = float(p[2]) - q[0];
-        sum += colour_weight(p, weighted) * (dr * dr + dg * dg + db * db);
+        px.r[i] = p[0];
+        px.g[i] = p[1];
+        px.b[i] = p[2];
+        px.w[i] = !(mask & (1 << i)) ? 0.0f : weighted ? (float(p[3]) + 1) / 256 : 1.0f;
     }
-    return sum;
+    return px;
+}
+
+// DXT3's explicit alpha: four bits a pixel, rounded to the nearest of the 16 steps.
+void explicit_alpha(const uint8_t* pixels, int mask, uint8_t out[8]) {
+    for (int i = 0; i < 16; i += 2) {
+        auto step = [&](int k) {
+            return (mask & (1 << k)) ? (pixels[k * 4 + 3] * 15 + 127) / 255 : 0;
+        };
+        out[i / 2] = uint8_t(step(i) | step(i + 1) << 4);
+    }
 }
 
 struct block_job {
@@ -136,32 +73,43 @@ struct block_job {
     bool force_opaque;
     uint8_t* out;
 
-    // Range fit first; cluster fit where that is not close enough, keeping the better of the two.
+    // The quick fit first; libsquish's cluster fit where the quick one stays clearly above the
+    // least error any palette could reach, keeping the better of the two. DXT1 blocks with
+    // transparent pixels need the three-colour form: libsquish fits those whole.
     void compress_block(const uint8_t* pixels, int mask, uint8_t* target) const {
-        uint8_t range[16], cluster[16];
-        squish::CompressMasked(pixels, mask, range, flags | squish::kColourRangeFit);
-        const float range_error = block_error(pixels, mask, range, kind, weighted);
-        const float bound = line_bound(pixels, mask, weighted, kind == dxt_kind::dxt1);
-        const float pixels_in = float(std::popcount(unsigned(mask)));
-        if (range_error <= bound + k_range_fit_excess * pixels_in ||
-            range_error <= k_small_error * pixels_in) {
-            std::copy(range, range + block_bytes, target);
+        if (kind == dxt_kind::dxt1 && !force_opaque && has_transparent(pixels, mask)) {
+            squish::CompressMasked(pixels, mask, target, flags | squish::kColourClusterFit);
             return;
         }
-        if (force_opaque) {
-            // Opaque DXT1: the cluster fit of DXT5's colour half, four colours only, which a DXT1
-            // block reads the same (libsquish writes it with the first colour the larger). The
-            // three-colour fit DXT1 adds costs a fifth of the time for 0.01 to 0.02 dB.
+        uint8_t* colour = kind == dxt_kind::dxt1 ? target : target + 8;
+        const dxt_block_pixels px = fit_pixels(pixels, mask, weighted);
+        const dxt_colour_fit quick = fit_colour_block(px, kind == dxt_kind::dxt1, colour);
+        const float pixels_in = float(std::popcount(unsigned(mask)));
+        if (quick.error > quick.bound + k_quick_fit_excess * pixels_in) {
+            // The cluster fit of DXT5's colour half: four colours, as DXT1 reads it too (the
+            // three-colour fit DXT1 adds costs a fifth of the time for 0.01 to 0.02 dB).
             uint8_t both[16];
-            squish::CompressMasked(pixels, mask, both, squish::kDxt5 | squish::kColourClusterFit);
-            std::copy(both + 8, both + 16, cluster);
-        } else {
-            squish::CompressMasked(pixels, mask, cluster, flags | squish::kColourClusterFit);
+            squish::CompressMasked(pixels, mask, both,
+                                   squish::kDxt5 | squish::kColourClusterFit |
+                                       (weighted ? squish::kWeightColourByAlpha : 0));
+            if (colour_block_error(px, both + 8) < quick.error)
+                std::copy(both + 8, both + 16, colour);
         }
-        const bool cluster_better =
-            block_error(pixels, mask, cluster, kind, weighted) <= range_error;
-        const uint8_t* chosen = cluster_better ? cluster : range;
-        std::copy(chosen, chosen + block_bytes, target);
+        if (kind == dxt_kind::dxt5) fit_alpha_block_of(pixels, mask, target);
+        if (kind == dxt_kind::dxt3) explicit_alpha(pixels, mask, target);
+    }
+
+    static bool has_transparent(const uint8_t* pixels, int mask) {
+        for (int i = 0; i < 16; ++i)
+            if ((mask & (1 << i)) && pixels[i * 4 + 3] < 128) return true;
+        return false;
+    }
+
+    static void fit_alpha_block_of(const uint8_t* pixels, int mask, uint8_t* target) {
+        uint8_t alpha[16];
+        for (int i = 0; i < 16; ++i)
+            alpha[i] = pixels[i * 4 + 3];
+        fit_alpha_block(alpha, mask, target);
     }
 
     // One row of blocks: the 4×4 pixels gathered, those outside the picture masked off.

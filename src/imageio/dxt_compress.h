@@ -4,8 +4,9 @@
 #include <span>
 #include <vector>
 
-// DXT (BC1/BC2/BC3) compression of whole pictures through libsquish's cluster fit, block rows
-// spread over every core.
+// DXT (BC1/BC2/BC3) compression of whole pictures: each block through the quick fit of
+// dxt_block_fit, libsquish's cluster fit where that fit stays far from the best a palette could
+// reach (and for DXT1 blocks with transparent pixels); block rows spread over every core.
 
 enum class dxt_kind { dxt1, dxt3, dxt5 };
 
