@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quillmap {
+
 // Shared steps of the commands that change a dictionary and write it back.
 
 // The output must be named before any work is done: -o OUT or --in-place, not both.
@@ -25,3 +27,5 @@ template <class Edit> int edit_texture(const cli_args& args, Edit edit) {
     if (!edit(opened->session, *t)) return failure(opened->session.last_error());
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

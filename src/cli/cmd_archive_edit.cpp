@@ -9,6 +9,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 bool open_archive(const cli_args& args, game_archive& archive, int& code) {
     std::string error;
@@ -112,3 +114,5 @@ int archive_compact(const cli_args& args) {
               << std::filesystem::file_size(written, ec) << " after\n";
     return k_exit_ok;
 }
+
+} // namespace quillmap

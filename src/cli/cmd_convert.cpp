@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 // --to d3d8|d3d9|xbox: every texture rebuilt in that layout.
 int convert_to_pc_layout(const cli_args& args, pc_layout layout) {
@@ -92,3 +94,5 @@ int cmd_convert(const cli_args& args) {
         std::cerr << "skipped " << name << "\n";
     return k_exit_ok;
 }
+
+} // namespace quillmap

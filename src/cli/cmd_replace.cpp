@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 // PC and XBOX: the texture's format unless --format names another; levels kept unless asked
 // (auto: the full chain).
@@ -73,3 +75,5 @@ int cmd_replace(const cli_args& args) {
         std::cout << image << ": " << opened->session.last_note() << "\n";
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

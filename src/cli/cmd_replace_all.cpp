@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 // Puts edited pictures back: every texture the folder holds a picture for (named after it) is
 // replaced, and a line per texture and per unused picture tells what happened.
 int cmd_replace_all(const cli_args& args) {
@@ -34,3 +36,5 @@ int cmd_replace_all(const cli_args& args) {
               << " textures replaced\n";
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_max_name_chars = 31;
 
@@ -157,3 +159,5 @@ bool convert_to_mobile(ps2_txd& source, const std::filesystem::path& out,
     }
     return true;
 }
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_max_name_chars = 31;
@@ -231,3 +233,5 @@ bool convert_to_pc(ps2_txd& source, const std::filesystem::path& out,
     }
     return true;
 }
+
+} // namespace quillmap

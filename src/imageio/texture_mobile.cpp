@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 constexpr size_t k_max_name_chars = 31;
 
@@ -229,3 +231,5 @@ bool set_mobile_mips(ios_txd& txd, uint32_t t, mips_request mips, std::string& e
     source.levels[0] = kept;
     return store(txd, t, source, error);
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 constexpr size_t k_max_name_chars = 31;
 constexpr uint32_t k_offset_mask = 40;
@@ -339,3 +341,5 @@ bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& na
     }
     return true;
 }
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // PNG in and out of a dictionary. Everything here works through the dictionary's public
 // operations, so the core stays free of the picture libraries.
 
@@ -59,3 +61,5 @@ struct png_add_options {
 // (colours reduced, levels limited, size scaled).
 bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
                      const png_add_options& options, std::string& error, std::string& note);
+
+} // namespace quillmap

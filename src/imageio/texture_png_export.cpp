@@ -5,6 +5,8 @@
 #include "imageio/ps2_picture.h"
 #include "imageio/texture_dds.h"
 
+namespace quillmap {
+
 rgba_image rgba_of_display(const display_image& image) {
     const uint32_t bytes_per_pixel = image.bits / 8;
     rgba_image rgba;
@@ -98,3 +100,5 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
     return texture_png(txd, t, level, mode, swizzle, png, error, options) &&
            write_bytes(path, png, error);
 }
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #include "imageio/texture_rgba.h"
 
+namespace quillmap {
+
 rgba_image texture_rgba(ps2_txd& txd, uint32_t t, uint32_t level, std::string& error) {
     txd.last_error.clear();
     const device_bitmap picture =
@@ -31,3 +33,5 @@ rgba_image texture_rgba(ps2_txd& txd, uint32_t t, uint32_t level, std::string& e
     txd.release_pixels(t);
     return rgba;
 }
+
+} // namespace quillmap
