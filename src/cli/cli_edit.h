@@ -2,6 +2,7 @@
 
 #include "cli/cli_common.h"
 
+#include <optional>
 #include <string>
 
 namespace quillmap {
@@ -15,6 +16,10 @@ inline bool has_save_target(const cli_args& args) {
 inline int missing_save_target() {
     return usage_error("give either -o OUT or --in-place");
 }
+
+// The first steps of the replace commands: the save target and --dither checked, FILE opened
+// and its layout asked whether textures may be replaced. `code` is set when it returns nothing.
+std::optional<opened_dictionary> open_for_replace(const cli_args& args, bool& dither, int& code);
 
 // Opens FILE, finds texture -t N, applies `edit(session, t)` and saves: the steps of the
 // commands that change one texture. An edit that returns false has set the session's error.
