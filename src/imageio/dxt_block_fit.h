@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillmap {
+
 // The quick per-block fits of the DXT encoder: a four-colour colour block and a DXT5 alpha block,
 // without libsquish. dxt_compress runs libsquish's cluster fit only where the quick colour fit
 // stays clearly above what any palette could reach.
@@ -30,3 +32,5 @@ float colour_block_error(const dxt_block_pixels& px, const uint8_t block[8]);
 // the eight-value form between the extremes, refined by least squares, or the six-value form
 // that keeps 0 and 255 exact, whichever comes closer.
 void fit_alpha_block(const uint8_t alpha[16], int mask, uint8_t out[8]);
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include <bit>
 #include <thread>
 
+namespace quillmap {
+
 namespace {
 
 // The quick fit keeps a block unless its colour error exceeds the least error any DXT palette
@@ -180,3 +182,5 @@ std::vector<uint8_t> compress_dxt_on(std::span<const uint8_t> rgba, uint32_t wid
     work();
     return out;
 }
+
+} // namespace quillmap

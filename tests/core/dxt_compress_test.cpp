@@ -12,6 +12,8 @@
 #include <cmath>
 #include <random>
 
+namespace quillmap {
+
 namespace {
 
 // The blocks decoded by the program's own DXT decoder, as RGBA.
@@ -288,3 +290,5 @@ TEST(DxtCompress, ShortOrEmptyPictureGivesNoBlocks) {
 }
 
 } // namespace
+
+} // namespace quillmap
