@@ -199,7 +199,8 @@ inline int alpha_lanes(__m128i top, __m128i bottom, __m128i alpha) {
 // box and the pixel below it. A box whose two lanes are both set holds four equal pixels.
 inline int equal_lanes(__m128i top, __m128i bottom) {
     const __m128i neighbour = _mm_shuffle_epi32(top, _MM_SHUFFLE(2, 3, 0, 1));
-    const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(top, neighbour), _mm_cmpeq_epi32(top, bottom));
+    const __m128i same =
+        _mm_and_si128(_mm_cmpeq_epi32(top, neighbour), _mm_cmpeq_epi32(top, bottom));
     return _mm_movemask_ps(_mm_castsi128_ps(same));
 }
 
@@ -242,8 +243,8 @@ void half_row_sse2(const uint8_t* top, const uint8_t* bottom, const uint8_t* nex
         // Bit k of `flat`: box k is flat (both its lanes set).
         const int flat = (lanes & lanes >> 1) & 0x55;
         if (flat == 0x55) {
-            const __m128 even = _mm_shuffle_ps(_mm_castsi128_ps(t0), _mm_castsi128_ps(t1),
-                                               _MM_SHUFFLE(2, 0, 2, 0));
+            const __m128 even =
+                _mm_shuffle_ps(_mm_castsi128_ps(t0), _mm_castsi128_ps(t1), _MM_SHUFFLE(2, 0, 2, 0));
             _mm_storeu_ps(reinterpret_cast<float*>(target + 4 * x), even);
             continue;
         }
