@@ -208,6 +208,24 @@ rgba_image blocks(uint32_t width, uint32_t height, uint32_t seed, bool even_alph
     return image;
 }
 
+// Boxes whose bytes change with the order of the four linear sums (found by search): each row
+// {top left, top right, bottom left, bottom right} of one channel. Opaque and clear boxes first
+// (a run of four even-alpha boxes), then half-clear ones.
+rgba_image order_sensitive() {
+    const uint8_t sums[6][4] = {{204, 176, 161, 105}, {172, 27, 249, 44}, {254, 124, 71, 90},
+                                {218, 52, 239, 203},  {20, 22, 230, 199}, {145, 92, 154, 36}};
+    const uint8_t alphas[8] = {255, 255, 0, 0, 128, 77, 255, 0};
+    rgba_image image{16, 2, std::vector<uint8_t>(16 * 2 * 4)};
+    for (uint32_t box = 0; box < 8; ++box)
+        for (uint32_t corner = 0; corner < 4; ++corner) {
+            uint8_t* p = image.pixel(2 * box + corner % 2, corner / 2);
+            for (uint32_t c = 0; c < 3; ++c)
+                p[c] = sums[(box * 3 + c) % 6][corner];
+            p[3] = alphas[box];
+        }
+    return image;
+}
+
 // The vector half-size step and the chain give the plain step's bytes, on real textures and on
 // the edges: single rows and columns, odd sides, clear pictures, alphas of only 0 and 255, and
 // flat blocks among detailed ones.
@@ -225,6 +243,7 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
     for (size_t i = 3; i < cut.rgba.size(); i += 4)
         cut.rgba[i] = cut.rgba[i] & 0x40 ? 255 : 0;
     rows.push_back({"alpha 0 and 255", cut});
+    rows.push_back({"order of the sums", order_sensitive()});
     for (const auto& row : rows) {
         rgba_image fast = row.image, plain = row.image;
         for (int level = 1; level <= 7; ++level) {
@@ -253,8 +272,8 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
 // A box of four equal pixels halves to that very pixel, for every colour byte with every alpha:
 // the vector step copies such boxes whole.
 TEST(HalfSize, FlatBoxesKeepTheirPixel) {
-    rgba_image boxes{512, 256, {}};
-    boxes.rgba.resize(size_t(512) * 256 * 4);
+    rgba_image boxes{512, 512, {}};
+    boxes.rgba.resize(size_t(512) * 512 * 4);
     for (uint32_t value = 0; value < 256; ++value)
         for (uint32_t alpha = 0; alpha < 256; ++alpha) {
             const uint32_t box = value * 256 + alpha;
