@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 1024;
 
@@ -66,3 +68,5 @@ BENCHMARK(memcpy_1024_rgba)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mips_1024_rgba)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mips_1024_rgba_kept)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mips_1024_rgba_plain)->Unit(benchmark::kMicrosecond);
+
+} // namespace quillmap

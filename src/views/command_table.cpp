@@ -9,6 +9,8 @@
 #include <map>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 constexpr auto ctrl = Qt::ControlModifier;
 constexpr auto shift = Qt::ShiftModifier;
@@ -301,3 +303,5 @@ void build_menu_bar(QMenuBar& bar, const item_made& made,
 void build_popup(QMenu& root, menu_id which, const item_made& made) {
     fill_popup(root, which, which == menu_id::popup_many, made);
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_most_levels = 7;
 } // namespace
@@ -55,3 +57,5 @@ int CPngImportDialog::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

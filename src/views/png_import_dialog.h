@@ -10,6 +10,8 @@
 class QComboBox;
 class QLabel;
 
+namespace quillmap {
+
 // Asked once per import that brings PNG pictures in: the depth they become (4, 8 or 32 bits)
 // and the mip levels (1 to 7, or 0 for RenderWare's own count for the size).
 class CPngImportDialog : public QDialog, public modal_dialog {
@@ -34,3 +36,5 @@ class CPngImportDialog : public QDialog, public modal_dialog {
     QComboBox* mips_box = nullptr;
     QLabel* heading_label = nullptr;
 };
+
+} // namespace quillmap

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -186,3 +188,5 @@ TEST_F(window_tools, the_palette_view_hides_for_true_colour) {
     EXPECT_EQ(palette_panel_of(*shown.window)->colour_count(), 256);
     shown.window->hide();
 }
+
+} // namespace quillmap
