@@ -185,6 +185,7 @@ TEST(PngWriter, RefusesLayoutsThatDoNotFit) {
     }
 }
 
+namespace {
 // Pictures of 2 x 2 blocks of one pixel each (one colour, one alpha class of clear, opaque and
 // in between), some blocks broken by one odd pixel: runs of flat, even-alpha and mixed boxes side
 // by side, and rows whose box count is no multiple of four.
@@ -227,6 +228,7 @@ rgba_image order_sensitive() {
         }
     return image;
 }
+} // namespace
 
 // The vector half-size step and the chain give the plain step's bytes, on real textures and on
 // the edges: single rows and columns, odd sides, clear pictures, alphas of only 0 and 255, and
