@@ -97,7 +97,7 @@ bool update_other_levels(ps2_txd& txd, uint32_t t, const levels_before& before,
             error = txd_msg::raster_layout_short;
             return false;
         }
-        sources = mip_chain(level0, levels);
+        sources = mip_chain(std::move(level0), levels);
         sources.erase(sources.begin());
     }
     for (uint32_t k = 1; k < levels && k - 1 < sources.size(); ++k) {

@@ -220,9 +220,9 @@ bool set_mobile_mips(ios_txd& txd, uint32_t t, mips_request mips, std::string& e
         return false;
     }
     const std::vector<uint8_t> kept(level0.begin(), level0.end());
-    const rgba_image picture = texture_rgba(txd, t, 0, error);
+    rgba_image picture = texture_rgba(txd, t, 0, error);
     if (picture.rgba.empty()) return false;
-    source.levels = encode_chain(mip_chain(picture, f.levels), f.format);
+    source.levels = encode_chain(mip_chain(std::move(picture), f.levels), f.format);
     source.levels[0] = kept;
     return store(txd, t, source, error);
 }

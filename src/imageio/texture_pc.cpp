@@ -201,9 +201,9 @@ bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::s
     }
     source.palette.assign(palette.begin(), palette.end());
     const std::vector<uint8_t> kept(level0.begin(), level0.end());
-    const rgba_image picture = texture_rgba(txd, t, 0, error);
+    rgba_image picture = texture_rgba(txd, t, 0, error);
     if (picture.rgba.empty()) return false;
-    const std::vector<rgba_image> chain = mip_chain(picture, f.levels);
+    const std::vector<rgba_image> chain = mip_chain(std::move(picture), f.levels);
     if (f.palette) {
         // Further levels take level 0's own palette, every stored entry of it.
         source.levels = {kept};

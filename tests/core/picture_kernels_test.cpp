@@ -185,10 +185,70 @@ TEST(PngWriter, RefusesLayoutsThatDoNotFit) {
     }
 }
 
-// The vector half-size step gives the plain step's bytes, on real textures and on the edges,
-// through a whole chain.
+namespace {
+// Pictures of 2 x 2 blocks of one pixel each (one colour, one alpha class of clear, opaque and
+// in between), some blocks broken by one odd pixel: runs of flat, even-alpha and mixed boxes side
+// by side, and rows whose box count is no multiple of four.
+rgba_image blocks(uint32_t width, uint32_t height, uint32_t seed, bool even_alpha) {
+    rgba_image image = made(width, height, seed);
+    uint32_t state = seed * 747796405u + 1;
+    for (uint32_t by = 0; by < height; by += 2)
+        for (uint32_t bx = 0; bx < width; bx += 2) {
+            state = state * 1103515245u + 12345u;
+            const uint8_t alpha_classes[] = {0, 255, 255, uint8_t(state >> 8)};
+            const uint8_t alpha = alpha_classes[even_alpha ? (state >> 20) % 3 : (state >> 20) % 4];
+            const uint8_t block[4] = {uint8_t(state >> 24), uint8_t(state >> 16),
+                                      uint8_t(state >> 10), alpha};
+            for (uint32_t y = by; y < std::min(by + 2, height); ++y)
+                for (uint32_t x = bx; x < std::min(bx + 2, width); ++x)
+                    std::copy_n(block, 4, image.pixel(x, y));
+            if ((state >> 28) < 5) { // one pixel of the block changed
+                uint8_t* odd = image.pixel(bx, std::min(by + 1, height - 1));
+                odd[state % 3] ^= uint8_t(1 + (state >> 4) % 255);
+                if (!even_alpha && (state >> 27) & 1) odd[3] = uint8_t(state >> 3);
+            }
+        }
+    return image;
+}
+
+// Boxes whose bytes change with the order of the four linear sums (found by search): each row
+// {top left, top right, bottom left, bottom right} of one channel. Opaque and clear boxes first
+// (a run of four even-alpha boxes), then half-clear ones.
+rgba_image order_sensitive() {
+    const uint8_t sums[6][4] = {{204, 176, 161, 105}, {172, 27, 249, 44}, {254, 124, 71, 90},
+                                {218, 52, 239, 203},  {20, 22, 230, 199}, {145, 92, 154, 36}};
+    const uint8_t alphas[8] = {255, 255, 0, 0, 128, 77, 255, 0};
+    rgba_image image{16, 2, std::vector<uint8_t>(16 * 2 * 4)};
+    for (uint32_t box = 0; box < 8; ++box)
+        for (uint32_t corner = 0; corner < 4; ++corner) {
+            uint8_t* p = image.pixel(2 * box + corner % 2, corner / 2);
+            for (uint32_t c = 0; c < 3; ++c)
+                p[c] = sums[(box * 3 + c) % 6][corner];
+            p[3] = alphas[box];
+        }
+    return image;
+}
+} // namespace
+
+// The vector half-size step and the chain give the plain step's bytes, on real textures and on
+// the edges: single rows and columns, odd sides, clear pictures, alphas of only 0 and 255, and
+// flat blocks among detailed ones.
 TEST(HalfSize, VectorFormEqualsThePlainOne) {
-    for (const auto& row : all_pictures()) {
+    std::vector<named_picture> rows = all_pictures();
+    rows.push_back({"1x9", made(1, 9, 11)});
+    rows.push_back({"9x1", made(9, 1, 13)});
+    rows.push_back({"1x2", made(1, 2, 15)});
+    rows.push_back({"77x3", made(77, 3, 17)});
+    rows.push_back({"blocks 70x37", blocks(70, 37, 1, false)});
+    rows.push_back({"blocks 128x64", blocks(128, 64, 2, false)});
+    rows.push_back({"even blocks 130x34", blocks(130, 34, 3, true)});
+    rows.push_back({"even blocks 64x65", blocks(64, 65, 4, true)});
+    rgba_image cut = made(66, 40, 19); // cut-out art: alphas of 0 and 255 only
+    for (size_t i = 3; i < cut.rgba.size(); i += 4)
+        cut.rgba[i] = cut.rgba[i] & 0x40 ? 255 : 0;
+    rows.push_back({"alpha 0 and 255", cut});
+    rows.push_back({"order of the sums", order_sensitive()});
+    for (const auto& row : rows) {
         rgba_image fast = row.image, plain = row.image;
         for (int level = 1; level <= 7; ++level) {
             fast = half_size(fast);
@@ -197,7 +257,43 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
             ASSERT_EQ(fast.height, plain.height) << row.name << " level " << level;
             ASSERT_EQ(fast.rgba, plain.rgba) << row.name << " level " << level;
         }
+        // The chain, level 0 handed over or copied, is the same steps.
+        const uint32_t count = renderware_level_count(row.image.width, row.image.height);
+        const std::vector<rgba_image> kept = mip_chain(row.image, count);
+        const std::vector<rgba_image> moved = mip_chain(rgba_image(row.image), count);
+        ASSERT_EQ(kept.size(), count) << row.name;
+        ASSERT_EQ(moved.size(), count) << row.name;
+        EXPECT_EQ(kept[0].rgba, row.image.rgba) << row.name;
+        plain = row.image;
+        for (uint32_t level = 1; level < count; ++level) {
+            plain = half_size_plain(plain);
+            EXPECT_EQ(kept[level].rgba, plain.rgba) << row.name << " level " << level;
+            EXPECT_EQ(moved[level].rgba, plain.rgba) << row.name << " level " << level;
+        }
     }
+}
+
+// A box of four equal pixels halves to that very pixel, for every colour byte with every alpha:
+// the vector step copies such boxes whole.
+TEST(HalfSize, FlatBoxesKeepTheirPixel) {
+    rgba_image boxes{512, 512, {}};
+    boxes.rgba.resize(size_t(512) * 512 * 4);
+    for (uint32_t value = 0; value < 256; ++value)
+        for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+            const uint32_t box = value * 256 + alpha;
+            const uint8_t pixel[4] = {uint8_t(value), uint8_t(255 - value), uint8_t(value * 7),
+                                      uint8_t(alpha)};
+            for (uint32_t dy = 0; dy < 2; ++dy)
+                for (uint32_t dx = 0; dx < 2; ++dx)
+                    std::copy_n(pixel, 4, boxes.pixel(box % 256 * 2 + dx, box / 256 * 2 + dy));
+        }
+    const rgba_image plain = half_size_plain(boxes);
+    for (uint32_t box = 0; box < 256 * 256; ++box)
+        ASSERT_TRUE(std::equal(plain.pixel(box % 256, box / 256),
+                               plain.pixel(box % 256, box / 256) + 4,
+                               boxes.pixel(box % 256 * 2, box / 256 * 2)))
+            << "colour " << box / 256 << " alpha " << box % 256;
+    EXPECT_EQ(half_size(boxes).rgba, plain.rgba);
 }
 
 // At most 128 x 128 of a picture's top left: the plain search is slow under the sanitizers.
