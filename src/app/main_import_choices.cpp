@@ -74,9 +74,9 @@ CMainDialog::ask_import_choices(const std::string& picture, std::optional<uint32
                                                             : k_depth_key;
     if (replaced) {
         // A replace starts from the texture as it is stored.
+        // A format no list names (16-bit PC pixels, say) is offered as stored (empty).
         const std::string own = texture_format(txd, *replaced);
-        if (!own.empty() &&
-            std::find(dialog.formats.begin(), dialog.formats.end(), own) == dialog.formats.end())
+        if (std::find(dialog.formats.begin(), dialog.formats.end(), own) == dialog.formats.end())
             dialog.formats.insert(dialog.formats.begin(), own);
         dialog.choices.format = own;
         dialog.choices.mips = -1;

@@ -157,16 +157,19 @@ bool editor_session::replace_chosen(uint32_t t, const std::string& image, bool k
     return edit(record, [&](ps2_txd& txd) {
         const std::optional<export_type> type = export_type_for(import_extension(image));
         const bool picture = type && *type != export_type::rwsect;
+        // The texture's own format keeps the fields it has (a DXT1 texture's 1-bit alpha, say),
+        // as a replace that names none does.
+        const bool own_format = choices.format.empty() || choices.format == texture_format(txd, t);
         if (picture && txd.family() == txd_family::pc_xbox) {
             pc_edit_options options;
-            if (!choices.format.empty()) options.format = pc_format_named(choices.format);
+            if (!own_format) options.format = pc_format_named(choices.format);
             options.mips = mips_request_of(choices.mips);
             options.dither = choices.dither;
             return replace_pc_picture(txd, t, image, options, keep_alpha);
         }
         if (picture && txd.family() == txd_family::mobile) {
             mobile_edit_options options;
-            if (!choices.format.empty()) options.format = mobile_format_named(choices.format);
+            if (!own_format) options.format = mobile_format_named(choices.format);
             options.mips = mips_request_of(choices.mips);
             return replace_mobile_picture(txd, t, image, options, keep_alpha);
         }
@@ -237,7 +240,10 @@ choices_preview choices_preview_source::render(const import_choices& choices) {
     ps2_txd& txd = *copy->dictionary();
     const uint32_t t = replace_ ? 0 : txd.texture_count() - 1;
     out.picture = texture_rgba(txd, t, 0, out.error);
-    if (out.picture.rgba.empty()) return out;
+    if (out.picture.rgba.empty()) {
+        if (out.error.empty()) out.error = "the result has no picture to show";
+        return out;
+    }
     // The source as it goes in: scaled with the import's own filter when the size changed.
     png_picture source;
     if (!read_picture_file(picture_, source, out.error, keep_alpha_)) return out;

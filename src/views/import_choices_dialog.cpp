@@ -17,8 +17,8 @@ constexpr int k_most_levels = 7;
 constexpr int k_preview_side = 256;
 
 // What a format list entry reads.
-QString format_label(const std::string& format) {
-    if (format.empty()) return "Auto (by the picture's alpha)";
+QString format_label(const std::string& format, bool replace) {
+    if (format.empty()) return replace ? "As stored" : "Auto (by the picture's alpha)";
     if (format == "4") return "4 bits (16 colours)";
     if (format == "8") return "8 bits (256 colours)";
     if (format == "16") return "16 bits";
@@ -112,7 +112,8 @@ void CImportChoicesDialog::initialize() {
     format_caption_->setText(names_depths(formats) ? "Depth:" : "Format:");
     format_box->clear();
     for (const std::string& format : formats)
-        format_box->addItem(format_label(format), QString::fromStdString(format));
+        format_box->addItem(format_label(format, purpose_ == purpose::replace),
+                            QString::fromStdString(format));
     mips_box->clear();
     if (purpose_ == purpose::replace) {
         mips_box->addItem("Keep the texture's levels", -1);
