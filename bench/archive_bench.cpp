@@ -14,6 +14,8 @@
 #include <fstream>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 constexpr size_t k_entries = 16000;
 constexpr size_t k_entry_bytes = 64 * 1024; // the replaced entry
@@ -140,3 +142,5 @@ void BM_CollectSameNames(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectSameNames)->Unit(benchmark::kMillisecond);
 } // namespace
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <fstream>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 namespace fs = std::filesystem;
 constexpr size_t k_entries = 16000;
@@ -189,3 +191,5 @@ void BM_RealShapedCompact(benchmark::State& state) {
 }
 BENCHMARK(BM_RealShapedCompact)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 } // namespace
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,3 +69,5 @@ void export_with_jobs(benchmark::State& state) {
 
 // Jobs 1 is the reference for jobs 2; real time, since the work happens on other threads.
 BENCHMARK(export_with_jobs)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <squish.h>
 #endif
 
+namespace quillmap {
+
 namespace {
 
 constexpr uint32_t k_side = 1024;
@@ -126,3 +128,5 @@ BENCHMARK(dxt5_sse2_to_8888);
 #if QUILLMAP_HAVE_SQUISH
 BENCHMARK(squish_dxt5);
 #endif
+
+} // namespace quillmap

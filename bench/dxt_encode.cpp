@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 
+namespace quillmap {
+
 namespace {
 
 constexpr uint32_t k_side = 1024;
@@ -176,10 +178,17 @@ void run_all() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+// The program's work, inside the project's namespace; main() only calls it.
+int run_main(int argc, char** argv) {
     run_all();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+} // namespace quillmap
+
+int main(int argc, char** argv) {
+    return quillmap::run_main(argc, argv);
 }

@@ -19,6 +19,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_textures = 255;
 constexpr uint32_t k_size_px = 128;
@@ -175,7 +177,8 @@ void BM_fill_without_pictures(benchmark::State& state) {
 BENCHMARK(BM_fill_without_pictures)->Unit(benchmark::kMillisecond);
 } // namespace
 
-int main(int argc, char** argv) {
+// The program's work, inside the project's namespace; main() only calls it.
+int run_main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
@@ -184,4 +187,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     std::filesystem::remove(dictionary_file());
     return 0;
+}
+
+} // namespace quillmap
+
+int main(int argc, char** argv) {
+    return quillmap::run_main(argc, argv);
 }

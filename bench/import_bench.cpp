@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 1024;
 
@@ -40,3 +42,5 @@ void import_1024(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(import_1024)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 1024;
 
@@ -50,3 +52,5 @@ void mips_1024_rgba_plain(benchmark::State& state) {
 BENCHMARK(memcpy_1024_rgba)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mips_1024_rgba)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mips_1024_rgba_plain)->Unit(benchmark::kMicrosecond);
+
+} // namespace quillmap

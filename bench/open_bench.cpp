@@ -12,6 +12,8 @@
 #include <fstream>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 void put_chunk(std::vector<uint8_t>& out, uint32_t id, uint32_t size) {
@@ -111,3 +113,5 @@ void read_large_ps2(benchmark::State& state) {
 BENCHMARK(read_large_ps2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+} // namespace quillmap

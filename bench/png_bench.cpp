@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 512;
 
@@ -135,3 +137,5 @@ BENCHMARK(png_libspng_512)
     ->ArgsProduct({{1, 3, 6}, {0, 1, 3}, {SPNG_FILTER_CHOICE_UP, SPNG_FILTER_CHOICE_ALL}})
     ->ArgNames({"level", "strategy", "filters"})
     ->Unit(benchmark::kMillisecond);
+
+} // namespace quillmap

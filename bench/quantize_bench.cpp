@@ -15,6 +15,8 @@
 #include <cmath>
 #include <thread>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 1024;
 
@@ -206,3 +208,5 @@ BENCHMARK(remap_levels_1024)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Name("remap_levels_1024_wall");
+
+} // namespace quillmap

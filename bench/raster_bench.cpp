@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 constexpr uint32_t k_side = 1024;
@@ -148,3 +150,5 @@ BENCHMARK(memcpy_preview_input_512);
 BENCHMARK(preview_8bit_swizzled_512);
 BENCHMARK(preview_8bit_swizzled_avx2_512);
 BENCHMARK(bitmap_preview_8bit_swizzled_512);
+
+} // namespace quillmap

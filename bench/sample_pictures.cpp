@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 
+namespace quillmap {
+
 namespace {
 // PC dictionaries of DXT textures and PS2 dictionaries of 8-bit textures, photographic and
 // interface art alike.
@@ -81,3 +83,5 @@ const rgba_image& sample_mosaic(uint32_t side) {
     if (it == made.end()) it = made.emplace(side, mosaic(textures, side)).first;
     return it->second;
 }
+
+} // namespace quillmap

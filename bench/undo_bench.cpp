@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -118,3 +120,5 @@ void deep_copies(benchmark::State& state) {
 
 BENCHMARK(shared_snapshots)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(deep_copies)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace quillmap

@@ -39,6 +39,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 namespace qm_fuzz {
 
 // Work done per input is capped so that the fuzzer spends its time on many inputs rather than
@@ -543,3 +545,5 @@ inline void drive_archive_edit(std::span<const uint8_t> data) {
 }
 
 } // namespace qm_fuzz
+
+} // namespace quillmap

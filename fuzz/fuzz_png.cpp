@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace quillmap {
+
 namespace {
 void check(bool condition, const char* what) {
     if (condition) return;
@@ -41,3 +43,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(back.image.rgba == image.rgba, "picture keeps its pixels");
     return 0;
 }
+
+} // namespace quillmap

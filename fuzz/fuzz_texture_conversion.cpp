@@ -4,6 +4,8 @@
 #include "fuzz_drivers.h"
 #include "imageio/texture_conversion.h"
 
+namespace quillmap {
+
 namespace {
 constexpr texture_conversion k_conversions[] = {
     texture_conversion::unswizzle, texture_conversion::swizzle, texture_conversion::depth4,
@@ -38,3 +40,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     drive_conversions(std::span<const uint8_t>(data, size));
     return 0;
 }
+
+} // namespace quillmap

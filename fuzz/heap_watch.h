@@ -13,6 +13,7 @@
 #define QM_ALLOCATION_HOOKS 1
 #endif
 #endif
+
 #ifdef QM_ALLOCATION_HOOKS
 #if __has_include(<sanitizer/allocator_interface.h>)
 #include <sanitizer/allocator_interface.h>
@@ -25,6 +26,8 @@ int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile
 }
 #endif
 #endif
+
+namespace quillmap {
 
 namespace qm_fuzz {
 
@@ -79,3 +82,5 @@ inline size_t heap_budget(size_t file_bytes) {
 }
 
 } // namespace qm_fuzz
+
+} // namespace quillmap

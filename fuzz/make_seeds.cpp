@@ -12,6 +12,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -70,7 +72,8 @@ void export_dds(const fs::path& dictionary, const fs::path& out, const std::stri
 }
 } // namespace
 
-int main(int argc, char** argv) {
+// The program's work, inside the project's namespace; main() only calls it.
+int run_main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <seed folder>\n", argv[0]);
         return 2;
@@ -78,8 +81,8 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     for (const char* target :
-         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "dds", "ini", "png",
-          "archive", "archive_edit", "texture_conversion"})
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "dds", "ini",
+          "png", "archive", "archive_edit", "texture_conversion"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {
@@ -119,4 +122,10 @@ int main(int argc, char** argv) {
         save(out / "ini", input.name + ".ini", input.bytes);
     std::printf("seeds written to %s\n", out.c_str());
     return 0;
+}
+
+} // namespace quillmap
+
+int main(int argc, char** argv) {
+    return quillmap::run_main(argc, argv);
 }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <vector>
 
+namespace quillmap {
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -17,7 +19,8 @@ void replay(const std::filesystem::path& path) {
 }
 } // namespace
 
-int main(int argc, char** argv) {
+// The program's work, inside the project's namespace; main() only calls it.
+int run_main(int argc, char** argv) {
     size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path arg = argv[i];
@@ -35,4 +38,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "%zu inputs replayed\n", count);
     return 0;
+}
+
+} // namespace quillmap
+
+int main(int argc, char** argv) {
+    return quillmap::run_main(argc, argv);
 }

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 namespace qm_seeds {
 
 struct named_input {
@@ -118,3 +120,5 @@ inline std::vector<named_input> generated_ini_files() {
 }
 
 } // namespace qm_seeds
+
+} // namespace quillmap

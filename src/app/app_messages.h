@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // Texts the window shows in message boxes, the status bar and its file dialogs, as they stand.
 namespace app_msg {
 // String resources 1-5.
@@ -139,3 +141,5 @@ inline constexpr const char* filter_import =
 
 // Build identity; the build number comes from platform/system.h.
 inline constexpr const char* k_version_text = "v0.21";
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quillmap {
+
 // The file name part of a path (after the last separator).
 inline std::string file_name_of(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -18,3 +20,5 @@ template <class... Values> std::string format(const char* pattern, Values... val
     const int n = std::snprintf(buffer, sizeof buffer, pattern, values...);
     return n < 0 ? std::string() : std::string(buffer, std::min<size_t>(n, sizeof buffer - 1));
 }
+
+} // namespace quillmap

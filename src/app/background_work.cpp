@@ -7,6 +7,8 @@
 #include <exception>
 #include <memory>
 
+namespace quillmap {
+
 namespace {
 // How often the window's thread looks at a run of one piece for its Cancel.
 constexpr int k_poll_ms = 25;
@@ -158,3 +160,5 @@ bool background_work::run(const std::string& text, int pieces,
         cancelled_.push_back(std::move(thread));
     return false;
 }
+
+} // namespace quillmap

@@ -16,6 +16,8 @@
 
 class QObject;
 
+namespace quillmap {
+
 // What the work and the window's thread tell each other while the work runs.
 class work_progress {
   public:
@@ -89,3 +91,5 @@ class background_work {
     bool busy_ = false;
     std::vector<std::thread> cancelled_;
 };
+
+} // namespace quillmap

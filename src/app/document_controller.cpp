@@ -4,6 +4,8 @@
 #include "app/app_text.h"
 #include "platform/system.h"
 
+namespace quillmap {
+
 std::string document_controller::window_title() const {
     if (title_name_.empty()) return format(app_msg::title_no_file, build_number());
     const char* mark = session().is_open() && session().modified() ? "*" : "";
@@ -17,3 +19,5 @@ std::string document_controller::undo_text() const {
 std::string document_controller::redo_text() const {
     return "&Redo " + history().redo_name() + "\tCtrl+Y";
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace quillmap {
+
 class document_controller {
   public:
     document_controller() = default;
@@ -33,3 +35,5 @@ class document_controller {
     edit_history history_{session_}; // after session_, which it observes
     std::string title_name_;
 };
+
+} // namespace quillmap

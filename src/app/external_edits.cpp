@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+namespace quillmap {
+
 namespace {
 constexpr int k_settle_ms = 300;
 } // namespace
@@ -81,3 +83,5 @@ void external_edits::settled() {
         if (found != names_.end() && QFileInfo(file).size() > 0) emit saved(found->second, file);
     }
 }
+
+} // namespace quillmap

@@ -16,6 +16,8 @@
 
 class QTemporaryDir;
 
+namespace quillmap {
+
 class external_edits : public QObject {
     Q_OBJECT
 
@@ -52,3 +54,5 @@ class external_edits : public QObject {
     std::map<QString, QString> names_; // file -> texture name
     std::set<QString> pending_;
 };
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace quillmap {
+
 go_mfc::go_mfc(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Quillmap");
     setWindowIcon(QIcon(":/quillmap/quillmap.png"));
@@ -88,3 +90,5 @@ int run_screenshot(const std::vector<std::string>& arguments,
     }
     return file.empty() || dialog.dictionary() ? 0 : 1;
 }
+
+} // namespace quillmap

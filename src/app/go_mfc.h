@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The application object: it runs the main window as a modal dialog and exits when it closes.
 class go_mfc : public QApplication {
     Q_OBJECT
@@ -22,3 +24,5 @@ class go_mfc : public QApplication {
 // 0 on success, 1 when FILE did not open or the picture could not be written, 2 on bad usage.
 int run_screenshot(const std::vector<std::string>& arguments,
                    const std::filesystem::path& settings_path = {});
+
+} // namespace quillmap

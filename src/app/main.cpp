@@ -1,6 +1,6 @@
 #include "app/go_mfc.h"
 
 int main(int argc, char** argv) {
-    go_mfc application(argc, argv);
+    quillmap::go_mfc application(argc, argv);
     return application.init_instance();
 }

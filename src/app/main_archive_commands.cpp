@@ -19,6 +19,8 @@
 #include <memory>
 #include <thread>
 
+namespace quillmap {
+
 namespace {
 // The list's kind column: "PS2 TXD" for a dictionary, the container's name for TEX files.
 QString kind_text(const entry_description& what) {
@@ -147,3 +149,5 @@ void CMainDialog::save_into_entry() {
     set_status_text(0, path_to_qt(format(app_msg::saved_into_entry,
                                          entry_title(*session().entry_link()).c_str())));
 }
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <thread>
 
+namespace quillmap {
+
 namespace {
 std::string folder_of(const game_archive& archive) {
     return archive.data_path.has_parent_path() ? archive.data_path.parent_path().string() : ".";
@@ -172,3 +174,5 @@ std::optional<std::string> archive_action(ui_host& host, QWidget* parent, game_a
     }
     return status;
 }
+
+} // namespace quillmap

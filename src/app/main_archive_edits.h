@@ -11,6 +11,8 @@
 
 class QWidget;
 
+namespace quillmap {
+
 // The entry dialog's buttons: extract, add, replace, delete, rename and compact entries of the
 // open archive. The archive module makes each edit safe against a crash; these functions ask the
 // user through `host`, run the long ones off the window's thread with a progress window, and
@@ -27,3 +29,5 @@ std::optional<std::string> archive_action(ui_host& host, QWidget* parent, game_a
 // next progress call answer false. The result of `work`.
 bool run_with_progress(ui_host& host, const std::string& text,
                        const std::function<bool(const archive_progress&)>& work);
+
+} // namespace quillmap

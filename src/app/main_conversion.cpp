@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+namespace quillmap {
+
 namespace {
 std::optional<texture_conversion> conversion_of(int id) {
     switch (id) {
@@ -100,3 +102,5 @@ void CMainDialog::cmd_convert(int id) {
         status += QStringLiteral(" ") + QString::fromStdString(session().last_note());
     set_status_text(0, status);
 }
+
+} // namespace quillmap

@@ -32,10 +32,13 @@
 
 #include <algorithm>
 
-// Resources of a static library must be registered by hand.
+// Resources of a static library must be registered by hand. Q_INIT_RESOURCE declares the
+// resource's loader where it stands, and the loader lives outside the project's namespace.
 static void init_quillmap_resources() {
     Q_INIT_RESOURCE(quillmap);
 }
+
+namespace quillmap {
 
 namespace {
 
@@ -145,7 +148,7 @@ void CMainDialog::initialize() {
     rebuild_recent_menu();
     qApp->installEventFilter(this); // accelerator table 118
     set_alpha_mode(view_mode::texture);
-    set_swizzle_mode(::swizzle_mode::as_stored);
+    set_swizzle_mode(quillmap::swizzle_mode::as_stored);
 
     restore_pane_sizes();
     view_.info_shown = settings_.read_int("main", "enable_info", view_.info_shown ? 1 : 0) != 0;
@@ -478,3 +481,5 @@ void CMainDialog::store_window_rect() {
     settings_.write_int(outer.left(), "main", "pos_left");
     settings_.write_int(outer.left() + outer.width(), "main", "pos_right");
 }
+
+} // namespace quillmap

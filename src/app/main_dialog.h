@@ -28,9 +28,13 @@
 #include <vector>
 
 class QAction;
-class external_edits;
+
 class QKeyEvent;
 class QMimeData;
+
+namespace quillmap {
+
+class external_edits;
 
 // Messages the window accepts, relative to the first application message.
 enum app_message : int {
@@ -87,12 +91,14 @@ class CMainDialog : public QDialog {
 
     // ---- the view (view_state) ----
     view_mode alpha_mode() const { return view_.alpha; }
-    ::swizzle_mode swizzle_mode() const { return view_.swizzle; }
-    ::swizzle_mode export_swizzle(export_type type) const { return view_.export_swizzle(type); }
+    quillmap::swizzle_mode swizzle_mode() const { return view_.swizzle; }
+    quillmap::swizzle_mode export_swizzle(export_type type) const {
+        return view_.export_swizzle(type);
+    }
     bool info_shown() const { return view_.info_shown; }
     // Alpha and swizzle modes, with their menu marks and a new rendering.
     void set_alpha_mode(view_mode mode);
-    void set_swizzle_mode(::swizzle_mode mode);
+    void set_swizzle_mode(quillmap::swizzle_mode mode);
     // The preview's zoom in percent; -1 fits the picture to the preview.
     void set_preview_zoom(int percent);
     void set_theme(theme which);
@@ -324,3 +330,5 @@ class CMainDialog : public QDialog {
     // The stored outer rectangle, until the window manager's frame is known on the first show.
     QRect restored_outer_;
 };
+
+} // namespace quillmap

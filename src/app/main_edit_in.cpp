@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+namespace quillmap {
+
 namespace {
 const char* const k_editor_section = "main";
 const char* const k_editor_key = "external_editor"; // a program; empty for the desktop's
@@ -25,7 +27,7 @@ void CMainDialog::cmd_edit_in(int) {
     const QString file = edits_->file_for(QString::fromLatin1(name));
     const std::filesystem::path path = path_from_qt(file);
     if (file.isEmpty() || !session().export_texture(t, view_mode::texture, export_type::png, &path,
-                                                    ::swizzle_mode::as_stored)) {
+                                                    quillmap::swizzle_mode::as_stored)) {
         host_.message_box(file.isEmpty() ? format(app_msg::cannot_create_folder, "temp")
                                          : session().last_error(),
                           app_msg::error, box_buttons::ok, box_icon::error);
@@ -66,3 +68,5 @@ void CMainDialog::drop_temporary_files() {
     std::error_code ignored;
     std::filesystem::remove_all(drag_folder_, ignored);
 }
+
+} // namespace quillmap

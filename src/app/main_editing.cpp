@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace quillmap {
+
 namespace {
 CTextureList* tiles(QWidget* list) {
     return static_cast<CTextureList*>(list);
@@ -284,10 +286,12 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
     if (refused(restrict_import)) return false;
     // Dropped PNG pictures are added at 8 bits with one level, swizzled as the view says.
     png_add_options png;
-    png.swizzle = view_.swizzle != ::swizzle_mode::off;
+    png.swizzle = view_.swizzle != quillmap::swizzle_mode::off;
     const int added = import_off_thread(paths, png);
     if (added == 0) return false;
     refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
     set_status_text(0, QString::asprintf(app_msg::dropped_added, added));
     return true;
 }
+
+} // namespace quillmap

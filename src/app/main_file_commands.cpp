@@ -27,6 +27,8 @@
 
 #include <filesystem>
 
+namespace quillmap {
+
 namespace {
 // RenderWare 3.5: the last library the PC games used with Direct3D 8 natives.
 constexpr uint32_t k_last_d3d8_version = 0x35000;
@@ -403,3 +405,5 @@ bool CMainDialog::open_dropped(const QMimeData* mime) {
     }
     return false;
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 // Where the dialog remembers an import's choices, per platform family.
 const char* const k_choices_section = "main";
@@ -53,7 +55,7 @@ CMainDialog::ask_import_choices(const std::string& picture, std::optional<uint32
                                 const std::vector<std::pair<uint32_t, uint32_t>>& sizes) {
     ps2_txd& txd = *dictionary();
     const txd_family family = txd.family();
-    const bool swizzle = view_.swizzle != ::swizzle_mode::off;
+    const bool swizzle = view_.swizzle != quillmap::swizzle_mode::off;
     // A copy of the one texture the preview needs, made here; every preview works on its own
     // copy of that, off the window's thread.
     std::string error;
@@ -115,3 +117,5 @@ CMainDialog::ask_import_choices(const std::string& picture, std::optional<uint32
     }
     return session_choices(chosen, swizzle);
 }
+
+} // namespace quillmap

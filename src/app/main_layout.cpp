@@ -23,6 +23,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 const char* const k_pane_sizes_key = "pane_sizes";
 // The gaps of the classic layout: 3 pixels around the panes, 5 between them.
@@ -190,3 +192,5 @@ void CMainDialog::layout_controls(int cx, int cy) {
     panes_.splitter->setSizes({left, std::max(0, inner_w - handles - left - info), info});
     panes_.preview->update();
 }
+
+} // namespace quillmap

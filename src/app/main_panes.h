@@ -1,9 +1,5 @@
 #pragma once
 
-// The widgets of the main window, made by the window and owned by Qt through their parents.
-// Only the window reaches them; tests find them by their object names as any inspector would.
-
-class CPictureControl;
 class QComboBox;
 class QMenu;
 class QMenuBar;
@@ -12,6 +8,13 @@ class QSplitter;
 class QStatusBar;
 class QLineEdit;
 class QWidget;
+
+namespace quillmap {
+
+// The widgets of the main window, made by the window and owned by Qt through their parents.
+// Only the window reaches them; tests find them by their object names as any inspector would.
+
+class CPictureControl;
 class mip_strip;
 class palette_view;
 class status_pane;
@@ -38,3 +41,5 @@ struct main_panes {
     QWidget* texture_list = nullptr; // CTextureList, control 1066
     QWidget* info_list = nullptr;    // CTextureInfoList, control 1001
 };
+
+} // namespace quillmap

@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace quillmap {
+
 void CMainDialog::set_alpha_mode(view_mode mode) {
     view_.alpha = mode;
     action(cmd::alpha_texture)->setChecked(mode == view_mode::texture);
@@ -28,11 +30,11 @@ void CMainDialog::set_alpha_mode(view_mode mode) {
     render_again();
 }
 
-void CMainDialog::set_swizzle_mode(::swizzle_mode mode) {
+void CMainDialog::set_swizzle_mode(quillmap::swizzle_mode mode) {
     view_.swizzle = mode;
-    action(cmd::swizzle_auto)->setChecked(mode == ::swizzle_mode::as_stored);
-    action(cmd::swizzle_off)->setChecked(mode == ::swizzle_mode::off);
-    action(cmd::swizzle_on)->setChecked(mode == ::swizzle_mode::on);
+    action(cmd::swizzle_auto)->setChecked(mode == quillmap::swizzle_mode::as_stored);
+    action(cmd::swizzle_off)->setChecked(mode == quillmap::swizzle_mode::off);
+    action(cmd::swizzle_on)->setChecked(mode == quillmap::swizzle_mode::on);
     action(cmd::swizzle_invert)->setChecked(false);
     action(cmd::swizzle_smart)->setChecked(false);
     render_again();
@@ -70,13 +72,13 @@ void CMainDialog::cmd_alpha(int id) {
 void CMainDialog::cmd_swizzle(int id) {
     switch (id) {
     case cmd::swizzle_auto:
-        set_swizzle_mode(::swizzle_mode::as_stored);
+        set_swizzle_mode(quillmap::swizzle_mode::as_stored);
         break;
     case cmd::swizzle_on:
-        set_swizzle_mode(::swizzle_mode::on);
+        set_swizzle_mode(quillmap::swizzle_mode::on);
         break;
     case cmd::swizzle_off:
-        set_swizzle_mode(::swizzle_mode::off);
+        set_swizzle_mode(quillmap::swizzle_mode::off);
         break;
     default:
         set_swizzle_mode(next_swizzle_mode(view_.swizzle));
@@ -173,3 +175,5 @@ void CMainDialog::set_preview_zoom(int percent) {
     else if (percent > 0)
         panes_.preview->set_zoom(percent);
 }
+
+} // namespace quillmap

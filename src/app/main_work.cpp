@@ -2,6 +2,8 @@
 #include "app/app_messages.h"
 #include "app/main_dialog.h"
 
+namespace quillmap {
+
 std::shared_ptr<editor_session>
 CMainDialog::work_on_copy(const std::string& text, int total,
                           std::function<void(editor_session& copy, work_progress& progress)> work) {
@@ -18,3 +20,5 @@ CMainDialog::work_on_copy(const std::string& text, int total,
         });
     return finished ? copy : nullptr;
 }
+
+} // namespace quillmap

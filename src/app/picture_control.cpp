@@ -1,5 +1,7 @@
 #include "app/picture_control.h"
 
+namespace quillmap {
+
 QImage image_over(const display_image& bitmap) {
     if (bitmap.width == 0 || bitmap.height == 0) return {};
     if (bitmap.bits != 24 && bitmap.bits != 32) return {};
@@ -24,3 +26,5 @@ QImage CPictureControl::picture() const {
     const QImage image = image_over(*bitmap_);
     return image.isNull() ? image : image.mirrored(false, true);
 }
+
+} // namespace quillmap

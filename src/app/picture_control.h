@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+namespace quillmap {
+
 // The preview picture (control 1016): owns one device bitmap until the next one and shows it
 // centred, at its own size until the user zooms.
 class CPictureControl : public picture_view {
@@ -26,3 +28,5 @@ class CPictureControl : public picture_view {
 // A QImage over the bitmap's own bytes (rows bottom-up, so the picture is upside down); null when
 // the bitmap's sizes do not match its bytes.
 QImage image_over(const display_image& bitmap);
+
+} // namespace quillmap

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace quillmap {
+
 namespace {
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -60,10 +62,10 @@ int CMainDialog::render_preview(int index, int level) {
                     QString::asprintf("%dx%d, %dbpp, %s", static_cast<int>(dictionary()->width(t)),
                                       static_cast<int>(dictionary()->height(t)),
                                       static_cast<int>(dictionary()->depth(t)), view));
-    const char* swizzle_text = view_.swizzle == ::swizzle_mode::as_stored
+    const char* swizzle_text = view_.swizzle == quillmap::swizzle_mode::as_stored
                                    ? (swizzled ? app_msg::unswizzled : app_msg::no_swizzling)
-                               : view_.swizzle == ::swizzle_mode::on ? app_msg::swizzle_on
-                                                                     : app_msg::swizzle_off;
+                               : view_.swizzle == quillmap::swizzle_mode::on ? app_msg::swizzle_on
+                                                                             : app_msg::swizzle_off;
     set_status_text(2, swizzle_text);
     return 1;
 }
@@ -142,8 +144,9 @@ void CMainDialog::show_pixel_info(QPoint pixel) {
 }
 
 bool CMainDialog::reads_swizzled(uint32_t texture) {
-    return view_.swizzle == ::swizzle_mode::as_stored ? dictionary()->is_swizzled(texture)
-                                                      : view_.swizzle == ::swizzle_mode::on;
+    return view_.swizzle == quillmap::swizzle_mode::as_stored
+               ? dictionary()->is_swizzled(texture)
+               : view_.swizzle == quillmap::swizzle_mode::on;
 }
 
 void CMainDialog::update_palette_view() {
@@ -180,3 +183,5 @@ void CMainDialog::mark_palette_index(int index) {
     }
     panes_.preview->set_highlight(marks);
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <QProgressDialog>
 #include <QRegularExpression>
 
+namespace quillmap {
+
 QStringList qt_name_filters(const std::string& filter) {
     QStringList filters;
     for (const auto& [description, pattern] : split_filter(filter)) {
@@ -123,3 +125,5 @@ class qt_progress : public progress_window {
 std::unique_ptr<progress_window> qt_ui_host::begin_progress(const std::string& text, int total) {
     return std::make_unique<qt_progress>(parent, text, total);
 }
+
+} // namespace quillmap

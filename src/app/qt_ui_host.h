@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace quillmap {
+
 // Message boxes and file dialogs of Qt, parented to the main window once it exists.
 class qt_ui_host : public ui_host {
   public:
@@ -24,3 +26,5 @@ QStringList qt_name_filters(const std::string& filter);
 // Paths between the file system's bytes and Qt.
 QString path_to_qt(const std::string& path);
 std::string path_from_qt(const QString& path);
+
+} // namespace quillmap

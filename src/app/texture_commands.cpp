@@ -23,6 +23,14 @@
 #include <filesystem>
 #include <map>
 
+// Q_INIT_RESOURCE declares the resource's loader where it stands, and the loader lives outside
+// the project's namespace.
+static void init_kind_icon_resources() {
+    Q_INIT_RESOURCE(kind_icons);
+}
+
+namespace quillmap {
+
 namespace {
 // Where Export All remembers its folder and format ("png", "bmp", "tm2", "rwsect").
 const char* const k_export_section = "main";
@@ -67,7 +75,7 @@ CTextureList* list_of(QWidget* widget) {
 }
 
 void CMainDialog::create_texture_views() {
-    Q_INIT_RESOURCE(kind_icons);
+    ::init_kind_icon_resources();
     auto* list = new CTextureList(host_, panes_.client);
     list->setObjectName("texture_list"); // control 1066
     panes_.texture_list = list;
@@ -302,7 +310,7 @@ void CMainDialog::cmd_import(int) {
     // offers the nearest power-of-two sizes when its sides are no powers of two; the choices
     // apply to every PNG picture, and each further one of such a size is asked its size.
     png_add_options png;
-    png.swizzle = view_.swizzle != ::swizzle_mode::off;
+    png.swizzle = view_.swizzle != quillmap::swizzle_mode::off;
     std::map<std::string, CSizeChoiceDialog::size> scale_to;
     std::optional<import_choices> chosen;
     for (const std::string& path : paths) {
@@ -346,7 +354,7 @@ int CMainDialog::import_off_thread(
     // The files are read and quantized off the window's thread, on a copy of the session; all
     // of them come back as one edit.
     auto imported = std::make_shared<int>(0);
-    const ::swizzle_mode swizzle = view_.swizzle;
+    const quillmap::swizzle_mode swizzle = view_.swizzle;
     // Several files are counted one by one; one file is one piece.
     const int pieces = paths.size() > 1 ? int(paths.size()) : 0;
     const std::shared_ptr<editor_session> copy = work_on_copy(
@@ -574,3 +582,5 @@ void CMainDialog::on_texture_properties() {
         host_.message_box(session().last_error(), app_msg::error, box_buttons::ok, box_icon::error);
     refresh_after_edit(t);
 }
+
+} // namespace quillmap

@@ -8,14 +8,18 @@
 #include "dictionary/swizzle_mode.h"
 #include "raster/view_mode.h"
 
+namespace quillmap {
+
 struct view_state {
     view_mode alpha = view_mode::texture;
-    ::swizzle_mode swizzle = ::swizzle_mode::as_stored;
+    quillmap::swizzle_mode swizzle = quillmap::swizzle_mode::as_stored;
     bool info_shown = false;
 
     // The order an export of `type` reads the pixels in: a PNG is the picture as the texture
     // stores it, whatever the view's temporary override; BMP and TIM2 follow the view.
-    ::swizzle_mode export_swizzle(export_type type) const {
-        return type == export_type::png ? ::swizzle_mode::as_stored : swizzle;
+    quillmap::swizzle_mode export_swizzle(export_type type) const {
+        return type == export_type::png ? quillmap::swizzle_mode::as_stored : swizzle;
     }
 };
+
+} // namespace quillmap

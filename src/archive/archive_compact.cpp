@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 bool fail(const std::filesystem::path& path, const std::string& cause, std::string& error) {
     error = path.string() + ": " + cause;
@@ -165,3 +167,5 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
     archive = std::move(compacted);
     return true;
 }
+
+} // namespace quillmap

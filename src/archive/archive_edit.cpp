@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 // Where an entry's new bytes come from: memory, or a range of an open file.
 struct byte_source {
@@ -291,3 +293,5 @@ bool save_into_entry(const std::filesystem::path& archive_path, const std::strin
     moved_to = archive.entries[index];
     return true;
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Edits of a game archive, ordered so that a crash, a kill or a full disk at any moment leaves
 // the archive either as it was or as the edit makes it:
 //   1. new bytes go into sectors no table row points to (a hole or the end of the .img),
@@ -45,3 +47,5 @@ bool rename_entry(game_archive& archive, size_t index, const std::string& name, 
 bool save_into_entry(const std::filesystem::path& archive_path, const std::string& entry_name,
                      uint64_t opened_offset, std::span<const uint8_t> bytes,
                      archive_entry& moved_to, std::string& error);
+
+} // namespace quillmap

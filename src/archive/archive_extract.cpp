@@ -6,6 +6,8 @@
 
 #include <unordered_set>
 
+namespace quillmap {
+
 namespace {
 bool fail(const std::filesystem::path& path, const std::string& cause, std::string& error) {
     error = path.string() + ": " + cause;
@@ -123,3 +125,5 @@ bool read_entry_bytes(const game_archive& archive, size_t index, std::vector<uin
     bytes.resize(size_t(entry.size));
     return source.read_at(entry.offset, bytes, error);
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Entries written out as files of their own. Entry names come from a file anyone may have made:
 // each becomes one safe file name inside the output folder, never a path out of it.
 
@@ -34,3 +36,5 @@ bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
 // An entry's bytes in memory (its whole sectors); false for an entry past the end of the file.
 bool read_entry_bytes(const game_archive& archive, size_t index, std::vector<uint8_t>& bytes,
                       std::string& error);
+
+} // namespace quillmap

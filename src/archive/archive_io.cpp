@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quillmap {
+
 archive_source::~archive_source() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -91,3 +93,5 @@ safe_file::write_options archive_edit_options() {
     options.durable = true;
     return options;
 }
+
+} // namespace quillmap

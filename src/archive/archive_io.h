@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+namespace quillmap {
+
 // What archive edits need beside stream/safe_file.h, through which every byte they write goes
 // (`edit_file` for positioned writes into the .img, `partial_file` for a new .img or extracted
 // entry, `write_file` for a .dir): reads of files that are not written, the copy of an entry's
@@ -47,3 +49,5 @@ bool copy_range(const range_reader& read, uint64_t offset, uint64_t size, const 
 // The options of every archive edit: the thread's lock wait, and always flushed, since the
 // order that keeps an archive whole under a crash rests on each flush.
 safe_file::write_options archive_edit_options();
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // Messages of the game archive reader and editor, shown after the archive's file name.
 namespace archive_msg {
 inline constexpr const char* cant_open = "cannot be opened";
@@ -37,3 +39,5 @@ inline constexpr const char* cant_create_folder = "cannot be created as a folder
 inline constexpr const char* extract_cancelled =
     "extraction cancelled; the files listed were written";
 } // namespace archive_msg
+
+} // namespace quillmap

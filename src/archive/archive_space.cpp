@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 uint64_t data_end_sectors(std::span<const archive_entry> entries, uint64_t data_length) {
     uint64_t end = sectors_for(data_length);
     for (const auto& entry : entries)
@@ -46,3 +48,5 @@ void mark_overlapping_entries(std::span<archive_entry> entries) {
         covered_to = std::max(covered_to, entry.offset + entry.size);
     }
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // Free space in an .img: the sectors no table row points to. New bytes always go there, so an
 // edit never overwrites bytes the table still uses.
 
@@ -21,3 +23,5 @@ uint64_t data_end_sectors(std::span<const archive_entry> entries, uint64_t data_
 // Sets `overlaps` on every entry whose sectors begin inside an entry that starts earlier (or at
 // the same sector, later in the table). Entries past the end of the file are left out.
 void mark_overlapping_entries(std::span<archive_entry> entries);
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace quillmap {
+
 archive_row encode_entry_row(const archive_entry& entry, archive_kind kind) {
     archive_row row{};
     store_u32(row.data(), uint32_t(entry.offset / k_archive_sector_bytes));
@@ -81,3 +83,5 @@ std::optional<size_t> find_entry(const game_archive& archive, std::string_view w
             std::string(which) + "\"";
     return std::nullopt;
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Entry tables written back: one 32-byte row, a whole .dir, the VER2 header with its rows, and
 // the rules every new or changed entry name follows.
 
@@ -48,3 +50,5 @@ std::optional<std::string> entry_name_problem(std::span<const archive_entry> ent
 // None with `error` (naming the archive) when there is no such entry.
 std::optional<size_t> find_entry(const game_archive& archive, std::string_view which,
                                  std::string& error);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace quillmap {
+
 namespace {
 constexpr uint8_t k_ver2_magic[4] = {'V', 'E', 'R', '2'};
 
@@ -196,3 +198,5 @@ bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
         return fail(archive.index_path, cause, error);
     return true;
 }
+
+} // namespace quillmap

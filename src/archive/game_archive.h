@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The game archives that hold a game's files in 2048-byte sectors: the one-file kind that starts
 // with "VER2" and its entry table, and the older pair of a .dir (entry table) beside an .img
 // (sectors). Only the entry table is read; entries stay where they lie in the .img.
@@ -60,3 +62,5 @@ bool is_game_archive(const std::filesystem::path& path);
 // False with `error` naming the file and the cause.
 bool open_game_archive(const std::filesystem::path& path, game_archive& archive,
                        std::string& error);
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 // The entry's first bytes, enough to tell a dictionary or TEX container; fewer when the file
 // is shorter or cannot be read.
@@ -42,3 +44,5 @@ entry_description describe_archive_entry(const game_archive& archive, const arch
     if (!probe.dictionary) return {"damaged", std::nullopt, 0};
     return {platform_name(*probe.platform), probe.platform, probe.dictionary->texture_count()};
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // What an archive entry holds, for entry lists: the dictionary's platform and texture count, or
 // why it is none. A dictionary is opened where it lies; only its chunk headers are read.
 struct entry_description {
@@ -21,3 +23,5 @@ struct entry_description {
 // such an entry that does not open is "damaged". Entries past the archive's end are "outside",
 // entries of no sectors "empty", entries over bytes an earlier entry holds "shared".
 entry_description describe_archive_entry(const game_archive& archive, const archive_entry& entry);
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace quillmap {
+
 namespace {
 const std::array<export_format, 5> k_formats = {{
     {"png", ".png", export_type::png},
@@ -33,3 +35,5 @@ std::string export_format_names() {
         out += (out.empty() ? "" : "|") + std::string(format.name);
     return out;
 }
+
+} // namespace quillmap

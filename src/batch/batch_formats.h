@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillmap {
+
 // The picture formats a batch export writes, each with its extension and the export type that
 // the session's writer takes. Adding a format is one row of the table in batch_formats.cpp.
 struct export_format {
@@ -21,3 +23,5 @@ const export_format* find_export_format(std::string_view name);
 const export_format& default_export_format();
 // "png|bmp|tm2|rwsect" for usage texts.
 std::string export_format_names();
+
+} // namespace quillmap

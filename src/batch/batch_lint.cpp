@@ -9,6 +9,8 @@
 #include <cctype>
 #include <map>
 
+namespace quillmap {
+
 std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     std::vector<lint_finding> findings;
     const uint32_t count = dictionary.texture_count();
@@ -54,3 +56,5 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
     }
     return findings;
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // One problem a check found: the texture's name (empty for the whole dictionary) and why.
 struct lint_finding {
     std::string texture;
@@ -14,3 +16,5 @@ struct lint_finding {
 // The checks `batch lint` runs on one opened dictionary: names, sizes, pictures that cannot be
 // shown, and the PS2 raster words that `lint` checks.
 std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary);
+
+} // namespace quillmap

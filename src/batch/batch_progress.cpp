@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 // A terminal line is redrawn at most this often: thousands of small dictionaries would
 // otherwise spend their time writing to the terminal.
@@ -45,3 +47,5 @@ void batch_progress::finish() {
     if (style_ == style::terminal && drawn_) out_ << "\r\x1b[K" << std::flush;
     drawn_ = false;
 }
+
+} // namespace quillmap

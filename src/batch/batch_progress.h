@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+namespace quillmap {
+
 // The progress of a batch run on stderr. On a terminal: one line rewritten in place with
 // done/total, the current dictionary and an estimate of the time left. Elsewhere (a log, a
 // pipe): one plain line per finished dictionary. Quiet: nothing.
@@ -31,3 +33,5 @@ class batch_progress {
     std::chrono::steady_clock::time_point last_draw_{};
     bool drawn_ = false;
 };
+
+} // namespace quillmap

@@ -17,6 +17,8 @@
 #include <system_error>
 #include <thread>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 probe_result open_dictionary_source(const dictionary_source& source, std::string_view platforms,
@@ -251,3 +253,5 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
     threads.clear(); // joins
     return summary;
 }
+
+} // namespace quillmap

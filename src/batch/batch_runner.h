@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 enum class batch_action { list, export_textures, convert, lint };
 
 struct batch_options {
@@ -84,3 +86,5 @@ probe_result open_dictionary_source(const dictionary_source& source, std::string
 
 // The jobs used for `requested` (0 = the number of cores) on `sources` dictionaries.
 unsigned job_count(unsigned requested, size_t sources);
+
+} // namespace quillmap

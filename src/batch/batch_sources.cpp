@@ -18,6 +18,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -249,3 +251,5 @@ std::string safe_file_name(const std::string& name, const std::string& fallback)
 source_list collect_sources(const std::vector<fs::path>& inputs, const collect_progress& progress) {
     return collector(progress).run(inputs);
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // One dictionary a batch run works on: a file of its own or an entry of a game archive, read
 // where it lies.
 struct dictionary_source {
@@ -51,3 +53,5 @@ bool has_dictionary_extension(const std::filesystem::path& name);
 
 // A name from a file (texture or archive entry) made safe as one path component.
 std::string safe_file_name(const std::string& name, const std::string& fallback);
+
+} // namespace quillmap

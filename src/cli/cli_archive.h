@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace quillmap {
+
 // The archive subcommands other than list; positional 0 is the subcommand, 1 the archive.
 int archive_extract(const cli_args& args);
 int archive_add(const cli_args& args);
@@ -13,3 +15,4 @@ int archive_delete(const cli_args& args);
 int archive_rename(const cli_args& args);
 int archive_compact(const cli_args& args);
 
+} // namespace quillmap

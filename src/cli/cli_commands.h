@@ -2,6 +2,8 @@
 
 #include "cli/cli_common.h"
 
+namespace quillmap {
+
 // One function per command; main.cpp keeps the table that names them.
 int cmd_list(const cli_args& args);
 int cmd_tree(const cli_args& args);
@@ -23,3 +25,5 @@ int cmd_new(const cli_args& args);
 int cmd_lint(const cli_args& args);
 int cmd_repair(const cli_args& args);
 int cmd_thumbnail(const cli_args& args);
+
+} // namespace quillmap

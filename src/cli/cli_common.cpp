@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace quillmap {
+
 bool cli_is_flag(const std::string& name) {
     static const std::set<std::string> flags = {
         "--json", "--all",    "--in-place", "--keep-alpha", "--mask", "--help",
@@ -163,3 +165,5 @@ std::string hex32(uint32_t value) {
     std::snprintf(buf, sizeof buf, "0x%08X", value);
     return buf;
 }
+
+} // namespace quillmap

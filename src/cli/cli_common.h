@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Exit codes of quillmap-cli.
 constexpr int k_exit_ok = 0;
 constexpr int k_exit_failure = 1; // the file or operation failed; the system's message on stderr
@@ -67,3 +69,5 @@ int save_result(const cli_args& args, opened_dictionary& opened);
 
 std::string json_escape(const std::string& text);
 std::string hex32(uint32_t value); // "0x%08X"
+
+} // namespace quillmap

@@ -2,7 +2,10 @@
 
 #include "cli/cli_common.h"
 
+#include <optional>
 #include <string>
+
+namespace quillmap {
 
 // Shared steps of the commands that change a dictionary and write it back.
 
@@ -13,6 +16,10 @@ inline bool has_save_target(const cli_args& args) {
 inline int missing_save_target() {
     return usage_error("give either -o OUT or --in-place");
 }
+
+// The first steps of the replace commands: the save target and --dither checked, FILE opened
+// and its layout asked whether textures may be replaced. `code` is set when it returns nothing.
+std::optional<opened_dictionary> open_for_replace(const cli_args& args, bool& dither, int& code);
 
 // Opens FILE, finds texture -t N, applies `edit(session, t)` and saves: the steps of the
 // commands that change one texture. An edit that returns false has set the session's error.
@@ -25,3 +32,5 @@ template <class Edit> int edit_texture(const cli_args& args, Edit edit) {
     if (!edit(opened->session, *t)) return failure(opened->session.last_error());
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 std::optional<uint32_t> level_option(const cli_args& args, int& exit_code) {
     if (!args.has("--level")) return 0u;
     const auto level = parse_uint(args.get("--level"));
@@ -102,3 +104,5 @@ std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_c
     }
     return options;
 }
+
+} // namespace quillmap

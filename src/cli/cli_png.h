@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace quillmap {
+
 // The PNG options of export, add, replace and convert.
 
 // --level K (default 0).
@@ -25,3 +27,5 @@ std::optional<std::optional<mobile_format>> mobile_format_option(const cli_args&
 std::optional<mips_request> mips_request_option(const cli_args& args, int& exit_code);
 // add: --depth 4|8|32, --mips, --swizzle on|off (PNG default on), --resize, --dither.
 std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_code);
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 int cmd_add(const cli_args& args) {
     if (args.positional.size() < 2) return usage_error("add takes FILE INPUT...");
     if (!has_save_target(args)) return missing_save_target();
@@ -27,3 +29,5 @@ int cmd_add(const cli_args& args) {
     }
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

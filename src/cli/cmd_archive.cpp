@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 int archive_list(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("archive list takes ARCHIVE");
@@ -60,3 +62,5 @@ int cmd_archive(const cli_args& args) {
             if (args.positional[0] == command.name) return command.run(args);
     return usage_error("archive takes list, extract, add, replace, delete, rename or compact");
 }
+
+} // namespace quillmap

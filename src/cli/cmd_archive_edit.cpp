@@ -8,6 +8,9 @@
 #include "archive/archive_table.h"
 
 #include <iostream>
+#include <optional>
+
+namespace quillmap {
 
 namespace {
 bool open_archive(const cli_args& args, game_archive& archive, int& code) {
@@ -17,6 +20,15 @@ bool open_archive(const cli_args& args, game_archive& archive, int& code) {
         return false;
     }
     return true;
+}
+
+// Opens ARCHIVE and finds the entry named by the command's second word.
+std::optional<size_t> open_named_entry(const cli_args& args, game_archive& archive, int& code) {
+    if (!open_archive(args, archive, code)) return std::nullopt;
+    std::string error;
+    const auto index = find_entry(archive, args.positional[2], error);
+    if (!index) code = failure(error);
+    return index;
 }
 
 std::string place_of(const archive_entry& entry) {
@@ -50,10 +62,9 @@ int archive_replace(const cli_args& args) {
     if (args.positional.size() != 4) return usage_error("archive replace takes ARCHIVE ENTRY FILE");
     game_archive archive;
     int code = k_exit_ok;
-    if (!open_archive(args, archive, code)) return code;
+    const auto index = open_named_entry(args, archive, code);
+    if (!index) return code;
     std::string error;
-    const auto index = find_entry(archive, args.positional[2], error);
-    if (!index) return failure(error);
     if (!replace_entry_from_file(archive, *index, args.positional[3], error)) return failure(error);
     const archive_entry& entry = archive.entries[*index];
     std::cout << "replaced " << printable_text(entry.name) << " (" << place_of(entry) << ")\n";
@@ -86,10 +97,9 @@ int archive_rename(const cli_args& args) {
         return usage_error("archive rename takes ARCHIVE ENTRY NEWNAME");
     game_archive archive;
     int code = k_exit_ok;
-    if (!open_archive(args, archive, code)) return code;
+    const auto index = open_named_entry(args, archive, code);
+    if (!index) return code;
     std::string error;
-    const auto index = find_entry(archive, args.positional[2], error);
-    if (!index) return failure(error);
     const std::string old_name = archive.entries[*index].name;
     if (!rename_entry(archive, *index, args.positional[3], error)) return failure(error);
     std::cout << "renamed " << printable_text(old_name) << " to "
@@ -112,3 +122,5 @@ int archive_compact(const cli_args& args) {
               << std::filesystem::file_size(written, ec) << " after\n";
     return k_exit_ok;
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace quillmap {
+
 int archive_extract(const cli_args& args) {
     if (args.positional.size() < 2 || !args.options.count("-o"))
         return usage_error("archive extract takes ARCHIVE [ENTRY...] -o DIR");
@@ -52,3 +54,5 @@ int archive_extract(const cli_args& args) {
     }
     return k_exit_ok;
 }
+
+} // namespace quillmap

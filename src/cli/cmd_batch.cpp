@@ -9,6 +9,8 @@
 #include <map>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 const std::map<std::string, batch_action> k_actions = {
     {"list", batch_action::list},
@@ -178,3 +180,5 @@ int cmd_batch(const cli_args& args) {
     if (summary.stopped()) return k_exit_interrupted;
     return summary.failed ? k_exit_failure : k_exit_ok;
 }
+
+} // namespace quillmap

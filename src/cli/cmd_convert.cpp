@@ -4,7 +4,31 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
+// Opens FILE, runs one conversion into -o with the --mips asked for, and prints its notes and
+// the textures it left out.
+template <class Options, class Convert>
+int convert_layout(const cli_args& args, Options options, Convert convert) {
+    int code = k_exit_ok;
+    if (args.has("--mips")) {
+        const auto mips = mips_request_option(args, code);
+        if (!mips) return code;
+        options.mips = *mips;
+    }
+    auto opened = open_for_cli(args, code);
+    if (!opened) return code;
+    std::vector<std::string> skipped, notes;
+    if (!convert(opened->session, options, skipped, notes))
+        return failure(opened->session.last_error());
+    for (const auto& note : notes)
+        std::cout << note << "\n";
+    for (const auto& name : skipped)
+        std::cerr << "skipped " << name << "\n";
+    return k_exit_ok;
+}
+
 // --to d3d8|d3d9|xbox: every texture rebuilt in that layout.
 int convert_to_pc_layout(const cli_args& args, pc_layout layout) {
     int code = k_exit_ok;
@@ -15,21 +39,11 @@ int convert_to_pc_layout(const cli_args& args, pc_layout layout) {
     options.layout = layout;
     options.format = *format;
     options.dither = *dither;
-    if (args.has("--mips")) {
-        const auto mips = mips_request_option(args, code);
-        if (!mips) return code;
-        options.mips = *mips;
-    }
-    auto opened = open_for_cli(args, code);
-    if (!opened) return code;
-    std::vector<std::string> skipped, notes;
-    if (!opened->session.convert_to_pc(args.get("-o"), options, skipped, notes))
-        return failure(opened->session.last_error());
-    for (const auto& note : notes)
-        std::cout << note << "\n";
-    for (const auto& name : skipped)
-        std::cerr << "skipped " << name << "\n";
-    return k_exit_ok;
+    return convert_layout(
+        args, options,
+        [&](editor_session& session, const auto& chosen, auto& skipped, auto& notes) {
+            return session.convert_to_pc(args.get("-o"), chosen, skipped, notes);
+        });
 }
 
 // --to mobile: every texture rebuilt in the mobile layout.
@@ -39,21 +53,11 @@ int convert_to_mobile_layout(const cli_args& args) {
     if (!format) return code;
     mobile_convert_options options;
     options.format = *format;
-    if (args.has("--mips")) {
-        const auto mips = mips_request_option(args, code);
-        if (!mips) return code;
-        options.mips = *mips;
-    }
-    auto opened = open_for_cli(args, code);
-    if (!opened) return code;
-    std::vector<std::string> skipped, notes;
-    if (!opened->session.convert_to_mobile(args.get("-o"), options, skipped, notes))
-        return failure(opened->session.last_error());
-    for (const auto& note : notes)
-        std::cout << note << "\n";
-    for (const auto& name : skipped)
-        std::cerr << "skipped " << name << "\n";
-    return k_exit_ok;
+    return convert_layout(
+        args, options,
+        [&](editor_session& session, const auto& chosen, auto& skipped, auto& notes) {
+            return session.convert_to_mobile(args.get("-o"), chosen, skipped, notes);
+        });
 }
 } // namespace
 
@@ -92,3 +96,5 @@ int cmd_convert(const cli_args& args) {
         std::cerr << "skipped " << name << "\n";
     return k_exit_ok;
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <iostream>
 #include <string>
 
+namespace quillmap {
+
 namespace {
 // The type from -f, else from the output file's extension; bmp when neither names one.
 std::optional<export_type> chosen_export_type(const cli_args& args,
@@ -105,3 +107,5 @@ int cmd_export(const cli_args& args) {
         std::cerr << printable_text(failed.file) << ": " << failed.error << "\n";
     return report.failures.empty() ? k_exit_ok : k_exit_failure;
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 int cmd_lint(const cli_args& args) {
     if (args.positional.empty()) return usage_error("lint takes FILE...");
     const bool json = args.has("--json");
@@ -49,3 +51,5 @@ int cmd_lint(const cli_args& args) {
     if (json) std::cout << "]}\n";
     return found_any ? k_exit_failure : k_exit_ok;
 }
+
+} // namespace quillmap

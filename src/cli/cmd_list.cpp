@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace quillmap {
+
 int cmd_list(const cli_args& args) {
     int code = k_exit_ok;
     auto opened = open_for_cli(args, code);
@@ -51,3 +53,5 @@ int cmd_list(const cli_args& args) {
     if (json) std::cout << "]}\n";
     return k_exit_ok;
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 int cmd_mips(const cli_args& args) {
     if (args.positional.size() != 1 || !args.has("--mips"))
         return usage_error("mips takes FILE -t N --mips N|auto|regenerate");
@@ -18,3 +20,5 @@ int cmd_mips(const cli_args& args) {
         return true;
     });
 }
+
+} // namespace quillmap

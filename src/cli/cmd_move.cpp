@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
 
+namespace quillmap {
+
 int cmd_move(const cli_args& args) {
     if (args.positional.size() != 2 || (args.positional[1] != "up" && args.positional[1] != "down"))
         return usage_error("move takes FILE -t N up|down");
@@ -10,3 +12,5 @@ int cmd_move(const cli_args& args) {
         return up ? session.move_up(t) : session.move_down(t);
     });
 }
+
+} // namespace quillmap

@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "stream/rw_ids.h"
 
+namespace quillmap {
+
 namespace {
 // Device id a PS2 dictionary's Struct carries after its texture count.
 constexpr uint8_t k_ps2_device_id = 6;
@@ -24,3 +26,5 @@ int cmd_new(const cli_args& args) {
     if (!txd.save(args.positional[0], 0)) return failure(txd.last_error);
     return k_exit_ok;
 }
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 #include "cli/cli_edit.h"
 #include "session/session_messages.h"
 
+namespace quillmap {
+
 int cmd_rename(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("rename takes FILE -t N NAME");
     if (!has_save_target(args)) return missing_save_target();
@@ -13,3 +15,5 @@ int cmd_rename(const cli_args& args) {
         return session.rename(t, name, which);
     });
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iostream>
 
+namespace quillmap {
+
 // render FILE -t N [--level K] [--view texture|alpha|mixed] [--swizzle auto|on|off] -o OUT.bmp
 // Writes the preview picture of one mip level: 24 bits for texture and alpha view, 32 bits
 // (with alpha) for mixed view.
@@ -64,3 +66,5 @@ int cmd_render(const cli_args& args) {
     std::cout << line;
     return k_exit_ok;
 }
+
+} // namespace quillmap

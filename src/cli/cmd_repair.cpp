@@ -6,6 +6,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 int cmd_repair(const cli_args& args) {
     if (args.positional.size() != 1) return usage_error("repair takes FILE");
     if (!has_save_target(args)) return missing_save_target();
@@ -21,3 +23,5 @@ int cmd_repair(const cli_args& args) {
     std::cout << changed << " words rewritten\n";
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 // PC and XBOX: the texture's format unless --format names another; levels kept unless asked
 // (auto: the full chain).
@@ -39,13 +41,10 @@ bool replace_mobile(const cli_args& args, editor_session& session, uint32_t t, i
 
 int cmd_replace(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("replace takes FILE -t N IMAGE");
-    if (!has_save_target(args)) return missing_save_target();
     int code = k_exit_ok;
-    const auto dither = dither_option(args, code);
-    if (!dither) return code;
-    auto opened = open_for_cli(args, code);
+    bool dither = false;
+    auto opened = open_for_replace(args, dither, code);
     if (!opened) return code;
-    if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
     auto t = texture_index(args, *opened->dictionary, code);
     if (!t) return code;
     const std::string& image = args.positional[1];
@@ -53,7 +52,7 @@ int cmd_replace(const cli_args& args) {
     const auto type = editor_session::export_type_for(editor_session::import_extension(image));
     const bool picture = type && type != export_type::rwsect;
     if (picture && family == txd_family::pc_xbox) {
-        if (!replace_pc(args, opened->session, *t, *dither, code)) return code;
+        if (!replace_pc(args, opened->session, *t, dither, code)) return code;
     } else if (picture && family == txd_family::mobile) {
         if (!replace_mobile(args, opened->session, *t, code)) return code;
     } else {
@@ -66,10 +65,12 @@ int cmd_replace(const cli_args& args) {
         const other_levels levels = mips == "keep"         ? other_levels::keep
                                     : mips == "regenerate" ? other_levels::regenerate
                                                            : other_levels::follow_palette;
-        if (!opened->session.replace(*t, image, args.has("--keep-alpha"), *dither, levels))
+        if (!opened->session.replace(*t, image, args.has("--keep-alpha"), dither, levels))
             return failure(opened->session.error_text());
     }
     if (!opened->session.last_note().empty())
         std::cout << image << ": " << opened->session.last_note() << "\n";
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

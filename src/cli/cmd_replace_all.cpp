@@ -4,19 +4,18 @@
 
 #include <iostream>
 
+namespace quillmap {
+
 // Puts edited pictures back: every texture the folder holds a picture for (named after it) is
 // replaced, and a line per texture and per unused picture tells what happened.
 int cmd_replace_all(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("replace-all takes FILE DIR");
-    if (!has_save_target(args)) return missing_save_target();
     int code = k_exit_ok;
-    const auto dither = dither_option(args, code);
-    if (!dither) return code;
-    auto opened = open_for_cli(args, code);
+    bool dither = false;
+    auto opened = open_for_replace(args, dither, code);
     if (!opened) return code;
-    if (const char* refused = opened->session.refusal(restrict_replace)) return failure(refused);
     std::vector<folder_replacement> report;
-    if (!opened->session.replace_all_from_folder(args.positional[1], report, *dither))
+    if (!opened->session.replace_all_from_folder(args.positional[1], report, dither))
         return failure(opened->session.last_error());
     int replaced = 0;
     for (const folder_replacement& row : report) {
@@ -34,3 +33,5 @@ int cmd_replace_all(const cli_args& args) {
               << " textures replaced\n";
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

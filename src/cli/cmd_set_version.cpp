@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_edit.h"
 
+namespace quillmap {
+
 int cmd_set_version(const cli_args& args) {
     if (args.positional.size() != 2) return usage_error("set-version takes FILE VERSION");
     if (!has_save_target(args)) return missing_save_target();
@@ -14,3 +16,5 @@ int cmd_set_version(const cli_args& args) {
     if (!opened->session.set_version(*version)) return failure(opened->session.last_error());
     return save_result(args, *opened);
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 // A file manager runs the thumbnailer on whatever lies in a folder; a file that would take longer
 // or more memory than this is not worth a picture.
@@ -98,3 +100,5 @@ int cmd_thumbnail(const cli_args& args) {
     if (png.empty() || !write_bytes(args.positional[1], png, error)) return failure(error);
     return k_exit_ok;
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 // The structure view's label: id, section name, a String's text, size and data offset.
 std::string chunk_label(const rw_chunk& chunk) {
@@ -43,3 +45,5 @@ int cmd_tree(const cli_args& args) {
     print_tree(*stream.root, 0);
     return k_exit_ok;
 }
+
+} // namespace quillmap

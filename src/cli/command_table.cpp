@@ -2,6 +2,8 @@
 
 #include "cli/cli_commands.h"
 
+namespace quillmap {
+
 namespace {
 // Every command of the tool; each lives in its own cmd_*.cpp.
 const cli_command k_commands[] = {
@@ -77,3 +79,5 @@ const cli_command k_commands[] = {
 std::span<const cli_command> cli_command_table() {
     return k_commands;
 }
+
+} // namespace quillmap

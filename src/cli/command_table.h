@@ -4,6 +4,8 @@
 
 #include <span>
 
+namespace quillmap {
+
 // One command of quillmap-cli: what runs it, how it is called and what it does. The usage line
 // is the one source of the command's options: --help, the manual page and the shell completions
 // are all written from it.
@@ -15,3 +17,5 @@ struct cli_command {
 };
 
 std::span<const cli_command> cli_command_table();
+
+} // namespace quillmap

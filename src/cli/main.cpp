@@ -7,6 +7,8 @@
 #include <cstring>
 #include <iostream>
 
+namespace quillmap {
+
 namespace {
 void print_usage(std::ostream& out) {
     out << "usage: quillmap-cli COMMAND ... | --version\n";
@@ -37,7 +39,8 @@ int print_documentation(const cli_args& args) {
 }
 } // namespace
 
-int main(int argc, char** argv) {
+// The program's work, inside the project's namespace; main() only calls it.
+int run_main(int argc, char** argv) {
     // Ctrl-C and SIGTERM let the current file finish (no half-written output) and stop the rest.
     stop_request::catch_signals();
     safe_file::set_io_hook_from_environment();
@@ -64,4 +67,10 @@ int main(int argc, char** argv) {
         }
     print_usage(std::cerr);
     return usage_error("unknown command " + args->command);
+}
+
+} // namespace quillmap
+
+int main(int argc, char** argv) {
+    return quillmap::run_main(argc, argv);
 }

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <map>
 
+namespace quillmap {
+
 namespace {
 const std::map<std::string, std::string, std::less<>>& option_texts() {
     static const std::map<std::string, std::string, std::less<>> texts = {
@@ -192,3 +194,5 @@ void write_zsh_completion(std::ostream& out, std::span<const cli_command> comman
         << "    _files\n"
         << "fi\n";
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The manual page and shell completions of quillmap-cli, written from the command table so that
 // they list exactly the commands and options the tool takes.
 
@@ -21,3 +23,5 @@ bool write_manual_page(std::ostream& out, std::span<const cli_command> commands,
                        std::vector<std::string>& missing);
 void write_bash_completion(std::ostream& out, std::span<const cli_command> commands);
 void write_zsh_completion(std::ostream& out, std::span<const cli_command> commands);
+
+} // namespace quillmap

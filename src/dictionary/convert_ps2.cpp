@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint8_t k_ps2_opaque_alpha = 0x80;
 // RenderWare's filter modes (the low byte of the texture flags word).
@@ -264,3 +266,5 @@ bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::stri
     }
     return true;
 }
+
+} // namespace quillmap

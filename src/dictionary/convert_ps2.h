@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // A texture's pixels in the PS2 raster's own formats (palettes and 32-bit pixels red, green,
 // blue, alpha 0..0x80; 256-entry palettes in console order), ready for build_raster_texture.
 struct ps2_raster {
@@ -65,3 +67,5 @@ bool convert_to_ps2(ps2_txd& source, const std::filesystem::path& out, std::stri
 bool convert_to_ps2(ps2_txd& source, ps2_txd& target, std::string& error,
                     std::vector<std::string>* skipped = nullptr,
                     const raster_transform* transform = nullptr);
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 // The decoded_raster store of the classes that decode DXT blocks for display: one buffer per
 // dictionary, replaced by every decode, so a pointer from an earlier decode is no longer valid.
 struct decoded_raster {
@@ -20,3 +22,5 @@ struct decoded_raster {
         return *decoded_buffers[0];
     }
 };
+
+} // namespace quillmap

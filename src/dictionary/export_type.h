@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // The file kinds a texture is exported to or read from. PNG and DDS are written and read by
 // src/imageio; the dictionary itself only knows their names. The numbers are the ones the kinds
 // are stored as.
@@ -56,3 +58,5 @@ inline std::optional<export_type> export_type_of_extension(const std::string& ex
         if (dotted == export_extension(type)) return type;
     return std::nullopt;
 }
+
+} // namespace quillmap

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 // Platform words: 9 DXT, 10 PVR and 11 ATC (no pixels we can decode), 12 uncompressed.
 constexpr uint32_t k_mobile_depth = 16;
@@ -354,3 +356,5 @@ std::span<const uint8_t> ios_txd::stored_level(uint32_t t, uint32_t level) {
     return data.subspan(static_cast<size_t>(at),
                         static_cast<size_t>(mobile_level_bytes(*fields, level)));
 }
+
+} // namespace quillmap

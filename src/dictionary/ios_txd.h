@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+namespace quillmap {
+
 // Texture dictionaries of the mobile ports (platform words 9 DXT, 10 PVR, 11 ATC, 12
 // uncompressed). Their chunk sizes cannot be trusted, so dictionaries and texture natives are
 // read by counting their children. Viewing and Windows Bitmap export only.
@@ -80,3 +82,5 @@ class ios_txd : public ps2_txd {
 
     decoded_raster decoded;
 };
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 constexpr const char* k_count_word_what = "count word (device id half)";
 constexpr const char* k_alpha_what = "alpha byte (98)";
@@ -85,3 +87,5 @@ uint32_t repair_mobile_textures(ps2_txd& txd) {
     }
     return changed;
 }
+
+} // namespace quillmap

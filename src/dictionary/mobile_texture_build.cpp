@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_depth = 16;
 constexpr uint32_t k_dxt1_block = 8, k_dxt3_block = 16;
@@ -179,3 +181,5 @@ std::unique_ptr<rw_chunk> build_mobile_texture(const mobile_texture_source& sour
     if (!data) return nullptr;
     return texture_native_chunk(std::move(*data), version);
 }
+
+} // namespace quillmap

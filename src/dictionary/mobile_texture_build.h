@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Builds texture natives of the mobile ports, the inverse of how ios_txd takes them apart:
 // platform word, name and mask fields, alpha byte, width and height are written; the levels
 // follow at 116 (16-bit pixels, every level back to back) or at 148 / 152 (one level of DXT3 /
@@ -85,3 +87,5 @@ std::optional<std::vector<uint8_t>> mobile_struct_data(const mobile_texture_sour
 // A new texture native: the Struct and an empty Extension, every chunk stamped `version`.
 std::unique_ptr<rw_chunk> build_mobile_texture(const mobile_texture_source& source,
                                                uint32_t version, std::string& error);
+
+} // namespace quillmap

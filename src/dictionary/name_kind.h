@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace quillmap {
+
 // The two names every texture carries: its own and the name of its alpha mask.
 enum class name_kind { texture = 0, mask = 1 };
 
@@ -15,3 +17,5 @@ constexpr std::optional<name_kind> name_kind_from_number(int number) {
 constexpr int name_kind_number(name_kind kind) {
     return static_cast<int>(kind);
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // One mip level of a PC, XBOX or mobile texture as the bitmap code takes it: the stored pixels
 // (or the DXT blocks decoded), bounded to exactly the level's bytes, and the palette padded to
 // 2^depth entries. Pixels are borrowed from the dictionary and stay valid until its next decode,
@@ -25,3 +27,5 @@ struct native_level {
 // decoded to 32 bits so that nothing of their colour or alpha is lost (rendering, export and
 // conversion: repacked to the declared 4444 or 1555, a gradient would band).
 enum class level_detail { declared, full_colour };
+
+} // namespace quillmap

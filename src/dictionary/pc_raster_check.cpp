@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_offset_filter_pad = 6;
@@ -329,3 +331,5 @@ uint32_t repair_pc_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
     if (settle_pc_device_id(txd)) ++changed;
     return changed;
 }
+
+} // namespace quillmap

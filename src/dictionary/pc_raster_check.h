@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Lint and repair of Direct3D 8, Direct3D 9 and XBOX textures: the header words a texture stores
 // are compared with, or replaced by, the words its free fields determine (pc_raster_rules), and
 // the dictionary around them with its device id, version stamps and Extensions. Deviations that
@@ -27,3 +29,5 @@ bool settle_pc_device_id(ps2_txd& txd);
 // Whether some texel of level 0 has alpha below 255 (what D3D9's alpha bit records); false
 // with `ok` false when the level cannot be read.
 bool pc_level0_has_transparency(ps2_txd& txd, uint32_t t, bool& ok);
+
+} // namespace quillmap

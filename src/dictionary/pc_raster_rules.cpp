@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_offset_raster_format = 72;
@@ -255,3 +257,5 @@ std::optional<pc_free_fields> pc_free_fields_of(std::span<const uint8_t> data, s
     }
     return f;
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+namespace quillmap {
+
 // How the games' own converters fill the 88-byte header of a Direct3D 8, Direct3D 9 or XBOX
 // texture native: a handful of free fields (sizes, pixel format, palette kind, DXT kind, level
 // count, filtering) and the words that follow from them. The builder writes the determined
@@ -102,3 +104,5 @@ std::string pc_fields_misfit(const pc_free_fields& fields);
 // for D3D9 and hasAlpha elsewhere (the pixels are not looked at).
 std::optional<pc_free_fields> pc_free_fields_of(std::span<const uint8_t> struct_data,
                                                 std::string& error);
+
+} // namespace quillmap

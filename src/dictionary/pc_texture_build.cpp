@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillmap {
+
 pc_name_field pc_name_field_of(const std::string& text) {
     pc_name_field field{};
     const std::string cut = text.substr(0, text.find('\0'));
@@ -117,3 +119,5 @@ std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint
     if (!data) return nullptr;
     return texture_native_chunk(std::move(*data), version);
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Builds Direct3D 8, Direct3D 9 and XBOX texture natives as the games' converters write them:
 // the free fields come in, every determined word of the header follows pc_raster_rules. Levels
 // come already encoded in the texture's own format (DXT blocks, rows padded to 4 bytes,
@@ -48,3 +50,5 @@ std::unique_ptr<rw_chunk> build_pc_texture(const pc_texture_source& source, uint
 
 // Level sizes checked against the fields; the message names the first level that differs.
 std::string pc_levels_misfit(const pc_texture_source& source);
+
+} // namespace quillmap

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 // Raster format flags for palettes: 0x2000 a 256-entry palette, 0x4000 a 32-entry one that
 // real files use for 4-bit palettes on 8-bit rasters.
@@ -395,3 +397,5 @@ std::span<const uint8_t> pc_txd::stored_level(uint32_t t, uint32_t level) {
     return texture_struct(t).subspan(static_cast<size_t>(where.offset),
                                      static_cast<size_t>(where.bytes));
 }
+
+} // namespace quillmap

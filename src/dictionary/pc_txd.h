@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Texture dictionaries in the Direct3D layout (platform word 8 or 9): every texture keeps its
 // names, sizes, raster format, palette and levels in its one Struct chunk. Serves viewing and
 // export; the chunk-tree operations (delete, move, save) are those of ps2_txd.
@@ -126,3 +128,5 @@ class pc_txd : public ps2_txd {
 
     decoded_raster decoded;
 };
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include "raster/pixel_format.h"
 #include "raster/tim2_file.h"
 
+namespace quillmap {
+
 std::filesystem::path pc_txd::export_path(uint32_t t, view_mode mode, export_type type,
                                           const std::filesystem::path* path) {
     if (path) return *path;
@@ -84,3 +86,5 @@ bool pc_txd::export_texture(uint32_t t, view_mode mode, export_type type,
     release_pixels(t);
     return true;
 }
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // Messages of the PC, XBOX, iOS / Android and TEX classes, shown to the user as they stand.
 namespace platform_msg {
 inline constexpr const char* not_pc = "This is not a valid PC texture.";
@@ -16,3 +18,5 @@ inline constexpr const char* no_pixels = "This texture has no pixels that can be
 inline constexpr const char* unsupported_size = "The texture's size or depth is not supported.";
 inline constexpr const char* name_too_long = "Texture name must not be longer than 31 characters.";
 } // namespace platform_msg
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <map>
 
+namespace quillmap {
+
 namespace {
 // Transfer header words (each 32-bit).
 constexpr uint32_t k_gif_tag_word = 0;
@@ -348,3 +350,5 @@ uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped) {
     }
     return changed;
 }
+
+} // namespace quillmap

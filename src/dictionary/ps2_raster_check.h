@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Lint and repair of PS2 textures: the words a texture stores are compared with, or replaced by,
 // the words its width, height, depth, level count and kind determine (ps2_raster_layout).
 
@@ -73,3 +75,5 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd);
 // the computed layout (other level sizes, another palette block) are left as they are and named
 // in `skipped`. Returns the number of words changed.
 uint32_t repair_ps2_textures(ps2_txd& txd, std::vector<std::string>* skipped = nullptr);
+
+} // namespace quillmap

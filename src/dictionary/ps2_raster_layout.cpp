@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 // GS memory: a block is 64 words, a page 32 blocks (2048 words).
 constexpr uint32_t k_block_words = 64;
@@ -442,3 +444,5 @@ std::optional<ps2_raster_header> read_ps2_raster_header(std::span<const uint8_t>
     if (!in.ok()) return std::nullopt;
     return h;
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The derived words of a PS2 raster: the 16-word raster header and the transfer headers inside
 // the raster data, computed from the few facts that determine them, the way the game's own
 // converter fills them (GS block addressing, mip placement, palette placement). Pure arithmetic:
@@ -136,3 +138,5 @@ inline constexpr uint32_t swizzle_kind_2 = 0x20000;
 inline constexpr uint32_t palette_size_4bit_swizzled = 96 + k_ps2_transfer_bytes;   // 176
 inline constexpr uint32_t palette_size_8bit_swizzled = 1024 + k_ps2_transfer_bytes; // 1104
 } // namespace ps2_layout
+
+} // namespace quillmap

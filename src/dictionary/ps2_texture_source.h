@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // What a PS2 texture is built from: level n is (width >> n) x (height >> n) pixels in plain row
 // order (4-bit: left pixel in the low nibble), the palette as stored (red, green, blue, alpha
 // 0..0x80; 256 entries in console order). Empty spans leave zeros.
@@ -22,3 +24,5 @@ struct ps2_texture_source {
     // that keeps 8-bit data unswizzled, asked for when a texture is unswizzled on purpose.
     bool plain_order = false;
 };
+
+} // namespace quillmap

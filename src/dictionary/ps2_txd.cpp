@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_swizzle_kind_mask = ps2_layout::swizzle_kind_mask;
 constexpr uint32_t k_transfer_qwc_word = 16;
@@ -468,3 +470,5 @@ texture_info ps2_txd::info(uint32_t t) {
     out.flags = texture_flags(t);
     return out;
 }
+
+} // namespace quillmap

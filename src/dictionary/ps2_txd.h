@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 class tim2_file;
 
 // The layout a dictionary class keeps its textures in: PS2 rasters (also the TEX class, which
@@ -187,3 +189,5 @@ class ps2_txd : public rw_stream {
     std::unique_ptr<rw_chunk> read_root_counting_header(uint32_t offset);
     root_size_quirk repair_ = root_size_quirk::none; // armed only while a file is opened
 };
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_max_name_chars = 31;
 constexpr uint32_t k_flags_one_level = 0x1102; // linear filter, wrap
@@ -203,3 +205,5 @@ ps2_txd::build_texture_native(const std::string& mask_name, const uint8_t* pixel
     if (palette) source.palette = {palette, static_cast<size_t>(palette_bytes)};
     return build_texture(source);
 }
+
+} // namespace quillmap

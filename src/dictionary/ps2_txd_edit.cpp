@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 constexpr uint64_t k_max_chunk_size = std::numeric_limits<uint32_t>::max();
 
@@ -187,3 +189,5 @@ bool ps2_txd::replace_struct(uint32_t t, std::vector<uint8_t> data) {
     root->size = static_cast<uint32_t>(int64_t(root->size) + delta);
     return true;
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_source_format_1555 = 0x1555;
 
@@ -167,3 +169,5 @@ bool ps2_txd::export_texture(uint32_t t, view_mode mode, export_type type,
     release_pixels(t);
     return ok;
 }
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 
 bool palettised(uint32_t depth) {
@@ -292,3 +294,5 @@ bool ps2_txd::add_raw_section(const std::filesystem::path& path) {
     allocated_bytes += section_bytes;
     return true;
 }
+
+} // namespace quillmap

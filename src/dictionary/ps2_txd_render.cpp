@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 // The preview picture of one mip level: the raster is decoded by a ps2_bitmap (unswizzled as
 // asked, palette reordered, alpha expanded) and the raster data is released again, so that only
 // the texture on screen keeps its data in memory.
@@ -50,3 +52,5 @@ device_bitmap ps2_txd::render(uint32_t t, view_mode mode, swizzle_mode swizzle, 
     release_pixels(t);
     return picture;
 }
+
+} // namespace quillmap

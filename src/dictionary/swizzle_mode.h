@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace quillmap {
+
 // The user's swizzle setting for previews and exports: follow what the texture stores, or treat
 // its pixels as swizzled (on) or plain (off) whatever it says.
 enum class swizzle_mode { as_stored = -1, off = 0, on = 1 };
@@ -41,3 +43,5 @@ constexpr swizzle_mode next_swizzle_mode(swizzle_mode mode) {
         return swizzle_mode::as_stored;
     }
 }
+
+} // namespace quillmap

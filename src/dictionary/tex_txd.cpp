@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 // Random reads from the container, refused outside the file.
 class tex_reader {
@@ -134,3 +136,5 @@ bool tex_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t,
     }
     return true;
 }
+
+} // namespace quillmap

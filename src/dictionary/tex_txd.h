@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace quillmap {
+
 // The texture containers of some PS2 and PSP games (.tex, .xtx, .chk): a header and a circular
 // list of texture records linked through absolute file positions. Loading turns them into an
 // ordinary PS2 dictionary in memory; everything after that is ps2_txd's.
@@ -40,3 +42,5 @@ class tex_txd : public ps2_txd {
                                                    uint32_t height, uint32_t depth,
                                                    const uint8_t* palette, bool swizzled);
 };
+
+} // namespace quillmap

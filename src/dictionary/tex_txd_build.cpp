@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 // Bytes after the palette of a swizzled 4-bit raster: its palette moves as an 8x3 block.
 constexpr uint32_t k_swizzled_palette4_extra = 32;
@@ -137,3 +139,5 @@ tex_txd::build_stored_texture(const std::string& mask_name, const uint8_t* pixel
                                 version);
     return texture;
 }
+
+} // namespace quillmap

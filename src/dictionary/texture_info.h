@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quillmap {
+
 enum class txd_family;
 
 // What one texture is, gathered in one call (ps2_txd::info) for code that needs several fields:
@@ -21,3 +23,5 @@ struct texture_info {
     uint32_t palette_bytes = 0; // 4·2^depth for 4 and 8 bits, else 0
     uint32_t flags = 0;         // filter and addressing flags of the texture's Struct
 };
+
+} // namespace quillmap

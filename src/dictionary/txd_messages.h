@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quillmap {
+
 // Messages of the dictionary classes, shown to the user as they stand.
 namespace txd_msg {
 inline constexpr const char* texture_not_exists = "Texture not exists.";
@@ -40,3 +42,5 @@ inline std::string count_disagrees(uint32_t stored, uint32_t chunks) {
                             : "the missing ones cannot be shown.");
 }
 } // namespace txd_msg
+
+} // namespace quillmap

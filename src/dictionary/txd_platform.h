@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillmap {
+
 // The dictionary classes a file can be opened as, in the order they are tried. The names are
 // the ones the "platform_priority" setting and the status bar use (platform_table()).
 enum class txd_platform { ps2, pc, ios, xbox, tex };
@@ -20,3 +22,5 @@ inline constexpr uint32_t mobile_dxt = 9;
 inline constexpr uint32_t mobile_last_compressed = 11;
 inline constexpr uint32_t mobile_plain = 12;
 } // namespace stored_platform
+
+} // namespace quillmap

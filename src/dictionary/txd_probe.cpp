@@ -8,6 +8,8 @@
 
 #include <array>
 
+namespace quillmap {
+
 namespace {
 template <class T> std::unique_ptr<ps2_txd> make() {
     return std::make_unique<T>();
@@ -100,3 +102,5 @@ bool probe_mobile_test(ps2_txd& dictionary) {
     const uint32_t id = dictionary.platform_id(0);
     return id >= stored_platform::mobile_dxt && id <= stored_platform::mobile_last_compressed;
 }
+
+} // namespace quillmap

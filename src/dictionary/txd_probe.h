@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillmap {
+
 // Restriction mask bits: the commands a dictionary class refuses.
 enum restriction_bits : uint32_t {
     restrict_opening = 1,
@@ -57,3 +59,5 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
 // is platform 9, 10 or 11) that decide the unsupported-compression warning.
 bool probe_pc_test(ps2_txd& dictionary);
 bool probe_mobile_test(ps2_txd& dictionary);
+
+} // namespace quillmap

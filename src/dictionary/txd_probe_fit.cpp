@@ -5,6 +5,8 @@
 #include "stream/byte_reader.h"
 #include "stream/rw_ids.h"
 
+namespace quillmap {
+
 bool every_texture_fits(ps2_txd& dictionary, const char* refusal, const texture_misfit& misfit) {
     const uint32_t count = dictionary.texture_count();
     for (uint32_t t = 0; t < count; ++t) {
@@ -47,3 +49,5 @@ std::string no_raster_header() {
     return "has no raster header";
 }
 } // namespace fit_msg
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillmap {
+
 class ps2_txd;
 
 // Whether an opened file is of a class's kind: each class reads the texture Structs it knows and
@@ -33,3 +35,5 @@ std::string bad_size(uint32_t width, uint32_t height, uint32_t largest);
 std::string bad_depth(uint32_t depth);
 std::string no_raster_header();
 } // namespace fit_msg
+
+} // namespace quillmap

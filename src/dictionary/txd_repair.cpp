@@ -5,6 +5,8 @@
 
 #include <fstream>
 
+namespace quillmap {
+
 root_size_quirk find_root_size_quirk(const std::filesystem::path& path, uint32_t offset) {
     constexpr auto none = root_size_quirk::none;
     std::ifstream file(path, std::ios::binary);
@@ -49,3 +51,5 @@ std::unique_ptr<rw_chunk> make_missing_extension(uint32_t version) {
     extension->version = version;
     return extension;
 }
+
+} // namespace quillmap

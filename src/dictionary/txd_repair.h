@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+namespace quillmap {
+
 // Root sizes that real writers get wrong by one chunk header. In both cases the root claims
 // exactly 12 bytes more than the file holds while its children end exactly at the end of the file:
 // - some mobile-port tools leave out the dictionary's closing Extension but still count its
@@ -19,3 +21,5 @@ root_size_quirk find_root_size_quirk(const std::filesystem::path& path, uint32_t
 
 // The empty Extension supplied in memory for a file that lacks it.
 std::unique_ptr<rw_chunk> make_missing_extension(uint32_t version);
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {} // namespace
 
 bool xbox_txd::load(const std::filesystem::path& path, uint32_t offset, uint32_t expected_root_id,
@@ -101,3 +103,5 @@ void xbox_txd::locate_levels(std::span<const uint8_t> data, texture_layout& foun
         position += bytes;
     }
 }
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include "dictionary/pc_txd.h"
 
+namespace quillmap {
+
 // Texture dictionaries of the XBOX (platform word 5). The texture native is read at the PC
 // offsets; detection, the compression byte and the place of the levels differ.
 class xbox_txd : public pc_txd {
@@ -20,3 +22,5 @@ class xbox_txd : public pc_txd {
     // after the palette is the byte count of all of them.
     void locate_levels(std::span<const uint8_t> data, texture_layout& layout) override;
 };
+
+} // namespace quillmap

@@ -2,6 +2,7 @@
 
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
+#include "imageio/built_texture.h"
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
 #include "imageio/texture_mobile.h"
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <bit>
+
+namespace quillmap {
 
 namespace {
 constexpr uint32_t k_max_name_chars = 31;
@@ -136,11 +139,9 @@ bool convert_to_mobile(ps2_txd& source, ps2_txd& target, const mobile_convert_op
             return false;
         }
         // A conversion keeps every texture of its source, up to what the count holds.
-        if (!target.append_texture(std::move(texture),
-                                   std::max(source.texture_count(), ps2_txd::k_max_textures))) {
-            error = target.last_error;
+        if (!append_built(target, std::move(texture), error,
+                          std::max(source.texture_count(), ps2_txd::k_max_textures)))
             return false;
-        }
         if (!note.empty()) notes.push_back(name + ": " + note);
     }
     return true;
@@ -151,9 +152,7 @@ bool convert_to_mobile(ps2_txd& source, const std::filesystem::path& out,
                        std::vector<std::string>& notes, std::string& error) {
     ios_txd target;
     if (!convert_to_mobile(source, target, options, skipped, notes, error)) return false;
-    if (!target.save(out, 0)) {
-        error = target.last_error;
-        return false;
-    }
-    return true;
+    return save_built(target, out, error);
 }
+
+} // namespace quillmap

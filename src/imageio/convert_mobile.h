@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Any dictionary rebuilt as a mobile one. Blocks the layout holds go across as they are (a PC
 // texture's DXT1 or DXT3 level 0, a mobile texture's own levels); the rest is decoded and
 // encoded in the asked format, or as DXT1 / DXT3 by the picture's alpha.
@@ -28,3 +30,5 @@ bool convert_to_mobile(ps2_txd& source, ps2_txd& target, const mobile_convert_op
 bool convert_to_mobile(ps2_txd& source, const std::filesystem::path& out,
                        const mobile_convert_options& options, std::vector<std::string>& skipped,
                        std::vector<std::string>& notes, std::string& error);
+
+} // namespace quillmap

@@ -4,6 +4,7 @@
 #include "dictionary/pc_texture_build.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_platform.h"
+#include "imageio/built_texture.h"
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
 #include "imageio/ps2_picture.h"
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <bit>
+
+namespace quillmap {
 
 namespace {
 constexpr uint32_t k_offset_filter = 4;
@@ -211,10 +214,7 @@ bool convert_to_pc(ps2_txd& source, ps2_txd& target, const pc_convert_options& o
             error = name + ": " + error;
             return false;
         }
-        if (!target.append_texture(std::move(texture))) {
-            error = target.last_error;
-            return false;
-        }
+        if (!append_built(target, std::move(texture), error)) return false;
         if (!note.empty()) notes.push_back(name + ": " + note);
     }
     return true;
@@ -225,9 +225,7 @@ bool convert_to_pc(ps2_txd& source, const std::filesystem::path& out,
                    std::vector<std::string>& notes, std::string& error) {
     pc_txd target;
     if (!convert_to_pc(source, target, options, skipped, notes, error)) return false;
-    if (!target.save(out, 0)) {
-        error = target.last_error;
-        return false;
-    }
-    return true;
+    return save_built(target, out, error);
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Any dictionary rebuilt as a Direct3D 8, Direct3D 9 or XBOX one. Each texture keeps what it can
 // without loss: stored levels whose format the target holds go across byte for byte, PS2
 // palettes become D3D8 PAL8 / PAL4 with the same indices and colours; the rest is decoded and
@@ -33,3 +35,5 @@ bool convert_to_pc(ps2_txd& source, ps2_txd& target, const pc_convert_options& o
 bool convert_to_pc(ps2_txd& source, const std::filesystem::path& out,
                    const pc_convert_options& options, std::vector<std::string>& skipped,
                    std::vector<std::string>& notes, std::string& error);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <thread>
 
+namespace quillmap {
+
 namespace {
 
 // Range fit keeps a block when its colour error exceeds the least error any DXT palette could
@@ -232,3 +234,5 @@ std::vector<uint8_t> compress_dxt_on(std::span<const uint8_t> rgba, uint32_t wid
     work();
     return out;
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 // DXT (BC1/BC2/BC3) compression of whole pictures through libsquish's cluster fit, block rows
 // spread over every core.
 
@@ -23,3 +25,5 @@ std::vector<uint8_t> compress_dxt(std::span<const uint8_t> rgba, uint32_t width,
 // The same on at most `threads` threads (0: every core); the result does not depend on it.
 std::vector<uint8_t> compress_dxt_on(std::span<const uint8_t> rgba, uint32_t width, uint32_t height,
                                      dxt_kind kind, bool one_bit_alpha, unsigned threads);
+
+} // namespace quillmap

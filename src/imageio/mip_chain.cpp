@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_max_renderware_levels = 7;
 constexpr uint32_t k_smallest_mip_side = 8;
@@ -318,3 +320,5 @@ std::vector<picture_size> power_of_two_sizes(uint32_t width, uint32_t height, ui
     if (area_gap(side, side) < area_gap(nearest.width, nearest.height)) add(side, side);
     return sizes;
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quillmap {
+
 // RenderWare's own level count for a size: one level, and one more each time the smaller side,
 // halved, stays at least 8; at most 7 (128 x 128 -> 5, 8 x 8 -> 1).
 uint32_t renderware_level_count(uint32_t width, uint32_t height);
@@ -40,3 +42,5 @@ struct picture_size {
 // when it keeps the area better than the nearest size does. Sides stay within 1..largest;
 // no size appears twice.
 std::vector<picture_size> power_of_two_sizes(uint32_t width, uint32_t height, uint32_t largest);
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <array>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 enum alpha_class : uint8_t { transparent = 0, partial = 1, opaque = 2 };
 constexpr uint32_t k_classes = 3;
@@ -159,3 +161,5 @@ void keep_transparent_colours(const rgba_image& image, indexed_image& mapped) {
             mapped.palette[size_t(i) * 4 + c] = uint8_t((sum[c] + sum[3] / 2) / sum[3]);
     }
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 
+namespace quillmap {
+
 // Pictures mapped onto a palette that already exists: mip levels onto level 0's palette, old
 // levels onto a replaced palette.
 
@@ -46,3 +48,5 @@ class palette_mapper {
 // them, so a quantizer's arbitrary colour there (which bilinear filtering blends into the edges
 // of a cut-out) becomes the picture's own. Entries no pixel uses stay as they are.
 void keep_transparent_colours(const rgba_image& image, indexed_image& mapped);
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 // 16 cells along each colour axis and 8 along alpha's, in both metrics: 32 along the colour
 // axes make twice as many cells to fill for shorter lists, measured 10 % slower in import_1024.
@@ -119,3 +121,5 @@ uint8_t palette_search::search(int r, int g, int b, int a) {
     }
     return uint8_t(best);
 }
+
+} // namespace quillmap

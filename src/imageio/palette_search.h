@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 // The palette entry nearest a colour, among a fixed list of candidate entries. The first
 // candidate (in list order) wins a tie.
 
@@ -67,3 +69,5 @@ class palette_search {
     std::vector<uint64_t> lists_;
     std::vector<recent> recent_ = std::vector<recent>(size_t(1) << k_recent_bits);
 };
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 struct format_row {
     pc_format format;
@@ -182,3 +184,5 @@ bool encode_pc_levels(const std::vector<rgba_image>& chain, const indexed_image*
         source.levels.push_back(bgra_pixels(level, opaque));
     return true;
 }
+
+} // namespace quillmap

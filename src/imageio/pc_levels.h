@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Pictures encoded into the stored levels of PC, XBOX textures: DXT blocks (through
 // dxt_compress), 8888 and 888 pixels, and D3D8 palettes through the quantizer.
 
@@ -42,3 +44,5 @@ bool set_pc_format(pc_free_fields& fields, pc_format format, picture_alpha alpha
 // remapped onto level 0's palette. `quantized` tells whether colours were reduced.
 bool encode_pc_levels(const std::vector<rgba_image>& chain, const indexed_image* given, bool dither,
                       pc_texture_source& source, bool& quantized, std::string& error);
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quillmap {
+
 // Pictures as the PNG, quantizer and mip code pass them around: top row first, no row padding,
 // 8 bits per channel, alpha 0..255 (the PS2 scale 0..0x80 is applied only at the raster).
 struct rgba_image {
@@ -27,3 +29,5 @@ struct indexed_image {
 
     uint32_t entries() const { return uint32_t(palette.size() / 4); }
 };
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include "stream/ascii_lower.h"
 #include "stream/byte_reader.h"
 
+namespace quillmap {
+
 namespace {
 std::string named(const std::filesystem::path& path, const std::string& cause) {
     return path.string() + ": " + cause;
@@ -121,3 +123,5 @@ bool read_picture_file(const std::filesystem::path& path, png_picture& out, std:
     out.image.rgba = dds_level_rgba(dds, 0);
     return true;
 }
+
+} // namespace quillmap

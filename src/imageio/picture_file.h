@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+namespace quillmap {
+
 // A picture file a texture is replaced or added from, told by its extension: DDS (level 0,
 // decoded to RGBA), Windows Bitmap, TIM2 (picture 0, level 0) or else PNG. Palette pictures
 // (BMP of 1, 4 or 8 bits, TIM2 of 4 or 8 bits) come with their indices and palette too. BMP
@@ -13,3 +15,5 @@
 // cause.
 bool read_picture_file(const std::filesystem::path& path, png_picture& out, std::string& error,
                        bool bmp_alpha = false);
+
+} // namespace quillmap

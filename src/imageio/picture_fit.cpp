@@ -5,6 +5,8 @@
 
 #include <bit>
 
+namespace quillmap {
+
 std::string size_text(uint32_t width, uint32_t height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
@@ -44,3 +46,5 @@ bool fit_to_power_of_two(rgba_image& picture, const std::string& name, bool resi
              "scaled from " + size_text(w, h) + " to " + size_text(picture.width, picture.height));
     return true;
 }
+
+} // namespace quillmap

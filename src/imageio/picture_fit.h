@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quillmap {
+
 // Sizes as messages and notes show them: "256x128".
 std::string size_text(uint32_t width, uint32_t height);
 
@@ -20,3 +22,5 @@ bool fit_to_texture(rgba_image& picture, uint32_t width, uint32_t height, bool r
 // nearest with a note when `resize` allows, otherwise false with a message naming the sizes.
 bool fit_to_power_of_two(rgba_image& picture, const std::string& name, bool resize,
                          std::string& error, std::string& note);
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <memory>
 
+namespace quillmap {
+
 namespace {
 // Bounds for what a PNG may make us hold: one chunk (an iCCP or text chunk included) and all
 // ancillary chunks together; the pixel data itself is bounded by k_png_max_side.
@@ -218,3 +220,5 @@ bool write_bytes(const std::filesystem::path& path, std::span<const uint8_t> byt
     // The picture appears under its name only when it is complete.
     return safe_file::write_file(path, bytes, error);
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // A PNG file as Quillmap takes it in: every kind (grey, RGB, palette with tRNS, 16-bit,
 // interlaced) as 8-bit RGBA, and for palette files also the indices and palette as stored, so a
 // palette picture can come back without any colour changing.
@@ -39,3 +41,5 @@ std::vector<uint8_t> encode_png_indexed(const indexed_image& image, uint32_t bit
 
 bool write_bytes(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                  std::string& error);
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace quillmap {
+
 namespace {
 constexpr std::array<uint8_t, 8> k_signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
@@ -227,3 +229,5 @@ std::vector<uint8_t> write_png(const png_layout& layout, std::span<const uint8_t
     put_chunk(out, "IEND", {});
     return out;
 }
+
+} // namespace quillmap

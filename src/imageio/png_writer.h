@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The PNG writer: rows filtered here, the image data compressed in one call by libdeflate, and
 // the chunks framed here. libspng (which reads every PNG and cannot take another deflate) is the
 // reference the writer is held equal to.
@@ -67,3 +69,5 @@ size_t png_row_bytes(const png_layout& layout);
 // distance to the left neighbour (1 below 8 bits).
 void png_filter_row(png_filter filter, const uint8_t* row, const uint8_t* previous, size_t bytes,
                     size_t pixel_bytes, uint8_t* out);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
@@ -76,3 +78,5 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
 raster_transform ps2_game_sizes_transform(std::vector<std::string>* scaled) {
     return ps2_conversion_transform(/*depth=*/0, /*mips=*/1, /*dither=*/true, scaled);
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // What a texture of another platform becomes on its way into a PS2 dictionary.
 
 // A side the game takes and lint accepts: a power of two up to 1024.
@@ -24,3 +26,5 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
 // dictionary of `batch convert`): depth, palette and levels stay, and only sides the game
 // refuses are scaled, each named in `scaled`.
 raster_transform ps2_game_sizes_transform(std::vector<std::string>* scaled);
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include "imageio/ps2_picture.h"
 #include "imageio/quantize.h"
 
+namespace quillmap {
+
 bool build_ps2_levels(const rgba_image& image, const indexed_image* given,
                       const level_recipe& recipe, ps2_raster& out, bool& quantized,
                       std::string& error) {
@@ -61,3 +63,5 @@ bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const ind
     }
     return true;
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // How a picture becomes a PS2 raster with its mip levels.
 struct level_recipe {
     uint32_t depth = 8;  // 4, 8 or 32
@@ -28,3 +30,5 @@ bool build_ps2_levels(const rgba_image& image, const indexed_image* given,
 bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const indexed_image* given,
                                  const level_recipe& recipe, ps2_raster& out, bool& quantized,
                                  std::string& error);
+
+} // namespace quillmap

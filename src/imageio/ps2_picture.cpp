@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 uint32_t slot_of(uint32_t logical, uint32_t entries) {
     return entries == 256 ? ps2_swizzling::clut_slot(logical) : logical;
@@ -127,3 +129,5 @@ rgba_image rgba_from_ps2(std::span<const uint8_t> plain, uint32_t width, uint32_
     }
     return out;
 }
+
+} // namespace quillmap

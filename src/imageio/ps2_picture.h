@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 // Pictures to and from the PS2 raster's own layout: alpha 0..0x80, 256-colour palettes in the
 // console's slot order (CSM1), 4-bit indices with the left pixel in the low nibble, 16-bit pixels
 // red 0-4, green 5-9, blue 10-14, alpha 15, 24-bit pixels red, green, blue.
@@ -30,3 +32,5 @@ std::vector<uint8_t> ps2_pixels_from_rgba(const rgba_image& image, uint32_t dept
 // A plain-order level at depth 4, 8, 16, 24 or 32 as a picture; empty when the bytes are short.
 rgba_image rgba_from_ps2(std::span<const uint8_t> plain, uint32_t width, uint32_t height,
                          uint32_t depth, std::span<const uint8_t> palette);
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <memory>
 #include <unordered_set>
 
+namespace quillmap {
+
 namespace {
 struct attr_free {
     void operator()(liq_attr* p) const { liq_attr_destroy(p); }
@@ -163,3 +165,5 @@ uint32_t count_colours(const rgba_image& image, uint32_t limit) {
     }
     return uint32_t(seen.size());
 }
+
+} // namespace quillmap

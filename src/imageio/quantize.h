@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+namespace quillmap {
+
 // How the palette is chosen; the defaults come from quantize_bench's table (time and PSNR on
 // real textures against libimagequant's own defaults).
 struct quantize_settings {
@@ -27,3 +29,5 @@ bool remap(const rgba_image& image, std::span<const uint8_t> palette, bool dithe
 
 // Number of distinct RGBA colours in `image`, counting at most up to `limit` + 1.
 uint32_t count_colours(const rgba_image& image, uint32_t limit);
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 bool palettised(uint32_t depth) {
     return depth == 4 || depth == 8;
@@ -104,3 +106,5 @@ bool update_other_levels(ps2_txd& txd, uint32_t t, const levels_before& before,
     }
     return true;
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // What becomes of a PS2 texture's other mip levels when level 0 is replaced.
 enum class other_levels {
     // Rebuilt from the new picture when the palette changed (old indices would show noise
@@ -34,3 +36,5 @@ levels_before capture_levels(ps2_txd& txd, uint32_t t);
 bool update_other_levels(ps2_txd& txd, uint32_t t, const levels_before& before,
                          const rgba_image* picture, other_levels policy, bool dither,
                          std::string& error);
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <bit>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 constexpr const char* k_not_applicable = "The texture already has this form or cannot take it.";
 
@@ -134,3 +136,5 @@ bool convert_texture(ps2_txd& txd, uint32_t t, texture_conversion conversion, bo
     }
     return true;
 }
+
+} // namespace quillmap

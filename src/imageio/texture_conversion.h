@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quillmap {
+
 // The conversions of the texture list's pop-up menu: a PS2 texture rebuilt in the other storage
 // order or at another depth through the game-ready builder, keeping its name, mask name, flag
 // word (filtering and addressing) and mip pictures. PS2 textures of these files have no 16-bit
@@ -22,3 +24,5 @@ bool conversion_applies(ps2_txd& txd, uint32_t t, texture_conversion conversion)
 // when the conversion does not apply or the texture's data cannot be read; t is then unchanged.
 bool convert_texture(ps2_txd& txd, uint32_t t, texture_conversion conversion, bool dither,
                      std::string& error, uint32_t* dropped_levels = nullptr);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace quillmap {
+
 namespace {
 
 uint32_t level_side(uint32_t side, uint32_t level) {
@@ -152,3 +154,5 @@ bool export_texture_dds(ps2_txd& txd, uint32_t t, const std::filesystem::path& p
     const std::vector<uint8_t> bytes = write_dds(image, error);
     return !bytes.empty() && write_bytes(path, bytes, error);
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+namespace quillmap {
+
 // DDS in and out of a dictionary, through its public operations.
 
 // Texture t with every mip level it has: a PC or XBOX DXT texture keeps its blocks as stored;
@@ -16,3 +18,5 @@
 bool texture_dds(ps2_txd& txd, uint32_t t, dds_image& out, std::string& error);
 bool export_texture_dds(ps2_txd& txd, uint32_t t, const std::filesystem::path& path,
                         std::string& error);
+
+} // namespace quillmap

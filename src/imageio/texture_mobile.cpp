@@ -2,6 +2,7 @@
 
 #include "dictionary/txd_messages.h"
 #include "dictionary/txd_platform.h"
+#include "imageio/built_texture.h"
 #include "imageio/dxt_compress.h"
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <bit>
+
+namespace quillmap {
 
 namespace {
 constexpr size_t k_max_name_chars = 31;
@@ -196,13 +199,7 @@ bool add_mobile_texture(ios_txd& txd, const rgba_image& image, const std::string
     source.fields.levels = levels_for(options.mips, source.fields, 1, note);
     source.name = name.substr(0, k_max_name_chars);
     source.levels = encode_chain(mip_chain(picture, source.fields.levels), source.fields.format);
-    auto texture = build_mobile_texture(source, txd.root_version(), error);
-    if (!texture) return false;
-    if (!txd.append_texture(std::move(texture))) {
-        error = txd.last_error;
-        return false;
-    }
-    return true;
+    return append_built(txd, build_mobile_texture(source, txd.root_version(), error), error);
 }
 
 bool set_mobile_mips(ios_txd& txd, uint32_t t, mips_request mips, std::string& error,
@@ -229,3 +226,5 @@ bool set_mobile_mips(ios_txd& txd, uint32_t t, mips_request mips, std::string& e
     source.levels[0] = kept;
     return store(txd, t, source, error);
 }
+
+} // namespace quillmap

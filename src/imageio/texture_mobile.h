@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Replace, add and mip levels on mobile dictionaries: pictures are encoded as DXT1 / DXT3
 // blocks or RGB 565 / RGBA 4444 pixels and the Struct is built anew by mobile_texture_build.
 
@@ -51,3 +53,5 @@ bool add_mobile_texture(ios_txd& txd, const rgba_image& image, const std::string
 // keep one level: asking them for more fails and says so.
 bool set_mobile_mips(ios_txd& txd, uint32_t t, mips_request mips, std::string& error,
                      std::string& note);
+
+} // namespace quillmap

@@ -2,6 +2,7 @@
 
 #include "dictionary/txd_messages.h"
 #include "dictionary/xbox_txd.h"
+#include "imageio/built_texture.h"
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
 #include "imageio/quantize.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <bit>
+
+namespace quillmap {
 
 namespace {
 constexpr size_t k_max_name_chars = 31;
@@ -175,13 +178,7 @@ bool add_pc_texture(pc_txd& txd, const rgba_image& image, const indexed_image* g
         return false;
     if (quantized)
         add_note(note, "colours reduced to " + std::to_string(source.palette.size() / 4));
-    auto texture = build_pc_texture(source, txd.root_version(), error);
-    if (!texture) return false;
-    if (!txd.append_texture(std::move(texture))) {
-        error = txd.last_error;
-        return false;
-    }
-    return true;
+    return append_built(txd, build_pc_texture(source, txd.root_version(), error), error);
 }
 
 bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::string& error,
@@ -331,11 +328,7 @@ bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& na
     source.fields.layout = layout_for_new_textures(txd);
     source.name = name.substr(0, k_max_name_chars);
     if (!take_dds_levels(source, dds, *given, levels, error)) return false;
-    auto texture = build_pc_texture(source, txd.root_version(), error);
-    if (!texture) return false;
-    if (!txd.append_texture(std::move(texture))) {
-        error = txd.last_error;
-        return false;
-    }
-    return true;
+    return append_built(txd, build_pc_texture(source, txd.root_version(), error), error);
 }
+
+} // namespace quillmap

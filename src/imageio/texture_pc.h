@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // Replace, add and mip levels on Direct3D 8, Direct3D 9 and XBOX dictionaries: pictures are
 // encoded in the texture's (or the asked) format and the Struct is built anew by
 // pc_texture_build, so every header word is the one the games' converters write.
@@ -63,3 +65,5 @@ bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& na
 
 // The levels a request asks for at a size, given the count the texture has now.
 uint32_t requested_levels(mips_request mips, uint32_t width, uint32_t height, uint32_t current);
+
+} // namespace quillmap

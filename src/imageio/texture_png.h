@@ -7,6 +7,7 @@
 #include "imageio/picture.h"
 #include "imageio/png_writer.h"
 #include "imageio/replace_levels.h"
+#include "imageio/texture_rgba.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,11 +15,10 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // PNG in and out of a dictionary. Everything here works through the dictionary's public
 // operations, so the core stays free of the picture libraries.
-
-// A rendered picture (bottom-up BGR(A)) as top-down RGBA; alpha 255 for 24 bits.
-rgba_image rgba_of_display(const display_image& image);
 
 // The PNG of texture t at mip `level` in view `mode` (texture or alpha; mixed is taken as
 // texture). A palettised PS2 texture in texture view becomes a palette PNG with its entries in
@@ -59,3 +59,5 @@ struct png_add_options {
 // (colours reduced, levels limited, size scaled).
 bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
                      const png_add_options& options, std::string& error, std::string& note);
+
+} // namespace quillmap

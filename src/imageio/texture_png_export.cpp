@@ -4,41 +4,17 @@
 #include "imageio/png_codec.h"
 #include "imageio/ps2_picture.h"
 #include "imageio/texture_dds.h"
+#include "imageio/texture_rgba.h"
 
-rgba_image rgba_of_display(const display_image& image) {
-    const uint32_t bytes_per_pixel = image.bits / 8;
-    rgba_image rgba;
-    rgba.width = image.width;
-    rgba.height = image.height;
-    rgba.rgba.resize(size_t(image.width) * image.height * 4);
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.top_row(y);
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t* p = row + x * bytes_per_pixel;
-            uint8_t* q = rgba.pixel(x, y);
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-            q[3] = bytes_per_pixel == 4 ? p[3] : 255;
-        }
-    }
-    return rgba;
-}
+namespace quillmap {
 
 namespace {
 // The picture the preview shows, as RGBA (mixed view carries alpha 0..255) or grey.
 bool rendered_png(ps2_txd& txd, uint32_t t, uint32_t level, bool alpha, swizzle_mode swizzle,
                   std::vector<uint8_t>& png, std::string& error, const png_write_options& options) {
-    txd.last_error.clear();
     const device_bitmap picture =
-        txd.render(t, alpha ? view_mode::alpha : view_mode::mixed, swizzle, nullptr, level);
-    if (!picture || picture->width == 0 || picture->height == 0) {
-        error = txd.last_error.empty()
-                    ? "Texture " + std::to_string(t) + " has no picture at level " +
-                          std::to_string(level) + "."
-                    : txd.last_error;
-        return false;
-    }
+        rendered_level(txd, t, level, alpha ? view_mode::alpha : view_mode::mixed, swizzle, error);
+    if (!picture) return false;
     const display_image& image = *picture;
     const uint32_t bytes_per_pixel = image.bits / 8;
     if (alpha) {
@@ -98,3 +74,5 @@ bool export_texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode
     return texture_png(txd, t, level, mode, swizzle, png, error, options) &&
            write_bytes(path, png, error);
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 
 #include <bit>
 
+namespace quillmap {
+
 namespace {
 // Texture names are 32-byte fields in the game's files: 31 characters and the terminator.
 constexpr size_t k_max_name_chars = 31;
@@ -139,3 +141,5 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
     }
     return true;
 }
+
+} // namespace quillmap

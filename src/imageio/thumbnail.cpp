@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 // Level 0 stretched by `scale` must cover `cell`; each level above it halves the sides.
 uint32_t level_covering(ps2_txd& txd, uint32_t t, uint32_t cell) {
@@ -69,3 +71,5 @@ bool render_thumbnail(ps2_txd& txd, uint32_t size, rgba_image& out, std::string&
     }
     return true;
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+namespace quillmap {
+
 namespace {
 
 struct profile_text {
@@ -231,3 +233,5 @@ bool profile_write_string(const std::filesystem::path& file, std::string_view se
     }
     return true;
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Private-profile (INI) functions with the Windows rules: section and key names compare without
 // regard to ASCII case, the first matching section and key win, blank and ';' lines are kept but
 // never match, names and values lose surrounding blanks, and one pair of matching quotes around a
@@ -31,3 +33,5 @@ bool profile_write_string(const std::filesystem::path& file, std::string_view se
 
 // Largest settings file read; a bigger one counts as unreadable.
 inline constexpr uint64_t k_profile_max_bytes = 16u << 20;
+
+} // namespace quillmap

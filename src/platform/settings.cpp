@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace quillmap {
+
 std::string settings_file::read_string(std::string_view section, std::string_view key,
                                        std::string_view fallback, size_t buffer_chars) const {
     return profile_read_string(path_, section, key, fallback, buffer_chars);
@@ -86,3 +88,5 @@ std::vector<std::string> version_keys(const std::filesystem::path& settings_path
     }
     return keys;
 }
+
+} // namespace quillmap

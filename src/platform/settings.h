@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Buffer sizes of the settings reads: 511 characters in general, 59 for "platform_priority",
 // 63 for the version and platform names.
 inline constexpr size_t k_setting_buffer = 512;
@@ -40,3 +42,5 @@ std::filesystem::path executable_path(const std::string& argv0);
 
 // Key names of section "rw_version" in file order, read as one block of 1024 characters.
 std::vector<std::string> version_keys(const std::filesystem::path& settings_path);
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quillmap {
+
 uint32_t tick_count() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<uint32_t>(
@@ -110,3 +112,5 @@ const char* build_time() {
 int build_number() {
     return build_number_of(build_date());
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 // Milliseconds since an arbitrary start; wraps like the system tick count.
 uint32_t tick_count();
 
@@ -26,3 +28,5 @@ inline constexpr const char* k_program_version = "v0.21";
 
 // Whether bytes form valid UTF-8 (a hand-edited settings file may be in a single-byte code).
 bool is_valid_utf8(std::string_view bytes);
+
+} // namespace quillmap

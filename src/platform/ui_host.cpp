@@ -1,5 +1,7 @@
 #include "platform/ui_host.h"
 
+namespace quillmap {
+
 std::vector<std::pair<std::string, std::string>> split_filter(const std::string& filter) {
     std::vector<std::pair<std::string, std::string>> pairs;
     size_t pos = 0;
@@ -96,3 +98,5 @@ std::vector<std::string> scripted_ui_host::message_texts() const {
         if (e.kind == ui_event::message) texts.push_back(e.text);
     return texts;
 }
+
+} // namespace quillmap

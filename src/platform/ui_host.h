@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Results of modal dialogs, with the values the dialog framework gives them.
 enum dialog_result : int { id_ok = 1, id_cancel = 2, id_yes = 6, id_no = 7 };
 
@@ -105,3 +107,5 @@ class scripted_ui_host : public ui_host {
     std::deque<std::function<int(modal_dialog&)>> modals_;
     std::deque<int> progress_;
 };
+
+} // namespace quillmap

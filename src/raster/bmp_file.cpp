@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace quillmap {
+
 namespace {
 
 // Offsets inside the file of the fields the reader needs beyond the 40-byte header.
@@ -152,3 +154,5 @@ int ps2_bitmap::write_bmp(const std::filesystem::path& path) {
     if (bytes.empty()) return 0;
     return safe_file::write_file(path, bytes, last_error) ? 1 : 0;
 }
+
+} // namespace quillmap

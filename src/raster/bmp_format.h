@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // Windows Bitmap headers as they lie in the file (little-endian, no padding on disk).
 struct bmp_file_header {
     uint8_t type[2] = {'B', 'M'};
@@ -45,3 +47,5 @@ inline constexpr uint32_t k_compression_bitfields = 3;
 inline uint64_t bmp_row_stride(uint32_t width_px, uint32_t depth) {
     return ((uint64_t(width_px) * depth + 31) / 32) * 4;
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <optional>
 
+namespace quillmap {
+
 namespace {
 
 constexpr uint32_t k_header_size = 124;
@@ -437,3 +439,5 @@ std::vector<uint8_t> dds_level_rgba(const dds_image& image, uint32_t level) {
     }
     return rgba;
 }
+
+} // namespace quillmap

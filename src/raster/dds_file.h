@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // DirectDraw Surface files: one 2D picture with its mip levels, in a DXT or a plain RGB layout,
 // under the legacy header or the DX10 header. Levels are kept as the file stores them, so a
 // texture's own blocks travel through a DDS file byte for byte.
@@ -53,3 +55,5 @@ std::vector<uint8_t> write_dds(const dds_image& image, std::string& error);
 // Level `level` as RGBA, top row first, 8 bits per channel (16-bit fields widened as the program
 // shows them elsewhere). Empty when the level does not exist.
 std::vector<uint8_t> dds_level_rgba(const dds_image& image, uint32_t level);
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 std::vector<uint8_t> display_image_to_bmp(const display_image& image, uint32_t bits) {
     if (bits != 24 && bits != 32) return {};
     if (image.bits != 24 && image.bits != 32) return {};
@@ -39,3 +41,5 @@ std::vector<uint8_t> display_image_to_bmp(const display_image& image, uint32_t b
     }
     return out;
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+namespace quillmap {
+
 // The picture a dictionary renders for the screen: what a device bitmap holds, owned by the
 // caller. Rows are stored bottom-up (the first row in `bytes` is the bottom row of the picture),
 // pixels blue, green, red for 24 bits and blue, green, red, alpha for 32 bits. The row stride is
@@ -28,3 +30,5 @@ struct display_image {
 };
 
 using device_bitmap = std::unique_ptr<display_image>;
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 // Each block's four colours are packed into output words once; every pixel then stores one
 // whole word chosen by its index (plus its own alpha for DXT3/5).
 
@@ -365,3 +367,5 @@ bool decode_dxt5_block(uint32_t x, uint32_t y, uint32_t w, uint32_t h,
                        std::span<const uint8_t, 16> block, std::span<uint8_t> out, uint32_t code) {
     return decode_one<kind::dxt5>(x, y, w, h, block.data(), out, code);
 }
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // DXT1 / DXT3 / DXT5 (BC1 / BC2 / BC3) decoding into plain pixels of a pixel_code layout:
 // 0x565, 0x4444 and anything else (1-5-5-5) take 2 bytes, 0x888 3 bytes (red, green, blue),
 // 0x8888 4 bytes (blue, green, red, alpha). Levels are row-major, top row first, one after
@@ -41,3 +43,5 @@ bool decode_dxt3_block(uint32_t x_px, uint32_t y_px, uint32_t level_width, uint3
 bool decode_dxt5_block(uint32_t x_px, uint32_t y_px, uint32_t level_width, uint32_t level_height,
                        std::span<const uint8_t, 16> block, std::span<uint8_t> level_output,
                        uint32_t code);
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <immintrin.h>
 #endif
 
+namespace quillmap {
+
 #if QM_X86_KERNELS
 namespace {
 
@@ -221,3 +223,5 @@ const dxt_8888_kernels* best_dxt_8888_kernels() {
     }();
     return best;
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quillmap {
+
 // Vector decoders of whole DXT blocks into 8888 pixels (blue, green, red, alpha), giving exactly
 // what the scalar decoders in dxt.cpp give. A row kernel decodes `count` blocks that lie side by
 // side: block i goes to out + 16·i, its four pixel rows `pitch` bytes apart.
@@ -21,3 +23,5 @@ struct dxt_8888_kernels {
 const dxt_8888_kernels* dxt_8888_kernels_for(simd_isa isa);
 // The fastest kernels this machine has; none on machines without SSE2.
 const dxt_8888_kernels* best_dxt_8888_kernels();
+
+} // namespace quillmap

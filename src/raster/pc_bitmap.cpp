@@ -5,6 +5,8 @@
 #include "raster/row_order.h"
 #include "stream/byte_reader.h"
 
+namespace quillmap {
+
 namespace {} // namespace
 
 int pc_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
@@ -144,3 +146,5 @@ device_bitmap pc_bitmap::to_display_bitmap(uint32_t target_depth, uint32_t code)
     }
     return image;
 }
+
+} // namespace quillmap

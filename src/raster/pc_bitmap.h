@@ -2,6 +2,8 @@
 
 #include "raster/ps2_bitmap.h"
 
+namespace quillmap {
+
 // PC and XBOX rasters: palettes red, green, blue, alpha in plain order, 32-bit pixels blue,
 // green, red, alpha, 8-bit alpha, 16-bit pixels in any of the pixel_code layouts.
 class pc_bitmap : public ps2_bitmap {
@@ -19,3 +21,5 @@ class pc_bitmap : public ps2_bitmap {
     // for 24.
     device_bitmap to_display_bitmap(uint32_t target_depth, uint32_t code);
 };
+
+} // namespace quillmap

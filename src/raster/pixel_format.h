@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillmap {
+
 // 16-bit pixel layouts named by their channel widths, plus the DXT output codes.
 namespace pixel_code {
 inline constexpr uint32_t argb1555 = 0x1555; // alpha 15, red 10-14, green 5-9, blue 0-4
@@ -37,3 +39,5 @@ inline rgba8 decode_16bit_pixel(uint32_t code, uint16_t v) {
 // Decodes v in the source layout into 8-bit channels and packs them in the target layout; a
 // target code outside 0x565, 0x4444, 0x1555 and 0x555 returns v unchanged.
 uint16_t convert_16bit_value(uint32_t source_code, uint32_t target_code, uint16_t v);
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 
 bool palettised(uint32_t depth) {
@@ -492,3 +494,5 @@ int ps2_bitmap::pixels_to_raster(std::span<uint8_t> output, bool keep_alpha) {
     }
     return 1;
 }
+
+} // namespace quillmap

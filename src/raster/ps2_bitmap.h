@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // A Windows Bitmap held in memory (headers, palette in BMP order, bottom-up rows), filled from a
 // PS2 raster or read from a BMP file. PS2 rasters: palettes and 32-bit pixels red, green, blue,
 // alpha with alpha 0 .. 0x80, 256-colour palettes in console order, 16-bit pixels red 0-4,
@@ -85,3 +87,5 @@ class ps2_bitmap : public ps2_swizzling {
     // has no alpha bit) so that the 32-bit picture can still show it.
     std::vector<uint8_t> alpha16_;
 };
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <immintrin.h>
 #endif
 
+namespace quillmap {
+
 namespace {
 
 // The palette as the screen gets it: entry i at 4·i, blue, green, red, fourth byte.
@@ -282,3 +284,5 @@ device_bitmap preview_swizzled8(uint32_t w, uint32_t h, std::span<const uint8_t>
                                 uint32_t target_bits, simd_isa isa) {
     return run(w, h, raster, palette, mode, target_bits, unswizzle8_band_kernel(isa), isa);
 }
+
+} // namespace quillmap

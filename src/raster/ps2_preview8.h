@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // The screen picture of a swizzled 8-bit PS2 raster in one pass: each 4-row band is unswizzled
 // into a small buffer that stays in the first-level cache, and its rows go straight through the
 // palette into the display rows. The picture is the one ps2_bitmap::load_raster followed by
@@ -24,3 +26,5 @@ device_bitmap preview_swizzled8(uint32_t width_px, uint32_t height_px,
 device_bitmap preview_swizzled8(uint32_t width_px, uint32_t height_px,
                                 std::span<const uint8_t> raster, std::span<const uint8_t> palette,
                                 view_mode mode, uint32_t target_bits, simd_isa isa);
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace quillmap {
+
 namespace ps2_region {
 namespace {
 // Pixel i of a plain image at 4 or 8 bits.
@@ -73,3 +75,5 @@ bool swizzle_into_padded(std::span<uint8_t> stored, uint32_t width_px, uint32_t 
 }
 
 } // namespace ps2_region
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // The region a swizzled 4- or 8-bit mip level is stored in. A level goes to the console as a
 // transfer of at least a minimum size (swizzled 8-bit 16x4 pixels, sent as 8x2 CT32; swizzled
 // 4-bit 32x4, sent as 16x2 CT16), so a smaller level is stored as that padded region: swizzled at
@@ -37,3 +39,5 @@ bool swizzle_into_padded(std::span<uint8_t> stored, uint32_t width_px, uint32_t 
                          uint32_t depth, std::span<const uint8_t> plain);
 
 } // namespace ps2_region
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace quillmap {
+
 // The mapping keeps every 4-row band to itself: the 16×4 pixel block at column x0 of the band
 // at row y0 lands in two 32-pixel runs, at y0·W + 2·x0 (rows 0 and 2 of the block) and at
 // (y0 + 2)·W + 2·x0 (rows 1 and 3). Inside the block the pixels are interleaved in a fixed way
@@ -471,3 +473,5 @@ uint32_t ps2_swizzling::clut_slot(uint32_t i) {
     if (g == 2) return i - 8;
     return i;
 }
+
+} // namespace quillmap

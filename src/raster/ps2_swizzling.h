@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 // Address mapping between plain row order and the console's swizzled order for 4- and 8-bit
 // rasters, and the 256-colour palette order. Stateless; the bitmap classes derive from it and the
 // dictionary and TIM2 code call it directly.
@@ -54,3 +56,5 @@ class ps2_swizzling {
     // Palette slot of entry i in a 256-colour palette: bits 3 and 4 exchanged. Its own inverse.
     static uint32_t clut_slot(uint32_t i);
 };
+
+} // namespace quillmap

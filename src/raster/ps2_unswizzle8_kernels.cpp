@@ -13,6 +13,8 @@
 #include <immintrin.h>
 #endif
 
+namespace quillmap {
+
 // A band is a row of 16×4 pixel blocks; block b keeps its rows 0 and 2 in a 32-byte run at
 // 32·b and its rows 1 and 3 in a run at 2·W + 32·b. Inside a run the bytes are interleaved in a
 // fixed way that depends only on the variant, so each output row of a block is a byte permute
@@ -205,3 +207,5 @@ bool unswizzle8_in_place(unswizzle8_band_fn kernel, std::span<uint8_t> pixels, u
     }
     return true;
 }
+
+} // namespace quillmap

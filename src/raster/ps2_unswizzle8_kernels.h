@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+namespace quillmap {
+
 // Out-of-place unswizzling of one 4-row band of an 8-bit raster: `swizzled` holds the band's
 // 4·W bytes as stored, `rows` receives its four plain rows of W bytes each (row r at r·W).
 // W is a multiple of 16; `variant` is bit 2 of the band's first row. The kernels move whole
@@ -24,3 +26,5 @@ unswizzle8_band_fn best_unswizzle8_band_kernel();
 // span holds it).
 bool unswizzle8_in_place(unswizzle8_band_fn kernel, std::span<uint8_t> pixels, uint32_t width_px,
                          uint32_t height_px);
+
+} // namespace quillmap

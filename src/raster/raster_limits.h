@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillmap {
+
 // Caps on what an image file or raster header may make us allocate or loop over.
 namespace raster_limits {
 // Largest width or height of a PS2 texture, 2^12: the dictionaries, TEX containers and the
@@ -21,3 +23,5 @@ inline constexpr uint32_t k_max_tim2_pictures = 64;
 inline uint64_t raster_bytes(uint32_t width_px, uint32_t height_px, uint32_t depth) {
     return (uint64_t(width_px) * height_px * depth + 7) / 8;
 }
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // Messages of the bitmap, DXT and image file code, shown to the user as they stand.
 namespace raster_msg {
 inline constexpr const char* unsupported_image_bpp = "Unsupported image BPP";
@@ -33,3 +35,5 @@ inline constexpr const char* not_2d = "DDS file holds no single 2D texture: ";
 inline constexpr const char* no_levels = "DDS picture has no levels";
 inline constexpr const char* level_size = "DDS level size does not match the picture: level ";
 } // namespace dds_msg
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+namespace quillmap {
+
 // Swaps row r with row h - 1 - r, converting both with `fn(row)`; the middle row of an odd
 // height is converted in place. Rasters are top-down, BMP rows bottom-up.
 template <class Fn> void reverse_rows(uint8_t* data, size_t row_bytes, uint32_t height_px, Fn fn) {
@@ -20,3 +22,5 @@ template <class Fn> void reverse_rows(uint8_t* data, size_t row_bytes, uint32_t 
     }
     if (height_px % 2) fn(data + size_t(height_px / 2) * row_bytes);
 }
+
+} // namespace quillmap

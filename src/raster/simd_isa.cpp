@@ -7,6 +7,8 @@
 #define QM_X86_DISPATCH 1
 #endif
 
+namespace quillmap {
+
 bool simd_isa_available(simd_isa isa) {
     switch (isa) {
     case simd_isa::portable:
@@ -46,3 +48,5 @@ const char* simd_isa_name(simd_isa isa) {
         return "portable";
     }
 }
+
+} // namespace quillmap

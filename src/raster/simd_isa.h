@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // The instruction sets the raster inner loops have kernels for, chosen at run time so that one
 // build runs everywhere and uses what the machine has. `portable` is plain C++ (the reference
 // the others must match); `sse2` is the x86-64 baseline; `avx2` and `avx512vbmi` (AVX-512 with
@@ -14,3 +16,5 @@ bool simd_isa_available(simd_isa isa);
 // The widest available instruction set (checked once).
 simd_isa simd_best_isa();
 const char* simd_isa_name(simd_isa isa);
+
+} // namespace quillmap

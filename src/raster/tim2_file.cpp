@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace quillmap {
+
 namespace {
 
 // File header: "TIM2", version, format identifier, picture count (16 bits), 8 reserved bytes.
@@ -427,3 +429,5 @@ int tim2_file::read(std::span<const uint8_t> file) {
     }
     return 1;
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 struct tim2_file_header {
     uint8_t magic[4] = {'T', 'I', 'M', '2'};
     uint8_t version = 4;
@@ -113,3 +115,5 @@ class tim2_file {
     // offset, and how many bytes remained. Empty otherwise.
     std::string error_detail;
 };
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace quillmap {
+
 // What a picture shows: colour only, alpha as grey, colour with alpha, and the reverse
 // conversion from BMP data back to PS2 raster data (never a view the user picks).
 enum class view_mode { texture = 0, alpha = 1, mixed = 2, reverse = 3 };
@@ -42,3 +44,5 @@ constexpr view_mode next_user_view(view_mode mode) {
         return view_mode::texture;
     }
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace quillmap {
+
 const char* edit_kind_name(edit_kind kind) {
     switch (kind) {
     case edit_kind::rename:
@@ -130,3 +132,5 @@ bool edit_history::redo() {
 void edit_history::update_modified() {
     session_.set_modified(!saved_reachable_ || saved_distance_ != 0);
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+namespace quillmap {
+
 class edit_history : public edit_observer {
   public:
     static constexpr size_t k_max_steps = 128;
@@ -78,3 +80,5 @@ class edit_history : public edit_observer {
 
 // The name of an edit for menus ("Undo Rename").
 const char* edit_kind_name(edit_kind kind);
+
+} // namespace quillmap

@@ -14,8 +14,10 @@
 #include "session/texture_names.h"
 #include "stream/safe_file.h"
 
+namespace quillmap {
+
 const char* editor_session::platform_name() const {
-    return platform_ ? ::platform_name(*platform_) : "?";
+    return platform_ ? quillmap::platform_name(*platform_) : "?";
 }
 
 const char* editor_session::refusal(restriction_bits bit) const {
@@ -149,8 +151,8 @@ bool editor_session::save_into_entry() {
     archive_entry moved;
     // The archive's table is read again, so an entry moved or removed since it was opened is
     // noticed instead of overwritten; the save costs about the entry's size.
-    if (!::save_into_entry(entry_link_->archive, entry_link_->entry, entry_link_->offset, bytes,
-                           moved, error_))
+    if (!quillmap::save_into_entry(entry_link_->archive, entry_link_->entry, entry_link_->offset,
+                                   bytes, moved, error_))
         return false;
     entry_link_->offset = moved.offset;
     entry_link_->size = moved.size;
@@ -201,8 +203,8 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     // Without a transform of the caller's, sizes the game refuses are still scaled.
     std::vector<std::string> scaled;
     const raster_transform sizes = ps2_game_sizes_transform(&scaled);
-    const bool converted =
-        ::convert_to_ps2(*dictionary_, out, error_, skipped, transform ? transform : &sizes);
+    const bool converted = quillmap::convert_to_ps2(*dictionary_, out, error_, skipped,
+                                                    transform ? transform : &sizes);
     for (const auto& line : scaled)
         note_ += (note_.empty() ? "" : "; ") + line;
     return converted;
@@ -212,14 +214,14 @@ bool editor_session::convert_to_pc(const std::filesystem::path& out,
                                    const pc_convert_options& options,
                                    std::vector<std::string>& skipped,
                                    std::vector<std::string>& notes) {
-    return ::convert_to_pc(*dictionary_, out, options, skipped, notes, error_);
+    return quillmap::convert_to_pc(*dictionary_, out, options, skipped, notes, error_);
 }
 
 bool editor_session::convert_to_mobile(const std::filesystem::path& out,
                                        const mobile_convert_options& options,
                                        std::vector<std::string>& skipped,
                                        std::vector<std::string>& notes) {
-    return ::convert_to_mobile(*dictionary_, out, options, skipped, notes, error_);
+    return quillmap::convert_to_mobile(*dictionary_, out, options, skipped, notes, error_);
 }
 
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
@@ -566,3 +568,5 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
 std::vector<picture_size> editor_session::import_sizes(uint32_t width, uint32_t height) {
     return power_of_two_sizes(width, height, ps2_txd::k_max_dimension);
 }
+
+} // namespace quillmap

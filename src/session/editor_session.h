@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 enum class edit_kind {
     rename,
     remove,
@@ -284,3 +286,5 @@ class editor_session {
     edit_observer* observer_ = nullptr;
     std::optional<archive_entry_link> entry_link_;
 };
+
+} // namespace quillmap

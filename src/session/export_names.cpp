@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
+namespace quillmap {
+
 std::string export_name_set::claim(const std::string& raw) {
     // The same cleaning as batch runs: a texture name never leaves the folder or names a device.
     const std::string name = clean_file_name(raw, "texture");
@@ -17,3 +19,5 @@ std::string export_name_set::claim(const std::string& raw) {
         candidate = stem + "_" + std::to_string(n) + extension;
     return candidate;
 }
+
+} // namespace quillmap

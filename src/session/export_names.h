@@ -3,6 +3,8 @@
 #include <set>
 #include <string>
 
+namespace quillmap {
+
 // File names for many textures exported into one folder. Textures may share a name, or differ in
 // case only, which most file systems of the game's users fold together: a name already given
 // gets "_2", "_3"... before its extension, so no export overwrites another of the same run.
@@ -15,3 +17,5 @@ class export_name_set {
   private:
     std::set<std::string> taken_; // lower case
 };
+
+} // namespace quillmap

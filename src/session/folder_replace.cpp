@@ -11,6 +11,8 @@
 #include <map>
 #include <system_error>
 
+namespace quillmap {
+
 namespace {
 // The picture extensions looked at, in the order one is preferred when several share a name.
 constexpr std::array<std::string_view, 4> k_picture_extensions = {".png", ".dds", ".bmp", ".tm2"};
@@ -106,3 +108,5 @@ bool editor_session::replace_all_from_folder(const std::filesystem::path& folder
     });
     return true;
 }
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quillmap {
+
 namespace {
 constexpr pc_format k_pc_formats[] = {pc_format::dxt1,     pc_format::dxt3,   pc_format::dxt5,
                                       pc_format::argb8888, pc_format::rgb888, pc_format::pal8,
@@ -253,3 +255,5 @@ choices_preview choices_preview_source::render(const import_choices& choices) {
     out.ok = true;
     return out;
 }
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 class editor_session;
 
 struct import_choices {
@@ -75,3 +77,5 @@ class choices_preview_source {
     bool replace_ = false;
     bool keep_alpha_ = false;
 };
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #include "session/pixel_probe.h"
 
+namespace quillmap {
+
 namespace {
 // 256-colour PS2 palettes are stored in console order: within every 32 entries, entries 8..15
 // and 16..23 trade places.
@@ -69,3 +71,5 @@ std::vector<uint8_t> level_indices(ps2_txd& txd, uint32_t t, uint32_t level, boo
             depth == 8 ? plain[i] : uint8_t(i % 2 ? plain[i / 2] >> 4 : plain[i / 2] & 0xF);
     return indices;
 }
+
+} // namespace quillmap

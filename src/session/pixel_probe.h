@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace quillmap {
+
 // What a texture stores for one pixel of a level, beside what the preview shows: the palette
 // index of a 4- or 8-bit PS2 texture and the alpha as stored (0..0x80 on PS2).
 struct stored_pixel {
@@ -27,3 +29,5 @@ std::vector<std::array<uint8_t, 4>> indexed_palette(ps2_txd& txd, uint32_t t);
 // The palette index of every pixel of a level, row by row from the top; empty for textures
 // without a palette or levels the raster does not hold.
 std::vector<uint8_t> level_indices(ps2_txd& txd, uint32_t t, uint32_t level, bool swizzled);
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace quillmap {
+
 namespace {
 constexpr const char* k_section = "recent_files";
 
@@ -58,3 +60,5 @@ bool recent_files::autoload() const {
 void recent_files::set_autoload(bool on) const {
     settings_.write_int(on ? 1 : 0, "main", "recent_autoload");
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The recent-files list of the settings file (section "recent_files", keys recent_00 ...,
 // newest first) and the autoload switch. Nothing is cached: every answer reads the file.
 class recent_files {
@@ -31,3 +33,5 @@ class recent_files {
   private:
     settings_file settings_;
 };
+
+} // namespace quillmap

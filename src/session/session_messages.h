@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quillmap {
+
 // Messages of the editor session, shown as they stand by the window and the command line.
 namespace session_msg {
 inline constexpr const char* unsupported_file = "Unsupported TXD file type.";
@@ -33,3 +35,5 @@ inline std::string name_taken_by(uint32_t other, const std::string& other_name) 
            "\"; names must differ in more than case.";
 }
 } // namespace session_msg
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include "imageio/texture_png.h"
 #include "session/export_names.h"
 
+namespace quillmap {
+
 bool write_texture_file(ps2_txd& txd, uint32_t t, const export_settings& settings,
                         const std::filesystem::path& path, std::string& error) {
     switch (settings.type) {
@@ -46,3 +48,5 @@ void export_textures_into(ps2_txd& txd, std::span<const uint32_t> textures,
         if (!progress(report.done, report.asked, next)) return;
     }
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // How textures are written out: the view (texture or alpha), the file type, the swizzle reading,
 // the level (a PNG holds any level, the other types level 0) and how a PNG is packed.
 struct export_settings {
@@ -51,3 +53,5 @@ using export_progress = std::function<bool(uint32_t done, uint32_t total, const 
 void export_textures_into(ps2_txd& txd, std::span<const uint32_t> textures,
                           const std::filesystem::path& folder, const export_settings& settings,
                           export_report& report, const export_progress& progress = {});
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include "session/session_messages.h"
 #include "stream/ascii_lower.h"
 
+namespace quillmap {
+
 std::optional<uint32_t> texture_named(ps2_txd& txd, const std::string& name,
                                       std::optional<uint32_t> except) {
     const std::string wanted = ascii_lower(name);
@@ -24,3 +26,5 @@ std::string name_refusal(ps2_txd& txd, std::optional<uint32_t> t, const std::str
     if (!other) return {};
     return session_msg::name_taken_by(*other, txd.texture_name(*other, name_kind::texture));
 }
+
+} // namespace quillmap

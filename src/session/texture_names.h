@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // The rules a texture's name keeps in the game's files: at most 31 characters (the 32-byte
 // fields), and no two textures of a dictionary with names equal when case is ignored (the game
 // looks textures up without case, so the second would never be found).
@@ -21,3 +23,5 @@ std::optional<uint32_t> texture_named(ps2_txd& txd, const std::string& name,
 // empty when it can.
 std::string name_refusal(ps2_txd& txd, std::optional<uint32_t> t, const std::string& name,
                          name_kind which);
+
+} // namespace quillmap

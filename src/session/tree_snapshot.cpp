@@ -1,5 +1,7 @@
 #include "session/tree_snapshot.h"
 
+namespace quillmap {
+
 namespace {
 const frozen_tree k_none;
 
@@ -72,3 +74,5 @@ void snapshot_bytes::add(const frozen_chunk* tree) {
     for (const auto& child : tree->children)
         add(child.get());
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
+namespace quillmap {
+
 struct frozen_chunk;
 using frozen_tree = std::shared_ptr<const frozen_chunk>;
 
@@ -44,3 +46,5 @@ class snapshot_bytes {
     std::unordered_set<const void*> seen_;
     size_t total_ = 0;
 };
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include "session/session_messages.h"
 #include "stream/rw_chunk.h"
 
+namespace quillmap {
+
 namespace {
 // A copy that shares no byte with `chunk`: the copy's thread may write any leaf while the
 // original's thread reads its own.
@@ -57,3 +59,5 @@ bool editor_session::take_worked(editor_session&& worked, edit_kind kind,
         return true;
     });
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+namespace quillmap {
+
 // The text with ASCII letters in lower case, for names the game and the file systems compare
 // without case (texture names, file extensions, archive entries).
 inline std::string ascii_lower(std::string text) {
@@ -11,3 +13,5 @@ inline std::string ascii_lower(std::string text) {
                    [](unsigned char c) { return char(std::tolower(c)); });
     return text;
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 bool byte_reader::seek(uint64_t offset, const char* what) {
     if (failed_ || offset > bytes_.size()) {
         // Name the place that was asked for, not the cursor: that is the offset the file gave.
@@ -55,3 +57,5 @@ bool byte_writer::put(const uint8_t* data, uint64_t count) {
     position_ += count;
     return true;
 }
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // The one set of little-endian helpers of the program: a bounded reader and a bounded writer
 // with a cursor, plus the range check and the plain loads they are made of.
 //
@@ -148,3 +150,5 @@ class byte_writer {
     bool failed_ = false;
     std::string error_;
 };
+
+} // namespace quillmap

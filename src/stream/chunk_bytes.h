@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 // The bytes of a leaf chunk, shared between the live tree and the undo history's snapshots of
 // it. Reading never copies; `edit` copies first when anyone else still holds the same bytes, so a
 // change to the live tree never reaches a snapshot (copy on write).
@@ -54,3 +56,5 @@ class chunk_bytes {
   private:
     std::shared_ptr<buffer> bytes_;
 };
+
+} // namespace quillmap

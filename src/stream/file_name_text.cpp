@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 bool reserved_device(std::string_view stem) {
     static constexpr std::array<std::string_view, 4> plain = {"con", "prn", "aux", "nul"};
@@ -54,3 +56,5 @@ std::string printable_text(std::string_view text) {
     }
     return out;
 }
+
+} // namespace quillmap

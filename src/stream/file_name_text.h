@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillmap {
+
 // A name taken from a file (texture, archive entry, dictionary) made safe as one file name in an
 // output folder, the same way for batch runs, Export All and the command line: separators and
 // characters some file systems refuse (`/\:*?"<>|`) and control bytes become '_', trailing dots
@@ -13,3 +15,5 @@ std::string clean_file_name(std::string_view name, std::string_view fallback);
 // Text shown in the terminal: control bytes (newlines, escapes) are written as \n, \t, \r or \xHH,
 // so a hostile name cannot break a line of output or drive the terminal.
 std::string printable_text(std::string_view text);
+
+} // namespace quillmap

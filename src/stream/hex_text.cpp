@@ -1,5 +1,7 @@
 #include "stream/hex_text.h"
 
+namespace quillmap {
+
 namespace {
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -29,3 +31,5 @@ std::optional<uint32_t> parse_hex(std::string_view text, hex_form form) {
     if (form == hex_form::whole_text && (pos != text.size() || digits > 8)) return std::nullopt;
     return uint32_t(number);
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace quillmap {
+
 // How much of a text a hexadecimal number must fill.
 enum class hex_form {
     // The whole text is the number: an optional 0x, then 1 to 8 digits and nothing else (command
@@ -16,3 +18,5 @@ enum class hex_form {
 
 // The 32-bit value a hexadecimal text names; none when it names none or a larger one.
 std::optional<uint32_t> parse_hex(std::string_view text, hex_form form = hex_form::whole_text);
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace quillmap {
+
 // One node of the in-memory chunk tree. A chunk owns its children and its data buffer.
 struct rw_chunk {
     uint32_t id = 0;
@@ -30,3 +32,5 @@ constexpr uint32_t k_chunk_header_bytes = 12;
 constexpr uint32_t k_chunk_node_bytes = 28;
 constexpr uint32_t k_child_slot_bytes = 4;
 constexpr uint32_t k_child_slot_block = 64;
+
+} // namespace quillmap

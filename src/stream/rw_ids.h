@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillmap {
+
 // Section identifiers the program acts on.
 enum rw_section_id : uint32_t {
     rw_id_struct = 0x01,
@@ -13,3 +15,5 @@ enum rw_section_id : uint32_t {
 };
 
 constexpr uint32_t k_default_rw_version = 0x1803FFFF; // GTA San Andreas
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quillmap {
+
 // Messages of the chunk stream, shown to the user as they stand.
 namespace rw_msg {
 inline constexpr const char* cant_open = "Cant open RW stream file";
@@ -74,3 +76,5 @@ inline std::string write_past_end(uint64_t offset, uint64_t wanted, uint64_t siz
            " would pass the end of a " + std::to_string(size) + "-byte buffer";
 }
 } // namespace rw_msg
+
+} // namespace quillmap

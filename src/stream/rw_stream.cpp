@@ -10,6 +10,8 @@
 #include <cstring>
 #include <system_error>
 
+namespace quillmap {
+
 rw_stream::rw_stream(const std::filesystem::path& path) {
     open(path, 0, 0, 0);
 }
@@ -372,3 +374,5 @@ bool rw_stream::save_within(const std::filesystem::path& target, uint32_t offset
     if (own_file) opened_stamp_ = safe_file::stamp_of(target);
     return true;
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // A RenderWare chunk file held as an in-memory tree. Leaf data larger than preload_limit is
 // read from the file on first use, so the file stays open while the object lives.
 class rw_stream {
@@ -143,3 +145,5 @@ class rw_stream {
 
     bool read_file(uint64_t offset, void* out, size_t bytes);
 };
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+namespace quillmap {
+
 namespace safe_file {
 
 // A file written piece by piece at chosen offsets that appears under its name only when complete
@@ -80,3 +82,5 @@ class edit_file {
 };
 
 } // namespace safe_file
+
+} // namespace quillmap

@@ -19,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace safe_file {
@@ -552,3 +554,5 @@ bool make_folders(const fs::path& root, const fs::path& folder, std::string& err
 }
 
 } // namespace safe_file
+
+} // namespace quillmap

@@ -39,6 +39,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillmap {
+
 namespace safe_file {
 
 // What a file was when it was read: a save over it checks, under the lock, that nobody replaced
@@ -152,3 +154,5 @@ void set_io_hook(io_hook hook); // null removes the hook; the count restarts at 
 void set_io_hook_from_environment();
 
 } // namespace safe_file
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace quillmap {
+
 namespace {
 // Indexed by the id itself; slot 0 is never reached through the lookup below.
 constexpr std::array<const char*, 0x2D> k_core_names = {
@@ -69,3 +71,5 @@ const char* section_name(uint32_t id) {
     if (id >= 0x101 && id <= 0x11F) return k_plugin_names[id - 0x100];
     return "N/A";
 }
+
+} // namespace quillmap

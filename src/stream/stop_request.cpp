@@ -3,6 +3,8 @@
 #include <atomic>
 #include <csignal>
 
+namespace quillmap {
+
 namespace {
 // Written from a signal handler: a lock-free atomic is safe there.
 std::atomic<int> g_requested{0};
@@ -43,3 +45,5 @@ int signal_number() {
 }
 
 } // namespace stop_request
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quillmap {
+
 // A request to stop long work (Ctrl-C, SIGTERM, a Cancel button): work that runs item by item
 // finishes the current item, leaves no temporary file, reports what it did and stops.
 namespace stop_request {
@@ -15,3 +17,5 @@ bool requested();
 int signal_number();
 
 } // namespace stop_request
+
+} // namespace quillmap

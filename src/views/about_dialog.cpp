@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace quillmap {
+
 const char* const k_supported_formats_note =
     "PlayStation 2 texture dictionaries (.txd): view, export, import, replace, rename, "
     "reorder and save.\r\n\r\n"
@@ -61,3 +63,5 @@ int CAboutDialog::run_modal() {
     exec();
     return id_ok;
 }
+
+} // namespace quillmap

@@ -8,6 +8,8 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 
+namespace quillmap {
+
 // The About box: version line, build number and a note on the supported formats.
 class CAboutDialog : public QDialog, public modal_dialog {
     Q_OBJECT
@@ -28,3 +30,5 @@ class CAboutDialog : public QDialog, public modal_dialog {
 };
 
 extern const char* const k_supported_formats_note;
+
+} // namespace quillmap

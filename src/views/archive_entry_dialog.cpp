@@ -12,6 +12,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace quillmap {
+
 namespace {
 enum column : int { col_name, col_size, col_kind, col_textures, col_count };
 // Sorting reads numbers as numbers and names without case; the shown text may differ.
@@ -201,3 +203,5 @@ int CArchiveEntryDialog::run_modal() {
     filter_box->setFocus();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

@@ -15,6 +15,8 @@ class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTreeView;
 
+namespace quillmap {
+
 // One row of the entry list: an archive entry as the table holds it and what it turned out to be.
 struct archive_entry_row {
     QString name;
@@ -76,3 +78,5 @@ class CArchiveEntryDialog : public QDialog, public modal_dialog {
     QStandardItemModel* model_ = nullptr;
     QSortFilterProxyModel* proxy_ = nullptr;
 };
+
+} // namespace quillmap

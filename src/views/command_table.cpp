@@ -9,6 +9,8 @@
 #include <map>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 constexpr auto ctrl = Qt::ControlModifier;
 constexpr auto shift = Qt::ShiftModifier;
@@ -302,3 +304,5 @@ void build_menu_bar(QMenuBar& bar, const item_made& made,
 void build_popup(QMenu& root, menu_id which, const item_made& made) {
     fill_popup(root, which, which == menu_id::popup_many, made);
 }
+
+} // namespace quillmap

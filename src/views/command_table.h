@@ -15,6 +15,8 @@ class QAction;
 class QMenu;
 class QMenuBar;
 
+namespace quillmap {
+
 // Command ids of menu 102, the pop-up menu 110, the buttons and the window's own additions.
 namespace cmd {
 enum : int {
@@ -207,3 +209,5 @@ void build_menu_bar(QMenuBar& bar, const item_made& made,
                     std::function<void(menu_id, QMenu*)> menus);
 // Fills a pop-up menu whose root is popup_one or popup_many.
 void build_popup(QMenu& root, menu_id which, const item_made& made);
+
+} // namespace quillmap

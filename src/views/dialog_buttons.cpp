@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+namespace quillmap {
+
 ok_cancel_buttons make_ok_cancel_row(QDialog* dialog) {
     ok_cancel_buttons buttons;
     buttons.ok = new QPushButton("OK", dialog);
@@ -15,3 +17,5 @@ ok_cancel_buttons make_ok_cancel_row(QDialog* dialog) {
     buttons.row->addWidget(buttons.cancel);
     return buttons;
 }
+
+} // namespace quillmap

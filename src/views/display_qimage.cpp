@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace quillmap {
+
 QImage wrap_display_image(const display_image& image) {
     if (image.width == 0 || image.height == 0 || image.bytes.empty()) return {};
     const uint64_t needed = static_cast<uint64_t>(image.stride) * image.height;
@@ -56,3 +58,5 @@ void draw_checkerboard(QPainter& painter, const QRect& area, int cell) {
             painter.fillRect(QRect(x, y, cell, cell), dark);
     painter.restore();
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace quillmap {
+
 CExportAllDialog::CExportAllDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Export All");
     folder_box = new QLineEdit(this);
@@ -66,3 +68,5 @@ int CExportAllDialog::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

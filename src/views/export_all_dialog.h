@@ -12,6 +12,8 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
+namespace quillmap {
+
 // Export All asks for both things at once: the folder every texture goes into and the format
 // they are written in (PNG, BMP, TIM2 or RenderWare section).
 class CExportAllDialog : public QDialog, public modal_dialog {
@@ -36,3 +38,5 @@ class CExportAllDialog : public QDialog, public modal_dialog {
     QPushButton* browse_button = nullptr;
     QPushButton* ok_button = nullptr;
 };
+
+} // namespace quillmap

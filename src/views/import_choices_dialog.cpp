@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 constexpr int k_most_levels = 7;
 constexpr int k_preview_side = 256;
@@ -246,3 +248,5 @@ int CImportChoicesDialog::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

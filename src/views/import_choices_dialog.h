@@ -19,6 +19,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 
+namespace quillmap {
+
 // One set of choices as the dialog holds them.
 struct choice_values {
     std::string format; // as the caller's format list names it
@@ -114,3 +116,5 @@ class CImportChoicesDialog : public QDialog, public modal_dialog {
     uint64_t asked_ = 0;                                        // window's thread only
     bool quit_ = false;
 };
+
+} // namespace quillmap

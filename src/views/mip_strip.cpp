@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 constexpr int k_gap = 4;
 constexpr int k_height = 56;
@@ -74,3 +76,5 @@ void mip_strip::mousePressEvent(QMouseEvent* event) {
     set_current(level);
     emit level_chosen(level);
 }
+
+} // namespace quillmap

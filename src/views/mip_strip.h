@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace quillmap {
+
 // Every mip level of the selected texture side by side, each at the same on-screen scale (a
 // pixel of level 0 and a pixel of level 3 are the same size), shrunk together when the strip is
 // too narrow; the chosen level is framed and a click chooses another.
@@ -35,3 +37,5 @@ class mip_strip : public QWidget {
     std::vector<QImage> levels_;
     int current_ = 0;
 };
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace quillmap {
+
 COneEditDialog::COneEditDialog(std::string title_text, std::string label_text,
                                std::string initial_text, QWidget* parent)
     : QDialog(parent), title(std::move(title_text)), label(std::move(label_text)),
@@ -42,3 +44,5 @@ int COneEditDialog::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 class QLabel;
 class QLineEdit;
 
+namespace quillmap {
+
 // One line of text: renaming a texture, typing an offset.
 class COneEditDialog : public QDialog, public modal_dialog {
     Q_OBJECT
@@ -32,3 +34,5 @@ class COneEditDialog : public QDialog, public modal_dialog {
     QLineEdit* edit = nullptr;       // control 1002
     QLabel* label_control = nullptr; // control 1021
 };
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 constexpr int k_per_row = 16;
 constexpr int k_margin = 2;
@@ -94,3 +96,5 @@ void palette_view::leaveEvent(QEvent*) {
     update();
     emit swatch_hovered(-1);
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace quillmap {
+
 // The palette of a 4- or 8-bit texture as swatches, 16 to a row, in index order. Hovering a
 // swatch tells which (so the preview can mark its pixels); one swatch can be selected.
 class palette_view : public QWidget {
@@ -39,3 +41,5 @@ class palette_view : public QWidget {
     int selected_ = -1;
     int hovered_ = -1;
 };
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QSplitter>
 #include <QStringList>
 
+namespace quillmap {
+
 QString splitter_sizes_text(const QList<int>& sizes) {
     QStringList parts;
     for (int size : sizes)
@@ -37,3 +39,5 @@ bool restore_splitter(const settings_file& settings, const char* key, QSplitter&
     splitter.setSizes(sizes);
     return true;
 }
+
+} // namespace quillmap

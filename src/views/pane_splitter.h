@@ -4,6 +4,9 @@
 #include <QString>
 
 class QSplitter;
+
+namespace quillmap {
+
 class settings_file;
 
 // Splitter sizes as the settings file keeps them: pane widths joined by commas ("220,900,260").
@@ -14,3 +17,5 @@ QList<int> splitter_sizes_from_text(const QString& text, int panes);
 // Stores and restores a splitter's sizes under `key` of section "main".
 void save_splitter(const settings_file& settings, const char* key, const QSplitter& splitter);
 bool restore_splitter(const settings_file& settings, const char* key, QSplitter& splitter);
+
+} // namespace quillmap

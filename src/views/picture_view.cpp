@@ -11,6 +11,8 @@
 #include <array>
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 // The steps image viewers commonly offer; whole multiples from 100 % on keep pixels square.
 constexpr std::array<int, 16> k_zoom_steps = {25,  33,  50,  67,   100,  150,  200,  300,
@@ -227,3 +229,5 @@ void picture_view::mouseReleaseEvent(QMouseEvent* event) {
 void picture_view::scrollContentsBy(int, int) {
     viewport()->update();
 }
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 
+namespace quillmap {
+
 // A zoomable, pannable picture pane. Magnification is nearest-neighbour with every source pixel
 // an exact square of whole screen pixels; a grid outlines the pixels from k_grid_percent on.
 // The picture always lies on a checkerboard, so transparent pixels and a white picture on the
@@ -79,3 +81,5 @@ class picture_view : public QAbstractScrollArea {
     QPoint drag_start_;
     QPoint scroll_start_;
 };
+
+} // namespace quillmap

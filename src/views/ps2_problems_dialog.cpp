@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 CPs2ProblemsDialog::CPs2ProblemsDialog(std::vector<ps2_problem> problems, QWidget* parent,
                                        std::function<void(int)> choose)
     : QDialog(parent) {
@@ -73,3 +75,5 @@ void show_ps2_problems(ui_host& host, ps2_txd& txd, QWidget* parent,
         txd.release_pixels(t);
     host.run(dialog);
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 class QLabel;
 class QTreeWidget;
 
+namespace quillmap {
+
 // The list "Check for PS2 problems…" shows: one row per problem lint found (texture, name,
 // problem, found, expected), or a line saying there are none.
 class CPs2ProblemsDialog : public QDialog, public modal_dialog {
@@ -33,3 +35,5 @@ class CPs2ProblemsDialog : public QDialog, public modal_dialog {
 // released again.
 void show_ps2_problems(ui_host& host, ps2_txd& txd, QWidget* parent,
                        std::function<void(int texture)> choose = {});
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 
 #include <cstdio>
 
+namespace quillmap {
+
 QString text_from_settings(const std::string& bytes) {
     if (is_valid_utf8(bytes)) return QString::fromUtf8(bytes.data(), std::ssize(bytes));
     return QString::fromLatin1(bytes.data(), std::ssize(bytes));
@@ -108,3 +110,5 @@ int CRWSelect::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@ class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
+namespace quillmap {
+
 // Text read from the settings file for display: UTF-8 when it is valid UTF-8, otherwise the
 // single-byte code of a hand-edited file (Latin-1).
 QString text_from_settings(const std::string& bytes);
@@ -51,3 +53,5 @@ class CRWSelect : public QDialog, public modal_dialog {
 // A hexadecimal number as "%X" reads it (blanks, an optional 0x, digits up to the first other
 // character); false when no digit can be read or the number does not fit 32 bits.
 bool parse_hex(const std::string& text, uint32_t& value);
+
+} // namespace quillmap

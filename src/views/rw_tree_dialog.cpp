@@ -14,6 +14,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_string_id = 0x02;
 constexpr int k_chunk_role = Qt::UserRole;
@@ -138,3 +140,5 @@ void CRWTreeDialog::show_dump(QTreeWidgetItem* item) {
     shown.remove(QLatin1Char('\r'));
     hex->setPlainText(shown);
 }
+
+} // namespace quillmap

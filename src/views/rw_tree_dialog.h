@@ -11,6 +11,9 @@
 class QPlainTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace quillmap {
+
 class rw_stream;
 struct rw_chunk;
 
@@ -51,3 +54,5 @@ class CRWTreeDialog : public QDialog, public modal_dialog {
 
 // The chunk an item of the structure tree stands for.
 rw_chunk* chunk_of(const QTreeWidgetItem* item);
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace quillmap {
+
 CSizeChoiceDialog::CSizeChoiceDialog(const std::string& file_name, size given,
                                      std::vector<size> choices, QWidget* parent)
     : QDialog(parent), sizes(std::move(choices)) {
@@ -41,3 +43,5 @@ void CSizeChoiceDialog::choose(size_t index) {
 int CSizeChoiceDialog::run_modal() {
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

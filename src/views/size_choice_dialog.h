@@ -11,6 +11,8 @@
 
 class QPushButton;
 
+namespace quillmap {
+
 // Asks which power-of-two size a picture of another size is scaled to: one button per size,
 // the nearest first and default, and Cancel.
 class CSizeChoiceDialog : public QDialog, public modal_dialog {
@@ -30,3 +32,5 @@ class CSizeChoiceDialog : public QDialog, public modal_dialog {
     size chosen{0, 0};
     std::vector<QPushButton*> buttons;
 };
+
+} // namespace quillmap

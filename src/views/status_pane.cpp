@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QResizeEvent>
 
+namespace quillmap {
+
 status_pane::status_pane(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
 }
@@ -40,3 +42,5 @@ void status_pane::show_fitting() {
     QLabel::setText(shown);
     setToolTip(shown == full_text_ ? QString() : full_text_);
 }
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace quillmap {
+
 // A status-bar pane that never cuts its text in the middle of a word: a text longer than the
 // pane ends in an ellipsis and shows whole in the pane's tooltip.
 class status_pane : public QLabel {
@@ -25,3 +27,5 @@ class status_pane : public QLabel {
 
     QString full_text_;
 };
+
+} // namespace quillmap

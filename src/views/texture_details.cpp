@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 constexpr int k_texture_role = Qt::UserRole;
 constexpr int k_sort_role = Qt::UserRole + 1;
@@ -135,3 +137,5 @@ QString texture_details::cell_text(int row, int column) const {
     const QTreeWidgetItem* item = topLevelItem(row);
     return item ? item->text(column) : QString();
 }
+
+} // namespace quillmap

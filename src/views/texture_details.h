@@ -2,6 +2,8 @@
 
 #include <QTreeWidget>
 
+namespace quillmap {
+
 class ps2_txd;
 
 // The texture list's details mode: one sortable row per texture with its name, size, depth,
@@ -38,3 +40,5 @@ class texture_details : public QTreeWidget {
 
 // Whether a texture's name or mask name holds the filter text; an empty filter holds everything.
 bool texture_matches_filter(const QString& name, const QString& mask, const QString& filter);
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace quillmap {
+
 CTextureDialog::CTextureDialog(const wchar_t* name_text, const wchar_t* alpha_text,
                                int swizzled_state, QWidget* parent)
     : QDialog(parent), name(name_text ? name_text : L""), alpha_name(alpha_text ? alpha_text : L""),
@@ -60,3 +62,5 @@ int CTextureDialog::run_modal() {
     initialize();
     return exec() == id_ok ? id_ok : id_cancel;
 }
+
+} // namespace quillmap

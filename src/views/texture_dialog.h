@@ -10,6 +10,8 @@ class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 
+namespace quillmap {
+
 // "Texture Properties": the texture's name and alpha name, and its swizzle state shown only.
 class CTextureDialog : public QDialog, public modal_dialog {
     Q_OBJECT
@@ -37,3 +39,5 @@ class CTextureDialog : public QDialog, public modal_dialog {
     int swizzled = 0;
     bool swizzle_locked = true;
 };
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <QHeaderView>
 
+namespace quillmap {
+
 const char* const CTextureInfoList::colour_format_names[11] = {
     "N/A",         "RGBA 1555", "RGB  565", "RGBA 4444", "Grayscale", "RGBA 32 bit",
     "RGB  24 bit", "N/A",       "N/A",      "N/A",       "RGB  555",
@@ -343,3 +345,5 @@ QString CTextureInfoList::group_heading(int group) const {
         if (id == group) return heading->text(0);
     return {};
 }
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 class ps2_txd;
 
 // One argument of add_info_row: a wide string (none counts as empty), an integer or a real.
@@ -72,3 +74,5 @@ class CTextureInfoList : public QTreeWidget {
     std::vector<info_row> rows_;
     std::vector<std::pair<int, QTreeWidgetItem*>> groups_;
 };
+
+} // namespace quillmap

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 // The mark a drag out of the list carries: the process id, so that a drag from another running
 // copy of the program still imports.
@@ -440,3 +442,5 @@ void CTextureList::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     if (!files.isEmpty()) emit files_dropped(files, texture_at(event->position().toPoint()));
 }
+
+} // namespace quillmap

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-class ps2_txd;
-class ui_host;
 class QMenu;
 class QMimeData;
+
+namespace quillmap {
+
+class ps2_txd;
+class ui_host;
 
 // Whether a drag carries textures dragged out of a list of this process: dropped back on the
 // same window it is no import (nor a file to open), only a drag that went nowhere.
@@ -126,3 +129,5 @@ class CTextureList : public QListWidget {
     std::function<bool(int, bool&)> command_state_;
     std::vector<QIcon> kind_icons_;
 };
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_platform.h"
 
+namespace quillmap {
+
 bool is_mobile_dictionary(ps2_txd& dictionary) {
     return dictionary.family() == txd_family::mobile;
 }
@@ -23,3 +25,5 @@ const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t
     rw_chunk* texture = dictionary.texture_chunk(t);
     return texture && texture->child(0) ? dictionary.load_data(texture->child(0)) : nullptr;
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+namespace quillmap {
+
 class ps2_txd;
 
 // Which layout a texture's rows and editing follow. Platform word 9 means Direct3D 9 in a PC
@@ -15,3 +17,5 @@ texture_family family_of(ps2_txd& dictionary, uint32_t t);
 
 // The Struct data of texture t (child 0), loaded; none when missing.
 const std::vector<uint8_t>* texture_struct_bytes(ps2_txd& dictionary, uint32_t t);
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+namespace quillmap {
+
 namespace {
 // What the desktop gave us, kept so that "System" can go back to it.
 struct system_look {
@@ -85,3 +87,5 @@ void apply_theme(QApplication& application, theme which) {
     QApplication::setStyle(fusion);
     QApplication::setPalette(which == theme::dark ? dark_palette() : fusion->standardPalette());
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -297,3 +299,5 @@ TEST(ArchiveCli, AnInPlaceEditAtAnEntryOffsetGrowsTheEntry) {
     EXPECT_EQ(txd.texture_count(), 2u);
 }
 } // namespace
+
+} // namespace quillmap

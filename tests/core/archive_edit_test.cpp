@@ -18,6 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -526,3 +528,5 @@ TEST(ArchiveEdit, ALinkedDirIsWrittenThroughAndKeepsItsMode) {
     EXPECT_EQ((*found)[0].first, "linked.txd");
 }
 } // namespace
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 struct opened_entry {
     std::filesystem::path path;
@@ -100,3 +102,5 @@ TEST(ArchiveEntrySave, ATableChangedSinceTheEntryWasOpenedIsNoticed) {
     EXPECT_EQ(read_file(opened.path), before);
 }
 } // namespace
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 struct raw_row {
     uint32_t offset_sectors;
@@ -111,3 +113,5 @@ TEST(ArchiveHostile, EntriesOfOneNameGetNumberedFoldersInTableOrder) {
     EXPECT_EQ(folders.size(), count);
 }
 } // namespace
+
+} // namespace quillmap

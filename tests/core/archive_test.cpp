@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 const std::vector<archive_file> k_files = {
     {"first.txd", std::vector<uint8_t>(100, 0x11)},
@@ -134,3 +136,5 @@ TEST(GameArchive, EntriesPastTheImgAreListedButMarkedOutside) {
     EXPECT_FALSE(entries[0].inside);
 }
 } // namespace
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -353,3 +355,5 @@ TEST(FileNames, PrintableTextTable) {
 }
 
 } // namespace
+
+} // namespace quillmap

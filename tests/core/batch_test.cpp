@@ -11,6 +11,8 @@
 #include <set>
 #include <sstream>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -222,3 +224,5 @@ TEST(BatchProgress, PlainLinesOutsideATerminalAndAnEstimateFromTheRateSoFar) {
     EXPECT_EQ(batch_progress::estimate(seconds(10), 0, 4), "");
 }
 } // namespace
+
+} // namespace quillmap

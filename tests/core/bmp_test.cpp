@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> ps2_palette(uint32_t n) {
@@ -170,7 +172,8 @@ TEST(BmpWrite, UnwritablePath) {
         1);
     EXPECT_EQ(b.write_bmp(temp_dir() / "missing" / "x.bmp"), 0);
     // The message names the file and why it cannot be written.
-    EXPECT_NE(b.last_error.find("x.bmp: No such file or directory"), std::string::npos) << b.last_error;
+    EXPECT_NE(b.last_error.find("x.bmp: No such file or directory"), std::string::npos)
+        << b.last_error;
 }
 
 TEST(BmpRead, WriteThenReadGivesTheSameRowsAtEveryDepth) {
@@ -376,3 +379,5 @@ TEST(BmpRead, CorruptedFilesNeverClaimMoreThanTheyHold) {
         }
     }
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 const std::array<uint8_t, 8> k_bytes = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08};
 } // namespace
@@ -146,3 +148,5 @@ TEST(ByteWriter, AFixedSpanRefusesWritesThatDoNotFit) {
     EXPECT_FALSE(far.seek(7));
     EXPECT_TRUE(byte_writer{std::span<uint8_t>(buffer)}.seek(6));
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 constexpr uint16_t k_red565 = 0xF800;
 
@@ -96,3 +98,5 @@ TEST(ClassFit, D3d9SamplesAreNoMobileDictionaries) {
         EXPECT_EQ(txd.error_detail.rfind("texture ", 0), 0u) << name << ": " << txd.error_detail;
     }
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 TEST(CliNew, WritesAnEmptyPs2Dictionary) {
@@ -68,3 +70,5 @@ TEST(CliLint, ReportsAndRepairRestores) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 std::filesystem::path two_textures() {
@@ -104,3 +106,5 @@ TEST(Cli, VersionPrintsTheVersionAndBuildNumber) {
 }
 
 } // namespace
+
+} // namespace quillmap

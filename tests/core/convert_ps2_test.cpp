@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 // How closely a converted texture must show the source: 16-bit and DXT sources are shown by
 // their own dictionary at 4 to 6 bits per channel, while the conversion keeps the full colour.
@@ -306,3 +308,5 @@ TEST(ConvertPs2, CommandLine) {
         std::string("\"") + QUILLMAP_CLI_PATH + "\" convert \"" + in.string() + "\" 2> /dev/null";
     EXPECT_NE(std::system(usage.c_str()), 0);
 }
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 // A 32-bit PC texture of one colour.
 test_chunk solid_pc_texture(const std::string& name, uint16_t width, uint16_t height,
@@ -148,3 +150,5 @@ TEST(ConvertSizes, FiltersStayOfTheirKind) {
         EXPECT_EQ(ps2.texture_flags(0), c.expected);
     }
 }
+
+} // namespace quillmap

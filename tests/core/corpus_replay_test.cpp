@@ -10,6 +10,8 @@
 #include <functional>
 #include <map>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,3 +91,5 @@ TEST(CorpusReplay, FoldersAreNamedAfterTargets) {
 }
 
 } // namespace
+
+} // namespace quillmap

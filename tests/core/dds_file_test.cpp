@@ -13,6 +13,8 @@
 #include <cstring>
 #include <random>
 
+namespace quillmap {
+
 namespace {
 
 // A DDS file laid out field by field from the published header, independently of the writer.
@@ -585,3 +587,5 @@ TEST(DdsReplace, Ps2TextureFromItsOwnDds) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 uint32_t count_word(ps2_txd& txd) {
     const auto& data = *txd.root->child(0)->data;
@@ -38,3 +40,5 @@ TEST(DeviceId, DeleteAndAppendKeepItAndNewDictionariesGetSix) {
     ASSERT_TRUE(fresh.create_empty(0x1803FFFF));
     EXPECT_EQ(count_word(fresh), 0x00060000u);
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 TEST(DictionaryInterface, FamilyAndLevelPixelsAnswerThroughTheBaseClass) {
@@ -40,3 +42,5 @@ TEST(DictionaryInterface, FamilyAndLevelPixelsAnswerThroughTheBaseClass) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 
 // The blocks decoded by the program's own DXT decoder, as RGBA.
@@ -171,3 +173,5 @@ TEST(DxtCompress, ShortOrEmptyPictureGivesNoBlocks) {
 }
 
 } // namespace
+
+} // namespace quillmap

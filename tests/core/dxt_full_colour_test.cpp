@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 // One DXT1 block: white and black endpoints, every pixel index 2 (two thirds white): 170 at full
 // colour, 168 when repacked to five bits.
@@ -100,3 +102,5 @@ TEST(DxtFullColour, PreviewEqualsThePreviewOfTheConvertedCopy) {
         }
     }
 }
+
+} // namespace quillmap

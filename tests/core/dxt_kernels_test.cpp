@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 constexpr uint32_t k_8888 = 0x8888;
@@ -146,3 +148,5 @@ TEST(DxtKernels, ShortInputStopsAtTheLastWholeBlock) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 // Straightforward decoding of the published block formats with the widening and division rules
@@ -350,3 +352,5 @@ INSTANTIATE_TEST_SUITE_P(
                       dxt_case{fmt::dxt3, 8, 8, 1, 0x1555}, dxt_case{fmt::dxt3, 4, 4, 1, 0x888},
                       dxt_case{fmt::dxt5, 32, 32, 6, 0x8888}, dxt_case{fmt::dxt5, 5, 3, 1, 0x4444},
                       dxt_case{fmt::dxt5, 16, 8, 2, 0x565}));
+
+} // namespace quillmap

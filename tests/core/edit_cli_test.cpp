@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 std::filesystem::path two_textures(const std::filesystem::path& dir) {
@@ -213,3 +215,5 @@ TEST(EditCli, InPlaceFailureKeepsTheOriginal) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 
 struct history_fixture : ::testing::Test {
@@ -147,3 +149,5 @@ TEST(session_open, classes_left_out_of_the_priority_are_tried_before_giving_up) 
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <random>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> base_dictionary() {
@@ -82,3 +84,5 @@ TEST(EditHostile, EveryOperationOnCorruptedDictionaries) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 
 std::unique_ptr<ps2_txd> open_dictionary(const test_chunk& dictionary) {
@@ -399,3 +401,5 @@ TEST(EditForeignTexture, CarriedAlongAndRefusedWhereThePs2LayoutIsNeeded) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <random>
 
+namespace quillmap {
+
 namespace {
 
 constexpr int k_steps = 300;
@@ -222,3 +224,5 @@ INSTANTIATE_TEST_SUITE_P(Edit, EditRandom,
                          });
 
 } // namespace
+
+} // namespace quillmap

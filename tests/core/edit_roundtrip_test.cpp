@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+namespace quillmap {
+
 namespace {
 
 std::unique_ptr<ps2_txd> open_dictionary(const test_chunk& dictionary) {
@@ -585,3 +587,5 @@ TEST(EditAddTim, SmallAndOddSizesExportAsAdded) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 struct cut_picture {
@@ -66,3 +68,5 @@ TEST(ErrorDetail, PicturesCutShortNameTheFieldAndOffset) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 TEST(ExportNames, NamesTakenInAnyCaseGetTheNextFreeNumber) {
     export_name_set names;
@@ -20,3 +22,5 @@ TEST(ExportNames, SeparateSetsDoNotShareNames) {
     EXPECT_EQ(second.claim("a.tm2"), "a.tm2");
 }
 } // namespace
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 std::vector<uint8_t> dictionary_of(std::initializer_list<std::pair<const char*, uint8_t>> named) {
     std::vector<test_chunk> textures;
@@ -172,3 +174,5 @@ TEST(FolderReplace, PutsBackEachPictureAsReplaceDoes) {
         EXPECT_EQ(saved_bytes(by_folder, dir), saved_bytes(by_replace, dir));
     }
 }
+
+} // namespace quillmap

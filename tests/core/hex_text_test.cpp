@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace quillmap {
+
 // Both forms on one table: command line arguments take the whole text, the version edit box and
 // settings the number the text starts with.
 TEST(HexText, ParsesBothFormsAsTheirUsersExpect) {
@@ -36,3 +38,5 @@ TEST(HexText, ParsesBothFormsAsTheirUsersExpect) {
         EXPECT_EQ(parse_hex(r.text, hex_form::leading_number), r.leading) << '"' << r.text << '"';
     }
 }
+
+} // namespace quillmap

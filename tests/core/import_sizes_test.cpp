@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 TEST(ImportSizes, NearestFirstThenEitherWayAndTheCloserSquare) {
     struct row {
         uint32_t width, height, largest;
@@ -23,3 +25,5 @@ TEST(ImportSizes, NearestFirstThenEitherWayAndTheCloserSquare) {
         EXPECT_EQ(power_of_two_sizes(r.width, r.height, r.largest), r.sizes)
             << r.width << "x" << r.height;
 }
+
+} // namespace quillmap

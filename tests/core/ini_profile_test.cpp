@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace quillmap {
+
 namespace {
 
 std::filesystem::path ini_with(const std::string& text) {
@@ -175,3 +177,5 @@ TEST(IniRead, OversizedFileCountsAsUnreadable) {
 }
 
 } // namespace
+
+} // namespace quillmap

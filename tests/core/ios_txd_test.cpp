@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 constexpr uint16_t k_red565 = 0xF800;
 constexpr uint16_t k_green565 = 0x07E0;
@@ -211,3 +213,5 @@ TEST(IosTxd, LoadRefusesOtherPlatforms) {
     ios_txd empty;
     EXPECT_TRUE(empty.load(write_temp("e.txd", make_dictionary({}).bytes()), 0, 0x16, 0));
 }
+
+} // namespace quillmap

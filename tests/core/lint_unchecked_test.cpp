@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
     const struct {
         uint32_t levels;
@@ -39,3 +41,5 @@ TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
             << json.out;
     }
 }
+
+} // namespace quillmap

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 
 using qm_fuzz::heap_budget;
@@ -432,3 +434,5 @@ TEST(MalformedFilesSetup, HeapIsWatchedUnderTheSanitizer) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 editor_session opened(const std::filesystem::path& path) {
     editor_session session;
@@ -483,3 +485,5 @@ INSTANTIATE_TEST_SUITE_P(Depths, BmpPicture,
                                            bmp_row{"rgba32_alpha", 32, true, true},
                                            bmp_row{"rgb32_without_alpha", 32, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace quillmap

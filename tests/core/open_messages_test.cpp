@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 TEST(OpenMessages, ReasonNamesTheCause) {
     const auto dir = temp_dir();
     auto good = make_dictionary({make_ps2_texture({.name = "a"})}).bytes();
@@ -67,3 +69,5 @@ TEST(OpenMessages, TheClassThatGotFurthestGivesTheReason) {
         EXPECT_EQ(result.reason, r.reason) << r.priority;
     }
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 64;
 
@@ -193,3 +195,5 @@ TEST(PaletteMap, AlphaClassWinsOverColour) {
                 << int(c.pixel[0]) << "," << int(c.pixel[3]) << " dither " << dither;
         }
 }
+
+} // namespace quillmap

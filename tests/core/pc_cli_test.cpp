@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 // convert --to between the platforms from the command line; each result lints clean, and what
 // cannot be done is refused with its reason.
@@ -103,3 +105,5 @@ TEST(PcCli, EditsOnAMobileFileLintClean) {
     EXPECT_NE(list.out.find("  3  t "), std::string::npos) << list.out;
 }
 } // namespace
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 std::unique_ptr<ps2_txd> open_any(const std::filesystem::path& path) {
     auto probe = probe_dictionary(path, 0, k_all_platforms);
@@ -122,3 +124,5 @@ TEST(PcConvert, PalettesOutsideD3D8AreRefused) {
     EXPECT_EQ(error.rfind("pal8: only D3D8", 0), 0u) << error;
 }
 } // namespace
+
+} // namespace quillmap

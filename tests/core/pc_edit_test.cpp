@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 editor_session opened(const std::filesystem::path& path) {
     editor_session session;
@@ -280,3 +282,5 @@ TEST(PcEdit, DdsOfTheTexturesOwnFormatGoesInUntouched) {
     }
 }
 } // namespace
+
+} // namespace quillmap

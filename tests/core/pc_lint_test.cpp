@@ -11,6 +11,8 @@
 #include <functional>
 #include <set>
 
+namespace quillmap {
+
 namespace {
 std::unique_ptr<ps2_txd> open_any(const std::filesystem::path& path) {
     auto probe = probe_dictionary(path, 0, k_all_platforms);
@@ -199,3 +201,5 @@ TEST(PcLint, OpaqueDxt3BlocksCarryNoAlphaBit) {
     }
 }
 } // namespace
+
+} // namespace quillmap

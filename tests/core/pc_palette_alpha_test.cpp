@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 TEST(PcPaletteAlpha, NoAlphaMeansOpaqueInPreviewExportAndConversion) {
     const struct {
         const char* name;
@@ -74,3 +76,5 @@ TEST(PcPaletteAlpha, NoAlphaMeansOpaqueInPreviewExportAndConversion) {
         EXPECT_EQ(raster.palette[3], c.opaque ? 0x80 : (c.palette_alpha + 1) / 2);
     }
 }
+
+} // namespace quillmap

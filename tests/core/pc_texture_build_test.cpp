@@ -10,6 +10,8 @@
 
 #include <set>
 
+namespace quillmap {
+
 namespace {
 // Every PC and XBOX sample texture, rebuilt from its free fields and stored levels, must come
 // out as the game file holds it, byte for byte, except at the header bytes listed: the known
@@ -220,3 +222,5 @@ TEST(PcTextureBuild, NarrowLevelsAreReadPastTheirRowPadding) {
     EXPECT_EQ(smallest->pixels[0], 2);
 }
 } // namespace
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 constexpr uint16_t k_red565 = 0xF800;
 constexpr uint16_t k_green565 = 0x07E0;
@@ -518,3 +520,5 @@ TEST(PcTxd, Tim2ExportHoldsThePs2Layout) {
         }
     }
 }
+
+} // namespace quillmap

@@ -17,6 +17,8 @@
 
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 // Level 0 of every texture of the named samples as RGBA, as the preview shows them.
 std::vector<rgba_image> sample_pictures(std::initializer_list<const char*> names) {
@@ -363,3 +365,5 @@ TEST(PngLevelCli, PacksAsAskedAndRefusesWhatDoesNotApply) {
     }
     EXPECT_GT(batch_files, 0u);
 }
+
+} // namespace quillmap

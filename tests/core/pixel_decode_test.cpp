@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 // The channel values every 16-bit reader shows (PC bitmap, conversion to PS2, 16-bit recoding):
 // fields at the top of their byte, low bits zero.
 TEST(Decode16BitPixel, EachLayoutGivesItsChannels) {
@@ -33,3 +35,5 @@ TEST(Decode16BitPixel, EachLayoutGivesItsChannels) {
     // 4-bit fields keep their low bits clear: 0xF0 becomes 0x1E, not 0x1F.
     EXPECT_EQ(convert_16bit_value(pixel_code::rgba4444, pixel_code::argb1555, 0xFFF0), 0x7BDE);
 }
+
+} // namespace quillmap

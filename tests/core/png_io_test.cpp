@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 std::unique_ptr<ps2_txd> open_dictionary(const std::filesystem::path& path) {
     auto result = probe_dictionary(path, 0, std::string(k_all_platforms));
@@ -306,3 +308,5 @@ TEST(PngReplace, OtherLevelsLeaveTheirOldIndicesWhenThePaletteChanges) {
         EXPECT_GE(psnr(half_size(half_size(half_size(photo))), decoded(after).image), 20.0);
     }
 }
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
@@ -77,3 +79,5 @@ TEST(Preview8, DeclinesWhatOnlyTheGeneralPathHandles) {
 }
 
 } // namespace
+
+} // namespace quillmap

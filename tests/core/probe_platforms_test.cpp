@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 std::string platform_name(const probe_result& result) {
     return result.platform ? platform_name(*result.platform) : "none";
@@ -166,3 +168,5 @@ TEST(SamplePlatformsExtra, Tdem5IsDxt5AndOpaqueWhereTheBlocksSaySo) {
     EXPECT_EQ(corner.g, corner.b);
     EXPECT_LT(corner.r, 0x30);
 }
+
+} // namespace quillmap

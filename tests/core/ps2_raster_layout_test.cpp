@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 // Header words and transfers of real textures, as the game's converter wrote them.
@@ -475,3 +477,5 @@ TEST(Ps2Tim2Levels, LevelsBeyondTheCountAreDropped) {
 }
 
 } // namespace
+
+} // namespace quillmap

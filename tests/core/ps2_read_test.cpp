@@ -5,6 +5,8 @@
 
 #include <map>
 
+namespace quillmap {
+
 namespace {
 
 std::filesystem::path dictionary_file(std::vector<test_chunk> textures) {
@@ -308,3 +310,5 @@ TEST(Ps2Read, TransferHeadersOfSwizzleKindTwoRasters) {
     EXPECT_EQ(txd.palette_transfer_header(1), nullptr);
 }
 } // namespace
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> u16_bytes(std::initializer_list<uint16_t> values) {
@@ -490,3 +492,5 @@ TEST(LoadRaster, RandomSizesNeverReadPastTheSpans) {
         EXPECT_EQ(image->bytes.size(), size_t(image->stride) * h);
     }
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::unique_ptr<ps2_txd> open_ps2(const std::filesystem::path& path) {
@@ -240,3 +242,5 @@ TEST(RenderCli, RefusesBadRequests) {
     ASSERT_EQ(level1.read_bmp(dir / "c.bmp"), 1);
     EXPECT_EQ(level1.width(), 8u);
 }
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_side = 128; // five levels: 128, 64, 32, 16, 8
 constexpr uint32_t k_block = 32; // sixteen blocks of one colour each
@@ -176,3 +178,5 @@ TEST(ReplaceLevels, FollowTheNewPaletteOrKeepTheirOwnPictures) {
                 << "level " << k;
     }
 }
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 constexpr uint16_t k_red565 = 0xF800;
 
@@ -88,3 +90,5 @@ TEST(RootSizeQuirk, SamplesWithTheQuirkOpenAsTheirClass) {
         expect_opens_as(path, r.platform, r.textures);
     }
 }
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -413,3 +415,5 @@ TEST(SafeFile, NewFilesGetTheModeTheUmaskAllows) {
 }
 
 } // namespace
+
+} // namespace quillmap

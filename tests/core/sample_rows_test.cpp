@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 struct sample_row {
@@ -81,3 +83,5 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleRows,
                              return name;
                          });
 } // namespace
+
+} // namespace quillmap

@@ -15,6 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -211,3 +213,5 @@ TEST(SaveFault, SaveWithinTheLimitSucceeds) {
 }
 
 } // namespace
+
+} // namespace quillmap

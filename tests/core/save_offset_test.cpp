@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+namespace quillmap {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -242,3 +244,5 @@ TEST(SaveOverAFile, TwoEditsOfOneFileNeverLoseTheFirst) {
 }
 
 } // namespace
+
+} // namespace quillmap

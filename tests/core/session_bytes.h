@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // What Save would write now: the open dictionary saved to a new file in `dir`, read back.
 inline std::vector<uint8_t> saved_bytes(editor_session& session, const std::filesystem::path& dir) {
     static int n = 0;
@@ -16,3 +18,5 @@ inline std::vector<uint8_t> saved_bytes(editor_session& session, const std::file
     EXPECT_TRUE(session.dictionary()->save(out, 0));
     return read_file(out);
 }
+
+} // namespace quillmap

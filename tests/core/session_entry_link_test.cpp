@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 const archive_entry_link k_link{"/games/gta3.img", "flowerb.txd", 2048, 10240};
 
@@ -39,3 +41,5 @@ TEST(SessionEntryLink, OpenNewCloseAndSaveAsDropTheLinkAFailedOpenKeepsIt) {
     EXPECT_EQ(session.entry_link()->size, 10240u);
 }
 } // namespace
+
+} // namespace quillmap

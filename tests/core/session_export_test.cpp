@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -85,3 +87,5 @@ TEST(SessionExport, RefusesBeforeWritingWhenTheFolderCannotBeMade) {
     EXPECT_TRUE(report.written.empty());
 }
 } // namespace
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 // Keeps what the session reported, in order.
@@ -161,3 +163,5 @@ TEST(RecentFiles, ALoweredLimitLeavesNoEntryTwice) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 
+namespace quillmap {
+
 namespace {
 
 TEST(SettingsFile, KeysTakeTheirDefaultsWithoutAFile) {
@@ -157,3 +159,5 @@ TEST(SettingsFilters, SplitIntoPairs) {
 }
 
 } // namespace
+
+} // namespace quillmap

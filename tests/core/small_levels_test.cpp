@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_transfer_header_bytes = 80;
 
@@ -153,3 +155,5 @@ TEST(SmallLevelSamples, SmallLevelsLookLikeLevelZero) {
         EXPECT_LT(read * 2, as_stored) << r.file << " texture " << r.texture;
     }
 }
+
+} // namespace quillmap

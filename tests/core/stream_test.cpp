@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 test_chunk two_texture_dictionary() {
@@ -229,3 +231,5 @@ TEST(RwStream, AFailedSaveLeavesTheTargetUntouched) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 // Leaves of every small size, so that headers and preloaded data straddle window boundaries.
@@ -64,3 +66,5 @@ TEST(RwStreamWindow, FileShorterThanItsChunksFailsAtTheEnd) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 // The mapping as a sum of its five terms, written out independently of the library so that the
@@ -300,3 +302,5 @@ TEST(ClutSlot, ExchangesTheMiddleGroupsOfEvery32) {
         EXPECT_LT(ps2_swizzling::clut_slot(i), 256u);
     }
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 std::vector<uint8_t> pattern(size_t bytes, uint8_t seed) {
     std::vector<uint8_t> out(bytes);
@@ -211,3 +213,5 @@ TEST(TexTxd, LongestListIsBounded) {
     EXPECT_TRUE(accepted->ok) << accepted->txd.last_error;
     EXPECT_EQ(accepted->txd.texture_count(), 255u);
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 struct conversion_fixture : ::testing::Test {
@@ -142,3 +144,5 @@ TEST_F(conversion_fixture, what_does_not_apply_is_left_alone) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 std::string texture_name(uint32_t t) {
     char name[8];
@@ -122,3 +124,5 @@ TEST(TextureCount, ACountThatDisagreesWithTheStoredTexturesIsTold) {
         EXPECT_EQ(told, !c.message.empty());
     }
 }
+
+} // namespace quillmap

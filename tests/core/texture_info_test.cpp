@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 TEST(TextureInfo, OneCallDescribesWhatTheTextureWasBuiltWith) {
@@ -90,3 +92,5 @@ TEST(Ps2Headers, RasterHeaderFieldsLieAtTheirWords) {
 }
 
 } // namespace
+
+} // namespace quillmap

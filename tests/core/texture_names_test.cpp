@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 struct names_fixture : ::testing::Test {
     std::filesystem::path dir = temp_dir();
@@ -123,3 +125,5 @@ TEST_F(names_fixture, the_command_line_refuses_long_and_clashing_names) {
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }
+
+} // namespace quillmap

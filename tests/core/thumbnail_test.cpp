@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 
 struct thumbnail_case {
@@ -87,3 +89,5 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 } // namespace
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> pattern(size_t n, uint8_t seed) {
@@ -161,7 +163,8 @@ TEST(Tim2Write, UnwritablePath) {
     tim2_file f;
     EXPECT_EQ(f.write(temp_dir() / "missing" / "x.tm2"), 0);
     // The message names the file and why it cannot be written.
-    EXPECT_NE(f.last_error.find("x.tm2: No such file or directory"), std::string::npos) << f.last_error;
+    EXPECT_NE(f.last_error.find("x.tm2: No such file or directory"), std::string::npos)
+        << f.last_error;
 }
 
 TEST(Tim2Marker, DescribesThePixelsActuallyWritten) {
@@ -492,3 +495,5 @@ TEST(Tim2Read, CorruptedFilesNeverClaimMoreThanTheyHold) {
         }
     }
 }
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 // Every cut in the first `dense` bytes, then one in every 97 up to the last byte.
@@ -125,3 +127,5 @@ TEST(TruncatedHeaders, ArchiveTablesCutShortAreRefused) {
         EXPECT_TRUE(entries.empty());
     }
 }
+
+} // namespace quillmap

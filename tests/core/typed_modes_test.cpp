@@ -9,6 +9,8 @@
 #include <climits>
 #include <optional>
 
+namespace quillmap {
+
 TEST(TypedModes, ViewModeNumbersRoundTripAndUnknownOnesGiveNone) {
     for (view_mode mode :
          {view_mode::texture, view_mode::alpha, view_mode::mixed, view_mode::reverse})
@@ -46,9 +48,8 @@ TEST(TypedModes, StepsGoRoundTheWindowsOrder) {
 }
 
 TEST(TypedModes, ExportTypeNumbersAndExtensionsRoundTrip) {
-    for (export_type type :
-         {export_type::bmp, export_type::tim2, export_type::rwsect, export_type::png,
-          export_type::dds}) {
+    for (export_type type : {export_type::bmp, export_type::tim2, export_type::rwsect,
+                             export_type::png, export_type::dds}) {
         EXPECT_EQ(export_type_from_number(export_type_number(type)), type);
         EXPECT_EQ(export_type_of_extension(export_extension(type)), type);
     }
@@ -63,3 +64,5 @@ TEST(TypedModes, NameKindNumbersRoundTripAndUnknownOnesGiveNone) {
     for (int unknown : {-1, 2, INT_MIN, INT_MAX})
         EXPECT_EQ(name_kind_from_number(unknown), std::nullopt) << unknown;
 }
+
+} // namespace quillmap

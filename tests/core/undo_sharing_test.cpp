@@ -9,6 +9,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 
 // Four 32-bit 128x128 textures: 256 KB of raster data, 64 KB each.
@@ -138,3 +140,5 @@ TEST_F(UndoMemory, TheByteBudgetDropsTheOldestSteps) {
 }
 
 } // namespace
+
+} // namespace quillmap

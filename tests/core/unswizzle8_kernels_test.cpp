@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 std::vector<uint8_t> random_raster(uint32_t w, uint32_t h, uint32_t seed) {
@@ -70,3 +72,5 @@ TEST(Unswizzle8Kernels, RefusesWhatTheRoutineRefuses) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 constexpr uint16_t k_red565 = 0xF800;
 constexpr uint16_t k_green565 = 0x07E0;
@@ -155,3 +157,5 @@ TEST(XboxTxd, DxtDataShorterThanTheSizeIsRefused) {
     EXPECT_EQ(txd->last_error, "This is not a XBOX texture.");
     EXPECT_EQ(txd->error_detail, "texture 0 needs 124 bytes, its Struct holds 116");
 }
+
+} // namespace quillmap

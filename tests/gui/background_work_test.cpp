@@ -15,6 +15,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -124,3 +126,5 @@ TEST_F(background_work_test, long_operations_keep_the_window_running) {
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(out + ".part"));
 }
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <map>
 #include <set>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -181,3 +183,5 @@ TEST_F(command_table_test, pop_up_items_run_their_rows_commands) {
             }
     }
 }
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -127,3 +129,5 @@ TEST_F(png_commands, png_exports_ignore_the_views_swizzle_override) {
     }
     window->set_swizzle_mode(swizzle_mode::as_stored);
 }
+
+} // namespace quillmap

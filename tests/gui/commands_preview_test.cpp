@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -144,3 +146,5 @@ TEST_F(preview, thumbnails_are_made_when_the_setting_asks_for_them) {
     EXPECT_TRUE(l.item_has_picture(0));
     EXPECT_TRUE(l.item_has_picture(1));
 }
+
+} // namespace quillmap

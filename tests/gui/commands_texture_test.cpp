@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -514,3 +516,5 @@ TEST_F(commands, context_menu_commands_reach_the_window) {
     emit list().command_requested(cmd::remove);
     EXPECT_EQ(last_message().caption, "Confirm texture delete");
 }
+
+} // namespace quillmap

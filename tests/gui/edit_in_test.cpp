@@ -15,6 +15,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -109,3 +111,5 @@ TEST_F(edit_in_test, drag_out_files_go_with_the_window) {
     window.reset();
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(files[0]).parent_path()));
 }
+
+} // namespace quillmap

@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     // `--screenshots DIR`: the README's pictures of the window's tools instead of the tests.
-    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0) return take_screenshots(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--screenshots") == 0)
+        return quillmap::take_screenshots(argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -216,3 +218,5 @@ TEST(import_choices_dialog, psnr_of_known_pictures) {
     b.height = 2;
     EXPECT_EQ(picture_psnr(a, b), 0.0);
 }
+
+} // namespace quillmap

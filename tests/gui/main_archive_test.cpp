@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QTreeView>
 
+namespace quillmap {
+
 namespace {
 
 struct MainArchiveTest : MainWindowTest {
@@ -374,3 +376,5 @@ TEST_F(MainArchiveTest, KindsOfALargeArchiveFillInAfterTheListShows) {
     window->run_command(cmd::file_open_from_archive);
 }
 } // namespace
+
+} // namespace quillmap

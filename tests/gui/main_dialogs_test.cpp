@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+namespace quillmap {
+
 namespace {
 
 TEST(MainOneEdit, EmptyTextsKeepTheResourceTexts) {
@@ -117,3 +119,5 @@ TEST_F(MainWindowTest, AboutRunsThroughTheHost) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+namespace quillmap {
+
 namespace {
 CTextureList& tiles(CMainDialog& window) {
     return *static_cast<CTextureList*>(texture_list_of(window));
@@ -106,3 +108,5 @@ TEST_F(MainWindowTest, ZoomCommandsDriveThePreview) {
     EXPECT_EQ(picture.picture_rect().width(), 32 * picture.zoom_percent() / 100);
     window->hide();
 }
+
+} // namespace quillmap

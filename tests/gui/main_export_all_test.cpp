@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 
+namespace quillmap {
+
 namespace {
 
 struct ExportAllTest : MainWindowTest {
@@ -134,3 +136,5 @@ TEST(QtProgress, ACancelClickIsAnsweredAtTheNextStep) {
     EXPECT_FALSE(progress->step(2, "third"));
 }
 } // namespace
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 
 const char* const k_unsaved =
@@ -525,3 +527,5 @@ TEST_F(MainConversion, FailedWriteIsReportedNotDone) {
 }
 
 } // namespace
+
+} // namespace quillmap

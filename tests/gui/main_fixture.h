@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // A main window on a settings file in a fresh temporary folder, answered by a script.
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -48,3 +50,5 @@ class MainWindowTest : public ::testing::Test {
         return window.status_text(pane).toStdString();
     }
 };
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <QSplitter>
 #include <QTest>
 
+namespace quillmap {
+
 namespace {
 CTextureList& tiles(CMainDialog& window) {
     return *static_cast<CTextureList*>(texture_list_of(window));
@@ -181,3 +183,5 @@ TEST_F(MainWindowTest, SeveralSelectedTexturesConvertInOneStep) {
     EXPECT_EQ(host.message_texts().size(), 1u);
     window->hide();
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+namespace quillmap {
+
 namespace {
 
 // A 2x2 picture, rows bottom-up: bottom row blue, green; top row red, white.
@@ -69,3 +71,5 @@ TEST(MainPictureBytes, InconsistentSizesShowNothing) {
 }
 
 } // namespace
+
+} // namespace quillmap

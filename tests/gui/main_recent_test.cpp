@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 
 std::string key(int n) {
@@ -191,3 +193,5 @@ TEST_F(MainWindowTest, FileArgumentIsAddedOnlyWhenItOpens) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <set>
 
+namespace quillmap {
+
 namespace {
 
 // Distinct colours in a picture, a cheap sign that something was drawn.
@@ -72,3 +74,5 @@ TEST_F(MainWindowTest, ScreenshotWithoutAnOutputIsAUsageError) {
 }
 
 } // namespace
+
+} // namespace quillmap

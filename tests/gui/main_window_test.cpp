@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace quillmap {
+
 namespace {
 
 bool has_top_menu(const CMainDialog& window, const QString& title) {
@@ -325,3 +327,5 @@ TEST_F(MainWindowTest, StructureViewNeedsADictionary) {
 }
 
 } // namespace
+
+} // namespace quillmap

@@ -22,6 +22,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace quillmap {
+
 namespace {
 // A picture drawn by `shade(x, y)` written as a PNG.
 template <class F>
@@ -191,3 +193,5 @@ int take_screenshots(const std::filesystem::path& out) {
     window.hide();
     return ok ? 0 : 1;
 }
+
+} // namespace quillmap

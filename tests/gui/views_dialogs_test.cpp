@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 TEST(texture_dialog, shows_the_names_and_the_locked_swizzle_state) {
@@ -164,3 +166,5 @@ TEST(rw_tree_dialog, a_container_dump_follows_its_children_in_memory) {
     // The container itself keeps no copy of its payload, so saving still writes its children.
     EXPECT_FALSE(texture->has_data());
 }
+
+} // namespace quillmap

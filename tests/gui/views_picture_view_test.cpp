@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 namespace {
 // A 16x16 picture whose every pixel has its own colour, so a misplaced square shows.
 QImage numbered_picture(int size = 16) {
@@ -142,3 +144,5 @@ TEST(picture_view, an_opaque_picture_lies_on_the_checkerboard_not_on_white) {
     EXPECT_EQ(out.pixel(r.center()), qRgb(255, 255, 255));
     EXPECT_NE(out.pixel(r.left() - 1, r.top()), qRgb(255, 255, 255)); // the pane is not white
 }
+
+} // namespace quillmap

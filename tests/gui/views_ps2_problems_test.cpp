@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+namespace quillmap {
+
 namespace {
 
 class Ps2ProblemsCommand : public MainWindowTest {
@@ -48,3 +50,5 @@ TEST_F(Ps2ProblemsCommand, ListsEveryProblem) {
 }
 
 } // namespace
+
+} // namespace quillmap

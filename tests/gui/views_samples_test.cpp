@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -94,3 +96,5 @@ TEST(sample_import, the_sample_tim2_pictures_import_into_a_new_dictionary) {
               static_cast<int>(files.size()));
     EXPECT_TRUE(f.window->modified());
 }
+
+} // namespace quillmap

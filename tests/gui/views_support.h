@@ -13,9 +13,17 @@
 #include <memory>
 #include <string>
 
+// Q_INIT_RESOURCE declares the resource's loader where it stands, and the loader lives outside
+// the project's namespace.
+inline void init_kind_icon_resources_for_tests() {
+    Q_INIT_RESOURCE(kind_icons);
+}
+
+namespace quillmap {
+
 // The kind icons live in the application library's resources.
 inline void init_kind_icons() {
-    Q_INIT_RESOURCE(kind_icons);
+    ::init_kind_icon_resources_for_tests();
 }
 
 namespace views_test {
@@ -134,3 +142,5 @@ inline std::vector<test_chunk> named_textures(std::initializer_list<const char*>
 }
 
 } // namespace views_test
+
+} // namespace quillmap

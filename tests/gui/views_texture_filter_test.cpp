@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -131,3 +133,5 @@ TEST(theme, dark_and_light_switch_the_palette_and_system_restores_it) {
     EXPECT_EQ(theme_from_name("Dark"), theme::dark);
     EXPECT_EQ(theme_from_name("bogus"), theme::system);
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -234,3 +236,5 @@ TEST(texture_info, groups_are_made_once_and_empty_ones_hidden) {
     EXPECT_EQ(view.topLevelItem(0)->childCount(), 10);
     EXPECT_EQ(view.topLevelItem(2)->child(0)->text(0), "Filter Flags");
 }
+
+} // namespace quillmap

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -298,3 +300,5 @@ TEST_F(list_fixture, a_thumbnail_that_cannot_be_rendered_leaves_a_gap) {
     EXPECT_FALSE(list->item_has_picture(1));
     EXPECT_EQ(list->item_text(1, 0), "2. broken");
 }
+
+} // namespace quillmap

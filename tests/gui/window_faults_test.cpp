@@ -35,6 +35,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -575,3 +577,5 @@ TEST_F(window_faults, dark_theme_marks_are_plain_to_see) {
     }
     w().set_theme(theme::system);
 }
+
+} // namespace quillmap

@@ -16,6 +16,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 
+namespace quillmap {
+
 template <class T> T* window_part(const CMainDialog& window, const char* name = nullptr) {
     T* found = name ? window.findChild<T*>(name) : window.findChild<T*>();
     EXPECT_NE(found, nullptr) << (name ? name : "unnamed part");
@@ -63,3 +65,5 @@ inline QWidget* info_list_of(const CMainDialog& w) {
 inline QPushButton* export_button_of(const CMainDialog& w) {
     return window_part<QPushButton>(w, "export_button");
 }
+
+} // namespace quillmap

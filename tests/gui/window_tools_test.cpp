@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quillmap {
+
 using namespace views_test;
 
 namespace {
@@ -210,3 +212,5 @@ TEST_F(window_tools, a_ps2_dictionary_converts_to_a_mobile_one) {
     EXPECT_EQ(converted.height(0), 16u);
     EXPECT_EQ(read_file(dir / "test.txd"), before);
 }
+
+} // namespace quillmap

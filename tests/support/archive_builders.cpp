@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quillmap {
+
 namespace {
 constexpr size_t k_sector = 2048;
 
@@ -57,3 +59,5 @@ dir_img_pair make_dir_img_archive(const std::vector<archive_file>& files) {
     }
     return pair;
 }
+
+} // namespace quillmap

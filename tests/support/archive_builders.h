@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Game archives built in memory from files' bytes, laid out as the games lay them out: every
 // entry starts on a 2048-byte sector and is padded to whole sectors.
 struct archive_file {
@@ -20,3 +22,5 @@ struct dir_img_pair {
     std::vector<uint8_t> img;
 };
 dir_img_pair make_dir_img_archive(const std::vector<archive_file>& files);
+
+} // namespace quillmap

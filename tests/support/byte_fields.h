@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quillmap {
+
 // Little-endian fields of hand-built files, read and patched in place.
 inline uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
@@ -20,3 +22,5 @@ inline void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
     b[at] = uint8_t(v);
     b[at + 1] = uint8_t(v >> 8);
 }
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 namespace {
 uint32_t u16(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at] | b[at + 1] << 8);
@@ -169,3 +171,5 @@ std::vector<uint8_t> make_bmp_bytes(uint32_t width, uint32_t height, uint32_t de
                     out.begin() + offset + size_t(height - 1 - y) * stride);
     return out;
 }
+
+} // namespace quillmap

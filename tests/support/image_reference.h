@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Image files decoded and written for tests without the editor's own raster code, so that a
 // result of the editor is never checked against itself.
 
@@ -42,3 +44,5 @@ std::vector<uint8_t> make_tim2_bytes(const tim2_layout& layout);
 std::vector<uint8_t> make_bmp_bytes(uint32_t width, uint32_t height, uint32_t depth,
                                     const std::vector<uint8_t>& top_down_rows,
                                     const std::vector<uint8_t>& palette_bgra);
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+namespace quillmap {
+
 namespace {
 void put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     if (out.size() < at + 4) out.resize(at + 4, 0);
@@ -188,3 +190,5 @@ bgra rgb_at(const display_image& image, uint32_t x, uint32_t y) {
     p.a = 0;
     return p;
 }
+
+} // namespace quillmap

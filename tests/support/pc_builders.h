@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Texture natives of the PC, XBOX and mobile layouts and TEX container files, built byte by
 // byte for tests.
 
@@ -90,3 +92,5 @@ struct display_image;
 bgra pixel_at(const display_image& image, uint32_t x, uint32_t y);
 // The same with the alpha byte left out (0), for pictures shown without alpha.
 bgra rgb_at(const display_image& image, uint32_t x, uint32_t y);
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 std::string shell_quote(const std::string& text) {
     std::string quoted = "'";
@@ -44,3 +46,5 @@ cli_result run_cli(const std::vector<std::string>& arguments) {
     std::remove(err_path.c_str());
     return result;
 }
+
+} // namespace quillmap

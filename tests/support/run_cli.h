@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Runs quillmap-cli with the arguments (each quoted for the shell) and captures stdout and
 // stderr.
 struct cli_result {
@@ -11,3 +13,5 @@ struct cli_result {
     std::string err;
 };
 cli_result run_cli(const std::vector<std::string>& arguments);
+
+} // namespace quillmap

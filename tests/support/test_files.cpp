@@ -6,6 +6,8 @@
 #include <fstream>
 #include <unistd.h>
 
+namespace quillmap {
+
 uint32_t test_chunk::size() const {
     if (!container) return static_cast<uint32_t>(data.size());
     uint32_t total = 0;
@@ -201,3 +203,5 @@ std::vector<std::filesystem::path> sample_files(const std::string& extension) {
 std::filesystem::path sample(const std::string& name) {
     return samples_dir() / name;
 }
+
+} // namespace quillmap

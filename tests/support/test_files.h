@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Chunk trees built in memory for tests, written out as real files.
 struct test_chunk {
     uint32_t id = 0;
@@ -60,3 +62,5 @@ std::filesystem::path sample(const std::string& name);
         if (!samples_available())                                                                  \
             GTEST_SKIP() << "sample folder " << samples_dir() << " is absent";                     \
     } while (0)
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 namespace {
 constexpr uint32_t k_header = 12;
 
@@ -88,3 +90,5 @@ std::vector<file_chunk_header> file_chunk_headers(const std::vector<uint8_t>& by
     if (!ok || out.empty()) out.clear();
     return out;
 }
+
+} // namespace quillmap

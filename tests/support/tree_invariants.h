@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quillmap {
+
 // Checks what every edit must keep true of a dictionary tree: each container's size is the sum
 // of its children's sizes plus 12 each, each leaf's data covers its size, the count byte equals
 // the number of Texture Natives, the Struct comes first and the Extension stays last. Returns
@@ -20,3 +22,5 @@ struct file_chunk_header {
 // Walks with the same container rule as the editor (fourth child of a Texture Native is a
 // container; Struct, String and Sky Mipmap Val are leaves). Empty on a malformed file.
 std::vector<file_chunk_header> file_chunk_headers(const std::vector<uint8_t>& bytes);
+
+} // namespace quillmap
