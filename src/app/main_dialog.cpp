@@ -240,6 +240,7 @@ void CMainDialog::build_commands() {
         {cmd::filter_focus, &CMainDialog::cmd_filter_focus},
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},
         {cmd::convert_xbox, &CMainDialog::cmd_convert_xbox},
+        {cmd::convert_mobile, &CMainDialog::cmd_convert_mobile},
         {cmd::edit_in, &CMainDialog::cmd_edit_in},
         {cmd::file_exit, &CMainDialog::cmd_exit},
         {cmd::alpha_texture, &CMainDialog::cmd_alpha},

@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,12 +179,22 @@ class CMainDialog : public QDialog {
     // Adds the files off the window's thread as one edit, PNG pictures as `png` says, each
     // scaled to its size in `scale_to`; asks whether to go on after a file that fails. The
     // number of files added.
-    int
-    import_off_thread(const std::vector<std::string>& paths, png_add_options png,
-                      const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to = {});
-    // Texture `texture` replaced from `picture` off the window's thread, as one edit; false
-    // (after its message, if any) when it failed or was cancelled.
-    bool replace_off_thread(uint32_t texture, const std::string& picture, bool keep_alpha);
+    // With `chosen`, PNG pictures are added as the choices dialog asked instead.
+    int import_off_thread(const std::vector<std::string>& paths, png_add_options png,
+                          const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to = {},
+                          const import_choices* chosen = nullptr);
+    // Texture `texture` replaced from `picture` off the window's thread, as one edit (as
+    // `chosen` says when given); false (after its message, if any) when it failed or was
+    // cancelled.
+    bool replace_off_thread(uint32_t texture, const std::string& picture, bool keep_alpha,
+                            const import_choices* chosen = nullptr);
+    // The choices dialog for importing (`replaced` none) or replacing texture `replaced` from
+    // `picture`, with its live preview; `sizes` are the sizes offered for an import. None when
+    // cancelled or no preview could be prepared (after its message).
+    std::optional<import_choices>
+    ask_import_choices(const std::string& picture, std::optional<uint32_t> replaced,
+                       bool keep_alpha, const std::string& heading,
+                       const std::vector<std::pair<uint32_t, uint32_t>>& sizes);
     void cmd_rename(int id);         // 40008
     void cmd_delete(int id);         // 40007
     void cmd_move(int id);           // 40021, 40022
@@ -254,6 +265,7 @@ class CMainDialog : public QDialog {
     // D3D9 for dictionaries stamped after RenderWare 3.5 (San Andreas), D3D8 before.
     void cmd_convert_pc(int id);
     void cmd_convert_xbox(int id);
+    void cmd_convert_mobile(int id);
     // The conversions' way of writing: from the session's copy `from` into `out`, the textures
     // left out named in `skipped`. It runs off the window's thread.
     using dictionary_conversion = std::function<bool(

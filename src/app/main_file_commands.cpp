@@ -295,6 +295,15 @@ void CMainDialog::cmd_convert_xbox(int) {
     });
 }
 
+// Each texture keeps its level count; the format follows its alpha, as `convert --to mobile`.
+void CMainDialog::cmd_convert_mobile(int) {
+    convert_dictionary([](editor_session& from, const std::filesystem::path& out,
+                          std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_mobile(out, mobile_convert_options{}, skipped, notes);
+    });
+}
+
 namespace {
 // A conversion running on a copy of the session: what it reads, what it wrote.
 struct conversion_job {

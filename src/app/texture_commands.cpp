@@ -9,7 +9,6 @@
 #include "session/session_messages.h"
 #include "views/export_all_dialog.h"
 #include "views/one_edit_dialog.h"
-#include "views/png_import_dialog.h"
 #include "views/rw_select.h"
 #include "views/size_choice_dialog.h"
 #include "views/texture_dialog.h"
@@ -33,10 +32,6 @@ static void init_kind_icon_resources() {
 namespace quillmap {
 
 namespace {
-// Where the PNG import dialog remembers its choices.
-const char* const k_png_section = "main";
-const char* const k_png_depth_key = "png_import_depth";
-const char* const k_png_mips_key = "png_import_mips";
 // Where Export All remembers its folder and format ("png", "bmp", "tm2", "rwsect").
 const char* const k_export_section = "main";
 const char* const k_export_folder_key = "export_all_folder";
@@ -311,11 +306,13 @@ void CMainDialog::cmd_import(int) {
     request.filter = app_msg::filter_import;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    // A PNG picture whose sides are not powers of two is scaled to a size chosen first, from
-    // the nearest ones; then a depth and a level count are asked once for them all, remembered.
+    // The first PNG picture is shown in the choices dialog, which previews what it becomes and
+    // offers the nearest power-of-two sizes when its sides are no powers of two; the choices
+    // apply to every PNG picture, and each further one of such a size is asked its size.
     png_add_options png;
+    png.swizzle = view_.swizzle != quillmap::swizzle_mode::off;
     std::map<std::string, CSizeChoiceDialog::size> scale_to;
-    std::string heading;
+    std::optional<import_choices> chosen;
     for (const std::string& path : paths) {
         if (editor_session::export_type_for(editor_session::import_extension(path)) !=
             export_type::png)
@@ -323,38 +320,28 @@ void CMainDialog::cmd_import(int) {
         const QSize given = QImageReader(path_to_qt(path)).size();
         if (!given.isValid()) continue; // the import says why it cannot read the file
         const std::string name = std::filesystem::path(path).filename().string();
-        std::string size_note = format("%dx%d", given.width(), given.height());
-        if (!std::has_single_bit(uint32_t(given.width())) ||
-            !std::has_single_bit(uint32_t(given.height()))) {
-            std::vector<CSizeChoiceDialog::size> sizes;
+        const bool power_of_two = std::has_single_bit(uint32_t(given.width())) &&
+                                  std::has_single_bit(uint32_t(given.height()));
+        std::vector<CSizeChoiceDialog::size> sizes;
+        if (!power_of_two)
             for (const picture_size& s :
                  editor_session::import_sizes(uint32_t(given.width()), uint32_t(given.height())))
                 sizes.emplace_back(s.width, s.height);
-            CSizeChoiceDialog ask(name, {uint32_t(given.width()), uint32_t(given.height())}, sizes,
-                                  this);
-            if (host_.run(ask) != id_ok) return;
-            scale_to[path] = ask.chosen;
-            size_note += format(", scaled to %ux%u", ask.chosen.first, ask.chosen.second);
-        }
-        if (heading.empty()) heading = name + " (" + size_note + ")";
-    }
-    for (const std::string& path : paths) {
-        if (editor_session::export_type_for(editor_session::import_extension(path)) !=
-            export_type::png)
+        if (!chosen) {
+            chosen = ask_import_choices(
+                path, std::nullopt, false,
+                name + " (" + format("%dx%d", given.width(), given.height()) + ")", sizes);
+            if (!chosen) return;
+            if (!power_of_two) scale_to[path] = {chosen->width, chosen->height};
             continue;
-        CPngImportDialog dialog(this);
-        dialog.heading = heading;
-        dialog.depth = uint32_t(settings_.read_int(k_png_section, k_png_depth_key, 8));
-        dialog.mips = uint32_t(settings_.read_int(k_png_section, k_png_mips_key, 1));
-        if (host_.run(dialog) != id_ok) return;
-        settings_.write_int(int32_t(dialog.depth), k_png_section, k_png_depth_key);
-        settings_.write_int(int32_t(dialog.mips), k_png_section, k_png_mips_key);
-        png.depth = dialog.depth;
-        png.mips = dialog.mips;
-        png.swizzle = view_.swizzle != quillmap::swizzle_mode::off;
-        break;
+        }
+        if (power_of_two) continue;
+        CSizeChoiceDialog ask(name, {uint32_t(given.width()), uint32_t(given.height())}, sizes,
+                              this);
+        if (host_.run(ask) != id_ok) return;
+        scale_to[path] = ask.chosen;
     }
-    if (import_off_thread(paths, png, scale_to) == 0) return;
+    if (import_off_thread(paths, png, scale_to, chosen ? &*chosen : nullptr) == 0) return;
     // The new textures are part of the dictionary now (the session marked the change); the
     // last one added is the one shown.
     refresh_after_edit(static_cast<int>(dictionary()->texture_count()) - 1);
@@ -362,7 +349,8 @@ void CMainDialog::cmd_import(int) {
 
 int CMainDialog::import_off_thread(
     const std::vector<std::string>& paths, png_add_options png,
-    const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to) {
+    const std::map<std::string, std::pair<uint32_t, uint32_t>>& scale_to,
+    const import_choices* chosen) {
     // The files are read and quantized off the window's thread, on a copy of the session; all
     // of them come back as one edit.
     auto imported = std::make_shared<int>(0);
@@ -371,8 +359,9 @@ int CMainDialog::import_off_thread(
     const int pieces = paths.size() > 1 ? int(paths.size()) : 0;
     const std::shared_ptr<editor_session> copy = work_on_copy(
         format(app_msg::importing, int(paths.size())), pieces,
-        [imported, paths, scale_to, png, swizzle, pieces](editor_session& copy,
-                                                          work_progress& progress) mutable {
+        [imported, paths, scale_to, png, swizzle, pieces,
+         choices = chosen ? std::optional<import_choices>(*chosen)
+                          : std::nullopt](editor_session& copy, work_progress& progress) mutable {
             for (size_t i = 0; i < paths.size(); ++i) {
                 const std::string& path = paths[i];
                 if (pieces > 0 &&
@@ -381,7 +370,15 @@ int CMainDialog::import_off_thread(
                 const auto scaled = scale_to.find(path);
                 png.width = scaled == scale_to.end() ? 0 : scaled->second.first;
                 png.height = scaled == scale_to.end() ? 0 : scaled->second.second;
-                if (copy.import_file(path, swizzle, png)) {
+                const bool as_chosen =
+                    choices && editor_session::export_type_for(
+                                   editor_session::import_extension(path)) == export_type::png;
+                if (as_chosen) {
+                    choices->width = png.width;
+                    choices->height = png.height;
+                }
+                if (as_chosen ? copy.import_chosen(path, swizzle, *choices)
+                              : copy.import_file(path, swizzle, png)) {
                     ++*imported;
                     continue;
                 }
@@ -409,22 +406,39 @@ void CMainDialog::cmd_replace(int id) {
     request.filter = app_msg::filter_any_export;
     std::vector<std::string> paths;
     if (!host_.file_dialog(request, paths) || paths.empty()) return;
-    if (!replace_off_thread(texture, paths[0], id == cmd::replace_using_alpha)) {
+    const bool keep_alpha = id == cmd::replace_using_alpha;
+    // A PNG picture goes in as the choices dialog asks, after its preview.
+    std::optional<import_choices> chosen;
+    if (editor_session::export_type_for(editor_session::import_extension(paths[0])) ==
+        export_type::png) {
+        const QSize given = QImageReader(path_to_qt(paths[0])).size();
+        const std::string name = std::filesystem::path(paths[0]).filename().string();
+        chosen = ask_import_choices(
+            paths[0], texture, keep_alpha,
+            given.isValid() ? name + " (" + format("%dx%d", given.width(), given.height()) + ")"
+                            : name,
+            {});
+        if (!chosen) return;
+    }
+    if (!replace_off_thread(texture, paths[0], keep_alpha, chosen ? &*chosen : nullptr)) {
         render_preview(t, 0);
         return;
     }
     refresh_after_edit(t); // the tile's thumbnail shows the new pixels too
 }
 
-bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& picture,
-                                     bool keep_alpha) {
+bool CMainDialog::replace_off_thread(uint32_t texture, const std::string& picture, bool keep_alpha,
+                                     const import_choices* chosen) {
     auto ok = std::make_shared<bool>(false);
     const std::string name = dictionary()->texture_name(texture, name_kind::texture);
-    const std::shared_ptr<editor_session> copy =
-        work_on_copy(format(app_msg::replacing, name.c_str()), 0,
-                     [ok, texture, picture, keep_alpha](editor_session& copy, work_progress&) {
-                         *ok = copy.replace(texture, picture, keep_alpha);
-                     });
+    const std::optional<import_choices> choices =
+        chosen ? std::optional<import_choices>(*chosen) : std::nullopt;
+    const std::shared_ptr<editor_session> copy = work_on_copy(
+        format(app_msg::replacing, name.c_str()), 0,
+        [ok, texture, picture, keep_alpha, choices](editor_session& copy, work_progress&) {
+            *ok = choices ? copy.replace_chosen(texture, picture, keep_alpha, *choices)
+                          : copy.replace(texture, picture, keep_alpha);
+        });
     if (!copy) return false; // cancelled: nothing changed
     if (!*ok) {
         // A refused replace changed nothing, so it leaves the modified flag alone.

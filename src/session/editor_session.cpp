@@ -7,6 +7,7 @@
 #include "dictionary/pc_txd.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/picture_file.h"
+#include "imageio/picture_fit.h"
 #include "imageio/ps2_conversion.h"
 #include "imageio/texture_dds.h"
 #include "session/session_messages.h"
@@ -38,6 +39,16 @@ const char* editor_session::refusal(restriction_bits bit) const {
 }
 
 namespace {
+// A new PC, XBOX or mobile texture asked for a size of its own (png.width x png.height) gets
+// its picture scaled to it, as a PS2 one does; the palette the file had no longer fits then.
+bool scale_to_asked_size(png_picture& picture, const png_add_options& png, std::string& error,
+                         std::string& note) {
+    if (png.width == 0 || png.height == 0) return true;
+    if (picture.image.width == png.width && picture.image.height == png.height) return true;
+    picture.indexed.reset();
+    return fit_to_texture(picture.image, png.width, png.height, true, error, note);
+}
+
 // The platform names that `priority` does not mention, as a priority text of their own.
 std::string platforms_left_out(std::string_view priority) {
     std::string rest;
@@ -415,6 +426,7 @@ bool editor_session::add_mobile_picture(ios_txd& txd, const std::string& path,
                                  : mips_request{mips_mode::count, png.mips};
     png_picture picture;
     if (!read_picture_file(path, picture, txd.last_error)) return false;
+    if (!scale_to_asked_size(picture, png, txd.last_error, note_)) return false;
     return add_mobile_texture(txd, picture.image, std::filesystem::path(path).stem().string(),
                               options, txd.last_error, note_);
 }
@@ -459,6 +471,7 @@ bool editor_session::add_pc_picture(pc_txd& txd, const std::string& path,
     }
     png_picture picture;
     if (!read_picture_file(path, picture, txd.last_error)) return false;
+    if (!scale_to_asked_size(picture, png, txd.last_error, note_)) return false;
     return add_pc_texture(txd, picture.image, picture.indexed ? &*picture.indexed : nullptr, name,
                           options, txd.last_error, note_);
 }

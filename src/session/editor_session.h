@@ -14,6 +14,7 @@
 #include "imageio/texture_mobile.h"
 #include "imageio/texture_pc.h"
 #include "imageio/texture_png.h"
+#include "session/import_choices.h"
 #include "session/texture_export.h"
 
 #include <cstdint>
@@ -195,6 +196,15 @@ class editor_session {
     // alpha counts only with `keep_alpha`, as for PS2 textures.
     bool replace(uint32_t t, const std::string& image, bool keep_alpha, bool dither = true,
                  other_levels levels = other_levels::follow_palette);
+    // Adds a picture as `choices` say (import_choices.h): import_file with the options they
+    // name for the dictionary's platform.
+    bool import_chosen(const std::string& path, swizzle_mode swizzle,
+                       const import_choices& choices);
+    // Replaces texture t from a picture as `choices` say, as one edit: a PS2 texture asked for
+    // another depth is rebuilt at that depth first, PC, XBOX and mobile textures take the
+    // format asked for.
+    bool replace_chosen(uint32_t t, const std::string& image, bool keep_alpha,
+                        const import_choices& choices);
     // Replaces every texture that `folder` holds a picture for, named after the texture (case
     // aside; PNG, DDS, BMP or TIM2), as one edit; the export-all, edit, put-back loop. The
     // report has a row per texture and per picture that matched nothing; false (with the

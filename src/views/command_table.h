@@ -87,6 +87,7 @@ enum : int {
     replace_all_from_folder = 41023,
     convert_xbox = 41024,
     edit_in = 41025,
+    convert_mobile = 41026,
     // The pop-up menu's "&Conversion" items.
     convert_unswizzle = 40148,
     convert_swizzle = 40149,

@@ -81,7 +81,11 @@ TEST_F(background_work_test, long_operations_keep_the_window_running) {
          },
          true},
         {"replace", cmd::replace,
-         [](background_work_test& t) { t.host.answer_file(t.noise_png("a.png", 64)); }, true},
+         [](background_work_test& t) {
+             t.host.answer_file(t.noise_png("a.png", 64));
+             t.host.answer_modal([](modal_dialog&) { return int(id_ok); }); // the choices
+         },
+         true},
         {"conversion to 8 bits", cmd::convert_8bpp, [](background_work_test&) {}, true},
         {"conversion to XBOX", cmd::convert_xbox,
          [out](background_work_test& t) { t.host.answer_file(out); }, false},

@@ -1,4 +1,4 @@
-#include "views/png_import_dialog.h"
+#include "views/import_choices_dialog.h"
 
 #include "views_support.h"
 
@@ -35,10 +35,10 @@ struct png_commands : ::testing::Test, window_fixture {
 // Chooses depth row `depth_row` and mip row `mips_row` and records what the dialog showed.
 std::function<int(modal_dialog&)> choose(int depth_row, int mips_row, uint32_t* shown_depth) {
     return [=](modal_dialog& modal) {
-        auto& dialog = static_cast<CPngImportDialog&>(modal);
+        auto& dialog = static_cast<CImportChoicesDialog&>(modal);
         dialog.initialize();
-        *shown_depth = dialog.depth_box->currentData().toUInt();
-        dialog.depth_box->setCurrentIndex(depth_row);
+        *shown_depth = dialog.format_box->currentData().toString().toUInt();
+        dialog.format_box->setCurrentIndex(depth_row);
         dialog.mips_box->setCurrentIndex(mips_row);
         dialog.press_ok();
         return id_ok;
@@ -88,6 +88,7 @@ TEST_F(png_commands, export_and_replace_through_png_keep_the_texture) {
     const auto before = txd().plain_level(0, 0, txd().is_swizzled(0));
     const auto palette = std::vector<uint8_t>(txd().palette(0).begin(), txd().palette(0).end());
     host.answer_file(png.string());
+    host.answer_modal([](modal_dialog&) { return int(id_ok); }); // the texture's own depth
     window->run_command(cmd::replace);
     EXPECT_TRUE(host.message_texts().empty());
     EXPECT_EQ(txd().plain_level(0, 0, txd().is_swizzled(0)), before);

@@ -1,7 +1,7 @@
 // Faults found using the window as a modder does: each test failed before its mend.
 #include "app/picture_control.h"
+#include "views/import_choices_dialog.h"
 #include "views/one_edit_dialog.h"
-#include "views/png_import_dialog.h"
 #include "views/ps2_problems_dialog.h"
 #include "views/size_choice_dialog.h"
 #include "views/status_pane.h"
@@ -364,6 +364,7 @@ TEST_F(window_faults, items_that_do_nothing_are_grayed) {
         {cmd::change_version, false, true}, {cmd::convert_pc, false, true},
         {cmd::convert_ps2, false, false},   {cmd::import_file, false, true},
         {cmd::export_all, false, true},     {cmd::file_open, true, true},
+        {cmd::convert_mobile, false, true},
     };
     for (const row& r : rows)
         EXPECT_EQ(w().command_enabled(r.id), r.without_dictionary) << r.id;
@@ -478,8 +479,8 @@ TEST_F(window_faults, the_status_bar_never_cuts_a_text_silently) {
     w().hide();
 }
 
-// A picture that is no PS2 size asks for one of the nearest sizes first, then for depth and
-// levels under its own name and size; it comes in at the size chosen.
+// A picture that is no PS2 size is offered the nearest sizes in the choices dialog, under its
+// own name and size; it comes in at the size chosen.
 TEST_F(window_faults, a_picture_of_another_size_is_scaled_to_a_chosen_one) {
     ASSERT_TRUE(open(make_dictionary(named_textures({"a"}))));
     QImage picture(48, 20, QImage::Format_RGBA8888);
@@ -487,7 +488,7 @@ TEST_F(window_faults, a_picture_of_another_size_is_scaled_to_a_chosen_one) {
     const auto file = dir / "odd.png";
     ASSERT_TRUE(picture.save(QString::fromStdString(file.string())));
     struct row {
-        size_t button;
+        int size_row;
         uint32_t width, height;
     };
     for (const row& r : {row{0, 64, 16}, row{2, 64, 32}}) {
@@ -495,20 +496,18 @@ TEST_F(window_faults, a_picture_of_another_size_is_scaled_to_a_chosen_one) {
         std::string heading;
         host.answer_file(file.string());
         host.answer_modal([&](modal_dialog& dialog) {
-            auto& ask = dynamic_cast<CSizeChoiceDialog&>(dialog);
-            for (QPushButton* button : ask.buttons)
-                offered.push_back(button->text().toStdString());
-            ask.choose(r.button);
-            return id_ok;
-        });
-        host.answer_modal([&](modal_dialog& dialog) {
-            heading = dynamic_cast<CPngImportDialog&>(dialog).heading;
+            auto& ask = dynamic_cast<CImportChoicesDialog&>(dialog);
+            ask.initialize();
+            heading = ask.heading_label->text().toStdString();
+            for (int i = 0; i < ask.size_box->count(); ++i)
+                offered.push_back(ask.size_box->itemText(i).toStdString());
+            ask.size_box->setCurrentIndex(r.size_row);
+            ask.press_ok();
             return id_ok;
         });
         ASSERT_TRUE(w().run_command(cmd::import_file));
         EXPECT_EQ(offered, (std::vector<std::string>{"64x16", "32x16", "64x32"}));
-        EXPECT_EQ(heading, "odd.png (48x20, scaled to " + std::to_string(r.width) + "x" +
-                               std::to_string(r.height) + ")");
+        EXPECT_EQ(heading, "odd.png (48x20)");
         const uint32_t added = w().dictionary()->texture_count() - 1;
         EXPECT_EQ(w().dictionary()->width(added), r.width);
         EXPECT_EQ(w().dictionary()->height(added), r.height);

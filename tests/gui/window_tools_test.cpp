@@ -189,4 +189,28 @@ TEST_F(window_tools, the_palette_view_hides_for_true_colour) {
     shown.window->hide();
 }
 
+// File > Convert TXD to > Mobile Version writes a mobile dictionary of the same textures into
+// another file off the window's thread; the open dictionary stays as it was.
+TEST_F(window_tools, a_ps2_dictionary_converts_to_a_mobile_one) {
+    ASSERT_TRUE(open(make_dictionary(
+        {make_ps2_texture({.name = "four", .width = 32, .height = 16, .depth = 4}),
+         make_ps2_texture({.name = "eight", .width = 16, .height = 16, .depth = 8})})));
+    const std::vector<uint8_t> before = read_file(dir / "test.txd");
+    const auto out = dir / "mobile.txd";
+    host.answer_file(out.string());
+    ASSERT_TRUE(w().run_command(cmd::convert_mobile));
+    EXPECT_TRUE(host.message_texts().empty()) << host.message_texts().front();
+    EXPECT_FALSE(w().modified());
+    EXPECT_EQ(w().dictionary()->family(), txd_family::ps2);
+    ios_txd converted;
+    ASSERT_TRUE(converted.load(out.string(), 0, 0x16, 0)) << converted.last_error;
+    EXPECT_EQ(converted.family(), txd_family::mobile);
+    ASSERT_EQ(converted.texture_count(), 2u);
+    EXPECT_EQ(converted.texture_name(0, name_kind::texture), "four");
+    EXPECT_EQ(converted.texture_name(1, name_kind::texture), "eight");
+    EXPECT_EQ(converted.width(0), 32u);
+    EXPECT_EQ(converted.height(0), 16u);
+    EXPECT_EQ(read_file(dir / "test.txd"), before);
+}
+
 } // namespace quillmap
