@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quillmap {
 
@@ -19,6 +20,21 @@ inline bool append_built(ps2_txd& txd, std::unique_ptr<rw_chunk> texture, std::s
     if (txd.append_texture(std::move(texture), limit)) return true;
     error = txd.last_error;
     return false;
+}
+
+// A converted texture appended under its source's name: a failed build stops the conversion
+// with the texture's name before the builder's message; its note is kept for the report.
+inline bool append_converted(ps2_txd& target, const std::string& name,
+                             std::unique_ptr<rw_chunk> texture, const std::string& note,
+                             std::vector<std::string>& notes, std::string& error,
+                             uint32_t limit = ps2_txd::k_max_textures) {
+    if (!texture) {
+        error = name + ": " + error;
+        return false;
+    }
+    if (!append_built(target, std::move(texture), error, limit)) return false;
+    if (!note.empty()) notes.push_back(name + ": " + note);
+    return true;
 }
 
 inline bool save_built(ps2_txd& txd, const std::filesystem::path& out, std::string& error) {

@@ -133,16 +133,11 @@ bool convert_to_mobile(ps2_txd& source, ps2_txd& target, const mobile_convert_op
         source.release_pixels(t);
         built.name = name.substr(0, k_max_name_chars);
         built.mask = pc_name_field_of(source.texture_name(t, name_kind::mask).substr(0, 31));
-        auto texture = build_mobile_texture(built, version, error);
-        if (!texture) {
-            error = name + ": " + error;
-            return false;
-        }
         // A conversion keeps every texture of its source, up to what the count holds.
-        if (!append_built(target, std::move(texture), error,
-                          std::max(source.texture_count(), ps2_txd::k_max_textures)))
+        if (!append_converted(target, name, build_mobile_texture(built, version, error), note,
+                              notes, error,
+                              std::max(source.texture_count(), ps2_txd::k_max_textures)))
             return false;
-        if (!note.empty()) notes.push_back(name + ": " + note);
     }
     return true;
 }

@@ -209,13 +209,9 @@ bool convert_to_pc(ps2_txd& source, ps2_txd& target, const pc_convert_options& o
         built.name = name.substr(0, k_max_name_chars);
         built.mask = pc_name_field_of(source.texture_name(t, name_kind::mask).substr(0, 31));
         source.release_pixels(t);
-        auto texture = build_pc_texture(built, version, error);
-        if (!texture) {
-            error = name + ": " + error;
+        if (!append_converted(target, name, build_pc_texture(built, version, error), note, notes,
+                              error))
             return false;
-        }
-        if (!append_built(target, std::move(texture), error)) return false;
-        if (!note.empty()) notes.push_back(name + ": " + note);
     }
     return true;
 }
