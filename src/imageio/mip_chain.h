@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imageio/picture.h"
+#include "raster/simd_isa.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,8 +15,12 @@ uint32_t renderware_level_count(uint32_t width, uint32_t height);
 // The next mip level: each pixel is the 2 x 2 box below it, averaged in linear light with each
 // colour weighted by its alpha (so transparent texels do not darken the edges), alpha averaged
 // plainly. Sides halve and stay at least 1.
-// Four lanes at once where the machine has SSE2, equal to half_size_plain bit for bit.
+// Equal to half_size_plain bit for bit, worked out a few boxes at a time in vector registers,
+// and large pictures in bands of rows on several threads.
 rgba_image half_size(const rgba_image& image);
+// The same with the instruction set and thread count chosen (the plain step where `isa` has no
+// kernel).
+rgba_image half_size(const rgba_image& image, simd_isa isa, unsigned threads);
 // The same one pixel at a time: the reference the vector form is held to.
 rgba_image half_size_plain(const rgba_image& image);
 

@@ -6,6 +6,8 @@
 #include "test_files.h"
 
 #include "dictionary/txd_probe.h"
+#include "imageio/half_size_rows.h"
+#include "imageio/linear_light.h"
 #include "imageio/mip_chain.h"
 #include "imageio/palette_map.h"
 #include "imageio/png_codec.h"
@@ -16,6 +18,7 @@
 #include <libimagequant.h>
 
 #include <cmath>
+#include <thread>
 
 namespace quillmap {
 
@@ -213,26 +216,28 @@ rgba_image blocks(uint32_t width, uint32_t height, uint32_t seed, bool even_alph
 
 // Boxes whose bytes change with the order of the four linear sums (found by search): each row
 // {top left, top right, bottom left, bottom right} of one channel. Opaque and clear boxes first
-// (a run of four even-alpha boxes), then half-clear ones.
+// (a run of four even-alpha boxes), then half-clear ones; the eight boxes four times over, so
+// that a row has enough boxes for the widest vector form.
 rgba_image order_sensitive() {
     const uint8_t sums[6][4] = {{204, 176, 161, 105}, {172, 27, 249, 44}, {254, 124, 71, 90},
                                 {218, 52, 239, 203},  {20, 22, 230, 199}, {145, 92, 154, 36}};
     const uint8_t alphas[8] = {255, 255, 0, 0, 128, 77, 255, 0};
-    rgba_image image{16, 2, std::vector<uint8_t>(16 * 2 * 4)};
-    for (uint32_t box = 0; box < 8; ++box)
+    rgba_image image{64, 2, std::vector<uint8_t>(64 * 2 * 4)};
+    for (uint32_t box = 0; box < 32; ++box)
         for (uint32_t corner = 0; corner < 4; ++corner) {
             uint8_t* p = image.pixel(2 * box + corner % 2, corner / 2);
             for (uint32_t c = 0; c < 3; ++c)
-                p[c] = sums[(box * 3 + c) % 6][corner];
-            p[3] = alphas[box];
+                p[c] = sums[(box % 8 * 3 + c) % 6][corner];
+            p[3] = alphas[box % 8];
         }
     return image;
 }
 } // namespace
 
-// The vector half-size step and the chain give the plain step's bytes, on real textures and on
-// the edges: single rows and columns, odd sides, clear pictures, alphas of only 0 and 255, and
-// flat blocks among detailed ones.
+// The half-size step with every instruction set and thread count, and the chain, give the plain
+// step's bytes, on real textures and on the edges: single rows and columns, odd sides, clear
+// pictures, alphas of only 0 and 255, flat blocks among detailed ones, and a picture of many
+// bands of rows.
 TEST(HalfSize, VectorFormEqualsThePlainOne) {
     std::vector<named_picture> rows = all_pictures();
     rows.push_back({"1x9", made(1, 9, 11)});
@@ -243,33 +248,80 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
     rows.push_back({"blocks 128x64", blocks(128, 64, 2, false)});
     rows.push_back({"even blocks 130x34", blocks(130, 34, 3, true)});
     rows.push_back({"even blocks 64x65", blocks(64, 65, 4, true)});
+    rows.push_back({"blocks 302x262", blocks(302, 262, 5, false)});
     rgba_image cut = made(66, 40, 19); // cut-out art: alphas of 0 and 255 only
     for (size_t i = 3; i < cut.rgba.size(); i += 4)
         cut.rgba[i] = cut.rgba[i] & 0x40 ? 255 : 0;
     rows.push_back({"alpha 0 and 255", cut});
     rows.push_back({"order of the sums", order_sensitive()});
     for (const auto& row : rows) {
-        rgba_image fast = row.image, plain = row.image;
-        for (int level = 1; level <= 7; ++level) {
-            fast = half_size(fast);
-            plain = half_size_plain(plain);
-            ASSERT_EQ(fast.width, plain.width) << row.name << " level " << level;
-            ASSERT_EQ(fast.height, plain.height) << row.name << " level " << level;
-            ASSERT_EQ(fast.rgba, plain.rgba) << row.name << " level " << level;
-        }
+        std::vector<rgba_image> plain = {row.image};
+        for (int level = 1; level <= 7; ++level)
+            plain.push_back(half_size_plain(plain.back()));
+        for (simd_isa isa : k_all_simd_isas)
+            for (unsigned threads : {1u, 3u}) {
+                const std::string where = row.name + " " + simd_isa_name(isa) + " threads " +
+                                          std::to_string(threads) + " level ";
+                rgba_image fast = row.image;
+                for (int level = 1; level <= 7; ++level) {
+                    fast = half_size(fast, isa, threads);
+                    ASSERT_EQ(fast.width, plain[level].width) << where << level;
+                    ASSERT_EQ(fast.height, plain[level].height) << where << level;
+                    ASSERT_EQ(fast.rgba, plain[level].rgba) << where << level;
+                }
+            }
         // The chain, level 0 handed over or copied, is the same steps.
         const uint32_t count = renderware_level_count(row.image.width, row.image.height);
         const std::vector<rgba_image> kept = mip_chain(row.image, count);
         const std::vector<rgba_image> moved = mip_chain(rgba_image(row.image), count);
         ASSERT_EQ(kept.size(), count) << row.name;
         ASSERT_EQ(moved.size(), count) << row.name;
-        EXPECT_EQ(kept[0].rgba, row.image.rgba) << row.name;
-        plain = row.image;
-        for (uint32_t level = 1; level < count; ++level) {
-            plain = half_size_plain(plain);
-            EXPECT_EQ(kept[level].rgba, plain.rgba) << row.name << " level " << level;
-            EXPECT_EQ(moved[level].rgba, plain.rgba) << row.name << " level " << level;
+        for (uint32_t level = 0; level < count; ++level) {
+            EXPECT_EQ(kept[level].rgba, plain[level].rgba) << row.name << " level " << level;
+            EXPECT_EQ(moved[level].rgba, plain[level].rgba) << row.name << " level " << level;
         }
+    }
+}
+
+// Chains worked out on several threads at once (as batch jobs do) share the kept helper threads
+// without a wrong byte: a chain that finds them taken works alone.
+TEST(HalfSize, ChainsOnSeveralThreadsAtOnce) {
+    const rgba_image picture = blocks(512, 384, 6, false);
+    std::vector<rgba_image> plain = {picture};
+    for (int level = 1; level < 6; ++level)
+        plain.push_back(half_size_plain(plain.back()));
+    std::vector<std::vector<rgba_image>> chains(3);
+    {
+        std::vector<std::jthread> threads;
+        for (auto& chain : chains)
+            threads.emplace_back([&chain, &picture] {
+                for (int round = 0; round < 4; ++round)
+                    chain = mip_chain(picture, 6);
+            });
+    }
+    for (size_t c = 0; c < chains.size(); ++c)
+        for (size_t level = 0; level < plain.size(); ++level)
+            EXPECT_EQ(chains[c][level].rgba, plain[level].rgba)
+                << "chain " << c << " level " << level;
+}
+
+// Kernels that encode linear light to sRGB bytes without the table give the table's byte for
+// every half step; and the AVX-512 kernel is there wherever the processor has it (its encoding
+// tables are built and checked at run time, and a failed check would silently drop it).
+TEST(HalfSize, VectorEncodingEqualsTheTable) {
+    const auto& table = srgb_of_half_step();
+    std::vector<int32_t> steps(table.size());
+    for (size_t t = 0; t < steps.size(); ++t)
+        steps[t] = int32_t(t);
+    for (simd_isa isa : k_all_simd_isas) {
+        if (isa == simd_isa::avx512vbmi && simd_isa_available(isa)) {
+            EXPECT_TRUE(half_size_kernel_available(isa));
+        }
+        const std::vector<uint8_t> bytes = encoded_half_steps(isa, steps);
+        if (bytes.empty()) continue;
+        ASSERT_EQ(bytes.size(), table.size()) << simd_isa_name(isa);
+        for (size_t t = 0; t < table.size(); ++t)
+            ASSERT_EQ(bytes[t], table[t]) << simd_isa_name(isa) << " step " << t;
     }
 }
 
