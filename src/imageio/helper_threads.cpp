@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
 namespace quillmap {
 
 namespace {
@@ -10,15 +14,25 @@ namespace {
 // come in runs (the levels of one texture, the textures of one import), and waking a sleeping
 // thread costs about as much as starting one.
 constexpr auto k_watch = std::chrono::microseconds(200);
+
+long this_process() {
+#if defined(__unix__) || defined(__APPLE__)
+    return long(::getpid());
+#else
+    return 0;
+#endif
+}
 } // namespace
 
 helper_threads& helper_threads::shared() {
-    static helper_threads helpers(
-        std::min(std::max(std::thread::hardware_concurrency(), 1u) - 1, k_most));
-    return helpers;
+    // Never destroyed: at exit the helpers wait idle and end with the process, and a child made
+    // by fork() that exits normally must not wait for threads that are its parent's.
+    static helper_threads* const helpers =
+        new helper_threads(std::min(std::max(std::thread::hardware_concurrency(), 1u) - 1, k_most));
+    return *helpers;
 }
 
-helper_threads::helper_threads(unsigned count) {
+helper_threads::helper_threads(unsigned count) : owner_(this_process()) {
     threads_.reserve(count);
     for (unsigned k = 0; k < count; ++k)
         threads_.emplace_back([this, k](std::stop_token stop) { serve(stop, k); });
@@ -31,7 +45,8 @@ helper_threads::~helper_threads() {
 }
 
 unsigned helper_threads::take(unsigned wanted) {
-    if (threads_.empty() || wanted == 0 || taken_.exchange(true, std::memory_order_acquire))
+    if (threads_.empty() || wanted == 0 || this_process() != owner_ ||
+        taken_.exchange(true, std::memory_order_acquire))
         return 0;
     granted_ = std::min<unsigned>(wanted, unsigned(threads_.size()));
     return granted_;

@@ -44,6 +44,8 @@ class helper_threads {
     const std::function<void(unsigned)>* job_ = nullptr;
     std::atomic<uint64_t> round_{0};
     std::atomic<unsigned> running_{0};
+    // A child process made by fork() has none of the threads: it takes none.
+    const long owner_ = 0;
     std::vector<std::jthread> threads_; // last: started once the rest is built
 };
 
