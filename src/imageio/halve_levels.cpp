@@ -19,7 +19,6 @@ namespace {
 constexpr uint32_t k_band_rows = 16;
 // Output pixels below which a second thread costs more than it saves.
 constexpr size_t k_pixels_for_threads = 256 * 256;
-constexpr unsigned k_most_threads = 8;
 
 // Threads meet at the end of each level. A level's last bands take microseconds, less than
 // waking a sleeping thread takes: so the waits spin, yielding only when they run long.
@@ -60,7 +59,7 @@ unsigned halving_threads(const rgba_image& image, uint32_t count) {
         pixels += size_t(w) * h;
     }
     if (pixels < k_pixels_for_threads) return 1;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, k_most_threads);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, helper_threads::k_most + 1);
 }
 
 void halve_levels(const rgba_image& image, std::span<rgba_image> out, simd_isa isa,

@@ -48,8 +48,9 @@ unsigned helper_threads::take(unsigned wanted) {
     if (threads_.empty() || wanted == 0 || this_process() != owner_ ||
         taken_.exchange(true, std::memory_order_acquire))
         return 0;
-    granted_ = std::min<unsigned>(wanted, unsigned(threads_.size()));
-    return granted_;
+    const unsigned granted = std::min<unsigned>(wanted, unsigned(threads_.size()));
+    granted_ = granted;
+    return granted;
 }
 
 void helper_threads::give_back() {
@@ -64,7 +65,7 @@ void helper_threads::run(const std::function<void(unsigned)>& job,
     {
         const std::lock_guard guard(lock_);
         job_ = &job;
-        running_.store(granted_, std::memory_order_relaxed);
+        running_.store(granted_.load(), std::memory_order_relaxed);
         round_.fetch_add(1, std::memory_order_release);
     }
     wake_.notify_all();

@@ -40,7 +40,7 @@ class helper_threads {
     std::mutex lock_;
     std::condition_variable_any wake_;
     std::atomic<bool> taken_{false};
-    unsigned granted_ = 0;
+    std::atomic<unsigned> granted_{0}; // read by helpers that wake late
     const std::function<void(unsigned)>* job_ = nullptr;
     std::atomic<uint64_t> round_{0};
     std::atomic<unsigned> running_{0};
