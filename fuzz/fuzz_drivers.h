@@ -11,6 +11,8 @@
 #include "archive/archive_extract.h"
 #include "archive/game_archive.h"
 #include "dictionary/convert_ps2.h"
+#include "dictionary/gc_raster_check.h"
+#include "dictionary/gc_txd.h"
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/ps2_raster_check.h"
@@ -174,6 +176,9 @@ inline void drive_loaded(ps2_txd& txd, uint32_t max_textures = k_max_textures_dr
     (void)lint_ps2_textures(txd);
     (void)repair_ps2_textures(txd);
     (void)lint_ps2_textures(txd);
+    (void)lint_gc_textures(txd);
+    (void)repair_gc_textures(txd);
+    (void)lint_gc_textures(txd);
     for (uint32_t t = 0; t < count; ++t) {
         std::vector<uint8_t> plain;
         for (uint32_t n = 0; n < 8; ++n)

@@ -81,13 +81,13 @@ int run_main(int argc, char** argv) {
     const fs::path out = argv[1];
     std::error_code ec;
     for (const char* target :
-         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "tex", "bmp", "tim2", "dds", "ini",
-          "png", "archive", "archive_edit", "texture_conversion"})
+         {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "gc_txd", "tex", "bmp", "tim2",
+          "dds", "ini", "png", "archive", "archive_edit", "texture_conversion"})
         fs::create_directories(out / target, ec);
 
     for (const auto& file : sample_files(".txd")) {
         for (const char* target :
-             {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "texture_conversion"})
+             {"stream", "ps2_txd", "pc_txd", "xbox_txd", "ios_txd", "gc_txd", "texture_conversion"})
             copy_in(out / target, file);
         export_pictures(file, out, file.stem().string());
         export_dds(file, out, file.stem().string());

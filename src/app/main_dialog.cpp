@@ -241,6 +241,7 @@ void CMainDialog::build_commands() {
         {cmd::convert_ps2, &CMainDialog::cmd_convert_ps2},
         {cmd::convert_xbox, &CMainDialog::cmd_convert_xbox},
         {cmd::convert_mobile, &CMainDialog::cmd_convert_mobile},
+        {cmd::convert_gamecube, &CMainDialog::cmd_convert_gamecube},
         {cmd::edit_in, &CMainDialog::cmd_edit_in},
         {cmd::file_exit, &CMainDialog::cmd_exit},
         {cmd::alpha_texture, &CMainDialog::cmd_alpha},

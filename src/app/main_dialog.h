@@ -266,6 +266,7 @@ class CMainDialog : public QDialog {
     void cmd_convert_pc(int id);
     void cmd_convert_xbox(int id);
     void cmd_convert_mobile(int id);
+    void cmd_convert_gamecube(int id);
     // The conversions' way of writing: from the session's copy `from` into `out`, the textures
     // left out named in `skipped`. It runs off the window's thread.
     using dictionary_conversion = std::function<bool(

@@ -304,6 +304,15 @@ void CMainDialog::cmd_convert_mobile(int) {
     });
 }
 
+// Each texture as the nearest kind real GameCube files hold, as `convert --to gamecube`.
+void CMainDialog::cmd_convert_gamecube(int) {
+    convert_dictionary([](editor_session& from, const std::filesystem::path& out,
+                          std::vector<std::string>& skipped) {
+        std::vector<std::string> notes;
+        return from.convert_to_gamecube(out, gc_convert_options{}, skipped, notes);
+    });
+}
+
 namespace {
 // A conversion running on a copy of the session: what it reads, what it wrote.
 struct conversion_job {

@@ -19,6 +19,7 @@ const char* const k_mips_key = "png_import_mips";
 const char* const k_dither_key = "png_import_dither";
 const char* const k_pc_format_key = "import_pc_format";
 const char* const k_mobile_format_key = "import_mobile_format";
+const char* const k_gamecube_format_key = "import_gamecube_format";
 
 import_choices session_choices(const choice_values& values, bool swizzle) {
     import_choices choices;
@@ -71,9 +72,10 @@ CMainDialog::ask_import_choices(const std::string& picture, std::optional<uint32
                                 this);
     dialog.heading = heading;
     dialog.formats = import_formats(txd);
-    const char* format_key = family == txd_family::pc_xbox  ? k_pc_format_key
-                             : family == txd_family::mobile ? k_mobile_format_key
-                                                            : k_depth_key;
+    const char* format_key = family == txd_family::pc_xbox    ? k_pc_format_key
+                             : family == txd_family::mobile   ? k_mobile_format_key
+                             : family == txd_family::gamecube ? k_gamecube_format_key
+                                                              : k_depth_key;
     if (replaced) {
         // A replace starts from the texture as it is stored.
         // A format no list names (16-bit PC pixels, say) is offered as stored (empty).

@@ -1,5 +1,6 @@
 #include "batch/batch_lint.h"
 
+#include "dictionary/gc_raster_check.h"
 #include "dictionary/mobile_raster_check.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/ps2_raster_check.h"
@@ -46,6 +47,8 @@ std::vector<lint_finding> lint_for_batch(ps2_txd& dictionary) {
         if (!problem.accepted) problems.push_back(std::move(problem));
     for (ps2_problem& problem : lint_mobile_textures(dictionary))
         problems.push_back(std::move(problem));
+    for (ps2_problem& problem : lint_gc_textures(dictionary))
+        if (!problem.accepted) problems.push_back(std::move(problem));
     for (const ps2_problem& problem : problems) {
         // Names and the dictionary's own problems were checked above.
         if (problem.what.rfind("name", 0) == 0 || problem.whole_dictionary) continue;

@@ -64,6 +64,17 @@ std::optional<std::optional<mobile_format>> mobile_format_option(const cli_args&
     return format;
 }
 
+std::optional<std::optional<gc_format>> gc_format_option(const cli_args& args, int& exit_code) {
+    if (!args.has("--format")) return std::optional<gc_format>{};
+    const auto format = gc_format_named(args.get("--format"));
+    if (!format) {
+        exit_code =
+            usage_error("--format takes c4, c8, rgb5a3, rgba8 or cmpr for GameCube textures");
+        return std::nullopt;
+    }
+    return format;
+}
+
 std::optional<mips_request> mips_request_option(const cli_args& args, int& exit_code) {
     const std::string mips = args.get("--mips", "keep");
     if (mips == "keep") return mips_request{mips_mode::keep, 0};
@@ -96,9 +107,11 @@ std::optional<png_add_options> add_png_options(const cli_args& args, int& exit_c
     if (args.has("--format")) {
         options.format = pc_format_named(args.get("--format"));
         options.mobile = mobile_format_named(args.get("--format"));
-        if (!options.format && !options.mobile) {
+        options.gamecube = gc_format_named(args.get("--format"));
+        if (!options.format && !options.mobile && !options.gamecube) {
             exit_code = usage_error("--format takes dxt1, dxt3, dxt5, 8888, 888, pal8 or pal4 "
-                                    "(PC, XBOX) or dxt1, dxt3, 565 or 4444 (mobile)");
+                                    "(PC, XBOX), dxt1, dxt3, 565 or 4444 (mobile) or c4, c8, "
+                                    "rgb5a3, rgba8 or cmpr (GameCube)");
             return std::nullopt;
         }
     }

@@ -21,6 +21,8 @@ std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code);
 // --format dxt1|dxt3|dxt5|8888|888|pal8|pal4 for PC and XBOX textures; none when not given.
 std::optional<std::optional<pc_format>> format_option(const cli_args& args, int& exit_code);
 // --format dxt1|dxt3|565|4444 for mobile textures; none when not given.
+// --format for GameCube textures: c4, c8, rgb5a3, rgba8 or cmpr.
+std::optional<std::optional<gc_format>> gc_format_option(const cli_args& args, int& exit_code);
 std::optional<std::optional<mobile_format>> mobile_format_option(const cli_args& args,
                                                                  int& exit_code);
 // replace and mips: --mips N|auto|keep|regenerate (default keep).

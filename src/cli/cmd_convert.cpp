@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_png.h"
+#include "cli/convert_targets.h"
 #include "imageio/ps2_conversion.h"
 
 #include <iostream>
@@ -59,18 +60,43 @@ int convert_to_mobile_layout(const cli_args& args) {
             return session.convert_to_mobile(args.get("-o"), chosen, skipped, notes);
         });
 }
+// --to gamecube: every texture as the nearest kind real GameCube files hold.
+int convert_to_gamecube_layout(const cli_args& args) {
+    int code = k_exit_ok;
+    const auto format = gc_format_option(args, code);
+    const auto dither = dither_option(args, code);
+    if (!format || !dither) return code;
+    gc_convert_options options;
+    options.format = *format;
+    options.dither = *dither;
+    return convert_layout(
+        args, options,
+        [&](editor_session& session, const auto& chosen, auto& skipped, auto& notes) {
+            return session.convert_to_gamecube(args.get("-o"), chosen, skipped, notes);
+        });
+}
 } // namespace
 
 int cmd_convert(const cli_args& args) {
     if (!args.options.count("-o")) return usage_error("convert needs -o OUT.txd");
-    const std::string to = args.get("--to", "ps2");
-    if (to == "d3d8") return convert_to_pc_layout(args, pc_layout::d3d8);
-    if (to == "d3d9") return convert_to_pc_layout(args, pc_layout::d3d9);
-    if (to == "xbox") return convert_to_pc_layout(args, pc_layout::xbox);
-    if (to == "mobile") return convert_to_mobile_layout(args);
-    if (to != "ps2") return usage_error("--to takes ps2, d3d8, d3d9, xbox or mobile");
+    const auto to = convert_target_named(args.get("--to", "ps2"));
+    if (!to) return usage_error("--to takes " + convert_target_list());
+    switch (*to) {
+    case convert_target::d3d8:
+        return convert_to_pc_layout(args, pc_layout::d3d8);
+    case convert_target::d3d9:
+        return convert_to_pc_layout(args, pc_layout::d3d9);
+    case convert_target::xbox:
+        return convert_to_pc_layout(args, pc_layout::xbox);
+    case convert_target::mobile:
+        return convert_to_mobile_layout(args);
+    case convert_target::gamecube:
+        return convert_to_gamecube_layout(args);
+    case convert_target::ps2:
+        break;
+    }
     if (args.has("--format"))
-        return usage_error("--format applies to --to d3d8, d3d9, xbox and mobile");
+        return usage_error("--format applies to --to d3d8, d3d9, xbox, mobile and gamecube");
     int code = k_exit_ok;
     // --depth and --mips apply to textures of other platforms; PS2 textures stay as they are.
     const std::string depth = args.get("--depth", "keep");

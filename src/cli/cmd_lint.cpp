@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "dictionary/gc_raster_check.h"
 #include "dictionary/mobile_raster_check.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/ps2_raster_check.h"
@@ -26,6 +27,8 @@ int cmd_lint(const cli_args& args) {
         for (ps2_problem& p : lint_pc_textures(*opened->dictionary))
             problems.push_back(std::move(p));
         for (ps2_problem& p : lint_mobile_textures(*opened->dictionary))
+            problems.push_back(std::move(p));
+        for (ps2_problem& p : lint_gc_textures(*opened->dictionary))
             problems.push_back(std::move(p));
         for (const ps2_problem& p : problems) {
             // Deviations that games accept are told but do not fail the file.

@@ -1,10 +1,54 @@
 #include "cli/cli_commands.h"
+#include "dictionary/gc_txd.h"
 #include "stream/file_name_text.h"
 
 #include <cstdio>
 #include <iostream>
 
 namespace quillmap {
+
+namespace {
+std::string hex_text(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+// The GameCube header words beside the common fields: empty for other textures.
+std::string gc_json(ps2_txd& txd, uint32_t t) {
+    auto* gc = dynamic_cast<gc_txd*>(&txd);
+    const auto f = gc ? gc->fields(t) : std::nullopt;
+    if (!f) return {};
+    std::string out = ",\"gamecube\":{\"filter\":\"" + hex_text(f->filter) + "\",\"words\":[";
+    for (size_t i = 0; i < f->words.size(); ++i)
+        out += (i ? "," : "") + std::to_string(f->words[i]);
+    out += "],\"raster_format\":\"" + hex_text(f->raster_format) +
+           "\",\"levels_stored\":" + std::to_string(f->levels) +
+           ",\"gx_format\":" + std::to_string(f->gx) + ",\"gx_format_name\":\"" +
+           gx_format_name(f->gx) +
+           "\",\"verified\":" + (gx_format_verified(f->gx) ? "true" : "false") +
+           ",\"palette_format\":" + std::to_string(f->palette_format) +
+           ",\"palette_format_name\":\"" + gx_palette_name(f->palette_format) +
+           "\",\"palette_entries\":" + std::to_string(f->palette_entries) +
+           ",\"alpha\":" + std::to_string(f->alpha) +
+           ",\"data_size\":" + std::to_string(f->data_size) + "}";
+    return out;
+}
+
+std::string gc_text(ps2_txd& txd, uint32_t t) {
+    auto* gc = dynamic_cast<gc_txd*>(&txd);
+    const auto f = gc ? gc->fields(t) : std::nullopt;
+    if (!f) return {};
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "     filter 0x%X words %u %u %u %u gx %s%s palette %s (%u entries) alpha %u "
+                  "data %u\n",
+                  f->filter, f->words[0], f->words[1], f->words[2], f->words[3],
+                  gx_format_name(f->gx), gx_format_verified(f->gx) ? "" : " (unverified)",
+                  gx_palette_name(f->palette_format), f->palette_entries, f->alpha, f->data_size);
+    return line;
+}
+} // namespace
 
 int cmd_list(const cli_args& args) {
     int code = k_exit_ok;
@@ -39,7 +83,7 @@ int cmd_list(const cli_args& args) {
                       << format_text << "\",\"compression\":" << compression
                       << ",\"mip_levels\":" << mips
                       << ",\"swizzled\":" << (swizzled ? "true" : "false")
-                      << ",\"platform_id\":" << platform << "}";
+                      << ",\"platform_id\":" << platform << gc_json(txd, t) << "}";
         } else {
             char line[512];
             std::snprintf(line, sizeof line,
@@ -47,7 +91,7 @@ int cmd_list(const cli_args& args) {
                           "swizzled %s platform %u",
                           t, printable_text(name).c_str(), printable_text(mask).c_str(), w, h, d,
                           format, compression, mips, swizzled ? "yes" : "no", platform);
-            std::cout << line << "\n";
+            std::cout << line << "\n" << gc_text(txd, t);
         }
     }
     if (json) std::cout << "]}\n";

@@ -37,6 +37,22 @@ bool replace_mobile(const cli_args& args, editor_session& session, uint32_t t, i
     code = failure(session.error_text());
     return false;
 }
+// GameCube: the same with the GameCube formats.
+bool replace_gamecube(const cli_args& args, editor_session& session, uint32_t t, bool dither,
+                      int& code) {
+    const auto mips = mips_request_option(args, code);
+    const auto format = gc_format_option(args, code);
+    if (!mips || !format) return false;
+    gc_edit_options options;
+    options.format = *format;
+    options.mips = *mips;
+    options.resize = args.has("--resize");
+    options.dither = dither;
+    if (session.replace_gamecube(t, args.positional[1], options, args.has("--keep-alpha")))
+        return true;
+    code = failure(session.error_text());
+    return false;
+}
 } // namespace
 
 int cmd_replace(const cli_args& args) {
@@ -55,9 +71,12 @@ int cmd_replace(const cli_args& args) {
         if (!replace_pc(args, opened->session, *t, dither, code)) return code;
     } else if (picture && family == txd_family::mobile) {
         if (!replace_mobile(args, opened->session, *t, code)) return code;
+    } else if (picture && family == txd_family::gamecube) {
+        if (!replace_gamecube(args, opened->session, *t, dither, code)) return code;
     } else {
         if (args.has("--format") || args.has("--resize"))
-            return usage_error("--format and --resize apply to PC, XBOX and mobile textures");
+            return usage_error(
+                "--format and --resize apply to PC, XBOX, mobile and GameCube textures");
         // The other mip levels follow a new palette unless asked to keep their own pictures.
         const std::string mips = args.get("--mips", "auto");
         if (mips != "auto" && mips != "keep" && mips != "regenerate")

@@ -13,11 +13,12 @@ const cli_command k_commands[] = {
     {"save", cmd_save, "save FILE -o OUT [--offset HEX]",
      "Writes the dictionary read from FILE (at an offset inside a larger file) to OUT."},
     {"convert", cmd_convert,
-     "convert FILE -o OUT.txd [--to ps2|d3d8|d3d9|xbox|mobile] [--offset HEX] "
+     "convert FILE -o OUT.txd [--to ps2|d3d8|d3d9|xbox|mobile|gamecube] [--offset HEX] "
      "[--platforms TEXT] [--depth 4|8|32|keep] "
-     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] "
+     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444|c4|c8|rgb5a3|rgba8|cmpr] "
      "[--mips N|auto|keep|regenerate] [--dither on|off]",
-     "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9, XBOX or mobile dictionary."},
+     "Rebuilds a dictionary of any platform as a PS2, D3D8, D3D9, XBOX, mobile or GameCube "
+     "dictionary."},
     {"export", cmd_export,
      "export FILE (-t N | --all) [--offset HEX] [-f png|bmp|tm2|rwsect|dds] [--level K] "
      "[--png-level 0..12] "
@@ -25,12 +26,14 @@ const cli_command k_commands[] = {
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
      "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
-     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] [--dither on|off] "
+     "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444|c4|c8|rgb5a3|rgba8|cmpr] "
+     "[--dither on|off] "
      "(-o OUT | --in-place)",
      "Adds textures from PNG, DDS, TIM2 or raw section files."},
     {"replace", cmd_replace,
      "replace FILE -t N IMAGE [--offset HEX] [--keep-alpha] [--dither on|off] "
-     "[--mips N|auto|keep|regenerate] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444] "
+     "[--mips N|auto|keep|regenerate] "
+     "[--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444|c4|c8|rgb5a3|rgba8|cmpr] "
      "[--resize] "
      "(-o OUT | --in-place)",
      "Replaces the pixels of one texture from a PNG, DDS, BMP or TIM2 picture."},

@@ -18,7 +18,8 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"-j", "How many files batch works on at once (default: every core)."},
         {"--all", "Every texture of the dictionary."},
         {"--offset", "Where the dictionary starts inside a larger file, in hexadecimal bytes."},
-        {"--platforms", "The platform classes to try, in order (PS2, PC, iOS, XBOX, TEX)."},
+        {"--platforms",
+         "The platform classes to try, in order (PS2, PC, iOS, XBOX, TEX, GameCube)."},
         {"--json", "Prints the result as JSON."},
         {"--depth", "Bits per pixel of the textures written (4, 8, 32, or keep)."},
         {"--mips", "Mip levels: a count, auto for RenderWare's own count; for replace auto "
@@ -40,12 +41,14 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"--overwrite", "Replaces output files that already exist."},
         {"--fsync", "Flushes every batch output to disk before going on (slower; saves over "
                     "a user's file always flush)."},
-        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox or mobile."},
+        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox, mobile or gamecube."},
         {"--format",
          "The format of PC and XBOX textures written: dxt1, dxt3, dxt5, 8888, 888, pal8 or "
          "pal4 (palettes on D3D8 only; default DXT1, or DXT5 for graded alpha). Mobile "
          "textures: dxt1 or dxt3 (one mip level), 565 or 4444 (with mip levels); default DXT1, "
-         "or DXT3 for alpha."},
+         "or DXT3 for alpha. GameCube textures: c4 or c8 (palettes with RGB5A3 entries when the "
+         "picture has alpha, else RGB565), rgb5a3, rgba8 or cmpr; default the texture's own, "
+         "or CMPR (RGBA8 with alpha) for a new one."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
         {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
     };
@@ -122,7 +125,8 @@ bool write_manual_page(std::ostream& out, std::span<const cli_command> commands,
     out << ".B quillmap\\-cli\n\\-\\-version | \\-\\-help\n"
         << ".SH DESCRIPTION\n"
         << "Lists, exports, edits, converts and checks RenderWare texture dictionaries "
-           "(\\fB.txd\\fR) of the PS2, PC, XBOX and mobile versions of the games, TIM2 pictures, "
+           "(\\fB.txd\\fR) of the PS2, PC, XBOX, mobile and GameCube versions of the games, TIM2 "
+           "pictures, "
            "and the game archives that hold them. Files are written to a temporary file beside "
            "the target and renamed into place, so a failed run never leaves half a file.\n"
         << ".SH COMMANDS\n";

@@ -25,8 +25,9 @@ namespace quillmap {
 class tim2_file;
 
 // The layout a dictionary class keeps its textures in: PS2 rasters (also the TEX class, which
-// builds them in memory), the Direct3D Struct of PC and XBOX, or the Struct of the mobile ports.
-enum class txd_family { ps2, pc_xbox, mobile };
+// builds them in memory), the Direct3D Struct of PC and XBOX, the Struct of the mobile ports, or
+// the big-endian Struct of the GameCube.
+enum class txd_family { ps2, pc_xbox, mobile, gamecube };
 
 // The PS2 texture dictionary and, through its virtual operations, the interface every
 // dictionary class implements. It adds no data to rw_stream: every answer comes from the tree.
@@ -90,9 +91,10 @@ class ps2_txd : public rw_stream {
     const uint8_t* raster_header(uint32_t t);  // 64 bytes
     const uint8_t* transfer_header(uint32_t t);
     const uint8_t* palette_transfer_header(uint32_t t);
-    uint32_t texture_flags(uint32_t t);
+    // Virtual: the GameCube Struct stores these words big-endian.
+    virtual uint32_t texture_flags(uint32_t t);
     uint32_t pixel_format(uint32_t t);
-    uint32_t platform_id(uint32_t t);
+    virtual uint32_t platform_id(uint32_t t);
     // Virtual: other platforms keep the raster format in their Struct.
     virtual uint32_t raster_format(uint32_t t);
     uint32_t root_version();

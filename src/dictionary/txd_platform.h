@@ -6,7 +6,7 @@ namespace quillmap {
 
 // The dictionary classes a file can be opened as, in the order they are tried. The names are
 // the ones the "platform_priority" setting and the status bar use (platform_table()).
-enum class txd_platform { ps2, pc, ios, xbox, tex };
+enum class txd_platform { ps2, pc, ios, xbox, tex, gamecube };
 
 // Platform ids as stored in a texture's Struct (the first word of a PC, XBOX or mobile Struct;
 // the "PS2\0" FourCC of a PS2 Struct reads as the id 4 through `platform_id`). Stored values:
@@ -14,6 +14,7 @@ enum class txd_platform { ps2, pc, ios, xbox, tex };
 namespace stored_platform {
 inline constexpr uint32_t ps2 = 4;
 inline constexpr uint32_t xbox = 5;
+inline constexpr uint32_t gamecube = 6; // stored big-endian
 inline constexpr uint32_t d3d8 = 8;
 inline constexpr uint32_t d3d9 = 9;
 // Mobile Structs: 9 holds DXT data (the same number as D3D9, told apart by the layout), 10 and

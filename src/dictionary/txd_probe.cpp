@@ -1,5 +1,6 @@
 #include "dictionary/txd_probe.h"
 
+#include "dictionary/gc_txd.h"
 #include "dictionary/ios_txd.h"
 #include "dictionary/pc_txd.h"
 #include "dictionary/tex_txd.h"
@@ -16,13 +17,14 @@ template <class T> std::unique_ptr<ps2_txd> make() {
 }
 
 // Fixed order: the first class that accepts a file wins.
-constexpr std::array<platform_entry, 5> k_platforms = {{
+constexpr std::array<platform_entry, 6> k_platforms = {{
     {txd_platform::ps2, "PS2", 0, &make<ps2_txd>},
     {txd_platform::pc, "PC", 0, &make<pc_txd>},
     {txd_platform::ios, "iOS", 0, &make<ios_txd>},
     {txd_platform::xbox, "XBOX", 0, &make<xbox_txd>},
     {txd_platform::tex, "TEX",
      restrict_import | restrict_replace | restrict_save | restrict_save_as, &make<tex_txd>},
+    {txd_platform::gamecube, "GameCube", 0, &make<gc_txd>},
 }};
 
 constexpr bool rows_follow_the_enum() {

@@ -32,13 +32,13 @@ struct platform_entry {
 };
 
 std::span<const platform_entry> platform_table();
-// The row of `platform`, and its name ("PS2", "PC", "iOS", "XBOX", "TEX").
+// The row of `platform`, and its name ("PS2", "PC", "iOS", "XBOX", "TEX", "GameCube").
 const platform_entry& platform_entry_of(txd_platform platform);
 const char* platform_name(txd_platform platform);
 
 // The default of the "platform_priority" setting, and a text that names every platform.
 inline constexpr std::string_view k_default_platform_priority = "PS2,PC,iOS";
-inline constexpr std::string_view k_all_platforms = "PS2,PC,iOS,XBOX,TEX";
+inline constexpr std::string_view k_all_platforms = "PS2,PC,iOS,XBOX,TEX,GameCube";
 
 struct probe_result {
     std::unique_ptr<ps2_txd> dictionary;  // none when every tried class refused the file

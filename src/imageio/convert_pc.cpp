@@ -8,6 +8,7 @@
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
 #include "imageio/ps2_picture.h"
+#include "imageio/texture_gc.h"
 #include "imageio/texture_rgba.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
@@ -63,11 +64,14 @@ bool take_stored(pc_txd& source, uint32_t t, const pc_convert_options& options,
     return true;
 }
 
-// A PS2 palettised texture as D3D8 PAL8 / PAL4: the same indices and colours, one byte a texel.
+// A PS2 or GameCube palettised texture as D3D8 PAL8 / PAL4: the same indices and colours, one
+// byte a texel.
 bool take_ps2_palette(ps2_txd& source, uint32_t t, const pc_convert_options& options,
                       pc_texture_source& out) {
     const uint32_t d = source.depth(t);
-    if (options.layout != pc_layout::d3d8 || (d != 4 && d != 8) || !source.raster_header(t))
+    auto* gc = dynamic_cast<gc_txd*>(&source);
+    if (options.layout != pc_layout::d3d8 || (d != 4 && d != 8) ||
+        (!gc && !source.raster_header(t)))
         return false;
     const pc_format wanted = d == 8 ? pc_format::pal8 : pc_format::pal4;
     if (options.format && *options.format != pc_format::pal8 && *options.format != wanted)
@@ -80,7 +84,9 @@ bool take_ps2_palette(ps2_txd& source, uint32_t t, const pc_convert_options& opt
         options.mips ? requested_levels(*options.mips, w, h, stored_levels) : stored_levels;
     if (levels > stored_levels) return false;
     std::vector<indexed_image> pictures;
-    for (uint32_t level = 0; level < levels; ++level) {
+    // GameCube C4 and C8 textures: their indices as the tiles hold them.
+    if (gc && !gc_palette_pictures(*gc, t, levels, pictures)) return false;
+    for (uint32_t level = 0; !gc && level < levels; ++level) {
         const std::vector<uint8_t> plain = source.plain_level(t, level, source.is_swizzled(t));
         pictures.push_back(indexed_from_ps2(plain, std::max<uint32_t>(1, w >> level),
                                             std::max<uint32_t>(1, h >> level), d, palette));

@@ -1,5 +1,6 @@
 #include "imageio/texture_dds.h"
 
+#include "dictionary/gc_txd.h"
 #include "dictionary/ios_txd.h"
 #include "dictionary/mobile_texture_build.h"
 #include "dictionary/pc_txd.h"
@@ -49,6 +50,21 @@ bool stored_mobile_dxt(ios_txd& mobile, uint32_t t, dds_image& out) {
     out.format = fields->format == mobile_format::dxt1 ? dds_format::dxt1 : dds_format::dxt3;
     out.levels = {std::vector<uint8_t>(blocks.begin(), blocks.end())};
     return true;
+}
+
+// A GameCube CMPR texture's blocks as DXT1 blocks: the same colours and indices in the other
+// byte and bit order, every level of the chain.
+bool stored_cmpr(gc_txd& gc, uint32_t t, dds_image& out) {
+    if (gc.compression(t) != 1) return false;
+    out.format = dds_format::dxt1;
+    for (uint32_t level = 0; level < chain_levels(gc, t); ++level) {
+        const auto stored = gc.stored_level(t, level);
+        auto blocks =
+            gx_cmpr_to_dxt1(level_side(out.width, level), level_side(out.height, level), stored);
+        if (blocks.empty()) break;
+        out.levels.push_back(std::move(blocks));
+    }
+    return !out.levels.empty();
 }
 
 std::optional<dds_format> plain_format(const native_level& level) {
@@ -133,6 +149,7 @@ bool texture_dds(ps2_txd& txd, uint32_t t, dds_image& out, std::string& error) {
     bool done = false;
     if (auto* pc = dynamic_cast<pc_txd*>(&txd)) done = stored_dxt(*pc, t, out);
     if (auto* mobile = dynamic_cast<ios_txd*>(&txd)) done = stored_mobile_dxt(*mobile, t, out);
+    if (auto* gc = dynamic_cast<gc_txd*>(&txd)) done = stored_cmpr(*gc, t, out);
     // Compressed textures whose blocks could not be taken decode to a reduced 16-bit format as
     // declared; they go through the full-colour picture instead.
     if (!done && txd.family() != txd_family::ps2 && txd.compression(t) == 0) {

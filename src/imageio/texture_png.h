@@ -7,6 +7,7 @@
 #include "imageio/picture.h"
 #include "imageio/png_writer.h"
 #include "imageio/replace_levels.h"
+#include "imageio/texture_gc.h"
 #include "imageio/texture_rgba.h"
 
 #include <cstdint>
@@ -53,6 +54,8 @@ struct png_add_options {
     std::optional<pc_format> format;
     // Mobile dictionaries: the format asked for (none: the first texture's kind by the alpha).
     std::optional<mobile_format> mobile;
+    // GameCube dictionaries: the format asked for (none: CMPR or RGBA8 by the alpha).
+    std::optional<gc_format> gamecube;
 };
 
 // Adds a new PS2 texture named after the file's stem. `note` tells what was changed on the way

@@ -224,6 +224,13 @@ bool editor_session::convert_to_mobile(const std::filesystem::path& out,
     return quillmap::convert_to_mobile(*dictionary_, out, options, skipped, notes, error_);
 }
 
+bool editor_session::convert_to_gamecube(const std::filesystem::path& out,
+                                         const gc_convert_options& options,
+                                         std::vector<std::string>& skipped,
+                                         std::vector<std::string>& notes) {
+    return quillmap::convert_to_gc(*dictionary_, out, options, skipped, notes, error_);
+}
+
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
     return export_type_of_extension(extension);
 }
@@ -320,6 +327,7 @@ bool editor_session::add_file(ps2_txd& txd, const std::string& path, swizzle_mod
         if (auto* pc = dynamic_cast<pc_txd*>(&txd)) return add_pc_picture(*pc, path, png);
         if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
             return add_mobile_picture(*mobile, path, png);
+        if (auto* gc = dynamic_cast<gc_txd*>(&txd)) return add_gc_picture(*gc, path, png);
     }
     switch (*type) {
     case export_type::bmp:
@@ -369,6 +377,12 @@ bool editor_session::replace_picture(ps2_txd& txd, uint32_t t, const std::string
         mobile_edit_options options;
         options.mips = mips;
         return replace_mobile_picture(txd, t, image, options, keep_alpha);
+    }
+    if (*type != export_type::rwsect && txd.family() == txd_family::gamecube) {
+        gc_edit_options options;
+        options.mips = mips;
+        options.dither = dither;
+        return replace_gc_picture(txd, t, image, options, keep_alpha);
     }
     if (*type == export_type::png || *type == export_type::dds)
         return replace_texture_png(txd, t, image, dither, txd.last_error, note_, levels);
@@ -431,6 +445,59 @@ bool editor_session::add_mobile_picture(ios_txd& txd, const std::string& path,
                               options, txd.last_error, note_);
 }
 
+bool editor_session::replace_gamecube(uint32_t t, const std::string& image,
+                                      const gc_edit_options& options, bool bmp_alpha) {
+    const edit_record record{edit_kind::replace, t, image, bmp_alpha ? 1u : 0u};
+    note_.clear();
+    return edit(record, [&](ps2_txd& txd) {
+        return replace_gc_picture(txd, t, image, options, bmp_alpha);
+    });
+}
+
+bool editor_session::replace_gc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                                        const gc_edit_options& options, bool bmp_alpha) {
+    auto* gc = dynamic_cast<gc_txd*>(&txd);
+    if (!gc) {
+        txd.last_error = session_msg::gamecube_edits_only;
+        return false;
+    }
+    if (export_type_for(import_extension(image)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(image, dds, txd.last_error)) return false;
+        return replace_gc_texture_dds(*gc, t, dds, options, txd.last_error, note_);
+    }
+    png_picture picture;
+    if (!read_picture_file(image, picture, txd.last_error, bmp_alpha)) return false;
+    return replace_gc_texture(*gc, t, picture.image, options, txd.last_error, note_);
+}
+
+bool editor_session::add_gc_picture(gc_txd& txd, const std::string& path,
+                                    const png_add_options& png) {
+    gc_edit_options options;
+    options.format = png.gamecube;
+    if ((png.format || png.mobile) && !png.gamecube) {
+        txd.last_error = "GameCube textures take c4, c8, rgb5a3, rgba8 or cmpr";
+        return false;
+    }
+    options.resize = png.resize;
+    options.dither = png.dither;
+    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
+                                 : mips_request{mips_mode::count, png.mips};
+    png_picture picture;
+    if (export_type_for(import_extension(path)) == export_type::dds) {
+        dds_image dds;
+        if (!read_dds_file(path, dds, txd.last_error)) return false;
+        picture.image.width = dds.width;
+        picture.image.height = dds.height;
+        picture.image.rgba = dds_level_rgba(dds, 0);
+    } else if (!read_picture_file(path, picture, txd.last_error)) {
+        return false;
+    }
+    if (!scale_to_asked_size(picture, png, txd.last_error, note_)) return false;
+    return add_gc_texture(txd, picture.image, std::filesystem::path(path).stem().string(), options,
+                          txd.last_error, note_);
+}
+
 bool editor_session::replace_pc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
                                         const pc_edit_options& options, bool bmp_alpha) {
     auto* pc = dynamic_cast<pc_txd*>(&txd);
@@ -483,6 +550,8 @@ bool editor_session::set_mips(uint32_t t, mips_request mips, bool dither) {
     return edit(record, [&](ps2_txd& txd) {
         if (auto* mobile = dynamic_cast<ios_txd*>(&txd))
             return set_mobile_mips(*mobile, t, mips, txd.last_error, note_);
+        if (auto* gc = dynamic_cast<gc_txd*>(&txd))
+            return set_gc_mips(*gc, t, mips, txd.last_error, note_);
         auto* pc = dynamic_cast<pc_txd*>(&txd);
         if (!pc) {
             txd.last_error = session_msg::pc_edits_only;

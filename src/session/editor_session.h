@@ -7,6 +7,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_probe.h"
+#include "imageio/convert_gc.h"
 #include "imageio/convert_mobile.h"
 #include "imageio/convert_pc.h"
 #include "imageio/mip_chain.h"
@@ -164,6 +165,9 @@ class editor_session {
     // Rebuilds the dictionary as a mobile one into `out`; the session's own dictionary stays.
     bool convert_to_mobile(const std::filesystem::path& out, const mobile_convert_options& options,
                            std::vector<std::string>& skipped, std::vector<std::string>& notes);
+    // Rebuilds the dictionary as a GameCube one into `out`; the session's own dictionary stays.
+    bool convert_to_gamecube(const std::filesystem::path& out, const gc_convert_options& options,
+                             std::vector<std::string>& skipped, std::vector<std::string>& notes);
 
     // ---- textures ----
     // The export type a file extension names (with or without its dot), 0 for none.
@@ -220,6 +224,10 @@ class editor_session {
     // unless options.format names another, the mip levels as options.mips asks.
     bool replace_mobile(uint32_t t, const std::string& image, const mobile_edit_options& options,
                         bool bmp_alpha = false);
+    // Replaces texture t of a GameCube dictionary from a PNG, DDS, BMP or TIM2: its own kind
+    // unless options.format names another, the mip levels as options.mips asks.
+    bool replace_gamecube(uint32_t t, const std::string& image, const gc_edit_options& options,
+                          bool bmp_alpha = false);
     // Gives texture t of a PC, XBOX or mobile dictionary the mip levels asked for (level 0
     // kept).
     bool set_mips(uint32_t t, mips_request mips, bool dither = true);
@@ -265,6 +273,10 @@ class editor_session {
     bool replace_mobile_picture(ps2_txd& txd, uint32_t t, const std::string& image,
                                 const mobile_edit_options& options, bool bmp_alpha);
     bool add_mobile_picture(ios_txd& txd, const std::string& path, const png_add_options& png);
+    // The GameCube steps of replace and import (inside an edit).
+    bool replace_gc_picture(ps2_txd& txd, uint32_t t, const std::string& image,
+                            const gc_edit_options& options, bool bmp_alpha);
+    bool add_gc_picture(gc_txd& txd, const std::string& path, const png_add_options& png);
     // Adds the textures of one import file, by its extension; the note tells what changed.
     bool add_file(ps2_txd& txd, const std::string& path, swizzle_mode swizzle,
                   const png_add_options& png);

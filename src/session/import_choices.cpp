@@ -77,6 +77,10 @@ std::vector<std::string> import_formats(ps2_txd& txd) {
         for (mobile_format format : k_mobile_formats)
             names.emplace_back(mobile_format_name(format));
         return names;
+    case txd_family::gamecube:
+        for (gc_format format : k_gc_formats)
+            names.emplace_back(gc_format_name(format));
+        return names;
     }
     return names;
 }
@@ -96,12 +100,19 @@ std::string texture_format(ps2_txd& txd, uint32_t t) {
         const auto fields = mobile_fields_of(txd.texture_struct(t), ignored);
         return fields ? mobile_format_name(fields->format) : std::string();
     }
+    case txd_family::gamecube: {
+        auto* gc = dynamic_cast<gc_txd*>(&txd);
+        const auto f = gc ? gc->fields(t) : std::nullopt;
+        const auto kind = f ? gc_header::kind_of(f->gx, f->palette_format) : std::nullopt;
+        return kind ? gc_format_name(gc_format_of(*kind)) : std::string();
+    }
     }
     return {};
 }
 
 bool format_dithers(const std::string& format) {
-    return format == "4" || format == "8" || format == "pal8" || format == "pal4";
+    return format == "4" || format == "8" || format == "pal8" || format == "pal4" ||
+           format == "c4" || format == "c8";
 }
 
 double picture_psnr(const rgba_image& source, const rgba_image& result) {
@@ -141,9 +152,13 @@ bool editor_session::import_chosen(const std::string& path, swizzle_mode swizzle
         case txd_family::mobile:
             png.mobile = mobile_format_named(choices.format);
             break;
+        case txd_family::gamecube:
+            png.gamecube = gc_format_named(choices.format);
+            break;
         }
         if (png.depth == 0 || (dictionary_->family() == txd_family::pc_xbox && !png.format) ||
-            (dictionary_->family() == txd_family::mobile && !png.mobile)) {
+            (dictionary_->family() == txd_family::mobile && !png.mobile) ||
+            (dictionary_->family() == txd_family::gamecube && !png.gamecube)) {
             error_ = choices.format + " is no format of " + platform_name() + " textures";
             error_detail_.clear();
             return false;
@@ -168,6 +183,13 @@ bool editor_session::replace_chosen(uint32_t t, const std::string& image, bool k
             options.mips = mips_request_of(choices.mips);
             options.dither = choices.dither;
             return replace_pc_picture(txd, t, image, options, keep_alpha);
+        }
+        if (picture && txd.family() == txd_family::gamecube) {
+            gc_edit_options options;
+            if (!own_format) options.format = gc_format_named(choices.format);
+            options.mips = mips_request_of(choices.mips);
+            options.dither = choices.dither;
+            return replace_gc_picture(txd, t, image, options, keep_alpha);
         }
         if (picture && txd.family() == txd_family::mobile) {
             mobile_edit_options options;

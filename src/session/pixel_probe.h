@@ -10,7 +10,7 @@
 namespace quillmap {
 
 // What a texture stores for one pixel of a level, beside what the preview shows: the palette
-// index of a 4- or 8-bit PS2 texture and the alpha as stored (0..0x80 on PS2).
+// index of a 4- or 8-bit PS2 or GameCube palette texture and the alpha as stored (0..0x80 on PS2).
 struct stored_pixel {
     std::optional<uint32_t> index;
     std::optional<uint32_t> alpha;

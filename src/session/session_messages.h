@@ -29,6 +29,7 @@ inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled
 inline constexpr const char* pc_edits_only =
     "This edit works on PC, XBOX and mobile dictionaries; PS2 textures take their own commands.";
 inline constexpr const char* mobile_edits_only = "This edit works on mobile dictionaries.";
+inline constexpr const char* gamecube_edits_only = "This edit works on GameCube dictionaries.";
 // A texture name that another texture of the dictionary already has (case ignored).
 inline std::string name_taken_by(uint32_t other, const std::string& other_name) {
     return "Texture " + std::to_string(other) + " is already named \"" + other_name +

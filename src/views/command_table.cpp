@@ -67,6 +67,7 @@ const command_row k_rows[] = {
     item(cmd::convert_ps2, "PS2 Version", menu_id::convert).when(ps2_convert),
     item(cmd::convert_xbox, "XBOX Version", menu_id::convert).when(dictionary),
     item(cmd::convert_mobile, "Mobile Version", menu_id::convert).when(dictionary),
+    item(cmd::convert_gamecube, "GameCube Version", menu_id::convert).when(dictionary),
     item(cmd::file_exit, "E&xit\tAlt+F4", menu_id::file).with(separator_before),
 
     submenu("&Edit", menu_id::bar, menu_id::edit),

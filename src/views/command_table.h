@@ -88,6 +88,7 @@ enum : int {
     convert_xbox = 41024,
     edit_in = 41025,
     convert_mobile = 41026,
+    convert_gamecube = 41027,
     // The pop-up menu's "&Conversion" items.
     convert_unswizzle = 40148,
     convert_swizzle = 40149,

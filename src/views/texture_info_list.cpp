@@ -1,5 +1,6 @@
 #include "views/texture_info_list.h"
 
+#include "dictionary/gc_txd.h"
 #include "dictionary/ps2_raster_layout.h"
 #include "dictionary/ps2_txd.h"
 #include "stream/byte_reader.h"
@@ -78,6 +79,8 @@ const char* CTextureInfoList::platform_name(uint32_t platform_word) {
         return "DirectX 7";
     case 5:
         return "XBOX";
+    case 6:
+        return "GameCube";
     case 8:
         return "DirectX 8";
     case 9:
@@ -155,6 +158,9 @@ void CTextureInfoList::show_texture_info(uint32_t t, ps2_txd* dictionary) {
         break;
     case texture_family::mobile:
         add_mobile_rows(t, row);
+        break;
+    case texture_family::gamecube:
+        add_gamecube_rows(t, row);
         break;
     case texture_family::other:
         add_platform_row(t, row);
@@ -247,6 +253,31 @@ void CTextureInfoList::add_mobile_rows(uint32_t t, int& row) {
                                  : word == 11 ? L"ATC"
                                               : L"Not used";
     add_info_row(row++, group_platform, L"ss", {L"Compression", compression});
+    add_platform_row(t, row);
+}
+
+void CTextureInfoList::add_gamecube_rows(uint32_t t, int& row) {
+    auto* gc = dynamic_cast<gc_txd*>(dictionary_);
+    const auto f = gc ? gc->fields(t) : std::nullopt;
+    if (f) {
+        add_info_row(row++, group_common, L"ss",
+                     {L"Color Format", wide(colour_format_name(f->raster_format))});
+        add_info_row(row++, group_flags, L"sx", {L"Filter Flags", f->filter});
+        add_info_row(row++, group_flags, L"sx", {L"Raster Flags", f->raster_format});
+        std::string gx = gx_format_name(f->gx);
+        if (!gx_format_verified(f->gx)) gx += " (unverified)";
+        add_info_row(row++, group_platform, L"ss", {L"GX Format", wide(gx)});
+        add_info_row(row++, group_platform, L"ss",
+                     {L"Palette Format", wide(gx_palette_name(f->palette_format))});
+        add_info_row(row++, group_platform, L"sd", {L"Palette Entries", f->palette_entries});
+        add_info_row(row++, group_platform, L"sd", {L"Levels Stored", f->levels});
+        add_info_row(row++, group_platform, L"sd", {L"Alpha Flag", f->alpha});
+        add_info_row(row++, group_platform, L"sd", {L"Data Size", f->data_size});
+        add_info_row(row++, group_platform, L"ss",
+                     {L"Words 8-20", QString::asprintf("%u %u %u %u", f->words[0], f->words[1],
+                                                       f->words[2], f->words[3])
+                                         .toStdWString()});
+    }
     add_platform_row(t, row);
 }
 

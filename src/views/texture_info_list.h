@@ -67,6 +67,7 @@ class CTextureInfoList : public QTreeWidget {
     void add_ps2_rows(uint32_t t, int& row);
     void add_pc_rows(uint32_t t, int& row);
     void add_mobile_rows(uint32_t t, int& row);
+    void add_gamecube_rows(uint32_t t, int& row);
     void add_platform_row(uint32_t t, int& row);
 
     ps2_txd* dictionary_ = nullptr;

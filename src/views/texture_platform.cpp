@@ -10,6 +10,7 @@ bool is_mobile_dictionary(ps2_txd& dictionary) {
 }
 
 texture_family family_of(ps2_txd& dictionary, uint32_t t) {
+    if (dictionary.family() == txd_family::gamecube) return texture_family::gamecube;
     if (dictionary.is_ps2(t)) return texture_family::ps2;
     const uint32_t id = dictionary.platform_id(t);
     if (id == stored_platform::xbox || id == stored_platform::d3d8) return texture_family::pc_xbox;

@@ -10,7 +10,7 @@ class ps2_txd;
 
 // Which layout a texture's rows and editing follow. Platform word 9 means Direct3D 9 in a PC
 // dictionary and DXT in a mobile one, so the dictionary's class decides it.
-enum class texture_family { ps2, pc_xbox, mobile, other };
+enum class texture_family { ps2, pc_xbox, mobile, gamecube, other };
 
 bool is_mobile_dictionary(ps2_txd& dictionary);
 texture_family family_of(ps2_txd& dictionary, uint32_t t);

@@ -32,6 +32,7 @@ const std::map<std::string, driver>& drivers() {
         t["pc_txd"] = qm_fuzz::drive_dictionary<pc_txd>;
         t["xbox_txd"] = qm_fuzz::drive_dictionary<xbox_txd>;
         t["ios_txd"] = qm_fuzz::drive_dictionary<ios_txd>;
+        t["gc_txd"] = qm_fuzz::drive_dictionary<gc_txd>;
         t["tex"] = qm_fuzz::drive_tex;
         return t;
     }();

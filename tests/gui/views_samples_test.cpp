@@ -17,7 +17,8 @@ using namespace views_test;
 
 namespace {
 const char* const k_all_platforms_settings = "[main]\nenable_thumbs=1\nenable_info=1\nenable_"
-                                             "warnings=0\nplatform_priority=PS2,PC,iOS,XBOX,TEX\n";
+                                             "warnings=0\nplatform_priority=PS2,PC,iOS,XBOX,TEX,"
+                                             "GameCube\n";
 
 class sample_views : public ::testing::TestWithParam<std::string> {};
 
@@ -70,6 +71,28 @@ TEST_P(sample_views, the_structure_view_shows_the_whole_tree) {
     dialog.tree->setCurrentItem(root);
     const int rows = static_cast<int>(dialog.dump_text().count("\r\n"));
     EXPECT_EQ(rows, static_cast<int>(std::min<uint32_t>(txd.root->size + 12, 2048) / 16));
+}
+
+// Every GameCube header field is in the information panel.
+TEST(gamecube_views, the_panel_shows_every_header_field) {
+    SKIP_WITHOUT_SAMPLES();
+    window_fixture f(k_all_platforms_settings);
+    ASSERT_TRUE(f.window->open_dictionary(sample("gc_menu_mips.txd").string(), 0));
+    auto& list = *static_cast<CTextureList*>(texture_list_of(*f.window));
+    auto& info = *static_cast<CTextureInfoList*>(info_list_of(*f.window));
+    list.setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(info.value_of("Texture Name").toStdString(), "gamemenu");
+    EXPECT_EQ(info.value_of("Mip Levels").toStdString(), "9");
+    EXPECT_EQ(info.value_of("Filter Flags").toStdString(), "0x1103");
+    EXPECT_EQ(info.value_of("Raster Flags").toStdString(), "0xA104");
+    EXPECT_EQ(info.value_of("GX Format").toStdString(), "C8");
+    EXPECT_EQ(info.value_of("Palette Format").toStdString(), "RGB5A3");
+    EXPECT_EQ(info.value_of("Palette Entries").toStdString(), "256");
+    EXPECT_EQ(info.value_of("Alpha Flag").toStdString(), "1");
+    EXPECT_EQ(info.value_of("Data Size").toStdString(), "87456");
+    EXPECT_EQ(info.value_of("Words 8-20").toStdString(), "0 1 1 0");
+    EXPECT_EQ(info.value_of("RW Platform").toStdString(), "GameCube");
+    EXPECT_NE(picture_of(*f.window)->bitmap(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(samples, sample_views, ::testing::ValuesIn(sample_dictionaries()),
