@@ -1,5 +1,7 @@
 #include "imageio/dxt_block_fit.h"
 
+#include "raster/pixel_format.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,25 +19,16 @@ constexpr int k_colour_refinements = 3;
 constexpr int k_alpha_refinements = 2;
 
 // 5- and 6-bit channels widened to 8 bits as the decoder does it.
-constexpr int widen5(int f) {
-    const int t = f * 255 + 16;
-    return (t + (t >> 5)) >> 5;
-}
-constexpr int widen6(int f) {
-    const int t = f * 255 + 32;
-    return (t + (t >> 6)) >> 6;
-}
-
 constexpr auto k_widened5 = [] {
     std::array<uint8_t, 32> t{};
     for (int f = 0; f < 32; ++f)
-        t[f] = uint8_t(widen5(f));
+        t[f] = uint8_t(widen_5bit(f));
     return t;
 }();
 constexpr auto k_widened6 = [] {
     std::array<uint8_t, 64> t{};
     for (int f = 0; f < 64; ++f)
-        t[f] = uint8_t(widen6(f));
+        t[f] = uint8_t(widen_6bit(f));
     return t;
 }();
 
@@ -54,8 +47,8 @@ struct palette {
 };
 
 palette four_colours(uint16_t c0, uint16_t c1) {
-    const int r0 = widen5(c0 >> 11), g0 = widen6((c0 >> 5) & 0x3F), b0 = widen5(c0 & 0x1F);
-    const int r1 = widen5(c1 >> 11), g1 = widen6((c1 >> 5) & 0x3F), b1 = widen5(c1 & 0x1F);
+    const int r0 = widen_5bit(c0 >> 11), g0 = widen_6bit(c0 >> 5), b0 = widen_5bit(c0);
+    const int r1 = widen_5bit(c1 >> 11), g1 = widen_6bit(c1 >> 5), b1 = widen_5bit(c1);
     palette p;
     const int r[4] = {r0, r1, (2 * r0 + r1) / 3, (r0 + 2 * r1) / 3};
     const int g[4] = {g0, g1, (2 * g0 + g1) / 3, (g0 + 2 * g1) / 3};
@@ -140,8 +133,8 @@ void fill_blend(blend_entry (&table)[256], int steps, bool half) {
         table[v] = {0, 0, 255};
     for (int a = 0; a <= steps; ++a)
         for (int b = 0; b <= steps; ++b) {
-            const int wa = steps == 31 ? widen5(a) : widen6(a);
-            const int wb = steps == 31 ? widen5(b) : widen6(b);
+            const int wa = steps == 31 ? widen_5bit(a) : widen_6bit(a);
+            const int wb = steps == 31 ? widen_5bit(b) : widen_6bit(b);
             const int value = half ? (wa + wb) / 2 : (2 * wa + wb) / 3;
             // Only values near the blend can take it: the others have closer pairs.
             for (int v = std::max(0, value - 8); v <= std::min(255, value + 8); ++v) {
