@@ -249,17 +249,11 @@ void compare(ps2_txd& original, ps2_txd& back, bool dxt_reencoded, figures& row)
             const psnr_pair reference = squish_psnr(want, k.dxt);
             row.dxt_short_of_squish =
                 std::max(row.dxt_short_of_squish, reference.colour - ours.colour);
-            if (getenv("QM_DEBUG") && reference.colour - ours.colour > 0.5)
-                std::cerr << "DBG " << original.texture_name(t, name_kind::texture) << " dxt"
-                          << k.dxt << " ours " << ours.colour << "/" << ours.alpha << " squish "
-                          << reference.colour << "/" << reference.alpha << "\n";
         }
     }
 }
 
 } // namespace
-
-constexpr bool k_dxt_goal = false;
 
 // The figures table over every platform and route, with the goals each route must meet.
 TEST(LosslessRoundTrip, EveryPlatformAndRoute) {
@@ -277,28 +271,35 @@ TEST(LosslessRoundTrip, EveryPlatformAndRoute) {
               << (f.dxt_short_of_squish > 0 ? figure(f.dxt_short_of_squish) : "-") << " |\n";
     };
     for (const char* platform : platforms) {
+        // Goals per route: which kinds come back byte for byte, whether every picture comes back
+        // exact, and whether DXT textures are re-encoded from their own decoded picture (to be
+        // within 0.5 dB of libsquish's cluster fit on it; a lossy layout between does not count).
+        const bool d3d9 = std::string(platform) == "D3D9";
         struct named_route {
             std::string name;
-            bool palette_identical, plain_identical, dxt_identical, dxt_reencoded;
+            bool palette_identical, plain_identical, dxt_identical, pictures_exact, dxt_reencoded;
             std::function<std::unique_ptr<ps2_txd>(const std::filesystem::path&, std::string&)> run;
         };
         std::vector<named_route> routes = {
-            {"export png, replace", true, true, false, true,
+            {"export png, replace", true, true, false, !d3d9, true,
              [](const std::filesystem::path& f, std::string& e) {
                  return export_replace(f, export_type::png, 1, e);
              }},
-            {"export png, replace ×3", true, true, false, true,
+            {"export png, replace ×3", true, true, false, !d3d9, true,
              [](const std::filesystem::path& f, std::string& e) {
                  return export_replace(f, export_type::png, 3, e);
              }},
-            {"export dds, replace", true, true, true, true,
+            {"export dds, replace", true, true, true, true, true,
              [](const std::filesystem::path& f, std::string& e) {
                  return export_replace(f, export_type::dds, 1, e);
              }},
         };
         for (const char* via : vias) {
             if (std::string(via) == platform) continue;
-            routes.push_back({std::string("to ") + via + " and back", false, false, false, true,
+            const bool lossless_between =
+                std::string(via) == "D3D8" && std::string(platform) == "PS2";
+            routes.push_back({std::string("to ") + via + " and back", false, false, false,
+                              lossless_between, std::string(via) != "mobile",
                               [platform, via](const std::filesystem::path& f, std::string& e) {
                                   return there_and_back(f, platform, via, e);
                               }});
@@ -331,8 +332,11 @@ TEST(LosslessRoundTrip, EveryPlatformAndRoute) {
             if (r.dxt_identical) {
                 EXPECT_EQ(row.identical[int(kind::dxt)], row.of_kind[int(kind::dxt)]);
             }
-            if (k_dxt_goal) {
-                EXPECT_LE(row.dxt_short_of_squish, 0.5);
+            EXPECT_LE(row.dxt_short_of_squish, 0.5);
+            if (r.pictures_exact) {
+                EXPECT_EQ(row.least_colour, 99);
+                EXPECT_EQ(row.least_alpha, 99);
+                EXPECT_EQ(row.scaled, 0u);
             }
         }
         // No alpha drift: three round trips lose no more alpha than one.
