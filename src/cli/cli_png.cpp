@@ -33,11 +33,12 @@ std::optional<bool> dither_option(const cli_args& args, int& exit_code) {
 }
 
 std::optional<uint32_t> mips_option(const cli_args& args, int& exit_code) {
-    const std::string mips = args.get("--mips", "1");
+    const std::string mips = args.get("--mips", "keep");
     if (mips == "auto") return 0u;
+    if (mips == "keep") return k_mips_keep;
     const auto count = parse_uint(mips);
     if (!count || *count == 0) {
-        exit_code = usage_error("--mips takes a level count or auto");
+        exit_code = usage_error("--mips takes a level count, auto or keep");
         return std::nullopt;
     }
     return count;

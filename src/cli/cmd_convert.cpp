@@ -102,6 +102,7 @@ int cmd_convert(const cli_args& args) {
     const std::string depth = args.get("--depth", "keep");
     if (depth != "keep" && depth != "4" && depth != "8" && depth != "32")
         return usage_error("--depth takes 4, 8, 32 or keep");
+    // The source's own mip levels stay unless a count (or auto) is asked for.
     const auto mips = mips_option(args, code);
     const auto dither = dither_option(args, code);
     if (!mips || !dither) return code;

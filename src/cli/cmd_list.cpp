@@ -1,5 +1,7 @@
 #include "cli/cli_commands.h"
 #include "dictionary/gc_txd.h"
+#include "dictionary/ios_txd.h"
+#include "raster/pixel_format.h"
 #include "stream/file_name_text.h"
 
 #include <cstdio>
@@ -71,7 +73,14 @@ int cmd_list(const cli_args& args) {
         const std::string name = txd.texture_name(t, name_kind::texture);
         const std::string mask = txd.texture_name(t, name_kind::mask);
         const uint32_t w = txd.width(t), h = txd.height(t), d = txd.depth(t);
-        const uint32_t format = txd.pixel_format(t), compression = txd.compression(t);
+        uint32_t format = txd.pixel_format(t), compression = txd.compression(t);
+        if (auto* mobile = dynamic_cast<ios_txd*>(&txd); mobile && mobile->is_mobile_texture(t)) {
+            // Mobile Structs carry no raster format word: the alpha byte tells DXT1 from DXT3
+            // and 565 from 4444.
+            format = mobile->stored_pixel_code(t);
+            const bool alpha = format == pixel_code::rgba4444;
+            if (compression) compression = alpha ? 3 : 1;
+        }
         const uint32_t mips = txd.mip_count(t), platform = txd.platform_id(t);
         const bool swizzled = txd.is_swizzled(t);
         if (json) {

@@ -25,7 +25,7 @@ const cli_command k_commands[] = {
      "[--view texture|alpha|mixed] [--swizzle auto|on|off] [-o DIR_OR_FILE]",
      "Writes one texture, or all of them, as picture files or raw sections."},
     {"add", cmd_add,
-     "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto] "
+     "add FILE INPUT... [--offset HEX] [--swizzle on|off] [--depth 4|8|32] [--mips N|auto|keep] "
      "[--resize] [--format dxt1|dxt3|dxt5|8888|888|pal8|pal4|565|4444|c4|c8|rgb5a3|rgba8|cmpr] "
      "[--dither on|off] "
      "(-o OUT | --in-place)",

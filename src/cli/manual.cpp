@@ -22,8 +22,9 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "The platform classes to try, in order (PS2, PC, iOS, XBOX, TEX, GameCube)."},
         {"--json", "Prints the result as JSON."},
         {"--depth", "Bits per pixel of the textures written (4, 8, 32, or keep)."},
-        {"--mips", "Mip levels: a count, auto for RenderWare's own count; for replace auto "
-                   "(rebuilt when the palette changes), keep or regenerate."},
+        {"--mips", "Mip levels: a count, auto for RenderWare's own count, or keep (the "
+                   "default) for the levels the source holds; for replace auto (rebuilt when "
+                   "the palette changes), keep or regenerate."},
         {"--dither", "Dithers when colours are reduced to a palette (on or off)."},
         {"--level", "The mip level to write, counted from 0."},
         {"--png-level",

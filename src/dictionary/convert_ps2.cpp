@@ -8,6 +8,7 @@
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillmap {
@@ -18,6 +19,8 @@ constexpr uint8_t k_ps2_opaque_alpha = 0x80;
 constexpr uint32_t k_filter_nearest = 1;
 constexpr uint32_t k_filter_linear = 2;
 constexpr uint32_t k_filter_mip_nearest = 3;
+constexpr uint32_t k_filter_mip_linear = 4;
+constexpr uint32_t k_filter_linear_mip_nearest = 5;
 constexpr uint32_t k_filter_linear_mip_linear = 6;
 
 // PS2 rasters keep alpha 0 .. 0x80.
@@ -30,6 +33,51 @@ void put_rgba(uint8_t* out, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     out[1] = g;
     out[2] = b;
     out[3] = a;
+}
+
+// Palette bit of a PC raster format whose 16 (or 32) colours are indexed a byte per texel.
+constexpr uint32_t k_pc_pal4_bit = 0x4000;
+constexpr uint32_t k_4bit_entries = 16;
+
+bool fits_4bit(const std::vector<uint8_t>& indices) {
+    return std::all_of(indices.begin(), indices.end(),
+                       [](uint8_t i) { return i < k_4bit_entries; });
+}
+
+// Indices below 16 packed two a byte, the left pixel in the low nibble.
+std::vector<uint8_t> packed_4bit(const std::vector<uint8_t>& indices) {
+    std::vector<uint8_t> packed((indices.size() + 1) / 2, 0);
+    for (size_t i = 0; i < indices.size(); ++i)
+        packed[i / 2] |= uint8_t(indices[i] << (i & 1 ? 4 : 0));
+    return packed;
+}
+
+// The first 16 entries of a 256-entry palette in the console's slot order, in plain order.
+std::vector<uint8_t> palette_4bit(const std::vector<uint8_t>& palette) {
+    std::vector<uint8_t> out(size_t(4) * k_4bit_entries, 0);
+    for (uint32_t i = 0; i < k_4bit_entries; ++i) {
+        const size_t slot = size_t(ps2_swizzling::clut_slot(i)) * 4;
+        if (slot + 4 <= palette.size())
+            std::copy_n(palette.begin() + ptrdiff_t(slot), 4, out.begin() + 4 * i);
+    }
+    return out;
+}
+
+// An opaque PC palette shows every entry opaque, whatever its alpha byte holds. Entries no texel
+// of any level uses show nothing: they take the alpha their stored byte says, so that a PS2
+// palette that went through an 888 one comes back as it was.
+void keep_unused_alpha(std::span<const uint8_t> stored, ps2_raster& out) {
+    const uint32_t entries = uint32_t(out.palette.size() / 4);
+    if (out.depth != 8 || entries != 256) return;
+    std::vector<bool> used(entries, false);
+    for (const uint8_t index : out.pixels)
+        used[index] = true;
+    for (const auto& further : out.further_levels)
+        for (const uint8_t index : further)
+            used[index] = true;
+    for (uint32_t i = 0; i < entries && 4 * size_t(i) + 3 < stored.size(); ++i)
+        if (!used[i])
+            out.palette[4 * size_t(ps2_swizzling::clut_slot(i)) + 3] = ps2_alpha(stored[4 * i + 3]);
 }
 
 bool from_native(const native_level& level, ps2_raster& out, std::string& error) {
@@ -63,38 +111,19 @@ bool from_native(const native_level& level, ps2_raster& out, std::string& error)
         return true;
     }
 
+    if (level.depth != 16 && level.depth != 24 && level.depth != 32) {
+        error = platform_msg::no_pixels;
+        return false;
+    }
     out.depth = 32;
     out.palette.clear();
     out.pixels.assign(count * 4, 0);
-    const uint8_t* in = level.pixels.data();
+    const uint32_t bytes = level.depth / 8;
     for (size_t i = 0; i < count; ++i) {
-        uint8_t r = 0, g = 0, b = 0, a = 0xFF;
-        switch (level.depth) {
-        case 16: {
-            // The size check above covers every pixel.
-            const rgba8 c = decode_16bit_pixel(level.code, load_u16(in + 2 * i));
-            r = c.r;
-            g = c.g;
-            b = c.b;
-            a = c.a;
-            break;
-        }
-        case 24:
-            b = in[3 * i];
-            g = in[3 * i + 1];
-            r = in[3 * i + 2];
-            break;
-        case 32:
-            b = in[4 * i];
-            g = in[4 * i + 1];
-            r = in[4 * i + 2];
-            a = level.opaque ? 0xFF : in[4 * i + 3];
-            break;
-        default:
-            error = platform_msg::no_pixels;
-            return false;
-        }
-        put_rgba(&out.pixels[4 * i], r, g, b, ps2_alpha(a));
+        // The size check above covers every pixel.
+        const rgba8 c = decode_pc_pixel(level.depth, level.code, level.pixels.data() + i * bytes);
+        const uint8_t a = level.depth == 32 && level.opaque ? 0xFF : c.a;
+        put_rgba(&out.pixels[4 * i], c.r, c.g, c.b, ps2_alpha(a));
     }
     return true;
 }
@@ -166,13 +195,48 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
         return false;
     }
     if (!from_native(*level, out, error)) return false;
+    const bool opaque_palette = level->opaque && !level->palette.empty();
     // PC and XBOX Structs keep filter and addressing where PS2 ones do.
     if (source.family() == txd_family::pc_xbox) out.flags = source.texture_flags(t);
+    out.levels_before = std::max(source.mip_count(t), 1u);
+    // Further mip levels, as far as they can be read; the palette is level 0's.
+    const uint32_t levels = source.mip_count(t);
+    for (uint32_t n = 1; n < levels; ++n) {
+        const auto further = source.level_pixels(t, n, level_detail::full_colour);
+        ps2_raster one;
+        std::string why;
+        if (!further || !from_native(*further, one, why) || one.depth != out.depth) break;
+        out.further_levels.push_back(std::move(one.pixels));
+    }
+    if (opaque_palette && source.family() == txd_family::pc_xbox)
+        keep_unused_alpha(source.palette(t), out);
+    // The 4-bit palette form of D3D8 stores an index a byte: back to 4 bits when every index
+    // fits, so that the texture keeps its depth.
+    const bool pal4 = source.family() == txd_family::pc_xbox &&
+                      (source.raster_format(t) & k_pc_pal4_bit) && out.depth == 8;
+    if (pal4 && fits_4bit(out.pixels) &&
+        std::all_of(out.further_levels.begin(), out.further_levels.end(), fits_4bit)) {
+        out.pixels = packed_4bit(out.pixels);
+        for (auto& further : out.further_levels)
+            further = packed_4bit(further);
+        out.palette = palette_4bit(out.palette);
+        out.depth = 4;
+    }
     return true;
 }
 
-uint32_t flags_for_levels(uint32_t flags, uint32_t levels) {
-    if (levels <= 1) return flags;
+uint32_t flags_for_levels(uint32_t flags, uint32_t levels, uint32_t levels_before) {
+    if (levels <= 1) {
+        if (levels_before <= 1) return flags; // the filter is the texture's own choice
+        // The levels went: the mip filter goes back to the filter it varies.
+        const uint32_t filter = flags & 0xFF;
+        const uint32_t plain =
+            filter == k_filter_mip_nearest || filter == k_filter_mip_linear ? k_filter_nearest
+            : filter == k_filter_linear_mip_nearest || filter == k_filter_linear_mip_linear
+                ? k_filter_linear
+                : filter;
+        return (flags & ~uint32_t{0xFF}) | plain;
+    }
     const uint32_t filter = flags & 0xFF;
     const uint32_t mip_filter = filter == k_filter_nearest  ? k_filter_mip_nearest
                                 : filter == k_filter_linear ? k_filter_linear_mip_linear
@@ -202,7 +266,8 @@ ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string
     for (const auto& level : raster.further_levels)
         source.levels.emplace_back(level);
     source.palette = raster.palette;
-    source.flags = flags_for_levels(raster.flags, uint32_t(source.levels.size()));
+    source.flags = flags_for_levels(raster.flags, uint32_t(source.levels.size()),
+                                    std::max(raster.levels_before, uint32_t(source.levels.size())));
     return source;
 }
 

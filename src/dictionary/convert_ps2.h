@@ -10,6 +10,10 @@
 
 namespace quillmap {
 
+// A mip level count asked for that means: the levels the source holds (a DDS's, a converted
+// texture's), one for a picture without levels.
+inline constexpr uint32_t k_mips_keep = 0xFFFFFFFF;
+
 // A texture's pixels in the PS2 raster's own formats (palettes and 32-bit pixels red, green,
 // blue, alpha 0..0x80; 256-entry palettes in console order), ready for build_raster_texture.
 struct ps2_raster {
@@ -25,14 +29,19 @@ struct ps2_raster {
     // The source's filter and addressing word (0: the builder's default); a filter without mip
     // levels becomes its mip variant when the raster has them.
     uint32_t flags = 0;
+    // Levels the source texture had (0: as many as the raster holds); fewer here means levels
+    // were dropped on the way, and the flags' mip filter goes with them.
+    uint32_t levels_before = 0;
     // The source texture's name, for what a transform reports about it.
     std::string name;
 };
 
-// The texture flags word for a texture of `levels` levels: a nearest or linear filter of a
-// mipmapped texture becomes the mip variant of the same filter (nearest: mip-nearest, linear:
-// linear-mip-linear); everything else stays.
-uint32_t flags_for_levels(uint32_t flags, uint32_t levels);
+// The texture flags word for a texture of `levels` levels that had `levels_before`: a nearest or
+// linear filter of a mipmapped texture becomes the mip variant of the same filter (nearest:
+// mip-nearest, linear: linear-mip-linear); a texture whose levels went takes the filter its mip
+// filter varies (mip-nearest, mip-linear: nearest; the linear-mip ones: linear); everything else
+// stays, the filter of a texture that had one level too.
+uint32_t flags_for_levels(uint32_t flags, uint32_t levels, uint32_t levels_before);
 
 // What the builder takes for `raster` in plain order: sizes, depth, every level and the palette.
 ps2_texture_source texture_source_of(const ps2_raster& raster, const std::string& name,

@@ -44,6 +44,9 @@ class ios_txd : public ps2_txd {
     bool is_mobile_texture(uint32_t t);
     bool is_mobile_uncompressed(uint32_t t);
     uint32_t mobile_pixel_format(uint32_t t);
+    // The texture's own layout by its alpha byte: 0x4444 (DXT3 blocks, 4444 pixels) or 0x565
+    // (DXT1 blocks, 565 pixels).
+    uint32_t stored_pixel_code(uint32_t t) { return render_code(t); }
 
     // Level `level` of texture t exactly as stored (16-bit pixels or DXT blocks); empty with
     // last_error when the Struct does not hold it whole or the texture has no pixels.

@@ -31,6 +31,14 @@ constexpr uint8_t k_d3d9_mask_pattern[31] = {
     0xff, 0xff, 0x6d, 0xff, 0xff, 0xff, 0x61, 0xff, 0xff, 0xff, 0x53, 0xff, 0xff, 0xff, 0x43};
 // The only Extension child old D3D8 files carry: a 4-byte sky mipmap value.
 constexpr uint32_t k_sky_mipmap_bytes = 4;
+// Real files stamp that chunk old-style (3.0.4, 3.1.0) whatever the dictionary's stamp is.
+constexpr uint32_t k_sky_mipmap_old_stamps[] = {0x304, 0x310};
+
+bool old_style_sky_stamp(const rw_chunk& chunk) {
+    return chunk.id == rw_id_sky_mipmap_val &&
+           std::find(std::begin(k_sky_mipmap_old_stamps), std::end(k_sky_mipmap_old_stamps),
+                     chunk.version) != std::end(k_sky_mipmap_old_stamps);
+}
 
 std::string hex(uint64_t v) {
     char text[24];
@@ -118,13 +126,11 @@ bool pc_level0_has_transparency(ps2_txd& txd, uint32_t t, bool& ok) {
     const size_t count = size_t(level->width) * level->height;
     const auto pixels = level->pixels;
     bool transparent = false;
-    // The block decoder widens DXT3's 4-bit alpha by a shift: 15, fully opaque, reads as 0xF0.
-    const uint8_t opaque_from = txd.compression(t) == 3 ? 0xF0 : 0xFF;
     switch (level->depth) {
     case 32:
         if (pixels.size() < count * 4) return false;
         for (size_t i = 0; i < count && !level->opaque; ++i)
-            transparent = transparent || pixels[4 * i + 3] < opaque_from;
+            transparent = transparent || pixels[4 * i + 3] < 0xFF;
         break;
     case 16:
         if (pixels.size() < count * 2) return false;
@@ -260,7 +266,7 @@ std::vector<ps2_problem> lint_pc_textures(ps2_txd& txd) {
         while (!walk.empty()) {
             const rw_chunk* chunk = walk.back();
             walk.pop_back();
-            if (chunk->version != version) {
+            if (chunk->version != version && !old_style_sky_stamp(*chunk)) {
                 problems.push_back({0, "", "version stamp of a chunk " + hex(chunk->id),
                                     hex(chunk->version), hex(version), true, false});
                 break;

@@ -22,11 +22,32 @@ namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_max_name_chars = 31;
 
+// XBOX textures are written only in the forms real XBOX files show: one level of DXT1 or of
+// DXT5-shaped blocks. Mip levels, DXT3, palettes and uncompressed XBOX rasters are known from no
+// real file, so no conversion guesses at their layout.
+bool xbox_shows(pc_format format) {
+    return format == pc_format::dxt1 || format == pc_format::dxt5;
+}
+
 // Whether `layout` holds the stored format of `fields` as it is.
 bool layout_keeps(pc_layout layout, const pc_free_fields& fields) {
     pc_free_fields moved = fields;
     moved.layout = layout;
-    return pc_fields_misfit(moved).empty() && pc_format_of(fields).has_value();
+    const auto format = pc_format_of(fields);
+    if (layout == pc_layout::xbox && (fields.levels != 1 || !format || !xbox_shows(*format)))
+        return false;
+    return pc_fields_misfit(moved).empty() && format.has_value();
+}
+
+// The filter of a texture left with one level of the `before` it had: a mip filter goes back to
+// the filter it varies; a texture that had one level keeps its own, whatever it is.
+uint8_t filter_for(uint8_t filter, uint32_t levels, uint32_t before) {
+    if (filter == 0) return pc_filter::linear;
+    if (levels > 1 || before <= 1) return filter;
+    constexpr uint8_t k_mip_nearest = 3, k_mip_linear = 4, k_linear_mip_nearest = 5;
+    if (filter == k_mip_nearest || filter == k_mip_linear) return pc_filter::nearest;
+    if (filter == k_linear_mip_nearest || filter == pc_filter::mip_linear) return pc_filter::linear;
+    return filter;
 }
 
 // Stored levels of a PC or XBOX texture that go across as they are.
@@ -112,9 +133,16 @@ bool take_ps2_palette(ps2_txd& source, uint32_t t, const pc_convert_options& opt
                         rows.begin() + static_cast<ptrdiff_t>(y * pitch));
         out.levels.push_back(std::move(rows));
     }
-    if (out.fields.pixel_format == pc_pixel::rgb888)
-        for (size_t i = 3; i < out.palette.size(); i += 4)
-            out.palette[i] = 0xFF;
+    // An 888 palette's alpha bytes are read by nobody: those of entries the texels use say 255,
+    // the others keep the source's, so that a conversion back finds them again.
+    if (out.fields.pixel_format == pc_pixel::rgb888) {
+        std::vector<bool> used(out.palette.size() / 4, false);
+        for (const indexed_image& picture : pictures)
+            for (const uint8_t index : picture.indices)
+                if (index < used.size()) used[index] = true;
+        for (size_t i = 0; i < used.size(); ++i)
+            if (used[i]) out.palette[4 * i + 3] = 0xFF;
+    }
     return true;
 }
 
@@ -157,7 +185,15 @@ bool encode_any(ps2_txd& source, uint32_t t, const pc_convert_options& options,
         const auto fields = pc_free_fields_of(source.texture_struct(t), ignored);
         const auto own = fields ? pc_format_of(*fields) : std::nullopt;
         pc_free_fields probe = out.fields;
-        if (own && set_pc_format(probe, *own, alpha, ignored)) format = *own;
+        if (own && set_pc_format(probe, *own, alpha, ignored) &&
+            (options.layout != pc_layout::xbox || xbox_shows(*own)))
+            format = *own;
+    }
+    if (options.layout == pc_layout::xbox && !xbox_shows(format)) {
+        note += std::string(note.empty() ? "" : "; ") + pc_format_name(format) + " written as " +
+                pc_format_name(default_pc_format(alpha)) + " (no real XBOX texture holds " +
+                pc_format_name(format) + ")";
+        format = default_pc_format(alpha);
     }
     if (!set_pc_format(out.fields, format, alpha, error)) return false;
     bool quantized = false;
@@ -180,17 +216,30 @@ bool convert_to_pc(ps2_txd& source, ps2_txd& target, const pc_convert_options& o
         error = rw_msg::not_opened;
         return false;
     }
+    if (options.layout == pc_layout::xbox && options.format && !xbox_shows(*options.format)) {
+        error = std::string(pc_format_name(*options.format)) +
+                ": XBOX textures are written as dxt1 or dxt5, the forms real XBOX files show";
+        return false;
+    }
+    if (options.layout == pc_layout::xbox && options.mips &&
+        requested_levels(*options.mips, 2, 2, 1) > 1) {
+        error = "XBOX textures are written with one level, the form real XBOX files show";
+        return false;
+    }
     const uint32_t version = source.root_version();
     target.create_empty(version);
     set_device_id(target, pc_device_id(options.layout, version));
+    // One level on XBOX, whatever the source holds.
+    pc_convert_options own_options = options;
+    if (options.layout == pc_layout::xbox) own_options.mips = mips_request{mips_mode::count, 1};
     auto* pc_source = dynamic_cast<pc_txd*>(&source);
     for (uint32_t t = 0; t < source.texture_count(); ++t) {
         const std::string name = source.texture_name(t, name_kind::texture);
         pc_texture_source built;
         std::string note, why;
-        const bool taken = (pc_source && take_stored(*pc_source, t, options, built)) ||
-                           take_ps2_palette(source, t, options, built);
-        if (!taken && !encode_any(source, t, options, built, note, why)) {
+        const bool taken = (pc_source && take_stored(*pc_source, t, own_options, built)) ||
+                           take_ps2_palette(source, t, own_options, built);
+        if (!taken && !encode_any(source, t, own_options, built, note, why)) {
             source.release_pixels(t);
             // A format the layout refuses stops the run; a texture without pixels is left out.
             if (why.find("only D3D8") != std::string::npos) {
@@ -209,8 +258,11 @@ bool convert_to_pc(ps2_txd& source, ps2_txd& target, const pc_convert_options& o
         const uint32_t flags = u32_at(source.texture_struct(t), k_offset_filter).value_or(0);
         const uint8_t filter = static_cast<uint8_t>(flags & 0xFF);
         const uint8_t addressing = static_cast<uint8_t>((flags >> 8) & 0xFF);
-        built.fields.filter =
-            filter == 0 || filter == pc_filter::mip_linear ? pc_filter::linear : filter;
+        const uint32_t levels_before = std::max<uint32_t>(1, source.mip_count(t));
+        built.fields.filter = filter_for(filter, built.fields.levels, levels_before);
+        if (options.layout == pc_layout::xbox && levels_before > 1)
+            note += std::string(note.empty() ? "" : "; ") + std::to_string(levels_before - 1) +
+                    " mip level(s) left out (no real XBOX texture has mip levels)";
         built.fields.addressing = addressing ? addressing : pc_filter::wrap_wrap;
         built.name = name.substr(0, k_max_name_chars);
         built.mask = pc_name_field_of(source.texture_name(t, name_kind::mask).substr(0, 31));

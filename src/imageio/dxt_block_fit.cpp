@@ -1,5 +1,7 @@
 #include "imageio/dxt_block_fit.h"
 
+#include "raster/pixel_format.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,25 +19,16 @@ constexpr int k_colour_refinements = 3;
 constexpr int k_alpha_refinements = 2;
 
 // 5- and 6-bit channels widened to 8 bits as the decoder does it.
-constexpr int widen5(int f) {
-    const int t = f * 255 + 16;
-    return (t + (t >> 5)) >> 5;
-}
-constexpr int widen6(int f) {
-    const int t = f * 255 + 32;
-    return (t + (t >> 6)) >> 6;
-}
-
 constexpr auto k_widened5 = [] {
     std::array<uint8_t, 32> t{};
     for (int f = 0; f < 32; ++f)
-        t[f] = uint8_t(widen5(f));
+        t[f] = uint8_t(widen_5bit(f));
     return t;
 }();
 constexpr auto k_widened6 = [] {
     std::array<uint8_t, 64> t{};
     for (int f = 0; f < 64; ++f)
-        t[f] = uint8_t(widen6(f));
+        t[f] = uint8_t(widen_6bit(f));
     return t;
 }();
 
@@ -54,8 +47,8 @@ struct palette {
 };
 
 palette four_colours(uint16_t c0, uint16_t c1) {
-    const int r0 = widen5(c0 >> 11), g0 = widen6((c0 >> 5) & 0x3F), b0 = widen5(c0 & 0x1F);
-    const int r1 = widen5(c1 >> 11), g1 = widen6((c1 >> 5) & 0x3F), b1 = widen5(c1 & 0x1F);
+    const int r0 = widen_5bit(c0 >> 11), g0 = widen_6bit(c0 >> 5), b0 = widen_5bit(c0);
+    const int r1 = widen_5bit(c1 >> 11), g1 = widen_6bit(c1 >> 5), b1 = widen_5bit(c1);
     palette p;
     const int r[4] = {r0, r1, (2 * r0 + r1) / 3, (r0 + 2 * r1) / 3};
     const int g[4] = {g0, g1, (2 * g0 + g1) / 3, (g0 + 2 * g1) / 3};
@@ -140,8 +133,8 @@ void fill_blend(blend_entry (&table)[256], int steps, bool half) {
         table[v] = {0, 0, 255};
     for (int a = 0; a <= steps; ++a)
         for (int b = 0; b <= steps; ++b) {
-            const int wa = steps == 31 ? widen5(a) : widen6(a);
-            const int wb = steps == 31 ? widen5(b) : widen6(b);
+            const int wa = steps == 31 ? widen_5bit(a) : widen_6bit(a);
+            const int wb = steps == 31 ? widen_5bit(b) : widen_6bit(b);
             const int value = half ? (wa + wb) / 2 : (2 * wa + wb) / 3;
             // Only values near the blend can take it: the others have closer pairs.
             for (int v = std::max(0, value - 8); v <= std::min(255, value + 8); ++v) {
@@ -314,6 +307,130 @@ void refine_ends(const dxt_block_pixels& px, float first[3], float second[3], fl
 }
 
 } // namespace
+
+namespace {
+// The value palette entry `role` takes from widened ends w0, w1 as the decoder forms it.
+int entry_value(int role, int w0, int w1, bool four) {
+    switch (role) {
+    case 0:
+        return w0;
+    case 1:
+        return w1;
+    case 2:
+        return four ? (2 * w0 + w1) / 3 : (w0 + w1) / 2;
+    default:
+        return (w0 + 2 * w1) / 3;
+    }
+}
+
+// End fields of one channel (5 or 6 bits) that give each value its role's entry exactly; the
+// second end is tried throughout, the first follows from it. False when none do.
+bool channel_ends(const int values[4], const int roles[4], int count, bool four, int bits, int& f0,
+                  int& f1) {
+    const int steps = (1 << bits) - 1;
+    const uint8_t* widen = bits == 5 ? k_widened5.data() : k_widened6.data();
+    int fixed0 = -1, fixed1 = -1;
+    for (int c = 0; c < count; ++c) {
+        const int field = values[c] >> (8 - bits);
+        if (roles[c] == 0) fixed0 = widen[field] == values[c] ? field : -2;
+        if (roles[c] == 1) fixed1 = widen[field] == values[c] ? field : -2;
+    }
+    if (fixed0 == -2 || fixed1 == -2) return false;
+    for (int b = fixed1 >= 0 ? fixed1 : 0; b <= (fixed1 >= 0 ? fixed1 : steps); ++b) {
+        const int w1 = widen[b];
+        // The first end's range from the first value that depends on it.
+        int low = 0, high = 255;
+        if (fixed0 >= 0) {
+            low = high = widen[fixed0];
+        } else {
+            for (int c = 0; c < count; ++c) {
+                const int v = values[c];
+                if (roles[c] == 2 && four) low = (3 * v - w1 + 1) / 2, high = (3 * v + 2 - w1) / 2;
+                if (roles[c] == 2 && !four) low = 2 * v - w1, high = 2 * v + 1 - w1;
+                if (roles[c] == 3) low = 3 * v - 2 * w1, high = 3 * v + 2 - 2 * w1;
+                if (roles[c] >= 2) break;
+            }
+        }
+        for (int w0 = std::max(low, 0); w0 <= std::min(high, 255); ++w0) {
+            const int a = w0 >> (8 - bits);
+            if (widen[a] != w0) continue;
+            bool all = true;
+            for (int c = 0; c < count && all; ++c)
+                all = entry_value(roles[c], w0, w1, four) == values[c];
+            if (all) {
+                f0 = a;
+                f1 = b;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+} // namespace
+
+bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_t out[8]) {
+    constexpr int k_most = 4;
+    uint32_t colours[k_most];
+    int count = 0;
+    auto rgb = [&](int i) {
+        const uint8_t* p = rgba + 4 * i;
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    };
+    for (int i = 0; i < 16; ++i) {
+        if (!(mask & (1 << i))) continue;
+        const uint32_t c = rgb(i);
+        if (std::find(colours, colours + count, c) != colours + count) continue;
+        if (count == k_most) return false;
+        colours[count++] = c;
+    }
+    if (count == 0) return false;
+    // Each colour takes a palette entry of its own (a role); every order of roles is tried.
+    for (const bool four : {true, false}) {
+        if (!four && (!three_colour || count > 3)) continue;
+        int order[4] = {0, 1, 2, 3};
+        do {
+            if (!four && std::any_of(order, order + count, [](int r) { return r == 3; })) continue;
+            int fields[3][2];
+            bool found = true;
+            for (int k = 0; k < 3 && found; ++k) {
+                int values[4];
+                for (int c = 0; c < count; ++c)
+                    values[c] = int((colours[c] >> (8 * k)) & 0xFF);
+                found = channel_ends(values, order, count, four, k == 1 ? 6 : 5, fields[k][0],
+                                     fields[k][1]);
+            }
+            if (!found) continue;
+            int role[4] = {order[0], order[1], order[2], order[3]};
+            uint16_t c0 = uint16_t(fields[0][0] << 11 | fields[1][0] << 5 | fields[2][0]);
+            uint16_t c1 = uint16_t(fields[0][1] << 11 | fields[1][1] << 5 | fields[2][1]);
+            // DXT1 reads four colours only with the first end the larger, three with it the
+            // smaller: swapping the ends swaps the roles with them.
+            if (three_colour && (four ? c0 < c1 : c0 > c1)) {
+                std::swap(c0, c1);
+                for (int& r : role)
+                    r = r == 0 ? 1 : r == 1 ? 0 : !four ? r : r == 2 ? 3 : 2;
+            }
+            // Equal ends read as three colours in DXT1, whose fourth entry is black.
+            if (three_colour && four && c0 == c1 &&
+                std::any_of(role, role + count, [](int r) { return r == 3; }))
+                continue;
+            uint32_t indices = 0;
+            for (int p = 0; p < 16; ++p) {
+                if (!(mask & (1 << p))) continue;
+                const int c = int(std::find(colours, colours + count, rgb(p)) - colours);
+                indices |= uint32_t(role[c]) << (2 * p);
+            }
+            out[0] = uint8_t(c0);
+            out[1] = uint8_t(c0 >> 8);
+            out[2] = uint8_t(c1);
+            out[3] = uint8_t(c1 >> 8);
+            for (int k = 0; k < 4; ++k)
+                out[4 + k] = uint8_t(indices >> (8 * k));
+            return true;
+        } while (std::next_permutation(order, order + 4));
+    }
+    return false;
+}
 
 dxt_colour_fit fit_colour_block(const dxt_block_pixels& px, bool three_colour, uint8_t out[8]) {
     float total = 0, mean[3] = {0, 0, 0};

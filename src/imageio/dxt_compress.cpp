@@ -84,6 +84,12 @@ struct block_job {
             return;
         }
         uint8_t* colour = kind == dxt_kind::dxt1 ? target : target + 8;
+        // A block of a picture decoded from DXT goes back as it was.
+        if (exact_colour_block(pixels, mask, kind == dxt_kind::dxt1, colour)) {
+            if (kind == dxt_kind::dxt5) fit_alpha_block_of(pixels, mask, target);
+            if (kind == dxt_kind::dxt3) explicit_alpha(pixels, mask, target);
+            return;
+        }
         const dxt_block_pixels px = fit_pixels(pixels, mask, weighted);
         const dxt_colour_fit quick = fit_colour_block(px, kind == dxt_kind::dxt1, colour);
         const float pixels_in = float(std::popcount(unsigned(mask)));

@@ -157,16 +157,20 @@ bool encode_pc_levels(const std::vector<rgba_image>& chain, const indexed_image*
     }
     if (f.palette) {
         const uint32_t colours = f.palette == pc_format_bit::pal8 ? 256 : 16;
+        // The 4-bit form stores a palette of 32 entries, and real files index all of them.
+        const uint32_t stored = f.palette == pc_format_bit::pal8 ? 256 : pc_pal4_bytes / 4;
         indexed_image level0;
-        if (given && given->entries() <= colours && given->width == chain[0].width &&
-            given->height == chain[0].height) {
+        if (given && given->entries() <= stored && given->width == chain[0].width &&
+            given->height == chain[0].height &&
+            std::all_of(given->indices.begin(), given->indices.end(),
+                        [&](uint8_t i) { return i < given->entries(); })) {
             level0 = *given;
-        } else {
+        } else if (!exact_palette(chain[0], colours, level0)) {
             if (!quantize(chain[0], colours, dither, level0, error)) return false;
             quantized = true;
         }
         source.palette = level0.palette;
-        source.palette.resize(size_t(4) * colours, 0);
+        source.palette.resize(size_t(4) * stored, 0);
         // An opaque (888) palette stores full alpha in its entries.
         if (f.pixel_format == pc_pixel::rgb888)
             for (size_t i = 3; i < level0.palette.size(); i += 4)

@@ -31,7 +31,18 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
                                           std::vector<std::string>* scaled) {
     return [depth, mips, dither, scaled](ps2_raster& raster, std::string& error) {
         const bool fits = ps2_side_allowed(raster.width) && ps2_side_allowed(raster.height);
-        if (fits && depth == 0 && mips == 1) return true;
+        const uint32_t have = 1 + uint32_t(raster.further_levels.size());
+        if (fits && depth == 0) {
+            // The levels the source holds stay as they are, as many as are asked for.
+            const uint32_t most = renderware_level_count(raster.width, raster.height);
+            const uint32_t want = mips == k_mips_keep ? have
+                                  : mips == 0         ? most
+                                                      : std::min(mips, most);
+            if (want <= have) {
+                raster.further_levels.resize(want - 1);
+                return true;
+            }
+        }
         rgba_image image =
             rgba_from_ps2(raster.pixels, raster.width, raster.height, raster.depth, raster.palette);
         if (image.rgba.empty()) {
@@ -62,21 +73,23 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
                                     raster.palette);
         }
         const uint32_t most = renderware_level_count(image.width, image.height);
-        recipe.levels = mips == 0 ? most : std::min(mips, most);
+        recipe.levels = std::min(mips == 0 ? most : mips == k_mips_keep ? have : mips, most);
         // The builder's input starts anew; what the source said about itself stays.
         const uint32_t flags = raster.flags;
+        const uint32_t levels_before = raster.levels_before;
         const std::string name = raster.name;
         bool quantized = false;
         const bool built = build_ps2_levels(image, kept.indices.empty() ? nullptr : &kept, recipe,
                                             raster, quantized, error);
         raster.flags = flags;
+        raster.levels_before = levels_before;
         raster.name = name;
         return built;
     };
 }
 
 raster_transform ps2_game_sizes_transform(std::vector<std::string>* scaled) {
-    return ps2_conversion_transform(/*depth=*/0, /*mips=*/1, /*dither=*/true, scaled);
+    return ps2_conversion_transform(/*depth=*/0, k_mips_keep, /*dither=*/true, scaled);
 }
 
 } // namespace quillmap

@@ -41,7 +41,7 @@ bool build_ps2_levels_from_chain(const std::vector<rgba_image>& chain, const ind
     if (given && given->entries() <= (1u << d) && given->width == image.width &&
         given->height == image.height) {
         level0 = *given;
-    } else {
+    } else if (!exact_palette(image, 1u << d, level0)) {
         if (!quantize(image, 1u << d, recipe.dither, level0, error)) return false;
         quantized = true;
     }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace quillmap {
@@ -100,10 +101,61 @@ image_ptr make_image(liq_attr* attr, const rgba_image& image) {
 }
 } // namespace
 
+bool exact_palette(const rgba_image& image, uint32_t colours, indexed_image& out) {
+    if (image.width == 0 || image.height == 0 ||
+        image.rgba.size() != size_t(image.width) * image.height * 4)
+        return false;
+    colours = std::min(colours, 256u);
+    std::unordered_map<uint32_t, uint8_t> index_of;
+    indexed_image mapped;
+    mapped.width = image.width;
+    mapped.height = image.height;
+    mapped.indices.resize(size_t(image.width) * image.height);
+    for (size_t i = 0; i < mapped.indices.size(); ++i) {
+        const uint8_t* p = &image.rgba[i * 4];
+        const uint32_t key =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        auto [at, added] = index_of.try_emplace(key, uint8_t(index_of.size()));
+        if (added) {
+            if (index_of.size() > colours) return false;
+            mapped.palette.insert(mapped.palette.end(), p, p + 4);
+        }
+        mapped.indices[i] = at->second;
+    }
+    out = std::move(mapped);
+    return true;
+}
+
+bool exact_indices(const rgba_image& image, std::span<const uint8_t> palette, indexed_image& out) {
+    if (image.width == 0 || image.height == 0 ||
+        image.rgba.size() != size_t(image.width) * image.height * 4 || palette.size() < 4)
+        return false;
+    auto key = [](const uint8_t* p) {
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    };
+    const size_t entries = std::min<size_t>(palette.size() / 4, 256);
+    std::unordered_map<uint32_t, uint8_t> index_of;
+    for (size_t i = entries; i-- > 0;)
+        index_of[key(&palette[4 * i])] = uint8_t(i); // the first entry of a colour wins
+    indexed_image mapped;
+    mapped.width = image.width;
+    mapped.height = image.height;
+    mapped.indices.resize(size_t(image.width) * image.height);
+    for (size_t i = 0; i < mapped.indices.size(); ++i) {
+        const auto found = index_of.find(key(&image.rgba[4 * i]));
+        if (found == index_of.end()) return false;
+        mapped.indices[i] = found->second;
+    }
+    mapped.palette.assign(palette.begin(), palette.begin() + ptrdiff_t(4 * entries));
+    out = std::move(mapped);
+    return true;
+}
+
 bool quantize(const rgba_image& image, uint32_t colours, bool dither, indexed_image& out,
               std::string& error, const quantize_settings& settings) {
     if (!valid(image, error)) return false;
     colours = std::clamp(colours, 2u, 256u);
+    if (exact_palette(image, colours, out)) return true;
     attr_ptr attr(liq_attr_create());
     if (!attr) {
         error = liq_message(LIQ_OUT_OF_MEMORY);

@@ -7,6 +7,7 @@
 #include "imageio/mip_chain.h"
 #include "imageio/picture_fit.h"
 #include "imageio/texture_rgba.h"
+#include "raster/pixel_format.h"
 #include "stream/byte_reader.h"
 
 #include <algorithm>
@@ -22,7 +23,9 @@ constexpr size_t k_max_name_chars = 31;
 // back to itself.
 uint32_t nearest_field(uint8_t x, uint32_t bits) {
     const uint32_t shift = 8 - bits, top = (1u << bits) - 1;
-    const auto widened = [&](uint32_t q) { return (q << shift) | (q >> (bits - shift)); };
+    const auto widened = [&](uint32_t q) {
+        return bits == 4 ? widen_4bit(q) : bits == 5 ? widen_5bit(q) : widen_6bit(q);
+    };
     const uint32_t low = uint32_t(x) >> shift;
     if (low == top) return low;
     const int below = int(x) - int(widened(low)), above = int(widened(low + 1)) - int(x);

@@ -46,9 +46,11 @@ void keep_pixel_format(pc_free_fields& fields, uint32_t own, picture_alpha alpha
     if (pc_fields_misfit(kept).empty()) fields.pixel_format = own;
 }
 
-// The filter byte for a level count: a texture left with one level filters linearly.
-void settle_filter(pc_free_fields& f) {
-    if (f.levels == 1 && f.filter == pc_filter::mip_linear) f.filter = pc_filter::linear;
+// The filter byte for a new level count: a texture whose mip levels go filters linearly. One that
+// keeps its level count keeps its filter, whatever it is: the filter is a free field.
+void settle_filter(pc_free_fields& f, uint32_t levels_before) {
+    if (f.levels == 1 && levels_before > 1 && f.filter == pc_filter::mip_linear)
+        f.filter = pc_filter::linear;
 }
 
 bool store(pc_txd& txd, uint32_t t, const pc_texture_source& source, std::string& error) {
@@ -122,7 +124,17 @@ bool replace_pc_texture(pc_txd& txd, uint32_t t, const rgba_image& image,
     if (!set_pc_format(f, *format, alpha, error)) return false;
     if (format == own) keep_pixel_format(f, before.pixel_format, alpha);
     f.levels = requested_levels(options.mips, f.width, f.height, before.levels);
-    settle_filter(f);
+    settle_filter(f, before.levels);
+    // A picture whose every colour is an entry of the texture's own palette (its own export as
+    // RGBA or DDS) keeps that palette and its indices: nothing is quantized.
+    indexed_image own_indices;
+    if (!given && f.palette && f.palette == before.palette) {
+        const auto shown = txd.level_pixels(t, 0);
+        const size_t entries = f.palette == pc_format_bit::pal8 ? 256 : pc_pal4_bytes / 4;
+        if (shown && shown->palette.size() >= 4 * entries &&
+            exact_indices(picture, std::span(shown->palette).first(4 * entries), own_indices))
+            given = &own_indices;
+    }
 
     // Stored levels below level 0 stay only when they can: same format and level count, and
     // no palette that the new level 0 replaces.
@@ -136,7 +148,24 @@ bool replace_pc_texture(pc_txd& txd, uint32_t t, const rgba_image& image,
     if (!encode_pc_levels(chain, given, options.dither, encoded, quantized, error)) return false;
     source.palette = encoded.palette;
     source.levels = std::move(encoded.levels);
-    for (uint32_t level = 1; keep_levels && level < f.levels; ++level) {
+    // A palette texture whose palette comes back as it was keeps its own bytes: the alpha bytes
+    // an 888 palette carries (readers ignore them) and, asked to keep them, its further levels,
+    // which still show through the same entries.
+    const auto stored_palette = txd.texture_struct(t).subspan(
+        std::min<size_t>(txd.texture_struct(t).size(), pc_header_bytes));
+    const bool same_palette_kind = f.palette != 0 && f.palette == before.palette &&
+                                   f.pixel_format == before.pixel_format &&
+                                   stored_palette.size() >= source.palette.size();
+    if (same_palette_kind && f.pixel_format == pc_pixel::rgb888)
+        for (size_t i = 3; i < source.palette.size(); i += 4)
+            source.palette[i] = stored_palette[i];
+    const bool palette_kept =
+        same_palette_kind &&
+        std::equal(source.palette.begin(), source.palette.end(), stored_palette.begin());
+    const bool keep_palette_levels = palette_kept && options.mips.mode == mips_mode::keep &&
+                                     f.levels == before.levels && f.levels > 1;
+    if (keep_palette_levels) source.levels.resize(1);
+    for (uint32_t level = 1; (keep_levels || keep_palette_levels) && level < f.levels; ++level) {
         const auto stored = txd.stored_level(t, level);
         if (stored.empty()) {
             error = txd.last_error;
@@ -191,7 +220,7 @@ bool set_pc_mips(pc_txd& txd, uint32_t t, mips_request mips, bool dither, std::s
     if (mips.mode == mips_mode::count && mips.count > f.levels)
         add_note(note, std::to_string(f.levels) + " mip level(s), the most for " +
                            size_text(f.width, f.height));
-    settle_filter(f);
+    settle_filter(f, before);
     if (mips.mode == mips_mode::keep && f.levels == before) return true;
     const auto level0 = txd.stored_level(t, 0);
     const auto palette = txd.palette(t);
@@ -279,10 +308,11 @@ bool take_dds_levels(pc_texture_source& source, const dds_image& dds, pc_format 
     const picture_alpha alpha = alpha_of(dds_picture(dds));
     if (!set_pc_format(source.fields, format, alpha, error)) return false;
     if (own == format) keep_pixel_format(source.fields, own_pixel_format, alpha);
+    const uint32_t levels_before = source.fields.levels;
     source.fields.width = dds.width;
     source.fields.height = dds.height;
     source.fields.levels = levels;
-    settle_filter(source.fields);
+    settle_filter(source.fields, levels_before);
     source.palette.clear();
     source.levels.assign(dds.levels.begin(), dds.levels.begin() + levels);
     return true;
@@ -317,9 +347,17 @@ bool add_pc_texture_dds(pc_txd& txd, const dds_image& dds, const std::string& na
                         const pc_edit_options& options, std::string& error, std::string& note) {
     const auto given = pc_format_of_dds(dds.format);
     const uint32_t levels = dds_levels_taken(dds, options.mips);
-    if (!given || (options.format && options.format != given) || levels == 0 ||
-        !std::has_single_bit(dds.width) || !std::has_single_bit(dds.height))
+    const bool square_sides = std::has_single_bit(dds.width) && std::has_single_bit(dds.height);
+    if (!given || (options.format && options.format != given) || levels == 0 || !square_sides) {
+        // The file's own levels cannot go in as they are: say why, when it has any.
+        if (dds.levels.size() > 1 && options.mips.mode == mips_mode::keep)
+            add_note(note, "the file's " + std::to_string(dds.levels.size()) +
+                               " mip levels not kept: " +
+                               (!square_sides ? "its sides are no powers of two"
+                                : !given      ? "its format is none a PC texture stores"
+                                              : "another format was asked for"));
         return add_pc_texture(txd, dds_picture(dds), nullptr, name, options, error, note);
+    }
     if (txd.texture_count() >= ps2_txd::k_max_textures) {
         error = txd_msg::too_many_textures;
         return false;

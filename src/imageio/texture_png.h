@@ -43,7 +43,8 @@ bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& 
 
 struct png_add_options {
     uint32_t depth = 8; // 4, 8 or 32
-    uint32_t mips = 1;  // levels wanted; 0 = RenderWare's own count
+    // Levels wanted; 0 = RenderWare's own count, k_mips_keep = the file's own (a DDS's levels).
+    uint32_t mips = k_mips_keep;
     bool swizzle = true;
     bool resize = false; // scale a size that is not a power of two to the nearest one
     // When both are set: the power-of-two size the picture is scaled to, whatever its own.

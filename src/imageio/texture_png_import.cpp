@@ -47,9 +47,13 @@ bool replace_texture_png(ps2_txd& txd, uint32_t t, const std::filesystem::path& 
     indexed_image indexed;
     if (d == 4 || d == 8) {
         const indexed_image* given = picture.indexed ? &*picture.indexed : nullptr;
+        // The texture's own palette, as a picture shows it: a picture of its colours keeps it.
+        const uint8_t one_pixel = 0;
+        const indexed_image own = indexed_from_ps2({&one_pixel, 1}, 1, 1, d, txd.palette(t));
         if (given && given->entries() <= (1u << d)) {
             indexed = *given;
-        } else {
+        } else if ((own.palette.empty() || !exact_indices(picture.image, own.palette, indexed)) &&
+                   !exact_palette(picture.image, 1u << d, indexed)) {
             if (!quantize(picture.image, 1u << d, dither, indexed, error)) return false;
             note = "colours reduced to " + std::to_string(1u << d);
         }
@@ -115,8 +119,9 @@ bool add_texture_png(ps2_txd& txd, const std::filesystem::path& path,
     const uint32_t most = renderware_level_count(image.width, image.height);
     level_recipe recipe;
     recipe.depth = options.depth;
-    recipe.levels = options.mips == 0 ? most : std::min(options.mips, most);
-    if (options.mips > most)
+    const uint32_t wanted = options.mips == k_mips_keep ? 1 : options.mips;
+    recipe.levels = wanted == 0 ? most : std::min(wanted, most);
+    if (wanted > most)
         notes.push_back(std::to_string(most) + " mip level(s), RenderWare's most for " +
                         size_text(image.width, image.height));
     recipe.dither = options.dither;

@@ -86,15 +86,6 @@ template <uint32_t Size> inline void store(uint8_t* p, uint32_t w) {
     }
 }
 
-inline uint32_t widen5(uint32_t f) {
-    const uint32_t t = f * 255 + 16;
-    return (t + (t >> 5)) >> 5;
-}
-inline uint32_t widen6(uint32_t f) {
-    const uint32_t t = f * 255 + 32;
-    return (t + (t >> 6)) >> 6;
-}
-
 enum class kind { dxt1, dxt3, dxt5 };
 
 // The four colour words of a colour block; `four` forces the four-colour form (DXT3/5).
@@ -104,8 +95,8 @@ template <layout L>
 inline void colour_words(const uint8_t* block, bool four, uint32_t opaque, uint32_t words[4]) {
     using P = packer<L>;
     const uint32_t c0 = load_u16(block), c1 = load_u16(block + 2);
-    const uint32_t r0 = widen5(c0 >> 11), g0 = widen6((c0 >> 5) & 0x3F), b0 = widen5(c0 & 0x1F);
-    const uint32_t r1 = widen5(c1 >> 11), g1 = widen6((c1 >> 5) & 0x3F), b1 = widen5(c1 & 0x1F);
+    const uint32_t r0 = widen_5bit(c0 >> 11), g0 = widen_6bit(c0 >> 5), b0 = widen_5bit(c0);
+    const uint32_t r1 = widen_5bit(c1 >> 11), g1 = widen_6bit(c1 >> 5), b1 = widen_5bit(c1);
     words[0] = P::colour(r0, g0, b0, opaque);
     words[1] = P::colour(r1, g1, b1, opaque);
     if (four || c0 > c1) {
@@ -123,7 +114,7 @@ template <layout L, kind K> inline void block_alphas(const uint8_t* block, uint3
     if constexpr (K == kind::dxt3) {
         for (uint32_t k = 0; k < 16; ++k) {
             const uint8_t b = block[k / 2];
-            alpha[k] = P::alpha_bits(uint32_t(k & 1 ? b >> 4 : b & 0x0F) << 4);
+            alpha[k] = P::alpha_bits(widen_4bit(k & 1 ? b >> 4 : b));
         }
     } else if constexpr (K == kind::dxt5) {
         const uint32_t a0 = block[0], a1 = block[1];
@@ -306,13 +297,6 @@ uint32_t pack_pixel(uint32_t code, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     default:
         return packer<layout::w1555>::colour(r, g, b, a);
     }
-}
-
-uint8_t dxt_widen5(uint32_t field) {
-    return uint8_t(widen5(field & 0x1F));
-}
-uint8_t dxt_widen6(uint32_t field) {
-    return uint8_t(widen6(field & 0x3F));
 }
 
 uint64_t dxt_input_bytes(uint32_t w, uint32_t h, uint32_t levels, uint32_t block_bytes) {

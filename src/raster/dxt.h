@@ -8,13 +8,11 @@ namespace quillmap {
 // DXT1 / DXT3 / DXT5 (BC1 / BC2 / BC3) decoding into plain pixels of a pixel_code layout:
 // 0x565, 0x4444 and anything else (1-5-5-5) take 2 bytes, 0x888 3 bytes (red, green, blue),
 // 0x8888 4 bytes (blue, green, red, alpha). Levels are row-major, top row first, one after
-// another; between two input levels lies a 4-byte level size that is skipped.
+// another; between two input levels lies a 4-byte level size that is skipped. End-point fields
+// and DXT3's 4-bit alphas widen as pixel_format.h's widen_5bit / widen_6bit / widen_4bit.
 
 uint32_t dxt_pixel_size(uint32_t code);
 uint32_t pack_pixel(uint32_t code, uint8_t r, uint8_t g, uint8_t b, uint8_t a);
-// 5- and 6-bit endpoint fields widened to 8 bits (rounded f·255/31, f·255/63).
-uint8_t dxt_widen5(uint32_t field);
-uint8_t dxt_widen6(uint32_t field);
 
 // Input bytes that `levels` levels of w×h need (block_bytes 8 for DXT1, 16 for DXT3/5), level
 // size words included; and output bytes for the same levels in `code`.

@@ -14,9 +14,10 @@ namespace {
 
 // The colour part of each kernel mirrors dxt.cpp step by step in 16-bit lanes. An endpoint's
 // lanes are blue, green, red, alpha, so that packing the lanes to bytes gives the output word.
-// Field widening is widen5 / widen6 of dxt.cpp with the shifts done as high-half multiplies
-// (x >> s equals the high half of x·2^(16-s)); the divisions by 3, 5 and 7 are high-half
-// multiplies by 21846, 13108 and 9363, exact for every sum the decoders form (at most 7·255).
+// Field widening is pixel_format.h's bit replication, f·33 >> 2 (five bits) and f·65 >> 4 (six),
+// the shifts done as high-half multiplies (x >> s equals the high half of x·2^(16-s)); the
+// divisions by 3, 5 and 7 are high-half multiplies by 21846, 13108 and 9363, exact for every sum
+// the decoders form (at most 7·255).
 
 inline uint32_t load_u32(const uint8_t* p) {
     uint32_t v;
@@ -39,11 +40,9 @@ template <bool Dxt1> inline __m128i colour_words(const uint8_t* colour) {
     const __m128i top = _mm_and_si128(_mm_mullo_epi16(v, lanes(1 << 11, 1 << 5, 1, 0)),
                                       lanes(short(0xF800), short(0xFC00), short(0xF800), 0));
     const __m128i field = _mm_mulhi_epu16(top, lanes(1 << 5, 1 << 6, 1 << 5, 0));
-    // widen: t = f·255 + 16 (32 for six bits); (t + (t >> s)) >> s, s = 5 (6).
-    const __m128i shift = lanes(1 << 11, 1 << 10, 1 << 11, 0);
-    const __m128i t =
-        _mm_add_epi16(_mm_mullo_epi16(field, _mm_set1_epi16(255)), lanes(16, 32, 16, 0));
-    __m128i e = _mm_mulhi_epu16(_mm_add_epi16(t, _mm_mulhi_epu16(t, shift)), shift);
+    // widen: f << 3 | f >> 2 = f·33 >> 2 (five bits), f << 2 | f >> 4 = f·65 >> 4 (six).
+    __m128i e = _mm_mulhi_epu16(_mm_mullo_epi16(field, lanes(33, 65, 33, 0)),
+                                lanes(1 << 14, 1 << 12, 1 << 14, 0));
     if constexpr (Dxt1) e = _mm_or_si128(e, lanes(0, 0, 0, 0xFF));
     const __m128i swapped = _mm_shuffle_epi32(e, _MM_SHUFFLE(1, 0, 3, 2)); // e1, e0
     // (2·e0 + e1) / 3 and (e0 + 2·e1) / 3 in one go.
@@ -61,13 +60,13 @@ template <bool Dxt1> inline __m128i colour_words(const uint8_t* colour) {
     return _mm_packus_epi16(e, mixed); // words 0, 1, 2, 3
 }
 
-// 16 alpha bytes of a DXT3 block in pixel order (4-bit values times 16, as dxt.cpp has them).
+// 16 alpha bytes of a DXT3 block in pixel order (4-bit values times 17, as dxt.cpp has them).
 inline __m128i dxt3_alphas(const uint8_t* block) {
     const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block));
     const __m128i low = _mm_set1_epi8(0x0F);
     const __m128i nibbles =
         _mm_unpacklo_epi8(_mm_and_si128(a, low), _mm_and_si128(_mm_srli_epi16(a, 4), low));
-    return _mm_slli_epi16(nibbles, 4);
+    return _mm_or_si128(nibbles, _mm_slli_epi16(nibbles, 4));
 }
 
 // The eight-entry alpha table of a DXT5 block in 16-bit lanes.

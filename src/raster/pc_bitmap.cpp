@@ -7,8 +7,6 @@
 
 namespace quillmap {
 
-namespace {} // namespace
-
 int pc_bitmap::palette_to_bmp(std::span<const uint8_t> source, std::span<uint8_t> destination,
                               uint32_t count, view_mode mode) {
     if (source.size() < size_t(count) * 4 || destination.size() < size_t(count) * 4) return 0;
@@ -116,25 +114,16 @@ device_bitmap pc_bitmap::to_display_bitmap(uint32_t target_depth, uint32_t code)
                 }
                 break;
             }
-            case 16: {
-                const rgba8 c = decode_16bit_pixel(code, load_u16(s + 2 * x));
+            case 16:
+            case 24:
+            case 32: {
+                const rgba8 c = decode_pc_pixel(bits, code, s + size_t(x) * (bits / 8));
                 red = c.r;
                 g = c.g;
                 b = c.b;
                 a = c.a;
                 break;
             }
-            case 24:
-                b = s[3 * x];
-                g = s[3 * x + 1];
-                red = s[3 * x + 2];
-                break;
-            case 32:
-                b = s[4 * x];
-                g = s[4 * x + 1];
-                red = s[4 * x + 2];
-                a = s[4 * x + 3];
-                break;
             default:
                 return nullptr;
             }

@@ -436,8 +436,9 @@ bool editor_session::add_mobile_picture(ios_txd& txd, const std::string& path,
         return false;
     }
     options.resize = png.resize;
-    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
-                                 : mips_request{mips_mode::count, png.mips};
+    options.mips = png.mips == 0             ? mips_request{mips_mode::full_chain, 0}
+                   : png.mips == k_mips_keep ? mips_request{mips_mode::keep, 0}
+                                             : mips_request{mips_mode::count, png.mips};
     png_picture picture;
     if (!read_picture_file(path, picture, txd.last_error)) return false;
     if (!scale_to_asked_size(picture, png, txd.last_error, note_)) return false;
@@ -528,8 +529,9 @@ bool editor_session::add_pc_picture(pc_txd& txd, const std::string& path,
     }
     options.resize = png.resize;
     options.dither = png.dither;
-    options.mips = png.mips == 0 ? mips_request{mips_mode::full_chain, 0}
-                                 : mips_request{mips_mode::count, png.mips};
+    options.mips = png.mips == 0             ? mips_request{mips_mode::full_chain, 0}
+                   : png.mips == k_mips_keep ? mips_request{mips_mode::keep, 0}
+                                             : mips_request{mips_mode::count, png.mips};
     const std::string name = std::filesystem::path(path).stem().string();
     if (export_type_for(import_extension(path)) == export_type::dds) {
         dds_image dds;

@@ -1,4 +1,5 @@
 #include "raster/dxt.h"
+#include "raster/pixel_format.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,12 @@ struct rgba {
     uint32_t r, g, b, a;
 };
 
-// The decoder's widening rule: t = f·255 + 2^(bits-1), then (t + (t >> bits)) >> bits.
+// Direct3D's widening: the field's bits repeated down to eight.
 uint32_t widen(uint32_t f, uint32_t bits) {
-    const uint32_t t = f * 255 + (1u << (bits - 1));
-    return (t + (t >> bits)) >> bits;
+    uint32_t v = 0;
+    for (int shift = 8 - int(bits); shift > -int(bits); shift -= int(bits))
+        v |= shift >= 0 ? f << shift : f >> -shift;
+    return v & 0xFF;
 }
 
 std::array<rgba, 4> reference_colours(const uint8_t* c, bool four) {
@@ -100,7 +103,7 @@ std::vector<uint8_t> reference_decode(fmt f, uint32_t w, uint32_t h, const std::
                     const uint32_t x = bx * 4 + k % 4, y = by * 4 + k / 4;
                     if (x >= w || y >= h) continue;
                     rgba p = colours[(idx >> (2 * k)) & 3];
-                    if (f == fmt::dxt3) p.a = ((k & 1) ? b[k / 2] >> 4 : b[k / 2] & 15) << 4;
+                    if (f == fmt::dxt3) p.a = widen((k & 1) ? b[k / 2] >> 4 : b[k / 2] & 15, 4);
                     if (f == fmt::dxt5) p.a = alpha_table[(alpha_bits >> (3 * k)) & 7];
                     const auto bytes = reference_pack(code, p);
                     std::copy(bytes.begin(), bytes.end(), lv.begin() + (size_t(y) * w + x) * size);
@@ -144,31 +147,39 @@ std::vector<uint8_t> dxt1_block(uint16_t c0, uint16_t c1, uint32_t indices) {
 
 } // namespace
 
-TEST(DxtWiden, EndpointFieldsToEightBits) {
-    EXPECT_EQ(dxt_widen5(31), 255);
-    EXPECT_EQ(dxt_widen5(16), 132);
-    EXPECT_EQ(dxt_widen5(1), 8);
-    EXPECT_EQ(dxt_widen5(0), 0);
-    EXPECT_EQ(dxt_widen6(63), 255);
-    EXPECT_EQ(dxt_widen6(1), 4);
-    // The rule stays within one step of f·255/31 (f·255/63) and rises with f; for a few
-    // values (5-bit 20, 25, 29; 6-bit 53) it lands one below the nearest integer.
-    for (uint32_t f = 0; f < 32; ++f) {
-        EXPECT_EQ(dxt_widen5(f), widen(f, 5)) << f;
-        EXPECT_LE(std::abs(int(dxt_widen5(f)) - int(std::lround(f * 255.0 / 31))), 1) << f;
-        if (f) {
-            EXPECT_GT(dxt_widen5(f), dxt_widen5(f - 1));
-        }
+// Golden values of the widening every PC, XBOX and mobile reader shares (DXT end-points and
+// alphas, 16-bit pixels): the top field is 255, the top bits give the field back, and the
+// values of the published bit replication.
+TEST(DxtWiden, FieldsToEightBitsByBitReplication) {
+    struct row {
+        uint32_t bits, field;
+        uint8_t want;
+    };
+    const row rows[] = {
+        {4, 0, 0},    {4, 1, 17},   {4, 7, 119},  {4, 8, 136},  {4, 14, 238}, {4, 15, 255},
+        {5, 0, 0},    {5, 1, 8},    {5, 3, 24},   {5, 7, 57},   {5, 16, 132}, {5, 20, 165},
+        {5, 29, 239}, {5, 30, 247}, {5, 31, 255}, {6, 0, 0},    {6, 1, 4},    {6, 11, 44},
+        {6, 32, 130}, {6, 53, 215}, {6, 62, 251}, {6, 63, 255},
+    };
+    for (const row& r : rows) {
+        const uint8_t got = r.bits == 4   ? widen_4bit(r.field)
+                            : r.bits == 5 ? widen_5bit(r.field)
+                                          : widen_6bit(r.field);
+        EXPECT_EQ(got, r.want) << r.bits << " bits, field " << r.field;
     }
-    for (uint32_t f = 0; f < 64; ++f) {
-        EXPECT_EQ(dxt_widen6(f), widen(f, 6)) << f;
-        EXPECT_LE(std::abs(int(dxt_widen6(f)) - int(std::lround(f * 255.0 / 63))), 1) << f;
-        if (f) {
-            EXPECT_GT(dxt_widen6(f), dxt_widen6(f - 1));
+    for (uint32_t bits : {4u, 5u, 6u})
+        for (uint32_t f = 0; f < (1u << bits); ++f) {
+            const uint32_t got = bits == 4   ? widen_4bit(f)
+                                 : bits == 5 ? widen_5bit(f)
+                                             : widen_6bit(f);
+            EXPECT_EQ(got, widen(f, bits)) << bits << " bits, field " << f;
+            EXPECT_EQ(got >> (8 - bits), f) << bits << " bits, field " << f;
+            EXPECT_LE(std::abs(int(got) - int(std::lround(f * 255.0 / ((1 << bits) - 1)))), 1);
         }
-    }
-    EXPECT_EQ(dxt_widen5(20), 164);
-    EXPECT_EQ(dxt_widen6(53), 214);
+    // Fields arrive unmasked: only their own bits count.
+    EXPECT_EQ(widen_5bit(0xFFE0 | 3), 24);
+    EXPECT_EQ(widen_6bit(0xFFC0 | 1), 4);
+    EXPECT_EQ(widen_4bit(0xF1), 17);
 }
 
 TEST(DxtPack, OutputCodes) {
@@ -204,7 +215,8 @@ TEST(Dxt1, FourColourBlockIndex2IsTwoThirdsOfColour0) {
     }
 }
 
-TEST(Dxt3, AlphaNibbleFIsF0) {
+// Direct3D widens a 4-bit alpha as n·17: the opaque nibble is 255 in every output layout.
+TEST(Dxt3, AlphaNibbleFIsOpaque) {
     std::vector<uint8_t> block(16, 0xFF); // all alpha nibbles F, colour 0xFFFF, indices 3
     std::vector<uint8_t> out4444(32), out1555(32), out8888(64);
     ASSERT_TRUE(decode_dxt3(4, 4, block, out4444, 1, 0x4444));
@@ -212,7 +224,13 @@ TEST(Dxt3, AlphaNibbleFIsF0) {
     ASSERT_TRUE(decode_dxt3(4, 4, block, out8888, 1, 0x8888));
     EXPECT_EQ(out4444[0] & 0x0F, 0x0F);
     EXPECT_EQ(out1555[1] & 0x80, 0x80);
-    EXPECT_EQ(out8888[3], 0xF0);
+    EXPECT_EQ(out8888[3], 0xFF);
+    for (uint8_t n = 0; n < 16; ++n) {
+        std::fill(block.begin(), block.begin() + 8, uint8_t(n | n << 4));
+        ASSERT_TRUE(decode_dxt3(4, 4, block, out8888, 1, 0x8888));
+        EXPECT_EQ(out8888[3], n * 17) << int(n);
+        EXPECT_EQ(out8888[63], n * 17) << int(n);
+    }
 }
 
 TEST(Dxt3, AlwaysFourColours) {
@@ -223,7 +241,7 @@ TEST(Dxt3, AlwaysFourColours) {
     std::vector<uint8_t> out(64);
     ASSERT_TRUE(decode_dxt3(4, 4, block, out, 1, 0x8888));
     EXPECT_EQ(out[0], 170); // (0 + 2·255) / 3
-    EXPECT_EQ(out[3], 0xF0);
+    EXPECT_EQ(out[3], 0xFF);
 }
 
 TEST(Dxt5, AlphaTables) {
@@ -289,7 +307,7 @@ TEST(DxtLevels, SixtyFourSquareSevenLevelsRead2768Bytes) {
     w = 64;
     h = 64;
     for (uint32_t level = 0; level < 7; ++level) {
-        EXPECT_EQ(out[at + 2], dxt_widen5(level + 1)) << "level " << level; // red
+        EXPECT_EQ(out[at + 2], widen_5bit(level + 1)) << "level " << level; // red
         at += size_t(w) * h * 4;
         w /= 2;
         h /= 2;

@@ -65,9 +65,9 @@ TEST(IosTxd, WrongSizesAreReplacedByWhatWasRead) {
             EXPECT_EQ(native->size, container_sum(*native));
             EXPECT_EQ(txd->mip_count(t), 3u);
             uint32_t w = 0;
-            EXPECT_EQ(solid_colour(*txd, t, 1, view_mode::texture, &w), (bgra{0, 252, 0, 0}));
+            EXPECT_EQ(solid_colour(*txd, t, 1, view_mode::texture, &w), (bgra{0, 255, 0, 0}));
             EXPECT_EQ(w, 4u);
-            EXPECT_EQ(solid_colour(*txd, t, 2, view_mode::texture), (bgra{248, 0, 0, 0}));
+            EXPECT_EQ(solid_colour(*txd, t, 2, view_mode::texture), (bgra{255, 0, 0, 0}));
         }
         EXPECT_EQ(txd->texture_name(1, name_kind::texture), "mobile");
     }
@@ -110,7 +110,7 @@ TEST(IosTxd, DxtBlocksAtTheirOffsets) {
     EXPECT_EQ(txd->mobile_pixel_format(0), 0x4444u);
     EXPECT_EQ(txd->mobile_pixel_format(1), 0x565u);
     EXPECT_EQ(txd->mip_count(0), 1u);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::mixed), (bgra{0, 0xFF, 0, 0x70}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::mixed), (bgra{0, 0xFF, 0, 0x77}));
     EXPECT_EQ(solid_colour(*txd, 1, 0, view_mode::texture), (bgra{0, 0, 255, 0}));
     EXPECT_EQ(solid_colour(*txd, 2, 0, view_mode::texture), (bgra{255, 0, 0, 0}));
     // Platform 9 textures have one level only.
@@ -156,7 +156,7 @@ TEST(IosTxd, CountWordBeyondTheFileStopsAtItsEnd) {
         bool ok = false;
         auto txd = open_mobile(mobile_dictionary_bytes({desc}, 0, count), &ok);
         ASSERT_TRUE(ok) << count << ": " << txd->last_error;
-        EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 0, 248, 0}));
+        EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 0, 255, 0}));
         EXPECT_EQ(txd->root->size, container_sum(*txd->root));
         // Positions the count claims but the file lacks show nothing.
         EXPECT_EQ(txd->texture_name(1, name_kind::texture), "");

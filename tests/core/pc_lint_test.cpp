@@ -200,6 +200,48 @@ TEST(PcLint, OpaqueDxt3BlocksCarryNoAlphaBit) {
         EXPECT_TRUE(lint_pc_textures(*txd).empty()) << int(r.alpha4);
     }
 }
+// Old D3D8 files stamp their sky mipmap chunk (0x110) old-style, 3.0.4 or 3.1.0, whatever the
+// dictionary's stamp; any other stamp off the dictionary's is still found, on 0x110 as elsewhere.
+TEST(PcLint, SkyMipmapChunkMayCarryOldStyleStamps) {
+    struct row {
+        uint32_t chunk_id;
+        uint32_t stamp;
+        bool found;
+    };
+    const row rows[] = {
+        {0x110, 0x304, false}, {0x110, 0x310, false},     {0x110, 0x0401FFFF, false},
+        {0x110, 0x320, true},  {0x110, 0x0800FFFF, true}, {0x110, 0x300, true},
+        {0x03, 0x304, true}, // the Extension itself: no exception
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << std::hex << r.chunk_id << " " << r.stamp);
+        pc_texture_desc desc;
+        desc.platform = 8;
+        desc.filter_flags = 0x1102;
+        desc.raster_format = 0x200;
+        desc.depth = 16;
+        desc.compression = 1;
+        desc.levels = {dxt1_solid(0xF800, 4)};
+        test_chunk dictionary = make_dictionary({make_pc_texture(desc)}, 0x0401FFFF);
+        test_chunk& extension = dictionary.children[1].children[1];
+        extension.children.push_back(leaf(0x110, {0xC0, 0x0F, 0, 0}, 0x0401FFFF));
+        if (r.chunk_id == 0x110)
+            extension.children[0].version = r.stamp;
+        else
+            extension.version = r.stamp;
+        auto txd = open_any(write_temp("sky.txd", dictionary.bytes()));
+        ASSERT_TRUE(txd);
+        const auto problems = lint_pc_textures(*txd);
+        if (!r.found) {
+            EXPECT_TRUE(problems.empty()) << problems[0].what << ": " << problems[0].found;
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].what,
+                  "version stamp of a chunk " + std::string(r.chunk_id == 0x110 ? "0x110" : "0x3"));
+        EXPECT_FALSE(problems[0].accepted);
+    }
+}
 } // namespace
 
 } // namespace quillmap

@@ -146,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(PcTxd, Dxt1RendersAtFullColour) {
-    // Four blocks of an 8x8 texture in four colours; 565 red shows as 255, not repacked to the
-    // texture's 16-bit format (248).
+    // Four blocks of an 8x8 texture in four colours; 565 red shows as 255.
     std::vector<uint8_t> blocks = dxt1_solid(k_red565, 1);
     for (uint16_t c : {k_green565, k_blue565, uint16_t(0xFFFF)}) {
         auto more = dxt1_solid(c, 1);
@@ -191,7 +190,8 @@ TEST(PcTxd, Dxt3KeepsExplicitAlpha) {
     desc.raster_format = 0x300;
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xFF, 0, 0x40}, view_mode::mixed);
+    // Nibble 4 widens as Direct3D widens it: 4·17.
+    expect_solid(opened->txd, 0, 0, 8, 8, {0, 0xFF, 0, 0x44}, view_mode::mixed);
 }
 
 TEST(PcTxd, Dxt1OnA32BitTextureDecodesToFullColour) {
@@ -275,8 +275,9 @@ TEST(PcTxd, SixteenAndThirtyTwoBitPixels) {
     auto opened = open_pc(
         write_dictionary({make_pc_texture(s1555), make_pc_texture(s4444), make_pc_texture(s8888)}));
     ASSERT_TRUE(opened->ok);
-    expect_solid(opened->txd, 0, 0, 8, 8, {248, 0, 0, 255}, view_mode::mixed);
-    expect_solid(opened->txd, 1, 0, 8, 8, {0x30, 0x20, 0x10, 0x80}, view_mode::mixed);
+    // Fields widen by bit replication: 5-bit 31 is 255, 4-bit n is n·17.
+    expect_solid(opened->txd, 0, 0, 8, 8, {255, 0, 0, 255}, view_mode::mixed);
+    expect_solid(opened->txd, 1, 0, 8, 8, {0x33, 0x22, 0x11, 0x88}, view_mode::mixed);
     expect_solid(opened->txd, 2, 0, 8, 8, {9, 8, 7, 100}, view_mode::mixed);
 }
 
@@ -291,8 +292,8 @@ TEST(PcTxd, MipLevelsAreLocatedBehindTheirSizeWords) {
     auto opened = open_pc(write_dictionary({make_pc_texture(plain), make_pc_texture(dxt)}));
     ASSERT_TRUE(opened->ok);
     for (uint32_t t = 0; t < 2; ++t) {
-        // 565 pixels show as 248/252; DXT blocks decode at full colour.
-        const uint8_t top5 = t == 0 ? 248 : 255, top6 = t == 0 ? 252 : 255;
+        // 565 pixels and DXT blocks widen alike: the top field is 255.
+        const uint8_t top5 = 255, top6 = 255;
         EXPECT_EQ(opened->txd.mip_count(t), 3u);
         expect_solid(opened->txd, t, 0, 8, 8, {0, 0, top5, 0});
         expect_solid(opened->txd, t, 1, 4, 4, {0, top6, 0, 0});
@@ -309,7 +310,7 @@ TEST(PcTxd, MipCountZeroWithOneStoredLevelRenders) {
     auto opened = open_pc(write_dictionary({make_pc_texture(desc)}));
     ASSERT_TRUE(opened->ok);
     EXPECT_EQ(opened->txd.mip_count(0), 1u);
-    expect_solid(opened->txd, 0, 0, 8, 8, {0, 252, 0, 0});
+    expect_solid(opened->txd, 0, 0, 8, 8, {0, 255, 0, 0});
 }
 
 struct damaged_case {

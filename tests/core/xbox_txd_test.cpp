@@ -85,8 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // DXT1 into 565: opaque, red 0xF8.
         xbox_case{"dxt1_565", 12, dxt1_solid(k_red565, 4), 0x200, 1, {0, 0, 255, 255}},
-        // DXT3 into 4444: explicit alpha nibble 5 -> 0x50.
-        xbox_case{"dxt3_4444", 14, dxt3_solid(k_green565, 5, 4), 0x300, 3, {0, 0xFF, 0, 0x50}},
+        // DXT3 into 4444: explicit alpha nibble 5 -> 5·17 = 0x55.
+        xbox_case{"dxt3_4444", 14, dxt3_solid(k_green565, 5, 4), 0x300, 3, {0, 0xFF, 0, 0x55}},
         // DXT5 into 4444: interpolated alpha endpoint 0x90 -> nibble 9.
         xbox_case{"dxt5_4444", 15, dxt5_solid(k_blue565, 0x90, 4), 0x300, 5, {0xFF, 0, 0, 0x90}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -118,7 +118,7 @@ TEST(XboxTxd, UncompressedPixelsFollowTheWordAfterThePalette) {
     auto txd = open_xbox({make_pc_texture(desc)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(txd->pixels(0, 0).data(), txd->texture_struct(0).data() + 92);
-    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 252, 0, 0}));
+    EXPECT_EQ(solid_colour(*txd, 0, 0, view_mode::texture), (bgra{0, 255, 0, 0}));
 }
 
 TEST(XboxTxd, FurtherLevelsAreLocatedWhenThereOrLevelZeroIsShown) {
