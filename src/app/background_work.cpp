@@ -57,15 +57,22 @@ bool work_progress::answer(ui_host& host, progress_window& window) {
         if (piece_ && piece_->answer == 0) next = piece_;
     }
     // The work waits while a box is up: only this thread touches what it waits on meanwhile.
+    bool go_on = true;
     if (asked) {
-        const int answer =
-            host.message_box(asked->text, asked->caption, asked->buttons, asked->icon);
+        int answer = window.ask(host, asked->text, asked->caption, asked->buttons, asked->icon);
+        // A Cancel of the progress window counts over any answer: the work stops here.
+        if (window.cancelled()) {
+            go_on = false;
+            answer = asked->buttons == box_buttons::ok_cancel ||
+                             asked->buttons == box_buttons::yes_no_cancel
+                         ? id_cancel
+                         : id_no;
+        }
         std::lock_guard lock(mutex_);
         asked->answer = answer;
     }
-    bool go_on = true;
     if (next) {
-        go_on = window.step(next->done, next->next);
+        go_on = go_on && window.step(next->done, next->next);
         std::lock_guard lock(mutex_);
         next->answer = go_on ? 1 : 2;
     }
@@ -108,6 +115,8 @@ bool background_work::run(const std::string& text, int pieces,
         // A run of one piece asks the progress window on every look, the last one too: its
         // Cancel counts whenever it comes.
         if (go_on && pieces == 0) go_on = window->step(0, {});
+        // A run of pieces sees its Cancel at once too, not only at the next piece.
+        if (go_on && window->cancelled()) go_on = false;
         if (!go_on) cancelled = true;
         if (!go_on || finished) loop.quit();
         looking = false;

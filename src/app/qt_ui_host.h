@@ -21,6 +21,9 @@ class qt_ui_host : public ui_host {
     QWidget* parent = nullptr;
 };
 
+// A message box over `parent` (a text of many lines scrolls); the answer as message_box gives it.
+int message_box_over(QWidget* parent, const std::string& text, const std::string& caption,
+                     box_buttons buttons, box_icon icon);
 // A "description|pattern|..." filter as Qt name filters ("description (p1 p2)").
 QStringList qt_name_filters(const std::string& filter);
 // Paths between the file system's bytes and Qt.

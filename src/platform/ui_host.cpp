@@ -17,6 +17,11 @@ std::vector<std::pair<std::string, std::string>> split_filter(const std::string&
     return pairs;
 }
 
+int progress_window::ask(ui_host& host, const std::string& text, const std::string& caption,
+                         box_buttons buttons, box_icon icon) {
+    return host.message_box(text, caption, buttons, icon);
+}
+
 int scripted_ui_host::message_box(const std::string& text, const std::string& caption,
                                   box_buttons buttons, box_icon icon) {
     ui_event event;

@@ -38,6 +38,8 @@ struct file_request {
 // Splits a filter text into (description, pattern) pairs.
 std::vector<std::pair<std::string, std::string>> split_filter(const std::string& filter);
 
+class ui_host;
+
 // The window of a long task that the user may stop. The task calls step() after each piece of
 // work; once it answers false the user asked to stop and the task ends after that piece.
 class progress_window {
@@ -45,6 +47,11 @@ class progress_window {
     virtual ~progress_window() = default;
     // `done` of the task's total are finished; `next` names the piece worked on now.
     virtual bool step(int done, const std::string& next) = 0;
+    // A question the task asks while the window is up: shown over it, where it can be answered.
+    virtual int ask(ui_host& host, const std::string& text, const std::string& caption,
+                    box_buttons buttons, box_icon icon);
+    // The user asked to stop; seen without stepping.
+    virtual bool cancelled() const { return false; }
 };
 
 // The one way the editor talks to the user through modal windows.
