@@ -6,6 +6,7 @@
 #include "archive/archive_table.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace quillmap {
 
@@ -81,7 +82,8 @@ bool move_entries(const game_archive& archive, safe_file::edit_file& data,
 bool compact_pair_in_place(game_archive& archive, safe_file::edit_file& data,
                            const archive_progress& progress, std::string& error) {
     const uint64_t length_before = data.length();
-    const uint64_t end = data_end_sectors(archive.entries, data.length());
+    // Sectors past the last row (left by a compaction killed earlier) are reused, not added to.
+    const uint64_t end = data_end_sectors(archive.entries, 0);
     const auto at_end = packed_layout(archive.entries, end);
     const auto packed = packed_layout(archive.entries, 0);
     uint64_t bytes = 0;
@@ -147,6 +149,10 @@ bool compact_archive(game_archive& archive, const std::filesystem::path& out,
     // The new .img (and a new pair's .dir) appear under their names only when complete. An
     // .img compacted over itself is locked already, by `source`.
     const bool over_itself = out.empty() || safe_file::same_file(img, archive.data_path);
+    struct stat info {};
+    if (over_itself && archive.kind == archive_kind::ver2 &&
+        ::stat(archive.data_path.c_str(), &info) == 0 && info.st_nlink > 1)
+        return fail(archive.data_path, archive_msg::hard_linked, error);
     safe_file::partial_file target;
     if (!target.create(img, archive_edit_options(), error, /*hold_lock=*/!over_itself) ||
         !write_packed(archive, source, target, packed, progress, error))

@@ -67,11 +67,18 @@ std::string entry_file_name(const std::string& name, size_t index) {
 
 bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
                      const std::filesystem::path& folder, const archive_progress& progress,
-                     std::vector<extracted_entry>& done, std::string& error) {
+                     std::vector<extracted_entry>& done, std::string& error,
+                     size_t* shared_skipped) {
     done.clear();
+    if (shared_skipped) *shared_skipped = 0;
     if (indices.empty())
-        for (size_t i = 0; i < archive.entries.size(); ++i)
+        for (size_t i = 0; i < archive.entries.size(); ++i) {
+            if (archive.entries[i].overlaps) {
+                if (shared_skipped) ++*shared_skipped;
+                continue;
+            }
             indices.push_back(i);
+        }
     uint64_t total = 0;
     for (const size_t i : indices) {
         if (i >= archive.entries.size())

@@ -28,10 +28,14 @@ struct extracted_entry {
 // when missing), one file per entry holding exactly the entry's sectors. Two entries whose file
 // names differ only in case get a numbered suffix. Each file is written beside its final name
 // and renamed into place when complete. Entries past the end of the file are refused before
-// anything is written. `done` lists what was written, also after a failure or a cancel.
+// anything is written. `done` lists what was written, also after a failure or a cancel. When all
+// entries are asked for, rows over bytes an earlier row holds ("shared") are skipped and counted
+// in `shared_skipped` (a table of a million rows over the same sectors writes one file); a
+// shared entry named in `indices` is written.
 bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
                      const std::filesystem::path& folder, const archive_progress& progress,
-                     std::vector<extracted_entry>& done, std::string& error);
+                     std::vector<extracted_entry>& done, std::string& error,
+                     size_t* shared_skipped = nullptr);
 
 // An entry's bytes in memory (its whole sectors); false for an entry past the end of the file.
 bool read_entry_bytes(const game_archive& archive, size_t index, std::vector<uint8_t>& bytes,

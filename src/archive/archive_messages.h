@@ -15,6 +15,9 @@ inline constexpr const char* no_img = "no .img file lies beside the .dir file";
 inline constexpr const char* cant_read = "cannot be read";
 // Added to the cause of a write that failed before the table switched.
 inline constexpr const char* unchanged = "the archive is as it was";
+// Added when a delete failed part-way and its moved rows could not be put back.
+inline constexpr const char* rows_repeated =
+    "the entry table now lists some rows twice; every entry's bytes are kept";
 inline constexpr const char* entry_short = "the entry's bytes run past the end of the file";
 inline constexpr const char* table_changed =
     "the entry table changed since the archive was read; open it again";
@@ -32,6 +35,11 @@ inline constexpr const char* archive_too_large =
 inline constexpr const char* entry_outside = "the entry lies past the end of the archive";
 inline constexpr const char* overlapping =
     "entries share bytes with other entries; compacting would copy them apart";
+inline constexpr const char* hard_linked =
+    "the archive has other hard links: a compacted copy renamed over it would leave them on the "
+    "old file; compact it into another file with -o";
+inline constexpr const char* shared_skipped =
+    "entries share their bytes with another entry and were skipped";
 inline constexpr const char* cancelled = "cancelled; the archive is as it was";
 inline constexpr const char* too_much_work =
     "the entry table describes far more bytes than the archive holds";

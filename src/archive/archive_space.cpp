@@ -11,8 +11,7 @@ namespace quillmap {
 uint64_t data_end_sectors(std::span<const archive_entry> entries, uint64_t data_length) {
     uint64_t end = sectors_for(data_length);
     for (const auto& entry : entries)
-        if (entry.inside && entry.size)
-            end = std::max(end, (entry.offset + entry.size) / k_archive_sector_bytes);
+        if (entry.size) end = std::max(end, (entry.offset + entry.size) / k_archive_sector_bytes);
     return end;
 }
 
@@ -21,7 +20,7 @@ uint64_t place_sectors(std::span<const archive_entry> entries, uint64_t data_len
     std::vector<std::pair<uint64_t, uint64_t>> used; // [first, end) in sectors
     used.reserve(entries.size());
     for (const auto& entry : entries)
-        if (entry.inside && entry.size)
+        if (entry.size)
             used.emplace_back(entry.offset / k_archive_sector_bytes,
                               (entry.offset + entry.size) / k_archive_sector_bytes);
     std::sort(used.begin(), used.end());

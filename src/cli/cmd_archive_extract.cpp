@@ -4,6 +4,7 @@
 #include "cli/cli_archive.h"
 
 #include "archive/archive_extract.h"
+#include "archive/archive_messages.h"
 #include "archive/archive_table.h"
 
 #include "stream/file_name_text.h"
@@ -25,9 +26,13 @@ int archive_extract(const cli_args& args) {
         if (!index) return failure(error);
         indices.push_back(*index);
     }
-    const size_t wanted = indices.empty() ? archive.entries.size() : indices.size();
     std::vector<extracted_entry> done;
-    const bool ok = extract_entries(archive, indices, args.get("-o"), {}, done, error);
+    size_t shared = 0;
+    const bool ok = extract_entries(archive, indices, args.get("-o"), {}, done, error, &shared);
+    const size_t wanted = indices.empty() ? archive.entries.size() - shared : indices.size();
+    if (shared)
+        std::cerr << archive.data_path.string() << ": " << shared << " "
+                  << archive_msg::shared_skipped << "\n";
     const bool json = args.has("--json");
     if (json) std::cout << "{\"folder\":\"" << json_escape(args.get("-o")) << "\",\"entries\":[";
     for (size_t i = 0; i < done.size(); ++i) {

@@ -64,6 +64,17 @@ std::string platforms_left_out(std::string_view priority) {
 open_status editor_session::open(const std::string& path, uint32_t offset,
                                  std::string_view priority,
                                  const std::function<bool(ps2_txd&)>& accept) {
+    // Inside a game archive the dictionary must be an entry of its table: a save writes it back
+    // through the archive, never over bytes that may belong to another entry by now.
+    std::optional<archive_entry_link> link;
+    if (is_game_archive(path)) {
+        link = entry_starting_at(path, offset);
+        if (!link) {
+            error_ = session_msg::no_entry_here;
+            reason_ = session_msg::no_entry_at(offset);
+            return open_status::unsupported;
+        }
+    }
     const uint32_t previous_mask = restriction_mask_;
     restriction_mask_ |= restrict_opening;
     probe_result probe = probe_dictionary(path, offset, priority);
@@ -97,7 +108,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     outside_priority_ = outside;
     path_ = path;
     offset_ = offset;
-    entry_link_.reset();
+    entry_link_ = std::move(link);
     restriction_mask_ &= ~uint32_t{restrict_opening};
     modified_ = false;
     return open_status::opened;
@@ -131,6 +142,11 @@ void editor_session::close() {
 bool editor_session::save() {
     save_needs_new_file_ = false;
     if (entry_link_) return save_into_entry();
+    if (is_game_archive(path_)) {
+        // Only an entry's save writes into a game archive.
+        error_ = path_ + ": " + session_msg::no_entry_at(offset_);
+        return false;
+    }
     // Any other container keeps every byte outside the old tree.
     if (!dictionary_->save(std::filesystem::path(path_), offset_)) {
         error_ = dictionary_->last_error;
@@ -162,17 +178,24 @@ bool editor_session::save_into_entry() {
     return true;
 }
 
-bool editor_session::link_entry_at_offset() {
-    if (!dictionary_ || offset_ == 0 || !is_game_archive(path_)) return false;
+std::optional<archive_entry_link> editor_session::entry_starting_at(const std::string& path,
+                                                                    uint64_t offset) {
     game_archive archive;
     std::string ignored;
-    if (!open_game_archive(path_, archive, ignored) || archive.data_path != path_) return false;
+    if (!open_game_archive(path, archive, ignored) ||
+        !safe_file::same_file(archive.data_path, path))
+        return std::nullopt;
     for (const archive_entry& entry : archive.entries)
-        if (entry.offset == offset_ && entry.size) {
-            entry_link_ = archive_entry_link{path_, entry.name, entry.offset, entry.size};
-            return true;
-        }
-    return false;
+        if (entry.offset == offset && entry.size && entry.inside)
+            return archive_entry_link{path, entry.name, entry.offset, entry.size};
+    return std::nullopt;
+}
+
+bool editor_session::link_entry_at_offset() {
+    if (!dictionary_ || !is_game_archive(path_)) return false;
+    if (entry_link_) return true;
+    entry_link_ = entry_starting_at(path_, offset_);
+    return entry_link_.has_value();
 }
 
 void editor_session::saved() {

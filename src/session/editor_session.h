@@ -123,7 +123,12 @@ class editor_session {
     // When the open file is a game archive and the open offset is where one of its entries
     // starts, links that entry, so that saving in place goes through the archive (and grows the
     // entry) instead of writing over the entry after it. False when no entry starts there.
+    // `open` links it already, and refuses an offset of a game archive where no entry starts.
     bool link_entry_at_offset();
+    // The entry of the game archive at `path` (its .img) that starts at `offset`; none when no
+    // entry with bytes starts there or the file is no archive's .img.
+    static std::optional<archive_entry_link> entry_starting_at(const std::string& path,
+                                                               uint64_t offset);
 
     // The message that refuses a command of `bit` for the open format; none when allowed.
     const char* refusal(restriction_bits bit) const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace quillmap {
@@ -17,6 +18,16 @@ inline constexpr const char* bmp_import = "BMP is not suppoorted yet.";
 inline constexpr const char* unknown_import = "Unknown import format";
 inline constexpr const char* unknown_extension = " is unknown extension!"; // after the extension
 inline constexpr const char* no_dictionary = "TXD file is NOT loaded!";
+// A game archive opened at an offset where none of its entries starts.
+inline constexpr const char* no_entry_here = "No archive entry starts at this offset.";
+inline std::string no_entry_at(uint64_t offset) {
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(offset));
+    return std::string("the file is a game archive and none of its entries starts at offset ") +
+           hex +
+           "; nothing is read or written there (an entry moves when it is saved larger): "
+           "open the entry from the archive's list";
+}
 // Replace All from Folder.
 inline constexpr const char* folder_unreadable = "Cannot read the folder %s: %s";
 inline constexpr const char* no_picture_named = "no picture of this name";

@@ -29,6 +29,31 @@ namespace {
 
 io_hook g_hook = nullptr;
 std::atomic<uint64_t> g_steps{0};
+io_journal g_journal = nullptr;
+
+uint64_t inode_of(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? uint64_t(info.st_ino) : 0;
+}
+
+// Tells the test journal about a change that happened.
+void note(io_record::kind what, int fd, const fs::path& path = {}, const fs::path& to = {},
+          uint64_t offset = 0, std::span<const uint8_t> bytes = {}) {
+    if (!g_journal) return;
+    io_record record;
+    record.what = what;
+    record.file = fd >= 0 ? inode_of(fd) : 0;
+    record.path = path;
+    record.to = to;
+    record.offset = offset;
+    record.bytes = bytes;
+    g_journal(record);
+}
+
+// Removes a file name, telling the test journal.
+void remove_name(const fs::path& path) {
+    if (::unlink(path.c_str()) == 0) note(io_record::kind::unlink, -1, path);
+}
 
 // Asks the test hook about the next step; true when the step is to fail.
 bool hook_fails(io_step step) {
@@ -76,6 +101,8 @@ bool write_all(int fd, std::span<const uint8_t> bytes, uint64_t offset, bool pos
             errno = ENOSPC;
             return false;
         }
+        note(io_record::kind::write, fd, {}, {}, offset + done,
+             std::span<const uint8_t>(bytes.data() + done, size_t(n)));
         done += size_t(n);
     }
     return true;
@@ -86,16 +113,20 @@ bool flush(int fd) {
     while (::fsync(fd) != 0) {
         if (errno != EINTR) return false;
     }
+    note(io_record::kind::flush, fd);
     return true;
 }
 
-void flush_folder(const fs::path& folder) {
-    // A folder that cannot be opened or flushed (some file systems refuse) does not undo a
-    // rename that already happened; the data itself was flushed.
+// 0, or why the folder's flush failed. A folder that cannot be opened or flushed (some file
+// systems refuse) does not undo a rename that already happened; the data itself was flushed.
+int flush_folder(const fs::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    (void)flush(fd);
+    if (fd < 0) return 0;
+    const bool flushed = flush(fd);
+    const int why = flushed ? 0 : errno;
+    if (flushed) note(io_record::kind::flush_folder, -1, folder);
     ::close(fd);
+    return why;
 }
 
 mode_t creation_mode() {
@@ -120,6 +151,7 @@ int make_temporary(const fs::path& target, fs::path& temp) {
     std::string pattern = (folder.empty() ? fs::path(name) : folder / name).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd >= 0) temp = pattern;
+    if (fd >= 0) note(io_record::kind::create, fd, temp);
     return fd;
 }
 
@@ -143,6 +175,10 @@ output_policy::~output_policy() {
 
 bool write_file(const fs::path& target, std::span<const uint8_t> bytes, std::string& error) {
     return write_file(target, bytes, t_policy, error);
+}
+
+void set_io_journal(io_journal journal) {
+    g_journal = journal;
 }
 
 void set_io_hook(io_hook hook) {
@@ -291,20 +327,28 @@ bool update_in_place(const fs::path& target, std::span<const uint8_t> bytes,
     bool ok = write_all(copy, bytes, 0, false) && (!options.durable || flush(copy));
     int saved_errno = errno;
     ::close(copy);
+    // The copy's name too must outlast a power cut before the target is written over; a disk
+    // error there stops the update (a file system that cannot flush folders does not).
+    if (ok && options.durable && flush_folder(target.parent_path()) == EIO) {
+        ok = false;
+        saved_errno = EIO;
+    }
     if (!ok) {
-        ::unlink(temp.c_str());
+        remove_name(temp);
         error = failure(k_cannot_write, target, saved_errno);
         return false;
     }
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     size_t written = 0;
     ok = fd >= 0 && write_all(fd, bytes, 0, true, &written) &&
-         ::ftruncate(fd, off_t(bytes.size())) == 0 && (!options.durable || flush(fd));
+         ::ftruncate(fd, off_t(bytes.size())) == 0;
+    if (ok) note(io_record::kind::truncate, fd, {}, {}, bytes.size());
+    ok = ok && (!options.durable || flush(fd));
     saved_errno = errno;
     if (fd >= 0) ::close(fd);
     if (!ok && written == 0) {
         // The target was not touched: it still holds the old bytes, and no copy is needed.
-        ::unlink(temp.c_str());
+        remove_name(temp);
         error = failure(k_cannot_write, target, saved_errno);
         return false;
     }
@@ -315,7 +359,7 @@ bool update_in_place(const fs::path& target, std::span<const uint8_t> bytes,
                             name_of(temp));
         return false;
     }
-    ::unlink(temp.c_str());
+    remove_name(temp);
     return true;
 }
 
@@ -401,12 +445,14 @@ bool partial_file::commit(std::string& error) {
             ok = false;
         } else if (options_.replace) {
             ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+            if (ok) note(io_record::kind::rename, -1, temp_, target_);
         } else {
             // link() refuses an existing name, so a file that appeared meanwhile is kept.
             ok = ::link(temp_.c_str(), target_.c_str()) == 0;
+            if (ok) note(io_record::kind::link, -1, temp_, target_);
         }
         if (!ok) saved_errno = errno;
-        if (ok && !options_.replace) ::unlink(temp_.c_str());
+        if (ok && !options_.replace) remove_name(temp_);
     }
     if (!ok) {
         discard();
@@ -416,14 +462,14 @@ bool partial_file::commit(std::string& error) {
     }
     temp_.clear();
     lock_.release();
-    if (options_.durable) flush_folder(target_.parent_path());
+    if (options_.durable) (void)flush_folder(target_.parent_path());
     return true;
 }
 
 void partial_file::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) remove_name(temp_);
     temp_.clear();
     lock_.release();
 }
@@ -489,6 +535,7 @@ bool edit_file::truncate(uint64_t length, std::string& error) {
         error = failure(k_cannot_write, asked_, errno);
         return false;
     }
+    note(io_record::kind::truncate, fd_, {}, {}, length);
     length_ = length;
     return true;
 }

@@ -153,6 +153,23 @@ void set_io_hook(io_hook hook); // null removes the hook; the count restarts at 
 // status 137). Unset or malformed: no hook.
 void set_io_hook_from_environment();
 
+// Test journal for the power-loss model of the tests: every change made through this header and
+// stream/safe_edit.h is reported once it happened, with what it changed, so that a test can
+// rebuild what a disk might hold had the power gone at any moment (writes not yet flushed lost in
+// any part, names not yet flushed in their folder lost). Files are known by their inode. Not for
+// production use; set it only in tests, before any thread writes.
+struct io_record {
+    enum class kind { create, write, truncate, flush, flush_folder, rename, link, unlink };
+    kind what = kind::write;
+    uint64_t file = 0;              // create, write, truncate, flush: the file's inode
+    std::filesystem::path path;     // create, flush_folder, rename and link (from), unlink
+    std::filesystem::path to;       // rename, link
+    uint64_t offset = 0;            // write: where the bytes went; truncate: the new length
+    std::span<const uint8_t> bytes; // write
+};
+using io_journal = void (*)(const io_record& record);
+void set_io_journal(io_journal journal); // null removes it
+
 } // namespace safe_file
 
 } // namespace quillmap
