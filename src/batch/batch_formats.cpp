@@ -15,10 +15,6 @@ const std::array<export_format, 5> k_formats = {{
 constexpr std::string_view k_default_format = "png";
 } // namespace
 
-std::span<const export_format> export_formats() {
-    return k_formats;
-}
-
 const export_format* find_export_format(std::string_view name) {
     for (const auto& format : k_formats)
         if (name == format.name) return &format;

@@ -16,7 +16,6 @@ struct export_format {
     export_type type;
 };
 
-std::span<const export_format> export_formats();
 // The row named `name`; none when no format has that name.
 const export_format* find_export_format(std::string_view name);
 // The format used when -f is not given.

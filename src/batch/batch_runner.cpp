@@ -7,15 +7,14 @@
 #include "stream/ascii_lower.h"
 #include "stream/safe_file.h"
 #include "stream/stop_request.h"
+#include "stream/work_pool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
-#include <thread>
 
 namespace quillmap {
 
@@ -195,7 +194,7 @@ dictionary_report process_source(const dictionary_source& source, const batch_op
 }
 
 unsigned job_count(unsigned requested, size_t sources) {
-    unsigned jobs = requested ? requested : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = requested ? requested : work_pool::shared().budget();
     return unsigned(std::max<size_t>(1, std::min<size_t>(jobs, sources)));
 }
 
@@ -210,7 +209,6 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
 
     std::vector<std::optional<dictionary_report>> reports(sources.size());
     std::vector<char> skipped(sources.size(), 0); // left alone after a stop request
-    std::atomic<size_t> next{0};
     std::mutex lock; // guards reports, the emission point, the summary and the sinks
     size_t emitted = 0, done = 0;
 
@@ -222,35 +220,32 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
             ++emitted;
         }
     };
-    auto work = [&] {
-        for (size_t i = next++; i < sources.size(); i = next++) {
-            if (stop_request::requested()) {
-                std::lock_guard guard(lock);
-                ++summary.not_started;
-                skipped[i] = 1;
-                emit_ready();
-                continue;
-            }
-            if (on_progress) {
-                std::lock_guard guard(lock);
-                on_progress(done, sources.size(), sources[i], true);
-            }
-            dictionary_report report = process_source(sources[i], options);
+    const auto work = [&](size_t i) {
+        if (stop_request::requested()) {
             std::lock_guard guard(lock);
-            summary.textures += report.textures.size();
-            summary.failed += report.failures();
-            reports[i] = std::move(report);
-            ++done;
-            if (on_progress) on_progress(done, sources.size(), sources[i], false);
+            ++summary.not_started;
+            skipped[i] = 1;
             emit_ready();
+            return;
         }
+        if (on_progress) {
+            std::lock_guard guard(lock);
+            on_progress(done, sources.size(), sources[i], true);
+        }
+        dictionary_report report = process_source(sources[i], options);
+        std::lock_guard guard(lock);
+        summary.textures += report.textures.size();
+        summary.failed += report.failures();
+        reports[i] = std::move(report);
+        ++done;
+        if (on_progress) on_progress(done, sources.size(), sources[i], false);
+        emit_ready();
     };
-    const unsigned jobs = job_count(options.jobs, sources.size());
-    std::vector<std::jthread> threads;
-    for (unsigned j = 1; j < jobs; ++j)
-        threads.emplace_back(work);
-    work();
-    threads.clear(); // joins
+    // The jobs asked for are the process's budget while the run lasts: the pictures a job
+    // splits between threads (DXT blocks, mip levels) get threads only when a job has left one.
+    work_pool& pool = work_pool::shared();
+    const work_pool::budget_scope budget(pool, options.jobs);
+    pool.for_each(sources.size(), work, job_count(options.jobs, sources.size()));
     return summary;
 }
 

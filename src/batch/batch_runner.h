@@ -19,7 +19,7 @@ struct batch_options {
     batch_action action = batch_action::list;
     std::filesystem::path out;                     // export and convert
     const export_format* format = nullptr;         // export; none = the default format
-    unsigned jobs = 0;                             // 0 = one per core
+    unsigned jobs = 0;                             // 0 = the process's thread budget
     bool overwrite = false;                        // replace files that exist
     bool durable = false;                          // flush every output (see ARCHITECTURE.md)
     std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
@@ -63,7 +63,8 @@ using report_sink = std::function<void(const dictionary_report&)>;
 using progress_sink =
     std::function<void(size_t done, size_t total, const dictionary_source& current, bool started)>;
 
-// Works on every source with `jobs` threads, each dictionary opened on its own. A failure is
+// Works on every source with `jobs` threads, each dictionary opened on its own; while it runs,
+// `jobs` (when set) is the process's thread budget (work_pool.h). A failure is
 // reported and the run goes on. `source_failures` counts into the summary. When a stop is
 // requested (stop_request.h) each job finishes its current dictionary and takes no other; the
 // summary counts what was left. Outputs appear under their names only when complete, so a
@@ -84,7 +85,7 @@ dictionary_report process_source(const dictionary_source& source, const batch_op
 probe_result open_dictionary_source(const dictionary_source& source, std::string_view platforms,
                                     std::string& error);
 
-// The jobs used for `requested` (0 = the number of cores) on `sources` dictionaries.
+// The jobs used for `requested` (0 = the thread budget) on `sources` dictionaries.
 unsigned job_count(unsigned requested, size_t sources);
 
 } // namespace quillmap

@@ -18,8 +18,13 @@ void print_usage(std::ostream& out) {
            "writes it back there only when it still fits the bytes it took.\n";
 }
 
-// --manual and --completion bash|zsh write what the build installs beside the program.
+// --manual and --completion bash|zsh write what the build installs beside the program;
+// --synopsis the command list of README.md.
 int print_documentation(const cli_args& args) {
+    if (args.command == "--synopsis") {
+        write_synopsis(std::cout, cli_command_table());
+        return k_exit_ok;
+    }
     if (args.command == "--manual") {
         std::vector<std::string> missing;
         if (write_manual_page(std::cout, cli_command_table(), missing)) return k_exit_ok;
@@ -58,7 +63,8 @@ int run_main(int argc, char** argv) {
         std::cout << "quillmap-cli " << k_program_version << " build " << build_number() << "\n";
         return k_exit_ok;
     }
-    if (args->command == "--manual" || args->command == "--completion")
+    if (args->command == "--manual" || args->command == "--completion" ||
+        args->command == "--synopsis")
         return print_documentation(*args);
     for (const auto& command : cli_command_table())
         if (args->command == command.name) {

@@ -15,7 +15,8 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
         {"-t", "The texture to work on, counted from 0."},
         {"-f", "The file type to write (png, bmp, tm2, rwsect; for batch also the conversion "
                "target)."},
-        {"-j", "How many files batch works on at once (default: every core)."},
+        {"-j", "How many files batch works on at once, and the most threads it keeps busy, "
+               "pictures split between threads included (default: every core)."},
         {"--all", "Every texture of the dictionary."},
         {"--offset", "Where the dictionary starts inside a larger file, in hexadecimal bytes."},
         {"--platforms",
@@ -142,6 +143,11 @@ bool write_manual_page(std::ostream& out, std::span<const cli_command> commands,
         << ".TP\n.B 2\nThe command line was not understood; the usage is printed.\n"
         << ".SH SEE ALSO\n.BR quillmap (1)\n";
     return true;
+}
+
+void write_synopsis(std::ostream& out, std::span<const cli_command> commands) {
+    for (const auto& command : commands)
+        out << "quillmap-cli " << command.usage << "\n";
 }
 
 void write_bash_completion(std::ostream& out, std::span<const cli_command> commands) {

@@ -9,8 +9,8 @@
 
 namespace quillmap {
 
-// The manual page and shell completions of quillmap-cli, written from the command table so that
-// they list exactly the commands and options the tool takes.
+// The manual page, README synopsis and shell completions of quillmap-cli, written from the command
+// table so that they list exactly the commands and options the tool takes.
 
 // The options a usage line names, in order, each once ("-t", "--all", "-o" ...).
 std::vector<std::string> usage_options(const char* usage);
@@ -21,6 +21,8 @@ std::optional<std::string> option_description(const std::string& option);
 // them): the build writes the page, so an option cannot be added without one.
 bool write_manual_page(std::ostream& out, std::span<const cli_command> commands,
                        std::vector<std::string>& missing);
+// The command synopsis README.md shows: one "quillmap-cli USAGE" line per command, in table order.
+void write_synopsis(std::ostream& out, std::span<const cli_command> commands);
 void write_bash_completion(std::ostream& out, std::span<const cli_command> commands);
 void write_zsh_completion(std::ostream& out, std::span<const cli_command> commands);
 

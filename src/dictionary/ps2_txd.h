@@ -70,9 +70,6 @@ class ps2_txd : public rw_stream {
     virtual std::optional<native_level> level_pixels(uint32_t t, uint32_t level,
                                                      level_detail detail = level_detail::declared);
 
-    // The one do-nothing operation that fills unsupported slots of other platforms.
-    static int unsupported(uint32_t) { return 0; }
-
     // Every field of texture t at once; the per-field operations above answer one each.
     texture_info info(uint32_t t);
 

@@ -1,13 +1,12 @@
 #include "imageio/dxt_compress.h"
 
 #include "imageio/dxt_block_fit.h"
+#include "stream/work_pool.h"
 
 #include <squish.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <thread>
 
 namespace quillmap {
 
@@ -173,19 +172,10 @@ std::vector<uint8_t> compress_dxt_on(std::span<const uint8_t> rgba, uint32_t wid
                         kind == dxt_kind::dxt1 && !one_bit_alpha,
                         out.data()};
 
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = std::min(threads, down);
     // Rows are handed out one at a time so that a slow part of the picture does not leave a
-    // core idle; every row is written by exactly one thread into its own place.
-    std::atomic<uint32_t> next{0};
-    auto work = [&] {
-        for (uint32_t by = next++; by < down; by = next++)
-            job.row(by);
-    };
-    std::vector<std::jthread> helpers;
-    for (unsigned t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
+    // thread idle; every row is written by exactly one thread into its own place.
+    work_pool::shared().for_each(
+        down, [&job](size_t by) { job.row(uint32_t(by)); }, threads);
     return out;
 }
 

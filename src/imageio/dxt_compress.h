@@ -8,7 +8,8 @@ namespace quillmap {
 
 // DXT (BC1/BC2/BC3) compression of whole pictures: each block through the quick fit of
 // dxt_block_fit, libsquish's cluster fit where that fit stays far from the best a palette could
-// reach (and for DXT1 blocks with transparent pixels); block rows spread over every core.
+// reach (and for DXT1 blocks with transparent pixels); block rows spread over the process's
+// threads (work_pool.h).
 
 enum class dxt_kind { dxt1, dxt3, dxt5 };
 
@@ -23,7 +24,8 @@ uint32_t dxt_block_bytes(dxt_kind kind);
 std::vector<uint8_t> compress_dxt(std::span<const uint8_t> rgba, uint32_t width, uint32_t height,
                                   dxt_kind kind, bool one_bit_alpha = false);
 
-// The same on at most `threads` threads (0: every core); the result does not depend on it.
+// The same on at most `threads` threads (0: as many as the thread budget allows); the result
+// does not depend on it.
 std::vector<uint8_t> compress_dxt_on(std::span<const uint8_t> rgba, uint32_t width, uint32_t height,
                                      dxt_kind kind, bool one_bit_alpha, unsigned threads);
 

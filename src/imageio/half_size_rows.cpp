@@ -1,6 +1,5 @@
 #include "imageio/half_size_rows.h"
 
-#include "imageio/half_size_avx512.h"
 #include "imageio/half_size_boxes.h"
 
 #include <algorithm>
@@ -83,8 +82,6 @@ half_row_kernel kernel_for(simd_isa isa) {
 #if QM_HALF_WIDE
     case simd_isa::avx2:
         return half_row_avx2;
-    case simd_isa::avx512vbmi:
-        return half_row_avx512;
 #endif
     default:
         return nullptr;
@@ -92,25 +89,10 @@ half_row_kernel kernel_for(simd_isa isa) {
 }
 } // namespace
 
-bool half_size_kernel_available(simd_isa isa) {
-#if QM_HALF_WIDE
-    if (isa == simd_isa::avx512vbmi && !avx512_encodes()) return false;
-#endif
-    return kernel_for(isa) && simd_isa_available(isa);
-}
-
-std::vector<uint8_t> encoded_half_steps(simd_isa isa, std::span<const int32_t> steps) {
-    std::vector<uint8_t> bytes;
-#if QM_HALF_WIDE
-    if (isa == simd_isa::avx512vbmi && half_size_kernel_available(isa)) {
-        bytes.resize(steps.size());
-        encode_steps_avx512(steps, bytes.data());
-    }
-#else
-    (void)isa;
-    (void)steps;
-#endif
-    return bytes;
+simd_isa half_size_kernel(simd_isa wanted) {
+    for (simd_isa isa : {simd_isa::avx2, simd_isa::sse2})
+        if (isa <= wanted && kernel_for(isa) && simd_isa_available(isa)) return isa;
+    return simd_isa::portable;
 }
 
 void half_size_rows(const rgba_image& image, rgba_image& out, uint32_t first, uint32_t last,
@@ -132,13 +114,10 @@ void half_size_rows(const rgba_image& image, rgba_image& out, uint32_t first, ui
     }
 }
 #else
-bool half_size_kernel_available(simd_isa) {
-    return false;
+simd_isa half_size_kernel(simd_isa) {
+    return simd_isa::portable;
 }
 void half_size_rows(const rgba_image&, rgba_image&, uint32_t, uint32_t, simd_isa) {}
-std::vector<uint8_t> encoded_half_steps(simd_isa, std::span<const int32_t>) {
-    return {};
-}
 #endif
 
 } // namespace quillmap

@@ -18,8 +18,8 @@ uint32_t renderware_level_count(uint32_t width, uint32_t height);
 // Equal to half_size_plain bit for bit, worked out a few boxes at a time in vector registers,
 // and large pictures in bands of rows on several threads.
 rgba_image half_size(const rgba_image& image);
-// The same with the instruction set and thread count chosen (the plain step where `isa` has no
-// kernel).
+// The same with the instruction set and thread count chosen: the widest row kernel up to `isa`
+// (half_size_kernel), the plain step for `portable`.
 rgba_image half_size(const rgba_image& image, simd_isa isa, unsigned threads);
 // The same one pixel at a time: the reference the vector form is held to.
 rgba_image half_size_plain(const rgba_image& image);

@@ -1,58 +1,9 @@
 #include "platform/system.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
 namespace quillmap {
-
-uint32_t tick_count() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
-std::vector<std::string> split_command_line(std::string_view line) {
-    std::vector<std::string> arguments;
-    size_t pos = 0;
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (true) {
-        while (pos < line.size() && blank(line[pos]))
-            ++pos;
-        if (pos >= line.size()) break;
-        std::string argument;
-        bool quoted = false;
-        while (pos < line.size() && (quoted || !blank(line[pos]))) {
-            if (line[pos] == '\\') {
-                size_t slashes = 0;
-                while (pos < line.size() && line[pos] == '\\')
-                    ++slashes, ++pos;
-                if (pos < line.size() && line[pos] == '"') {
-                    argument.append(slashes / 2, '\\');
-                    if (slashes % 2 == 1) {
-                        argument += '"';
-                        ++pos;
-                    }
-                } else {
-                    argument.append(slashes, '\\');
-                }
-            } else if (line[pos] == '"') {
-                // Inside quotes, a doubled quote is a literal quote.
-                if (quoted && pos + 1 < line.size() && line[pos + 1] == '"') {
-                    argument += '"';
-                    pos += 2;
-                } else {
-                    quoted = !quoted;
-                    ++pos;
-                }
-            } else {
-                argument += line[pos++];
-            }
-        }
-        arguments.push_back(std::move(argument));
-    }
-    return arguments;
-}
 
 int build_number_of(std::string_view build_date) {
     static constexpr int days_to_month_end[12] = {31,  59,  90,  120, 151, 181,

@@ -7,13 +7,6 @@
 
 namespace quillmap {
 
-// Milliseconds since an arbitrary start; wraps like the system tick count.
-uint32_t tick_count();
-
-// Splits a command line into arguments by the Windows rules: blanks separate, double quotes
-// group, 2n backslashes before a quote give n backslashes, 2n + 1 give n and a literal quote.
-std::vector<std::string> split_command_line(std::string_view line);
-
 // The build number of a build date "Mmm d yyyy": year * 365 + days to the end of the month
 // + day - 734046 ("Mar 21 2012" gives 445).
 int build_number_of(std::string_view build_date);

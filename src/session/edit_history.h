@@ -33,7 +33,6 @@ class edit_history : public edit_observer {
     std::string undo_name() const;
     std::string redo_name() const;
     size_t undo_steps() const { return undo_.size(); }
-    size_t redo_steps() const { return redo_.size(); }
 
     // Bytes the steps hold that the open dictionary does not: nodes and leaf bytes, each counted
     // once however many steps share it.

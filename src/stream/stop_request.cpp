@@ -27,21 +27,8 @@ void catch_signals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void request() {
-    g_requested.store(-1, std::memory_order_relaxed);
-}
-
-void clear() {
-    g_requested.store(0, std::memory_order_relaxed);
-}
-
 bool requested() {
     return g_requested.load(std::memory_order_relaxed) != 0;
-}
-
-int signal_number() {
-    const int number = g_requested.load(std::memory_order_relaxed);
-    return number > 0 ? number : 0;
 }
 
 } // namespace stop_request

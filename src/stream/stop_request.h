@@ -2,19 +2,14 @@
 
 namespace quillmap {
 
-// A request to stop long work (Ctrl-C, SIGTERM, a Cancel button): work that runs item by item
-// finishes the current item, leaves no temporary file, reports what it did and stops.
+// A request to stop long work (Ctrl-C, SIGTERM): work that runs item by item finishes the
+// current item, leaves no temporary file, reports what it did and stops.
 namespace stop_request {
 
 // Makes SIGINT and SIGTERM set the request instead of killing the process mid-write. The command
 // line calls this once at start.
 void catch_signals();
-// Sets or clears the request (a Cancel button, tests).
-void request();
-void clear();
 bool requested();
-// The signal that asked to stop (SIGINT, SIGTERM) or 0.
-int signal_number();
 
 } // namespace stop_request
 

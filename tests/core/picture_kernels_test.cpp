@@ -283,8 +283,8 @@ TEST(HalfSize, VectorFormEqualsThePlainOne) {
     }
 }
 
-// Chains worked out on several threads at once (as batch jobs do) share the kept helper threads
-// without a wrong byte: a chain that finds them taken works alone.
+// Chains worked out on several threads at once (as batch jobs do) share the process's threads
+// without a wrong byte: a chain that finds the thread budget spent works alone.
 TEST(HalfSize, ChainsOnSeveralThreadsAtOnce) {
     const rgba_image picture = blocks(512, 384, 6, false);
     std::vector<rgba_image> plain = {picture};
@@ -305,24 +305,34 @@ TEST(HalfSize, ChainsOnSeveralThreadsAtOnce) {
                 << "chain " << c << " level " << level;
 }
 
-// Kernels that encode linear light to sRGB bytes without the table give the table's byte for
-// every half step; and the AVX-512 kernel is there wherever the processor has it (its encoding
-// tables are built and checked at run time, and a failed check would silently drop it).
-TEST(HalfSize, VectorEncodingEqualsTheTable) {
-    const auto& table = srgb_of_half_step();
-    std::vector<int32_t> steps(table.size());
-    for (size_t t = 0; t < steps.size(); ++t)
-        steps[t] = int32_t(t);
-    for (simd_isa isa : k_all_simd_isas) {
-        if (isa == simd_isa::avx512vbmi && simd_isa_available(isa)) {
-            EXPECT_TRUE(half_size_kernel_available(isa));
-        }
-        const std::vector<uint8_t> bytes = encoded_half_steps(isa, steps);
-        if (bytes.empty()) continue;
-        ASSERT_EQ(bytes.size(), table.size()) << simd_isa_name(isa);
-        for (size_t t = 0; t < table.size(); ++t)
-            ASSERT_EQ(bytes[t], table[t]) << simd_isa_name(isa) << " step " << t;
+// An instruction set with no row kernel of its own gets the widest narrower one the processor
+// runs, never the one-pixel step while a kernel is there: AVX-512 gets AVX2's (or SSE2's), and
+// only `portable` asks for the plain step.
+TEST(HalfSize, FallsBackToTheWidestKernel) {
+    struct row {
+        simd_isa wanted;
+        std::vector<simd_isa> in_turn; // the first of these the processor runs
+    };
+    const row rows[] = {
+        {simd_isa::avx512vbmi, {simd_isa::avx2, simd_isa::sse2}},
+        {simd_isa::avx2, {simd_isa::avx2, simd_isa::sse2}},
+        {simd_isa::sse2, {simd_isa::sse2}},
+        {simd_isa::portable, {}},
+    };
+    for (const row& r : rows) {
+        simd_isa expected = simd_isa::portable;
+        for (simd_isa isa : r.in_turn)
+            if (simd_isa_available(isa)) {
+                expected = isa;
+                break;
+            }
+        EXPECT_EQ(half_size_kernel(r.wanted), expected) << simd_isa_name(r.wanted);
     }
+#if defined(__SSE2__) && !defined(QUILLMAP_NO_SIMD)
+    // SSE2 is the baseline of every x86-64 build: a kernel is always there.
+    EXPECT_EQ(half_size_kernel(simd_isa::sse2), simd_isa::sse2);
+    EXPECT_NE(half_size_kernel(simd_isa::avx512vbmi), simd_isa::portable);
+#endif
 }
 
 // A box of four equal pixels halves to that very pixel, for every colour byte with every alpha:

@@ -110,26 +110,6 @@ TEST(SettingsBuildNumber, OwnBuildDateHasTheCompilerForm) {
     EXPECT_EQ(std::string(build_date()).size(), 11u);
 }
 
-struct split_case {
-    const char* line;
-    std::vector<std::string> arguments;
-};
-
-class SettingsCommandLine : public ::testing::TestWithParam<split_case> {};
-
-TEST_P(SettingsCommandLine, SplitsByTheWindowsRules) {
-    EXPECT_EQ(split_command_line(GetParam().line), GetParam().arguments) << GetParam().line;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, SettingsCommandLine,
-    ::testing::Values(split_case{"", {}}, split_case{"  a  b\tc ", {"a", "b", "c"}},
-                      split_case{"prog \"C:\\My Files\\a.txd\" x",
-                                 {"prog", "C:\\My Files\\a.txd", "x"}},
-                      split_case{"a\\\\\"b c\"", {"a\\b c"}}, split_case{"a\\\\\\\"b", {"a\\\"b"}},
-                      split_case{"a\\b", {"a\\b"}}, split_case{"\"\"", {""}},
-                      split_case{"\"a\"\"b\"", {"a\"b"}}, split_case{"\"open", {"open"}}));
-
 TEST(SettingsUtf8, TellsValidFromSingleByteText) {
     EXPECT_TRUE(is_valid_utf8("plain"));
     EXPECT_TRUE(is_valid_utf8("\xC3\x91"
@@ -139,12 +119,6 @@ TEST(SettingsUtf8, TellsValidFromSingleByteText) {
     EXPECT_FALSE(is_valid_utf8("\xC0\x80"));     // overlong
     EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80")); // surrogate
     EXPECT_FALSE(is_valid_utf8("\xE2\x82"));     // cut short
-}
-
-TEST(SettingsTicks, CountUpwards) {
-    const uint32_t first = tick_count();
-    const uint32_t second = tick_count();
-    EXPECT_LE(static_cast<uint32_t>(second - first), 1000u);
 }
 
 TEST(SettingsFilters, SplitIntoPairs) {
