@@ -7,6 +7,7 @@
 #include "archive/archive_table.h"
 
 #include "stream/file_name_text.h"
+#include "stream/stop_request.h"
 
 #include <cstdio>
 #include <iostream>
@@ -27,7 +28,9 @@ int archive_extract(const cli_args& args) {
     }
     const size_t wanted = indices.empty() ? archive.entries.size() : indices.size();
     std::vector<extracted_entry> done;
-    const bool ok = extract_entries(archive, indices, args.get("-o"), {}, done, error);
+    // Ctrl-C or SIGTERM stops between entries: every file listed is complete, none other made.
+    const auto go_on = [](uint64_t, uint64_t) { return !stop_request::requested(); };
+    const bool ok = extract_entries(archive, indices, args.get("-o"), go_on, done, error);
     const bool json = args.has("--json");
     if (json) std::cout << "{\"folder\":\"" << json_escape(args.get("-o")) << "\",\"entries\":[";
     for (size_t i = 0; i < done.size(); ++i) {
@@ -49,7 +52,9 @@ int archive_extract(const cli_args& args) {
     }
     if (json) std::cout << "],\"complete\":" << (ok ? "true" : "false") << "}\n";
     if (!ok) {
-        std::cerr << done.size() << " of " << wanted << " entries were written.\n";
+        std::cerr << done.size() << " of " << wanted << " entries were written"
+                  << (stop_request::requested() ? "; stopped, the archive is unchanged" : "")
+                  << ".\n";
         return failure(error);
     }
     return k_exit_ok;
