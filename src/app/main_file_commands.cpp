@@ -89,6 +89,8 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
         loaded += format(app_msg::opened_outside_priority, session().platform_name());
     // Textures the count leaves out are listed all the same; the status line says so.
     if (const std::string why = txd.count_disagreement(); !why.empty()) loaded += " " + why;
+    // An interrupted save finished on opening, or where its complete copy lies.
+    if (!session().last_note().empty()) loaded += " " + session().last_note();
     set_status_text(0, path_to_qt(loaded));
     set_title(name);
     update_command_states();

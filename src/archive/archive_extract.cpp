@@ -47,9 +47,8 @@ bool extract_one(const archive_source& source, const archive_entry& entry,
                  const std::filesystem::path& target, std::string& error) {
     // Extracted copies are new outputs, as a batch run's are: not flushed one by one (the archive
     // they come from stays intact), and never written through a link planted in the folder.
-    safe_file::write_options options;
-    options.durable = false;
-    options.follow_links = false;
+    const safe_file::write_options options =
+        safe_file::output_folder_options(/*replace=*/true, /*durable=*/false);
     safe_file::partial_file out;
     return out.create(target, options, error) &&
            copy_range(reader_of(source), entry.offset, entry.size, writer_of(out), 0, error) &&
@@ -94,8 +93,12 @@ bool extract_entries(const game_archive& archive, std::vector<size_t> indices,
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    const std::error_code made = ec; // why it could not be made (a full disk, no permission)
     if (!std::filesystem::is_directory(folder, ec))
-        return fail(folder, archive_msg::cant_create_folder, error);
+        return fail(folder,
+                    std::string(archive_msg::cant_create_folder) +
+                        (made ? " (" + made.message() + ")" : std::string()),
+                    error);
     archive_source source;
     if (!source.open(archive.data_path, error)) return false;
 

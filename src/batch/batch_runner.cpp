@@ -59,17 +59,25 @@ bool prepare_folder(const batch_options& options, const fs::path& relative, std:
     return safe_file::make_folders(options.out, relative, error);
 }
 
-bool may_write(const fs::path& target, const batch_options& options, std::string& error) {
+enum class output_plan { write, keep, refuse };
+
+// Whether the output `target` is written, kept as it is (--skip-existing and a complete file
+// there: outputs appear only whole), or refused with `error`.
+output_plan may_write(const fs::path& target, const batch_options& options, std::string& error) {
     std::error_code ec;
     const auto status = fs::symlink_status(target, ec);
     if (fs::is_symlink(status)) {
         error =
             target.string() + " is a symbolic link; batch outputs are never written through one";
-        return false;
+        return output_plan::refuse;
     }
-    if (options.overwrite || !fs::exists(status)) return true;
-    error = target.string() + " exists; --overwrite replaces it";
-    return false;
+    if (!fs::exists(status)) return output_plan::write;
+    if (options.skip_existing && fs::is_regular_file(status) && fs::file_size(target, ec) != 0 &&
+        !ec)
+        return output_plan::keep;
+    if (options.overwrite) return output_plan::write;
+    error = target.string() + " exists; --overwrite replaces it, --skip-existing keeps it";
+    return output_plan::refuse;
 }
 
 void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary_source& source,
@@ -91,8 +99,10 @@ void export_textures(ps2_txd& dictionary, uint32_t restriction, const dictionary
         const std::string stem = safe_file_name(texture.name, "texture" + std::to_string(t));
         const std::string name = unique_name(stem, format.extension, taken);
         const fs::path target = folder / name;
-        if (may_write(target, options, texture.error) &&
-            write_texture_file(dictionary, t, settings, target, texture.error))
+        const output_plan plan = may_write(target, options, texture.error);
+        texture.kept = plan == output_plan::keep;
+        if (texture.kept || (plan == output_plan::write &&
+                             write_texture_file(dictionary, t, settings, target, texture.error)))
             texture.output = (source.out_dir / name).generic_string();
         // Exports read the raster on demand; give it back so memory stays flat per job.
         dictionary.release_pixels(t);
@@ -105,13 +115,24 @@ void convert_dictionary(ps2_txd& dictionary, const dictionary_source& source,
         source.out_dir.parent_path() / (source.out_dir.filename().string() + ".txd");
     const fs::path target = options.out / relative;
     if (!prepare_folder(options, relative.parent_path(), report.error)) return;
-    if (!may_write(target, options, report.error)) return;
-    std::vector<std::string> skipped, scaled;
-    // The rule of every conversion: sizes the game refuses are scaled, and named.
-    const raster_transform sizes = ps2_game_sizes_transform(&scaled);
-    if (!convert_to_ps2(dictionary, target, report.error, &skipped, &sizes)) return;
+    const output_plan plan = may_write(target, options, report.error);
+    if (plan == output_plan::refuse) return;
+    if (plan == output_plan::keep) {
+        report.kept = true;
+        report.output = relative.generic_string();
+        report.notes.push_back("kept: " + report.output + " exists");
+        return;
+    }
+    std::vector<std::string> skipped, notes;
+    if (options.convert) {
+        if (!options.convert(dictionary, target, skipped, notes, report.error)) return;
+    } else {
+        // The rule of every conversion: sizes the game refuses are scaled, and named.
+        const raster_transform sizes = ps2_game_sizes_transform(&notes);
+        if (!convert_to_ps2(dictionary, target, report.error, &skipped, &sizes)) return;
+    }
     report.output = relative.generic_string();
-    report.notes.insert(report.notes.end(), scaled.begin(), scaled.end());
+    report.notes.insert(report.notes.end(), notes.begin(), notes.end());
     // Skipped textures are named in texture order; match them up one by one.
     size_t next = 0;
     for (auto& texture : report.textures)
@@ -130,6 +151,13 @@ void note_changed_name(const dictionary_source& source, dictionary_report& repor
 }
 } // namespace
 
+size_t dictionary_report::kept_outputs() const {
+    size_t count = kept ? 1 : 0;
+    for (const auto& texture : textures)
+        count += texture.kept ? 1 : 0;
+    return count;
+}
+
 size_t dictionary_report::failures() const {
     size_t count = error.empty() ? 0 : 1;
     for (const auto& texture : textures)
@@ -143,9 +171,9 @@ size_t remove_stale_temporaries(const fs::path& out) {
     if (out.empty() || !fs::is_directory(out, ec)) return 0;
     fs::recursive_directory_iterator it(out, fs::directory_options::skip_permission_denied, ec);
     for (fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+        // A temporary file a live save still holds (its writer's lock) is left alone.
         if (!it->is_symlink(ec) && it->is_regular_file(ec) &&
-            safe_file::is_temporary_name(it->path().filename().string()) &&
-            fs::remove(it->path(), ec))
+            safe_file::remove_unheld_temporary(it->path()))
             ++removed;
     }
     return removed;
@@ -154,11 +182,8 @@ size_t remove_stale_temporaries(const fs::path& out) {
 dictionary_report process_source(const dictionary_source& source, const batch_options& options) {
     // Outputs are new files in the output tree: no link is followed, nothing is replaced unless
     // asked, and a re-run remakes anything a crash lost, so flushing is the caller's choice.
-    safe_file::write_options policy;
-    policy.durable = options.durable;
-    policy.replace = options.overwrite;
-    policy.follow_links = false;
-    const safe_file::output_policy outputs(policy);
+    const safe_file::output_policy outputs(
+        safe_file::output_folder_options(options.overwrite, options.durable));
     dictionary_report report;
     report.source = &source;
     probe_result probe = open_dictionary_source(source, options.platforms, report.error);
@@ -236,6 +261,7 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
         std::lock_guard guard(lock);
         summary.textures += report.textures.size();
         summary.failed += report.failures();
+        summary.kept += report.kept_outputs();
         reports[i] = std::move(report);
         ++done;
         if (on_progress) on_progress(done, sources.size(), sources[i], false);

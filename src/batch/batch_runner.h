@@ -15,15 +15,24 @@ namespace quillmap {
 
 enum class batch_action { list, export_textures, convert, lint };
 
+// One dictionary converted and saved at `out` (through the thread's output policy): textures
+// left out are named in `skipped`, what changed on the way in `notes`; false with `error`.
+using dictionary_converter = std::function<bool(
+    ps2_txd& source, const std::filesystem::path& out, std::vector<std::string>& skipped,
+    std::vector<std::string>& notes, std::string& error)>;
+
 struct batch_options {
     batch_action action = batch_action::list;
-    std::filesystem::path out;                     // export and convert
-    const export_format* format = nullptr;         // export; none = the default format
-    unsigned jobs = 0;                             // 0 = the process's thread budget
-    bool overwrite = false;                        // replace files that exist
-    bool durable = false;                          // flush every output (see ARCHITECTURE.md)
+    std::filesystem::path out;             // export and convert
+    const export_format* format = nullptr; // export; none = the default format
+    unsigned jobs = 0;                     // 0 = the process's thread budget
+    bool overwrite = false;                // replace files that exist
+    bool skip_existing = false;            // outputs already there (complete files) count as done
+    bool durable = false;                  // flush every output (see ARCHITECTURE.md)
     std::string platforms = "PS2,PC,iOS,XBOX,TEX"; // classes tried, in table order
     png_write_options png;                         // export: how PNG files are packed
+    // convert: the target platform and its options; none converts to PS2, sizes fitted.
+    dictionary_converter convert;
 };
 
 struct texture_report {
@@ -31,6 +40,7 @@ struct texture_report {
     uint32_t width = 0, height = 0, depth = 0;
     std::string output; // the file written, relative to the output folder
     std::string error;  // why it failed; empty on success
+    bool kept = false;  // --skip-existing: the output was there already and was left as it is
 };
 
 // What became of one dictionary. `error` is set when the dictionary could not be opened or
@@ -45,8 +55,11 @@ struct dictionary_report {
     // W'xH'" for each texture scaled to a size the game takes).
     std::vector<std::string> notes;
     std::string error;
+    bool kept = false; // convert with --skip-existing: the dictionary was there already
 
     size_t failures() const;
+    // Outputs --skip-existing left as they were (the dictionary, or each texture's file).
+    size_t kept_outputs() const;
 };
 
 struct batch_summary {
@@ -54,6 +67,7 @@ struct batch_summary {
     size_t textures = 0;    // textures of the dictionaries that opened
     size_t failed = 0;      // failed dictionaries, textures and findings, plus the source failures
     size_t not_started = 0; // dictionaries left alone because a stop was requested
+    size_t kept = 0;        // outputs that were there already (--skip-existing)
     bool stopped() const { return not_started != 0; }
 };
 
@@ -74,7 +88,8 @@ batch_summary run_batch(const std::vector<dictionary_source>& sources, size_t so
                         const progress_sink& on_progress = {});
 
 // Removes the temporary files a stopped or killed run left in the output folder (names that
-// safe_file::is_temporary_name knows); returns how many.
+// safe_file::is_temporary_name knows) that no live writer holds; the complete copy of an
+// unfinished in-place update stays for the next open of its file. Returns how many.
 size_t remove_stale_temporaries(const std::filesystem::path& out);
 
 // Works on one source (what each job does); exposed for the window's export and the tests.

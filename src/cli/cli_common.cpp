@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -7,12 +8,13 @@ namespace quillmap {
 
 bool cli_is_flag(const std::string& name) {
     static const std::set<std::string> flags = {
-        "--json", "--all",    "--in-place", "--keep-alpha", "--mask", "--help",
-        "-h",     "--resize", "--quiet",    "--overwrite",  "--fsync"};
+        "--json", "--all",    "--in-place", "--keep-alpha", "--mask",  "--help",
+        "-h",     "--resize", "--quiet",    "--overwrite",  "--fsync", "--skip-existing"};
     return flags.count(name) != 0;
 }
 
-std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error) {
+std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error,
+                                  const std::vector<std::string>* taken) {
     cli_args args;
     if (argc < 2) {
         error = "no command given";
@@ -22,6 +24,10 @@ std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error) {
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
         if (word.size() > 1 && word[0] == '-') {
+            if (taken && std::find(taken->begin(), taken->end(), word) == taken->end()) {
+                error = args.command + " does not take the option " + word;
+                return std::nullopt;
+            }
             if (cli_is_flag(word)) {
                 args.flags.insert(word);
             } else if (i + 1 < argc) {
@@ -76,6 +82,9 @@ std::optional<opened_dictionary> open_for_cli(const cli_args& args, int& exit_co
         exit_code = failure(args.positional[0] + ": " + opened.session.open_reason());
         return std::nullopt;
     }
+    // An interrupted save into the file, finished on opening (or where its copy lies).
+    if (!opened.session.last_note().empty())
+        std::cerr << args.positional[0] << ": " << opened.session.last_note() << "\n";
     // A dictionary inside a game archive is saved back through the archive's entry save.
     opened.session.link_entry_at_offset();
     opened.dictionary = opened.session.dictionary();

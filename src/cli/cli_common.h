@@ -37,7 +37,9 @@ struct cli_args {
 // Options that take no value; every other option takes the next argument.
 bool cli_is_flag(const std::string& name);
 // Splits argv into the command, positional arguments, options and flags; none on a usage error.
-std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error);
+// With `taken`, an option the command does not take is a usage error naming it.
+std::optional<cli_args> parse_cli(int argc, char** argv, std::string& error,
+                                  const std::vector<std::string>* taken = nullptr);
 
 // Prints a usage error and returns k_exit_usage.
 int usage_error(const std::string& message);

@@ -7,6 +7,8 @@
 #include "archive/archive_edit.h"
 #include "archive/archive_table.h"
 
+#include "stream/stop_request.h"
+
 #include <iostream>
 #include <optional>
 
@@ -116,7 +118,14 @@ int archive_compact(const cli_args& args) {
     const uint64_t before = std::filesystem::file_size(archive.data_path, ec);
     const std::filesystem::path out = args.get("-o");
     std::string error;
-    if (!compact_archive(archive, out, {}, error)) return failure(error);
+    // Ctrl-C or SIGTERM stops between entries while the old table still stands; once the
+    // archive is switched to the new layout the compaction goes to its end.
+    const auto go_on = [](uint64_t, uint64_t) { return !stop_request::requested(); };
+    if (!compact_archive(archive, out, go_on, error)) {
+        if (stop_request::requested())
+            std::cerr << "stopped: nothing was compacted, the archive is as it was\n";
+        return failure(error);
+    }
     const auto written = out.empty() ? archive.data_path : out;
     std::cout << "compacted " << written.string() << ": " << before << " bytes before, "
               << std::filesystem::file_size(written, ec) << " after\n";

@@ -8,6 +8,7 @@
 #include "archive/archive_table.h"
 
 #include "stream/file_name_text.h"
+#include "stream/stop_request.h"
 
 #include <cstdio>
 #include <iostream>
@@ -28,7 +29,9 @@ int archive_extract(const cli_args& args) {
     }
     std::vector<extracted_entry> done;
     size_t shared = 0;
-    const bool ok = extract_entries(archive, indices, args.get("-o"), {}, done, error, &shared);
+    // Ctrl-C or SIGTERM stops between entries: every file listed is complete, none other made.
+    const auto go_on = [](uint64_t, uint64_t) { return !stop_request::requested(); };
+    const bool ok = extract_entries(archive, indices, args.get("-o"), go_on, done, error, &shared);
     const size_t wanted = indices.empty() ? archive.entries.size() - shared : indices.size();
     if (shared)
         std::cerr << archive.data_path.string() << ": " << shared << " "
@@ -54,7 +57,9 @@ int archive_extract(const cli_args& args) {
     }
     if (json) std::cout << "],\"complete\":" << (ok ? "true" : "false") << "}\n";
     if (!ok) {
-        std::cerr << done.size() << " of " << wanted << " entries were written.\n";
+        std::cerr << done.size() << " of " << wanted << " entries were written"
+                  << (stop_request::requested() ? "; stopped, the archive is unchanged" : "")
+                  << ".\n";
         return failure(error);
     }
     return k_exit_ok;

@@ -4,6 +4,7 @@
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
 #include "cli/cli_png.h"
+#include "cli/convert_targets.h"
 
 #include <iostream>
 #include <map>
@@ -121,6 +122,11 @@ int cmd_batch(const cli_args& args) {
         options.jobs = *jobs;
     }
     options.overwrite = args.has("--overwrite");
+    options.skip_existing = args.has("--skip-existing");
+    if (options.overwrite && options.skip_existing)
+        return usage_error("--overwrite and --skip-existing exclude each other");
+    if (options.skip_existing && !writes)
+        return usage_error("--skip-existing applies to batch export and convert");
     options.durable = args.has("--fsync");
     int code = k_exit_ok;
     const auto png = png_level_option(args, code);
@@ -128,6 +134,15 @@ int cmd_batch(const cli_args& args) {
     if (args.has("--png-level") && options.action != batch_action::export_textures)
         return usage_error("--png-level applies to batch export");
     options.png = *png;
+    if (options.action == batch_action::convert) {
+        auto convert = conversion_option(args, code);
+        if (!convert) return code;
+        options.convert = std::move(*convert);
+    } else {
+        for (const char* option : {"--to", "--depth", "--format", "--mips", "--dither"})
+            if (args.has(option))
+                return usage_error(std::string(option) + " applies to batch convert");
+    }
     options.platforms = args.get("--platforms", std::string(k_all_platforms));
     const bool json = args.has("--json");
 
@@ -173,9 +188,10 @@ int cmd_batch(const cli_args& args) {
              << ": " << printable_text(failure.reason) << "\n";
     tail << summary.dictionaries << " dictionaries, " << summary.textures << " textures, "
          << summary.failed << " failed";
+    if (summary.kept) tail << ", " << summary.kept << " kept (already there)";
     if (summary.stopped())
         tail << "; stopped, " << summary.not_started
-             << " not started (run again to make what is missing)";
+             << " not started (run again with --skip-existing to make what is missing)";
     tail << "\n";
     if (summary.stopped()) return k_exit_interrupted;
     return summary.failed ? k_exit_failure : k_exit_ok;

@@ -1,40 +1,28 @@
 #pragma once
 
-#include <array>
+#include "batch/batch_runner.h"
+#include "cli/cli_common.h"
+
 #include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 
 namespace quillmap {
 
-// The platforms a dictionary can be converted to, as `--to` names them; every command that
-// converts takes its target from here.
-enum class convert_target { ps2, d3d8, d3d9, xbox, mobile, gamecube };
+// The platforms a dictionary converts to, for `convert --to` and `batch convert --to` alike:
+// each row reads the options its conversion takes (--depth, --format, --mips, --dither) and
+// gives the conversion of one dictionary. A platform added here is a target of both commands.
+struct convert_target {
+    const char* name; // as --to takes it
+    // The conversion the options ask for; none, with exit_code set, on a usage error.
+    std::optional<dictionary_converter> (*plan)(const cli_args& args, int& exit_code);
+};
 
-inline constexpr std::array<std::pair<std::string_view, convert_target>, 6> k_convert_targets = {{
-    {"ps2", convert_target::ps2},
-    {"d3d8", convert_target::d3d8},
-    {"d3d9", convert_target::d3d9},
-    {"xbox", convert_target::xbox},
-    {"mobile", convert_target::mobile},
-    {"gamecube", convert_target::gamecube},
-}};
-
-// The usage text listing them: "ps2, d3d8, d3d9, xbox, mobile or gamecube".
-inline std::string convert_target_list() {
-    std::string text;
-    for (size_t i = 0; i < k_convert_targets.size(); ++i)
-        text += std::string(i == 0                              ? ""
-                            : i + 1 == k_convert_targets.size() ? " or "
-                                                                : ", ") +
-                std::string(k_convert_targets[i].first);
-    return text;
-}
-
-inline std::optional<convert_target> convert_target_named(std::string_view name) {
-    for (const auto& [text, target] : k_convert_targets)
-        if (text == name) return target;
-    return std::nullopt;
-}
+std::span<const convert_target> convert_targets();
+// "ps2, d3d8, d3d9, xbox, mobile or gamecube" for messages.
+std::string convert_target_names();
+// The conversion --to names (ps2 when it is not given) with its options; none, with exit_code
+// set, when --to names no platform or an option is wrong for it.
+std::optional<dictionary_converter> conversion_option(const cli_args& args, int& exit_code);
 
 } // namespace quillmap

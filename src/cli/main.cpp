@@ -49,10 +49,19 @@ int run_main(int argc, char** argv) {
     // Ctrl-C and SIGTERM let the current file finish (no half-written output) and stop the rest.
     stop_request::catch_signals();
     safe_file::set_io_hook_from_environment();
+    // A command takes the options its usage line names, and no other.
+    const cli_command* command = nullptr;
+    for (const auto& row : cli_command_table())
+        if (argc >= 2 && std::strcmp(argv[1], row.name) == 0) command = &row;
+    const std::vector<std::string> taken =
+        command ? usage_options(command->usage) : std::vector<std::string>{};
     std::string error;
-    auto args = parse_cli(argc, argv, error);
+    auto args = parse_cli(argc, argv, error, command ? &taken : nullptr);
     if (!args) {
-        print_usage(std::cerr);
+        if (command)
+            std::cerr << "usage: quillmap-cli " << command->usage << "\n";
+        else
+            print_usage(std::cerr);
         return usage_error(error);
     }
     if (args->command == "--help" || args->command == "-h" || args->command == "help") {
@@ -66,11 +75,10 @@ int run_main(int argc, char** argv) {
     if (args->command == "--manual" || args->command == "--completion" ||
         args->command == "--synopsis")
         return print_documentation(*args);
-    for (const auto& command : cli_command_table())
-        if (args->command == command.name) {
-            const int code = command.run(*args);
-            return stop_request::requested() ? k_exit_interrupted : code;
-        }
+    if (command) {
+        const int code = command->run(*args);
+        return stop_request::requested() ? k_exit_interrupted : code;
+    }
     print_usage(std::cerr);
     return usage_error("unknown command " + args->command);
 }

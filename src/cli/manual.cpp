@@ -41,9 +41,12 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "hexadecimal."},
         {"--quiet", "Prints only failures and the summary."},
         {"--overwrite", "Replaces output files that already exist."},
+        {"--skip-existing", "Keeps output files that already exist and counts them as done, so "
+                            "that a stopped batch run goes on where it stopped."},
         {"--fsync", "Flushes every batch output to disk before going on (slower; saves over "
                     "a user's file always flush)."},
-        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox, mobile or gamecube."},
+        {"--to", "The platform to convert to: ps2, d3d8, d3d9, xbox, mobile or gamecube (batch "
+                 "convert takes it as convert does)."},
         {"--format",
          "The format of PC and XBOX textures written: dxt1, dxt3, dxt5, 8888, 888, pal8 or "
          "pal4 (palettes on D3D8 only; default DXT1, or DXT5 for graded alpha). Mobile "

@@ -12,10 +12,8 @@ namespace quillmap {
 namespace {
 constexpr uint32_t k_offset_filter = 4;
 constexpr uint32_t k_offset_raster_format = 72;
-constexpr uint32_t k_offset_word76 = 76;
 constexpr uint32_t k_offset_width = 80;
 constexpr uint32_t k_offset_depth = 84;
-constexpr uint32_t k_offset_byte87 = 87;
 // The last library version whose D3D8 dictionaries carry device id 0 (3.3.0.2).
 constexpr uint32_t k_last_device0_version = 0x33002;
 // XBOX byte 87: the console's own format codes of the block kinds.

@@ -231,6 +231,12 @@ std::vector<ps2_problem> lint_ps2_textures(ps2_txd& txd) {
             report("name used twice (case ignored)", name,
                    "a name other than texture " + std::to_string(first->second) + "'s");
         if (txd.platform_id(t) != stored_platform::ps2) continue;
+        // As PC and mobile rasters, a PS2 raster lists at most 16 levels; more blocks are told.
+        if (txd.ps2_levels_capped(t))
+            report("level count",
+                   "more than " + std::to_string(ps2_txd::k_max_ps2_levels) + " levels stored",
+                   "at most " + std::to_string(ps2_txd::k_max_ps2_levels) +
+                       " (only the first are listed)");
 
         ps2_stored_words stored;
         if (!read_stored_words(txd, t, stored)) {

@@ -392,6 +392,10 @@ uint32_t ps2_txd::raster_word(rw_chunk* chunk, uint64_t offset, bool& ok) {
 }
 
 uint32_t ps2_txd::mip_count(uint32_t t) {
+    return ps2_level_count(t, k_max_ps2_levels);
+}
+
+uint32_t ps2_txd::ps2_level_count(uint32_t t, uint32_t limit) {
     if (!is_ps2(t) || !texture_exists(t)) return 0;
     const uint64_t w = width(t), h = height(t), d = depth(t);
     rw_chunk* chunk = raster_data_chunk(t);
@@ -405,7 +409,9 @@ uint32_t ps2_txd::mip_count(uint32_t t) {
         // Headered data: count the transfer blocks; for palettised rasters the last is the palette.
         uint32_t blocks = 0;
         uint64_t position = 0;
-        while (fits(position, k_ps2_transfer_bytes, size)) {
+        const uint32_t palette_blocks = (d == 4 || d == 8) ? 1 : 0;
+        // The palette is the block after the last level, so one block past the limit is read.
+        while (blocks < limit + palette_blocks && fits(position, k_ps2_transfer_bytes, size)) {
             bool ok = false;
             const uint64_t block =
                 uint64_t(raster_word(chunk, position + k_transfer_qwc_word * 4, ok)) * 16;
@@ -413,15 +419,14 @@ uint32_t ps2_txd::mip_count(uint32_t t) {
             position += k_ps2_transfer_bytes + block;
             ++blocks;
         }
-        const uint32_t palette_blocks = (d == 4 || d == 8) ? 1 : 0;
-        return blocks > palette_blocks ? blocks - palette_blocks : 1;
+        return blocks > palette_blocks ? std::min(blocks - palette_blocks, limit) : 1;
     }
 
     uint64_t s = (d <= 15 ? (uint64_t(4) << d) + k_ps2_transfer_bytes : 0) + w * h * d / 8 +
                  k_ps2_transfer_bytes;
     if (d == 4 && is_swizzled(t)) s += 32;
     uint32_t n = 1;
-    while (s < size) {
+    while (s < size && n < limit) {
         ++n;
         const uint32_t shift = 2 * n + 1;
         s += (shift >= 64 ? 0 : (w * h * d) >> shift) + k_ps2_transfer_bytes;

@@ -61,7 +61,14 @@ class ps2_txd : public rw_stream {
     virtual device_bitmap render(uint32_t t, view_mode mode, swizzle_mode swizzle, bool* state_out,
                                  uint32_t level);
     virtual uint32_t compression(uint32_t t); // slot 14
-    virtual uint32_t mip_count(uint32_t t);   // slot 15
+    // Slot 15. A PS2 raster lists at most k_max_ps2_levels levels, as PC and mobile rasters do:
+    // the transfer blocks past them (a hostile raster may hold 100,000) are not levels anyone
+    // shows; `ps2_levels_capped` tells lint when the cap was met.
+    virtual uint32_t mip_count(uint32_t t);
+    static constexpr uint32_t k_max_ps2_levels = 16;
+    bool ps2_levels_capped(uint32_t t) {
+        return ps2_level_count(t, k_max_ps2_levels + 1) > k_max_ps2_levels;
+    }
 
     virtual txd_family family() const { return txd_family::ps2; }
     // Level `level` of texture t in the form the bitmap code takes for Struct layouts; none (with
@@ -182,6 +189,9 @@ class ps2_txd : public rw_stream {
     bool add_tim2_levels(uint32_t t, tim2_file& tim2, bool unswizzle);
 
   private:
+    // The PS2 raster's levels, counted up to `limit`.
+    uint32_t ps2_level_count(uint32_t t, uint32_t limit);
+
     // Why texture t is no PS2 texture this class can read; empty when it is one.
     std::string misfit(uint32_t t);
     // The root walked without its own header counted in its size.

@@ -77,6 +77,13 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     }
     const uint32_t previous_mask = restriction_mask_;
     restriction_mask_ |= restrict_opening;
+    // A save into a hard-linked file that a crash interrupted is finished from its complete copy
+    // before the file is read; when it cannot be, the message says where the copy is.
+    std::string recovery;
+    if (safe_file::unfinished_update(path)) {
+        if (safe_file::finish_unfinished_update(path, recovery))
+            recovery = session_msg::finished_interrupted_save;
+    }
     probe_result probe = probe_dictionary(path, offset, priority);
     // Why the classes the setting names refused the file: the reason shown when all refuse.
     const std::string reason = probe.reason;
@@ -94,6 +101,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
         restriction_mask_ = previous_mask & ~uint32_t{restrict_opening};
         error_ = session_msg::unsupported_file;
         reason_ = reason.empty() ? probe.reason : reason;
+        if (!recovery.empty()) reason_ = recovery + "; " + reason_;
         return open_status::unsupported;
     }
     restriction_mask_ = probe.restriction_mask | restrict_opening;
@@ -111,6 +119,7 @@ open_status editor_session::open(const std::string& path, uint32_t offset,
     entry_link_ = std::move(link);
     restriction_mask_ &= ~uint32_t{restrict_opening};
     modified_ = false;
+    note_ = recovery;
     return open_status::opened;
 }
 
@@ -290,6 +299,10 @@ bool editor_session::export_textures(std::span<const uint32_t> textures,
         }
     // An empty folder is the current directory.
     if (!folder.empty() && !safe_file::make_folders(folder, {}, error_)) return false;
+    // Files made in a folder follow the rule of every output folder: no link planted there is
+    // written through, and an existing file is replaced, never written into.
+    const safe_file::output_policy outputs(
+        safe_file::output_folder_options(true, safe_file::current_policy().durable));
     export_textures_into(*dictionary_, textures, folder, settings, report, progress);
     return true;
 }

@@ -13,6 +13,8 @@ inline constexpr const char* saving_disabled = "File saving is disabled for this
 inline constexpr const char* export_disabled = "Texture exporting is disabled for this format.";
 inline constexpr const char* replace_disabled = "Texture replacing is disabled for this format.";
 inline constexpr const char* import_disabled = "Texture importing is disabled for this format.";
+inline constexpr const char* finished_interrupted_save =
+    "An interrupted save into this file was finished from the complete copy it left.";
 inline constexpr const char* name_empty = "You can't leave texture name empty!";
 inline constexpr const char* bmp_import = "BMP is not suppoorted yet.";
 inline constexpr const char* unknown_import = "Unknown import format";

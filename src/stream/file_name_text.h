@@ -13,7 +13,8 @@ namespace quillmap {
 std::string clean_file_name(std::string_view name, std::string_view fallback);
 
 // Text shown in the terminal: control bytes (newlines, escapes) are written as \n, \t, \r or \xHH,
-// so a hostile name cannot break a line of output or drive the terminal.
+// so a hostile name cannot break a line of output or drive the terminal, and so is every byte
+// that is not part of well-formed UTF-8 (a damaged name), so the output stays UTF-8.
 std::string printable_text(std::string_view text);
 
 } // namespace quillmap

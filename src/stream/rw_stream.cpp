@@ -366,7 +366,8 @@ bool rw_stream::save_within(const std::filesystem::path& target, uint32_t offset
         // A shorter tree leaves no stale bytes of the old one behind it.
         const uint64_t old_bytes = own_file && offset == opened_offset_ ? opened_tree_bytes_ : 0;
         if (tree.size() < std::min(old_bytes, room)) tree.resize(size_t(std::min(old_bytes, room)));
-        if (!safe_file::write_at(target, offset, tree, options, error)) {
+        // The container is written whole through a new copy: a crash leaves the old or the new.
+        if (!safe_file::write_within(target, offset, tree, options, error)) {
             last_error = error;
             return false;
         }

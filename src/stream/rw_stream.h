@@ -66,9 +66,10 @@ class rw_stream {
     rw_chunk* load_all(rw_chunk* chunk = nullptr);
     void append_child(rw_chunk* parent, std::unique_ptr<rw_chunk> child);
     // Writes the tree. At offset 0 the tree becomes the whole file, replaced only after a
-    // complete write (safe_file.h). At another offset the tree is written in place inside the
+    // complete write (safe_file.h). At another offset the tree replaces the old one inside the
     // existing file, and only when it fits the bytes the old tree took there (`room_at`); every
-    // other byte of the file stays, and nothing is written when it does not fit.
+    // other byte of the file stays (the file is written whole through a new copy,
+    // `safe_file::write_within`), and nothing is written when it does not fit.
     bool save(const std::filesystem::path& path, uint32_t offset);
     // The same at an offset with `room` bytes from the offset on that the tree may take (an
     // archive entry's sectors, say).

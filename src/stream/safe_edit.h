@@ -40,6 +40,8 @@ class partial_file {
   private:
     friend bool write_file(const std::filesystem::path&, std::span<const uint8_t>,
                            const write_options&, std::string&);
+    friend bool write_within(const std::filesystem::path&, uint64_t, std::span<const uint8_t>,
+                             const write_options&, std::string&);
     // The checks and the lock of `create`; `links_`, `mode_`, `owner_` and `group_` describe
     // an existing target.
     bool prepare(const std::filesystem::path& target, const write_options& options,

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace quillmap {
 
@@ -29,6 +31,7 @@ namespace {
 
 io_hook g_hook = nullptr;
 std::atomic<uint64_t> g_steps{0};
+
 io_journal g_journal = nullptr;
 
 uint64_t inode_of(int fd) {
@@ -117,16 +120,17 @@ bool flush(int fd) {
     return true;
 }
 
-// 0, or why the folder's flush failed. A folder that cannot be opened or flushed (some file
-// systems refuse) does not undo a rename that already happened; the data itself was flushed.
-int flush_folder(const fs::path& folder) {
+// A folder that cannot be opened or flushed because its file system refuses (EINVAL and the
+// like) does not undo a rename that already happened; the data itself was flushed. False only
+// when the flush failed for another cause (EIO), which a caller may still act on.
+bool flush_folder(const fs::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return 0;
+    if (fd < 0) return true;
     const bool flushed = flush(fd);
-    const int why = flushed ? 0 : errno;
     if (flushed) note(io_record::kind::flush_folder, -1, folder);
+    const bool ok = flushed || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
     ::close(fd);
-    return why;
+    return ok;
 }
 
 mode_t creation_mode() {
@@ -144,15 +148,37 @@ mode_t creation_mode() {
     return 0666 & ~mask;
 }
 
-// A fresh temporary file beside `target`; -1 with errno set on failure.
+// A fresh temporary file beside `target`, locked for as long as its descriptor (or a duplicate)
+// stays open; -1 with errno set on failure.
 int make_temporary(const fs::path& target, fs::path& temp) {
     const fs::path folder = target.parent_path();
-    std::string name = "." + name_of(target) + ".quillmap-XXXXXX";
-    std::string pattern = (folder.empty() ? fs::path(name) : folder / name).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0) temp = pattern;
-    if (fd >= 0) note(io_record::kind::create, fd, temp);
-    return fd;
+    const std::string name = "." + name_of(target) + ".quillmap-XXXXXX";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string pattern = (folder.empty() ? fs::path(name) : folder / name).string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) return -1;
+        // A clean-up that locked the new name first is about to remove it; one that removed it
+        // before we locked it leaves it without a name. Either way, take another name.
+        struct stat info {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            ::close(fd);
+            continue;
+        }
+        if (::fstat(fd, &info) == 0 && info.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        temp = pattern;
+        note(io_record::kind::create, fd, temp);
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// ".NAME.quillmap-copy" beside `target`.
+fs::path update_copy_path(const fs::path& target) {
+    return target.parent_path() / ("." + name_of(target) + ".quillmap-copy");
 }
 
 } // namespace
@@ -175,6 +201,15 @@ output_policy::~output_policy() {
 
 bool write_file(const fs::path& target, std::span<const uint8_t> bytes, std::string& error) {
     return write_file(target, bytes, t_policy, error);
+}
+
+write_options output_folder_options(bool replace, bool durable) {
+    write_options options;
+    options.durable = durable;
+    options.replace = replace;
+    options.follow_links = false;
+    options.update_linked = false;
+    return options;
 }
 
 void set_io_journal(io_journal journal) {
@@ -259,10 +294,17 @@ bool same_file(const fs::path& a, const fs::path& b) {
            sa.st_ino == sb.st_ino;
 }
 
+bool is_update_copy_name(std::string_view name) {
+    constexpr std::string_view suffix = ".quillmap-copy";
+    return name.size() > 1 + suffix.size() && name[0] == '.' &&
+           name.substr(name.size() - suffix.size()) == suffix;
+}
+
 bool is_temporary_name(std::string_view name) {
     constexpr std::string_view legacy = ".quillmap-save";
     if (name.size() > legacy.size() && name.substr(name.size() - legacy.size()) == legacy)
         return true;
+    if (is_update_copy_name(name)) return true;
     constexpr std::string_view marker = ".quillmap-";
     if (name.size() < 1 + marker.size() + 6 || name[0] != '.') return false;
     return name.substr(name.size() - 6 - marker.size(), marker.size()) == marker;
@@ -315,51 +357,92 @@ void file_lock::release() {
 
 namespace {
 
+// Copies `length` bytes from `from` to `to`, each at the same offset, in pieces; `written` counts
+// the bytes that reached `to`. False with errno set.
+bool copy_between(int from, int to, uint64_t begin, uint64_t length, size_t* written = nullptr) {
+    std::vector<uint8_t> piece(size_t(std::min<uint64_t>(length, uint64_t(1) << 20)));
+    for (uint64_t done = 0; done < length;) {
+        const size_t want = size_t(std::min<uint64_t>(piece.size(), length - done));
+        const ssize_t got = ::pread(from, piece.data(), want, off_t(begin + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            return false;
+        }
+        size_t put = 0;
+        const bool ok =
+            write_all(to, std::span(piece.data(), size_t(got)), begin + done, true, &put);
+        if (written) *written += put;
+        if (!ok) return false;
+        done += uint64_t(got);
+    }
+    return true;
+}
+
+// Writes the complete copy (`length` bytes in `copy`) over the file `fd` from its first byte,
+// cuts it to that length and flushes it, whatever the durability policy: until then it is torn.
+bool overwrite_flushed(int copy, int fd, uint64_t length, size_t& written) {
+    if (!copy_between(copy, fd, 0, length, &written) || ::ftruncate(fd, off_t(length)) != 0)
+        return false;
+    note(io_record::kind::truncate, fd, {}, {}, length);
+    return flush(fd);
+}
+
+// Fills a new file with the complete new content (writing at offsets from 0); false with errno.
+using content_writer = std::function<bool(int fd)>;
+
 // Updates a hard-linked file through its own inode, in the order described in the header.
-bool update_in_place(const fs::path& target, std::span<const uint8_t> bytes,
-                     const write_options& options, std::string& error) {
+bool update_in_place(const fs::path& target, uint64_t length, const content_writer& fill,
+                     std::string& error) {
     fs::path temp;
     const int copy = make_temporary(target, temp);
     if (copy < 0) {
         error = failure(rw_msg::cannot_open_output, temp.empty() ? target : temp, errno);
         return false;
     }
-    bool ok = write_all(copy, bytes, 0, false) && (!options.durable || flush(copy));
+    const fs::path kept = update_copy_path(target);
+    // The copy is complete and flushed before it takes the name the next open looks for.
+    bool ok = fill(copy) && flush(copy) && !hook_fails(io_step::rename) &&
+              ::rename(temp.c_str(), kept.c_str()) == 0;
+    if (ok) note(io_record::kind::rename, -1, temp, kept);
     int saved_errno = errno;
-    ::close(copy);
-    // The copy's name too must outlast a power cut before the target is written over; a disk
-    // error there stops the update (a file system that cannot flush folders does not).
-    if (ok && options.durable && flush_folder(target.parent_path()) == EIO) {
-        ok = false;
-        saved_errno = EIO;
-    }
     if (!ok) {
         remove_name(temp);
+        ::close(copy);
+        error = failure(k_cannot_write, target, saved_errno);
+        return false;
+    }
+    // The copy's name must outlast a power cut before the target is touched.
+    if (!flush_folder(target.parent_path())) {
+        saved_errno = errno;
+        remove_name(kept);
+        ::close(copy);
         error = failure(k_cannot_write, target, saved_errno);
         return false;
     }
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     size_t written = 0;
-    ok = fd >= 0 && write_all(fd, bytes, 0, true, &written) &&
-         ::ftruncate(fd, off_t(bytes.size())) == 0;
-    if (ok) note(io_record::kind::truncate, fd, {}, {}, bytes.size());
-    ok = ok && (!options.durable || flush(fd));
+    ok = fd >= 0 && overwrite_flushed(copy, fd, length, written);
     saved_errno = errno;
     if (fd >= 0) ::close(fd);
     if (!ok && written == 0) {
         // The target was not touched: it still holds the old bytes, and no copy is needed.
-        remove_name(temp);
+        remove_name(kept);
+        ::close(copy);
         error = failure(k_cannot_write, target, saved_errno);
         return false;
     }
     if (!ok) {
-        // The complete new bytes stay in the temporary file; say where.
+        // The complete new bytes stay in the copy, which the next open finishes from; say where.
+        ::close(copy);
         error = failure(k_cannot_write, target,
                         std::string(std::strerror(saved_errno)) + "; the new content is kept in " +
-                            name_of(temp));
+                            name_of(kept));
         return false;
     }
-    remove_name(temp);
+    remove_name(kept);
+    ::close(copy);
+    (void)flush_folder(target.parent_path());
     return true;
 }
 
@@ -383,6 +466,12 @@ bool partial_file::prepare(const fs::path& asked, const write_options& options, 
     exists_ = ::stat(target_.c_str(), &info) == 0;
     if (exists_ && S_ISDIR(info.st_mode)) {
         error = failure(rw_msg::cannot_open_output, asked, EISDIR);
+        return false;
+    }
+    if (exists_ && !S_ISREG(info.st_mode)) {
+        error = failure(rw_msg::cannot_open_output, asked,
+                        "it is not a regular file (a device, pipe or socket); Quillmap writes "
+                        "only regular files");
         return false;
     }
     if (exists_ && !options.replace) {
@@ -435,11 +524,19 @@ bool partial_file::write_at(uint64_t offset, std::span<const uint8_t> bytes, std
 bool partial_file::commit(std::string& error) {
     bool ok = fd_ >= 0 && (!options_.durable || flush(fd_));
     int saved_errno = fd_ < 0 ? EBADF : errno;
+    // A duplicate keeps the temporary file's lock until it has its final name.
+    const int held = fd_ >= 0 ? ::dup(fd_) : -1;
     if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
         ok = false;
         saved_errno = errno;
     }
     fd_ = -1;
+    struct closer {
+        int fd;
+        ~closer() {
+            if (fd >= 0) ::close(fd);
+        }
+    } release_held{held};
     if (ok) {
         if (hook_fails(io_step::rename)) {
             ok = false;
@@ -478,8 +575,122 @@ bool write_file(const fs::path& asked, std::span<const uint8_t> bytes, const wri
                 std::string& error) {
     partial_file file;
     if (!file.prepare(asked, options, error, /*hold_lock=*/true)) return false;
-    if (file.links_ > 1) return update_in_place(file.target_, bytes, options, error);
+    if (file.links_ > 1 && options.update_linked)
+        return update_in_place(
+            file.target_, bytes.size(), [&](int fd) { return write_all(fd, bytes, 0, true); },
+            error);
     return file.make_temporary(error) && file.write_at(0, bytes, error) && file.commit(error);
+}
+
+bool write_within(const fs::path& asked, uint64_t offset, std::span<const uint8_t> bytes,
+                  const write_options& options, std::string& error) {
+    partial_file file;
+    if (!file.prepare(asked, options, error, /*hold_lock=*/true)) return false;
+    if (!file.exists_) {
+        error = failure(rw_msg::cannot_open_output, asked, ENOENT);
+        return false;
+    }
+    // The file is read under its lock, so no other save slips in between.
+    const int source = ::open(file.target_.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (source < 0 || ::fstat(source, &info) != 0) {
+        error = failure(k_cannot_read, asked, errno);
+        if (source >= 0) ::close(source);
+        return false;
+    }
+    const uint64_t length = uint64_t(info.st_size);
+    if (offset > length || bytes.size() > length - offset) {
+        ::close(source);
+        error = failure(k_cannot_write, asked,
+                        "the bytes to write pass the end of the file at offset " +
+                            std::to_string(offset));
+        return false;
+    }
+    // The file's bytes before and after `bytes`, read in pieces.
+    const uint64_t after = offset + bytes.size();
+    const auto fill = [&](int fd) {
+        return copy_between(source, fd, 0, offset) && write_all(fd, bytes, offset, true) &&
+               copy_between(source, fd, after, length - after);
+    };
+    bool ok = false;
+    if (file.links_ > 1 && options.update_linked) {
+        ok = update_in_place(file.target_, length, fill, error);
+    } else if (file.make_temporary(error)) {
+        ok = fill(file.fd_);
+        if (!ok) error = failure(k_cannot_write, asked, errno);
+        ok = ok && file.commit(error);
+    }
+    ::close(source);
+    return ok;
+}
+
+std::optional<fs::path> unfinished_update(const fs::path& target) {
+    const fs::path copy = update_copy_path(resolve_links(target));
+    struct stat info {};
+    if (::lstat(copy.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return copy;
+}
+
+bool finish_unfinished_update(const fs::path& target, std::string& error) {
+    if (!unfinished_update(target)) return true;
+    const fs::path real = resolve_links(target);
+    const fs::path copy = update_copy_path(real);
+    const auto kept = [&](const std::string& cause) {
+        return failure(rw_msg::cannot_open_output, target,
+                       "an earlier save into it was interrupted, and its complete new content is "
+                       "kept in " +
+                           copy.string() + " (" + cause + ")");
+    };
+    // The writer of the copy holds the file's lock for as long as it writes: wait for it.
+    file_lock lock;
+    if (!lock.acquire(real, current_policy().lock_wait_ms, error)) {
+        error = kept(error);
+        return false;
+    }
+    const int in = ::open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) {
+        if (errno == ENOENT) return true; // finished while we waited
+        error = kept(std::strerror(errno));
+        return false;
+    }
+    struct stat copy_info {
+    }, target_info{};
+    // Only a file that is still updated in place (other hard links) is finished; one replaced
+    // since (a single name) may hold newer work, so the copy stays where it is, and we say so.
+    if (::stat(real.c_str(), &target_info) != 0 || target_info.st_nlink < 2) {
+        ::close(in);
+        error = kept("the file was replaced since; compare them and keep the one you want");
+        return false;
+    }
+    const int fd = ::open(real.c_str(), O_WRONLY | O_CLOEXEC);
+    size_t written = 0;
+    const bool ok = fd >= 0 && ::fstat(in, &copy_info) == 0 &&
+                    overwrite_flushed(in, fd, uint64_t(copy_info.st_size), written);
+    const int saved_errno = errno;
+    if (fd >= 0) ::close(fd);
+    ::close(in);
+    if (!ok) {
+        error = kept(std::strerror(saved_errno));
+        return false;
+    }
+    remove_name(copy);
+    (void)flush_folder(real.parent_path());
+    return true;
+}
+
+bool remove_unheld_temporary(const fs::path& path) {
+    if (!is_temporary_name(name_of(path)) || is_update_copy_name(name_of(path))) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat held {
+    }, now{};
+    // A live writer holds its temporary file's lock; a file system without locks keeps them.
+    bool removable = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+                     S_ISREG(held.st_mode) && ::lstat(path.c_str(), &now) == 0 &&
+                     held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+    removable = removable && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removable;
 }
 
 bool edit_file::open(const fs::path& path, const write_options& options, std::string& error) {

@@ -18,19 +18,28 @@
 //   5. The temporary file is renamed over the target; a new output that must not replace anything
 //      is linked into place instead (link fails when the name exists), then the temporary name is
 //      removed.
-//   A target with more than one hard link is updated in place instead, so that every name keeps
-//   seeing the same file: the complete new bytes are first written to the temporary file and
-//   flushed (a crash from here on leaves them there, under the ".quillmap-" name, for recovery),
-//   then written over the target from its first byte, the target is cut to the new length and
-//   flushed, and only then is the temporary file removed.
+//   Only a regular file (or a symlink to one) is ever replaced: a folder, FIFO, device or socket
+//   at the target is refused, and nothing is written.
+//   A target with more than one hard link is updated in place instead (`update_linked`), so that
+//   every name keeps seeing the same file: the complete new bytes are first written to the
+//   temporary file and flushed, which is then renamed to ".NAME.quillmap-copy" beside the target
+//   (the folder flushed: from here on a crash leaves the complete copy under that name), then
+//   written over the target from its first byte, the target is cut to the new length and
+//   flushed, and only then is the copy removed. These flushes happen whatever `durable` says.
+//   The next open of the file finishes an update a crash interrupted (`finish_unfinished_update`).
+//
+// Every temporary file is locked (`flock`) by the writer that made it for as long as it writes,
+// so a clean-up (`remove_unheld_temporary`) never removes one that a live writer is filling.
 //
 // Writing inside a file (`write_at`) puts bytes at an offset of an existing file under the same
 // lock, leaving every other byte; the caller checks that they fit the region they may overwrite.
+// `write_within` does the same through a complete new copy of the file, renamed into place.
 //
-// New outputs in a folder tree (`make_folders`, `write_options::follow_links = false`) never
-// follow a symlink: each folder below the output root is created or opened without following
-// links and must be a real folder, and a symlink (even a dangling one) where an output file goes
-// is a failure with a message.
+// New outputs in a folder tree (`make_folders`, `output_folder_options`) never follow a symlink:
+// each folder below the output root is created or opened without following links and must be a
+// real folder, a symlink (even a dangling one) where an output file goes is a failure with a
+// message, and an existing output is replaced by rename, never written into (a hard link planted
+// in the output folder keeps the file it shares).
 
 #include <cstdint>
 #include <filesystem>
@@ -65,12 +74,21 @@ struct write_options {
     // Whether a symlink at the target is written through to the file it names (saves over a
     // user's file), or refused (outputs created in an output folder).
     bool follow_links = true;
+    // Whether a target with other hard links is updated in place, so that every name sees the
+    // change (saves over a user's file), or replaced by rename like any other (outputs in an
+    // output folder, where a planted link must not carry the write into a file outside it).
+    bool update_linked = true;
     // How long a second writer waits for another writer's lock on the same file.
     int lock_wait_ms = 10000;
     // When set, the existing target must still be this file (checked once the lock is held);
     // otherwise nothing is written and the error says the file changed since it was read.
     std::optional<file_stamp> unchanged_since;
 };
+
+// The rule of every file made in an output folder (batch outputs, export of many textures,
+// extracted archive entries): no symlink followed, an existing output replaced (by rename) only
+// when `replace`, flushed only when `durable`.
+write_options output_folder_options(bool replace, bool durable);
 
 // Writes `bytes` as the whole content of `target`, following the steps above. False with `error`
 // ("Cannot open output file. (NAME: cause)" and the like) when anything fails; the target then
@@ -102,6 +120,25 @@ bool write_file(const std::filesystem::path& target, std::span<const uint8_t> by
 bool write_at(const std::filesystem::path& target, uint64_t offset, std::span<const uint8_t> bytes,
               const write_options& options, std::string& error);
 
+// Writes `bytes` at `offset` inside the existing file `target` as `write_file` writes a whole
+// file: the file's bytes with `bytes` put at `offset` go to a temporary file that replaces it
+// (or, for a hard-linked file, through the complete copy described above), so that a crash
+// leaves the old or the new file. `offset + bytes.size()` must not pass the file's end.
+bool write_within(const std::filesystem::path& target, uint64_t offset,
+                  std::span<const uint8_t> bytes, const write_options& options, std::string& error);
+
+// The complete copy an interrupted in-place update of `target` left beside it
+// (".NAME.quillmap-copy" beside the file its symlinks name); none when there is none.
+std::optional<std::filesystem::path> unfinished_update(const std::filesystem::path& target);
+// Finishes such an update under the file's lock: the copy's bytes are written over the file
+// (keeping its hard links), flushed, and the copy removed. True when there was none or it was
+// finished; false with `error` naming the copy when it could not be finished.
+bool finish_unfinished_update(const std::filesystem::path& target, std::string& error);
+
+// Removes the temporary file `path` unless a live writer holds it (its lock is taken without
+// waiting) or it is the complete copy of an unfinished update; true when it was removed.
+bool remove_unheld_temporary(const std::filesystem::path& path);
+
 // The file a path names once every symlink in its last component is followed (relative links
 // resolve against the link's folder). A path that is no link comes back as it is.
 std::filesystem::path resolve_links(const std::filesystem::path& path);
@@ -115,9 +152,12 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 bool make_folders(const std::filesystem::path& root, const std::filesystem::path& folder,
                   std::string& error);
 
-// Whether a file name is one of our temporary names (".NAME.quillmap-XXXXXX", or the
-// ".quillmap-save" suffix older versions used). Folder walks skip such files.
+// Whether a file name is one of our temporary names (".NAME.quillmap-XXXXXX", the complete copy
+// ".NAME.quillmap-copy" of an in-place update, or the ".quillmap-save" suffix older versions
+// used). Folder walks skip such files.
 bool is_temporary_name(std::string_view file_name);
+// Whether it is the complete copy of an in-place update (".NAME.quillmap-copy").
+bool is_update_copy_name(std::string_view file_name);
 
 // An advisory lock (flock) on an existing file, held until the object dies. `acquire` waits up to
 // `wait_ms` for another holder, polling, and gives up early when a stop was requested. Locks are

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <unistd.h>
 
 namespace quillmap {
 
@@ -11,7 +12,9 @@ std::atomic<int> g_requested{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void on_stop_signal(int number) {
-    g_requested.store(number, std::memory_order_relaxed);
+    // A second Ctrl-C (or SIGTERM) ends the process at once, as if nothing caught it; a write in
+    // progress leaves only a temporary file.
+    if (g_requested.exchange(number, std::memory_order_relaxed) > 0) ::_exit(128 + number);
 }
 } // namespace
 
@@ -21,8 +24,9 @@ void catch_signals() {
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
     sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a blocking wait returns early so that the stop is seen soon.
-    action.sa_flags = 0;
+    // SA_RESTART: a write to a pipe that the signal meets goes on, so the summary printed after
+    // a stop is never lost to EINTR. Waits poll the request (file_lock), so none blocks long.
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }

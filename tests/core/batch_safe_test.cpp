@@ -346,9 +346,21 @@ TEST(FileNames, CleaningTable) {
 
 TEST(FileNames, PrintableTextTable) {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain name", "plain name"}, {"two\nlines", "two\\nlines"},
-        {"\x1b[2J", "\\x1B[2J"},      {std::string("nul\0byte", 8), "nul\\x00byte"},
-        {"cr\rtab\t", "cr\\rtab\\t"}, {"caf\xc3\xa9", "caf\xc3\xa9"},
+        {"plain name", "plain name"},
+        {"two\nlines", "two\\nlines"},
+        {"\x1b[2J", "\\x1B[2J"},
+        {std::string("nul\0byte", 8), "nul\\x00byte"},
+        {"cr\rtab\t", "cr\\rtab\\t"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},
+        // Bytes that are not well-formed UTF-8 (a damaged or single-byte name) are escaped.
+        {"caf\xe9", "caf\\xE9"},
+        {"\xff\xfe", "\\xFF\\xFE"},
+        {"cut \xc3", "cut \\xC3"},
+        {"overlong \xc0\xaf", "overlong \\xC0\\xAF"},
+        {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
+        {"stray \x80x", "stray \\x80x"},
+        {"\xf0\x9f\x98\x80 ok", "\xf0\x9f\x98\x80 ok"},
+        {"past U+10FFFF \xf4\x90\x80\x80", "past U+10FFFF \\xF4\\x90\\x80\\x80"},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(printable_text(text), expected);

@@ -42,4 +42,35 @@ TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
     }
 }
 
+TEST(LintUnchecked, APs2RasterListsAtMostSixteenLevels) {
+    const struct {
+        uint32_t blocks; // transfer blocks of a 4 x 4 raster, one per level as stored
+        uint32_t listed;
+        bool told;
+    } cases[] = {{16, 16, false}, {17, 16, true}, {2000, 16, true}, {3, 3, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocks);
+        const auto file = write_temp(
+            "m.txd",
+            make_dictionary(
+                {make_ps2_texture(
+                    {.name = "many", .width = 4, .height = 4, .depth = 32, .levels = c.blocks})})
+                .bytes());
+        ps2_txd txd;
+        ASSERT_TRUE(txd.load(file, 0, 0x16, 0)) << txd.last_error;
+        EXPECT_EQ(txd.mip_count(0), c.listed);
+        const auto problems = lint_ps2_textures(txd);
+        const bool told = std::any_of(problems.begin(), problems.end(),
+                                      [](const ps2_problem& p) { return p.what == "level count"; });
+        EXPECT_EQ(told, c.told);
+        const auto lint = run_cli({"lint", file.string()});
+        EXPECT_EQ(lint.out.find("level count: found more than 16 levels") != std::string::npos,
+                  c.told)
+            << lint.out;
+        if (c.told) {
+            EXPECT_EQ(lint.exit_code, 1);
+        }
+    }
+}
+
 } // namespace quillmap

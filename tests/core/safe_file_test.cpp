@@ -399,6 +399,9 @@ TEST(SafeFile, TemporaryNamesAreToldApart) {
         {"a.txd.quillmap-Ab12Cd", false}, // not hidden: somebody's own file
         {".a.txd.quillmap-Ab12", false},
         {".hidden.txd", false},
+        {".a.txd.quillmap-copy", true}, // the complete copy of an in-place update
+        {"a.txd.quillmap-copy", false},
+        {".quillmap-copy", false},
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(safe_file::is_temporary_name(name), expected) << name;

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillmap {
 
@@ -63,11 +65,20 @@ TEST(SaveAtOffset, WritesInPlaceOnlyWhatFitsTheOldBytes) {
             << session.last_error();
         bool saved = false;
         std::vector<uint8_t> before_last;
+        struct stat first {};
+        ASSERT_EQ(::stat(file.c_str(), &first), 0);
+        // Held open, the first file keeps its inode number from being given to a new one.
+        const int held = ::open(file.c_str(), O_RDONLY);
         for (const auto& name : row.names) {
             before_last = read_file(file);
             ASSERT_TRUE(session.rename(0, name, name_kind::texture)) << session.last_error();
             saved = session.save();
         }
+        // A save is never made in place: a complete new copy of the container replaced it.
+        struct stat last {};
+        ASSERT_EQ(::stat(file.c_str(), &last), 0);
+        EXPECT_EQ(last.st_ino != first.st_ino, saved || row.names.size() > 1);
+        ::close(held);
         const auto after = read_file(file);
         ASSERT_EQ(after.size(), container_bytes().size());
         EXPECT_EQ(slice(after, 0, k_offset), std::vector<uint8_t>(k_offset, 0xAA));

@@ -86,7 +86,9 @@ test_chunk make_ps2_texture(const ps2_texture_desc& desc) {
     std::vector<uint8_t> data;
     uint8_t value = desc.fill_seed;
     for (uint32_t level = 0; level < desc.levels; ++level) {
-        const uint32_t lw = std::max(1u, w >> level), lh = std::max(1u, h >> level);
+        // Hostile rasters may store more levels than a side has bits.
+        const uint32_t lw = level < 32 ? std::max(1u, w >> level) : 1u;
+        const uint32_t lh = level < 32 ? std::max(1u, h >> level) : 1u;
         uint32_t bytes = lw * lh * d / 8;
         if (lw < 16 && lh < 16) bytes += desc.small_level_padding;
         if (desc.headered) bytes = (bytes + 15) / 16 * 16;
