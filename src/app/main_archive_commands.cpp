@@ -5,90 +5,17 @@
 
 #include "app/app_messages.h"
 #include "app/app_text.h"
+#include "app/archive_entry_kinds.h"
 #include "app/main_archive_edits.h"
 #include "app/qt_ui_host.h"
 #include "archive/game_archive.h"
-#include "batch/archive_entry_kind.h"
 #include "dictionary/txd_probe.h"
 #include "views/archive_entry_dialog.h"
 
-#include <QMetaObject>
-
-#include <atomic>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 namespace quillmap {
-
-namespace {
-// The list's kind column: "PS2 TXD" for a dictionary, the container's name for TEX files.
-QString kind_text(const entry_description& what) {
-    if (what.is_dictionary())
-        return what.kind == "TEX" ? "TEX" : QString::fromStdString(what.kind) + " TXD";
-    if (what.kind == "other") return app_msg::entry_kind_none;
-    return QString::fromStdString(what.kind); // damaged, empty, shared, outside
-}
-
-// Entries described before the dialog shows; a game's archive of 16,000 entries gets the rest
-// from a thread of its own, so that its list appears at once.
-constexpr size_t k_described_before_showing = 256;
-
-std::vector<archive_entry_row> entry_rows(const game_archive& archive) {
-    std::vector<archive_entry_row> rows;
-    rows.reserve(archive.entries.size());
-    for (size_t i = 0; i < archive.entries.size(); ++i) {
-        const archive_entry& entry = archive.entries[i];
-        if (i >= k_described_before_showing) {
-            rows.push_back({QString::fromStdString(entry.name), entry.size, "\u2026", -1});
-            continue;
-        }
-        const entry_description what = describe_archive_entry(archive, entry);
-        rows.push_back({QString::fromStdString(entry.name), entry.size, kind_text(what),
-                        what.is_dictionary() ? int(what.textures) : -1});
-    }
-    return rows;
-}
-
-// Describes the entries past the first ones on a thread and hands each result to the dialog
-// through its event queue. Stopped and joined when dropped; results still queued then are
-// ignored, so a refreshed list never receives a kind of the table before.
-class entry_kind_filler {
-  public:
-    entry_kind_filler(game_archive archive, CArchiveEntryDialog& dialog)
-        : archive_(std::move(archive)), alive_(std::make_shared<bool>(true)) {
-        if (archive_.entries.size() <= k_described_before_showing) return;
-        thread_ = std::thread([this, &dialog, alive = alive_] {
-            for (size_t i = k_described_before_showing; i < archive_.entries.size() && !stop_;
-                 ++i) {
-                const entry_description what =
-                    describe_archive_entry(archive_, archive_.entries[i]);
-                const QString kind = kind_text(what);
-                const int textures = what.is_dictionary() ? int(what.textures) : -1;
-                QMetaObject::invokeMethod(
-                    &dialog,
-                    [&dialog, alive, i, kind, textures] {
-                        if (*alive) dialog.set_entry_kind(int(i), kind, textures);
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
-    }
-    ~entry_kind_filler() {
-        *alive_ = false;
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    entry_kind_filler(const entry_kind_filler&) = delete;
-    entry_kind_filler& operator=(const entry_kind_filler&) = delete;
-
-  private:
-    game_archive archive_;
-    std::shared_ptr<bool> alive_; // read and cleared on the window's thread only
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-} // namespace
 
 std::string CMainDialog::entry_title(const archive_entry_link& link) {
     return file_name_of(link.archive) + " \u203A " + link.entry;

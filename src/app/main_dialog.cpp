@@ -162,14 +162,21 @@ void CMainDialog::initialize() {
 
     set_title({});
 
-    const int left = settings_.read_int("main", "pos_left", 0);
-    if (left != 0) {
-        const int right = settings_.read_int("main", "pos_right", 0);
-        const int top = settings_.read_int("main", "pos_top", 0);
-        const int bottom = settings_.read_int("main", "pos_bottom", 0);
+    // A stored rectangle is used whenever it is one, at the screen's left edge (x = 0) too;
+    // missing or inverted sides leave the window where the system puts it.
+    constexpr int32_t k_unset = INT32_MIN;
+    const int64_t left = settings_.read_int("main", "pos_left", k_unset);
+    const int64_t right = settings_.read_int("main", "pos_right", k_unset);
+    const int64_t top = settings_.read_int("main", "pos_top", k_unset);
+    const int64_t bottom = settings_.read_int("main", "pos_bottom", k_unset);
+    constexpr int64_t k_largest_side = 1 << 16;
+    const bool stored = left != k_unset && right != k_unset && top != k_unset &&
+                        bottom != k_unset && right > left && bottom > top &&
+                        right - left <= k_largest_side && bottom - top <= k_largest_side;
+    if (stored) {
         // A rectangle from a larger screen (or a window that grew past it) comes back inside
         // the screen, so that the status bar is never off-screen.
-        QRect outer(left, top, std::max(1, right - left), std::max(1, bottom - top));
+        QRect outer(int(left), int(top), int(right - left), int(bottom - top));
         if (const QScreen* screen = QGuiApplication::screenAt(outer.center())
                                         ? QGuiApplication::screenAt(outer.center())
                                         : QGuiApplication::primaryScreen())

@@ -9,6 +9,7 @@
 #include "app/qt_ui_host.h"
 #include "platform/system.h"
 #include "session/pixel_probe.h"
+#include "stream/ascii_lower.h"
 #include "views/palette_view.h"
 #include "views/texture_details.h"
 #include "views/texture_info_list.h"
@@ -261,7 +262,7 @@ bool CMainDialog::drop_images(const std::vector<std::string>& paths, int texture
     if (paths.empty()) return false;
     // A dictionary dropped on the list opens, as it does anywhere on the window.
     const std::string first = editor_session::import_extension(paths.front());
-    if (first == ".txd" || first == ".TXD") {
+    if (ascii_lower(first) == ".txd") {
         if (session().is_open() && session().modified() && !ask_unsaved_changes()) return false;
         if (!open_dictionary(paths.front(), 0)) return false;
         add_recent(paths.front());

@@ -56,6 +56,13 @@ std::string dialog_extension(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
+// The last part of a folder's path ("edited" for /tmp/x/edited/), the path itself at a root.
+std::string folder_name(const std::filesystem::path& folder) {
+    const std::filesystem::path name =
+        folder.has_filename() ? folder.filename() : folder.parent_path().filename();
+    return name.empty() ? folder.string() : name.string();
+}
+
 std::string upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -486,9 +493,12 @@ void CMainDialog::cmd_replace_all(int) {
         session().take_worked(std::move(*copy), edit_kind::replace, folder.string());
         refresh_after_edit(selected < 0 ? 0 : selected);
     }
-    const std::string summary = format(app_msg::replaced_from_folder, replaced,
-                                       int(dictionary()->texture_count()), paths.front().c_str());
-    set_status_text(0, path_to_qt(summary));
+    const int count = int(dictionary()->texture_count());
+    set_status_text(0, path_to_qt(format(app_msg::replaced_from_folder, replaced, count,
+                                         paths.front().c_str())));
+    // The report names the folder as the user knows it, not by the whole path to it.
+    const std::string summary =
+        format(app_msg::replaced_from_folder, replaced, count, folder_name(folder).c_str());
     host_.message_box(summary + "\n\n" + text, app_msg::replace_all_caption, box_buttons::ok,
                       replaced > 0 ? box_icon::information : box_icon::warning);
 }

@@ -2,6 +2,7 @@
 #include "cli/cli_edit.h"
 #include "cli/cli_png.h"
 #include "session/session_messages.h"
+#include "stream/ascii_lower.h"
 #include "stream/file_name_text.h"
 #include "stream/safe_file.h"
 #include "stream/stop_request.h"
@@ -17,13 +18,14 @@ namespace {
 std::optional<export_type> chosen_export_type(const cli_args& args,
                                               const std::filesystem::path* file, int& exit_code) {
     if (args.options.count("-f")) {
-        const std::optional<export_type> type = export_type_of_extension(args.get("-f"));
+        const std::optional<export_type> type =
+            export_type_of_extension(ascii_lower(args.get("-f")));
         if (!type) exit_code = usage_error("-f takes png, bmp, tm2, rwsect or dds");
         return type;
     }
     if (!file) return export_type::bmp;
     const std::string extension = file->extension().string();
-    const std::optional<export_type> type = export_type_of_extension(extension);
+    const std::optional<export_type> type = export_type_of_extension(ascii_lower(extension));
     if (!type) {
         const std::string shown =
             extension.empty() ? file->filename().string() : extension.substr(1);

@@ -12,6 +12,7 @@
 #include "imageio/texture_dds.h"
 #include "session/session_messages.h"
 #include "session/texture_names.h"
+#include "stream/ascii_lower.h"
 #include "stream/safe_file.h"
 
 namespace quillmap {
@@ -264,7 +265,8 @@ bool editor_session::convert_to_gamecube(const std::filesystem::path& out,
 }
 
 std::optional<export_type> editor_session::export_type_for(const std::string& extension) {
-    return export_type_of_extension(extension);
+    // File systems and users write extensions in any case: car.BMP is a bitmap.
+    return export_type_of_extension(ascii_lower(extension));
 }
 
 std::string editor_session::import_extension(const std::string& path) {

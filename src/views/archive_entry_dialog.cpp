@@ -7,40 +7,27 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
-#include <QStandardItemModel>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 namespace quillmap {
 
 namespace {
-enum column : int { col_name, col_size, col_kind, col_textures, col_count };
-// Sorting reads numbers as numbers and names without case; the shown text may differ.
-constexpr int k_sort_role = Qt::UserRole;
-constexpr int k_entry_role = Qt::UserRole + 1;
-
-QStandardItem* cell(const QString& text, const QVariant& sort_key, int entry) {
-    auto* item = new QStandardItem(text);
-    item->setEditable(false);
-    item->setData(sort_key, k_sort_role);
-    item->setData(entry, k_entry_role);
-    return item;
-}
+constexpr int col_name = archive_entry_model::col_name;
+constexpr int col_kind = archive_entry_model::col_kind;
+constexpr int col_count = archive_entry_model::col_count;
+// Rows whose texts size the columns when the list is filled.
+constexpr int k_sample_rows = 256;
 } // namespace
 
 CArchiveEntryDialog::CArchiveEntryDialog(const QString& archive_name,
                                          std::vector<archive_entry_row> rows, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle("Open from Archive - " + archive_name);
-    model_ = new QStandardItemModel(0, col_count, this);
-    model_->setHorizontalHeaderLabels({"Name", "Size", "Kind", "Textures"});
-    fill(rows);
-    proxy_ = new QSortFilterProxyModel(this);
-    proxy_->setSourceModel(model_);
-    proxy_->setSortRole(k_sort_role);
-    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    proxy_->setFilterKeyColumn(-1); // a kind ("PS2") narrows the list as well as a name
+    model_ = new archive_entry_model(this);
+    model_->set_rows(std::move(rows));
+    proxy_ = new archive_entry_proxy(model_, this);
 
     filter_box = new QLineEdit(this);
     filter_box->setPlaceholderText("Filter");
@@ -53,10 +40,10 @@ CArchiveEntryDialog::CArchiveEntryDialog(const QString& archive_name,
     list->sortByColumn(-1, Qt::AscendingOrder); // table order until a header is clicked
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->header()->setSectionResizeMode(QHeaderView::Interactive);
     list->header()->setSectionResizeMode(col_name, QHeaderView::Stretch);
-    for (int c = col_size; c < col_count; ++c)
-        list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     list->header()->setStretchLastSection(false);
+    size_columns();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_button = buttons->button(QDialogButtonBox::Ok);
@@ -80,7 +67,7 @@ CArchiveEntryDialog::CArchiveEntryDialog(const QString& archive_name,
     resize(640, 460);
 
     connect(filter_box, &QLineEdit::textChanged, this, [this](const QString& text) {
-        proxy_->setFilterFixedString(text);
+        proxy_->set_filter_text(text);
         select_first_when_none();
     });
     connect(list, &QTreeView::doubleClicked, this, [this] { press_ok(); });
@@ -94,24 +81,50 @@ CArchiveEntryDialog::CArchiveEntryDialog(const QString& archive_name,
     update_buttons();
 }
 
-void CArchiveEntryDialog::fill(const std::vector<archive_entry_row>& rows) {
-    model_->removeRows(0, model_->rowCount());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const archive_entry_row& row = rows[i];
-        const int entry = int(i);
-        model_->appendRow({
-            cell(row.name, row.name.toLower(), entry),
-            cell(QString::number(row.size), QVariant::fromValue<qulonglong>(row.size), entry),
-            cell(row.kind, row.kind, entry),
-            cell(row.textures >= 0 ? QString::number(row.textures) : QString(), row.textures,
-                 entry),
-        });
+void CArchiveEntryDialog::size_columns() {
+    const QFontMetrics metrics(list->font());
+    // The cell's own margins on both sides, and a little air.
+    const int margin =
+        2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 8;
+    QHeaderView* header = list->header();
+    const int rows = model_->rowCount();
+    // The largest size is found among all rows as a number; only its text is measured.
+    uint64_t largest = 0;
+    for (int entry = 0; entry < rows; ++entry)
+        largest = std::max(largest, model_->row(entry).size);
+    int size_width = metrics.horizontalAdvance(QString::number(largest));
+    int textures_width = 0;
+    measured_kinds_.clear();
+    int kind_width = 0;
+    for (int entry = 0; entry < rows && entry < k_sample_rows; ++entry) {
+        const archive_entry_row& row = model_->row(entry);
+        if (row.textures >= 0)
+            textures_width =
+                std::max(textures_width, metrics.horizontalAdvance(QString::number(row.textures)));
+        if (!measured_kinds_.contains(row.kind)) {
+            measured_kinds_.insert(row.kind);
+            kind_width = std::max(kind_width, metrics.horizontalAdvance(row.kind));
+        }
     }
+    const int widths[] = {0, size_width, kind_width, textures_width};
+    for (int c = col_name + 1; c < col_count; ++c)
+        header->resizeSection(c, std::max(header->sectionSizeHint(c), widths[c] + margin));
+}
+
+void CArchiveEntryDialog::widen_kind_column(const QString& kind) {
+    if (measured_kinds_.contains(kind)) return;
+    measured_kinds_.insert(kind);
+    const int margin =
+        2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 8;
+    const int wanted = QFontMetrics(list->font()).horizontalAdvance(kind) + margin;
+    if (wanted > list->header()->sectionSize(col_kind))
+        list->header()->resizeSection(col_kind, wanted);
 }
 
 void CArchiveEntryDialog::set_rows(std::vector<archive_entry_row> rows) {
     const std::vector<int> kept = selected_entries();
-    fill(rows);
+    model_->set_rows(std::move(rows));
+    size_columns();
     std::vector<int> still;
     for (const int entry : kept)
         if (entry < model_->rowCount()) still.push_back(entry);
@@ -120,35 +133,46 @@ void CArchiveEntryDialog::set_rows(std::vector<archive_entry_row> rows) {
     update_buttons();
 }
 
-void CArchiveEntryDialog::set_entry_kind(int entry, const QString& kind, int textures) {
-    if (entry < 0 || entry >= model_->rowCount()) return;
-    QStandardItem* kind_item = model_->item(entry, col_kind);
-    kind_item->setText(kind);
-    kind_item->setData(kind, k_sort_role);
-    QStandardItem* count_item = model_->item(entry, col_textures);
-    count_item->setText(textures >= 0 ? QString::number(textures) : QString());
-    count_item->setData(textures, k_sort_role);
+void CArchiveEntryDialog::set_entry_kinds(const std::vector<archive_entry_kind>& batch) {
+    for (const archive_entry_kind& found : batch)
+        widen_kind_column(found.kind);
+    model_->set_kinds(batch);
+}
+
+archive_list_work CArchiveEntryDialog::work_done() const {
+    return {model_->cells_read(), proxy_->rows_filtered(), proxy_->rows_compared()};
 }
 
 std::vector<int> CArchiveEntryDialog::selected_entries() const {
     std::vector<int> entries;
     for (const QModelIndex& index : list->selectionModel()->selectedRows(col_name))
-        entries.push_back(index.data(k_entry_role).toInt());
+        entries.push_back(proxy_->mapToSource(index).row());
     std::sort(entries.begin(), entries.end());
     return entries;
 }
 
 void CArchiveEntryDialog::select_entries(const std::vector<int>& entries) {
-    list->selectionModel()->clearSelection();
-    bool first = true;
-    for (int row = 0; row < proxy_->rowCount(); ++row) {
-        if (!std::binary_search(entries.begin(), entries.end(), entry_at(row))) continue;
-        const QModelIndex index = proxy_->index(row, col_name);
-        if (first) list->setCurrentIndex(index);
-        list->selectionModel()->select(index,
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        first = false;
+    // One selection of runs of shown rows, set at once: a notice per row would cost a pass over
+    // the selection each.
+    QItemSelection selection;
+    QModelIndex first;
+    int run_start = -1;
+    const int shown = proxy_->rowCount();
+    for (int row = 0; row <= shown; ++row) {
+        const bool chosen =
+            row < shown && std::binary_search(entries.begin(), entries.end(), entry_at(row));
+        if (chosen && run_start < 0) run_start = row;
+        if (chosen && !first.isValid()) first = proxy_->index(row, col_name);
+        if (!chosen && run_start >= 0) {
+            selection.select(proxy_->index(run_start, col_name),
+                             proxy_->index(row - 1, col_count - 1));
+            run_start = -1;
+        }
     }
+    if (first.isValid())
+        list->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    list->selectionModel()->select(selection,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     update_buttons();
 }
 
@@ -179,22 +203,21 @@ int CArchiveEntryDialog::shown_rows() const {
 
 int CArchiveEntryDialog::entry_at(int row) const {
     const QModelIndex index = proxy_->index(row, col_name);
-    return index.isValid() ? index.data(k_entry_role).toInt() : -1;
+    return index.isValid() ? proxy_->mapToSource(index).row() : -1;
 }
 
 bool CArchiveEntryDialog::select_entry(int entry) {
-    for (int row = 0; row < proxy_->rowCount(); ++row) {
-        if (entry_at(row) != entry) continue;
-        list->setCurrentIndex(proxy_->index(row, col_name));
-        return true;
-    }
-    return false;
+    if (entry < 0 || entry >= model_->rowCount()) return false;
+    const QModelIndex shown = proxy_->mapFromSource(model_->index(entry, col_name));
+    if (!shown.isValid()) return false;
+    list->setCurrentIndex(shown);
+    return true;
 }
 
 void CArchiveEntryDialog::press_ok() {
     const QModelIndex current = list->currentIndex();
     if (!current.isValid()) return;
-    chosen = current.data(k_entry_role).toInt();
+    chosen = proxy_->mapToSource(current).row();
     done(id_ok);
 }
 

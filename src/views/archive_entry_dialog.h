@@ -1,29 +1,20 @@
 #pragma once
 
 #include "platform/ui_host.h"
+#include "views/archive_entry_model.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QString>
 
-#include <cstdint>
 #include <functional>
 #include <vector>
 
 class QLineEdit;
 class QPushButton;
-class QSortFilterProxyModel;
-class QStandardItemModel;
 class QTreeView;
 
 namespace quillmap {
-
-// One row of the entry list: an archive entry as the table holds it and what it turned out to be.
-struct archive_entry_row {
-    QString name;
-    uint64_t size = 0; // bytes, whole sectors
-    QString kind;      // "PS2 TXD" and the like, "-" for an entry that is no dictionary
-    int textures = -1; // -1 for none
-};
 
 // What the buttons beside the list ask the window to do with the selected entries.
 enum class archive_entry_action { extract, add, replace, remove, rename, compact };
@@ -56,8 +47,11 @@ class CArchiveEntryDialog : public QDialog, public modal_dialog {
     void select_entries(const std::vector<int>& entries);
     // Replaces every row (after an edit of the archive); kinds not yet known show "…".
     void set_rows(std::vector<archive_entry_row> rows);
-    // Fills in the kind and texture count of one entry once it has been looked at.
-    void set_entry_kind(int entry, const QString& kind, int textures);
+    // Fills in the kinds and texture counts of entries once they have been looked at: one change
+    // of the list for the whole batch, whatever the order or filter it is shown in.
+    void set_entry_kinds(const std::vector<archive_entry_kind>& batch);
+    // What the window's thread has looked at in the list so far (see archive_list_work).
+    archive_list_work work_done() const;
     // Runs the action of a button as a click would (tests).
     void press(archive_entry_action action);
 
@@ -73,10 +67,14 @@ class CArchiveEntryDialog : public QDialog, public modal_dialog {
   private:
     void select_first_when_none();
     void update_buttons();
-    void fill(const std::vector<archive_entry_row>& rows);
+    // Columns but the name get their widths once from the header and a sample of the rows;
+    // the kind column widens when a wider kind arrives. Nothing measures every row.
+    void size_columns();
+    void widen_kind_column(const QString& kind);
 
-    QStandardItemModel* model_ = nullptr;
-    QSortFilterProxyModel* proxy_ = nullptr;
+    archive_entry_model* model_ = nullptr;
+    archive_entry_proxy* proxy_ = nullptr;
+    QSet<QString> measured_kinds_;
 };
 
 } // namespace quillmap

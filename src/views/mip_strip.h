@@ -7,9 +7,11 @@
 
 namespace quillmap {
 
-// Every mip level of the selected texture side by side, each at the same on-screen scale (a
-// pixel of level 0 and a pixel of level 3 are the same size), shrunk together when the strip is
-// too narrow; the chosen level is framed and a click chooses another.
+// Every mip level of the selected texture side by side, each at the same whole-pixel scale (a
+// pixel of level 0 and a pixel of level 3 are the same size). When level 0 is taller than the
+// strip, the levels too tall for it are shrunk to its height and the smaller ones stay at one
+// screen pixel per texel; only a strip too narrow for that shrinks every level together. The
+// chosen level is framed and a click chooses another.
 class mip_strip : public QWidget {
     Q_OBJECT
 
@@ -34,6 +36,9 @@ class mip_strip : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    // The drawn size of every level, in order.
+    std::vector<QSize> level_sizes() const;
+
     std::vector<QImage> levels_;
     int current_ = 0;
 };

@@ -33,7 +33,8 @@ CPs2ProblemsDialog::CPs2ProblemsDialog(std::vector<ps2_problem> problems, QWidge
             row->setToolTip(column, row->text(column));
         list->addTopLevelItem(row);
     }
-    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Sized once below from the rows' texts: no measuring of every row at each layout.
+    list->header()->setSectionResizeMode(QHeaderView::Interactive);
     list->header()->setStretchLastSection(false);
     if (choose)
         connect(list, &QTreeWidget::itemDoubleClicked, this,
@@ -54,6 +55,7 @@ CPs2ProblemsDialog::CPs2ProblemsDialog(std::vector<ps2_problem> problems, QWidge
             widest = std::max(
                 widest, metrics.horizontalAdvance(list->topLevelItem(row)->text(column)) +
                             2 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12);
+        list->header()->resizeSection(column, widest);
         columns += widest;
     }
     const int frame = 2 * list->frameWidth() + layout->contentsMargins().left() +

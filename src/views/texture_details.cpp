@@ -4,6 +4,7 @@
 #include "views/texture_info_list.h"
 
 #include <QHeaderView>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -52,7 +53,9 @@ texture_details::texture_details(QWidget* parent) : QTreeWidget(parent) {
     setAlternatingRowColors(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setHeaderLabels({"Name", "Size", "Depth", "Format", "Mip levels", "Swizzled"});
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Columns are sized when the rows are filled (size_columns), never by measuring every row
+    // again at each layout: typing a filter or sorting leaves the widths alone.
+    header()->setSectionResizeMode(QHeaderView::Interactive);
     header()->setStretchLastSection(false);
     setSortingEnabled(true);
     sortByColumn(-1, Qt::AscendingOrder); // dictionary order until a header is clicked
@@ -90,8 +93,23 @@ void texture_details::fill(ps2_txd* dictionary) {
                 item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
     }
+    size_columns();
     setSortingEnabled(sorting);
     announcing_ = true;
+}
+
+void texture_details::size_columns() {
+    const QFontMetrics metrics(font());
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                       8 + (rootIsDecorated() ? indentation() : 0);
+    const int rows = std::min(topLevelItemCount(), k_sized_rows);
+    for (int column = 0; column < columnCount(); ++column) {
+        int widest = header()->sectionSizeHint(column);
+        for (int row = 0; row < rows; ++row)
+            widest = std::max(widest,
+                              metrics.horizontalAdvance(topLevelItem(row)->text(column)) + margin);
+        header()->resizeSection(column, widest);
+    }
 }
 
 void texture_details::set_filter(const QString& text) {

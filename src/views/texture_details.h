@@ -35,6 +35,11 @@ class texture_details : public QTreeWidget {
     void texture_chosen(int t); // the user made a row current
 
   private:
+    // Rows measured for the column widths: every row of a dictionary the game's tools write
+    // (at most 255), a sample of a larger one.
+    static constexpr int k_sized_rows = 1024;
+    void size_columns();
+
     bool announcing_ = true;
 };
 

@@ -12,6 +12,8 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 
 namespace quillmap {
 
@@ -524,6 +526,61 @@ TEST_F(MainConversion, FailedWriteIsReportedNotDone) {
     EXPECT_EQ(host.log.back().icon, box_icon::error);
     EXPECT_NE(status(*window, 0), "Done!");
     EXPECT_EQ(window->status_text(0), before);
+}
+
+std::string first_bytes(const std::filesystem::path& path, size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), std::streamsize(count));
+    return bytes.substr(0, size_t(in.gcount()));
+}
+
+// File-type extensions name a picture's kind in any case: the window's Export writes car.BMP as a
+// Windows bitmap and x.PNG as a PNG, and the same files replace a texture; a name that only
+// looks like one is refused as an unknown extension.
+TEST_F(MainWindowTest, FileTypeExtensionsAreReadInAnyCase) {
+    struct row {
+        const char* file;
+        std::optional<export_type> kind;
+        const char* magic; // the written file's first bytes
+        bool replaces;     // the written file replaces the texture again
+    };
+    const row rows[] = {
+        {"car.BMP", export_type::bmp, "BM", true},
+        {"car2.Bmp", export_type::bmp, "BM", true},
+        {"x.PNG", export_type::png, "\x89PNG", true},
+        {"y.pNg", export_type::png, "\x89PNG", true},
+        {"tim.TM2", export_type::tim2, "TIM2", true},
+        {"raw.RWSECT", export_type::rwsect, "\x15", false},
+        {"photo.JPG", std::nullopt, nullptr, false},
+        {"x.PNGX", std::nullopt, nullptr, false},
+    };
+    const std::string dictionary = write_dictionary("cars.txd", 2);
+    auto window = make_window();
+    host.answer_file(dictionary);
+    window->run_command(cmd::file_open);
+    ASSERT_NE(window->dictionary(), nullptr);
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.file);
+        const std::filesystem::path out = dir / r.file;
+        EXPECT_EQ(editor_session::export_type_for(editor_session::import_extension(out.string())),
+                  r.kind);
+        host.clear_log();
+        host.answer_file(out.string());
+        window->run_command(cmd::export_button);
+        if (!r.kind) {
+            ASSERT_EQ(host.message_texts().size(), 1u);
+            EXPECT_EQ(host.message_texts()[0],
+                      out.extension().string().substr(1) + " is unknown extension!");
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        EXPECT_TRUE(host.message_texts().empty()) << host.message_texts().front();
+        EXPECT_EQ(first_bytes(out, std::strlen(r.magic)), r.magic);
+        if (!r.replaces) continue;
+        EXPECT_TRUE(window->session().replace(0, out.string(), false))
+            << window->session().last_error();
+    }
 }
 
 } // namespace

@@ -101,16 +101,46 @@ TEST_F(MainWindowTest, StoredRectangleIsRestored) {
     EXPECT_EQ(window->size(), QSize(600, 400));
 }
 
-TEST_F(MainWindowTest, LeftOfZeroDiscardsTheWholeRectangle) {
+// A stored rectangle is used whenever it is a rectangle, at the screen's left or top edge too;
+// one with a side missing or inverted leaves the window where it would be without one.
+TEST_F(MainWindowTest, AStoredRectangleIsUsedWheneverItIsOne) {
     auto reference = make_window();
     const QRect default_place = reference->geometry();
     reference.reset();
-    settings.write_int(0, "main", "pos_left");
-    settings.write_int(50, "main", "pos_top");
-    settings.write_int(700, "main", "pos_right");
-    settings.write_int(450, "main", "pos_bottom");
-    auto window = make_window();
-    EXPECT_EQ(window->geometry(), default_place);
+    struct row {
+        const char* what;
+        std::vector<std::pair<const char*, int>> stored;
+        QRect expected; // empty: the default place
+    };
+    const row rows[] = {
+        {"at the left edge",
+         {{"pos_left", 0}, {"pos_top", 50}, {"pos_right", 600}, {"pos_bottom", 450}},
+         QRect(0, 50, 600, 400)},
+        {"at the top left corner",
+         {{"pos_left", 0}, {"pos_top", 0}, {"pos_right", 640}, {"pos_bottom", 480}},
+         QRect(0, 0, 640, 480)},
+        {"right of the edge",
+         {{"pos_left", 30}, {"pos_top", 0}, {"pos_right", 630}, {"pos_bottom", 300}},
+         QRect(30, 0, 600, 300)},
+        {"no right side", {{"pos_left", 0}, {"pos_top", 50}, {"pos_bottom", 450}}, QRect()},
+        {"inverted",
+         {{"pos_left", 700}, {"pos_top", 50}, {"pos_right", 100}, {"pos_bottom", 450}},
+         QRect()},
+        {"none stored", {}, QRect()},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(ini);
+        for (const auto& [key, value] : r.stored)
+            settings.write_int(value, "main", key);
+        auto window = make_window();
+        if (r.expected.isEmpty()) {
+            EXPECT_EQ(window->geometry(), default_place);
+        } else {
+            EXPECT_EQ(window->pos(), r.expected.topLeft());
+            EXPECT_EQ(window->size(), r.expected.size());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeNeverCloseTheWindow) {

@@ -130,6 +130,10 @@ TEST_F(window_tools, replace_all_from_folder_is_one_step) {
     EXPECT_EQ(told[0].caption, "Replace All from Folder");
     EXPECT_NE(told[0].text.find("Replaced b from b.png"), std::string::npos) << told[0].text;
     EXPECT_NE(told[0].text.find("Skipped a: no picture of this name"), std::string::npos);
+    // The report names the folder; the whole path to it stays in the status bar.
+    EXPECT_EQ(told[0].text.rfind("1 of 3 textures replaced from pictures.\n\n", 0), 0u)
+        << told[0].text;
+    EXPECT_EQ(told[0].text.find(dir.string()), std::string::npos) << told[0].text;
     EXPECT_EQ(status(0), "1 of 3 textures replaced from " + folder.string() + ".");
     EXPECT_TRUE(w().modified());
     ASSERT_TRUE(w().run_command(cmd::edit_undo));
