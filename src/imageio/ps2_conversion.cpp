@@ -35,9 +35,14 @@ raster_transform ps2_conversion_transform(uint32_t depth, uint32_t mips, bool di
         if (fits && depth == 0) {
             // The levels the source holds stay as they are, as many as are asked for.
             const uint32_t most = renderware_level_count(raster.width, raster.height);
-            const uint32_t want = mips == k_mips_keep ? have
+            const uint32_t want = mips == k_mips_keep ? std::min(have, most)
                                   : mips == 0         ? most
                                                       : std::min(mips, most);
+            if (mips == k_mips_keep && have > most && scaled)
+                scaled->push_back(raster.name + ": " + std::to_string(have - most) +
+                                  " mip level(s) left out, RenderWare's most for " +
+                                  size_text(raster.width, raster.height) + " is " +
+                                  std::to_string(most));
             if (want <= have) {
                 raster.further_levels.resize(want - 1);
                 return true;

@@ -1,3 +1,5 @@
+#include "pc_builders.h"
+#include "run_cli.h"
 #include "test_files.h"
 
 #include "dictionary/convert_ps2.h"
@@ -436,6 +438,40 @@ TEST(LosslessRoundTrip, XboxGetsOnlyTheFormsRealFilesShow) {
         EXPECT_FALSE(convert_to_pc(*source, target, {.layout = pc_layout::xbox, .format = format},
                                    skipped, notes, error));
         EXPECT_NE(error.find("real XBOX files"), std::string::npos) << error;
+    }
+}
+
+// list --json names each mobile texture's own layout: DXT1 from DXT3, 565 from 4444.
+TEST(LosslessRoundTrip, MobileListNamesEachTexturesFormat) {
+    struct row {
+        uint32_t platform;
+        uint8_t alpha;
+        std::vector<uint8_t> data;
+        const char* want; // pixel_format and compression as the JSON has them
+    };
+    const row rows[] = {
+        {9, 0, dxt1_solid(0xF800, 4), "\"pixel_format\":\"0x565\",\"compression\":1"},
+        {9, 1, dxt3_solid(0x07E0, 7, 4), "\"pixel_format\":\"0x4444\",\"compression\":3"},
+        {12, 0, fill16(0xF800, 64), "\"pixel_format\":\"0x565\",\"compression\":0"},
+        {12, 1, fill16(0xF00F, 64), "\"pixel_format\":\"0x4444\",\"compression\":0"},
+    };
+    std::vector<mobile_texture_desc> textures;
+    for (const row& r : rows) {
+        mobile_texture_desc desc;
+        desc.platform = r.platform;
+        desc.alpha = r.alpha;
+        desc.name = "t" + std::to_string(textures.size());
+        desc.data = r.data;
+        textures.push_back(desc);
+    }
+    const auto file = write_temp("mobile.txd", mobile_dictionary_bytes(textures));
+    const cli_result result = run_cli({"list", file.string(), "--json"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    size_t at = 0;
+    for (const row& r : rows) {
+        const size_t found = result.out.find(r.want, at);
+        ASSERT_NE(found, std::string::npos) << r.want << " in " << result.out;
+        at = found + 1;
     }
 }
 

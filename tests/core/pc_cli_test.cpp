@@ -100,7 +100,7 @@ TEST(PcCli, EditsOnAMobileFileLintClean) {
     const cli_result list = run_cli({"list", mobile.string()});
     EXPECT_NE(list.out.find("platform iOS"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("renamed"), std::string::npos) << list.out;
-    EXPECT_NE(list.out.find("128x128 16bpp format 0x0 compression 0 mips 8"), std::string::npos)
+    EXPECT_NE(list.out.find("128x128 16bpp format 0x565 compression 0 mips 8"), std::string::npos)
         << list.out;
     EXPECT_NE(list.out.find("  3  t "), std::string::npos) << list.out;
 }

@@ -171,9 +171,10 @@ TEST(ReplaceLevels, FollowTheNewPaletteOrKeepTheirOwnPictures) {
             EXPECT_EQ(stored_levels(txd, 0), before);
             continue;
         }
-        EXPECT_NE(stored_levels(txd, 0), before) << "old indices left behind";
+        // Every level shows the picture wanted: none shows old indices through a new palette
+        // (the indices themselves may stay, when both pictures map their colours alike).
         const rgba_image& wanted = c.levels == expect::new_picture ? new_picture : old_picture;
-        for (uint32_t k = 1; k < 5; ++k)
+        for (uint32_t k = 0; k < 5; ++k)
             EXPECT_GE(psnr(shown_level(txd, 0, k), box_down(wanted, 1u << k)), 30.0)
                 << "level " << k;
     }
