@@ -12,6 +12,8 @@
 
 namespace quillmap {
 
+namespace fs = std::filesystem;
+
 TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
     const struct {
         uint32_t levels;
@@ -40,6 +42,31 @@ TEST(LintUnchecked, WordsOfLevelsBeyondTheCountAreNamed) {
         EXPECT_EQ(json.out.find("\"what\":\"not checked\"") != std::string::npos, c.unchecked)
             << json.out;
     }
+}
+
+TEST(LintUnchecked, NotesAloneDoNotFailAFile) {
+    // Repaired, a texture of more levels than RenderWare's count keeps only words no rule checks.
+    const fs::path dir = temp_dir();
+    const auto file = write_file(
+        dir / "n.txd",
+        make_dictionary({make_ps2_texture(
+                            {.name = "lv", .width = 128, .height = 128, .depth = 32, .levels = 6})})
+            .bytes());
+    const auto fixed = dir / "fixed.txd";
+    ASSERT_EQ(run_cli({"repair", file.string(), "-o", fixed.string()}).exit_code, 0);
+    const auto lint = run_cli({"lint", fixed.string(), "--json"});
+    ASSERT_NE(lint.out.find("\"what\":\"not checked\""), std::string::npos) << lint.out;
+    // Every line is a note...
+    size_t lines = 0, notes = 0;
+    for (size_t at = lint.out.find("\"what\":"); at != std::string::npos;
+         at = lint.out.find("\"what\":", at + 1)) {
+        ++lines;
+        const std::string note = "\"what\":\"not checked\"";
+        notes += lint.out.compare(at, note.size(), note) == 0;
+    }
+    ASSERT_EQ(lines, notes) << lint.out;
+    // ...so the file passes.
+    EXPECT_EQ(lint.exit_code, 0) << lint.out;
 }
 
 TEST(LintUnchecked, APs2RasterListsAtMostSixteenLevels) {
