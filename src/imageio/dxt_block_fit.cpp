@@ -368,7 +368,12 @@ bool channel_ends(const int values[4], const int roles[4], int count, bool four,
 }
 } // namespace
 
-bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_t out[8]) {
+bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_t out[8],
+                        int transparent) {
+    // Transparent texels take DXT1's fourth entry of the three-colour form.
+    transparent &= mask;
+    if (transparent && !three_colour) return false;
+    mask &= ~transparent;
     constexpr int k_most = 4;
     uint32_t colours[k_most];
     int count = 0;
@@ -383,10 +388,15 @@ bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_
         if (count == k_most) return false;
         colours[count++] = c;
     }
-    if (count == 0) return false;
+    if (count == 0) {
+        if (!transparent) return false;
+        std::fill(out, out + 4, uint8_t(0));
+        std::fill(out + 4, out + 8, uint8_t(0xFF));
+        return true;
+    }
     // Each colour takes a palette entry of its own (a role); every order of roles is tried.
     for (const bool four : {true, false}) {
-        if (!four && (!three_colour || count > 3)) continue;
+        if ((four && transparent) || (!four && (!three_colour || count > 3))) continue;
         int order[4] = {0, 1, 2, 3};
         do {
             if (!four && std::any_of(order, order + count, [](int r) { return r == 3; })) continue;
@@ -416,6 +426,7 @@ bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_
                 continue;
             uint32_t indices = 0;
             for (int p = 0; p < 16; ++p) {
+                if (transparent & (1 << p)) indices |= 3u << (2 * p);
                 if (!(mask & (1 << p))) continue;
                 const int c = int(std::find(colours, colours + count, rgb(p)) - colours);
                 indices |= uint32_t(role[c]) << (2 * p);

@@ -28,8 +28,10 @@ dxt_colour_fit fit_colour_block(const dxt_block_pixels& px, bool three_colour, u
 // A colour block of 8 bytes that gives back every pixel whose bit is set in `mask` exactly (RGBA
 // pixels, alpha ignored), as a picture decoded from DXT blocks has them: at most four colours,
 // two of them end points the 5-6-5 fields hold and the others their blends. `three_colour` also
-// tries DXT1's form with the half-way colour (opaque pixels only). False when no block does.
-bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_t out[8]);
+// tries DXT1's form with the half-way colour; the pixels whose bit is set in `transparent` then
+// take its fourth entry, transparent black. False when no block does.
+bool exact_colour_block(const uint8_t* rgba, int mask, bool three_colour, uint8_t out[8],
+                        int transparent = 0);
 
 // The weighted squared error of a four-colour block (as DXT3/5 read it) against the pixels.
 float colour_block_error(const dxt_block_pixels& px, const uint8_t block[8]);

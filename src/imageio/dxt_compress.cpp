@@ -79,7 +79,8 @@ struct block_job {
     // transparent pixels need the three-colour form: libsquish fits those whole.
     void compress_block(const uint8_t* pixels, int mask, uint8_t* target) const {
         if (kind == dxt_kind::dxt1 && !force_opaque && has_transparent(pixels, mask)) {
-            squish::CompressMasked(pixels, mask, target, flags | squish::kColourClusterFit);
+            if (!exact_colour_block(pixels, mask, true, target, transparent_bits(pixels, mask)))
+                squish::CompressMasked(pixels, mask, target, flags | squish::kColourClusterFit);
             return;
         }
         uint8_t* colour = kind == dxt_kind::dxt1 ? target : target + 8;
@@ -104,6 +105,13 @@ struct block_job {
         }
         if (kind == dxt_kind::dxt5) fit_alpha_block_of(pixels, mask, target);
         if (kind == dxt_kind::dxt3) explicit_alpha(pixels, mask, target);
+    }
+
+    static int transparent_bits(const uint8_t* pixels, int mask) {
+        int bits = 0;
+        for (int i = 0; i < 16; ++i)
+            if ((mask & (1 << i)) && pixels[i * 4 + 3] < 128) bits |= 1 << i;
+        return bits;
     }
 
     static bool has_transparent(const uint8_t* pixels, int mask) {
