@@ -15,13 +15,16 @@ namespace quillmap {
 // the archive either as it was or as the edit makes it:
 //   1. new bytes go into sectors no table row points to (a hole or the end of the .img),
 //   2. they are flushed to disk,
-//   3. the table switches to them in one step: one row of a VER2 table (or its count word when
-//      an entry is added), or the whole .dir written beside and renamed over the old one,
+//   3. the table switches to them: one row of a VER2 table (or its count word when an entry is
+//      added), or the whole .dir written beside and renamed over the old one,
 //   4. and that is flushed too.
-// Sectors an entry leaves behind become a hole that later edits reuse and compaction removes.
-// Before writing, each edit reads the table again and refuses when it is not the one `archive`
-// holds (another program changed it). On success `archive` holds the new table. Errors name the
-// file and the cause; every untouched entry keeps its bytes and its place in the table.
+// A VER2 delete moves rows one 512-byte disk sector at a time, each flushed, before the count
+// word switches (see ARCHITECTURE.md, "Writing files", for what a power cut may then leave).
+// Sectors an entry leaves behind become a hole that later edits reuse and compaction removes;
+// sectors past every row are cut off by the next edit. Before writing, each edit reads the table
+// again under the lock and goes on from it when only rows it does not change differ (another
+// program edited them); otherwise it refuses. On success `archive` holds the new table. Errors
+// name the file and the cause; every untouched entry keeps its bytes and its place in the table.
 
 // Called with the bytes done and the total; returning false cancels before the commit step.
 using archive_progress = std::function<bool(uint64_t done, uint64_t total)>;

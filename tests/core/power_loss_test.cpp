@@ -148,16 +148,16 @@ bool renamed_part_way(const contents& found, const contents& before, const conte
 }
 
 std::string long_name(size_t i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "entry_with_long_name%04zu", i); // 24 characters
+    char name[48];
+    std::snprintf(name, sizeof name, "entry_with_long_name%04zu", i % 10000); // 24 characters
     return name;
 }
 
 // Several hundred rows; a row in ten owns a sector, the others are empty, so each state stays
 // small. Names of 24 characters fill the whole name field.
-std::vector<archive_file> many_rows() {
+std::vector<archive_file> many_rows(size_t rows) {
     std::vector<archive_file> files;
-    for (size_t i = 0; i < 300; ++i)
+    for (size_t i = 0; i < rows; ++i)
         files.push_back(
             {long_name(i), i % 10 == 3 ? pattern(700 + i, uint8_t(i)) : std::vector<uint8_t>{}});
     return files;
@@ -172,6 +172,7 @@ struct power_case {
     std::function<bool(const contents& found, const contents& before, const contents& after)>
         in_between;
     uint64_t failing_write = 0; // when set, that write fails (the edit then puts things back)
+    size_t rows = 300;
 };
 
 contents erase_rows(contents c, std::vector<size_t> rows) {
@@ -226,6 +227,14 @@ std::vector<power_case> power_cases() {
         {"compact", archive_kind::ver2,
          [](game_archive& a, std::string& e) { return compact_archive(a, {}, {}, e); },
          [](contents c) { return c; }, nullptr},
+        {"delete from a table of one disk sector", archive_kind::ver2,
+         [](game_archive& a, std::string& e) {
+             return delete_entries(a, {1, 3}, e);
+         },
+         [](contents c) {
+             return erase_rows(c, {1, 3});
+         },
+         nullptr, 0, 12},
         {"delete", archive_kind::dir_img,
          [](game_archive& a, std::string& e) {
              return delete_entries(a, {3, 100}, e);
@@ -286,7 +295,7 @@ TEST(PowerLoss, ArchiveEditsOfSeveralHundredRowsSurviveACutAtEveryChange) {
                      test.name);
         const auto folder = fresh_folder();
         const folder_cleanup cleanup{folder};
-        const auto files = many_rows();
+        const auto files = many_rows(test.rows);
         fs::path path;
         if (test.kind == archive_kind::ver2) {
             path = write_file(folder / "test.img", make_ver2_archive(files));
