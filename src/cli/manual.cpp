@@ -47,7 +47,7 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "textures: dxt1 or dxt3 (one mip level), 565 or 4444 (with mip levels); default DXT1, "
          "or DXT3 for alpha."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
-        {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
+        {"--name", "The entry name an added file gets in the archive (at most 23 characters)."},
     };
     return texts;
 }
