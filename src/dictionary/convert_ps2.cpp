@@ -166,6 +166,7 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
         return false;
     }
     if (!from_native(*level, out, error)) return false;
+    out.source_levels = std::max<uint32_t>(1, source.mip_count(t));
     // PC and XBOX Structs keep filter and addressing where PS2 ones do.
     if (source.family() == txd_family::pc_xbox) out.flags = source.texture_flags(t);
     return true;

@@ -27,6 +27,8 @@ struct ps2_raster {
     uint32_t flags = 0;
     // The source texture's name, for what a transform reports about it.
     std::string name;
+    // The mip levels the source texture holds (level 0 included), whether or not they came along.
+    uint32_t source_levels = 1;
 };
 
 // The texture flags word for a texture of `levels` levels: a nearest or linear filter of a
