@@ -83,7 +83,7 @@ inline constexpr const char* delete_entries_question =
 inline constexpr const char* delete_entries_caption = "Delete Entries";
 inline constexpr const char* entries_deleted = "%d entries deleted from %s.";
 inline constexpr const char* rename_entry_title = "Rename Entry";
-inline constexpr const char* rename_entry_label = "New name (at most 24 characters):";
+inline constexpr const char* rename_entry_label = "New name (at most 23 characters):";
 inline constexpr const char* entry_renamed = "%s renamed to %s.";
 inline constexpr const char* compacting = "Compacting %s...";
 inline constexpr const char* compacted = "%s compacted: %llu bytes before, %llu after.";
@@ -118,6 +118,9 @@ inline constexpr const char* replaced_from_folder = "%d of %d textures replaced 
 
 // File dialog filters: "description|pattern|...|".
 inline constexpr const char* filter_txd = "PlayStation2 TXD (*.txd)|*.txd|";
+inline constexpr const char* filter_pc_txd = "PC TXD (*.txd)|*.txd|";
+inline constexpr const char* filter_xbox_txd = "XBOX TXD (*.txd)|*.txd|";
+inline constexpr const char* filter_mobile_txd = "Mobile TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_open = "PlayStation2 TXD (*.txd)|*.txd|PlayStation2 / PSP TEX "
                                            "(*.tex; *.xtx; *.chk)|*.tex; *.xtx; *.chk|";
 inline constexpr const char* filter_all = "All Files (*.*)|*.*|";

@@ -143,6 +143,8 @@ std::optional<std::string> archive_action(ui_host& host, QWidget* parent, game_a
         const std::string old_name = archive.entries[indices[0]].name;
         COneEditDialog ask(app_msg::rename_entry_title, app_msg::rename_entry_label, old_name,
                            parent);
+        // The table's name field keeps a closing zero byte after the name.
+        ask.edit->setMaxLength(int(k_archive_name_bytes) - 1);
         if (host.run(ask) != id_ok || ask.value == old_name) return std::nullopt;
         ok = rename_entry(archive, indices[0], ask.value, error);
         status = format(app_msg::entry_renamed, old_name.c_str(), ask.value.c_str());

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,9 @@ static void init_quillmap_resources() {
 namespace quillmap {
 
 namespace {
+
+// A command that holds the window this long has left whatever was typed meanwhile unanswered.
+constexpr qint64 k_typed_ahead_ms = 150;
 
 QRect clamped_to(QRect rect, const QRect& room) {
     if (room.isEmpty()) return rect;
@@ -318,6 +322,8 @@ bool CMainDialog::run_command(int id, bool from_accelerator) {
     }
     const auto found = commands_.find(id);
     if (found == commands_.end()) return false;
+    QElapsedTimer took;
+    took.start();
     (this->*(found->second))(id);
     if (panes_.details->isVisible() && id != cmd::details_view && session().is_open()) {
         panes_.details->fill(dictionary());
@@ -325,7 +331,17 @@ bool CMainDialog::run_command(int id, bool from_accelerator) {
         panes_.details->select_texture(list_selected());
     }
     refresh_title();
+    // Keys and clicks that came while the command held the window were aimed at a window that
+    // did not answer: they are dropped rather than run now, out of their moment.
+    if (took.elapsed() >= k_typed_ahead_ms) drop_queued_input();
     return true;
+}
+
+void CMainDialog::drop_queued_input() {
+    if (dropping_input_) return;
+    dropping_input_ = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    dropping_input_ = false;
 }
 
 void CMainDialog::send_app_message(int message) {
@@ -349,6 +365,22 @@ int CMainDialog::accelerator_command(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (dropping_input_) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this)
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == panes_.client && event->type() == QEvent::Resize) {
         layout_controls(panes_.client->width(), panes_.client->height());
         return false;

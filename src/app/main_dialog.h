@@ -243,7 +243,10 @@ class CMainDialog : public QDialog {
     // Saves over the open file, or to `path` as its new file; the status text says which.
     bool save_to(const std::string& path, bool record_name);
     // Asks where a dictionary goes (Save, Save As, conversion); false when nothing was chosen.
-    bool choose_dictionary_to_write(const std::string& proposed, std::string& path);
+    // A file to write a dictionary to; the filter names the platform it is written for (the
+    // open dictionary's when none is given).
+    bool choose_dictionary_to_write(const std::string& proposed, std::string& path,
+                                    const char* filter = nullptr);
     // A refused command's message; true when `bit` refuses it for the open format.
     bool refused(restriction_bits bit);
 
@@ -273,7 +276,7 @@ class CMainDialog : public QDialog {
         editor_session& from, const std::filesystem::path& out, std::vector<std::string>& skipped)>;
     // Asks for the file, runs `convert` into it off the window's thread and tells what was
     // done in the status bar; a cancelled conversion writes nothing.
-    void convert_dictionary(dictionary_conversion convert);
+    void convert_dictionary(dictionary_conversion convert, const char* filter);
     void cmd_exit(int id);
     void cmd_alpha(int id);
     void cmd_swizzle(int id);
@@ -327,6 +330,10 @@ class CMainDialog : public QDialog {
     std::string drag_folder_; // where dragged-out textures are written
     external_edits* edits_ = nullptr;
     bool warnings_enabled_ = true;
+    // Set while input that queued up during a long command is taken off the queue unrun.
+    bool dropping_input_ = false;
+    // Takes the keys and clicks queued meanwhile off the queue without running them.
+    void drop_queued_input();
     bool debug_mode_ = false;
     // The stored outer rectangle, until the window manager's frame is known on the first show.
     QRect restored_outer_;

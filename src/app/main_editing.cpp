@@ -135,8 +135,9 @@ void CMainDialog::refresh_title() {
 void CMainDialog::refresh_texture_info() {
     const int t = list_selected();
     if (!view_.info_shown || !session().is_open() || t < 0) return;
-    static_cast<CTextureInfoList*>(panes_.info_list)
-        ->show_texture_info(static_cast<uint32_t>(t), session().dictionary());
+    auto* info = static_cast<CTextureInfoList*>(panes_.info_list);
+    info->shown_swizzle = view_.swizzle;
+    info->show_texture_info(static_cast<uint32_t>(t), session().dictionary());
 }
 
 void CMainDialog::refresh_after_edit(int select) {

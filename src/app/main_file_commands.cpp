@@ -12,6 +12,7 @@
 #include "dictionary/txd_probe.h"
 #include "platform/system.h"
 #include "session/session_messages.h"
+#include "views/import_choices_dialog.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
 #include "views/texture_details.h"
@@ -54,14 +55,12 @@ bool CMainDialog::open_dictionary(const std::string& path, uint32_t offset) {
     // one is taken, so a file that fails to open loses nothing.
     const std::string priority = settings_.read_string(
         "main", "platform_priority", k_default_platform_priority, k_priority_buffer);
-    bool pc_test = false;
-    const open_status status =
-        session().open(path, offset, priority, [this, &pc_test](ps2_txd& probed) {
-            pc_test = probe_pc_test(probed);
-            if (!warnings_enabled_ || !(pc_test || probe_mobile_test(probed))) return true;
-            return host_.message_box(app_msg::unsupported_compression, app_msg::warning_caption,
-                                     box_buttons::ok_cancel, box_icon::warning) != id_cancel;
-        });
+    const open_status status = session().open(path, offset, priority, [this](ps2_txd& probed) {
+        // Only a texture that really shows no picture is warned about.
+        if (!warnings_enabled_ || !probe_unshown_texture(probed)) return true;
+        return host_.message_box(app_msg::unsupported_compression, app_msg::warning_caption,
+                                 box_buttons::ok_cancel, box_icon::warning) != id_cancel;
+    });
     if (status != open_status::opened) {
         // The program's own text, then the file and the cause.
         if (status == open_status::unsupported)
@@ -235,12 +234,25 @@ void CMainDialog::cmd_save_as(int) {
     if (choose_dictionary_to_write(proposed, path)) save_to(path, true);
 }
 
-bool CMainDialog::choose_dictionary_to_write(const std::string& proposed, std::string& path) {
+namespace {
+// The Save dialog's filter for a dictionary of the named platform.
+const char* dictionary_filter(std::string_view platform) {
+    if (platform == "PC") return app_msg::filter_pc_txd;
+    if (platform == "XBOX") return app_msg::filter_xbox_txd;
+    if (platform == "iOS") return app_msg::filter_mobile_txd;
+    return app_msg::filter_txd;
+}
+} // namespace
+
+bool CMainDialog::choose_dictionary_to_write(const std::string& proposed, std::string& path,
+                                             const char* filter) {
     file_request request;
     request.save = true;
     request.default_extension = ".txd";
     request.initial_name = proposed;
-    request.filter = app_msg::filter_txd;
+    request.filter = filter                ? filter
+                     : session().is_open() ? dictionary_filter(session().platform_name())
+                                           : app_msg::filter_txd;
     std::vector<std::string> paths;
     // A dialog that answers OK without a name writes nothing.
     if (!host_.file_dialog(request, paths) || paths.empty()) return false;
@@ -269,9 +281,27 @@ void CMainDialog::cmd_toggle_autoload(int) {
 }
 
 void CMainDialog::cmd_convert_ps2(int) {
+    if (!session().is_open()) return;
+    // Textures of other platforms are rebuilt: asked for depth and mip levels as an import is,
+    // each keeping its own unless asked otherwise. PS2 textures go over as they are.
+    ps2_convert_choices choices;
+    if (dictionary()->family() != txd_family::ps2) {
+        CImportChoicesDialog dialog(CImportChoicesDialog::purpose::convert, this);
+        dialog.formats = {"", "4", "8", "32"};
+        dialog.dithering_formats = {"4", "8"};
+        dialog.choices.format = "";
+        dialog.choices.mips = -1;
+        if (host_.run(dialog) != id_ok) return;
+        choices.depth = uint32_t(std::stoi("0" + dialog.choices.format));
+        if (dialog.choices.mips >= 0) choices.mips = uint32_t(dialog.choices.mips);
+        choices.dither = dialog.choices.dither;
+    }
     convert_dictionary(
-        [](editor_session& from, const std::filesystem::path& out,
-           std::vector<std::string>& skipped) { return from.convert_to_ps2(out, &skipped); });
+        [choices](editor_session& from, const std::filesystem::path& out,
+                  std::vector<std::string>& skipped) {
+            return from.convert_to_ps2(out, skipped, choices);
+        },
+        app_msg::filter_txd);
 }
 
 void CMainDialog::cmd_convert_pc(int) {
@@ -280,30 +310,36 @@ void CMainDialog::cmd_convert_pc(int) {
     options.layout = rw_library_version(dictionary()->root_version()) > k_last_d3d8_version
                          ? pc_layout::d3d9
                          : pc_layout::d3d8;
-    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
-                                 std::vector<std::string>& skipped) {
-        std::vector<std::string> notes;
-        return from.convert_to_pc(out, options, skipped, notes);
-    });
+    convert_dictionary(
+        [options](editor_session& from, const std::filesystem::path& out,
+                  std::vector<std::string>& skipped) {
+            std::vector<std::string> notes;
+            return from.convert_to_pc(out, options, skipped, notes);
+        },
+        app_msg::filter_pc_txd);
 }
 
 void CMainDialog::cmd_convert_xbox(int) {
     pc_convert_options options;
     options.layout = pc_layout::xbox;
-    convert_dictionary([options](editor_session& from, const std::filesystem::path& out,
-                                 std::vector<std::string>& skipped) {
-        std::vector<std::string> notes;
-        return from.convert_to_pc(out, options, skipped, notes);
-    });
+    convert_dictionary(
+        [options](editor_session& from, const std::filesystem::path& out,
+                  std::vector<std::string>& skipped) {
+            std::vector<std::string> notes;
+            return from.convert_to_pc(out, options, skipped, notes);
+        },
+        app_msg::filter_xbox_txd);
 }
 
 // Each texture keeps its level count; the format follows its alpha, as `convert --to mobile`.
 void CMainDialog::cmd_convert_mobile(int) {
-    convert_dictionary([](editor_session& from, const std::filesystem::path& out,
-                          std::vector<std::string>& skipped) {
-        std::vector<std::string> notes;
-        return from.convert_to_mobile(out, mobile_convert_options{}, skipped, notes);
-    });
+    convert_dictionary(
+        [](editor_session& from, const std::filesystem::path& out,
+           std::vector<std::string>& skipped) {
+            std::vector<std::string> notes;
+            return from.convert_to_mobile(out, mobile_convert_options{}, skipped, notes);
+        },
+        app_msg::filter_mobile_txd);
 }
 
 // Each texture as the nearest kind real GameCube files hold, as `convert --to gamecube`.
@@ -325,10 +361,10 @@ struct conversion_job {
 };
 } // namespace
 
-void CMainDialog::convert_dictionary(dictionary_conversion convert) {
+void CMainDialog::convert_dictionary(dictionary_conversion convert, const char* filter) {
     if (!session().is_open()) return;
     std::string chosen;
-    if (!choose_dictionary_to_write("", chosen)) return;
+    if (!choose_dictionary_to_write("", chosen, filter)) return;
     const std::filesystem::path out(chosen);
     auto job = std::make_shared<conversion_job>();
     job->copy = session().working_copy();

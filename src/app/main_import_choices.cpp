@@ -39,7 +39,8 @@ preview_shown shown_of(choices_preview preview) {
     preview_shown shown;
     shown.error = std::move(preview.error);
     shown.note = std::move(preview.note);
-    shown.psnr = preview.psnr;
+    shown.psnr_colour = preview.psnr.colour;
+    shown.psnr_alpha = preview.psnr.alpha;
     if (preview.ok) {
         const rgba_image& p = preview.picture;
         shown.picture = QImage(p.rgba.data(), int(p.width), int(p.height), int(p.width) * 4,

@@ -40,9 +40,11 @@ int CMainDialog::render_preview(int index, int level) {
     panes_.preview->clear();
     if (index == -1 || !session().is_open()) return 0;
     const uint32_t t = static_cast<uint32_t>(index);
-    if (view_.info_shown)
-        static_cast<CTextureInfoList*>(panes_.info_list)
-            ->show_texture_info(t, session().dictionary());
+    if (view_.info_shown) {
+        auto* info = static_cast<CTextureInfoList*>(panes_.info_list);
+        info->shown_swizzle = view_.swizzle;
+        info->show_texture_info(t, session().dictionary());
+    }
 
     bool swizzled = false;
     panes_.preview->set_bitmap(dictionary()->render(t, view_.alpha, view_.swizzle, &swizzled,

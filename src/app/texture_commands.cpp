@@ -327,12 +327,13 @@ void CMainDialog::cmd_import(int) {
         const QSize given = QImageReader(path_to_qt(path)).size();
         if (!given.isValid()) continue; // the import says why it cannot read the file
         const std::string name = std::filesystem::path(path).filename().string();
-        const bool power_of_two = std::has_single_bit(uint32_t(given.width())) &&
-                                  std::has_single_bit(uint32_t(given.height()));
+        // Sides that are no powers of two, or larger than a PS2 game takes, are asked for.
+        const bool power_of_two =
+            session().import_size_fits(uint32_t(given.width()), uint32_t(given.height()));
         std::vector<CSizeChoiceDialog::size> sizes;
         if (!power_of_two)
             for (const picture_size& s :
-                 editor_session::import_sizes(uint32_t(given.width()), uint32_t(given.height())))
+                 session().import_sizes(uint32_t(given.width()), uint32_t(given.height())))
                 sizes.emplace_back(s.width, s.height);
         if (!chosen) {
             chosen = ask_import_choices(

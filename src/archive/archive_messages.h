@@ -24,7 +24,7 @@ inline constexpr const char* table_changed =
 inline constexpr const char* no_such_entry = "has no entry named";
 inline constexpr const char* no_such_position = "has no entry at position";
 inline constexpr const char* name_empty = "an entry name cannot be empty";
-inline constexpr const char* name_too_long = "an entry name holds at most 24 characters";
+inline constexpr const char* name_too_long = "an entry name holds at most 23 characters";
 inline constexpr const char* name_bad_character =
     "an entry name cannot hold control characters, '/' or '\\'";
 inline constexpr const char* name_taken = "already holds an entry named";

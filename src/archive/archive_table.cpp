@@ -51,7 +51,8 @@ uint64_t ver2_table_sectors(size_t count) {
 std::optional<std::string> entry_name_problem(std::span<const archive_entry> entries,
                                               std::string_view name, std::optional<size_t> except) {
     if (name.empty()) return std::string(archive_msg::name_empty);
-    if (name.size() > k_archive_name_bytes) return std::string(archive_msg::name_too_long);
+    // The name field always keeps a closing zero byte.
+    if (name.size() >= k_archive_name_bytes) return std::string(archive_msg::name_too_long);
     // A name becomes a file name when extracted: path separators and control bytes have no
     // place in it.
     for (const char c : name)

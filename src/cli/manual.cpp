@@ -55,7 +55,7 @@ const std::map<std::string, std::string, std::less<>>& option_texts() {
          "picture has alpha, else RGB565), rgb5a3, rgba8 or cmpr; default the texture's own, "
          "or CMPR (RGBA8 with alpha) for a new one."},
         {"--size", "The side of the square the thumbnail fits in, in pixels (default 256)."},
-        {"--name", "The entry name an added file gets in the archive (at most 24 characters)."},
+        {"--name", "The entry name an added file gets in the archive (at most 23 characters)."},
     };
     return texts;
 }

@@ -105,4 +105,15 @@ bool probe_mobile_test(ps2_txd& dictionary) {
     return id >= stored_platform::mobile_dxt && id <= stored_platform::mobile_last_compressed;
 }
 
+bool probe_unshown_texture(ps2_txd& dictionary) {
+    if (dictionary.family() != txd_family::mobile) return false;
+    const uint32_t count = dictionary.texture_count();
+    for (uint32_t t = 0; t < count; ++t) {
+        const uint32_t id = dictionary.platform_id(t);
+        if (id > stored_platform::mobile_dxt && id <= stored_platform::mobile_last_compressed)
+            return true;
+    }
+    return false;
+}
+
 } // namespace quillmap

@@ -59,5 +59,8 @@ probe_result probe_dictionary(const std::filesystem::path& path, uint32_t offset
 // is platform 9, 10 or 11) that decide the unsupported-compression warning.
 bool probe_pc_test(ps2_txd& dictionary);
 bool probe_mobile_test(ps2_txd& dictionary);
+// Whether a texture of the dictionary has pixels that cannot be shown: a mobile texture of the
+// PowerVR or Adreno compression (platform words 10 and 11). Every other kind renders.
+bool probe_unshown_texture(ps2_txd& dictionary);
 
 } // namespace quillmap

@@ -78,7 +78,8 @@ bool texture_png(ps2_txd& txd, uint32_t t, uint32_t level, view_mode mode, swizz
     const texture_info info = txd.info(t);
     const uint32_t levels = info.levels;
     if (levels && level >= levels) {
-        error = "Texture " + std::to_string(t) + " has " + std::to_string(levels) +
+        // Numbered from 1, as the texture list numbers textures.
+        error = "Texture " + std::to_string(uint64_t(t) + 1) + " has " + std::to_string(levels) +
                 " mip level(s); level " + std::to_string(level) + " does not exist.";
         return false;
     }

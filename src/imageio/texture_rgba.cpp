@@ -8,7 +8,7 @@ device_bitmap rendered_level(ps2_txd& txd, uint32_t t, uint32_t level, view_mode
     device_bitmap picture = txd.render(t, mode, swizzle, nullptr, level);
     if (!picture || picture->width == 0 || picture->height == 0) {
         error = txd.last_error.empty()
-                    ? "Texture " + std::to_string(t) + " has no picture at level " +
+                    ? "Texture " + std::to_string(uint64_t(t) + 1) + " has no picture at level " +
                           std::to_string(level) + "."
                     : txd.last_error;
         return {};

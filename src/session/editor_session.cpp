@@ -5,6 +5,7 @@
 #include "dictionary/convert_ps2.h"
 #include "dictionary/pc_raster_check.h"
 #include "dictionary/pc_txd.h"
+#include "dictionary/ps2_raster_check.h"
 #include "dictionary/txd_messages.h"
 #include "imageio/picture_file.h"
 #include "imageio/picture_fit.h"
@@ -14,6 +15,8 @@
 #include "session/texture_names.h"
 #include "stream/ascii_lower.h"
 #include "stream/safe_file.h"
+
+#include <bit>
 
 namespace quillmap {
 
@@ -238,6 +241,27 @@ bool editor_session::convert_to_ps2(const std::filesystem::path& out,
     const raster_transform sizes = ps2_game_sizes_transform(&scaled);
     const bool converted = quillmap::convert_to_ps2(*dictionary_, out, error_, skipped,
                                                     transform ? transform : &sizes);
+    for (const auto& line : scaled)
+        note_ += (note_.empty() ? "" : "; ") + line;
+    return converted;
+}
+
+bool editor_session::convert_to_ps2(const std::filesystem::path& out,
+                                    std::vector<std::string>& skipped,
+                                    const ps2_convert_choices& choices) {
+    note_.clear();
+    std::vector<std::string> scaled;
+    const raster_transform chosen = [&choices, &scaled](ps2_raster& raster, std::string& error) {
+        const uint32_t own_levels =
+            std::max<uint32_t>(raster.levels_before, uint32_t(raster.further_levels.size()) + 1);
+        // Kept as it comes (only sides the game refuses scaled) when nothing else is asked and
+        // every level came along.
+        if (choices.depth == 0 && !choices.mips && raster.further_levels.size() + 1 >= own_levels)
+            return ps2_game_sizes_transform(&scaled)(raster, error);
+        return ps2_conversion_transform(choices.depth, choices.mips.value_or(own_levels),
+                                        choices.dither, &scaled)(raster, error);
+    };
+    const bool converted = quillmap::convert_to_ps2(*dictionary_, out, error_, &skipped, &chosen);
     for (const auto& line : scaled)
         note_ += (note_.empty() ? "" : "; ") + line;
     return converted;
@@ -674,8 +698,21 @@ bool editor_session::convert(const std::vector<uint32_t>& textures, texture_conv
     });
 }
 
-std::vector<picture_size> editor_session::import_sizes(uint32_t width, uint32_t height) {
-    return power_of_two_sizes(width, height, ps2_txd::k_max_dimension);
+namespace {
+// The largest side a new texture of `txd` may have: what the game takes on PS2.
+uint32_t largest_import_side(const ps2_txd* txd) {
+    return txd && txd->family() == txd_family::ps2 ? k_max_game_side_px : ps2_txd::k_max_dimension;
+}
+} // namespace
+
+bool editor_session::import_size_fits(uint32_t width, uint32_t height) const {
+    const uint32_t largest = largest_import_side(dictionary_.get());
+    return std::has_single_bit(width) && std::has_single_bit(height) && width <= largest &&
+           height <= largest;
+}
+
+std::vector<picture_size> editor_session::import_sizes(uint32_t width, uint32_t height) const {
+    return power_of_two_sizes(width, height, largest_import_side(dictionary_.get()));
 }
 
 } // namespace quillmap

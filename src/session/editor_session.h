@@ -72,6 +72,13 @@ struct folder_replacement {
     std::string why; // what was skipped and why, or a note on what the replace changed
 };
 
+// What a conversion into a PS2 dictionary makes of textures of other platforms.
+struct ps2_convert_choices {
+    uint32_t depth = 0;           // 4, 8 or 32; 0 keeps the texture's
+    std::optional<uint32_t> mips; // none keeps the texture's level count; 0 RenderWare's own
+    bool dither = true;
+};
+
 // The game archive entry the open dictionary was read from. Saving goes back into the entry,
 // which grows into free sectors of the archive when the dictionary no longer fits its own; the
 // bytes around it belong to other files.
@@ -162,6 +169,11 @@ class editor_session {
     bool convert_to_ps2(const std::filesystem::path& out,
                         std::vector<std::string>* skipped = nullptr,
                         const raster_transform* transform = nullptr);
+    // The same as `choices` ask of each texture of another platform: its depth (4, 8 or 32; 0
+    // keeps it) and its mip levels (none keeps the texture's count, 0 is RenderWare's own, else
+    // a count); sides the game refuses are scaled all the same, named in last_note.
+    bool convert_to_ps2(const std::filesystem::path& out, std::vector<std::string>& skipped,
+                        const ps2_convert_choices& choices);
 
     // Rebuilds the dictionary as a D3D8, D3D9 or XBOX one into `out`; the session's own
     // dictionary stays. `notes` tells what changed on the way, per texture.
@@ -180,8 +192,11 @@ class editor_session {
     // The extension of an import or replace file as the dispatch sees it: from the last "."
     // of the file name on, the whole path without one.
     static std::string import_extension(const std::string& path);
-    // The PS2 sizes a picture of width x height may be imported at, the nearest first.
-    static std::vector<picture_size> import_sizes(uint32_t width, uint32_t height);
+    // Whether a picture of width x height goes into the open dictionary at its own size: sides
+    // that are powers of two, in a PS2 dictionary no larger than the game takes.
+    bool import_size_fits(uint32_t width, uint32_t height) const;
+    // The sizes such a picture may be imported at instead, the nearest first.
+    std::vector<picture_size> import_sizes(uint32_t width, uint32_t height) const;
     // Writes level `level` of texture t (only a PNG holds levels above 0, packed as `png`
     // says); path none = the default name in the current directory.
     bool export_texture(uint32_t t, view_mode view, export_type type,

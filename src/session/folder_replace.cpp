@@ -2,6 +2,8 @@
 #include "session/editor_session.h"
 
 #include "dictionary/txd_messages.h"
+#include "imageio/picture_file.h"
+#include "imageio/texture_rgba.h"
 #include "session/session_messages.h"
 #include "stream/ascii_lower.h"
 
@@ -28,6 +30,17 @@ std::string formatted(const char* pattern, const std::string& a, const std::stri
     std::string text(size_t(std::max(0, size)), '\0');
     std::snprintf(text.data(), text.size() + 1, pattern, a.c_str(), b.c_str());
     return text;
+}
+// Whether the picture at `path` is exactly what texture t shows (level 0, colour and alpha):
+// putting it back would only encode the same picture again, and a DXT texture would come out
+// with other bytes for nothing.
+bool shows_the_same(ps2_txd& txd, uint32_t t, const std::filesystem::path& path) {
+    png_picture picture;
+    std::string error;
+    if (!read_picture_file(path, picture, error)) return false;
+    const rgba_image shown = texture_rgba(txd, t, 0, error);
+    return !shown.rgba.empty() && shown.width == picture.image.width &&
+           shown.height == picture.image.height && shown.rgba == picture.image.rgba;
 }
 } // namespace
 
@@ -93,6 +106,8 @@ bool editor_session::replace_all_from_folder(const std::filesystem::path& folder
                 export_type_for(import_extension(path.string()));
             if (!type || *type == export_type::rwsect) {
                 row.why = session_msg::picture_format_unknown;
+            } else if (shows_the_same(txd, t, path)) {
+                row.why = session_msg::picture_unchanged;
             } else {
                 note_.clear();
                 row.replaced = replace_picture(txd, t, path.string(), false, dither,

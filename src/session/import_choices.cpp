@@ -115,18 +115,25 @@ bool format_dithers(const std::string& format) {
            format == "c4" || format == "c8";
 }
 
-double picture_psnr(const rgba_image& source, const rgba_image& result) {
+picture_psnr_values picture_psnr(const rgba_image& source, const rgba_image& result) {
+    picture_psnr_values values;
     if (source.width != result.width || source.height != result.height || source.rgba.empty() ||
         source.rgba.size() != result.rgba.size())
-        return 0;
-    uint64_t squared = 0;
+        return values;
+    uint64_t colour = 0, alpha = 0;
     for (size_t i = 0; i < source.rgba.size(); ++i) {
         const int64_t d = int64_t(source.rgba[i]) - int64_t(result.rgba[i]);
-        squared += uint64_t(d * d);
+        (i % 4 == 3 ? alpha : colour) += uint64_t(d * d);
     }
-    if (squared == 0) return std::numeric_limits<double>::infinity();
-    const double mse = double(squared) / double(source.rgba.size());
-    return 10.0 * std::log10(255.0 * 255.0 / mse);
+    const size_t pixels = source.rgba.size() / 4;
+    const auto psnr = [](uint64_t squared, size_t samples) {
+        if (squared == 0) return std::numeric_limits<double>::infinity();
+        const double mse = double(squared) / double(samples);
+        return 10.0 * std::log10(255.0 * 255.0 / mse);
+    };
+    values.colour = psnr(colour, pixels * 3);
+    values.alpha = psnr(alpha, pixels);
+    return values;
 }
 
 bool editor_session::import_chosen(const std::string& path, swizzle_mode swizzle,

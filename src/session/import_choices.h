@@ -41,17 +41,22 @@ std::string texture_format(ps2_txd& txd, uint32_t t);
 // Whether a format is a palette one, which dithering applies to.
 bool format_dithers(const std::string& format);
 
-// Peak signal-to-noise ratio in dB of `result` against `source` over red, green, blue and
-// alpha; infinity for equal pictures, 0 when the sizes differ or either is empty.
-double picture_psnr(const rgba_image& source, const rgba_image& result);
+// Peak signal-to-noise ratios in dB of `result` against `source`: over red, green and blue,
+// and over alpha by itself (an alpha that comes through whole would hide a colour loss in a
+// figure of all four). Infinity for equal channels, 0 when the sizes differ or either is empty.
+struct picture_psnr_values {
+    double colour = 0;
+    double alpha = 0;
+};
+picture_psnr_values picture_psnr(const rgba_image& source, const rgba_image& result);
 
 // What an import or replace would make: level 0 as the texture will show (decoded from the
-// bytes the session writes) and its PSNR against the picture at the same size.
+// bytes the session writes) and its PSNRs against the picture at the same size.
 struct choices_preview {
     bool ok = false;
     std::string error; // why the import or replace would fail
     rgba_image picture;
-    double psnr = 0;
+    picture_psnr_values psnr;
     std::string note; // what the import or replace changed on the way
 };
 

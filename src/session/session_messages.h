@@ -36,6 +36,7 @@ inline constexpr const char* no_picture_named = "no picture of this name";
 inline constexpr const char* no_texture_named = "no texture of this name";
 inline constexpr const char* other_picture_used = "another picture of this name was used: %s";
 inline constexpr const char* picture_format_unknown = "not a picture the replace reads";
+inline constexpr const char* picture_unchanged = "unchanged: the picture is what the texture shows";
 inline constexpr const char* conversion_not_applicable =
     "None of the selected textures can take this conversion.";
 inline constexpr const char* levels_dropped = " mip level(s) dropped: unswizzled data holds one";
@@ -43,9 +44,10 @@ inline constexpr const char* pc_edits_only =
     "This edit works on PC, XBOX and mobile dictionaries; PS2 textures take their own commands.";
 inline constexpr const char* mobile_edits_only = "This edit works on mobile dictionaries.";
 inline constexpr const char* gamecube_edits_only = "This edit works on GameCube dictionaries.";
-// A texture name that another texture of the dictionary already has (case ignored).
+// A texture name that another texture of the dictionary already has (case ignored); textures
+// are numbered from 1, as the texture list numbers them.
 inline std::string name_taken_by(uint32_t other, const std::string& other_name) {
-    return "Texture " + std::to_string(other) + " is already named \"" + other_name +
+    return "Texture " + std::to_string(uint64_t(other) + 1) + " is already named \"" + other_name +
            "\"; names must differ in more than case.";
 }
 } // namespace session_msg

@@ -201,8 +201,12 @@ const command_row k_rows[] = {
         .with(popup_separator_before)
         .key(Qt::Key_Delete)
         .popup(k_one | k_many, 50, nullptr, "Delete\tDel"),
-    item(cmd::move_up, "Move Up", menu_id::texture).when(textures),
-    item(cmd::move_down, "Move Down", menu_id::texture).when(textures),
+    item(cmd::move_up, "Move &Up\tAlt+Up", menu_id::texture)
+        .when(textures)
+        .key(Qt::Key_Up, Qt::AltModifier),
+    item(cmd::move_down, "Move Do&wn\tAlt+Down", menu_id::texture)
+        .when(textures)
+        .key(Qt::Key_Down, Qt::AltModifier),
     item(cmd::change_version, "&Change RW Version...", menu_id::texture)
         .when(dictionary)
         .with(separator_before),

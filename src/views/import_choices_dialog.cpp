@@ -41,7 +41,9 @@ bool names_depths(const std::vector<std::string>& formats) {
 
 CImportChoicesDialog::CImportChoicesDialog(purpose what, QWidget* parent)
     : QDialog(parent), purpose_(what) {
-    setWindowTitle(what == purpose::import ? "Import PNG" : "Replace from Picture");
+    setWindowTitle(what == purpose::import    ? "Import PNG"
+                   : what == purpose::replace ? "Replace from Picture"
+                                              : "Convert TXD to PS2");
     format_box = new QComboBox(this);
     dither_box = new QCheckBox("Dithering", this);
     mips_box = new QComboBox(this);
@@ -114,10 +116,16 @@ void CImportChoicesDialog::initialize() {
     format_caption_->setText(names_depths(formats) ? "Depth:" : "Format:");
     format_box->clear();
     for (const std::string& format : formats)
-        format_box->addItem(format_label(format, purpose_ == purpose::replace),
+        format_box->addItem(format_label(format, purpose_ != purpose::import),
                             QString::fromStdString(format));
     mips_box->clear();
-    if (purpose_ == purpose::replace) {
+    if (purpose_ == purpose::convert) {
+        // Each texture keeps what it has unless asked otherwise.
+        mips_box->addItem("Keep the texture's levels", -1);
+        mips_box->addItem("Auto (RenderWare's count)", 0);
+        for (int n = 1; n <= k_most_levels; ++n)
+            mips_box->addItem(QString::number(n), n);
+    } else if (purpose_ == purpose::replace) {
         mips_box->addItem("Keep the texture's levels", -1);
         if (level_counts) {
             mips_box->addItem("Rebuild: full chain", 0);
@@ -137,6 +145,10 @@ void CImportChoicesDialog::initialize() {
                           QVariant::fromValue(QSize(int(w), int(h))));
     size_box->setVisible(!sizes.empty());
     size_caption_->setVisible(!sizes.empty());
+    // A conversion has no one picture to show.
+    preview_label->setVisible(purpose_ != purpose::convert);
+    psnr_label->setVisible(purpose_ != purpose::convert);
+    note_label->setVisible(purpose_ != purpose::convert);
     filling_ = false;
     set_choices(choices);
 }
@@ -146,7 +158,7 @@ void CImportChoicesDialog::set_choices(const choice_values& values) {
     const int format_row = format_box->findData(QString::fromStdString(values.format));
     format_box->setCurrentIndex(format_row >= 0 ? format_row : 0);
     const int mips_row = mips_box->findData(values.mips);
-    mips_box->setCurrentIndex(mips_row >= 0 ? mips_row : (purpose_ == purpose::replace ? 0 : 1));
+    mips_box->setCurrentIndex(mips_row >= 0 ? mips_row : (purpose_ == purpose::import ? 1 : 0));
     const int size_row =
         size_box->findData(QVariant::fromValue(QSize(int(values.width), int(values.height))));
     size_box->setCurrentIndex(size_row >= 0 ? size_row : 0);
@@ -211,7 +223,8 @@ void CImportChoicesDialog::show_preview(uint64_t generation, const choice_values
     if (generation != asked_) return; // the choices changed since: a newer preview comes
     shown_for = values;
     shown_picture = shown.picture;
-    shown_psnr = shown.psnr;
+    shown_psnr_colour = shown.psnr_colour;
+    shown_psnr_alpha = shown.psnr_alpha;
     if (shown.picture.isNull()) {
         preview_label->setText("No preview");
         psnr_label->clear();
@@ -220,13 +233,17 @@ void CImportChoicesDialog::show_preview(uint64_t generation, const choice_values
     }
     preview_label->setPixmap(QPixmap::fromImage(shown.picture.scaled(
         k_preview_side, k_preview_side, Qt::KeepAspectRatio, Qt::FastTransformation)));
-    psnr_label->setText(psnr_text(shown.psnr));
+    psnr_label->setText(psnr_text(shown.psnr_colour, shown.psnr_alpha));
     note_label->setText(QString::fromStdString(shown.note));
 }
 
-QString CImportChoicesDialog::psnr_text(double psnr) {
-    if (std::isinf(psnr)) return "PSNR: no loss (identical to the picture)";
-    return QStringLiteral("PSNR: %1 dB").arg(psnr, 0, 'f', 2);
+QString CImportChoicesDialog::psnr_text(double colour, double alpha) {
+    if (std::isinf(colour) && std::isinf(alpha)) return "PSNR: no loss (identical to the picture)";
+    const auto figure = [](double psnr) {
+        return std::isinf(psnr) ? QStringLiteral("no loss")
+                                : QStringLiteral("%1 dB").arg(psnr, 0, 'f', 2);
+    };
+    return QStringLiteral("PSNR: colour %1, alpha %2").arg(figure(colour), figure(alpha));
 }
 
 bool CImportChoicesDialog::wait_for_preview(int timeout_ms) {

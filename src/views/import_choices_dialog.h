@@ -31,10 +31,12 @@ struct choice_values {
     bool operator==(const choice_values&) const = default;
 };
 
-// What one set of choices makes: the converted picture and its PSNR against the source.
+// What one set of choices makes: the converted picture and its PSNRs against the source, of
+// the colour and of the alpha.
 struct preview_shown {
     QImage picture; // null when the choices fail
-    double psnr = 0;
+    double psnr_colour = 0;
+    double psnr_alpha = 0;
     std::string error;
     std::string note;
 };
@@ -48,7 +50,8 @@ class CImportChoicesDialog : public QDialog, public modal_dialog {
     Q_OBJECT
 
   public:
-    enum class purpose { import, replace };
+    // Convert: a whole dictionary into PS2 textures, without a picture to preview.
+    enum class purpose { import, replace, convert };
     explicit CImportChoicesDialog(purpose what, QWidget* parent = nullptr);
     ~CImportChoicesDialog() override;
 
@@ -82,9 +85,10 @@ class CImportChoicesDialog : public QDialog, public modal_dialog {
     // OK: the shown choices go into `choices` and the dialog ends.
     void press_ok();
 
-    // What is shown now: the preview's picture and PSNR (of the choices `shown_for`).
+    // What is shown now: the preview's picture and PSNRs (of the choices `shown_for`).
     QImage shown_picture;
-    double shown_psnr = 0;
+    double shown_psnr_colour = 0;
+    double shown_psnr_alpha = 0;
     std::optional<choice_values> shown_for;
 
     QComboBox* format_box = nullptr;
@@ -96,8 +100,8 @@ class CImportChoicesDialog : public QDialog, public modal_dialog {
     QLabel* psnr_label = nullptr;
     QLabel* note_label = nullptr;
 
-    // The text the PSNR label shows for `psnr` dB.
-    static QString psnr_text(double psnr);
+    // The text the PSNR label shows for the colour's and the alpha's PSNR in dB.
+    static QString psnr_text(double colour, double alpha);
 
   private:
     void request_preview();

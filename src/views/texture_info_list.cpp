@@ -179,7 +179,11 @@ void CTextureInfoList::add_ps2_rows(uint32_t t, int& row) {
 
     add_info_row(row++, group_common, L"ss", {L"Color Format", wide(colour_format_name(format))});
     add_info_row(row++, group_common, L"ss",
-                 {L"Swizzling state", d.is_swizzled(t) ? L"Yes" : L"No"});
+                 {L"Swizzling state", !d.is_swizzled(t) ? L"No"
+                                      // As the status line says it: "Texture unswizzled".
+                                      : shown_swizzle == swizzle_mode::as_stored
+                                          ? L"Yes (shown unswizzled)"
+                                          : L"Yes"});
     add_info_row(row++, group_common, L"sx",
                  {L"Raster address", data_offset + k_ps2_transfer_bytes});
     if (depth < 16)
@@ -253,7 +257,11 @@ void CTextureInfoList::add_mobile_rows(uint32_t t, int& row) {
                                  : word == 11 ? L"ATC"
                                               : L"Not used";
     add_info_row(row++, group_platform, L"ss", {L"Compression", compression});
-    add_platform_row(t, row);
+    // Word 9 of a mobile texture means DXT blocks, not Direct3D 9.
+    if (word == 9)
+        add_info_row(row++, group_platform, L"ss", {L"RW Platform", L"DXT (mobile)"});
+    else
+        add_platform_row(t, row);
 }
 
 void CTextureInfoList::add_gamecube_rows(uint32_t t, int& row) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dictionary/swizzle_mode.h"
+
 #include <QString>
 #include <QTreeWidget>
 
@@ -58,6 +60,10 @@ class CTextureInfoList : public QTreeWidget {
     bool has_row(const QString& label) const;
     QString group_heading(int group) const;
     bool initialised() const { return initialised_; }
+
+    // How the preview reads swizzled pixels: a swizzled texture shown unswizzled says so, as
+    // the status line does.
+    swizzle_mode shown_swizzle = swizzle_mode::as_stored;
 
     static const char* const colour_format_names[11];
     static const char* platform_name(uint32_t platform_word);

@@ -5,6 +5,7 @@
 #include "views/command_table.h"
 #include "views/display_qimage.h"
 #include "views/texture_details.h"
+#include "views/texture_platform.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -113,7 +114,9 @@ CTextureList::CTextureList(ui_host& host, QWidget* parent) : QListWidget(parent)
     setResizeMode(QListView::Adjust);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // Only the edit key renames in place; a click on the selected tile only selects (a rename
+    // that starts on its own after a second click is easily taken for a failed double-click).
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setIconSize(QSize(k_picture_size, k_picture_size));
     setUniformItemSizes(true);
     setItemDelegate(new tile_delegate(this));
@@ -183,8 +186,11 @@ int CTextureList::fill(int index) {
         item->setText(column_text(
             numbered(static_cast<int>(t), dictionary_->texture_name(t, name_kind::texture))));
         const std::string mask = dictionary_->texture_name(t, name_kind::mask);
-        item->setData(k_alpha_role, column_text(mask.empty() ? QStringLiteral("<no alpha channel>")
-                                                             : QString::fromLatin1(mask)));
+        // A texture with alpha but no mask name is not said to have none.
+        item->setData(k_alpha_role, column_text(!mask.empty() ? QString::fromLatin1(mask)
+                                                : texture_has_alpha(*dictionary_, t)
+                                                    ? QStringLiteral("<unnamed alpha channel>")
+                                                    : QStringLiteral("<no alpha channel>")));
         const uint32_t w = dictionary_->width(t), h = dictionary_->height(t);
         const uint32_t compression = dictionary_->compression(t);
         item->setData(

@@ -133,7 +133,7 @@ TEST(ArchiveCli, FailuresExitOneWithTheMessageAndLeaveTheArchive) {
          "already holds an entry named \"second.dff\""},
         {{"rename", "ARCHIVE", "#0", "a_name_that_is_far_too_long.txd"},
          1,
-         "at most 24 characters"},
+         "at most 23 characters"},
         {{"add", "ARCHIVE", "IN", "--name", "../up.txd"}, 1, "cannot hold control characters"},
         {{"add", "ARCHIVE", "/no/such/file"}, 1, "/no/such/file: cannot be opened"},
         {{"add", "ARCHIVE", "IN", "IN", "--name", "x"}, 2, "--name names one added FILE"},

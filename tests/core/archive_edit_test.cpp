@@ -396,7 +396,9 @@ TEST(ArchiveTable, NewNamesFollowTheTableRules) {
         const char* problem; // nullptr: accepted
     } rows[] = {
         {"third.txd", {}, nullptr},
-        {"a_name_of_twenty_four_ch", {}, nullptr},
+        {"a_name_of_twenty_three_", {}, nullptr},
+        // 24 characters would fill the field and leave no closing zero byte.
+        {"a_name_of_twenty_four_ch", {}, archive_msg::name_too_long},
         {"a_name_of_twenty_five_chr", {}, archive_msg::name_too_long},
         {"", {}, archive_msg::name_empty},
         {"second.dff", {}, "already holds an entry named \"Second.DFF\""},

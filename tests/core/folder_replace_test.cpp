@@ -1,9 +1,11 @@
 // Replace All from Folder: each texture takes the picture named after it, one undo step takes
 // them all back, and the report says what was replaced, what was skipped and why.
+#include "imageio/png_codec.h"
 #include "pc_builders.h"
 #include "run_cli.h"
 #include "session/edit_history.h"
 #include "session/editor_session.h"
+#include "session/texture_export.h"
 #include "session_bytes.h"
 #include "test_files.h"
 
@@ -172,6 +174,96 @@ TEST(FolderReplace, PutsBackEachPictureAsReplaceDoes) {
         ASSERT_EQ(report.size(), 1u);
         EXPECT_TRUE(report[0].replaced) << report[0].why;
         EXPECT_EQ(saved_bytes(by_folder, dir), saved_bytes(by_replace, dir));
+    }
+}
+
+// Export All and Replace All with no edit in between change no byte: a picture that is what the
+// texture shows leaves the texture alone (DXT blocks are not encoded anew). An edited picture
+// is put back, and only that one.
+TEST(FolderReplace, AnUneditedExportPutBackChangesNoByte) {
+    // Blocks of noise: any encoder would choose other ones for their picture.
+    uint32_t state = 2024;
+    const auto noise = [&state](size_t bytes) {
+        std::vector<uint8_t> out(bytes);
+        for (uint8_t& b : out) {
+            state = state * 1103515245u + 12345u;
+            b = uint8_t(state >> 16);
+        }
+        return out;
+    };
+    const auto dxt = [&](const char* name, uint8_t compression, size_t block_bytes) {
+        pc_texture_desc desc;
+        desc.platform = 9;
+        desc.name = name;
+        desc.width = 16;
+        desc.height = 16;
+        desc.compression = compression;
+        desc.raster_format = compression == 8 ? 0x200 : 0x300;
+        desc.format_word = {'D', 'X', 'T', uint8_t(compression == 8 ? '1' : '3')};
+        desc.levels = {noise(16 * block_bytes)};
+        return make_pc_texture(desc);
+    };
+    mobile_texture_desc mobile;
+    mobile.platform = 9;
+    mobile.name = "m_dxt1";
+    mobile.width = 16;
+    mobile.height = 16;
+    mobile.data = noise(16 * 8);
+    struct row {
+        const char* what;
+        std::vector<uint8_t> dictionary;
+        std::vector<std::string> names;
+    };
+    const row rows[] = {
+        {"D3D9 DXT1 and DXT3",
+         make_dictionary({dxt("dxt1", 8, 8), dxt("dxt3", 9, 16), dxt("dxt1b", 8, 8)}).bytes(),
+         {"dxt1", "dxt3", "dxt1b"}},
+        {"mobile DXT1", mobile_dictionary_bytes({mobile}), {"m_dxt1"}},
+        {"PS2 8 and 32 bits",
+         make_dictionary(
+             {make_ps2_texture({.name = "p8", .width = 16, .height = 16, .depth = 8}),
+              make_ps2_texture({.name = "p32", .width = 16, .height = 16, .depth = 32})})
+             .bytes(),
+         {"p8", "p32"}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const auto dir = temp_dir();
+        const auto path = write_file(dir / "t.txd", r.dictionary);
+        editor_session session;
+        ASSERT_EQ(session.open(path.string(), 0, k_all_platforms), open_status::opened);
+        const std::vector<uint8_t> before = saved_bytes(session, dir);
+        std::vector<uint32_t> all(session.dictionary()->texture_count());
+        for (uint32_t t = 0; t < all.size(); ++t)
+            all[t] = t;
+        const auto folder = dir / "exported";
+        export_report exported;
+        ASSERT_TRUE(session.export_textures(all, folder, {}, exported));
+        ASSERT_EQ(exported.written.size(), all.size());
+
+        std::vector<folder_replacement> report;
+        ASSERT_TRUE(session.replace_all_from_folder(folder, report)) << session.last_error();
+        ASSERT_EQ(report.size(), r.names.size());
+        for (const folder_replacement& line : report) {
+            EXPECT_FALSE(line.replaced) << line.texture;
+            EXPECT_EQ(line.why, "unchanged: the picture is what the texture shows");
+        }
+        EXPECT_FALSE(session.modified());
+        EXPECT_EQ(saved_bytes(session, dir), before);
+
+        // One pixel of the first picture edited: that texture alone is put back.
+        const auto edited = folder / (r.names.front() + ".png");
+        png_picture picture;
+        std::string error;
+        ASSERT_TRUE(read_png_file(edited, picture, error)) << error;
+        rgba_image image = picture.image;
+        image.rgba[0] = uint8_t(image.rgba[0] ^ 0x80);
+        write_file(edited, encode_png_rgba(image, error));
+        ASSERT_TRUE(session.replace_all_from_folder(folder, report));
+        for (const folder_replacement& line : report)
+            EXPECT_EQ(line.replaced, line.texture == r.names.front())
+                << line.texture << ": " << line.why;
+        EXPECT_TRUE(session.modified());
     }
 }
 

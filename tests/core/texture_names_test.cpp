@@ -59,9 +59,9 @@ TEST_F(names_fixture, refused_names_name_the_cause_and_change_nothing) {
         {0, std::string(32, 'n'), name_kind::texture, "Texture names hold at most 31 characters."},
         {0, std::string(47, 'n'), name_kind::mask, "Texture names hold at most 31 characters."},
         {0, "body_paint", name_kind::texture,
-         "Texture 1 is already named \"Body_Paint\"; names must differ in more than case."},
+         "Texture 2 is already named \"Body_Paint\"; names must differ in more than case."},
         {2, "WHEEL", name_kind::texture,
-         "Texture 0 is already named \"wheel\"; names must differ in more than case."},
+         "Texture 1 is already named \"wheel\"; names must differ in more than case."},
         {1, "BODY_PAINT", name_kind::texture, ""}, // its own name in other case
         {1, "wheela", name_kind::mask, ""},        // masks may repeat
         {0, std::string(31, 'n'), name_kind::texture, ""},
@@ -98,7 +98,7 @@ TEST_F(names_fixture, an_added_name_that_clashes_is_refused) {
     const auto clash = write_file(dir / "GLASS.png", encode_png_rgba(picture, error));
     EXPECT_FALSE(session.import_file(clash.string(), swizzle_mode::as_stored));
     EXPECT_EQ(session.last_error(),
-              "Texture 2 is already named \"glass\"; names must differ in more than case.");
+              "Texture 3 is already named \"glass\"; names must differ in more than case.");
     EXPECT_EQ(session.dictionary()->texture_count(), 3u);
     EXPECT_EQ(saved_bytes(session, dir), original);
     EXPECT_FALSE(history->can_undo());

@@ -466,7 +466,7 @@ TEST_F(commands, properties_apply_both_names) {
     EXPECT_EQ(txd().texture_name(1, name_kind::texture), "brick");
     EXPECT_EQ(txd().texture_name(1, name_kind::mask), "");
     EXPECT_TRUE(w().modified());
-    EXPECT_EQ(list().item_text(1, 1), "<no alpha channel>");
+    EXPECT_EQ(list().item_text(1, 1), "<unnamed alpha channel>"); // its palette has alpha
 }
 
 TEST_F(commands, properties_refuse_an_empty_name_and_cancel_keeps_everything) {

@@ -150,7 +150,7 @@ TEST(import_choices_dialog, the_choices_reach_the_session_and_the_preview_shows_
         ASSERT_TRUE(expected.ok) << expected.error;
 
         std::vector<std::string> offered;
-        double shown_psnr = -1;
+        double shown_colour = -1, shown_alpha = -1;
         QString psnr_text;
         QImage shown;
         f.host.answer_file(picture);
@@ -166,7 +166,8 @@ TEST(import_choices_dialog, the_choices_reach_the_session_and_the_preview_shows_
             dialog.set_choices(r.chosen);
             EXPECT_TRUE(dialog.wait_for_preview(120000));
             EXPECT_EQ(dialog.shown_for, r.chosen);
-            shown_psnr = dialog.shown_psnr;
+            shown_colour = dialog.shown_psnr_colour;
+            shown_alpha = dialog.shown_psnr_alpha;
             psnr_text = dialog.psnr_label->text();
             shown = dialog.shown_picture;
             dialog.press_ok();
@@ -175,9 +176,11 @@ TEST(import_choices_dialog, the_choices_reach_the_session_and_the_preview_shows_
         ASSERT_TRUE(f.window->run_command(r.replace ? cmd::replace : cmd::import_file));
         EXPECT_TRUE(f.host.message_texts().empty()) << f.host.message_texts().front();
         EXPECT_EQ(offered, r.offered);
-        EXPECT_EQ(shown_psnr, expected.psnr);
-        EXPECT_EQ(psnr_text, CImportChoicesDialog::psnr_text(expected.psnr));
-        EXPECT_GT(expected.psnr, 10.0);
+        EXPECT_EQ(shown_colour, expected.psnr.colour);
+        EXPECT_EQ(shown_alpha, expected.psnr.alpha);
+        EXPECT_EQ(psnr_text,
+                  CImportChoicesDialog::psnr_text(expected.psnr.colour, expected.psnr.alpha));
+        EXPECT_GT(expected.psnr.colour, 10.0);
 
         ps2_txd& txd = *f.window->dictionary();
         const uint32_t t = r.replace ? 0 : txd.texture_count() - 1;
@@ -200,23 +203,33 @@ TEST(import_choices_dialog, the_choices_reach_the_session_and_the_preview_shows_
     }
 }
 
-// The PSNR: infinity for equal pictures, the textbook value for a known error, nothing for
-// pictures of different sizes.
+// The PSNRs: colour over red, green and blue, alpha by itself; infinity for equal channels,
+// the textbook values for known errors, nothing for pictures of different sizes.
 TEST(import_choices_dialog, psnr_of_known_pictures) {
     rgba_image a;
     a.width = 2;
     a.height = 1;
     a.rgba = {10, 20, 30, 255, 40, 50, 60, 255};
     rgba_image b = a;
-    EXPECT_TRUE(std::isinf(picture_psnr(a, b)));
-    EXPECT_EQ(CImportChoicesDialog::psnr_text(picture_psnr(a, b)),
+    EXPECT_TRUE(std::isinf(picture_psnr(a, b).colour));
+    EXPECT_TRUE(std::isinf(picture_psnr(a, b).alpha));
+    EXPECT_EQ(CImportChoicesDialog::psnr_text(picture_psnr(a, b).colour, picture_psnr(a, b).alpha),
               "PSNR: no loss (identical to the picture)");
-    b.rgba[0] += 8; // one channel of eight off by 8: MSE 8
-    EXPECT_NEAR(picture_psnr(a, b), 10.0 * std::log10(255.0 * 255.0 / 8.0), 1e-9);
-    EXPECT_EQ(CImportChoicesDialog::psnr_text(picture_psnr(a, b)), "PSNR: 39.10 dB");
+    // One colour channel of six off by 8: MSE 64 / 6. The alpha, whole, counts for nothing.
+    b.rgba[0] += 8;
+    EXPECT_NEAR(picture_psnr(a, b).colour, 10.0 * std::log10(255.0 * 255.0 * 6.0 / 64.0), 1e-9);
+    EXPECT_TRUE(std::isinf(picture_psnr(a, b).alpha));
+    EXPECT_EQ(CImportChoicesDialog::psnr_text(picture_psnr(a, b).colour, picture_psnr(a, b).alpha),
+              "PSNR: colour 37.85 dB, alpha no loss");
+    // One alpha of two off by 16: MSE 128.
+    b.rgba[7] -= 16;
+    EXPECT_NEAR(picture_psnr(a, b).alpha, 10.0 * std::log10(255.0 * 255.0 / 128.0), 1e-9);
+    EXPECT_EQ(CImportChoicesDialog::psnr_text(picture_psnr(a, b).colour, picture_psnr(a, b).alpha),
+              "PSNR: colour 37.85 dB, alpha 27.06 dB");
     b.width = 1;
     b.height = 2;
-    EXPECT_EQ(picture_psnr(a, b), 0.0);
+    EXPECT_EQ(picture_psnr(a, b).colour, 0.0);
+    EXPECT_EQ(picture_psnr(a, b).alpha, 0.0);
 }
 
 } // namespace quillmap

@@ -191,6 +191,7 @@ TEST_F(MainArchiveTest, ConversionMeasuresTheEntryNotTheArchive) {
     open_entry(*window, 3);
     ASSERT_NE(window->dictionary(), nullptr);
     host.answer_file((dir / "converted.txd").string());
+    host.answer_modal([](modal_dialog&) { return int(id_ok); }); // depth and levels as they are
     window->run_command(cmd::convert_ps2);
     // The dictionary's own 30188 bytes, without the file's padding or the rest of the archive.
     EXPECT_TRUE(

@@ -1,6 +1,7 @@
 #include "main_fixture.h"
 
 #include "dictionary/txd_probe.h"
+#include "pc_builders.h"
 #include "views/one_edit_dialog.h"
 #include "views/rw_select.h"
 
@@ -388,7 +389,11 @@ TEST_F(MainWindowTest, OffsetThatIsNotHexKeepsThePreviousOffset) {
 }
 
 TEST_F(MainWindowTest, CompressionWarningAndItsCancel) {
-    const std::string path = write_dictionary("empty.txd", 0);
+    // A texture of the Adreno compression shows no picture.
+    mobile_texture_desc atc;
+    atc.platform = 11;
+    atc.data.assign(64, 0x22);
+    const std::string path = write_file(dir / "atc.txd", mobile_dictionary_bytes({atc})).string();
     auto window = make_window();
     host.answer_message(id_cancel);
     EXPECT_FALSE(window->open_dictionary(path, 0));
@@ -409,7 +414,11 @@ TEST_F(MainWindowTest, CompressionWarningAndItsCancel) {
 TEST_F(MainWindowTest, NoCompressionWarningWhenWarningsAreOff) {
     settings.write_int(0, "main", "enable_warnings");
     auto window = make_window();
-    EXPECT_TRUE(window->open_dictionary(write_dictionary("empty.txd", 0), 0));
+    mobile_texture_desc pvr;
+    pvr.platform = 10;
+    pvr.data.assign(64, 0x22);
+    EXPECT_TRUE(window->open_dictionary(
+        write_file(dir / "pvr.txd", mobile_dictionary_bytes({pvr})).string(), 0));
     EXPECT_TRUE(host.log.empty());
 }
 
@@ -499,6 +508,7 @@ TEST_F(MainConversion, PcDictionaryBecomesAPs2One) {
     const std::string before_path = window->current_path();
     const std::string out = (dir / "converted.txd").string();
     host.answer_file(out);
+    host.answer_modal([](modal_dialog&) { return int(id_ok); }); // depth and levels as they are
     window->run_command(cmd::convert_ps2);
     // The status says what was done: the count and both files' sizes.
     EXPECT_TRUE(
@@ -519,6 +529,7 @@ TEST_F(MainConversion, FailedWriteIsReportedNotDone) {
     ASSERT_TRUE(window) << "AMBULAN.TXD does not open";
     const QString before = window->status_text(0);
     host.answer_file((dir / "no_folder" / "converted.txd").string());
+    host.answer_modal([](modal_dialog&) { return int(id_ok); });
     window->run_command(cmd::convert_ps2);
     ASSERT_EQ(host.message_texts().size(), 1u);
     EXPECT_FALSE(host.log.back().text.empty());

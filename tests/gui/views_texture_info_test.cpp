@@ -70,6 +70,10 @@ TEST(texture_info, ps2_texture_with_raster_info) {
     ASSERT_TRUE(txd);
     CTextureInfoList view;
     view.show_texture_info(0, txd.get());
+    // The preview unswizzles it as the status line says ("Texture unswizzled").
+    EXPECT_EQ(view.value_of("Swizzling state"), "Yes (shown unswizzled)");
+    view.shown_swizzle = swizzle_mode::on;
+    view.show_texture_info(0);
     EXPECT_EQ(view.value_of("Swizzling state"), "Yes");
     EXPECT_EQ(view.value_of("RAW Width"), "32");
     EXPECT_EQ(view.value_of("RAW Height"), "32");
@@ -176,7 +180,7 @@ TEST(texture_info, mobile_textures_get_the_mobile_rows) {
     view.show_texture_info(1);
     EXPECT_EQ(view.value_of("Raster format"), "RGBA 4444");
     EXPECT_EQ(view.value_of("Compression"), "DXT");
-    EXPECT_EQ(view.value_of("RW Platform"), "DirectX 9");
+    EXPECT_EQ(view.value_of("RW Platform"), "DXT (mobile)");
     EXPECT_FALSE(view.has_row("Color Format"));
 
     view.show_texture_info(2);

@@ -44,7 +44,8 @@ TEST_F(list_fixture, item_texts_follow_the_three_formats) {
     ASSERT_EQ(list->fill(-1), 1);
     ASSERT_EQ(list->count(), 6);
     EXPECT_EQ(list->item_text(4, 0), "5. wall");
-    EXPECT_EQ(list->item_text(4, 1), "<no alpha channel>");
+    // No mask name, but the palette holds alpha below opaque.
+    EXPECT_EQ(list->item_text(4, 1), "<unnamed alpha channel>");
     EXPECT_EQ(list->item_text(4, 2), "256x256, 8bpp");
     EXPECT_EQ(list->item_text(5, 0), "6. glass");
     EXPECT_EQ(list->item_text(5, 1), "glassa");

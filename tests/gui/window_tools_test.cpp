@@ -1,6 +1,7 @@
 // The modder's tools of the window: the pixel inspector, the mip strip, the palette view and
 // Replace All from Folder.
 #include "app/picture_control.h"
+#include "imageio/png_codec.h"
 #include "views/mip_strip.h"
 #include "views/palette_view.h"
 #include "views/texture_list.h"
@@ -118,6 +119,12 @@ TEST_F(window_tools, replace_all_from_folder_is_one_step) {
     static_cast<CTextureList*>(texture_list_of(w()))
         ->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     ASSERT_TRUE(w().run_command(cmd::export_png));
+    // The exported picture is edited: put back as it came out, it would change nothing.
+    png_picture edited;
+    std::string error;
+    ASSERT_TRUE(read_png_file(folder / "b.png", edited, error)) << error;
+    edited.image.rgba[0] = uint8_t(edited.image.rgba[0] ^ 0x40);
+    write_file(folder / "b.png", encode_png_rgba(edited.image, error));
     host.clear_log();
     host.answer_file(folder.string());
     ASSERT_TRUE(w().run_command(cmd::replace_all_from_folder));
