@@ -39,11 +39,12 @@ std::filesystem::path tex_file() {
 
 TEST(ProbePlatforms, TableOrderNamesAndMasks) {
     const auto table = platform_table();
-    ASSERT_EQ(table.size(), 5u);
-    const char* names[] = {"PS2", "PC", "iOS", "XBOX", "TEX"};
-    // PC, mobile and XBOX dictionaries take every edit; TEX refuses import, replace and save.
-    const uint32_t masks[] = {0, 0, 0, 0, 58};
-    for (size_t i = 0; i < 5; ++i) {
+    ASSERT_EQ(table.size(), 6u);
+    const char* names[] = {"PS2", "PC", "iOS", "XBOX", "TEX", "GameCube"};
+    // PC, mobile, XBOX and GameCube dictionaries take every edit; TEX refuses import, replace
+    // and save.
+    const uint32_t masks[] = {0, 0, 0, 0, 58, 0};
+    for (size_t i = 0; i < 6; ++i) {
         EXPECT_STREQ(table[i].name, names[i]);
         EXPECT_EQ(table[i].restriction_mask, masks[i]);
     }
