@@ -79,9 +79,9 @@ TEST(EditCli, FailuresLeaveTheFileAndExitOne) {
     EXPECT_EQ(
         run_cli({"add", file.string(), (dir / "picture.png").string(), "--in-place"}).exit_code, 1);
     EXPECT_EQ(
-        run_cli({"export", file.string(), "-t", "0", "-o", (dir / "x.BMP").string()}).exit_code, 1);
+        run_cli({"export", file.string(), "-t", "0", "-o", (dir / "x.JPG").string()}).exit_code, 1);
     EXPECT_EQ(read_file(file), original);
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.BMP"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.JPG"));
 }
 
 TEST(EditCli, UsageErrorsExitTwo) {
