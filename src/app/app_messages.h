@@ -121,6 +121,7 @@ inline constexpr const char* filter_txd = "PlayStation2 TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_pc_txd = "PC TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_xbox_txd = "XBOX TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_mobile_txd = "Mobile TXD (*.txd)|*.txd|";
+inline constexpr const char* filter_gc_txd = "GameCube TXD (*.txd)|*.txd|";
 inline constexpr const char* filter_open = "PlayStation2 TXD (*.txd)|*.txd|PlayStation2 / PSP TEX "
                                            "(*.tex; *.xtx; *.chk)|*.tex; *.xtx; *.chk|";
 inline constexpr const char* filter_all = "All Files (*.*)|*.*|";

@@ -240,6 +240,7 @@ const char* dictionary_filter(std::string_view platform) {
     if (platform == "PC") return app_msg::filter_pc_txd;
     if (platform == "XBOX") return app_msg::filter_xbox_txd;
     if (platform == "iOS") return app_msg::filter_mobile_txd;
+    if (platform == "GameCube") return app_msg::filter_gc_txd;
     return app_msg::filter_txd;
 }
 } // namespace
@@ -344,11 +345,13 @@ void CMainDialog::cmd_convert_mobile(int) {
 
 // Each texture as the nearest kind real GameCube files hold, as `convert --to gamecube`.
 void CMainDialog::cmd_convert_gamecube(int) {
-    convert_dictionary([](editor_session& from, const std::filesystem::path& out,
-                          std::vector<std::string>& skipped) {
-        std::vector<std::string> notes;
-        return from.convert_to_gamecube(out, gc_convert_options{}, skipped, notes);
-    });
+    convert_dictionary(
+        [](editor_session& from, const std::filesystem::path& out,
+           std::vector<std::string>& skipped) {
+            std::vector<std::string> notes;
+            return from.convert_to_gamecube(out, gc_convert_options{}, skipped, notes);
+        },
+        app_msg::filter_gc_txd);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "views/texture_platform.h"
 
+#include "dictionary/gc_raster_header.h"
 #include "dictionary/ps2_txd.h"
 #include "dictionary/txd_platform.h"
 
@@ -44,6 +45,12 @@ bool texture_has_alpha(ps2_txd& dictionary, uint32_t t) {
         for (size_t i = 3; i < rgba.size(); i += 4)
             if (rgba[i] < k_ps2_opaque) return true;
         return false;
+    }
+    case texture_family::gamecube: {
+        // The Struct's alpha word says whether the texture's pixels carry alpha.
+        const std::vector<uint8_t>* data = texture_struct_bytes(dictionary, t);
+        const auto fields = data ? read_gc_fields(*data) : std::nullopt;
+        return fields && fields->alpha != 0;
     }
     case texture_family::pc_xbox:
     case texture_family::other:

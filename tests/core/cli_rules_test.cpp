@@ -298,7 +298,6 @@ TEST(ArchiveStops, ExtractAndCompactStopBetweenEntriesAndLeaveTheArchive) {
 int status_after_signals(int count) {
     const pid_t child = fork();
     if (child == 0) {
-        stop_request::clear();
         stop_request::catch_signals();
         struct sigaction installed {};
         sigaction(SIGINT, nullptr, &installed);
