@@ -5,6 +5,7 @@
 #include "dictionary/txd_platform.h"
 #include "raster/pixel_format.h"
 #include "raster/ps2_swizzling.h"
+#include "raster/tim2_file.h"
 #include "stream/byte_reader.h"
 #include "stream/rw_messages.h"
 
@@ -199,8 +200,12 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
     // PC and XBOX Structs keep filter and addressing where PS2 ones do.
     if (source.family() == txd_family::pc_xbox) out.flags = source.texture_flags(t);
     out.levels_before = std::max(source.mip_count(t), 1u);
-    // Further mip levels, as far as they can be read; the palette is level 0's.
-    const uint32_t levels = source.mip_count(t);
+    // Further mip levels, as far as they can be read and no further than the chain down to 1 x 1
+    // (a hostile level count asks for more); the palette is level 0's.
+    uint32_t chain = 1;
+    for (uint32_t side = std::max(out.width, out.height); side > 1; side /= 2)
+        ++chain;
+    const uint32_t levels = std::min(source.mip_count(t), chain);
     for (uint32_t n = 1; n < levels; ++n) {
         const auto further = source.level_pixels(t, n, level_detail::full_colour);
         ps2_raster one;
@@ -223,6 +228,22 @@ bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& er
         out.depth = 4;
     }
     return true;
+}
+
+bool write_tim2_of(ps2_txd& source, uint32_t t, const std::filesystem::path& target,
+                   std::string& error) {
+    ps2_raster raster;
+    if (!ps2_raster_of(source, t, raster, error)) return false;
+    tim2_file file;
+    if (!file.add_picture(raster.width, raster.height, raster.depth, raster.pixels, raster.palette,
+                          false)) {
+        error = file.last_error;
+        return false;
+    }
+    file.mark_source_swizzled(0, false);
+    if (file.write(target) != 0) return true;
+    error = file.last_error;
+    return false;
 }
 
 uint32_t flags_for_levels(uint32_t flags, uint32_t levels, uint32_t levels_before) {

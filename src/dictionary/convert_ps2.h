@@ -60,6 +60,10 @@ using raster_transform = std::function<bool(ps2_raster& raster, std::string& err
 // Level 0 of texture t of any dictionary class in the PS2 layout; false with `error` when the
 // texture has no pixels that can be shown.
 bool ps2_raster_of(ps2_txd& source, uint32_t t, ps2_raster& out, std::string& error);
+// Texture t of a Struct layout written as a TIM2 file: TIM2 pictures hold PS2 rasters, so the
+// texture goes in that layout, not as stored. False with `error`.
+bool write_tim2_of(ps2_txd& source, uint32_t t, const std::filesystem::path& target,
+                   std::string& error);
 
 // Rebuilds every texture of `source` (any dictionary class) as a PS2 texture in a new dictionary
 // carrying the source's version stamp, and saves it at `out` (offset 0). Each texture is written

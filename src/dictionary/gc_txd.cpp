@@ -240,12 +240,7 @@ std::span<uint8_t> gc_txd::palette(uint32_t t) {
 }
 
 bool gc_txd::release_pixels(uint32_t t) {
-    rw_chunk* texture = texture_chunk(t);
-    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
-    if (!chunk || !chunk->data || chunk->data_offset == 0) return false;
-    allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
-    chunk->data.reset();
-    return true;
+    return release_struct(t);
 }
 
 device_bitmap gc_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* state_out,
@@ -326,21 +321,7 @@ bool gc_txd::export_texture(uint32_t t, view_mode mode, export_type type,
         if (!ok)
             last_error = bitmap.last_error.empty() ? platform_msg::no_pixels : bitmap.last_error;
     } else if (type == export_type::tim2) {
-        ps2_raster raster;
-        std::string error;
-        if (!ps2_raster_of(*this, t, raster, error)) {
-            last_error = error;
-        } else {
-            tim2_file file;
-            if (!file.add_picture(raster.width, raster.height, raster.depth, raster.pixels,
-                                  raster.palette, false)) {
-                last_error = file.last_error;
-            } else {
-                file.mark_source_swizzled(0, false);
-                ok = file.write(target) != 0;
-                if (!ok) last_error = file.last_error;
-            }
-        }
+        ok = write_tim2_of(*this, t, target, last_error);
     } else {
         rw_chunk* texture = texture_chunk(t);
         if (!load_all(texture)) return false;

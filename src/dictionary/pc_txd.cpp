@@ -337,12 +337,7 @@ std::span<uint8_t> pc_txd::palette(uint32_t t) {
 }
 
 bool pc_txd::release_pixels(uint32_t t) {
-    rw_chunk* texture = texture_chunk(t);
-    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
-    if (!chunk || !chunk->data || chunk->data_offset == 0) return false;
-    allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
-    chunk->data.reset();
-    return true;
+    return release_struct(t);
 }
 
 device_bitmap pc_txd::render(uint32_t t, view_mode mode, swizzle_mode, bool* state_out,

@@ -64,21 +64,7 @@ bool pc_txd::export_texture(uint32_t t, view_mode mode, export_type type,
         ok = level && write_bitmap(*level, mode, target);
     } else if (type == export_type::tim2) {
         // TIM2 pictures hold PS2 rasters: the texture is written in that layout, not as stored.
-        ps2_raster raster;
-        std::string error;
-        if (!ps2_raster_of(*this, t, raster, error)) {
-            last_error = error;
-        } else {
-            tim2_file file;
-            if (!file.add_picture(raster.width, raster.height, raster.depth, raster.pixels,
-                                  raster.palette, false)) {
-                last_error = file.last_error;
-            } else {
-                file.mark_source_swizzled(0, false);
-                ok = file.write(target) != 0;
-                if (!ok) last_error = file.last_error;
-            }
-        }
+        ok = write_tim2_of(*this, t, target, last_error);
     } else {
         ok = export_raw_section(t, target);
     }

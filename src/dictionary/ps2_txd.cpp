@@ -344,6 +344,15 @@ std::span<uint8_t> ps2_txd::palette(uint32_t t) {
     return {data->data() + (size - back), static_cast<size_t>(bytes)};
 }
 
+bool ps2_txd::release_struct(uint32_t t) {
+    rw_chunk* texture = texture_chunk(t);
+    rw_chunk* chunk = texture ? texture->child(0) : nullptr;
+    if (!chunk || !chunk->data || chunk->data_offset == 0) return false;
+    allocated_bytes -= std::min<uint32_t>(allocated_bytes, chunk->size);
+    chunk->data.reset();
+    return true;
+}
+
 bool ps2_txd::release_pixels(uint32_t t) {
     rw_chunk* chunk = raster_data_chunk(t);
     if (!chunk || !chunk->data || chunk->data_offset == 0) return false;

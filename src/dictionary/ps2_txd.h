@@ -165,6 +165,9 @@ class ps2_txd : public rw_stream {
     bool open_dictionary_file(const std::filesystem::path& path, uint32_t offset,
                               uint32_t expected_root_id, uint32_t flags);
     bool texture_exists(uint32_t t);
+    // Drops the loaded Struct of texture t (layouts that keep their pixels in it), to be read
+    // again from the file on next use; false when it was not loaded or has no place in the file.
+    bool release_struct(uint32_t t);
     // Raster data of texture t (child 3.1), loaded; none when missing.
     std::vector<uint8_t>* raster_data(uint32_t t);
     rw_chunk* raster_data_chunk(uint32_t t);
