@@ -18,6 +18,19 @@ bool layout_mips(const cli_args& args, std::optional<mips_request>& mips, int& e
     return true;
 }
 
+// The conversion of a layout whose converter takes its options by value.
+template <typename Options>
+dictionary_converter converting_with(const Options& options,
+                                     bool (*convert)(ps2_txd&, const std::filesystem::path&,
+                                                     const Options&, std::vector<std::string>&,
+                                                     std::vector<std::string>&, std::string&)) {
+    return [options, convert](ps2_txd& source, const std::filesystem::path& out,
+                              std::vector<std::string>& skipped, std::vector<std::string>& notes,
+                              std::string& error) {
+        return convert(source, out, options, skipped, notes, error);
+    };
+}
+
 std::optional<dictionary_converter> plan_ps2(const cli_args& args, int& exit_code) {
     if (args.has("--format")) {
         exit_code = usage_error("--format applies to --to d3d8, d3d9, xbox, mobile and gamecube");
@@ -60,11 +73,7 @@ std::optional<dictionary_converter> plan_pc(const cli_args& args, int& exit_code
     options.format = *format;
     options.dither = *dither;
     if (!layout_mips(args, options.mips, exit_code)) return std::nullopt;
-    return dictionary_converter([options](ps2_txd& source, const std::filesystem::path& out,
-                                          std::vector<std::string>& skipped,
-                                          std::vector<std::string>& notes, std::string& error) {
-        return convert_to_pc(source, out, options, skipped, notes, error);
-    });
+    return converting_with(options, convert_to_pc);
 }
 
 std::optional<dictionary_converter> plan_mobile(const cli_args& args, int& exit_code) {
@@ -74,11 +83,7 @@ std::optional<dictionary_converter> plan_mobile(const cli_args& args, int& exit_
     mobile_convert_options options;
     options.format = *format;
     if (!layout_mips(args, options.mips, exit_code)) return std::nullopt;
-    return dictionary_converter([options](ps2_txd& source, const std::filesystem::path& out,
-                                          std::vector<std::string>& skipped,
-                                          std::vector<std::string>& notes, std::string& error) {
-        return convert_to_mobile(source, out, options, skipped, notes, error);
-    });
+    return converting_with(options, convert_to_mobile);
 }
 
 std::optional<dictionary_converter> plan_gamecube(const cli_args& args, int& exit_code) {
@@ -90,11 +95,7 @@ std::optional<dictionary_converter> plan_gamecube(const cli_args& args, int& exi
     options.format = *format;
     options.dither = *dither;
     if (!layout_mips(args, options.mips, exit_code)) return std::nullopt;
-    return dictionary_converter([options](ps2_txd& source, const std::filesystem::path& out,
-                                          std::vector<std::string>& skipped,
-                                          std::vector<std::string>& notes, std::string& error) {
-        return convert_to_gc(source, out, options, skipped, notes, error);
-    });
+    return converting_with(options, convert_to_gc);
 }
 
 const convert_target k_targets[] = {

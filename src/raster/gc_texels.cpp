@@ -271,51 +271,53 @@ std::vector<rgba8> gx_decode_level(uint8_t format, uint32_t width_px, uint32_t h
     return out;
 }
 
-std::vector<uint8_t> gx_encode_indices(uint8_t format, uint32_t width_px, uint32_t height_px,
-                                       std::span<const uint8_t> indices) {
-    std::vector<uint8_t> out;
-    if (format != gx_format::c4 && format != gx_format::c8) return out;
-    if (indices.size() < size_t(width_px) * height_px) return out;
+namespace {
+// A level of `format` with each texel's value stored by `store(tile bytes, texel place, i)`, i
+// being the texel's index in row order: the tile walk both encoders share.
+template <typename Store>
+std::vector<uint8_t> gx_lay_out(uint8_t format, uint32_t width_px, uint32_t height_px,
+                                Store store) {
     const auto tile = gx_tile_of(format);
-    out.assign(size_t(gx_level_bytes(format, width_px, height_px)), 0);
+    std::vector<uint8_t> out(size_t(gx_level_bytes(format, width_px, height_px)), 0);
     const uint64_t across = tiles_across(*tile, width_px);
     for (uint32_t y = 0; y < height_px; ++y)
         for (uint32_t x = 0; x < width_px; ++x) {
             const texel_place at = place_of(*tile, across, x, y);
-            const uint8_t index = indices[size_t(y) * width_px + x];
-            if (format == gx_format::c8) {
-                out[at.tile_start + at.within] = index;
-            } else {
-                uint8_t& byte = out[at.tile_start + at.within / 2];
-                byte |= at.within % 2 ? (index & 0xF) : uint8_t((index & 0xF) << 4);
-            }
+            store(&out[at.tile_start], at.within, size_t(y) * width_px + x);
         }
     return out;
+}
+} // namespace
+
+std::vector<uint8_t> gx_encode_indices(uint8_t format, uint32_t width_px, uint32_t height_px,
+                                       std::span<const uint8_t> indices) {
+    if (format != gx_format::c4 && format != gx_format::c8) return {};
+    if (indices.size() < size_t(width_px) * height_px) return {};
+    return gx_lay_out(format, width_px, height_px, [&](uint8_t* tile, uint32_t within, size_t i) {
+        const uint8_t index = indices[i];
+        if (format == gx_format::c8)
+            tile[within] = index;
+        else
+            tile[within / 2] |= within % 2 ? (index & 0xF) : uint8_t((index & 0xF) << 4);
+    });
 }
 
 std::vector<uint8_t> gx_encode_texels(uint8_t format, uint32_t width_px, uint32_t height_px,
                                       std::span<const rgba8> texels) {
-    std::vector<uint8_t> out;
-    if (format != gx_format::rgb5a3 && format != gx_format::rgba8) return out;
-    if (texels.size() < size_t(width_px) * height_px) return out;
-    const auto tile = gx_tile_of(format);
-    out.assign(size_t(gx_level_bytes(format, width_px, height_px)), 0);
-    const uint64_t across = tiles_across(*tile, width_px);
-    for (uint32_t y = 0; y < height_px; ++y)
-        for (uint32_t x = 0; x < width_px; ++x) {
-            const texel_place at = place_of(*tile, across, x, y);
-            const rgba8 c = texels[size_t(y) * width_px + x];
-            uint8_t* p = &out[at.tile_start + 2 * size_t(at.within)];
-            if (format == gx_format::rgb5a3) {
-                put_be16(p, gx_pack_rgb5a3(c));
-            } else {
-                p[0] = c.a;
-                p[1] = c.r;
-                p[32] = c.g;
-                p[33] = c.b;
-            }
+    if (format != gx_format::rgb5a3 && format != gx_format::rgba8) return {};
+    if (texels.size() < size_t(width_px) * height_px) return {};
+    return gx_lay_out(format, width_px, height_px, [&](uint8_t* tile, uint32_t within, size_t i) {
+        const rgba8 c = texels[i];
+        uint8_t* p = tile + 2 * size_t(within);
+        if (format == gx_format::rgb5a3) {
+            put_be16(p, gx_pack_rgb5a3(c));
+        } else {
+            p[0] = c.a;
+            p[1] = c.r;
+            p[32] = c.g;
+            p[33] = c.b;
         }
-    return out;
+    });
 }
 
 namespace {
